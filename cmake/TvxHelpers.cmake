@@ -1,0 +1,93 @@
+# Shared build helpers: one static library per subsystem folder, generated resource bundle,
+# and test registration with scratch folders and an X server for GUI tests.
+
+# tvx_add_library(<sub> [DEPS ...]): builds src/<sub> as the static library tvx_<sub> from
+# every source file in the folder and its sub-folders.
+function(tvx_add_library sub)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER _srcs EXCLUDE REGEX "/main\\.cpp$")
+  add_library(tvx_${sub} STATIC ${_srcs})
+  target_include_directories(tvx_${sub} PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+  target_compile_options(tvx_${sub} PRIVATE ${TVX_WARNINGS})
+  target_link_libraries(tvx_${sub} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# tvx_generate_qrc(<dir> <out>): writes a .qrc with one <qresource prefix="X"> per top-level
+# folder of <dir>, so ":/qml/main.qml" is resources/qml/main.qml.
+function(tvx_generate_qrc dir out)
+  file(GLOB_RECURSE _files CONFIGURE_DEPENDS RELATIVE ${dir} ${dir}/*)
+  list(SORT _files)
+  set(_body "<!DOCTYPE RCC><RCC version=\"1.0\">\n")
+  set(_prefixes "")
+  foreach(f IN LISTS _files)
+    string(REGEX MATCH "^[^/]+" _p "${f}")
+    list(APPEND _prefixes ${_p})
+  endforeach()
+  list(REMOVE_DUPLICATES _prefixes)
+  foreach(p IN LISTS _prefixes)
+    string(APPEND _body "<qresource prefix=\"/${p}\">\n")
+    foreach(f IN LISTS _files)
+      if(f MATCHES "^${p}/(.*)$")
+        string(APPEND _body "  <file alias=\"${CMAKE_MATCH_1}\">${dir}/${f}</file>\n")
+      endif()
+    endforeach()
+    string(APPEND _body "</qresource>\n")
+  endforeach()
+  string(APPEND _body "</RCC>\n")
+  file(CONFIGURE OUTPUT ${out} CONTENT "${_body}" @ONLY)
+endfunction()
+
+# tvx_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [GUI] [TIMEOUT s])
+# Every test runs through tests/support/tvx-test-run.sh, which gives it a scratch HOME,
+# XDG folders and TMPDIR, and with GUI a private Xvfb display.
+function(tvx_add_test name)
+  cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TVX_WARNINGS})
+  target_link_libraries(${name} PRIVATE tvx_testsupport ${ARG_LIBS} Qt5::Test)
+  tvx_register_test(${name} ${name} ${ARGN})
+endfunction()
+
+# tvx_add_qml_test(<name> DIR <folder of tst_*.qml> [LIBS ...] [SETUP <cpp with a QObject
+# named QmlTestSetup>] [LABELS ...]): a Qt Quick Test runner with the resource bundle linked in.
+function(tvx_add_qml_test name)
+  cmake_parse_arguments(ARG "GUI" "DIR;SETUP;TIMEOUT" "LIBS;LABELS" ${ARGN})
+  set(_setup ${ARG_SETUP})
+  if(NOT _setup)
+    set(_setup ${CMAKE_SOURCE_DIR}/tests/support/QmlTestDefaultSetup.cpp)
+  endif()
+  add_executable(${name} ${CMAKE_SOURCE_DIR}/tests/support/QmlTestMain.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/QmlTestSetup.h ${_setup})
+  target_compile_definitions(${name} PRIVATE QUICK_TEST_SOURCE_DIR="${ARG_DIR}")
+  target_compile_options(${name} PRIVATE ${TVX_WARNINGS})
+  target_link_libraries(${name} PRIVATE tvx_testsupport ${ARG_LIBS} ${TVX_LIBRARIES}
+    $<LINK_LIBRARY:WHOLE_ARCHIVE,tvx_resources> Qt5::QuickTest Qt5::Quick Qt5::Test)
+  tvx_register_test(${name} ${name} GUI ${ARGN})
+endfunction()
+
+function(tvx_register_test testname target)
+  cmake_parse_arguments(ARG "GUI" "TIMEOUT;DIR;SETUP" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
+  set(_runner ${CMAKE_SOURCE_DIR}/tests/support/tvx-test-run.sh)
+  set(_flags "")
+  if(ARG_GUI)
+    set(_flags --gui)
+  endif()
+  add_test(NAME ${testname} COMMAND ${_runner} ${_flags} -- $<TARGET_FILE:${target}> ${ARG_ARGS})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set(_labels ${ARG_LABELS})
+  if(ARG_GUI)
+    list(APPEND _labels gui)
+  endif()
+  if(NOT _labels)
+    set(_labels unit)
+  endif()
+  list(REMOVE_DUPLICATES _labels)
+  set_tests_properties(${testname} PROPERTIES
+    LABELS "${_labels}"
+    TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "TVX_SCRATCH_BASE=${CMAKE_BINARY_DIR}/test-scratch;TVX_FIXTURE_DIR=${CMAKE_BINARY_DIR}/test-fixtures;TVX_SOURCE_DIR=${CMAKE_SOURCE_DIR};TVX_BUILD_DIR=${CMAKE_BINARY_DIR};TVX_APP_EXE=$<TARGET_FILE:tavrixo>")
+endfunction()

@@ -1,0 +1,16 @@
+// Time stamp and head of the log line.
+#include "app/Log.h"
+
+#include <QTime>
+
+QString getCurrectTime()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"));
+}
+
+namespace app {
+QString logHead(const char *functionName)
+{
+    return QStringLiteral("[%1] FUNC: %2").arg(getCurrectTime(), QString::fromLatin1(functionName));
+}
+} // namespace app

@@ -1,0 +1,126 @@
+// Application paths: which functions create folders, trimming, separators and fallbacks.
+#include "app/AppPaths.h"
+#include "app/FileUrl.h"
+#include "app/Log.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QtTest>
+
+class AppPathsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+    }
+
+    void appDataRootIsOrganisationThenApplication()
+    {
+        const QString root = app::appDataRootPath();
+        QVERIFY(root.endsWith(QStringLiteral("/Kestrane/Tavrixo")));
+        QVERIFY(root.startsWith(qEnvironmentVariable("XDG_DATA_HOME")));
+        QVERIFY(!QFileInfo::exists(root)); // computing never creates
+    }
+
+    void creationTable_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<QString>("expectSuffix");
+        QTest::addColumn<bool>("returnedExists");
+        QTest::newRow("appDataFilePath creates root only") << "appDataFile" << "player.ini" << "/Tavrixo/player.ini" << false;
+        QTest::newRow("appDataDirPath creates folder") << "appDataDir" << "cache/x" << "/Tavrixo/cache/x" << true;
+        QTest::newRow("appDataDirPath empty is root") << "appDataDir" << "" << "/Kestrane/Tavrixo" << true;
+        QTest::newRow("tempDirPath trims") << "tempDir" << "  sub dir  " << "/tmp/sub dir" << true;
+        QTest::newRow("tempDirPath blank is root") << "tempDir" << "   " << "/tmp" << true;
+        QTest::newRow("tempFilePath creates nothing") << "tempFile" << "x.lock" << "/tmp/x.lock" << false;
+        QTest::newRow("desktopOutputDirPath trims what it creates") << "deskOut" << "video_to_image  " << "/Desktop/Tavrixo/video_to_image" << true;
+        QTest::newRow("desktopOutputDirPath blank is root") << "deskOut" << " " << "/Desktop/Tavrixo" << true;
+        QTest::newRow("desktopOutputRootPath creates nothing") << "deskRoot" << "" << "/Desktop/Tavrixo" << false;
+    }
+    void creationTable()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, arg);
+        QFETCH(QString, expectSuffix);
+        QFETCH(bool, returnedExists);
+        // Start each row from nothing so "creates nothing" is observable.
+        QDir(app::appDataRootPath()).removeRecursively();
+        QDir(app::desktopOutputRootPath()).removeRecursively();
+        QString got;
+        if (which == "appDataFile") got = app::appDataFilePath(arg);
+        else if (which == "appDataDir") got = app::appDataDirPath(arg);
+        else if (which == "tempDir") got = app::tempDirPath(arg);
+        else if (which == "tempFile") got = app::tempFilePath(arg);
+        else if (which == "deskOut") got = app::desktopOutputDirPath(arg);
+        else if (which == "deskRoot") got = app::desktopOutputRootPath();
+        QVERIFY2(got.endsWith(expectSuffix), qPrintable(got));
+        QCOMPARE(QFileInfo(got).isDir(), returnedExists);
+        QVERIFY(!got.contains(QLatin1Char('\\')));
+        QVERIFY(!got.endsWith(QLatin1Char('/')));
+        if (which == "appDataFile")
+            QVERIFY(QFileInfo(app::appDataRootPath()).isDir());
+        if (which == "deskOut")
+            QVERIFY(!QFileInfo::exists(app::desktopOutputRootPath() + "/video_to_image  "));
+    }
+
+    void desktopOutputRootFallsBackToApplicationName()
+    {
+        const QString saved = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("  "));
+        const QString root = app::desktopOutputRootPath();
+        QCoreApplication::setApplicationName(saved);
+        QVERIFY2(root.endsWith(QStringLiteral("/Tavrixo")), qPrintable(root));
+    }
+
+    void findExecutablePrefersExe()
+    {
+        const QString bin = tvxtest::scratchPath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", bin.toUtf8());
+        QCOMPARE(app::findExecutablePath(QStringLiteral("ffprobe")), QString());
+        tvxtest::writeScript(bin + QStringLiteral("/ffprobe"), QStringLiteral("exit 0"));
+        QCOMPARE(app::findExecutablePath(QStringLiteral("ffprobe")), bin + QStringLiteral("/ffprobe"));
+        tvxtest::writeScript(bin + QStringLiteral("/ffprobe.exe"), QStringLiteral("exit 0"));
+        QCOMPARE(app::findExecutablePath(QStringLiteral("ffprobe")), bin + QStringLiteral("/ffprobe.exe"));
+        qputenv("PATH", savedPath);
+    }
+
+    void timeStampForm()
+    {
+        const QString t = getCurrectTime();
+        QCOMPARE(t.size(), 12);
+        QVERIFY(QRegularExpression(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d\\.\\d{3}$")).match(t).hasMatch());
+        QVERIFY(app::logHead("main").startsWith(QLatin1Char('[')));
+        QVERIFY(app::logHead("main").endsWith(QStringLiteral("] FUNC: main")));
+    }
+
+    void fileUrlsKeepTheLeadingSlash_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("absolute linux") << "file:///home/u/a.mp4" << "/home/u/a.mp4";
+        QTest::newRow("percent-encoded blank") << "file:///home/u/a%20b.mp4" << "/home/u/a b.mp4";
+        QTest::newRow("chinese") << "file:///home/u/%E6%B5%8B%E8%AF%95.mp4" << "/home/u/测试.mp4";
+        QTest::newRow("plain path unchanged") << "  /home/u/a.mp4 " << "/home/u/a.mp4";
+        QTest::newRow("web link unchanged") << "https://example.org/a.mp4" << "https://example.org/a.mp4";
+    }
+    void fileUrlsKeepTheLeadingSlash()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QCOMPARE(app::localPathFromUrlOrPath(input), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(AppPathsTest)
+#include "tst_apppaths.moc"

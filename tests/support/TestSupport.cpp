@@ -1,0 +1,240 @@
+// Shared test helpers; see TestSupport.h.
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <clocale>
+
+namespace tvxtest {
+
+QString scratchDir()
+{
+    QString dir = qEnvironmentVariable("TVX_TEST_SCRATCH");
+    if (dir.isEmpty())
+        dir = QDir::tempPath() + QStringLiteral("/tvx-scratch");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString scratchPath(const QString &relative)
+{
+    const QString path = QDir(scratchDir()).filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return path;
+}
+
+void initTestProcess()
+{
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+    return path;
+}
+
+QString writeScript(const QString &path, const QString &body)
+{
+    writeFile(path, (QStringLiteral("#!/bin/sh\n") + body + QLatin1Char('\n')).toUtf8());
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeUser |
+                                    QFile::ExeGroup | QFile::ExeOther);
+    return path;
+}
+
+ProcessResult runProcess(const QString &program, const QStringList &args, int timeoutMs,
+                         const QProcessEnvironment &env)
+{
+    ProcessResult r;
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    r.started = p.waitForStarted(10000);
+    if (!r.started)
+        return r;
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        r.timedOut = true;
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    r.crashed = p.exitStatus() == QProcess::CrashExit;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QString appExecutable()
+{
+    return qEnvironmentVariable("TVX_APP_EXE");
+}
+
+QString sourceDir()
+{
+    return qEnvironmentVariable("TVX_SOURCE_DIR");
+}
+
+namespace fixtures {
+namespace {
+
+QString fixtureDir()
+{
+    QString dir = qEnvironmentVariable("TVX_FIXTURE_DIR");
+    if (dir.isEmpty())
+        dir = scratchPath(QStringLiteral("fixtures"));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// Makes a fixture once per build folder. Parallel test processes serialise on a lock file,
+// and the file appears under its final name only when complete.
+QString ensure(const QString &name, const std::function<bool(const QString &tmpPath)> &make)
+{
+    const QString dir = fixtureDir();
+    const QString path = dir + QLatin1Char('/') + name;
+    if (QFileInfo::exists(path))
+        return path;
+    QLockFile lock(dir + QStringLiteral("/.lock-") + QString::number(qHash(name)));
+    lock.setStaleLockTime(120000);
+    if (!lock.tryLock(180000))
+        return {};
+    if (QFileInfo::exists(path))
+        return path;
+    const QString suffix = QFileInfo(name).suffix();
+    const QString tmp = dir + QStringLiteral("/.partial-") + QString::number(qHash(name)) +
+                        (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+    QFile::remove(tmp);
+    if (!make(tmp) || !QFile::rename(tmp, path)) {
+        QFile::remove(tmp);
+        return {};
+    }
+    return path;
+}
+
+bool ffmpeg(const QStringList &args, const QString &out)
+{
+    QStringList full{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"),
+                     QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
+    full << args << out;
+    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"), full, 120000);
+    if (r.exitCode != 0 || r.timedOut)
+        qWarning("fixture ffmpeg failed: %s", r.err.constData());
+    return r.started && !r.timedOut && r.exitCode == 0 && QFileInfo(out).size() > 0;
+}
+
+QStringList lavfi(const QString &graph)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), graph};
+}
+
+} // namespace
+
+QString smallMp4()
+{
+    return ensure(QStringLiteral("small_320x240.mp4"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=320x240:rate=25:duration=3")) +
+                          lavfi(QStringLiteral("sine=frequency=440:sample_rate=44100:duration=3")) +
+                          QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+                                      "-c:a", "aac", "-shortest", "-movflags", "+faststart"},
+                      tmp);
+    });
+}
+
+QString clip1080p()
+{
+    return ensure(QStringLiteral("clip_1920x1080.mp4"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=1920x1080:rate=25:duration=2")) +
+                          QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"},
+                      tmp);
+    });
+}
+
+QString audioMp3()
+{
+    return ensure(QStringLiteral("tone.mp3"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("sine=frequency=660:sample_rate=44100:duration=3")) +
+                          QStringList{"-c:a", "libmp3lame", "-b:a", "128k"},
+                      tmp);
+    });
+}
+
+QString mkvTwoAudio()
+{
+    return ensure(QStringLiteral("two_audio.mkv"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=320x240:rate=25:duration=3")) +
+                          lavfi(QStringLiteral("sine=frequency=440:duration=3")) +
+                          lavfi(QStringLiteral("sine=frequency=880:duration=3")) +
+                          QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "libx264",
+                                      "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                      "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
+                                      "language=chi", "-shortest"},
+                      tmp);
+    });
+}
+
+QString srtFile()
+{
+    return ensure(QStringLiteral("subtitles.srt"), [](const QString &tmp) {
+        writeFile(tmp, QByteArrayLiteral("1\n00:00:00,000 --> 00:00:01,000\nFirst line\n\n"
+                                         "2\n00:00:01,000 --> 00:00:02,000\n\xe7\xac\xac\xe4\xba\x8c\xe8\xa1\x8c\n\n"
+                                         "3\n00:00:02,000 --> 00:00:03,000\nThird line\n"));
+        return true;
+    });
+}
+
+QString garbageMp4()
+{
+    return ensure(QStringLiteral("garbage.mp4"), [](const QString &tmp) {
+        QByteArray bytes(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator gen(12345);
+        for (char &c : bytes)
+            c = static_cast<char>(gen.bounded(256));
+        writeFile(tmp, bytes);
+        return true;
+    });
+}
+
+QString zeroByteFile()
+{
+    return ensure(QStringLiteral("empty.mp4"), [](const QString &tmp) {
+        writeFile(tmp, QByteArray());
+        return QFileInfo::exists(tmp);
+    });
+}
+
+QString unicodeNamedMp4()
+{
+    const QString source = smallMp4();
+    if (source.isEmpty())
+        return {};
+    return ensure(QStringLiteral("测试 视频 片段.mp4"),
+                  [&source](const QString &tmp) { return QFile::copy(source, tmp); });
+}
+
+} // namespace fixtures
+} // namespace tvxtest
