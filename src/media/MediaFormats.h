@@ -1,0 +1,34 @@
+// The one place that says which files the program accepts and which formats its tools write.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace media {
+
+const QStringList &playableExtensions();
+const QStringList &videoExtensions();
+const QStringList &subtitleExtensions();
+const QStringList &transcodeInputExtensions();
+const QStringList &videoToolInputExtensions();
+const QStringList &defaultAssociationExtensions();
+
+const QStringList &formatConvertOutputFormats();
+const QStringList &videoCompressOutputFormats();
+const QStringList &imageExportOutputFormats();
+const QStringList &videoToTextOutputFormats();
+
+// Decided by the lower-cased last suffix of the name; the file need not exist.
+bool isSupportedPlayablePath(const QString &path);
+bool isVideoPath(const QString &path);
+bool isSupportedSubtitlePath(const QString &path);
+bool isSupportedTranscodeInputPath(const QString &path);
+bool isSupportedVideoToolInputPath(const QString &path);
+
+// "*.ext *.ext ..." in list order, for file-dialog filters.
+QString playableWildcardPattern();
+QString subtitleWildcardPattern();
+QString transcodeInputWildcardPattern();
+QString videoToolInputWildcardPattern();
+
+} // namespace media
