@@ -1,19 +1,155 @@
 // Program entry: start-up sequence, service wiring and teardown.
 #include "app/AppPaths.h"
+#include "app/FileUrl.h"
 #include "app/Log.h"
+#include "app/StartupDialogs.h"
+#include "i18n/I18n.h"
+#include "system/SingleInstanceService.h"
+#include "app/FramelessWindowMaximizeFilter.h"
+
+#include "tvx_build_config.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QSslSocket>
+#include <QThread>
+#include <QThreadPool>
 #include <QUrl>
+
+namespace {
+
+const char kMainQmlUrl[] = "qrc:/qml/main.qml";
+
+void setupScopedQmlDiskCachePath()
+{
+    const QString scope = app::packageEntryScope();
+    const QString subDir = (scope.isEmpty() || scope == QLatin1String("main"))
+                               ? QStringLiteral("Tavrixo/qmlcache/main")
+                               : QStringLiteral("Tavrixo/qmlcache/%1").arg(scope);
+    const QString dir = app::tempDirPath(subDir);
+    qputenv("QML_FORCE_DISK_CACHE", "1");
+    qputenv("QML_DISK_CACHE_PATH", QDir::toNativeSeparators(dir).toUtf8());
+    TVX_LOG_INFO << "[Startup][QmlCache] QML_DISK_CACHE_PATH =" << QDir::fromNativeSeparators(dir);
+}
+
+// The first argument after the program name that names an existing file wins.
+QString chooseStartupFileUrl(const QStringList &args)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        const QString text = args.at(i).trimmed();
+        if (text.isEmpty())
+            continue;
+        const QUrl url(text, QUrl::TolerantMode);
+        const QString candidate = (url.isValid() && url.isLocalFile()) ? url.toLocalFile() : text;
+        const QFileInfo info(candidate);
+        if (info.exists() && info.isFile())
+            return QUrl::fromLocalFile(info.absoluteFilePath()).toString();
+    }
+    return QString();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     TVX_LOG_INFO << "[Startup] Start Official Server APP!";
+
+    QCoreApplication::setAttribute(Qt::AA_UseDesktopOpenGL, true);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral(TVX_ORGANIZATION_DOMAIN));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
+
+    setupScopedQmlDiskCachePath();
+
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
-    QQmlApplicationEngine engine;
-    const QUrl mainUrl(QStringLiteral("qrc:/qml/main.qml"));
-    engine.load(mainUrl);
-    return app.exec();
+
+    i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties"));
+
+    const QStringList args = QCoreApplication::arguments();
+    TVX_LOG_INFO << "[Startup][Args] count =" << args.size();
+    for (int i = 0; i < args.size(); ++i)
+        TVX_LOG_INFO << "[Startup][Args]" << i << "=" << args.at(i);
+
+    const QString startupFileUrl = chooseStartupFileUrl(args);
+
+    SingleInstanceService singleInstance(QString::fromUtf8(TVX_ENTRY_SCOPE));
+    TVX_LOG_INFO << "[Startup][SingleInstance] entry_scope =" << QStringLiteral("main");
+
+    if (singleInstance.notifyPrimary(startupFileUrl, 1200)) {
+        TVX_LOG_INFO << "[Startup][SingleInstance] Existing process activated. Exit current process.";
+        return 0;
+    }
+    if (!singleInstance.startPrimary()) {
+        constexpr int kAttempts = 6;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            if (singleInstance.notifyPrimary(startupFileUrl, 1200)) {
+                TVX_LOG_INFO << "[Startup][SingleInstance] Existing process activated after listen failure. "
+                                "Exit current process.";
+                return 0;
+            }
+            if (attempt + 1 < kAttempts)
+                QThread::msleep(120);
+        }
+        TVX_LOG_ERROR << "[Startup][SingleInstance] Failed to initialize single instance endpoint.";
+        app::showStartupFailureBox(QStringLiteral("Startup Failed"),
+                                   QStringLiteral("Single-instance initialization failed. Please close "
+                                                  "existing process and retry."));
+        return -3;
+    }
+
+    const QString sslBuild = QSslSocket::sslLibraryBuildVersionString();
+    const QString sslRuntime = QSslSocket::sslLibraryVersionString();
+    TVX_LOG_INFO << "SSL build =" << sslBuild << " runtime =" << sslRuntime;
+    if (!QSslSocket::supportsSsl()) {
+        const QString detail = i18n::t(QStringLiteral("app.error.ssl_runtime_missing_detail"),
+                                       {{QStringLiteral("build"), sslBuild}, {QStringLiteral("runtime"), sslRuntime}});
+        TVX_LOG_ERROR << "[Startup][SSL] TLS initialization failed:" << detail;
+        app::showStartupFailureBox(i18n::t(QStringLiteral("app.error.ssl_runtime_missing_title")), detail);
+        return -2;
+    }
+
+    const QString preferredFamily = QStringLiteral("微软雅黑");
+    const QString family = QFontDatabase().families().contains(preferredFamily) ? preferredFamily
+                                                                                : QStringLiteral("Microsoft YaHei");
+    app.setFont(QFont(family));
+
+    FramelessWindowMaximizeFilter maximizeFilter;
+    app.installNativeEventFilter(&maximizeFilter);
+
+    int exitCode = 0;
+    {
+        QQmlApplicationEngine engine;
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty(QStringLiteral("playerSettingsFilePath"), app::appDataFilePath(QStringLiteral("player.ini")));
+        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
+                                    app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
+        context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
+                                    app::appDataFilePath(QStringLiteral("login_dialog.ini")));
+        context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
+        context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+
+        const QUrl mainUrl(QString::fromLatin1(kMainQmlUrl));
+        QObject::connect(
+            &engine, &QQmlApplicationEngine::objectCreated, &app,
+            [mainUrl](QObject *object, const QUrl &url) {
+                if (!object && url == mainUrl)
+                    QCoreApplication::exit(-1);
+            },
+            Qt::QueuedConnection);
+        engine.load(mainUrl);
+        exitCode = app.exec();
+    }
+    // Pool jobs (previews, probes, tool jobs) may still hold pointers to the services below.
+    QThreadPool::globalInstance()->waitForDone(10000);
+    return exitCode;
 }

@@ -1,0 +1,144 @@
+// Start-up of the real executable: first log line, single-instance hand-off, exit codes.
+#include "system/SingleInstanceService.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+// A running player whose stderr (where Qt's log lines go) is collected as it arrives.
+class PlayerProcess
+{
+public:
+    explicit PlayerProcess(const QString &exe = tvxtest::appExecutable()) : m_exe(exe)
+    {
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    }
+    ~PlayerProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    void start(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(m_exe, args);
+        QVERIFY(m_process.waitForStarted(10000));
+    }
+    QString log()
+    {
+        m_log += QString::fromUtf8(m_process.readAllStandardError());
+        return m_log;
+    }
+    bool waitForLog(const QString &needle, int timeoutMs = 20000)
+    {
+        return tvxtest::waitUntil([&] { return log().contains(needle); }, timeoutMs);
+    }
+    bool waitForExit(int timeoutMs = 20000)
+    {
+        const bool done = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+        log();
+        return done;
+    }
+    int exitCode() const { return m_process.exitCode(); }
+
+private:
+    QString m_exe;
+    QProcess m_process;
+    QString m_log;
+};
+
+QProcessEnvironment envWith(const QString &key, const QString &value)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(key, value);
+    return env;
+}
+
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+        QVERIFY(!tvxtest::appExecutable().isEmpty());
+        QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
+    }
+
+    void firstLineAndHandOffToRunningInstance()
+    {
+        PlayerProcess primary;
+        primary.start({});
+        QVERIFY2(primary.waitForLog(QStringLiteral("SSL build =")), qPrintable(primary.log()));
+        const QString firstLine = primary.log().section(QLatin1Char('\n'), 0, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral(
+                     "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] FUNC: main : \\[Startup\\] Start Official Server APP!$"))
+                     .match(firstLine)
+                     .hasMatch(),
+                 qPrintable(firstLine));
+
+        // Blank, missing and folder arguments are skipped; the first existing file wins and
+        // arguments after it are ignored.
+        const QString file = tvxtest::fixtures::unicodeNamedMp4();
+        PlayerProcess second;
+        second.start({QStringLiteral("  "), QString(), QStringLiteral("/no/such/file.mp4"), tvxtest::scratchDir(),
+                      QUrl::fromLocalFile(file).toString(), tvxtest::fixtures::smallMp4()});
+        QVERIFY(second.waitForExit());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(second.log().contains(QStringLiteral("Existing process activated. Exit current process.")),
+                 qPrintable(second.log()));
+        QVERIFY2(!second.log().contains(QStringLiteral("SSL build =")), "the second start must not go on");
+
+        const QString expectedUrl = QUrl::fromLocalFile(file).toString();
+        QVERIFY2(primary.waitForLog(QStringLiteral("mediaOpenRequested ") + expectedUrl), qPrintable(primary.log()));
+    }
+
+    void staleLockIsTakenOver()
+    {
+        // A primary killed without clean-up leaves its lock file; the next start must not be blocked.
+        {
+            PlayerProcess crashed;
+            crashed.start({});
+            QVERIFY(crashed.waitForLog(QStringLiteral("SSL build =")));
+        }
+        PlayerProcess next;
+        next.start({});
+        QVERIFY2(next.waitForLog(QStringLiteral("SSL build =")), qPrintable(next.log()));
+        QVERIFY(!next.log().contains(QStringLiteral("Failed to initialize")));
+    }
+
+    void brokenMainDocumentExitsMinusOne()
+    {
+        PlayerProcess broken(QStringLiteral(TVX_BROKEN_MAIN_EXE));
+        broken.start({});
+        QVERIFY2(broken.waitForExit(30000), qPrintable(broken.log()));
+        QCOMPARE(static_cast<qint8>(broken.exitCode()), qint8(-1));
+    }
+
+    void unreachableEndpointExitsMinusThree()
+    {
+        // A live process (this test) holds the lock but serves nothing: no listen, no hand-off.
+        SingleInstanceService service(QStringLiteral("main"));
+        QLockFile lock(service.lockFilePath());
+        QVERIFY(lock.tryLock(0));
+        PlayerProcess blocked;
+        blocked.start({}, envWith(QStringLiteral("TVX_TEST_DISMISS_DIALOGS_MS"), QStringLiteral("50")));
+        QVERIFY2(blocked.waitForExit(30000), qPrintable(blocked.log()));
+        QCOMPARE(static_cast<qint8>(blocked.exitCode()), qint8(-3));
+        QVERIFY(blocked.log().contains(QStringLiteral("Failed to initialize single instance endpoint.")));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
