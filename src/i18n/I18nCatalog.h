@@ -10,7 +10,8 @@
 class I18nCatalog
 {
 public:
-    struct Entry {
+    struct Entry
+    {
         QString key;
         QString value;
     };

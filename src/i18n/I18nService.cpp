@@ -3,10 +3,7 @@
 
 #include "app/Log.h"
 
-I18nService::I18nService(QObject *parent)
-    : QObject(parent)
-{
-}
+I18nService::I18nService(QObject *parent) : QObject(parent) {}
 
 I18nService::~I18nService() = default;
 
@@ -14,7 +11,8 @@ bool I18nService::initialize(const QString &resourcePath, const QString &locale)
 {
     m_locale = locale;
     if (!m_catalog.loadFromResource(resourcePath)) {
-        TVX_LOG_ERROR << "[I18n] Initialization failed. locale=" << m_locale << "resourcePath=" << resourcePath;
+        TVX_LOG_ERROR << "[I18n] Initialization failed. locale=" << m_locale
+                      << "resourcePath=" << resourcePath;
         return false;
     }
     TVX_LOG_INFO << "[I18n] Initialization succeeded. locale=" << m_locale << "resourcePath=" << resourcePath;

@@ -9,7 +9,11 @@
 class MessageCapture
 {
 public:
-    MessageCapture() { s_lines.clear(); s_previous = qInstallMessageHandler(&MessageCapture::handle); }
+    MessageCapture()
+    {
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&MessageCapture::handle);
+    }
     ~MessageCapture() { qInstallMessageHandler(s_previous); }
     MessageCapture(const MessageCapture &) = delete;
     MessageCapture &operator=(const MessageCapture &) = delete;

@@ -19,6 +19,7 @@ class I18nCatalogTest : public QObject
 private slots:
     void initTestCase() { tvxtest::initTestProcess(); }
 
+    // clang-format off
     void parseEntry_data()
     {
         QTest::addColumn<QString>("line");
@@ -46,6 +47,7 @@ private slots:
         QTest::newRow("leading equals") << "=v" << "" << "v";
         QTest::newRow("leading colon") << ": v" << "" << "v";
     }
+    // clang-format on
     void parseEntry()
     {
         QFETCH(QString, line);
@@ -56,6 +58,7 @@ private slots:
         QCOMPARE(entry.value, value);
     }
 
+    // clang-format off
     void decodeEscapedText_data()
     {
         QTest::addColumn<QString>("raw");
@@ -72,6 +75,7 @@ private slots:
         QTest::newRow("escaped separators and letters") << R"(\ \:\=\q)" << " :=q";
         QTest::newRow("trailing backslash") << R"(end\)" << R"(end\)";
     }
+    // clang-format on
     void decodeEscapedText()
     {
         QFETCH(QString, raw);
@@ -79,6 +83,7 @@ private slots:
         QCOMPARE(I18nCatalog::decodeEscapedText(raw), decoded);
     }
 
+    // clang-format off
     void applyArgs_data()
     {
         QTest::addColumn<QString>("text");
@@ -98,6 +103,7 @@ private slots:
         QTest::newRow("number converted") << "%{count}/%{ratio}" << QVariantMap{{"count", 5}, {"ratio", 0.5}}
                                           << "5/0.5";
     }
+    // clang-format on
     void applyArgs()
     {
         QFETCH(QString, text);
@@ -124,12 +130,15 @@ private slots:
         I18nCatalog catalog;
         MessageCapture capture;
         QVERIFY(catalog.loadFromResource(path));
-        QCOMPARE(capture.count(QtWarningMsg, QStringLiteral("[I18n] Ignored invalid entry at line 5 in ") + path), 1);
+        QCOMPARE(
+            capture.count(QtWarningMsg, QStringLiteral("[I18n] Ignored invalid entry at line 5 in ") + path),
+            1);
         QCOMPARE(capture.count(QtInfoMsg, QStringLiteral("[I18n] Loaded entries: 4 from ") + path), 1);
 
         QCOMPARE(catalog.translate("dup"), QStringLiteral("second"));
         QCOMPARE(catalog.translate("a!b"), QStringLiteral("not a comment"));
-        QCOMPARE(catalog.translate("bad.utf8"), QString(QStringLiteral("x") + QChar(0xFFFD) + QStringLiteral("y")));
+        QCOMPARE(catalog.translate("bad.utf8"),
+                 QString(QStringLiteral("x") + QChar(0xFFFD) + QStringLiteral("y")));
         QCOMPARE(catalog.translate("last"), QStringLiteral("no line end"));
         QCOMPARE(catalog.translate("#hidden"), QStringLiteral("[[#hidden]]"));
     }
@@ -137,13 +146,15 @@ private slots:
     void failedLoadKeepsEntries()
     {
         const QString good = tvxtest::writeFile(tvxtest::scratchPath("keep/good.properties"), "k=v\r\n");
-        const QString empty = tvxtest::writeFile(tvxtest::scratchPath("keep/empty.properties"), "# nothing\r\n");
+        const QString empty =
+            tvxtest::writeFile(tvxtest::scratchPath("keep/empty.properties"), "# nothing\r\n");
         I18nCatalog catalog;
         QVERIFY(catalog.loadFromResource(good));
         {
             MessageCapture capture;
             QVERIFY(!catalog.loadFromResource(tvxtest::scratchPath("keep/absent.properties")));
-            QCOMPARE(capture.count(QtCriticalMsg, QStringLiteral("[I18n] Failed to open properties file:")), 1);
+            QCOMPARE(capture.count(QtCriticalMsg, QStringLiteral("[I18n] Failed to open properties file:")),
+                     1);
         }
         QCOMPARE(catalog.translate("k"), QStringLiteral("v"));
 
@@ -180,7 +191,8 @@ private slots:
         QVERIFY(resource.open(QIODevice::ReadOnly));
         const QByteArray bytes = resource.readAll();
         QTextCodec::ConverterState state;
-        const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+        const QString text =
+            QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
         QCOMPARE(state.invalidChars, 0);
         QVERIFY(bytes.endsWith("\r\n"));
         QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
@@ -189,7 +201,8 @@ private slots:
         QSet<QString> actual;
         for (const QString &line : text.split(QStringLiteral("\r\n"))) {
             const QString trimmed = line.trimmed();
-            if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')) || trimmed.startsWith(QLatin1Char('!')))
+            if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')) ||
+                trimmed.startsWith(QLatin1Char('!')))
                 continue;
             const I18nCatalog::Entry entry = I18nCatalog::parseEntry(line);
             QVERIFY2(!entry.key.isEmpty(), qPrintable(line));
@@ -206,6 +219,7 @@ private slots:
         QCOMPARE(actual.size(), 413);
     }
 
+    // clang-format off
     void resourceTexts_data()
     {
         QTest::addColumn<QString>("key");
@@ -231,6 +245,7 @@ private slots:
         QTest::newRow("percent sign after placeholder")
             << "tool.video_compress.task.compressing_percent" << QVariantMap{{"percent", 42}} << u("压缩中 42%");
     }
+    // clang-format on
     void resourceTexts()
     {
         QFETCH(QString, key);

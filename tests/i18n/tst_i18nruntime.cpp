@@ -15,7 +15,8 @@
 namespace {
 const QString kResource = QStringLiteral(":/i18n/zh-CN.properties");
 
-struct Lookup {
+struct Lookup
+{
     QString key;
     QVariantMap args;
     QString expected;
@@ -60,7 +61,11 @@ private slots:
         std::vector<Lookup> table = {
             {"player.track.with_lang", {{"type", "A"}, {"lang", "eng"}}, {}},
             {"tool.video_to_image.long_image.over_limit",
-             {{"width", 1920}, {"height", 99999}, {"estimated", "1 GB"}, {"max_height", 65535}, {"max_memory", "512 MB"}},
+             {{"width", 1920},
+              {"height", 99999},
+              {"estimated", "1 GB"},
+              {"max_height", 65535},
+              {"max_memory", "512 MB"}},
              {}},
             {"tool.common.concat_with_space", {{"left", "%{right}"}, {"right", "R"}}, {}},
             {"cpp.msg.converting_progress_percent", {}, {}},

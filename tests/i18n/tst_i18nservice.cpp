@@ -14,6 +14,7 @@ class I18nServiceTest : public QObject
 private slots:
     void initTestCase() { tvxtest::initTestProcess(); }
 
+    // clang-format off
     void fromQml_data()
     {
         QTest::addColumn<QString>("expression");
@@ -28,6 +29,7 @@ private slots:
                                                   << u("版本 1.0");
         QTest::newRow("missing key") << "i18n.t('no.such.key', {})" << "[[no.such.key]]";
     }
+    // clang-format on
     void fromQml()
     {
         QFETCH(QString, expression);
@@ -46,8 +48,8 @@ private slots:
     {
         I18nService service;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("\\[I18n\\] Failed to open")));
-        QTest::ignoreMessage(QtCriticalMsg,
-                             QRegularExpression(QStringLiteral("\\[I18n\\] Initialization failed\\. locale= zh-CN")));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral(
+                                                "\\[I18n\\] Initialization failed\\. locale= zh-CN")));
         QVERIFY(!service.initialize(tvxtest::scratchPath("absent.properties"), QStringLiteral("zh-CN")));
         QCOMPARE(service.locale(), QStringLiteral("zh-CN"));
         QCOMPARE(service.t(QStringLiteral("player.control.play")), QStringLiteral("[[player.control.play]]"));
