@@ -1,0 +1,233 @@
+// Single instance: naming, the lock, the listening server and the JSON-line protocol.
+#include "system/SingleInstanceService.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+// Every signal of one service, in order, as "activate" and "open:<url>".
+class EventLog : public QObject
+{
+public:
+    explicit EventLog(SingleInstanceService *service)
+    {
+        connect(service, &SingleInstanceService::activationRequested, this,
+                [this]() { events << QStringLiteral("activate"); });
+        connect(service, &SingleInstanceService::mediaOpenRequested, this,
+                [this](const QString &url) { events << QStringLiteral("open:") + url; });
+    }
+    QStringList events;
+};
+
+QLocalSocket *acceptedSocketOf(const SingleInstanceService &service)
+{
+    const auto sockets = service.findChildren<QLocalSocket *>();
+    return sockets.isEmpty() ? nullptr : sockets.first();
+}
+
+} // namespace
+
+class SingleInstanceTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+    }
+
+    void serverNameIsIdentityHashAndUser()
+    {
+        SingleInstanceService service(QStringLiteral("  MAIN "));
+        const QByteArray digest = QCryptographicHash::hash("Kestrane|Tavrixo|main", QCryptographicHash::Sha1).toHex();
+        const QString expected = QStringLiteral("Tavrixo.single_instance.%1.%2")
+                                     .arg(QString::fromLatin1(digest.left(16)))
+                                     .arg(::getuid());
+        QCOMPARE(service.serverName(), expected);
+        QCOMPARE(SingleInstanceService(QString()).serverName(), expected);
+        QVERIFY(SingleInstanceService(QStringLiteral("beta")).serverName() != expected);
+        QCOMPARE(service.lockFilePath(), QDir(QDir::tempPath()).filePath(expected + QStringLiteral(".lock")));
+
+        // Computed at every use: another application name is another instance.
+        QCoreApplication::setApplicationName(QStringLiteral("Other"));
+        QVERIFY(service.serverName() != expected);
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+    }
+
+    void secondServiceHandsOverToFirst()
+    {
+        SingleInstanceService first;
+        QVERIFY(!first.notifyPrimary(QStringLiteral("file:///nobody/listens.mp4"), 200));
+        QVERIFY(first.startPrimary());
+        QVERIFY(first.startPrimary()); // already primary
+        QVERIFY(QFileInfo::exists(first.lockFilePath()));
+
+        EventLog log(&first);
+        SingleInstanceService second;
+        QVERIFY(!second.startPrimary());
+        QVERIFY(second.notifyPrimary(QStringLiteral("  file:///home/u/a%20b.mp4 "), 1200));
+        QVERIFY(second.notifyPrimary(QStringLiteral("   "), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 3; }));
+        QCOMPARE(log.events, (QStringList{QStringLiteral("activate"),
+                                          QStringLiteral("open:file:///home/u/a%20b.mp4"),
+                                          QStringLiteral("activate")}));
+    }
+
+    void endpointIsPrivateToTheUser()
+    {
+        SingleInstanceService service;
+        QVERIFY(service.startPrimary());
+        const QLocalServer *server = service.findChild<QLocalServer *>();
+        QVERIFY(server);
+        const QFileInfo socketFile(server->fullServerName());
+        QVERIFY(socketFile.exists());
+        QCOMPARE(socketFile.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                             QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+                 QFile::Permissions());
+    }
+
+    void exitReleasesLockAndNextStartIsPrimary()
+    {
+        QString lockPath;
+        {
+            SingleInstanceService service;
+            QVERIFY(service.startPrimary());
+            lockPath = service.lockFilePath();
+            QVERIFY(QFileInfo::exists(lockPath));
+        }
+        QVERIFY(!QFileInfo::exists(lockPath));
+        SingleInstanceService next;
+        QVERIFY(next.startPrimary());
+    }
+
+    void leftoversOfDeadInstanceAreTakenOver()
+    {
+        SingleInstanceService service;
+        // A lock written by a process that has exited, and a socket file nobody listens on.
+        QProcess gone;
+        gone.start(QStringLiteral("true"), QStringList());
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        tvxtest::writeFile(service.lockFilePath(), QByteArray::number(deadPid) + "\ntavrixo\n" +
+                                                       QSysInfo::machineHostName().toUtf8() + "\n");
+        tvxtest::writeFile(QDir(QDir::tempPath()).filePath(service.serverName()), "stale");
+
+        QVERIFY(service.startPrimary());
+        SingleInstanceService second;
+        EventLog log(&service);
+        QVERIFY(second.notifyPrimary(QString(), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 1; }));
+    }
+
+    void protocol_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("peerDropped");
+
+        const QByteArray a = "{\"action\":\"activate\",\"mediaFileUrl\":\"file:///a.mp4\"}\n";
+        const QByteArray b = "{\"action\":\"activate\"}\n";
+        QTest::newRow("two messages in one write")
+            << QList<QByteArray>{a + b} << QStringList{"activate", "open:file:///a.mp4", "activate"} << false;
+        QTest::newRow("one message in two writes")
+            << QList<QByteArray>{a.left(20), a.mid(20)} << QStringList{"activate", "open:file:///a.mp4"} << false;
+        QTest::newRow("bad JSON, then a good line")
+            << QList<QByteArray>{"{\"action\":\"activ\n[1,2]\n\"activate\"\n" + b} << QStringList{"activate"} << false;
+        QTest::newRow("unknown action") << QList<QByteArray>{"{\"action\":\"quit\",\"mediaFileUrl\":\"x\"}\n"}
+                                        << QStringList{} << false;
+        QTest::newRow("capital Activate") << QList<QByteArray>{"{\"action\":\"Activate\"}\n"} << QStringList{} << false;
+        QTest::newRow("missing action") << QList<QByteArray>{"{\"mediaFileUrl\":\"file:///a.mp4\"}\n"}
+                                        << QStringList{} << false;
+        QTest::newRow("blank mediaFileUrl, blanks and CRLF around the line")
+            << QList<QByteArray>{"  {\"action\":\"activate\",\"mediaFileUrl\":\"   \"}\r\n\n"} << QStringList{"activate"}
+            << false;
+        QTest::newRow("mediaFileUrl not a string")
+            << QList<QByteArray>{"{\"action\":\"activate\",\"mediaFileUrl\":5}\n"} << QStringList{"activate"} << false;
+
+        const QByteArray huge(SingleInstanceService::kMaxPayloadBytes + 10, 'x');
+        QTest::newRow("over-long line with its line feed drops the peer")
+            << QList<QByteArray>{b + huge + "\n" + a} << QStringList{"activate"} << true;
+        QTest::newRow("over-long unterminated line drops the peer")
+            << QList<QByteArray>{huge.left(40000), huge.mid(40000)} << QStringList{} << true;
+    }
+
+    void protocol()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, peerDropped);
+
+        SingleInstanceService service(QStringLiteral("protocol"));
+        QVERIFY(service.startPrimary());
+        EventLog log(&service);
+
+        QLocalSocket client;
+        client.connectToServer(service.serverName());
+        QVERIFY(client.waitForConnected(2000));
+        QVERIFY(tvxtest::waitUntil([&]() { return acceptedSocketOf(service) != nullptr; }));
+
+        QByteArray sent;
+        for (const QByteArray &chunk : writes) {
+            client.write(chunk);
+            QVERIFY(client.waitForBytesWritten(2000));
+            sent += chunk;
+            // Let the server read this chunk on its own before the next one goes out.
+            if (!peerDropped && &chunk != &writes.last()) {
+                const QByteArray pending = sent.mid(sent.lastIndexOf('\n') + 1);
+                QVERIFY(tvxtest::waitUntil([&]() {
+                    QLocalSocket *accepted = acceptedSocketOf(service);
+                    return accepted && accepted->property("ipcPayloadBuffer").toByteArray() == pending;
+                }));
+            }
+        }
+
+        if (peerDropped) {
+            QVERIFY(tvxtest::waitUntil([&]() { return client.state() == QLocalSocket::UnconnectedState; }));
+        } else {
+            // A last message on the same connection marks the end of what the server has read.
+            client.write("\n{\"action\":\"activate\",\"mediaFileUrl\":\"end\"}\n");
+            QVERIFY(client.waitForBytesWritten(2000));
+            QVERIFY(tvxtest::waitUntil([&]() { return log.events.endsWith(QStringLiteral("open:end")); }));
+            log.events.removeLast();
+            log.events.removeLast();
+        }
+        QCOMPARE(log.events, expected);
+
+        // The service keeps answering new peers.
+        SingleInstanceService sender(QStringLiteral("protocol"));
+        QVERIFY(sender.notifyPrimary(QStringLiteral("file:///after.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.endsWith(QStringLiteral("open:file:///after.mp4")); }));
+    }
+
+    void processMessageWithoutServer()
+    {
+        SingleInstanceService service;
+        EventLog log(&service);
+        service.processMessage("{\"action\":\"activate\",\"mediaFileUrl\":\" file:///x.mp4 \",\"extra\":1}");
+        service.processMessage("   ");
+        QCOMPARE(log.events, (QStringList{"activate", "open:file:///x.mp4"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "tst_singleinstance.moc"
