@@ -28,7 +28,7 @@ double firstFrameMs(const QString &exe, const QString &home)
     p.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer timer;
     timer.start();
-    p.start(exe, {});
+    p.start(exe, QStringList());
     QByteArray out;
     double result = -1;
     while (timer.elapsed() < 30000) {

@@ -4,6 +4,7 @@
 #include "app/Log.h"
 #include "app/StartupDialogs.h"
 #include "i18n/I18n.h"
+#include "i18n/I18nService.h"
 #include "system/SingleInstanceService.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
@@ -126,6 +127,9 @@ int main(int argc, char *argv[])
     FramelessWindowMaximizeFilter maximizeFilter;
     app.installNativeEventFilter(&maximizeFilter);
 
+    I18nService i18nService;
+    i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+
     int exitCode = 0;
     {
         QQmlApplicationEngine engine;
@@ -135,6 +139,7 @@ int main(int argc, char *argv[])
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
         context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("login_dialog.ini")));
+        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
 
