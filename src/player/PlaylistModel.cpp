@@ -60,8 +60,12 @@ private:
 };
 
 PlaylistModel::PlaylistModel(QObject *parent)
-    : QAbstractListModel(parent), m_settingsFilePath(app::appDataFilePath(kPlaylistFileName))
+    : QAbstractListModel(parent),
+      m_settings(std::make_unique<QSettings>(app::appDataFilePath(kPlaylistFileName), QSettings::IniFormat))
 {
+    // Writes go through a temporary file and a rename: a crash mid-write never leaves a
+    // truncated play list behind.
+    m_settings->setAtomicSyncRequired(true);
     load();
 }
 
@@ -176,7 +180,7 @@ bool PlaylistModel::isSupportedMediaFile(const QString &path)
 
 int PlaylistModel::rowOfPath(const QString &sourcePath) const
 {
-    if (sourcePath.isEmpty())
+    if (sourcePath.isEmpty() || !m_listedPaths.contains(sourcePath))
         return -1;
     for (int row = 0; row < m_items.size(); ++row) {
         if (m_items.at(row).sourcePath == sourcePath)
@@ -239,6 +243,7 @@ int PlaylistModel::addFile(const QUrl &fileUrl, const QString &title, bool makeC
     const int row = m_items.size();
     beginInsertRows(QModelIndex(), row, row);
     m_items.append(item);
+    m_listedPaths.insert(item.sourcePath);
     endInsertRows();
     emit countChanged();
     if (makeCurrent)
@@ -286,6 +291,7 @@ bool PlaylistModel::removeRowInternal(int index)
         newIndex = oldIndex - 1;
 
     beginRemoveRows(QModelIndex(), index, index);
+    m_listedPaths.remove(m_items.at(index).sourcePath);
     m_items.removeAt(index);
     // Set before any listener runs, so nobody reads an index that points at the wrong row.
     m_currentIndex = newIndex;
@@ -309,6 +315,7 @@ void PlaylistModel::clear()
     if (!m_items.isEmpty() || m_currentIndex != -1) {
         beginResetModel();
         m_items.clear();
+        m_listedPaths.clear();
         m_currentIndex = -1;
         endResetModel();
         emit countChanged();
@@ -497,12 +504,9 @@ void PlaylistModel::save()
     writeSettings();
 }
 
-void PlaylistModel::writeSettings() const
+void PlaylistModel::writeSettings()
 {
-    QSettings settings(m_settingsFilePath, QSettings::IniFormat);
-    // QSettings then writes through a temporary file and a rename: a crash mid-write never
-    // leaves a truncated play list behind.
-    settings.setAtomicSyncRequired(true);
+    QSettings &settings = *m_settings;
     settings.remove(kPlaylistGroup);
     settings.beginWriteArray(kItemsArrayKey, m_items.size());
     for (int row = 0; row < m_items.size(); ++row) {
@@ -517,16 +521,20 @@ void PlaylistModel::writeSettings() const
     settings.setValue(kPlaybackModeKey, m_playbackMode);
     settings.setValue(kPlaybackModeExplicitKey, m_playbackModeExplicit);
     settings.sync();
-    if (settings.status() != QSettings::NoError)
-        TVX_LOG_WARN << "[Playlist] could not write" << m_settingsFilePath;
+    // QSettings keeps its first error for good, so only that first failure is worth a line.
+    if (settings.status() != QSettings::NoError && !m_writeFailureLogged) {
+        m_writeFailureLogged = true;
+        TVX_LOG_WARN << "[Playlist] could not write" << settings.fileName();
+    }
 }
 
 void PlaylistModel::load()
 {
-    QSettings settings(m_settingsFilePath, QSettings::IniFormat);
+    QSettings &settings = *m_settings;
 
     beginResetModel();
     m_items.clear();
+    m_listedPaths.clear();
     m_currentIndex = -1;
 
     const int declaredSize = settings.beginReadArray(kItemsArrayKey);
@@ -542,12 +550,11 @@ void PlaylistModel::load()
     std::sort(presentEntries.begin(), presentEntries.end());
     presentEntries.erase(std::unique(presentEntries.begin(), presentEntries.end()), presentEntries.end());
 
-    QSet<QString> seenPaths;
     for (const int number : qAsConst(presentEntries)) {
         settings.setArrayIndex(number - 1);
         PlaylistItem item;
         item.sourcePath = settings.value(kSourcePathKey).toString().trimmed();
-        if (!isSupportedMediaFile(item.sourcePath) || seenPaths.contains(item.sourcePath))
+        if (!isSupportedMediaFile(item.sourcePath) || m_listedPaths.contains(item.sourcePath))
             continue;
         item.meta = settings.value(kMetaKey).toString().trimmed();
         if (item.meta.isEmpty())
@@ -558,7 +565,7 @@ void PlaylistModel::load()
         item.tag = settings.value(kTagKey).toString().trimmed();
         if (item.tag.isEmpty())
             item.tag = mediaTagFromPath(item.sourcePath);
-        seenPaths.insert(item.sourcePath);
+        m_listedPaths.insert(item.sourcePath);
         m_items.append(item);
     }
     settings.endArray();

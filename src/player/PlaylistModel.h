@@ -2,11 +2,16 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QVariantList>
 #include <QVector>
+
+#include <memory>
+
+class QSettings;
 
 class PlaylistModel : public QAbstractListModel
 {
@@ -110,7 +115,7 @@ private:
     void announceCurrentFile();
 
     void save();
-    void writeSettings() const;
+    void writeSettings();
     void load();
 
     QVector<PlaylistItem> m_items;
@@ -118,7 +123,11 @@ private:
     int m_playbackMode = SequentialPlayback;
     bool m_playbackModeExplicit = false;
 
-    QString m_settingsFilePath;
+    QSet<QString> m_listedPaths; // mirrors m_items for constant-time duplicate tests
+    // Kept open for the model's life: a fresh QSettings would re-read and re-parse the whole
+    // file before every save, which dominates the cost of a save on a long list.
+    std::unique_ptr<QSettings> m_settings;
+    bool m_writeFailureLogged = false;
     int m_saveBatchDepth = 0;
     bool m_savePending = false;
 };
