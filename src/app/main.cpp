@@ -5,6 +5,8 @@
 #include "app/StartupDialogs.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
+#include "player/PlaybackCoordinator.h"
+#include "player/PlaylistModel.h"
 #include "system/SingleInstanceService.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
@@ -17,6 +19,7 @@
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QtQml>
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
@@ -127,6 +130,10 @@ int main(int argc, char *argv[])
     FramelessWindowMaximizeFilter maximizeFilter;
     app.installNativeEventFilter(&maximizeFilter);
 
+    qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+
+    PlaylistModel playlistModel;
+
     I18nService i18nService;
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
 
@@ -134,6 +141,7 @@ int main(int argc, char *argv[])
     {
         QQmlApplicationEngine engine;
         QQmlContext *context = engine.rootContext();
+        context->setContextProperty(QStringLiteral("playlistStore"), &playlistModel);
         context->setContextProperty(QStringLiteral("playerSettingsFilePath"), app::appDataFilePath(QStringLiteral("player.ini")));
         context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
