@@ -89,6 +89,25 @@ private slots:
         QCOMPARE(scopedIdentifier(QStringLiteral("Tavrixo")), QStringLiteral("Tavrixo"));
     }
 
+    void scopedIdentifiers_data()
+    {
+        QTest::addColumn<QString>("scope");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("main") << "main" << "Tavrixo";
+        QTest::newRow("main, padded and upper case") << "  MAIN " << "Tavrixo";
+        QTest::newRow("empty") << "" << "Tavrixo";
+        QTest::newRow("ASCII punctuation") << " Beta-1.x " << "Tavrixo_beta_1_x";
+        QTest::newRow("letters beyond ASCII stay") << "渠道Ä" << "Tavrixo_渠道ä";
+        QTest::newRow("symbols beyond ASCII") << "a•b" << "Tavrixo_a_b";
+        QTest::newRow("only punctuation") << "--" << "Tavrixo___";
+    }
+    void scopedIdentifiers()
+    {
+        QFETCH(QString, scope);
+        QFETCH(QString, expected);
+        QCOMPARE(scopedIdentifier(QStringLiteral("Tavrixo"), scope), expected);
+    }
+
     void customerServiceAddress_data()
     {
         QTest::addColumn<QString>("uid");
@@ -229,6 +248,12 @@ private slots:
         QVERIFY(entry.contains(QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())));
         QVERIFY(entry.contains(QStringLiteral("\nPath=%1\n").arg(QCoreApplication::applicationDirPath())));
         QVERIFY(QFileInfo(f).isExecutable());
+        f.close();
+
+        QVERIFY(QDir(desktop).removeRecursively());
+        const QString status = actions.createDesktopShortcut();
+        QDir().mkpath(desktop);
+        QCOMPARE(status, text("system.error.desktop_dir_not_found"));
     }
 };
 
