@@ -1,13 +1,17 @@
 // Program entry: start-up sequence, service wiring and teardown.
+#include "analytics/QxSensorsService.h"
 #include "app/AppPaths.h"
 #include "app/FileUrl.h"
 #include "app/Log.h"
 #include "app/StartupDialogs.h"
+#include "app/StartupState.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "system/FileDialogService.h"
 #include "system/SingleInstanceService.h"
+#include "system/SystemActions.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
 #include "tvx_build_config.h"
@@ -132,10 +136,27 @@ int main(int argc, char *argv[])
 
     qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
 
+    // Read before the events are sent: the page keys its first-start behaviour on it even
+    // when this start's activity event is the one that gets delivered.
+    const bool shouldTrackActivity = app::shouldTrackActivityOnStartup();
+    QxSensorsService *sensors = QxSensorsService::instance();
+    sensors->initialize();
+    sensors->trackLaunchEvent();
+    if (shouldTrackActivity) {
+        const bool activityTracked = sensors->trackActivityEvent();
+        TVX_LOG_INFO << "[QxSensors] startup activity tracked =" << activityTracked;
+        if (activityTracked)
+            app::markActivityTrackedOnStartup();
+    }
+
     PlaylistModel playlistModel;
+    SystemActions systemActions;
+    FileDialogService fileDialogService;
 
     I18nService i18nService;
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { QxSensorsService::instance()->shutdown(); });
 
     int exitCode = 0;
     {
@@ -147,8 +168,11 @@ int main(int argc, char *argv[])
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
         context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("login_dialog.ini")));
+        context->setContextProperty(QStringLiteral("systemActions"), &systemActions);
+        context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
+        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
 
         const QUrl mainUrl(QString::fromLatin1(kMainQmlUrl));
