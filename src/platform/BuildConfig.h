@@ -1,19 +1,20 @@
 // Configuration supplied with the build (hosts, numbers, keys), overridable per key at run time.
 #pragma once
 
+#include "tvx_build_config.h"
+
 #include <QString>
 
 namespace platform {
 namespace config {
 
-// The defaults below are placeholders: a release build gets its real values from CMake cache
-// variables. Any key can be replaced at run time by the INI file that the environment variable
+// Defaults come from CMake cache variables (placeholders unless a release build sets them). Any key can be replaced at run time by the INI file that the environment variable
 // TVX_CONFIG names, which is how tests point the program at loopback servers.
-constexpr const char kCustomerServiceHost[] = "chat.support.example";
-constexpr const char kCustomerServiceQueueNumber[] = "10001";
-constexpr const char kCustomerServiceGroupNumber[] = "20001";
-constexpr const char kAnalyticsProductNumber[] = "1000";
-constexpr const char kAnalyticsAppKey[] = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
+constexpr const char kCustomerServiceHost[] = TVX_CUSTOMER_SERVICE_HOST;
+constexpr const char kCustomerServiceQueueNumber[] = TVX_CUSTOMER_SERVICE_QTYPE;
+constexpr const char kCustomerServiceGroupNumber[] = TVX_CUSTOMER_SERVICE_GID;
+constexpr const char kAnalyticsProductNumber[] = TVX_ANALYTICS_PRODUCT_NUMBER;
+constexpr const char kAnalyticsAppKey[] = TVX_ANALYTICS_APP_KEY;
 
 // The override file's value of key ("group/name") when the file holds it, else fallback.
 QString value(const QString &key, const QString &fallback);
