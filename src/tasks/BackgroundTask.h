@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMetaType>
 #include <QMutex>
 #include <QString>
 
@@ -79,3 +80,5 @@ private:
     std::atomic_bool m_cancelRequested{false};
     std::atomic_bool m_executing{false};
 };
+
+Q_DECLARE_METATYPE(BackgroundTask *)

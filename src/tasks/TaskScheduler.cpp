@@ -10,7 +10,10 @@ namespace {
 constexpr int kDestructorWaitMs = 5000;
 }
 
-TaskScheduler::TaskScheduler(QObject *parent) : QObject(parent) {}
+TaskScheduler::TaskScheduler(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<BackgroundTask *>("BackgroundTask*");
+}
 
 TaskScheduler::~TaskScheduler()
 {

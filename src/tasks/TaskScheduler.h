@@ -1,13 +1,12 @@
 // The one first-in-first-out job queue of the toolbox: one task at a time on the global pool.
 #pragma once
 
+#include "tasks/BackgroundTask.h"
 #include "tasks/TaskWorker.h"
 
 #include <QFutureWatcher>
 #include <QList>
 #include <QObject>
-
-class BackgroundTask;
 
 class TaskScheduler : public QObject
 {
