@@ -22,6 +22,10 @@ BoundedRunResult runBoundedProcess(const QString &program, const QStringList &ar
                                    const BoundedRunOptions &options)
 {
     BoundedRunResult result;
+    if (options.cancel && options.cancel->load()) {
+        result.end = BoundedRunResult::End::Cancelled;
+        return result;
+    }
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
