@@ -145,6 +145,9 @@ bool BackgroundTask::markFailed(const QString &errorCode, const QString &errorTe
 bool BackgroundTask::markCancelled(const QString &message)
 {
     QMutexLocker lock(&m_mutex);
+    // A job that finished while the user pressed cancel keeps its real outcome.
+    if (m_status == Completed || m_status == Failed)
+        return false;
     const QDateTime now = QDateTime::currentDateTime();
     m_status = Cancelled;
     if (!m_startedAt.isValid())

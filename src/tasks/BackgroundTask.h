@@ -41,10 +41,11 @@ public:
     // True while start() is inside executeStart(): such a task must not be reset or resubmitted.
     bool isExecuting() const;
 
-    // The marks return whether they were applied. Cancelled is final until resetToPending():
-    // a job that was cancelled while running cannot turn itself Running, Completed or Failed
-    // afterwards, so a cancelled job never reports an output. A subclass that gets false from
-    // markCompleted() must discard what it produced.
+    // The marks return whether they were applied. Until resetToPending(), a Cancelled task refuses
+    // markRunning, markCompleted and markFailed (a job cancelled while it ran never reports an
+    // output), and a Completed or Failed task refuses markCancelled (a job that ended just before
+    // the cancel keeps its outcome). A subclass that gets false from markRunning() must return at
+    // once, and one that gets false from markCompleted() must discard what it produced.
     bool markRunning(const QString &message);
     bool markCompleted(const QString &message);
     bool markFailed(const QString &errorCode, const QString &errorText);

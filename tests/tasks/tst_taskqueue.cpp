@@ -326,6 +326,10 @@ private slots:
         QTest::newRow("failed after cancel is refused")
             << QStringList{"running:go", "cancel", "failed:e3"} << 4 << 0.0 << "Task cancelled" << QString()
             << true << true;
+        QTest::newRow("cancelled after completed is refused")
+            << QStringList{"completed:done", "cancelled:stop"} << 2 << 1.0 << "done" << QString() << true << true;
+        QTest::newRow("cancelled after failed is refused")
+            << QStringList{"failed:e4", "cancelled:stop"} << 3 << 0.0 << QString() << "e4" << true << true;
         QTest::newRow("blank error code is not cleared")
             << QStringList{"failed: ", "clearError"} << 3 << 0.0 << QString() << " " << true << true;
         QTest::newRow("progress above one") << QStringList{"progress:1.5"} << 0 << 1.0 << QString() << QString()
