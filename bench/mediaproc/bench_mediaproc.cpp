@@ -43,14 +43,22 @@ double measureMs(const std::function<void()> &work)
 bool runFfmpeg(const QStringList &args)
 {
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + args);
+    p.start(QStringLiteral("ffmpeg"),
+            QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + args);
     return p.waitForFinished(120000) && p.exitCode() == 0;
 }
 
 QStringList thumbnailArgs(const QString &clip, const QString &out)
 {
-    return {"-ss", "0.000", "-i", clip, "-frames:v", "1", "-vf",
-            "scale=320:180:force_original_aspect_ratio=decrease,pad=320:180:(ow-iw)/2:(oh-ih)/2:black", out};
+    return {"-ss",
+            "0.000",
+            "-i",
+            clip,
+            "-frames:v",
+            "1",
+            "-vf",
+            "scale=320:180:force_original_aspect_ratio=decrease,pad=320:180:(ow-iw)/2:(oh-ih)/2:black",
+            out};
 }
 
 void clearPngs(const QString &dir)
@@ -92,7 +100,8 @@ int main(int argc, char *argv[])
     QStringList clips;
     for (int i = 0; i < kClips; ++i) {
         const QString clip = scratch.filePath(QStringLiteral("clip%1.mp4").arg(i));
-        if (!runFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=640x360:rate=25:duration=2,hue=h=%1").arg(i * 7),
+        if (!runFfmpeg({"-f", "lavfi", "-i",
+                        QStringLiteral("testsrc2=size=640x360:rate=25:duration=2,hue=h=%1").arg(i * 7),
                         "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", clip})) {
             std::fprintf(stderr, "could not generate clips\n");
             return 1;
@@ -141,8 +150,10 @@ int main(int argc, char *argv[])
         }));
     }
     const double s = median(service), q = median(sequential), p4 = median(parallel);
-    std::printf("previews (%d clips, incl. 2 ffprobe runs each): %.1f/s  (%.0f ms)\n", kClips, kClips * 1000.0 / s, s);
-    std::printf("bare ffmpeg sequential: %.1f/s  ratio service/sequential %.2f\n", kClips * 1000.0 / q, q / s);
+    std::printf("previews (%d clips, incl. 2 ffprobe runs each): %.1f/s  (%.0f ms)\n", kClips,
+                kClips * 1000.0 / s, s);
+    std::printf("bare ffmpeg sequential: %.1f/s  ratio service/sequential %.2f\n", kClips * 1000.0 / q,
+                q / s);
     std::printf("bare ffmpeg 4-way:      %.1f/s  ratio service/4-way %.2f\n", kClips * 1000.0 / p4, p4 / s);
 
     // 2. Prober cache hit vs miss.
@@ -170,16 +181,17 @@ int main(int argc, char *argv[])
         for (int i = 0; i < kJobs; ++i)
             tasks.push_back(std::make_unique<ProcessTask>());
         queued.push_back(measureMs([&] {
-            int finished = 0;
-            QEventLoop loop;
-            QObject::connect(manager.scheduler(), &TaskScheduler::taskFinished, &loop, [&] {
-                if (++finished == kJobs)
-                    loop.quit();
-            });
-            for (auto &t : tasks)
-                manager.submitTask(t.get());
-            loop.exec();
-        }) / kJobs);
+                             int finished = 0;
+                             QEventLoop loop;
+                             QObject::connect(manager.scheduler(), &TaskScheduler::taskFinished, &loop, [&] {
+                                 if (++finished == kJobs)
+                                     loop.quit();
+                             });
+                             for (auto &t : tasks)
+                                 manager.submitTask(t.get());
+                             loop.exec();
+                         }) /
+                         kJobs);
         bare.push_back(measureMs([&] {
                            for (int i = 0; i < kJobs; ++i) {
                                QProcess proc;

@@ -12,9 +12,9 @@ namespace ffmpeg {
 
 struct BoundedRunOptions
 {
-    int timeoutMs = 10000;      // from start to exit; the process is killed when it runs longer
-    int startTimeoutMs = -1;    // limit for the start alone; -1 uses timeoutMs
-    int killGraceMs = 1000;     // wait after kill
+    int timeoutMs = 10000;   // from start to exit; the process is killed when it runs longer
+    int startTimeoutMs = -1; // limit for the start alone; -1 uses timeoutMs
+    int killGraceMs = 1000;  // wait after kill
     qint64 maxStdoutBytes = 8 * 1024 * 1024;
     qint64 maxStderrBytes = 256 * 1024;
     // When set, standard output is handed over chunk by chunk instead of being kept.

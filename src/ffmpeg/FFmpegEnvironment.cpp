@@ -50,8 +50,14 @@ QString FFmpegEnvironment::ffprobeExecutablePath() const
     return resolveExecutablePath(m_rootDirectory, QStringLiteral("ffprobe"));
 }
 
-bool FFmpegEnvironment::hasFFmpegExecutable() const { return existsNonEmpty(ffmpegExecutablePath()); }
-bool FFmpegEnvironment::hasFFprobeExecutable() const { return existsNonEmpty(ffprobeExecutablePath()); }
+bool FFmpegEnvironment::hasFFmpegExecutable() const
+{
+    return existsNonEmpty(ffmpegExecutablePath());
+}
+bool FFmpegEnvironment::hasFFprobeExecutable() const
+{
+    return existsNonEmpty(ffprobeExecutablePath());
+}
 
 bool FFmpegEnvironment::ready() const
 {

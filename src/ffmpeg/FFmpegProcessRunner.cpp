@@ -15,7 +15,8 @@ FFmpegProcessRunner::Result FFmpegProcessRunner::run(const FFmpegCommandBuilder:
     ffmpeg::BoundedRunOptions options;
     options.timeoutMs = timeoutMs;
     options.killGraceMs = ffmpeg::timingProfile().killGraceMs;
-    const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(command.program, command.arguments, options);
+    const ffmpeg::BoundedRunResult run =
+        ffmpeg::runBoundedProcess(command.program, command.arguments, options);
     if (!run.finished()) {
         result.standardError = QStringLiteral("Command timed out");
         return result;

@@ -188,8 +188,9 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
         if (transient)
             *transient = true;
         if (errorText)
-            *errorText = run.end == ffmpeg::BoundedRunResult::End::Cancelled ? QStringLiteral("Probe cancelled")
-                                                                              : kTimedOutText;
+            *errorText = run.end == ffmpeg::BoundedRunResult::End::Cancelled
+                             ? QStringLiteral("Probe cancelled")
+                             : kTimedOutText;
         return info;
     }
 

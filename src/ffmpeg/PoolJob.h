@@ -11,8 +11,7 @@
 
 namespace ffmpeg {
 
-template <typename Fn>
-auto startPoolJob(Fn fn) -> QFuture<std::invoke_result_t<Fn>>
+template <typename Fn> auto startPoolJob(Fn fn) -> QFuture<std::invoke_result_t<Fn>>
 {
     using T = std::invoke_result_t<Fn>;
     class Job : public QRunnable

@@ -76,8 +76,8 @@ void PacketPtsScanner::takeLine(const QString &line)
         m_maximum = v;
 }
 
-PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath, const QString &selector,
-                                  const std::atomic_bool *cancel)
+PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath,
+                                  const QString &selector, const std::atomic_bool *cancel)
 {
     PacketScanResult result;
     if (ffprobePath.isEmpty())

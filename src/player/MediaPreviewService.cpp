@@ -204,10 +204,8 @@ QString MediaPreviewService::previewCacheDirectory()
 QString MediaPreviewService::cacheFilePathForSource(const QString &key)
 {
     const QFileInfo info(key);
-    const QString identity = QStringLiteral("%1|%2|%3")
-                                 .arg(key)
-                                 .arg(info.size())
-                                 .arg(info.lastModified().toMSecsSinceEpoch());
+    const QString identity =
+        QStringLiteral("%1|%2|%3").arg(key).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
     const QByteArray digest = QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Md5).toHex();
     return QDir(previewCacheDir()).filePath(QString::fromLatin1(digest) + QStringLiteral(".png"));
 }
@@ -272,8 +270,8 @@ qint64 MediaPreviewService::readDurationSeconds(const QString &source, const std
     const QJsonObject root = document.object();
     double largest = 0.0;
     double value = 0.0;
-    if (ffmpeg::countedDuration(root.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")),
-                                &value))
+    if (ffmpeg::countedDuration(
+            root.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")), &value))
         largest = value;
     const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
     for (const QJsonValue &stream : streams) {
@@ -311,14 +309,15 @@ QString MediaPreviewService::extractThumbnail(const QString &source, const QStri
     // or failed run never leaves a partial PNG that later runs would take as finished.
     const QString temporary =
         QDir(target.absolutePath())
-            .filePath(target.completeBaseName() + QStringLiteral(".tmp-%1.png")
-                                                      .arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                           QLatin1Char('0')));
+            .filePath(target.completeBaseName() +
+                      QStringLiteral(".tmp-%1.png")
+                          .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         ffmpegPath,
-        ffmpegArgs({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-ss"),
-                    QString::number(seek, 'f', 3), QStringLiteral("-i"), QDir::toNativeSeparators(source),
-                    QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-vf"),
+        ffmpegArgs({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                    QStringLiteral("-ss"), QString::number(seek, 'f', 3), QStringLiteral("-i"),
+                    QDir::toNativeSeparators(source), QStringLiteral("-frames:v"), QStringLiteral("1"),
+                    QStringLiteral("-vf"),
                     QStringLiteral("scale=320:180:force_original_aspect_ratio=decrease,"
                                    "pad=320:180:(ow-iw)/2:(oh-ih)/2:black"),
                     QDir::toNativeSeparators(temporary)}),
@@ -346,9 +345,9 @@ QString MediaPreviewService::readVideoQualityTag(const QString &source, const st
         return QString();
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         ffprobe,
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-         QStringLiteral("-show_entries"), QStringLiteral("stream=width,height"), QStringLiteral("-of"),
-         QStringLiteral("csv=s=x:p=0"), QDir::toNativeSeparators(source)},
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+         QStringLiteral("v:0"), QStringLiteral("-show_entries"), QStringLiteral("stream=width,height"),
+         QStringLiteral("-of"), QStringLiteral("csv=s=x:p=0"), QDir::toNativeSeparators(source)},
         runOptions(ffmpeg::timingProfile().qualityTagMs, cancel));
     if (!run.finished())
         return QString();

@@ -12,8 +12,7 @@
 #include <atomic>
 #include <memory>
 
-template <typename T>
-class QFutureWatcher;
+template <typename T> class QFutureWatcher;
 
 class MediaPreviewService : public QObject
 {
@@ -45,8 +44,8 @@ public:
     static qint64 readDurationSeconds(const QString &source, const std::atomic_bool *cancel = nullptr);
     static qint64 readDurationSecondsFromPacketPts(const QString &source, const QString &selector,
                                                    const std::atomic_bool *cancel = nullptr);
-    static QString extractThumbnail(const QString &source, const QString &thumbnailPath, qint64 durationSeconds,
-                                    const std::atomic_bool *cancel = nullptr);
+    static QString extractThumbnail(const QString &source, const QString &thumbnailPath,
+                                    qint64 durationSeconds, const std::atomic_bool *cancel = nullptr);
     static QString readVideoQualityTag(const QString &source, const std::atomic_bool *cancel = nullptr);
     static bool isLikelyCorruptedMedia(const QString &source, qint64 durationSeconds);
     static void runVersionProbe(const std::atomic_bool *cancel = nullptr);

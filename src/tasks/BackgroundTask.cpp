@@ -21,8 +21,14 @@ BackgroundTask::BackgroundTask(const QString &taskId, const QString &toolId)
 
 BackgroundTask::~BackgroundTask() = default;
 
-QString BackgroundTask::taskId() const { return m_taskId; }
-QString BackgroundTask::toolId() const { return m_toolId; }
+QString BackgroundTask::taskId() const
+{
+    return m_taskId;
+}
+QString BackgroundTask::toolId() const
+{
+    return m_toolId;
+}
 
 int BackgroundTask::status() const
 {
@@ -54,7 +60,10 @@ QString BackgroundTask::errorText() const
     return m_errorText;
 }
 
-QDateTime BackgroundTask::createdAt() const { return m_createdAt; }
+QDateTime BackgroundTask::createdAt() const
+{
+    return m_createdAt;
+}
 
 QDateTime BackgroundTask::startedAt() const
 {
@@ -91,8 +100,14 @@ void BackgroundTask::cancel()
     executeCancel();
 }
 
-bool BackgroundTask::isCancelRequested() const { return m_cancelRequested; }
-bool BackgroundTask::isExecuting() const { return m_executing; }
+bool BackgroundTask::isCancelRequested() const
+{
+    return m_cancelRequested;
+}
+bool BackgroundTask::isExecuting() const
+{
+    return m_executing;
+}
 
 void BackgroundTask::executeCancel()
 {

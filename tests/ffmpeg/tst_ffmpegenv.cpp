@@ -23,15 +23,20 @@ private slots:
         QTest::addColumn<QString>("expectFfmpeg"); // "root", "path" or ""
         QTest::addColumn<QString>("expectFfprobe");
         QTest::addColumn<bool>("ready");
-        QTest::newRow("root folder hit") << QStringList{"ffmpeg.exe", "ffprobe.exe"}
-                                         << QStringList{"ffmpeg.exe", "ffprobe.exe"} << "root" << "root" << true;
-        QTest::newRow("search path with .exe") << QStringList{} << QStringList{"ffmpeg.exe", "ffprobe.exe"}
-                                               << "path" << "path" << true;
+        QTest::newRow("root folder hit")
+            << QStringList{"ffmpeg.exe", "ffprobe.exe"} << QStringList{"ffmpeg.exe", "ffprobe.exe"} << "root"
+            << "root" << true;
+        QTest::newRow("search path with .exe")
+            << QStringList{} << QStringList{"ffmpeg.exe", "ffprobe.exe"} << "path"
+            << "path" << true;
         QTest::newRow("search path bare name") << QStringList{} << QStringList{"ffmpeg", "ffprobe"} << "path"
                                                << "path" << true;
-        QTest::newRow("only ffmpeg") << QStringList{"ffmpeg.exe"} << QStringList{} << "root" << "" << false;
-        QTest::newRow("only ffprobe") << QStringList{} << QStringList{"ffprobe"} << "" << "path" << false;
-        QTest::newRow("none") << QStringList{} << QStringList{} << "" << "" << false;
+        QTest::newRow("only ffmpeg") << QStringList{"ffmpeg.exe"} << QStringList{} << "root"
+                                     << "" << false;
+        QTest::newRow("only ffprobe") << QStringList{} << QStringList{"ffprobe"} << ""
+                                      << "path" << false;
+        QTest::newRow("none") << QStringList{} << QStringList{} << ""
+                              << "" << false;
     }
 
     void lookup()
@@ -41,9 +46,12 @@ private slots:
         QFETCH(QString, expectFfmpeg);
         QFETCH(QString, expectFfprobe);
         QFETCH(bool, ready);
-        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
-        const QString root = tvxtest::scratchPath(tag + QStringLiteral("/root/x")).section(QLatin1Char('/'), 0, -2);
-        const QString bin = tvxtest::scratchPath(tag + QStringLiteral("/bin/x")).section(QLatin1Char('/'), 0, -2);
+        const QString tag =
+            QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString root =
+            tvxtest::scratchPath(tag + QStringLiteral("/root/x")).section(QLatin1Char('/'), 0, -2);
+        const QString bin =
+            tvxtest::scratchPath(tag + QStringLiteral("/bin/x")).section(QLatin1Char('/'), 0, -2);
         for (const QString &f : rootFiles)
             tvxtest::writeScript(root + QLatin1Char('/') + f, QStringLiteral("exit 0"));
         for (const QString &f : pathFiles)
@@ -88,7 +96,8 @@ private slots:
 
     void runnerEmptyProgram()
     {
-        const auto r = FFmpegProcessRunner().run(FFmpegCommandBuilder::create(QStringLiteral("   "), {}), 1000);
+        const auto r =
+            FFmpegProcessRunner().run(FFmpegCommandBuilder::create(QStringLiteral("   "), {}), 1000);
         QVERIFY(!r.success);
         QCOMPARE(r.exitCode, -1);
         QCOMPARE(r.standardError, QStringLiteral("Command program is empty"));
@@ -97,8 +106,9 @@ private slots:
 
     void runnerCapturesFailure()
     {
-        const QString script = tvxtest::writeScript(tvxtest::scratchPath(QStringLiteral("fail.sh")),
-                                                    QStringLiteral("echo out-text\necho err-text >&2\nexit 1"));
+        const QString script =
+            tvxtest::writeScript(tvxtest::scratchPath(QStringLiteral("fail.sh")),
+                                 QStringLiteral("echo out-text\necho err-text >&2\nexit 1"));
         const auto cmd = FFmpegCommandBuilder::create(script, {QStringLiteral("a b")});
         QCOMPARE(cmd.arguments, QStringList{QStringLiteral("a b")});
         const auto r = FFmpegProcessRunner().run(cmd, 10000);

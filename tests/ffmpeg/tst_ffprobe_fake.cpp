@@ -37,7 +37,8 @@ struct FakeProbe
     {
         root = tvxtest::scratchPath(name + QStringLiteral("/root/x")).section(QLatin1Char('/'), 0, -2);
         tvxtest::writeScript(root + QStringLiteral("/ffprobe.exe"), QString::fromLatin1(kFakeProbe));
-        media = tvxtest::writeFile(tvxtest::scratchPath(name + QStringLiteral("/media.mp4")), "not really media");
+        media =
+            tvxtest::writeFile(tvxtest::scratchPath(name + QStringLiteral("/media.mp4")), "not really media");
     }
     void set(const QString &file, const QByteArray &content) const
     {
@@ -84,41 +85,43 @@ private slots:
         QTest::addColumn<int>("runs");
 
         QTest::newRow("string duration rounds up")
-            << QByteArray(R"({"format":{"duration":"12.3"}})") << QByteArray() << QByteArray() << 0 << QByteArray()
-            << qint64(13) << -1 << -1 << true << QString() << 1;
-        QTest::newRow("number duration") << QByteArray(R"({"format":{"duration":4}})") << QByteArray()
-                                         << QByteArray() << 0 << QByteArray() << qint64(4) << -1 << -1 << true
-                                         << QString() << 1;
+            << QByteArray(R"({"format":{"duration":"12.3"}})") << QByteArray() << QByteArray() << 0
+            << QByteArray() << qint64(13) << -1 << -1 << true << QString() << 1;
+        QTest::newRow("number duration")
+            << QByteArray(R"({"format":{"duration":4}})") << QByteArray() << QByteArray() << 0 << QByteArray()
+            << qint64(4) << -1 << -1 << true << QString() << 1;
         QTest::newRow("audio before video, later video not read")
             << QByteArray(R"({"streams":[{"codec_type":"audio","duration":"60.2"},
                  {"codec_type":"video","width":1920,"height":1080,"duration":"58.0"},
                  {"codec_type":"video","width":640,"height":480,"duration":"99"}]})")
-            << QByteArray() << QByteArray() << 0 << QByteArray() << qint64(61) << 1920 << 1080 << true << QString()
-            << 1;
+            << QByteArray() << QByteArray() << 0 << QByteArray() << qint64(61) << 1920 << 1080 << true
+            << QString() << 1;
         QTest::newRow("width 0 skipped") << QByteArray(R"({"format":{"duration":"2"},"streams":[
                  {"codec_type":"video","width":0,"height":1080},
                  {"codec_type":"video","width":1280,"height":720}]})")
-                                         << QByteArray() << QByteArray() << 0 << QByteArray() << qint64(2) << 1280
-                                         << 720 << true << QString() << 1;
+                                         << QByteArray() << QByteArray() << 0 << QByteArray() << qint64(2)
+                                         << 1280 << 720 << true << QString() << 1;
         QTest::newRow("packet scan maximum")
-            << QByteArray(R"({"format":{"duration":"0"},"streams":[{"codec_type":"video","duration":"N/A"}]})")
+            << QByteArray(
+                   R"({"format":{"duration":"0"},"streams":[{"codec_type":"video","duration":"N/A"}]})")
             << QByteArray("1.0\r\n7.000001\n3.5\n\n2") << QByteArray() << 0 << QByteArray() << qint64(8) << -1
             << -1 << true << QString() << 2;
         QTest::newRow("audio packet scan after empty video scan")
             << QByteArray(R"({"format":{}})") << QByteArray() << QByteArray("2.5\n4.1") << 0 << QByteArray()
             << qint64(5) << -1 << -1 << true << QString() << 3;
-        QTest::newRow("packet lines not numbers") << QByteArray(R"({})") << QByteArray("abc\nN/A\n")
-                                                  << QByteArray("x") << 0 << QByteArray() << qint64(0) << -1 << -1
-                                                  << true << QString() << 3;
-        QTest::newRow("not json") << QByteArray("garbage") << QByteArray("9") << QByteArray() << 0 << QByteArray()
-                                  << qint64(0) << -1 << -1 << false
+        QTest::newRow("packet lines not numbers")
+            << QByteArray(R"({})") << QByteArray("abc\nN/A\n") << QByteArray("x") << 0 << QByteArray()
+            << qint64(0) << -1 << -1 << true << QString() << 3;
+        QTest::newRow("not json") << QByteArray("garbage") << QByteArray("9") << QByteArray() << 0
+                                  << QByteArray() << qint64(0) << -1 << -1 << false
                                   << QStringLiteral("Failed to parse ffprobe output") << 1;
         QTest::newRow("non-zero exit with stderr")
             << QByteArray("{}") << QByteArray() << QByteArray() << 1 << QByteArray("  moov atom not found\n")
             << qint64(0) << -1 << -1 << false << QStringLiteral("moov atom not found") << 3;
         QTest::newRow("non-zero exit without stderr")
-            << QByteArray(R"({"format":{"duration":"5"}})") << QByteArray() << QByteArray() << 2 << QByteArray()
-            << qint64(5) << -1 << -1 << false << QStringLiteral("ffprobe exited with code 2") << 1;
+            << QByteArray(R"({"format":{"duration":"5"}})") << QByteArray() << QByteArray() << 2
+            << QByteArray() << qint64(5) << -1 << -1 << false << QStringLiteral("ffprobe exited with code 2")
+            << 1;
     }
 
     void canned()
@@ -128,7 +131,8 @@ private slots:
         QFETCH(QByteArray, csvAudio);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, stderrText);
-        FakeProbe fake(QStringLiteral("canned-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), '_'));
+        FakeProbe fake(
+            QStringLiteral("canned-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), '_'));
         fake.set(QStringLiteral("json"), json);
         fake.set(QStringLiteral("csv_v"), csvVideo);
         fake.set(QStringLiteral("csv_a"), csvAudio);
@@ -165,7 +169,8 @@ private slots:
         QCOMPARE(fake.runs(), 1);
         QFile file(fake.media);
         QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        QVERIFY(
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         file.close();
         QCOMPARE(prober.probeMedia(fake.media).durationSeconds, qint64(3));
         QCOMPARE(fake.runs(), 2);
@@ -223,10 +228,12 @@ private slots:
     {
         FakeProbe fake(QStringLiteral("nostart"));
         fake.set(QStringLiteral("json"), R"({"format":{"duration":"7"}})");
-        QFile::setPermissions(fake.root + QStringLiteral("/ffprobe.exe"), QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(fake.root + QStringLiteral("/ffprobe.exe"),
+                              QFile::ReadOwner | QFile::WriteOwner);
         FFmpegEnvironment env(fake.root);
         FFprobeService prober(&env);
-        QCOMPARE(prober.probeMedia(fake.media).errorText, QStringLiteral("Timed out while reading media info"));
+        QCOMPARE(prober.probeMedia(fake.media).errorText,
+                 QStringLiteral("Timed out while reading media info"));
         QFile::setPermissions(fake.root + QStringLiteral("/ffprobe.exe"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(prober.probeMedia(fake.media).durationSeconds, qint64(7));
@@ -241,7 +248,8 @@ private slots:
         auto *prober = new FFprobeService(&env);
         FFprobeService::MediaInfo info;
         std::thread caller([&] { info = prober->probeMedia(fake.media); });
-        QVERIFY(tvxtest::waitUntil([&] { return QFileInfo::exists(fake.root + QStringLiteral("/pid")); }, 10000));
+        QVERIFY(
+            tvxtest::waitUntil([&] { return QFileInfo::exists(fake.root + QStringLiteral("/pid")); }, 10000));
         delete prober;
         caller.join();
         QVERIFY(!info.valid);

@@ -25,7 +25,8 @@ private slots:
         QTest::newRow("small mp4") << tvxtest::fixtures::smallMp4() << qint64(3) << 320 << 240 << true;
         QTest::newRow("1080p") << tvxtest::fixtures::clip1080p() << qint64(2) << 1920 << 1080 << true;
         QTest::newRow("mp3") << tvxtest::fixtures::audioMp3() << qint64(4) << -1 << -1 << true;
-        QTest::newRow("unicode name") << tvxtest::fixtures::unicodeNamedMp4() << qint64(3) << 320 << 240 << true;
+        QTest::newRow("unicode name")
+            << tvxtest::fixtures::unicodeNamedMp4() << qint64(3) << 320 << 240 << true;
         QTest::newRow("garbage mp4") << tvxtest::fixtures::garbageMp4() << qint64(0) << -1 << -1 << false;
         QTest::newRow("zero bytes") << tvxtest::fixtures::zeroByteFile() << qint64(0) << -1 << -1 << false;
     }

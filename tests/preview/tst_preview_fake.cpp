@@ -180,11 +180,13 @@ private slots:
         QFETCH(QString, seek);
         tvxtest::writeFile(bin(QStringLiteral("json")), json);
         const QString file = mediaFile(QStringLiteral("seek-%1.mkv").arg(QTest::currentDataTag()));
-        const QString thumb = MediaPreviewService::extractThumbnail(
-            file, MediaPreviewService::cacheFilePathForSource(file), MediaPreviewService::readDurationSeconds(file));
+        const QString thumb =
+            MediaPreviewService::extractThumbnail(file, MediaPreviewService::cacheFilePathForSource(file),
+                                                  MediaPreviewService::readDurationSeconds(file));
         QVERIFY(!thumb.isEmpty());
         const QString args = readText(bin(QStringLiteral("ffmpeg_runs")));
-        QVERIFY2(args.contains(QStringLiteral("-ss ") + seek + QStringLiteral(" -i ") + file), qPrintable(args));
+        QVERIFY2(args.contains(QStringLiteral("-ss ") + seek + QStringLiteral(" -i ") + file),
+                 qPrintable(args));
         QVERIFY(args.startsWith(QStringLiteral("-nostdin -hide_banner ")));
     }
 
@@ -235,8 +237,9 @@ private slots:
             QVERIFY(allGone(bin(QStringLiteral("pids"))));
         // The next run makes the thumbnail: nothing stale was kept.
         QFile::remove(bin(mode));
-        QVERIFY(!MediaPreviewService::extractThumbnail(file, MediaPreviewService::cacheFilePathForSource(file), 5)
-                     .isEmpty());
+        QVERIFY(
+            !MediaPreviewService::extractThumbnail(file, MediaPreviewService::cacheFilePathForSource(file), 5)
+                 .isEmpty());
     }
 
     // A hung ffprobe is killed at its time limit; the job still ends with a preview.
@@ -257,7 +260,8 @@ private slots:
         QCOMPARE(preview.value(QStringLiteral("durationSeconds")).toLongLong(), qint64(0));
         QVERIFY(preview.value(QStringLiteral("parseFailed")).toBool());
         QVERIFY(allGone(bin(QStringLiteral("pids"))));
-        QCOMPARE(lineCount(bin(QStringLiteral("pids"))), 2); // duration (no packet scan after a time-out), size
+        QCOMPARE(lineCount(bin(QStringLiteral("pids"))),
+                 2); // duration (no packet scan after a time-out), size
     }
 
     // Destroying the service (program exit) kills its running job's ffprobe at once.
@@ -307,7 +311,8 @@ private slots:
         const QVariantMap stale = service.previewForFile(file);
         QVERIFY(stale.value(QStringLiteral("thumbnailPath")).toString().isNull());
         QVERIFY(stale.value(QStringLiteral("loading")).toBool());
-        QCOMPARE(stale.value(QStringLiteral("durationSeconds")), first.value(QStringLiteral("durationSeconds")));
+        QCOMPARE(stale.value(QStringLiteral("durationSeconds")),
+                 first.value(QStringLiteral("durationSeconds")));
         QVERIFY(ready.wait(10000));
         QCOMPARE(ready.at(1).at(1).toMap(), first);
         QVERIFY(QFileInfo::exists(thumb));
@@ -353,7 +358,8 @@ private slots:
         tvxtest::writeFile(dir + QStringLiteral("/notes.txt"), "x");
 
         service.cleanupCacheBySourcePaths({kept, QString(), QStringLiteral("  ")});
-        QCOMPARE(cachePngs(), QStringList{QFileInfo(MediaPreviewService::cacheFilePathForSource(kept)).fileName()});
+        QCOMPARE(cachePngs(),
+                 QStringList{QFileInfo(MediaPreviewService::cacheFilePathForSource(kept)).fileName()});
         QVERIFY(QFileInfo::exists(dir + QStringLiteral("/notes.txt")));
         const int runsBefore = lineCount(bin(QStringLiteral("probe_runs")));
         QVERIFY(!service.previewForFile(kept).value(QStringLiteral("loading")).toBool());

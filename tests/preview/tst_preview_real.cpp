@@ -16,11 +16,12 @@ class PreviewRealTest : public QObject
         const QString path = tvxtest::scratchPath(QStringLiteral("clips/frame_%1.mp4").arg(size));
         if (QFileInfo::exists(path))
             return path;
-        const auto r = tvxtest::runProcess(
-            QStringLiteral("ffmpeg"),
-            {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             QStringLiteral("color=c=blue:size=%1:rate=1").arg(size), "-frames:v", "1", "-c:v", "mpeg4", path},
-            120000);
+        const auto r =
+            tvxtest::runProcess(QStringLiteral("ffmpeg"),
+                                {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                 QStringLiteral("color=c=blue:size=%1:rate=1").arg(size), "-frames:v", "1",
+                                 "-c:v", "mpeg4", path},
+                                120000);
         return r.exitCode == 0 ? path : QString();
     }
 
@@ -57,9 +58,12 @@ private slots:
     {
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("tag");
-        QTest::newRow("4K") << "3840x2160" << "4K";
-        QTest::newRow("8K") << "7680x4320" << "8K";
-        QTest::newRow("portrait 4K") << "2160x3840" << "4K";
+        QTest::newRow("4K") << "3840x2160"
+                            << "4K";
+        QTest::newRow("8K") << "7680x4320"
+                            << "8K";
+        QTest::newRow("portrait 4K") << "2160x3840"
+                                     << "4K";
         QTest::newRow("small") << "320x240" << QString();
     }
     void qualityTagAndThumbnail()

@@ -105,7 +105,8 @@ void applyStep(BackgroundTask &task, const QString &step)
     const int colon = step.indexOf(QLatin1Char(':'));
     const QString op = colon < 0 ? step : step.left(colon);
     // "~" stands for a null string argument, distinct from an empty one.
-    const QString arg = colon < 0 || step.mid(colon + 1) == QLatin1String("~") ? QString() : step.mid(colon + 1);
+    const QString arg =
+        colon < 0 || step.mid(colon + 1) == QLatin1String("~") ? QString() : step.mid(colon + 1);
     if (op == QLatin1String("running"))
         task.markRunning(arg);
     else if (op == QLatin1String("completed"))
@@ -123,7 +124,8 @@ void applyStep(BackgroundTask &task, const QString &step)
     else if (op == QLatin1String("clearError"))
         task.clearError();
     else if (op == QLatin1String("progress"))
-        task.setProgress(arg == QLatin1String("nan") ? std::numeric_limits<double>::quiet_NaN() : arg.toDouble());
+        task.setProgress(arg == QLatin1String("nan") ? std::numeric_limits<double>::quiet_NaN()
+                                                     : arg.toDouble());
     else
         qFatal("unknown step %s", qPrintable(step));
 }
@@ -295,19 +297,18 @@ private slots:
         QTest::addColumn<bool>("finished");
 
         QTest::newRow("new task") << QStringList{} << 0 << 0.0 << QString() << QString() << false << false;
-        QTest::newRow("cancel pending") << QStringList{"progress:0.4", "cancel"} << 4 << 0.4 << "Task cancelled"
-                                        << QString() << true << true;
+        QTest::newRow("cancel pending") << QStringList{"progress:0.4", "cancel"} << 4 << 0.4
+                                        << "Task cancelled" << QString() << true << true;
         QTest::newRow("cancel completed does nothing")
             << QStringList{"completed:done", "cancel"} << 2 << 1.0 << "done" << QString() << true << true;
         QTest::newRow("cancel failed does nothing")
             << QStringList{"failed:e1", "cancel"} << 3 << 0.0 << QString() << "e1" << true << true;
         QTest::newRow("cancel cancelled keeps message")
             << QStringList{"cancelled:stop", "cancel"} << 4 << 0.0 << "stop" << QString() << true << true;
-        QTest::newRow("reset running does nothing")
-            << QStringList{"running:go", "progress:0.5", "reset:m"} << 1 << 0.5 << "go" << QString() << true
-            << false;
-        QTest::newRow("reset failed") << QStringList{"running:go", "progress:0.5", "failed:e1", "reset:m"} << 0
-                                      << 0.0 << "m" << QString() << false << false;
+        QTest::newRow("reset running does nothing") << QStringList{"running:go", "progress:0.5", "reset:m"}
+                                                    << 1 << 0.5 << "go" << QString() << true << false;
+        QTest::newRow("reset failed") << QStringList{"running:go", "progress:0.5", "failed:e1", "reset:m"}
+                                      << 0 << 0.0 << "m" << QString() << false << false;
         QTest::newRow("reset with null message") << QStringList{"completed:done", "reset:~"} << 0 << 0.0
                                                  << QString() << QString() << false << false;
         QTest::newRow("running null message kept")
@@ -317,29 +318,31 @@ private slots:
         QTest::newRow("running clears error")
             << QStringList{"failed:e1", "running:go"} << 1 << 0.0 << "go" << QString() << true << true;
         QTest::newRow("failed keeps message and progress")
-            << QStringList{"message:m", "progress:0.3", "failed:e2"} << 3 << 0.3 << "m" << "e2" << true << true;
+            << QStringList{"message:m", "progress:0.3", "failed:e2"} << 3 << 0.3 << "m"
+            << "e2" << true << true;
         QTest::newRow("completed sets full progress")
             << QStringList{"running:go", "completed:~"} << 2 << 1.0 << "go" << QString() << true << true;
         QTest::newRow("completed after cancel is refused")
-            << QStringList{"running:go", "cancel", "completed:done"} << 4 << 0.0 << "Task cancelled" << QString()
-            << true << true;
+            << QStringList{"running:go", "cancel", "completed:done"} << 4 << 0.0 << "Task cancelled"
+            << QString() << true << true;
         QTest::newRow("failed after cancel is refused")
             << QStringList{"running:go", "cancel", "failed:e3"} << 4 << 0.0 << "Task cancelled" << QString()
             << true << true;
         QTest::newRow("cancelled after completed is refused")
-            << QStringList{"completed:done", "cancelled:stop"} << 2 << 1.0 << "done" << QString() << true << true;
+            << QStringList{"completed:done", "cancelled:stop"} << 2 << 1.0 << "done" << QString() << true
+            << true;
         QTest::newRow("cancelled after failed is refused")
             << QStringList{"failed:e4", "cancelled:stop"} << 3 << 0.0 << QString() << "e4" << true << true;
         QTest::newRow("blank error code is not cleared")
             << QStringList{"failed: ", "clearError"} << 3 << 0.0 << QString() << " " << true << true;
-        QTest::newRow("progress above one") << QStringList{"progress:1.5"} << 0 << 1.0 << QString() << QString()
-                                            << false << false;
+        QTest::newRow("progress above one")
+            << QStringList{"progress:1.5"} << 0 << 1.0 << QString() << QString() << false << false;
         QTest::newRow("progress negative") << QStringList{"progress:0.6", "progress:-0.2"} << 0 << 0.0
                                            << QString() << QString() << false << false;
         QTest::newRow("progress NaN") << QStringList{"progress:0.6", "progress:nan"} << 0 << 0.0 << QString()
                                       << QString() << false << false;
-        QTest::newRow("progress fraction") << QStringList{"progress:0.25"} << 0 << 0.25 << QString() << QString()
-                                           << false << false;
+        QTest::newRow("progress fraction")
+            << QStringList{"progress:0.25"} << 0 << 0.25 << QString() << QString() << false << false;
     }
 
     void marks()
