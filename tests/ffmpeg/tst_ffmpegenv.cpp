@@ -133,7 +133,7 @@ private slots:
             tvxtest::writeFile(path, "#!/bin/sh\nexit 0\n");
         else
             tvxtest::writeScript(path, body);
-        const auto r = FFmpegProcessRunner().run(FFmpegCommandBuilder::create(path, {}), 300);
+        const auto r = FFmpegProcessRunner().run(FFmpegCommandBuilder::create(path, {}), 1000);
         QVERIFY(!r.success);
         QCOMPARE(r.exitCode, -1);
         QCOMPARE(r.standardError, QStringLiteral("Command timed out"));

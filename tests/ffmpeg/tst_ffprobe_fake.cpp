@@ -206,7 +206,7 @@ private slots:
     void timeoutKillsAndIsNotCached()
     {
         ffmpeg::TimingProfile timing;
-        timing.probeMs = 400;
+        timing.probeMs = 1000;
         ffmpeg::setTimingProfile(timing);
         FakeProbe fake(QStringLiteral("timeout"));
         fake.set(QStringLiteral("stall"), "1");

@@ -221,7 +221,7 @@ private slots:
     {
         QFETCH(QString, mode);
         ffmpeg::TimingProfile timing;
-        timing.thumbnailMs = 300;
+        timing.thumbnailMs = 1000;
         ffmpeg::setTimingProfile(timing);
         tvxtest::writeFile(bin(mode), "1");
         const QString file = mediaFile(QStringLiteral("partial-%1.mp4").arg(mode));
@@ -246,9 +246,9 @@ private slots:
     void hungProbeIsKilled()
     {
         ffmpeg::TimingProfile timing;
-        timing.probeMs = 300;
-        timing.qualityTagMs = 300;
-        timing.packetScanMs = 300;
+        timing.probeMs = 1000;
+        timing.qualityTagMs = 1000;
+        timing.packetScanMs = 1000;
         ffmpeg::setTimingProfile(timing);
         tvxtest::writeFile(bin(QStringLiteral("stall_probe")), "1");
         const QString file = mediaFile(QStringLiteral("hung.mp4"));
