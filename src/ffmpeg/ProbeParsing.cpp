@@ -39,35 +39,29 @@ qint64 ceilSeconds(double seconds)
 void PacketPtsScanner::feed(const QString &text)
 {
     m_buffer.append(text);
-    for (;;) {
-        int end = -1;
-        for (int i = 0; i < m_buffer.size(); ++i) {
-            const QChar c = m_buffer.at(i);
-            if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-                end = i;
-                break;
-            }
+    // One pass per chunk and one removal at the end: a chunk can hold a hundred thousand lines.
+    int lineStart = 0;
+    const int size = m_buffer.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = m_buffer.at(i);
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (i > lineStart)
+                takeLine(m_buffer.midRef(lineStart, i - lineStart));
+            lineStart = i + 1;
         }
-        if (end < 0)
-            return;
-        takeLine(m_buffer.left(end));
-        int next = end;
-        while (next < m_buffer.size() &&
-               (m_buffer.at(next) == QLatin1Char('\n') || m_buffer.at(next) == QLatin1Char('\r')))
-            ++next;
-        m_buffer.remove(0, next);
     }
+    m_buffer.remove(0, lineStart);
 }
 
 void PacketPtsScanner::finish()
 {
-    takeLine(m_buffer);
+    takeLine(m_buffer.midRef(0));
     m_buffer.clear();
 }
 
-void PacketPtsScanner::takeLine(const QString &line)
+void PacketPtsScanner::takeLine(const QStringRef &line)
 {
-    const QString trimmed = line.trimmed();
+    const QStringRef trimmed = line.trimmed();
     if (trimmed.isEmpty())
         return;
     bool ok = false;

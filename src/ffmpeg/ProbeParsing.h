@@ -3,6 +3,7 @@
 
 #include <QJsonValue>
 #include <QString>
+#include <QStringRef>
 
 #include <atomic>
 
@@ -23,7 +24,7 @@ public:
     double maximum() const { return m_maximum; }
 
 private:
-    void takeLine(const QString &line);
+    void takeLine(const QStringRef &line);
 
     QString m_buffer;
     double m_maximum = 0.0;

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
+#include "ffmpeg/ProbeParsing.h"
 #include "ffmpeg/TimingProfile.h"
 
 #include <QDir>
@@ -153,6 +154,26 @@ private slots:
         QCOMPARE(again.durationSeconds, info.durationSeconds);
         QCOMPARE(again.valid, info.valid);
         QTEST(fake.runs(), "runs");
+    }
+
+    // ffprobe's output arrives in arbitrary pieces; a number split between two reads still counts.
+    void packetLinesAcrossReads_data()
+    {
+        QTest::addColumn<QStringList>("chunks");
+        QTest::addColumn<double>("maximum");
+        QTest::newRow("split number") << QStringList{"1.5\n7.0", "00001\n3"} << 7.000001;
+        QTest::newRow("CR LF and blank lines") << QStringList{"2\r\n\r\n9.25\r", "\n4\n"} << 9.25;
+        QTest::newRow("last line without break") << QStringList{"1\n", "12.5"} << 12.5;
+        QTest::newRow("not numbers") << QStringList{"N/A\n", "inf\nnan\n-3\n"} << 0.0;
+    }
+    void packetLinesAcrossReads()
+    {
+        QFETCH(QStringList, chunks);
+        ffmpeg::PacketPtsScanner scanner;
+        for (const QString &chunk : chunks)
+            scanner.feed(chunk);
+        scanner.finish();
+        QTEST(scanner.maximum(), "maximum");
     }
 
     void cacheFollowsFileVersion()
