@@ -3,4 +3,4 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
-exec "$ROOT/tests/support/tvx-test-run.sh" --gui -- "$BUILD_DIR/bench/bench_startup" "${1:-10}"
+"$ROOT/tests/support/tvx-test-run.sh" --gui -- "$BUILD_DIR/bench/startup/bench_startup" "${1:-10}"
