@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -148,19 +149,24 @@ Tool toolFor(bool compress)
     return tool;
 }
 
+// Tasks live as long as the process, as in the program; the list only frees them at exit.
+std::vector<std::unique_ptr<BackgroundTask>> g_tasks;
+
 BackgroundTask *makeTask(const Tool &tool, const Rig &rig, const QString &source, const QString &outDir)
 {
     if (tool.compress) {
         VideoCompressParams p;
         p.sourcePath = source;
         p.outputDirectory = outDir;
-        return VideoCompressTaskFactory(rig.prober.get()).createTask(p);
+        g_tasks.emplace_back(VideoCompressTaskFactory(rig.prober.get()).createTask(p));
+        return g_tasks.back().get();
     }
     FormatConvertParams p;
     p.sourcePath = source;
     p.outputDirectory = outDir;
     p.outputFormat = QStringLiteral("MKV");
-    return FormatConvertTaskFactory(rig.prober.get()).createTask(p);
+    g_tasks.emplace_back(FormatConvertTaskFactory(rig.prober.get()).createTask(p));
+    return g_tasks.back().get();
 }
 
 void addToolRows()

@@ -141,7 +141,6 @@ private slots:
     void outputFolder()
     {
         const QString empty = i18n::t(QStringLiteral("cpp.msg.output_directory_empty"));
-        const QString failed = i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed"));
         FormatConvertParams p;
         QString error;
         p.outputDirectory = QStringLiteral(" ");
@@ -160,7 +159,6 @@ private slots:
         error.clear();
         QVERIFY(!VideoCompressTask(kTaskId, c, nullptr).ensureOutputDirectoryReady(&error));
         QCOMPARE(error, i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")));
-        Q_UNUSED(failed)
     }
 
     void convertArguments_data()
