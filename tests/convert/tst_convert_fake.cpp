@@ -42,6 +42,8 @@ crash)
   printf 'partial' > "$out"; kill -SEGV $$ ;;
 no_output)
   exit 0 ;;
+folder_gone)
+  printf 'converted' > "$out"; rm -rf "$(dirname "$out")"; exit 0 ;;
 hold)
   printf 'partial' > "$out"; touch "$D/started"
   while [ ! -f "$D/release" ]; do sleep 0.02; done
@@ -232,6 +234,8 @@ private slots:
                 << compress << "fail_text" << "ffmpeg_failed" << "first line\nInvalid data found";
             QTest::addRow("%s: crash", tool) << compress << "crash" << "ffmpeg_failed" << "";
             QTest::addRow("%s: exit 0 without output", tool) << compress << "no_output" << "output_commit_failed" << "";
+            QTest::addRow("%s: output folder deleted", tool)
+                << compress << "folder_gone" << "output_commit_failed" << "";
         }
     }
 
@@ -382,6 +386,28 @@ private slots:
         QCOMPARE(task->errorCode(), QString());
         QCOMPARE(rig.outputs(), QStringList());
         QVERIFY(tvxtest::waitUntil([&] { return processGone(rig.pid()); }, 5000));
+    }
+
+    // Options applied while the job runs are for the next run: the job keeps what it started with.
+    void presetDuringRunKeepsTheJob()
+    {
+        const Tool tool = toolFor(false);
+        const Rig rig(QStringLiteral("preset"), QStringLiteral("hold"));
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        auto *task = static_cast<FormatConvertTask *>(makeTask(tool, rig, rig.source, rig.outDir));
+        manager.submitTask(task);
+        QVERIFY(tvxtest::waitUntil([&] { return rig.has(QStringLiteral("started")); }, 20000));
+        FormatConvertParams other = task->params();
+        other.outputDirectory = rig.outDir + QStringLiteral("/elsewhere");
+        other.outputFormat = QStringLiteral("AVI");
+        task->applyPreset(other);
+        rig.release();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QCOMPARE(rig.outputs(), QStringList{tool.finalName});
+        QVERIFY(!QFileInfo::exists(other.outputDirectory));
+        QCOMPARE(task->targetFormat(), QStringLiteral("AVI"));
     }
 
     void cancelWhilePending_data() { addToolRows(); }
