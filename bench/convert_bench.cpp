@@ -129,8 +129,8 @@ int main(int argc, char **argv)
             Q_UNUSED(last)
         }
         const double rescan = timer.nsecsElapsed() / 1e6;
-        std::printf("progress, 1 h (%lld bytes, 7200 reads): incremental %.2f ms\n", static_cast<long long>(bytes),
-                    median(incremental));
+        std::printf("progress, 1 h (%lld bytes, 7200 reads): incremental %.2f ms\n",
+                    static_cast<long long>(bytes), median(incremental));
         std::printf("progress, first 10 min: whole-buffer rescan %.1f ms\n", rescan);
     }
 
@@ -143,9 +143,27 @@ int main(int argc, char **argv)
     }
     double made = 0;
     if (!runBare(environment.ffmpegExecutablePath(),
-                 {"-nostdin", "-hide_banner", "-y", "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30:duration=60",
-                  "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=60", "-c:v", "libx264",
-                  "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", source},
+                 {"-nostdin",
+                  "-hide_banner",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "testsrc2=size=1280x720:rate=30:duration=60",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=60",
+                  "-c:v",
+                  "libx264",
+                  "-preset",
+                  "veryfast",
+                  "-pix_fmt",
+                  "yuv420p",
+                  "-c:a",
+                  "aac",
+                  "-shortest",
+                  source},
                  &made)) {
         std::printf("could not make the 60 s 720p clip\n");
         return 1;
@@ -154,7 +172,8 @@ int main(int argc, char **argv)
     const FFprobeService::MediaInfo info = prober.probeMedia(source);
     const QString outDir = work.filePath(QStringLiteral("out"));
 
-    auto compare = [&](const char *label, const QString &extension, const std::function<BackgroundTask *()> &makeTask,
+    auto compare = [&](const char *label, const QString &extension,
+                       const std::function<BackgroundTask *()> &makeTask,
                        const std::function<QStringList(const QString &)> &bareArguments) {
         std::vector<double> jobTimes, bareTimes;
         for (int r = 0; r < runs; ++r) {
@@ -194,10 +213,11 @@ int main(int argc, char **argv)
     convert.outputFormat = QStringLiteral("MKV");
     compare(
         "convert 60 s 720p to MKV", QStringLiteral("mkv"),
-        [&] { return new FormatConvertTask(QUuid::createUuid().toString(QUuid::WithoutBraces), convert, &prober); },
-        [&](const QString &out) {
-            return FormatConvertTask::buildFFmpegArguments(convert, out);
-        });
+        [&] {
+            return new FormatConvertTask(QUuid::createUuid().toString(QUuid::WithoutBraces), convert,
+                                         &prober);
+        },
+        [&](const QString &out) { return FormatConvertTask::buildFFmpegArguments(convert, out); });
 
     VideoCompressParams compress;
     compress.sourcePath = source;
@@ -206,9 +226,10 @@ int main(int argc, char **argv)
         VideoCompressTask::compressionPlanFor(compress, QFileInfo(source).size(), info);
     compare(
         "compress 60 s 720p (Balanced 70%)", QStringLiteral("mp4"),
-        [&] { return new VideoCompressTask(QUuid::createUuid().toString(QUuid::WithoutBraces), compress, &prober); },
-        [&](const QString &out) {
-            return VideoCompressTask::buildFFmpegArguments(compress, plan, out);
-        });
+        [&] {
+            return new VideoCompressTask(QUuid::createUuid().toString(QUuid::WithoutBraces), compress,
+                                         &prober);
+        },
+        [&](const QString &out) { return VideoCompressTask::buildFFmpegArguments(compress, plan, out); });
     return 0;
 }

@@ -39,7 +39,8 @@ void stopProcess(QProcess &process)
 
 } // namespace
 
-FFmpegOutputTask::FFmpegOutputTask(const QString &taskId, const QString &toolId) : BackgroundTask(taskId, toolId)
+FFmpegOutputTask::FFmpegOutputTask(const QString &taskId, const QString &toolId)
+    : BackgroundTask(taskId, toolId)
 {
 }
 
@@ -148,7 +149,8 @@ void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
     for (;;) {
         // Waiting for the end rather than for output still reads the pipes, and wakes at least
         // every interval to look at the cancel flag.
-        const bool ended = process.waitForFinished(kReadIntervalMs) || process.state() == QProcess::NotRunning;
+        const bool ended =
+            process.waitForFinished(kReadIntervalMs) || process.state() == QProcess::NotRunning;
         drain();
         if (ended)
             break;

@@ -18,8 +18,9 @@ QString freeOutputFilePath(const QString &directory, const QString &baseName, co
     if (directory.isEmpty() || extension.isEmpty())
         return QString();
     const QDir dir(directory);
-    const QString sourceAbsolute =
-        sourcePath.trimmed().isEmpty() ? QString() : QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
+    const QString sourceAbsolute = sourcePath.trimmed().isEmpty()
+                                       ? QString()
+                                       : QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
     QString candidate = dir.filePath(baseName + QLatin1Char('.') + extension);
     for (qint64 counter = 1;; ++counter) {
         const bool isSource = !sourceAbsolute.isEmpty() &&
@@ -39,8 +40,8 @@ QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId)
         return QString();
     const QString suffix = info.completeSuffix();
     const QString tail = suffix.isEmpty() ? QStringLiteral(".part") : QStringLiteral(".part.") + suffix;
-    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".__tvx_tmp__.") +
-           taskId + tail;
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+           QStringLiteral(".__tvx_tmp__.") + taskId + tail;
 }
 
 bool ensureOutputDirectory(const QString &outputDirectory, const QString &emptyText,

@@ -120,7 +120,8 @@ QString outputExtensionOf(const FormatConvertParams &params)
 
 FormatConvertTask::FormatConvertTask(const QString &taskId, const FormatConvertParams &params,
                                      FFprobeService *prober)
-    : FFmpegOutputTask(taskId, QString(tools::ToolIds::FormatConvert)), m_params(params), m_ffprobeService(prober)
+    : FFmpegOutputTask(taskId, QString(tools::ToolIds::FormatConvert)), m_params(params),
+      m_ffprobeService(prober)
 {
 }
 
@@ -130,10 +131,22 @@ FormatConvertParams FormatConvertTask::params() const
     return m_params;
 }
 
-QString FormatConvertTask::sourcePath() const { return params().sourcePath; }
-QString FormatConvertTask::sourceFileName() const { return QFileInfo(sourcePath()).fileName(); }
-qint64 FormatConvertTask::sourceFileSizeBytes() const { return QFileInfo(sourcePath()).size(); }
-QString FormatConvertTask::sourceFileSizeText() const { return formatFileSize(sourceFileSizeBytes()); }
+QString FormatConvertTask::sourcePath() const
+{
+    return params().sourcePath;
+}
+QString FormatConvertTask::sourceFileName() const
+{
+    return QFileInfo(sourcePath()).fileName();
+}
+qint64 FormatConvertTask::sourceFileSizeBytes() const
+{
+    return QFileInfo(sourcePath()).size();
+}
+QString FormatConvertTask::sourceFileSizeText() const
+{
+    return formatFileSize(sourceFileSizeBytes());
+}
 
 QString FormatConvertTask::sourceFormat() const
 {
@@ -141,7 +154,10 @@ QString FormatConvertTask::sourceFormat() const
     return suffix.isEmpty() ? i18n::t(QStringLiteral("cpp.msg.unknown")) : suffix.toUpper();
 }
 
-QString FormatConvertTask::sourceResolution() const { return m_sourceResolution; }
+QString FormatConvertTask::sourceResolution() const
+{
+    return m_sourceResolution;
+}
 
 void FormatConvertTask::setSourceResolution(const QString &resolution)
 {
@@ -150,7 +166,10 @@ void FormatConvertTask::setSourceResolution(const QString &resolution)
     m_sourceResolution = resolution;
 }
 
-QString FormatConvertTask::targetFormat() const { return params().outputFormat; }
+QString FormatConvertTask::targetFormat() const
+{
+    return params().outputFormat;
+}
 
 QString FormatConvertTask::targetResolution() const
 {
@@ -168,7 +187,10 @@ void FormatConvertTask::applyPreset(const FormatConvertParams &preset)
     m_params.sourcePath = source;
 }
 
-QString FormatConvertTask::normalizedOutputExtension() const { return outputExtensionOf(params()); }
+QString FormatConvertTask::normalizedOutputExtension() const
+{
+    return outputExtensionOf(params());
+}
 
 QString FormatConvertTask::formatFileSize(qint64 bytes)
 {
@@ -191,11 +213,14 @@ QString FormatConvertTask::formatFileSize(qint64 bytes)
 
 QString FormatConvertTask::outputFilePathFor(const FormatConvertParams &params)
 {
-    return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params), outputExtensionOf(params),
-                                     params.sourcePath);
+    return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params),
+                                     outputExtensionOf(params), params.sourcePath);
 }
 
-QString FormatConvertTask::buildOutputFilePath() const { return outputFilePathFor(params()); }
+QString FormatConvertTask::buildOutputFilePath() const
+{
+    return outputFilePathFor(params());
+}
 
 QString FormatConvertTask::buildTemporaryOutputFilePath(const QString &finalPath) const
 {
@@ -204,15 +229,22 @@ QString FormatConvertTask::buildTemporaryOutputFilePath(const QString &finalPath
 
 bool FormatConvertTask::ensureOutputDirectoryReady(QString *errorText) const
 {
-    return tools::ensureOutputDirectory(params().outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
-                                        i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")), errorText);
+    return tools::ensureOutputDirectory(
+        params().outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
+        i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")), errorText);
 }
 
-QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &params, const QString &temporaryPath)
+QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &params,
+                                                    const QString &temporaryPath)
 {
-    QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-y"),
-                     QStringLiteral("-i"),       QDir::toNativeSeparators(params.sourcePath),
-                     QStringLiteral("-progress"), QStringLiteral("pipe:1"), QStringLiteral("-nostats")};
+    QStringList args{QStringLiteral("-nostdin"),
+                     QStringLiteral("-hide_banner"),
+                     QStringLiteral("-y"),
+                     QStringLiteral("-i"),
+                     QDir::toNativeSeparators(params.sourcePath),
+                     QStringLiteral("-progress"),
+                     QStringLiteral("pipe:1"),
+                     QStringLiteral("-nostats")};
     if (isAudioOnlyOutputFormat(params.outputFormat)) {
         args << QStringLiteral("-vn");
     } else {
@@ -231,8 +263,9 @@ QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &p
     }
     const QString audioCodec = resolvedAudioCodec(params);
     args << QStringLiteral("-c:a") << audioCodec;
-    const QString audioBitrate = params.audioBitrate == QLatin1String("Auto") ? defaultAudioBitrate(audioCodec)
-                                                                              : params.audioBitrate.trimmed();
+    const QString audioBitrate = params.audioBitrate == QLatin1String("Auto")
+                                     ? defaultAudioBitrate(audioCodec)
+                                     : params.audioBitrate.trimmed();
     if (!audioBitrate.isEmpty() && audioBitrateSupported(audioCodec)) {
         const QString v = bitrateArgumentFromKbps(audioBitrate);
         if (!v.isEmpty())
@@ -242,7 +275,10 @@ QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &p
     return args;
 }
 
-QString FormatConvertTask::cancelledText() const { return i18n::t(QStringLiteral("cpp.msg.task_cancelled")); }
+QString FormatConvertTask::cancelledText() const
+{
+    return i18n::t(QStringLiteral("cpp.msg.task_cancelled"));
+}
 
 void FormatConvertTask::executeStart()
 {
@@ -258,9 +294,9 @@ void FormatConvertTask::executeStart()
     if (job.sourcePath.trimmed().isEmpty())
         return fail("invalid_source", "cpp.msg.source_file_empty");
     QString errorText;
-    if (!tools::ensureOutputDirectory(job.outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
-                                      i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")),
-                                      &errorText)) {
+    if (!tools::ensureOutputDirectory(
+            job.outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
+            i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")), &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
         return;
     }
@@ -285,7 +321,8 @@ void FormatConvertTask::executeStart()
     spec.program = environment->ffmpegExecutablePath();
     spec.arguments = buildFFmpegArguments(job, temporaryPath);
     spec.durationSeconds = duration;
-    spec.target = {outputDirectoryOf(job), outputBaseName(job), outputExtensionOf(job), job.sourcePath, outputPath};
+    spec.target = {outputDirectoryOf(job), outputBaseName(job), outputExtensionOf(job), job.sourcePath,
+                   outputPath};
     spec.texts.cancelled = cancelledText();
     spec.texts.startFailed = i18n::t(QStringLiteral("cpp.msg.start_ffmpeg_failed"));
     spec.texts.failedFallback = i18n::t(QStringLiteral("cpp.msg.conversion_failed"));

@@ -9,5 +9,6 @@ FormatConvertTaskFactory::FormatConvertTaskFactory(FFprobeService *prober) : m_f
 
 FormatConvertTask *FormatConvertTaskFactory::createTask(const FormatConvertParams &params) const
 {
-    return new FormatConvertTask(QUuid::createUuid().toString(QUuid::WithoutBraces), params, m_ffprobeService);
+    return new FormatConvertTask(QUuid::createUuid().toString(QUuid::WithoutBraces), params,
+                                 m_ffprobeService);
 }

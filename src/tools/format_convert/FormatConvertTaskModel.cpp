@@ -113,7 +113,10 @@ FormatConvertTask *FormatConvertTaskModel::taskObjectAt(int row) const
     return row >= 0 && row < m_tasks.size() ? m_tasks.at(row) : nullptr;
 }
 
-QList<FormatConvertTask *> FormatConvertTaskModel::tasks() const { return m_tasks; }
+QList<FormatConvertTask *> FormatConvertTaskModel::tasks() const
+{
+    return m_tasks;
+}
 
 QVariantMap FormatConvertTaskModel::taskAt(int row) const
 {
@@ -125,7 +128,10 @@ QVariantMap FormatConvertTaskModel::taskAt(int row) const
     return map;
 }
 
-void FormatConvertTaskModel::notifyTaskChanged(FormatConvertTask *task) { handleTaskChanged(task); }
+void FormatConvertTaskModel::notifyTaskChanged(FormatConvertTask *task)
+{
+    handleTaskChanged(task);
+}
 
 void FormatConvertTaskModel::handleTaskChanged(FormatConvertTask *task)
 {

@@ -47,8 +47,8 @@ QString bitrateArgumentFromKbps(int kbps)
 
 bool supportsSourceContainer(const QString &suffix)
 {
-    return suffix == QLatin1String("mp4") || suffix == QLatin1String("mkv") || suffix == QLatin1String("mov") ||
-           suffix == QLatin1String("m4v");
+    return suffix == QLatin1String("mp4") || suffix == QLatin1String("mkv") ||
+           suffix == QLatin1String("mov") || suffix == QLatin1String("m4v");
 }
 
 int clampedRatio(int ratio)
@@ -71,7 +71,8 @@ QString outputDirectoryOf(const VideoCompressParams &params)
 
 VideoCompressTask::VideoCompressTask(const QString &taskId, const VideoCompressParams &params,
                                      FFprobeService *prober)
-    : FFmpegOutputTask(taskId, QString(tools::ToolIds::VideoCompress)), m_params(params), m_ffprobeService(prober)
+    : FFmpegOutputTask(taskId, QString(tools::ToolIds::VideoCompress)), m_params(params),
+      m_ffprobeService(prober)
 {
 }
 
@@ -81,10 +82,22 @@ VideoCompressParams VideoCompressTask::params() const
     return m_params;
 }
 
-QString VideoCompressTask::sourcePath() const { return params().sourcePath; }
-QString VideoCompressTask::sourceFileName() const { return QFileInfo(sourcePath()).fileName(); }
-qint64 VideoCompressTask::sourceFileSizeBytes() const { return QFileInfo(sourcePath()).size(); }
-QString VideoCompressTask::sourceFileSizeText() const { return formatFileSize(sourceFileSizeBytes()); }
+QString VideoCompressTask::sourcePath() const
+{
+    return params().sourcePath;
+}
+QString VideoCompressTask::sourceFileName() const
+{
+    return QFileInfo(sourcePath()).fileName();
+}
+qint64 VideoCompressTask::sourceFileSizeBytes() const
+{
+    return QFileInfo(sourcePath()).size();
+}
+QString VideoCompressTask::sourceFileSizeText() const
+{
+    return formatFileSize(sourceFileSizeBytes());
+}
 
 QString VideoCompressTask::sourceFormat() const
 {
@@ -92,7 +105,10 @@ QString VideoCompressTask::sourceFormat() const
     return suffix.isEmpty() ? i18n::t(QStringLiteral("tool.common.unknown")) : suffix.toUpper();
 }
 
-QString VideoCompressTask::sourceResolution() const { return m_sourceResolution; }
+QString VideoCompressTask::sourceResolution() const
+{
+    return m_sourceResolution;
+}
 
 void VideoCompressTask::setSourceResolution(const QString &resolution)
 {
@@ -119,15 +135,24 @@ QString VideoCompressTask::outputExtensionFor(const VideoCompressParams &params)
     return format.toLower();
 }
 
-QString VideoCompressTask::normalizedOutputExtension() const { return outputExtensionFor(params()); }
-QString VideoCompressTask::targetFormat() const { return normalizedOutputExtension().toUpper(); }
+QString VideoCompressTask::normalizedOutputExtension() const
+{
+    return outputExtensionFor(params());
+}
+QString VideoCompressTask::targetFormat() const
+{
+    return normalizedOutputExtension().toUpper();
+}
 
 QString VideoCompressTask::compressionRatioText() const
 {
     return QStringLiteral("%1%").arg(clampedRatio(params().compressionRatio));
 }
 
-QString VideoCompressTask::compressionModeLabel() const { return displayModeName(params().compressionMode); }
+QString VideoCompressTask::compressionModeLabel() const
+{
+    return displayModeName(params().compressionMode);
+}
 
 QString VideoCompressTask::targetResolution() const
 {
@@ -149,7 +174,10 @@ double VideoCompressTask::compressionFactorFor(const VideoCompressParams &params
     return x;
 }
 
-double VideoCompressTask::effectiveCompressionFactor() const { return compressionFactorFor(params()); }
+double VideoCompressTask::effectiveCompressionFactor() const
+{
+    return compressionFactorFor(params());
+}
 
 qint64 VideoCompressTask::estimatedOutputSizeBytes() const
 {
@@ -157,7 +185,10 @@ qint64 VideoCompressTask::estimatedOutputSizeBytes() const
     return static_cast<qint64>(static_cast<double>(size) * effectiveCompressionFactor());
 }
 
-qint64 VideoCompressTask::actualOutputSizeBytes() const { return m_actualOutputSizeBytes.load(); }
+qint64 VideoCompressTask::actualOutputSizeBytes() const
+{
+    return m_actualOutputSizeBytes.load();
+}
 
 QString VideoCompressTask::targetSizeText() const
 {
@@ -191,9 +222,9 @@ QString VideoCompressTask::formatFileSize(qint64 bytes)
     return QString::number(x, 'f', 2) + unit;
 }
 
-VideoCompressTask::CompressionPlan VideoCompressTask::compressionPlanFor(const VideoCompressParams &params,
-                                                                         qint64 sourceSizeBytes,
-                                                                         const FFprobeService::MediaInfo &info)
+VideoCompressTask::CompressionPlan
+VideoCompressTask::compressionPlanFor(const VideoCompressParams &params, qint64 sourceSizeBytes,
+                                      const FFprobeService::MediaInfo &info)
 {
     CompressionPlan plan;
     plan.extension = outputExtensionFor(params);
@@ -232,17 +263,23 @@ VideoCompressTask::CompressionPlan VideoCompressTask::compressionPlanFor(const V
     return plan;
 }
 
-VideoCompressTask::CompressionPlan VideoCompressTask::buildCompressionPlan(const FFprobeService::MediaInfo &info) const
+VideoCompressTask::CompressionPlan
+VideoCompressTask::buildCompressionPlan(const FFprobeService::MediaInfo &info) const
 {
     return compressionPlanFor(params(), sourceFileSizeBytes(), info);
 }
 
-QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &params, const CompressionPlan &plan,
-                                                    const QString &temporaryPath)
+QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &params,
+                                                    const CompressionPlan &plan, const QString &temporaryPath)
 {
-    QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-y"),
-                     QStringLiteral("-i"),       QDir::toNativeSeparators(params.sourcePath),
-                     QStringLiteral("-progress"), QStringLiteral("pipe:1"), QStringLiteral("-nostats")};
+    QStringList args{QStringLiteral("-nostdin"),
+                     QStringLiteral("-hide_banner"),
+                     QStringLiteral("-y"),
+                     QStringLiteral("-i"),
+                     QDir::toNativeSeparators(params.sourcePath),
+                     QStringLiteral("-progress"),
+                     QStringLiteral("pipe:1"),
+                     QStringLiteral("-nostats")};
     args << QStringLiteral("-c:v") << plan.videoCodec << QStringLiteral("-preset") << plan.preset
          << QStringLiteral("-crf") << QString::number(plan.crf);
     const int v = plan.videoBitrateKbps;
@@ -266,11 +303,14 @@ QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &p
 
 QString VideoCompressTask::outputFilePathFor(const VideoCompressParams &params)
 {
-    return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params), outputExtensionFor(params),
-                                     params.sourcePath);
+    return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params),
+                                     outputExtensionFor(params), params.sourcePath);
 }
 
-QString VideoCompressTask::buildOutputFilePath() const { return outputFilePathFor(params()); }
+QString VideoCompressTask::buildOutputFilePath() const
+{
+    return outputFilePathFor(params());
+}
 
 QString VideoCompressTask::buildTemporaryOutputFilePath(const QString &finalPath) const
 {
@@ -279,13 +319,15 @@ QString VideoCompressTask::buildTemporaryOutputFilePath(const QString &finalPath
 
 bool VideoCompressTask::ensureOutputDirectoryReady(QString *errorText) const
 {
-    return tools::ensureOutputDirectory(params().outputDirectory,
-                                        i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
-                                        i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")),
-                                        errorText);
+    return tools::ensureOutputDirectory(
+        params().outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
+        i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), errorText);
 }
 
-QString VideoCompressTask::cancelledText() const { return i18n::t(QStringLiteral("tool.common.task_cancelled")); }
+QString VideoCompressTask::cancelledText() const
+{
+    return i18n::t(QStringLiteral("tool.common.task_cancelled"));
+}
 
 void VideoCompressTask::executeStart()
 {
@@ -302,9 +344,9 @@ void VideoCompressTask::executeStart()
     if (job.sourcePath.trimmed().isEmpty())
         return fail("invalid_source", "tool.video_compress.error.source_empty");
     QString errorText;
-    if (!tools::ensureOutputDirectory(job.outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
-                                      i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")),
-                                      &errorText)) {
+    if (!tools::ensureOutputDirectory(
+            job.outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
+            i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
         return;
     }

@@ -9,5 +9,6 @@ VideoCompressTaskFactory::VideoCompressTaskFactory(FFprobeService *prober) : m_f
 
 VideoCompressTask *VideoCompressTaskFactory::createTask(const VideoCompressParams &params) const
 {
-    return new VideoCompressTask(QUuid::createUuid().toString(QUuid::WithoutBraces), params, m_ffprobeService);
+    return new VideoCompressTask(QUuid::createUuid().toString(QUuid::WithoutBraces), params,
+                                 m_ffprobeService);
 }

@@ -117,9 +117,15 @@ VideoCompressTask *VideoCompressTaskModel::taskObjectAt(int row) const
     return row >= 0 && row < m_tasks.size() ? m_tasks.at(row) : nullptr;
 }
 
-QList<VideoCompressTask *> VideoCompressTaskModel::tasks() const { return m_tasks; }
+QList<VideoCompressTask *> VideoCompressTaskModel::tasks() const
+{
+    return m_tasks;
+}
 
-void VideoCompressTaskModel::notifyTaskChanged(VideoCompressTask *task) { handleTaskChanged(task); }
+void VideoCompressTaskModel::notifyTaskChanged(VideoCompressTask *task)
+{
+    handleTaskChanged(task);
+}
 
 void VideoCompressTaskModel::handleTaskChanged(VideoCompressTask *task)
 {
