@@ -1,0 +1,222 @@
+// The run-and-commit mechanism shared by format convert and video compress.
+#include "tools/common/FFmpegOutputTask.h"
+
+#include "tools/common/FFmpegProgressParser.h"
+#include "tools/common/OutputNaming.h"
+
+#include <QFile>
+#include <QMutexLocker>
+#include <QProcess>
+
+namespace tools {
+namespace {
+
+constexpr int kStartTimeoutMs = 5000;
+constexpr int kReadIntervalMs = 200;
+constexpr int kTerminateGraceMs = 1500;
+constexpr int kKillGraceMs = 1500;
+constexpr int kFinishWaitMs = 1000;
+// ffmpeg's complaints can repeat per frame; the end of the text holds the reason for a failure.
+constexpr int kMaxStderrBytes = 256 * 1024;
+// Free names to try when each chosen one is taken by the time the file is renamed.
+constexpr int kMaxCommitAttempts = 100;
+
+void appendTail(QByteArray &buffer, const QByteArray &chunk)
+{
+    buffer.append(chunk);
+    if (buffer.size() > kMaxStderrBytes)
+        buffer.remove(0, buffer.size() - kMaxStderrBytes);
+}
+
+void stopProcess(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(kTerminateGraceMs)) {
+        process.kill();
+        process.waitForFinished(kKillGraceMs);
+    }
+}
+
+} // namespace
+
+FFmpegOutputTask::FFmpegOutputTask(const QString &taskId, const QString &toolId)
+    : BackgroundTask(taskId, toolId)
+{
+}
+
+void FFmpegOutputTask::cleanupTemporaryOutput()
+{
+    QMutexLocker lock(&m_temporaryMutex);
+    removeTemporaryLocked();
+}
+
+void FFmpegOutputTask::removeTemporaryLocked()
+{
+    if (!m_temporaryOutputPath.isEmpty())
+        QFile::remove(m_temporaryOutputPath);
+}
+
+void FFmpegOutputTask::beginRun()
+{
+    {
+        QMutexLocker lock(&m_temporaryMutex);
+        m_temporaryOutputPath.clear();
+        m_committed = false;
+    }
+    // The framework's flag is cleared only when the task is reset to Pending, so a cancel that
+    // arrived between the hand-over to the pool and this line is not forgotten.
+    m_cancelRequested = isCancelRequested();
+}
+
+bool FFmpegOutputTask::cancelRequestedNow() const
+{
+    return m_cancelRequested.load() || isCancelRequested();
+}
+
+QString FFmpegOutputTask::temporaryOutputPath() const
+{
+    QMutexLocker lock(&m_temporaryMutex);
+    return m_temporaryOutputPath;
+}
+
+void FFmpegOutputTask::setTemporaryOutputPath(const QString &path)
+{
+    QMutexLocker lock(&m_temporaryMutex);
+    m_temporaryOutputPath = path;
+}
+
+void FFmpegOutputTask::finishCancelled(const QString &text)
+{
+    cleanupTemporaryOutput();
+    markCancelled(text);
+}
+
+void FFmpegOutputTask::finishFailed(const QString &errorCode, const QString &errorText)
+{
+    cleanupTemporaryOutput();
+    markFailed(errorCode, errorText);
+}
+
+void FFmpegOutputTask::executeCancel()
+{
+    m_cancelRequested = true;
+    {
+        QMutexLocker lock(&m_temporaryMutex);
+        // The worker already renamed its file into place: the job is done, too late to cancel.
+        if (m_committed)
+            return;
+        removeTemporaryLocked();
+    }
+    markCancelled(cancelledText());
+}
+
+void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
+{
+    const RunTexts &texts = spec.texts;
+    QProcess process;
+    process.setProgram(spec.program);
+    process.setArguments(spec.arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(kStartTimeoutMs)) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(kKillGraceMs);
+        }
+        finishFailed(QStringLiteral("ffmpeg_start_failed"), texts.startFailed);
+        return;
+    }
+    if (spec.onStarted)
+        spec.onStarted();
+
+    FFmpegProgressParser parser;
+    QByteArray standardError;
+    auto updateProgress = [&]() {
+        const double p = FFmpegProgressParser::progressFor(parser.lastOutTime(), spec.durationSeconds);
+        setProgress(p);
+        if (texts.progressMessage)
+            setMessage(texts.progressMessage(static_cast<int>(p * 100.0)));
+    };
+    auto drain = [&]() {
+        const QByteArray out = process.readAllStandardOutput();
+        if (!out.isEmpty() && spec.durationSeconds > 0 && parser.feed(out))
+            updateProgress();
+        const QByteArray err = process.readAllStandardError();
+        if (!err.isEmpty())
+            appendTail(standardError, err);
+    };
+
+    for (;;) {
+        // Waiting for the end rather than for output still reads the pipes, and wakes at least
+        // every interval to look at the cancel flag.
+        const bool ended =
+            process.waitForFinished(kReadIntervalMs) || process.state() == QProcess::NotRunning;
+        drain();
+        if (ended)
+            break;
+        if (cancelRequestedNow()) {
+            stopProcess(process);
+            break;
+        }
+    }
+    process.waitForFinished(kFinishWaitMs);
+    drain();
+    if (spec.durationSeconds > 0 && parser.finish())
+        updateProgress();
+
+    if (cancelRequestedNow()) {
+        finishCancelled(texts.cancelled);
+        return;
+    }
+    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        QString errorText = QString::fromUtf8(standardError).trimmed();
+        if (errorText.isEmpty())
+            errorText = texts.failedFallback;
+        finishFailed(QStringLiteral("ffmpeg_failed"), errorText);
+        return;
+    }
+
+    QString committedPath;
+    {
+        QMutexLocker lock(&m_temporaryMutex);
+        if (cancelRequestedNow()) {
+            removeTemporaryLocked();
+            lock.unlock();
+            markCancelled(texts.cancelled);
+            return;
+        }
+        const QString temporary = m_temporaryOutputPath;
+        QString candidate = spec.target.finalPath;
+        for (int attempt = 0; attempt < kMaxCommitAttempts && !candidate.isEmpty(); ++attempt) {
+            // Qt's rename never replaces an existing file: a name taken meanwhile fails here and
+            // the file that took it is left alone.
+            if (QFile::rename(temporary, candidate)) {
+                committedPath = candidate;
+                break;
+            }
+            if (!pathIsTaken(temporary) || !pathIsTaken(candidate))
+                break;
+            const QString next = freeOutputFilePath(spec.target.directory, spec.target.baseName,
+                                                    spec.target.extension, spec.target.sourcePath);
+            if (next == candidate)
+                break;
+            candidate = next;
+        }
+        if (committedPath.isEmpty()) {
+            removeTemporaryLocked();
+            lock.unlock();
+            markFailed(QStringLiteral("output_commit_failed"), texts.commitFailed);
+            return;
+        }
+        m_committed = true;
+        m_temporaryOutputPath.clear();
+    }
+
+    setProgress(1.0);
+    const QString message = texts.completedMessage ? texts.completedMessage(committedPath) : QString();
+    if (!markCompleted(message))
+        QFile::remove(committedPath); // a cancelled job never reports, nor leaves, an output
+}
+
+} // namespace tools

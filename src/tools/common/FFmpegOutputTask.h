@@ -1,0 +1,87 @@
+// Base of the queued tools that write one new file with ffmpeg: the temporary file beside the
+// target, the run with progress and cancellation, and the commit to a name that is still free.
+#pragma once
+
+#include "tasks/BackgroundTask.h"
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+namespace tools {
+
+class FFmpegOutputTask : public BackgroundTask
+{
+public:
+    // Removes the temporary file of the current run, if any.
+    void cleanupTemporaryOutput();
+
+protected:
+    FFmpegOutputTask(const QString &taskId, const QString &toolId);
+
+    // Where the result goes; the commit searches a new free name with it when the chosen one
+    // has been taken while ffmpeg ran.
+    struct OutputTarget
+    {
+        QString directory;
+        QString baseName;
+        QString extension;
+        QString sourcePath;
+        QString finalPath;
+    };
+
+    // Each tool's own texts.
+    struct RunTexts
+    {
+        QString cancelled;
+        QString startFailed;
+        QString failedFallback;
+        QString commitFailed;
+        std::function<QString(int percent)> progressMessage;
+        // Called once the file sits under its final name, before the task is marked completed.
+        std::function<QString(const QString &committedPath)> completedMessage;
+    };
+
+    struct RunSpec
+    {
+        QString program;
+        QStringList arguments;
+        qint64 durationSeconds = 0;
+        OutputTarget target;
+        RunTexts texts;
+        // Called right after ffmpeg started.
+        std::function<void()> onStarted;
+    };
+
+    // Clears the state of a previous run; call first in executeStart.
+    void beginRun();
+    // The cancel flag of this task or of the job framework.
+    bool cancelRequestedNow() const;
+    QString temporaryOutputPath() const;
+    void setTemporaryOutputPath(const QString &path);
+
+    // Removes the temporary file and marks the task cancelled with text.
+    void finishCancelled(const QString &text);
+    // Removes the temporary file and marks the task failed.
+    void finishFailed(const QString &errorCode, const QString &errorText);
+
+    // Runs ffmpeg and commits its output; ends the task in exactly one final state.
+    void runAndCommit(const RunSpec &spec);
+
+    void executeCancel() override;
+    virtual QString cancelledText() const = 0;
+
+private:
+    void removeTemporaryLocked();
+
+    // Guards the temporary path and the commit against executeCancel on the GUI thread.
+    mutable QMutex m_temporaryMutex;
+    QString m_temporaryOutputPath;
+    bool m_committed = false;
+    std::atomic_bool m_cancelRequested{false};
+};
+
+} // namespace tools

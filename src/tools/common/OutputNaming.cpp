@@ -1,0 +1,65 @@
+// Free output names, temporary names and the output folder check of the queued tools.
+#include "tools/common/OutputNaming.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tools {
+
+bool pathIsTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString freeOutputFilePath(const QString &directory, const QString &baseName, const QString &extension,
+                           const QString &sourcePath)
+{
+    if (directory.isEmpty() || extension.isEmpty())
+        return QString();
+    const QDir dir(directory);
+    const QString sourceAbsolute = sourcePath.trimmed().isEmpty()
+                                       ? QString()
+                                       : QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
+    QString candidate = dir.filePath(baseName + QLatin1Char('.') + extension);
+    for (qint64 counter = 1;; ++counter) {
+        const bool isSource = !sourceAbsolute.isEmpty() &&
+                              QDir::cleanPath(QFileInfo(candidate).absoluteFilePath()) == sourceAbsolute;
+        if (!isSource && !pathIsTaken(candidate))
+            return candidate;
+        candidate = dir.filePath(QStringLiteral("%1(%2).%3").arg(baseName).arg(counter).arg(extension));
+    }
+}
+
+QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId)
+{
+    if (finalPath.trimmed().isEmpty())
+        return QString();
+    const QFileInfo info(finalPath);
+    if (info.absoluteFilePath().trimmed().isEmpty())
+        return QString();
+    const QString suffix = info.completeSuffix();
+    const QString tail = suffix.isEmpty() ? QStringLiteral(".part") : QStringLiteral(".part.") + suffix;
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+           QStringLiteral(".__tvx_tmp__.") + taskId + tail;
+}
+
+bool ensureOutputDirectory(const QString &outputDirectory, const QString &emptyText,
+                           const QString &createFailedText, QString *errorText)
+{
+    const QString dir = QDir::fromNativeSeparators(outputDirectory.trimmed());
+    if (dir.isEmpty()) {
+        if (errorText)
+            *errorText = emptyText;
+        return false;
+    }
+    if (QFileInfo(dir).isDir())
+        return true;
+    if (QDir(dir).mkpath(QStringLiteral(".")))
+        return true;
+    if (errorText)
+        *errorText = createFailedText;
+    return false;
+}
+
+} // namespace tools

@@ -1,0 +1,393 @@
+// Video-compress job: mode table, bit-rate plan, naming, ffmpeg arguments and the shared run.
+#include "tools/video_compress/VideoCompressTask.h"
+
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "i18n/I18n.h"
+#include "tools/ToolIds.h"
+#include "tools/common/OutputNaming.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <limits>
+
+namespace {
+
+constexpr int kMinVideoBitrateKbps = 220;
+constexpr double kFloorThresholdKbps = 260.0;
+constexpr int kMinAudioBitrateKbps = 64;
+// Far beyond any real stream; keeps the derived -maxrate and -bufsize inside an int.
+constexpr int kMaxVideoBitrateKbps = std::numeric_limits<int>::max() / 4;
+
+QString normalizedModeName(const QString &mode)
+{
+    const QString m = mode.trimmed();
+    if (m.compare(QLatin1String("Speed"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Speed");
+    if (m.compare(QLatin1String("Quality"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Quality");
+    return QStringLiteral("Balanced");
+}
+
+QString displayModeName(const QString &mode)
+{
+    const QString normalized = normalizedModeName(mode);
+    if (normalized == QLatin1String("Speed"))
+        return i18n::t(QStringLiteral("tool.video_compress.mode.speed"));
+    if (normalized == QLatin1String("Quality"))
+        return i18n::t(QStringLiteral("tool.video_compress.mode.quality"));
+    return i18n::t(QStringLiteral("tool.video_compress.mode.balanced"));
+}
+
+QString bitrateArgumentFromKbps(int kbps)
+{
+    return kbps > 0 ? QStringLiteral("%1k").arg(kbps) : QString();
+}
+
+bool supportsSourceContainer(const QString &suffix)
+{
+    return suffix == QLatin1String("mp4") || suffix == QLatin1String("mkv") ||
+           suffix == QLatin1String("mov") || suffix == QLatin1String("m4v");
+}
+
+int clampedRatio(int ratio)
+{
+    return qBound(20, ratio, 100);
+}
+
+QString outputBaseName(const VideoCompressParams &params)
+{
+    const QString base = QFileInfo(params.sourcePath).completeBaseName().trimmed();
+    return base.isEmpty() ? QStringLiteral("compressed_video") : base + QStringLiteral("_compressed");
+}
+
+QString outputDirectoryOf(const VideoCompressParams &params)
+{
+    return QDir::fromNativeSeparators(params.outputDirectory.trimmed());
+}
+
+} // namespace
+
+VideoCompressTask::VideoCompressTask(const QString &taskId, const VideoCompressParams &params,
+                                     FFprobeService *prober)
+    : FFmpegOutputTask(taskId, QString(tools::ToolIds::VideoCompress)), m_params(params),
+      m_ffprobeService(prober)
+{
+}
+
+VideoCompressParams VideoCompressTask::params() const
+{
+    QMutexLocker lock(&m_paramsMutex);
+    return m_params;
+}
+
+QString VideoCompressTask::sourcePath() const
+{
+    return params().sourcePath;
+}
+QString VideoCompressTask::sourceFileName() const
+{
+    return QFileInfo(sourcePath()).fileName();
+}
+qint64 VideoCompressTask::sourceFileSizeBytes() const
+{
+    return QFileInfo(sourcePath()).size();
+}
+QString VideoCompressTask::sourceFileSizeText() const
+{
+    return formatFileSize(sourceFileSizeBytes());
+}
+
+QString VideoCompressTask::sourceFormat() const
+{
+    const QString suffix = QFileInfo(sourcePath()).suffix();
+    return suffix.isEmpty() ? i18n::t(QStringLiteral("tool.common.unknown")) : suffix.toUpper();
+}
+
+QString VideoCompressTask::sourceResolution() const
+{
+    return m_sourceResolution;
+}
+
+void VideoCompressTask::setSourceResolution(const QString &resolution)
+{
+    if (resolution.isEmpty() || resolution == m_sourceResolution)
+        return;
+    m_sourceResolution = resolution;
+}
+
+void VideoCompressTask::applyPreset(const VideoCompressParams &preset)
+{
+    QMutexLocker lock(&m_paramsMutex);
+    const QString source = m_params.sourcePath;
+    m_params = preset;
+    m_params.sourcePath = source;
+}
+
+QString VideoCompressTask::outputExtensionFor(const VideoCompressParams &params)
+{
+    const QString format = params.outputFormat.trimmed();
+    if (format.isEmpty() || format.compare(QLatin1String("Source"), Qt::CaseInsensitive) == 0) {
+        const QString suffix = QFileInfo(params.sourcePath).suffix().trimmed().toLower();
+        return supportsSourceContainer(suffix) ? suffix : QStringLiteral("mp4");
+    }
+    return format.toLower();
+}
+
+QString VideoCompressTask::normalizedOutputExtension() const
+{
+    return outputExtensionFor(params());
+}
+QString VideoCompressTask::targetFormat() const
+{
+    return normalizedOutputExtension().toUpper();
+}
+
+QString VideoCompressTask::compressionRatioText() const
+{
+    return QStringLiteral("%1%").arg(clampedRatio(params().compressionRatio));
+}
+
+QString VideoCompressTask::compressionModeLabel() const
+{
+    return displayModeName(params().compressionMode);
+}
+
+QString VideoCompressTask::targetResolution() const
+{
+    return QStringLiteral("%1 %2").arg(compressionRatioText(), compressionModeLabel());
+}
+
+double VideoCompressTask::compressionFactorFor(const VideoCompressParams &params)
+{
+    double x = clampedRatio(params.compressionRatio) / 100.0;
+    const QString mode = normalizedModeName(params.compressionMode);
+    if (mode == QLatin1String("Speed"))
+        x *= 0.86;
+    else if (mode == QLatin1String("Quality"))
+        x *= 1.12;
+    if (x > 0.98)
+        x = 0.98;
+    if (x < 0.18)
+        x = 0.18;
+    return x;
+}
+
+double VideoCompressTask::effectiveCompressionFactor() const
+{
+    return compressionFactorFor(params());
+}
+
+qint64 VideoCompressTask::estimatedOutputSizeBytes() const
+{
+    const qint64 size = qMax<qint64>(0, sourceFileSizeBytes());
+    return static_cast<qint64>(static_cast<double>(size) * effectiveCompressionFactor());
+}
+
+qint64 VideoCompressTask::actualOutputSizeBytes() const
+{
+    return m_actualOutputSizeBytes.load();
+}
+
+QString VideoCompressTask::targetSizeText() const
+{
+    const qint64 actual = actualOutputSizeBytes();
+    if (status() == Completed && actual >= 0)
+        return formatFileSize(actual);
+    return formatFileSize(estimatedOutputSizeBytes());
+}
+
+QString VideoCompressTask::targetSizeLabel() const
+{
+    if (status() == Completed && actualOutputSizeBytes() >= 0)
+        return i18n::t(QStringLiteral("tool.video_compress.size.actual_label"));
+    return i18n::t(QStringLiteral("tool.video_compress.size.estimated_label"));
+}
+
+QString VideoCompressTask::formatFileSize(qint64 bytes)
+{
+    if (bytes <= 0)
+        return QStringLiteral("%1KB").arg(QString::number(0.0, 'f', 2));
+    double x = static_cast<double>(bytes) / 1024.0;
+    QString unit = QStringLiteral("KB");
+    if (x >= 1024.0) {
+        x /= 1024.0;
+        unit = QStringLiteral("MB");
+        if (x >= 1024.0) {
+            x /= 1024.0;
+            unit = QStringLiteral("GB");
+        }
+    }
+    return QString::number(x, 'f', 2) + unit;
+}
+
+VideoCompressTask::CompressionPlan
+VideoCompressTask::compressionPlanFor(const VideoCompressParams &params, qint64 sourceSizeBytes,
+                                      const FFprobeService::MediaInfo &info)
+{
+    CompressionPlan plan;
+    plan.extension = outputExtensionFor(params);
+    plan.videoCodec = QStringLiteral("libx264");
+    plan.audioCodec = QStringLiteral("aac");
+    const QString mode = normalizedModeName(params.compressionMode);
+    if (mode == QLatin1String("Speed")) {
+        plan.preset = QStringLiteral("veryfast");
+        plan.audioBitrate = QStringLiteral("96k");
+        plan.crf = 30;
+    } else if (mode == QLatin1String("Quality")) {
+        plan.preset = QStringLiteral("slow");
+        plan.audioBitrate = QStringLiteral("160k");
+        plan.crf = 22;
+    } else {
+        plan.preset = QStringLiteral("medium");
+        plan.audioBitrate = QStringLiteral("128k");
+        plan.crf = 25;
+    }
+
+    const double seconds = static_cast<double>(qMax<qint64>(info.durationSeconds, 1));
+    const double total = static_cast<double>(qMax<qint64>(sourceSizeBytes, 0)) * 8.0 / seconds / 1000.0 *
+                         compressionFactorFor(params);
+    int audioKbps = plan.audioBitrate.left(plan.audioBitrate.size() - 1).toInt();
+    if (audioKbps < kMinAudioBitrateKbps)
+        audioKbps = kMinAudioBitrateKbps;
+    if (total <= kFloorThresholdKbps) {
+        plan.videoBitrateKbps = kMinVideoBitrateKbps;
+    } else {
+        const double video = total - audioKbps;
+        if (video >= kMaxVideoBitrateKbps)
+            plan.videoBitrateKbps = kMaxVideoBitrateKbps;
+        else
+            plan.videoBitrateKbps = qMax(kMinVideoBitrateKbps, static_cast<int>(video));
+    }
+    return plan;
+}
+
+VideoCompressTask::CompressionPlan
+VideoCompressTask::buildCompressionPlan(const FFprobeService::MediaInfo &info) const
+{
+    return compressionPlanFor(params(), sourceFileSizeBytes(), info);
+}
+
+QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &params,
+                                                    const CompressionPlan &plan, const QString &temporaryPath)
+{
+    QStringList args{QStringLiteral("-nostdin"),
+                     QStringLiteral("-hide_banner"),
+                     QStringLiteral("-y"),
+                     QStringLiteral("-i"),
+                     QDir::toNativeSeparators(params.sourcePath),
+                     QStringLiteral("-progress"),
+                     QStringLiteral("pipe:1"),
+                     QStringLiteral("-nostats")};
+    args << QStringLiteral("-c:v") << plan.videoCodec << QStringLiteral("-preset") << plan.preset
+         << QStringLiteral("-crf") << QString::number(plan.crf);
+    const int v = plan.videoBitrateKbps;
+    if (v > 0) {
+        args << QStringLiteral("-b:v") << bitrateArgumentFromKbps(v) << QStringLiteral("-maxrate")
+             << bitrateArgumentFromKbps(static_cast<int>(v * 1.15)) << QStringLiteral("-bufsize")
+             << bitrateArgumentFromKbps(2 * v);
+    }
+    if (!plan.audioCodec.isEmpty())
+        args << QStringLiteral("-c:a") << plan.audioCodec;
+    if (!plan.audioBitrate.isEmpty())
+        args << QStringLiteral("-b:a") << plan.audioBitrate;
+    if (plan.videoCodec == QLatin1String("libx264")) {
+        args << QStringLiteral("-movflags") << QStringLiteral("+faststart");
+        if (normalizedModeName(params.compressionMode) == QLatin1String("Speed"))
+            args << QStringLiteral("-tune") << QStringLiteral("fastdecode");
+    }
+    args << QDir::toNativeSeparators(temporaryPath);
+    return args;
+}
+
+QString VideoCompressTask::outputFilePathFor(const VideoCompressParams &params)
+{
+    return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params),
+                                     outputExtensionFor(params), params.sourcePath);
+}
+
+QString VideoCompressTask::buildOutputFilePath() const
+{
+    return outputFilePathFor(params());
+}
+
+QString VideoCompressTask::buildTemporaryOutputFilePath(const QString &finalPath) const
+{
+    return tools::temporaryOutputFilePath(finalPath, taskId());
+}
+
+bool VideoCompressTask::ensureOutputDirectoryReady(QString *errorText) const
+{
+    return tools::ensureOutputDirectory(
+        params().outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
+        i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), errorText);
+}
+
+QString VideoCompressTask::cancelledText() const
+{
+    return i18n::t(QStringLiteral("tool.common.task_cancelled"));
+}
+
+void VideoCompressTask::executeStart()
+{
+    beginRun();
+    m_actualOutputSizeBytes = -1;
+    if (!markRunning(i18n::t(QStringLiteral("tool.video_compress.task.preparing"))))
+        return; // cancelled before it could run
+    setProgress(0.05);
+
+    const VideoCompressParams job = params();
+    auto fail = [this](const char *code, const char *key) {
+        finishFailed(QString::fromLatin1(code), i18n::t(QString::fromLatin1(key)));
+    };
+    if (job.sourcePath.trimmed().isEmpty())
+        return fail("invalid_source", "tool.video_compress.error.source_empty");
+    QString errorText;
+    if (!tools::ensureOutputDirectory(
+            job.outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
+            i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), &errorText)) {
+        finishFailed(QStringLiteral("invalid_output_directory"), errorText);
+        return;
+    }
+    FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
+    if (!environment || !environment->hasFFmpegExecutable())
+        return fail("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
+    const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath);
+    if (info.width < 0 || info.height < 0)
+        return fail("invalid_video_source", "tool.video_compress.error.only_video_supported");
+    const QString outputPath = outputFilePathFor(job);
+    if (outputPath.isEmpty())
+        return fail("invalid_output_path", "tool.video_compress.error.output_path_invalid");
+    const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
+    setTemporaryOutputPath(temporaryPath);
+    if (temporaryPath.isEmpty())
+        return fail("invalid_temporary_output_path", "tool.video_compress.error.temp_output_path_invalid");
+    if (cancelRequestedNow())
+        return finishCancelled(cancelledText());
+
+    const CompressionPlan plan = compressionPlanFor(job, QFileInfo(job.sourcePath).size(), info);
+    RunSpec spec;
+    spec.program = environment->ffmpegExecutablePath();
+    spec.arguments = buildFFmpegArguments(job, plan, temporaryPath);
+    spec.durationSeconds = qMax<qint64>(0, info.durationSeconds);
+    spec.target = {outputDirectoryOf(job), outputBaseName(job), plan.extension, job.sourcePath, outputPath};
+    spec.texts.cancelled = cancelledText();
+    spec.texts.startFailed = i18n::t(QStringLiteral("tool.video_compress.error.ffmpeg_start_failed"));
+    spec.texts.failedFallback = i18n::t(QStringLiteral("tool.video_compress.error.compress_failed"));
+    spec.texts.commitFailed = i18n::t(QStringLiteral("tool.video_compress.error.finalize_output_failed"));
+    spec.texts.progressMessage = [](int percent) {
+        return i18n::t(QStringLiteral("tool.video_compress.task.compressing_percent"),
+                       {{QStringLiteral("percent"), percent}});
+    };
+    spec.texts.completedMessage = [this](const QString &committedPath) {
+        m_actualOutputSizeBytes = QFileInfo(committedPath).size();
+        return i18n::t(QStringLiteral("tool.video_compress.task.completed_with_path"),
+                       {{QStringLiteral("path"), QDir::toNativeSeparators(committedPath)}});
+    };
+    spec.onStarted = [this]() {
+        setProgress(0.15);
+        setMessage(i18n::t(QStringLiteral("tool.video_compress.task.compressing")));
+    };
+    runAndCommit(spec);
+}

@@ -1,0 +1,79 @@
+// One video-compress job: the source re-encoded with x264 and AAC at a bit rate planned from its
+// size, its duration, the chosen ratio and the chosen mode.
+#pragma once
+
+#include "ffmpeg/FFprobeService.h"
+#include "tools/common/FFmpegOutputTask.h"
+#include "tools/video_compress/VideoCompressParams.h"
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+class VideoCompressTask : public tools::FFmpegOutputTask
+{
+public:
+    struct CompressionPlan
+    {
+        QString extension;
+        QString videoCodec;
+        QString audioCodec;
+        QString preset;
+        QString audioBitrate;
+        int videoBitrateKbps = 0;
+        int crf = 23;
+    };
+
+    VideoCompressTask(const QString &taskId, const VideoCompressParams &params, FFprobeService *prober);
+
+    VideoCompressParams params() const;
+    QString sourcePath() const;
+    QString sourceFileName() const;
+    qint64 sourceFileSizeBytes() const;
+    QString sourceFileSizeText() const;
+    QString sourceFormat() const;
+    QString sourceResolution() const;
+    void setSourceResolution(const QString &resolution);
+    // Takes every option of params except its source path.
+    void applyPreset(const VideoCompressParams &params);
+    QString normalizedOutputExtension() const;
+    QString targetFormat() const;
+    QString compressionRatioText() const;
+    QString compressionModeLabel() const;
+    QString targetResolution() const;
+    double effectiveCompressionFactor() const;
+    qint64 estimatedOutputSizeBytes() const;
+    qint64 actualOutputSizeBytes() const;
+    QString targetSizeText() const;
+    QString targetSizeLabel() const;
+
+    static QString formatFileSize(qint64 bytes);
+    CompressionPlan buildCompressionPlan(const FFprobeService::MediaInfo &info) const;
+    QString buildOutputFilePath() const;
+    QString buildTemporaryOutputFilePath(const QString &finalPath) const;
+    bool ensureOutputDirectoryReady(QString *errorText) const;
+
+    // The plan for params and a source of sourceSizeBytes described by info.
+    static CompressionPlan compressionPlanFor(const VideoCompressParams &params, qint64 sourceSizeBytes,
+                                              const FFprobeService::MediaInfo &info);
+    // ffmpeg's arguments (everything after the program).
+    static QStringList buildFFmpegArguments(const VideoCompressParams &params, const CompressionPlan &plan,
+                                            const QString &temporaryPath);
+    static QString outputFilePathFor(const VideoCompressParams &params);
+    static QString outputExtensionFor(const VideoCompressParams &params);
+    static double compressionFactorFor(const VideoCompressParams &params);
+
+protected:
+    void executeStart() override;
+    QString cancelledText() const override;
+
+private:
+    // The GUI thread may rewrite the options while a job is starting: the job works on a copy.
+    mutable QMutex m_paramsMutex;
+    VideoCompressParams m_params;
+    FFprobeService *m_ffprobeService = nullptr;
+    QString m_sourceResolution = QStringLiteral("Auto");
+    std::atomic<qint64> m_actualOutputSizeBytes{-1};
+};

@@ -1,0 +1,179 @@
+// Real ffmpeg runs through the job queue: conversions of a generated clip, a compression, and an
+// audio file refused by the compressor; results checked with ffprobe.
+#include "TestSupport.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
+#include "i18n/I18n.h"
+#include "tasks/TaskManager.h"
+#include "tasks/TaskScheduler.h"
+#include "tools/format_convert/FormatConvertTask.h"
+#include "tools/format_convert/FormatConvertTaskFactory.h"
+#include "tools/video_compress/VideoCompressTask.h"
+#include "tools/video_compress/VideoCompressTaskFactory.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Probe
+{
+    QString formatName;
+    QStringList streams; // "video:h264", "audio:aac", ...
+    double duration = 0.0;
+};
+
+Probe probe(const QString &path)
+{
+    const tvxtest::ProcessResult r = tvxtest::runProcess(
+        QStringLiteral("ffprobe"),
+        {"-v", "error", "-show_entries", "format=format_name,duration:stream=codec_type,codec_name", "-of", "json",
+         path});
+    Probe p;
+    const QJsonObject root = QJsonDocument::fromJson(r.out).object();
+    p.formatName = root.value("format").toObject().value("format_name").toString();
+    p.duration = root.value("format").toObject().value("duration").toString().toDouble();
+    for (const QJsonValue &s : root.value("streams").toArray())
+        p.streams << s.toObject().value("codec_type").toString() + ":" + s.toObject().value("codec_name").toString();
+    return p;
+}
+
+QString freshDir(const QString &name)
+{
+    const QString dir = tvxtest::scratchPath(name + QStringLiteral("/x")).section(QLatin1Char('/'), 0, -2);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QStringList filesIn(const QString &dir)
+{
+    QStringList names = QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class ConvertRealTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
+        // No "ffmpeg.exe" in this folder: the programs come from the search path.
+        m_environment = std::make_unique<FFmpegEnvironment>(tvxtest::scratchPath(QStringLiteral("no-ffmpeg-here")));
+        QVERIFY(m_environment->ready());
+        m_prober = std::make_unique<FFprobeService>(m_environment.get());
+        QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
+        QVERIFY(!tvxtest::fixtures::audioMp3().isEmpty());
+    }
+
+    void convert_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("formatName");
+        QTest::addColumn<QStringList>("streams");
+        QTest::newRow("MKV") << "MKV" << "matroska,webm" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("MP3") << "MP3" << "mp3" << QStringList{"audio:mp3"};
+        QTest::newRow("AVI") << "AVI" << "avi" << QStringList{"video:mpeg4", "audio:mp3"};
+    }
+
+    void convert()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, formatName);
+        QFETCH(QStringList, streams);
+
+        const QString outDir = freshDir(QStringLiteral("convert-") + format);
+        FormatConvertParams params;
+        params.sourcePath = tvxtest::fixtures::smallMp4();
+        params.outputDirectory = outDir;
+        params.outputFormat = format;
+        std::unique_ptr<FormatConvertTask> task(FormatConvertTaskFactory(m_prober.get()).createTask(params));
+        {
+            TaskManager manager;
+            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+            manager.submitTask(task.get());
+            QVERIFY(finished.wait(120000));
+        }
+        QCOMPARE(task->errorText(), QString());
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        const QString expectedName = QFileInfo(params.sourcePath).completeBaseName() + "." + format.toLower();
+        QCOMPARE(filesIn(outDir), QStringList{expectedName});
+        const QString output = outDir + "/" + expectedName;
+        QCOMPARE(task->message(),
+                 i18n::t("cpp.msg.completed_with_path").replace("%1", QDir::toNativeSeparators(output)));
+        const Probe p = probe(output);
+        QCOMPARE(p.formatName, formatName);
+        QCOMPARE(p.streams, streams);
+        QVERIFY2(p.duration > 2.5 && p.duration < 3.6, qPrintable(QString::number(p.duration)));
+    }
+
+    void compress()
+    {
+        const QString base = freshDir(QStringLiteral("compress"));
+        const QString source = base + QStringLiteral("/in/clip.mp4");
+        QDir().mkpath(base + QStringLiteral("/in"));
+        QVERIFY(QFile::copy(tvxtest::fixtures::smallMp4(), source));
+        const QString outDir = base + QStringLiteral("/out");
+        VideoCompressParams params;
+        params.sourcePath = source;
+        params.outputDirectory = outDir; // created by the job
+        params.compressionMode = QStringLiteral("Speed");
+        params.compressionRatio = 50;
+        std::unique_ptr<VideoCompressTask> task(VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        {
+            TaskManager manager;
+            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+            manager.submitTask(task.get());
+            QVERIFY(finished.wait(120000));
+        }
+        QCOMPARE(task->errorText(), QString());
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QCOMPARE(filesIn(outDir), QStringList{"clip_compressed.mp4"});
+        const QString output = outDir + QStringLiteral("/clip_compressed.mp4");
+        QCOMPARE(task->actualOutputSizeBytes(), QFileInfo(output).size());
+        QCOMPARE(task->targetSizeText(), VideoCompressTask::formatFileSize(QFileInfo(output).size()));
+        QCOMPARE(task->message(), i18n::t("tool.video_compress.task.completed_with_path",
+                                          {{"path", QDir::toNativeSeparators(output)}}));
+        const Probe p = probe(output);
+        QVERIFY(p.formatName.contains(QLatin1String("mp4")));
+        QCOMPARE(p.streams, (QStringList{"video:h264", "audio:aac"}));
+        QCOMPARE(filesIn(base + QStringLiteral("/in")), QStringList{"clip.mp4"});
+    }
+
+    void compressRefusesAudio()
+    {
+        const QString outDir = freshDir(QStringLiteral("refuse"));
+        VideoCompressParams params;
+        params.sourcePath = tvxtest::fixtures::audioMp3();
+        params.outputDirectory = outDir;
+        std::unique_ptr<VideoCompressTask> task(VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        {
+            TaskManager manager;
+            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+            manager.submitTask(task.get());
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("invalid_video_source"));
+        QCOMPARE(task->errorText(), i18n::t("tool.video_compress.error.only_video_supported"));
+        QCOMPARE(filesIn(outDir), QStringList());
+    }
+
+private:
+    std::unique_ptr<FFmpegEnvironment> m_environment;
+    std::unique_ptr<FFprobeService> m_prober;
+};
+
+QTEST_GUILESS_MAIN(ConvertRealTest)
+#include "tst_convert_real.moc"

@@ -1,0 +1,489 @@
+// Pure rules of the convert and compress jobs: names, ffmpeg arguments, bit-rate plan, size texts,
+// option maps and the progress reader.
+#include "TestSupport.h"
+#include "i18n/I18n.h"
+#include "tools/common/FFmpegProgressParser.h"
+#include "tools/common/OutputNaming.h"
+#include "tools/format_convert/FormatConvertTask.h"
+#include "tools/video_compress/VideoCompressTask.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+const QString kTaskId = QStringLiteral("T");
+
+QString freshDir(const QString &name)
+{
+    const QString dir = tvxtest::scratchPath(name + QStringLiteral("/x")).section(QLatin1Char('/'), 0, -2);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString sparseFile(const QString &path, qint64 size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || !f.resize(size))
+        return QString();
+    return path;
+}
+
+} // namespace
+
+class ConvertRulesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { tvxtest::initTestProcess(); }
+
+    void outputNames_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("sourceName");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("convert: two collisions") << "convert" << "in/clip.mp4" << "MKV"
+                                                 << QStringList{"clip.mkv", "clip(1).mkv"} << "clip(2).mkv";
+        QTest::newRow("convert: free name") << "convert" << "in/clip.mp4" << " mkv " << QStringList{} << "clip.mkv";
+        QTest::newRow("convert: no base name") << "convert" << "in/.mp4" << "MKV" << QStringList{}
+                                               << "converted_file.mkv";
+        QTest::newRow("convert: never the source") << "convert" << "a.mp4" << "MP4" << QStringList{} << "a(1).mp4";
+        QTest::newRow("convert: counter in the name") << "convert" << "a(1).mp4" << "MP4" << QStringList{}
+                                                      << "a(1)(1).mp4";
+        QTest::newRow("convert: dots in the base") << "convert" << "in/a.b.avi" << "MKV" << QStringList{}
+                                                   << "a.b.mkv";
+        QTest::newRow("convert: a folder takes the name") << "convert" << "in/clip.mp4" << "MKV"
+                                                          << QStringList{"clip.mkv/"} << "clip(1).mkv";
+        QTest::newRow("compress: source avi") << "compress" << "in/clip.avi" << "Source" << QStringList{}
+                                              << "clip_compressed.mp4";
+        QTest::newRow("compress: source MOV lowered") << "compress" << "in/clip.MOV" << "source" << QStringList{}
+                                                      << "clip_compressed.mov";
+        QTest::newRow("compress: MKV for any source") << "compress" << "in/clip.avi" << "MKV" << QStringList{}
+                                                      << "clip_compressed.mkv";
+        QTest::newRow("compress: no base name") << "compress" << "in/.mp4" << "Source" << QStringList{}
+                                                << "compressed_video.mp4";
+        QTest::newRow("compress: collisions") << "compress" << "in/clip.mp4" << "Source"
+                                              << QStringList{"clip_compressed.mp4", "clip_compressed(1).mp4"}
+                                              << "clip_compressed(2).mp4";
+    }
+
+    void outputNames()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, sourceName);
+        QFETCH(QString, format);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, expected);
+
+        const QString dir = freshDir(QStringLiteral("names"));
+        const QString source = tvxtest::writeFile(dir + QLatin1Char('/') + sourceName, "src");
+        for (const QString &name : existing) {
+            if (name.endsWith(QLatin1Char('/')))
+                QDir().mkpath(dir + QLatin1Char('/') + name);
+            else
+                tvxtest::writeFile(dir + QLatin1Char('/') + name, "taken");
+        }
+        QString path;
+        if (tool == QLatin1String("convert")) {
+            FormatConvertParams p;
+            p.sourcePath = source;
+            p.outputDirectory = dir;
+            p.outputFormat = format;
+            path = FormatConvertTask(kTaskId, p, nullptr).buildOutputFilePath();
+        } else {
+            VideoCompressParams p;
+            p.sourcePath = source;
+            p.outputDirectory = dir;
+            p.outputFormat = format;
+            path = VideoCompressTask(kTaskId, p, nullptr).buildOutputFilePath();
+        }
+        QCOMPARE(path, dir + QLatin1Char('/') + expected);
+    }
+
+    void emptyFolderOrFormatGiveNoName()
+    {
+        FormatConvertParams p;
+        p.sourcePath = QStringLiteral("/in/a.mp4");
+        p.outputDirectory = QStringLiteral("  ");
+        QVERIFY(FormatConvertTask(kTaskId, p, nullptr).buildOutputFilePath().isEmpty());
+        p.outputDirectory = tvxtest::scratchDir();
+        p.outputFormat = QStringLiteral(" ");
+        QVERIFY(FormatConvertTask(kTaskId, p, nullptr).buildOutputFilePath().isEmpty());
+    }
+
+    void temporaryNames_data()
+    {
+        QTest::addColumn<QString>("finalPath");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "/out/clip(2).mkv" << "/out/clip(2).__tvx_tmp__.T.part.mkv";
+        // Complete base name "a.b" and complete suffix "b.mkv", as QFileInfo reads them.
+        QTest::newRow("several dots") << "/out/a.b.mkv" << "/out/a.b.__tvx_tmp__.T.part.b.mkv";
+        QTest::newRow("no suffix") << "/out/clip" << "/out/clip.__tvx_tmp__.T.part";
+        QTest::newRow("empty") << "" << "";
+    }
+
+    void temporaryNames()
+    {
+        QFETCH(QString, finalPath);
+        QFETCH(QString, expected);
+        QCOMPARE(tools::temporaryOutputFilePath(finalPath, kTaskId), expected);
+        QCOMPARE(FormatConvertTask(kTaskId, FormatConvertParams(), nullptr).buildTemporaryOutputFilePath(finalPath),
+                 expected);
+        QCOMPARE(VideoCompressTask(kTaskId, VideoCompressParams(), nullptr).buildTemporaryOutputFilePath(finalPath),
+                 expected);
+    }
+
+    void outputFolder()
+    {
+        const QString empty = i18n::t(QStringLiteral("cpp.msg.output_directory_empty"));
+        FormatConvertParams p;
+        QString error;
+        p.outputDirectory = QStringLiteral(" ");
+        QVERIFY(!FormatConvertTask(kTaskId, p, nullptr).ensureOutputDirectoryReady(&error));
+        QCOMPARE(error, empty);
+
+        p.outputDirectory = tvxtest::scratchPath(QStringLiteral("made/deep/x")).section(QLatin1Char('/'), 0, -2) +
+                            QStringLiteral("/new");
+        QVERIFY(FormatConvertTask(kTaskId, p, nullptr).ensureOutputDirectoryReady(&error));
+        QVERIFY(QFileInfo(p.outputDirectory).isDir());
+
+        // A regular file where a parent folder should be (permissions do not stop root).
+        const QString blocker = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("blocker")), "x");
+        VideoCompressParams c;
+        c.outputDirectory = blocker + QStringLiteral("/sub");
+        error.clear();
+        QVERIFY(!VideoCompressTask(kTaskId, c, nullptr).ensureOutputDirectoryReady(&error));
+        QCOMPARE(error, i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")));
+    }
+
+    void convertArguments_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("videoCodec");
+        QTest::addColumn<QString>("frameRate");
+        QTest::addColumn<QString>("resolution");
+        QTest::addColumn<QString>("videoBitrate");
+        QTest::addColumn<QString>("audioCodec");
+        QTest::addColumn<QString>("audioBitrate");
+        QTest::addColumn<QStringList>("middle");
+
+        const QString A = QStringLiteral("Auto");
+        QTest::newRow("MP4 auto") << "MP4" << A << A << A << A << A << A
+                                  << QStringList{"-c:v", "libx264", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("MKV auto") << "MKV" << A << A << A << A << A << A
+                                  << QStringList{"-c:v", "libx264", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("MP3 audio only") << "MP3" << "H.265" << "30" << "1280x720" << "2400" << A << A
+                                        << QStringList{"-vn", "-c:a", "libmp3lame", "-b:a", "192k"};
+        QTest::newRow("WAV") << "WAV" << A << A << A << A << A << A << QStringList{"-vn", "-c:a", "pcm_s16le"};
+        QTest::newRow("FLAC with a bit rate") << " flac " << A << A << A << A << A << "320"
+                                              << QStringList{"-vn", "-c:a", "flac"};
+        QTest::newRow("AAC") << "AAC" << A << A << A << A << A << A
+                             << QStringList{"-vn", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("AVI auto") << "AVI" << A << A << A << A << A << A
+                                  << QStringList{"-c:v", "mpeg4", "-c:a", "libmp3lame", "-b:a", "192k"};
+        QTest::newRow("copy drops the video bit rate")
+            << "MP4" << "Copy" << A << A << "2400" << A << A
+            << QStringList{"-c:v", "copy", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("H.264 with a bit rate") << "MOV" << "H.264" << A << A << "2400" << A << A
+                                               << QStringList{"-c:v", "libx264", "-b:v", "2400k", "-c:a", "aac",
+                                                              "-b:a", "192k"};
+        QTest::newRow("rate and scale, even with copy")
+            << "MKV" << "Copy" << " 29.97 " << "1920x1080" << A << A << A
+            << QStringList{"-c:v", "copy", "-r", "29.97", "-vf", "scale=1920x1080", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("H.265, VP9-like pass-through, units kept")
+            << "MKV" << "libfoo" << A << A << "3M" << "MP3" << "256"
+            << QStringList{"-c:v", "libfoo", "-b:v", "3M", "-c:a", "libmp3lame", "-b:a", "256k"};
+        QTest::newRow("H.265 and zero bit rate kept as text")
+            << "MKV" << "H.265" << "" << " " << "0" << A << A
+            << QStringList{"-c:v", "libx265", "-b:v", "0", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("VP9, PCM never gets a bit rate") << "MKV" << "VP9" << A << A << A << "PCM" << "192"
+                                                        << QStringList{"-c:v", "libvpx-vp9", "-c:a", "pcm_s16le"};
+        QTest::newRow("MPEG-4, audio copy") << "AVI" << "MPEG-4" << A << A << A << "Copy" << A
+                                            << QStringList{"-c:v", "mpeg4", "-c:a", "copy"};
+        QTest::newRow("FLAC codec in MKV") << "MKV" << A << A << A << A << "FLAC" << A
+                                           << QStringList{"-c:v", "libx264", "-c:a", "flac"};
+        QTest::newRow("empty audio bit rate") << "MP4" << A << A << A << A << "AAC" << " "
+                                              << QStringList{"-c:v", "libx264", "-c:a", "aac"};
+    }
+
+    void convertArguments()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, videoCodec);
+        QFETCH(QString, frameRate);
+        QFETCH(QString, resolution);
+        QFETCH(QString, videoBitrate);
+        QFETCH(QString, audioCodec);
+        QFETCH(QString, audioBitrate);
+        QFETCH(QStringList, middle);
+
+        FormatConvertParams p;
+        p.sourcePath = QStringLiteral("/in/a.avi");
+        p.outputFormat = format;
+        p.videoCodec = videoCodec;
+        p.frameRate = frameRate;
+        p.resolution = resolution;
+        p.videoBitrate = videoBitrate;
+        p.audioCodec = audioCodec;
+        p.audioBitrate = audioBitrate;
+        const QString temporary = QStringLiteral("/out/a.__tvx_tmp__.T.part.mp4");
+        const QStringList expected = QStringList{"-nostdin", "-hide_banner", "-y",      "-i",
+                                                 "/in/a.avi", "-progress",   "pipe:1", "-nostats"} +
+                                     middle + QStringList{temporary};
+        QCOMPARE(FormatConvertTask::buildFFmpegArguments(p, temporary), expected);
+    }
+
+    void compressPlan_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("ratio");
+        QTest::addColumn<qint64>("sizeBytes");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<int>("crf");
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<QStringList>("rateArgs");
+        QTest::addColumn<bool>("fastDecode");
+
+        // Six million bytes over 60 s is 800 kbit/s.
+        QTest::newRow("balanced 70") << "Balanced" << 70 << qint64(6000000) << qint64(60) << "medium" << 25 << "128k"
+                                     << QStringList{"432k", "496k", "864k"} << false;
+        QTest::newRow("speed 70") << "Speed" << 70 << qint64(6000000) << qint64(60) << "veryfast" << 30 << "96k"
+                                  << QStringList{"385k", "442k", "770k"} << true;
+        QTest::newRow("quality 70") << "Quality" << 70 << qint64(6000000) << qint64(60) << "slow" << 22 << "160k"
+                                    << QStringList{"467k", "537k", "934k"} << false;
+        QTest::newRow("floor: small file") << "Balanced" << 70 << qint64(100000) << qint64(60) << "medium" << 25
+                                           << "128k" << QStringList{"220k", "252k", "440k"} << false;
+        // 65250 bytes in 1 s at 50 % is exactly 261 kbit/s: above the threshold, below the floor.
+        QTest::newRow("floor: total 261") << "Balanced" << 50 << qint64(65250) << qint64(1) << "medium" << 25
+                                          << "128k" << QStringList{"220k", "252k", "440k"} << false;
+        QTest::newRow("ratio 150 as 100") << "Balanced" << 150 << qint64(6000000) << qint64(60) << "medium" << 25
+                                          << "128k" << QStringList{"656k", "754k", "1312k"} << false;
+        QTest::newRow("ratio 10 as 20") << "Balanced" << 10 << qint64(60000000) << qint64(60) << "medium" << 25
+                                        << "128k" << QStringList{"1472k", "1692k", "2944k"} << false;
+        QTest::newRow("'speed ' with a blank") << "speed " << 70 << qint64(6000000) << qint64(60) << "veryfast"
+                                               << 30 << "96k" << QStringList{"385k", "442k", "770k"} << true;
+        QTest::newRow("unknown mode is balanced") << "Fast" << 70 << qint64(6000000) << qint64(60) << "medium"
+                                                  << 25 << "128k" << QStringList{"432k", "496k", "864k"} << false;
+        QTest::newRow("duration 0 divides by 1 s") << "Balanced" << 70 << qint64(6000000) << qint64(0) << "medium"
+                                                   << 25 << "128k" << QStringList{"33472k", "38492k", "66944k"}
+                                                   << false;
+    }
+
+    void compressPlan()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, ratio);
+        QFETCH(qint64, sizeBytes);
+        QFETCH(qint64, seconds);
+        QFETCH(QString, preset);
+        QFETCH(int, crf);
+        QFETCH(QString, audio);
+        QFETCH(QStringList, rateArgs);
+        QFETCH(bool, fastDecode);
+
+        const QString source = sparseFile(tvxtest::scratchPath(QStringLiteral("plan/clip.mkv")), sizeBytes);
+        QVERIFY(!source.isEmpty());
+        VideoCompressParams p;
+        p.sourcePath = source;
+        p.compressionMode = mode;
+        p.compressionRatio = ratio;
+        FFprobeService::MediaInfo info;
+        info.durationSeconds = seconds;
+        info.width = 320;
+        info.height = 240;
+        const VideoCompressTask task(kTaskId, p, nullptr);
+        const VideoCompressTask::CompressionPlan plan = task.buildCompressionPlan(info);
+        QCOMPARE(plan.extension, QStringLiteral("mkv"));
+        QCOMPARE(plan.videoCodec, QStringLiteral("libx264"));
+        QCOMPARE(plan.audioCodec, QStringLiteral("aac"));
+        QCOMPARE(plan.preset, preset);
+        QCOMPARE(plan.crf, crf);
+        QCOMPARE(plan.audioBitrate, audio);
+        QCOMPARE(QStringLiteral("%1k").arg(plan.videoBitrateKbps), rateArgs.at(0));
+
+        const QString temporary = QStringLiteral("/out/clip_compressed.__tvx_tmp__.T.part.mkv");
+        QStringList expected{"-nostdin", "-hide_banner", "-y",  "-i",     source,   "-progress", "pipe:1",
+                             "-nostats", "-c:v",         "libx264", "-preset", preset, "-crf",      QString::number(crf),
+                             "-b:v",     rateArgs.at(0), "-maxrate", rateArgs.at(1), "-bufsize", rateArgs.at(2),
+                             "-c:a",     "aac",          "-b:a",   audio,    "-movflags", "+faststart"};
+        if (fastDecode)
+            expected << "-tune" << "fastdecode";
+        expected << temporary;
+        QCOMPARE(VideoCompressTask::buildFFmpegArguments(p, plan, temporary), expected);
+    }
+
+    void compressFactorAndTexts_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("ratio");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QString>("ratioText");
+        QTest::newRow("speed 20 floors at 0.18") << "Speed" << 20 << 0.18 << "20%";
+        QTest::newRow("quality 100 caps at 0.98") << "Quality" << 100 << 0.98 << "100%";
+        QTest::newRow("balanced 70") << "balanced" << 70 << 0.7 << "70%";
+        QTest::newRow("ratio 5 reads 20%") << "Balanced" << 5 << 0.2 << "20%";
+        QTest::newRow("ratio 150 reads 100%") << "Balanced" << 150 << 0.98 << "100%";
+        QTest::newRow("quality 50") << " QUALITY" << 50 << 0.56 << "50%";
+    }
+
+    void compressFactorAndTexts()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, ratio);
+        QFETCH(double, factor);
+        QFETCH(QString, ratioText);
+        VideoCompressParams p;
+        p.compressionMode = mode;
+        p.compressionRatio = ratio;
+        const VideoCompressTask task(kTaskId, p, nullptr);
+        QVERIFY(qAbs(task.effectiveCompressionFactor() - factor) < 1e-12);
+        QCOMPARE(task.compressionRatioText(), ratioText);
+    }
+
+    void compressDisplay()
+    {
+        const QString source = sparseFile(tvxtest::scratchPath(QStringLiteral("gib/clip.MOV")), qint64(1) << 30);
+        VideoCompressParams p;
+        p.sourcePath = source;
+        VideoCompressTask task(kTaskId, p, nullptr);
+        QCOMPARE(task.targetSizeText(), QStringLiteral("716.80MB"));
+        QCOMPARE(task.targetSizeLabel(), i18n::t(QStringLiteral("tool.video_compress.size.estimated_label")));
+        QCOMPARE(task.estimatedOutputSizeBytes(), qint64(751619276));
+        QCOMPARE(task.targetFormat(), QStringLiteral("MOV"));
+        QCOMPARE(task.sourceFormat(), QStringLiteral("MOV"));
+        QCOMPARE(task.sourceFileSizeText(), QStringLiteral("1.00GB"));
+        QCOMPARE(task.compressionModeLabel(), i18n::t(QStringLiteral("tool.video_compress.mode.balanced")));
+        QCOMPARE(task.targetResolution(),
+                 QStringLiteral("70% ") + i18n::t(QStringLiteral("tool.video_compress.mode.balanced")));
+        QCOMPARE(task.actualOutputSizeBytes(), qint64(-1));
+
+        VideoCompressParams speed = p;
+        speed.sourcePath = QStringLiteral("/elsewhere/other.mp4");
+        speed.compressionMode = QStringLiteral("Speed");
+        task.applyPreset(speed);
+        QCOMPARE(task.sourcePath(), source);
+        QCOMPARE(task.compressionModeLabel(), i18n::t(QStringLiteral("tool.video_compress.mode.speed")));
+
+        task.setSourceResolution(QStringLiteral("1920x1080"));
+        task.setSourceResolution(QString());
+        QCOMPARE(task.sourceResolution(), QStringLiteral("1920x1080"));
+
+        VideoCompressParams noSuffix;
+        noSuffix.sourcePath = QStringLiteral("/in/clip");
+        QCOMPARE(VideoCompressTask(kTaskId, noSuffix, nullptr).sourceFormat(),
+                 i18n::t(QStringLiteral("tool.common.unknown")));
+    }
+
+    void sizeTexts_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("convertText");
+        QTest::addColumn<QString>("compressText");
+        QTest::newRow("zero") << qint64(0) << "0B" << "0.00KB";
+        QTest::newRow("negative") << qint64(-5) << "0B" << "0.00KB";
+        QTest::newRow("500 B") << qint64(500) << "500B" << "0.49KB";
+        QTest::newRow("1023 B") << qint64(1023) << "1023B" << "1.00KB";
+        QTest::newRow("512 KiB") << qint64(512 * 1024) << "512K" << "512.00KB";
+        QTest::newRow("1.5 MiB") << qint64(3 * 512 * 1024) << "1.5M" << "1.50MB";
+        QTest::newRow("70 MiB") << qint64(73400320) << "70.0M" << "70.00MB";
+        QTest::newRow("3 GiB") << (qint64(3) << 30) << "3.0G" << "3.00GB";
+        QTest::newRow("2048 GiB") << (qint64(2048) << 30) << "2048G" << "2048.00GB";
+    }
+
+    void sizeTexts()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, convertText);
+        QFETCH(QString, compressText);
+        QCOMPARE(FormatConvertTask::formatFileSize(bytes), convertText);
+        QCOMPARE(VideoCompressTask::formatFileSize(bytes), compressText);
+    }
+
+    void convertGetters()
+    {
+        FormatConvertParams p;
+        p.sourcePath = QStringLiteral("/in/clip.mkv");
+        p.outputFormat = QStringLiteral("MP3");
+        p.resolution = QStringLiteral("1280x720");
+        FormatConvertTask task(kTaskId, p, nullptr);
+        QCOMPARE(task.sourceFileName(), QStringLiteral("clip.mkv"));
+        QCOMPARE(task.sourceFormat(), QStringLiteral("MKV"));
+        QCOMPARE(task.sourceFileSizeText(), QStringLiteral("0B"));
+        QCOMPARE(task.targetResolution(), i18n::t(QStringLiteral("cpp.msg.audio_only")));
+        QCOMPARE(task.sourceResolution(), QStringLiteral("Auto"));
+
+        FormatConvertParams preset;
+        preset.sourcePath = QStringLiteral("/other.mp4");
+        preset.outputFormat = QStringLiteral(" MKV ");
+        preset.resolution = QStringLiteral("1280x720");
+        task.applyPreset(preset);
+        QCOMPARE(task.sourcePath(), p.sourcePath);
+        QCOMPARE(task.targetFormat(), QStringLiteral(" MKV "));
+        QCOMPARE(task.normalizedOutputExtension(), QStringLiteral("mkv"));
+        QCOMPARE(task.targetResolution(), QStringLiteral("1280x720"));
+
+        FormatConvertParams noSuffix;
+        noSuffix.sourcePath = QStringLiteral("/in/clip");
+        QCOMPARE(FormatConvertTask(kTaskId, noSuffix, nullptr).sourceFormat(),
+                 i18n::t(QStringLiteral("cpp.msg.unknown")));
+    }
+
+    void paramsMaps()
+    {
+        FormatConvertParams p;
+        p.sourcePath = QStringLiteral("/in/a.mp4");
+        p.outputDirectory = QStringLiteral("/out");
+        p.outputFormat = QStringLiteral("MKV");
+        p.videoCodec = QStringLiteral("H.265");
+        p.frameRate = QStringLiteral("30");
+        p.resolution = QStringLiteral("1280x720");
+        p.videoBitrate = QStringLiteral("2400");
+        p.audioCodec = QStringLiteral("FLAC");
+        p.audioBitrate = QStringLiteral("320");
+        p.shutdownWhenFinished = true;
+        const QVariantMap map = p.toVariantMap();
+        QCOMPARE(map.size(), 10);
+        QCOMPARE(map.value(QStringLiteral("shutdownWhenFinished")).type(), QVariant::Bool);
+        QCOMPARE(FormatConvertParams::fromVariantMap(map).toVariantMap(), map);
+
+        const FormatConvertParams defaults = FormatConvertParams::fromVariantMap(
+            {{QStringLiteral("frameRate"), 25}, {QStringLiteral("shutdownWhenFinished"), QStringLiteral("true")}});
+        QCOMPARE(defaults.sourcePath, QString());
+        QCOMPARE(defaults.outputFormat, QStringLiteral("MP4"));
+        QCOMPARE(defaults.videoCodec, QStringLiteral("Auto"));
+        QCOMPARE(defaults.frameRate, QStringLiteral("25"));
+        QCOMPARE(defaults.shutdownWhenFinished, true);
+    }
+
+    void progressReader()
+    {
+        tools::FFmpegProgressParser parser;
+        // A value split between two reads is read once, whole.
+        QVERIFY(!parser.feed("frame=10\nout_time_ms=610"));
+        QCOMPARE(parser.lastOutTime(), qint64(-1));
+        QVERIFY(parser.feed("00000\nprogress=continue\nout_time_ms=1"));
+        QCOMPARE(parser.lastOutTime(), qint64(61000000));
+        QVERIFY(!parser.feed("2"));
+        QVERIFY(parser.finish());
+        QCOMPARE(parser.lastOutTime(), qint64(12));
+        // The last value of a read wins; other keys and garbage are skipped.
+        QVERIFY(parser.feed("out_time_ms=5\nout_time_us=9\nxout_time_ms=7 tail\nout_time_ms=\nout_time_ms=N/A\n"));
+        QCOMPARE(parser.lastOutTime(), qint64(7));
+        QVERIFY(!parser.feed("out_time_ms=99999999999999999999999\n"));
+        QCOMPARE(parser.lastOutTime(), qint64(7));
+
+        QVERIFY(qAbs(tools::FFmpegProgressParser::progressFor(61000000, 120) - 61.0 / 120.0) < 1e-12);
+        QCOMPARE(int(tools::FFmpegProgressParser::progressFor(61000000, 120) * 100), 50);
+        QCOMPARE(tools::FFmpegProgressParser::progressFor(500000000, 120), 0.99);
+        QCOMPARE(tools::FFmpegProgressParser::progressFor(1000, 120), 0.15);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConvertRulesTest)
+#include "tst_convert_rules.moc"
