@@ -5,13 +5,19 @@
 #include "app/Log.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
+#include "player/MediaPreviewService.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 #include "system/FileDialogService.h"
 #include "system/SingleInstanceService.h"
 #include "system/SystemActions.h"
+#include "tasks/TaskManager.h"
+#include "tools/format_convert/FormatConvertTaskFactory.h"
+#include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
 #include "tvx_build_config.h"
@@ -150,13 +156,33 @@ int main(int argc, char *argv[])
     }
 
     PlaylistModel playlistModel;
+    MediaPreviewService mediaPreviewService;
     SystemActions systemActions;
     FileDialogService fileDialogService;
+    FFmpegEnvironment ffmpegEnvironment;
+    FFprobeService ffprobeService(&ffmpegEnvironment);
+    {
+        const QString ffmpegPath = ffmpegEnvironment.ffmpegExecutablePath();
+        const QString ffprobePath = ffmpegEnvironment.ffprobeExecutablePath();
+        TVX_LOG_INFO << "[FFmpeg][Startup] ffmpeg=" << ffmpegPath << " ffmpeg_exists=" << QFileInfo::exists(ffmpegPath)
+                     << " ffprobe=" << ffprobePath << " ffprobe_exists=" << QFileInfo::exists(ffprobePath);
+    }
 
+    TaskManager taskManager;
     I18nService i18nService;
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+    FormatConvertTaskFactory formatConvertTaskFactory(&ffprobeService);
+    VideoCompressTaskFactory videoCompressTaskFactory(&ffprobeService);
+
+    mediaPreviewService.warmup();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                     [&] { mediaPreviewService.cleanupCacheBySourcePaths(playlistModel.sourcePaths()); });
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { QxSensorsService::instance()->shutdown(); });
+    // The running tool job is cancelled while the objects it reports to still exist; waiting
+    // is bounded because the job's ffmpeg has its own kill path.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] { taskManager.shutdown(5000); });
+    ffprobeService.warmup();
 
     int exitCode = 0;
     {
@@ -168,8 +194,10 @@ int main(int argc, char *argv[])
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
         context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("login_dialog.ini")));
+        context->setContextProperty(QStringLiteral("mediaPreviewService"), &mediaPreviewService);
         context->setContextProperty(QStringLiteral("systemActions"), &systemActions);
         context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
+        context->setContextProperty(QStringLiteral("taskManager"), &taskManager);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
