@@ -25,7 +25,6 @@ Window {
     property string pendingToolSourcePath: ""
     property string startupMediaFileUrl: typeof startupMediaFileUrlFromCpp !== "undefined"
                                          && startupMediaFileUrlFromCpp !== null
-                                         && startupMediaFileUrlFromCpp !== undefined
                                          ? String(startupMediaFileUrlFromCpp) : ""
 
     // Manual resize, for platforms whose windows cannot resize themselves through the system.

@@ -29,8 +29,7 @@ QString normalizeScopeKey(const QString &scope)
 } // namespace
 
 SingleInstanceService::SingleInstanceService(const QString &scope, QObject *parent)
-    : QObject(parent)
-    , m_scope(normalizeScopeKey(scope))
+    : QObject(parent), m_scope(normalizeScopeKey(scope))
 {
 }
 

@@ -1,6 +1,6 @@
 // Single instance: naming, the lock, the listening server and the JSON-line protocol.
-#include "system/SingleInstanceService.h"
 #include "TestSupport.h"
+#include "system/SingleInstanceService.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -58,7 +58,8 @@ private slots:
     void serverNameIsIdentityHashAndUser()
     {
         SingleInstanceService service(QStringLiteral("  MAIN "));
-        const QByteArray digest = QCryptographicHash::hash("Kestrane|Tavrixo|main", QCryptographicHash::Sha1).toHex();
+        const QByteArray digest =
+            QCryptographicHash::hash("Kestrane|Tavrixo|main", QCryptographicHash::Sha1).toHex();
         const QString expected = QStringLiteral("Tavrixo.single_instance.%1.%2")
                                      .arg(QString::fromLatin1(digest.left(16)))
                                      .arg(::getuid());
@@ -87,9 +88,9 @@ private slots:
         QVERIFY(second.notifyPrimary(QStringLiteral("  file:///home/u/a%20b.mp4 "), 1200));
         QVERIFY(second.notifyPrimary(QStringLiteral("   "), 1200));
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 3; }));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("activate"),
-                                          QStringLiteral("open:file:///home/u/a%20b.mp4"),
-                                          QStringLiteral("activate")}));
+        QCOMPARE(log.events,
+                 (QStringList{QStringLiteral("activate"), QStringLiteral("open:file:///home/u/a%20b.mp4"),
+                              QStringLiteral("activate")}));
     }
 
     void endpointIsPrivateToTheUser()
@@ -149,20 +150,23 @@ private slots:
         const QByteArray b = "{\"action\":\"activate\"}\n";
         QTest::newRow("two messages in one write")
             << QList<QByteArray>{a + b} << QStringList{"activate", "open:file:///a.mp4", "activate"} << false;
-        QTest::newRow("one message in two writes")
-            << QList<QByteArray>{a.left(20), a.mid(20)} << QStringList{"activate", "open:file:///a.mp4"} << false;
+        QTest::newRow("one message in two writes") << QList<QByteArray>{a.left(20), a.mid(20)}
+                                                   << QStringList{"activate", "open:file:///a.mp4"} << false;
         QTest::newRow("bad JSON, then a good line")
-            << QList<QByteArray>{"{\"action\":\"activ\n[1,2]\n\"activate\"\n" + b} << QStringList{"activate"} << false;
-        QTest::newRow("unknown action") << QList<QByteArray>{"{\"action\":\"quit\",\"mediaFileUrl\":\"x\"}\n"}
-                                        << QStringList{} << false;
-        QTest::newRow("capital Activate") << QList<QByteArray>{"{\"action\":\"Activate\"}\n"} << QStringList{} << false;
-        QTest::newRow("missing action") << QList<QByteArray>{"{\"mediaFileUrl\":\"file:///a.mp4\"}\n"}
-                                        << QStringList{} << false;
-        QTest::newRow("blank mediaFileUrl, blanks and CRLF around the line")
-            << QList<QByteArray>{"  {\"action\":\"activate\",\"mediaFileUrl\":\"   \"}\r\n\n"} << QStringList{"activate"}
+            << QList<QByteArray>{"{\"action\":\"activ\n[1,2]\n\"activate\"\n" + b} << QStringList{"activate"}
             << false;
+        QTest::newRow("unknown action")
+            << QList<QByteArray>{"{\"action\":\"quit\",\"mediaFileUrl\":\"x\"}\n"} << QStringList{} << false;
+        QTest::newRow("capital Activate")
+            << QList<QByteArray>{"{\"action\":\"Activate\"}\n"} << QStringList{} << false;
+        QTest::newRow("missing action")
+            << QList<QByteArray>{"{\"mediaFileUrl\":\"file:///a.mp4\"}\n"} << QStringList{} << false;
+        QTest::newRow("blank mediaFileUrl, blanks and CRLF around the line")
+            << QList<QByteArray>{"  {\"action\":\"activate\",\"mediaFileUrl\":\"   \"}\r\n\n"}
+            << QStringList{"activate"} << false;
         QTest::newRow("mediaFileUrl not a string")
-            << QList<QByteArray>{"{\"action\":\"activate\",\"mediaFileUrl\":5}\n"} << QStringList{"activate"} << false;
+            << QList<QByteArray>{"{\"action\":\"activate\",\"mediaFileUrl\":5}\n"} << QStringList{"activate"}
+            << false;
 
         const QByteArray huge(SingleInstanceService::kMaxPayloadBytes + 10, 'x');
         QTest::newRow("over-long line with its line feed drops the peer")
@@ -216,7 +220,8 @@ private slots:
         // The service keeps answering new peers.
         SingleInstanceService sender(QStringLiteral("protocol"));
         QVERIFY(sender.notifyPrimary(QStringLiteral("file:///after.mp4"), 1200));
-        QVERIFY(tvxtest::waitUntil([&]() { return log.events.endsWith(QStringLiteral("open:file:///after.mp4")); }));
+        QVERIFY(tvxtest::waitUntil(
+            [&]() { return log.events.endsWith(QStringLiteral("open:file:///after.mp4")); }));
     }
 
     void processMessageWithoutServer()
