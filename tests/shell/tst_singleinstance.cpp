@@ -140,6 +140,23 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 1; }));
     }
 
+    void listenFailureReleasesLockUntilRetried()
+    {
+        SingleInstanceService service(QStringLiteral("blocked"));
+        // Something that is neither a socket nor removable sits at the server's name.
+        const QString socketPath = QDir(QDir::tempPath()).filePath(service.serverName());
+        tvxtest::writeFile(socketPath + QStringLiteral("/keep"), "x");
+
+        QVERIFY(!service.startPrimary());
+        QVERIFY(!QFileInfo::exists(service.lockFilePath()));
+        SingleInstanceService other(QStringLiteral("blocked"));
+        QVERIFY(!other.notifyPrimary(QString(), 200));
+
+        QVERIFY(QDir(socketPath).removeRecursively());
+        QVERIFY(service.startPrimary());
+        QVERIFY(other.notifyPrimary(QString(), 1200));
+    }
+
     void protocol_data()
     {
         QTest::addColumn<QList<QByteArray>>("writes");

@@ -9,7 +9,7 @@ TestCase {
     name: "HoverToolTip"
     when: windowShown
 
-    // Pointer events reach windows the test opens itself, so the scene lives in one.
+    // TestCase itself is invisible (it takes no pointer events), so the scene has its own window.
     Window {
         id: window
         width: 400

@@ -10,7 +10,7 @@ TestCase {
     name: "ThemedIcon"
     when: windowShown
 
-    // Grabs come from a window the test opens itself.
+    // TestCase itself is invisible (nothing of it is drawn), so icons go into a window of their own.
     Window {
         id: window
         width: 200
