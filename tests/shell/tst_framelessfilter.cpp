@@ -57,10 +57,6 @@ private slots:
 
     void monitorOfAWindowIsItsScreen()
     {
-        int argc = 1;
-        char arg0[] = "tst_framelessfilter";
-        char *argv[] = {arg0, nullptr};
-        QGuiApplication app(argc, argv);
         QScreen *primary = QGuiApplication::primaryScreen();
         QVERIFY(primary);
 
@@ -79,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(FramelessFilterTest)
+QTEST_MAIN(FramelessFilterTest)
 #include "tst_framelessfilter.moc"
