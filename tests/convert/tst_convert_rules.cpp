@@ -122,7 +122,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("plain") << "/out/clip(2).mkv" << "/out/clip(2).__tvx_tmp__.T.part.mkv";
         // Complete base name "a.b" and complete suffix "b.mkv", as QFileInfo reads them.
-        QTest::newRow("several dots") << "/out/a.b.mkv" << "/out/a.b.__tvx_tmp__.T.part.b.mkv";
+        QTest::newRow("several dots") << "/out/a.b.mkv" << "/out/a.b.__tvx_tmp__.T.part.mkv";
         QTest::newRow("no suffix") << "/out/clip" << "/out/clip.__tvx_tmp__.T.part";
         QTest::newRow("empty") << "" << "";
     }

@@ -38,7 +38,9 @@ QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId)
     const QFileInfo info(finalPath);
     if (info.absoluteFilePath().trimmed().isEmpty())
         return QString();
-    const QString suffix = info.completeSuffix();
+    // The last suffix, so "a.b.mkv" becomes "a.b.__tvx_tmp__.T.part.mkv": the temporary file ends
+    // in the target's own extension, which is what ffmpeg reads to choose the container.
+    const QString suffix = info.suffix();
     const QString tail = suffix.isEmpty() ? QStringLiteral(".part") : QStringLiteral(".part.") + suffix;
     return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
            QStringLiteral(".__tvx_tmp__.") + taskId + tail;
