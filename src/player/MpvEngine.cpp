@@ -84,6 +84,8 @@ bool MpvEngine::initialize()
     mpv_set_option_string(h, "vo", vo.constData());
     mpv_set_option_string(h, "hwdec", m_hwdecMode.toUtf8().constData());
     mpv_set_option_string(h, "keep-open", "yes");
+    // No GPU decoding interop exists on the machines without a GPU; probing it only prints noise.
+    mpv_set_option_string(h, "gpu-hwdec-interop", "no");
     const QByteArray ao = envOrEmpty("TVX_MPV_AO");
     if (!ao.isEmpty())
         mpv_set_option_string(h, "ao", ao.constData());
