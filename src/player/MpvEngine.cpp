@@ -561,7 +561,9 @@ void MpvEngine::pollEvents()
             m_position = 0.0;
             emit positionChanged();
         }
-    } else {
+    } else if (ownsEntry(m_startedEntryId)) {
+        // Until mpv starts the entry of the last loadfile, "time-pos" and "duration" still
+        // describe the file being replaced.
         double d = 0;
         if (mpv_get_property(h, "duration", MPV_FORMAT_DOUBLE, &d) >= 0 && fuzzyDiffers(d, m_duration)) {
             m_duration = std::max(d, 0.0);
