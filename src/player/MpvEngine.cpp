@@ -210,8 +210,8 @@ bool MpvEngine::togglePause()
 {
     if (!m_core && !initialize())
         return false;
-    const bool atEnd = (m_duration > 0 && m_position >= std::max(m_duration - 0.6, 0.0)) || m_ended ||
-                       m_endOfFileHandled;
+    const bool atEnd =
+        (m_duration > 0 && m_position >= std::max(m_duration - 0.6, 0.0)) || m_ended || m_endOfFileHandled;
     if (!atEnd) {
         const char *args[] = {"cycle", "pause", nullptr};
         const int rc = mpv_command(m_core->handle(), args);
@@ -427,9 +427,10 @@ bool MpvEngine::sendTrackSelectionForNextFile()
     m_wantedSubtitleTrackId = m_subtitleTrackId;
     m_wantedSecondarySubtitleTrackId = m_secondarySubtitleTrackId;
     bool ok = setMpvStringProperty("aid", QStringLiteral("auto"));
-    ok = setMpvStringProperty("sid", m_subtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) && ok;
-    ok = setMpvStringProperty("secondary-sid",
-                              m_secondarySubtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) &&
+    ok = setMpvStringProperty("sid", m_subtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) &&
+         ok;
+    ok = setMpvStringProperty("secondary-sid", m_secondarySubtitleTrackId < 0 ? QStringLiteral("no")
+                                                                              : QStringLiteral("auto")) &&
          ok;
     return ok;
 }
@@ -443,7 +444,8 @@ void MpvEngine::applyRememberedTracksToLoadedFile()
         setMpvStringProperty("aid", QString::number(m_wantedAudioTrackId));
     if (m_wantedSubtitleTrackId >= 0 && trackExists(QStringLiteral("sub"), m_wantedSubtitleTrackId))
         setMpvStringProperty("sid", QString::number(m_wantedSubtitleTrackId));
-    if (m_wantedSecondarySubtitleTrackId >= 0 && trackExists(QStringLiteral("sub"), m_wantedSecondarySubtitleTrackId))
+    if (m_wantedSecondarySubtitleTrackId >= 0 &&
+        trackExists(QStringLiteral("sub"), m_wantedSecondarySubtitleTrackId))
         setMpvStringProperty("secondary-sid", QString::number(m_wantedSecondarySubtitleTrackId));
 }
 

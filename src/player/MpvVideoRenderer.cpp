@@ -120,7 +120,8 @@ void MpvVideoRenderer::render()
         if (m_window)
             m_window->resetOpenGLState();
         QOpenGLFramebufferObject *fbo = framebufferObject();
-        mpv_opengl_fbo target{static_cast<int>(fbo->handle()), fbo->width(), fbo->height(), kInternalFormatRgba8};
+        mpv_opengl_fbo target{static_cast<int>(fbo->handle()), fbo->width(), fbo->height(),
+                              kInternalFormatRgba8};
         int flipY = 0;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_OPENGL_FBO, &target},

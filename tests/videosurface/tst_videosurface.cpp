@@ -1,4 +1,5 @@
-// The video surface under Xvfb: an engine bound to an item draws upright frames, and items and engines die cleanly while playing.
+// The video surface under Xvfb: an engine bound to an item draws upright frames, and items and engines die
+// cleanly while playing.
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
@@ -35,11 +36,11 @@ QString twoBandClip()
     const QString path = tvxtest::scratchPath(QStringLiteral("bands.mp4"));
     if (QFile::exists(path))
         return path;
-    const auto r = tvxtest::runProcess(
-        QStringLiteral("ffmpeg"),
-        {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i",
-         "color=c=red:s=320x240:r=25:d=3,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill", "-c:v", "libx264",
-         "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
+    const auto r =
+        tvxtest::runProcess(QStringLiteral("ffmpeg"),
+                            {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "color=c=red:s=320x240:r=25:d=3,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill",
+                             "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
     return r.exitCode == 0 ? path : QString();
 }
 
@@ -115,10 +116,12 @@ private slots:
         QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.5; }, 10000));
         QImage frame;
-        QVERIFY(tvxtest::waitUntil([&] {
-            frame = m_view->grabWindow();
-            return nonBlackPixels(frame) > 100;
-        }, 5000));
+        QVERIFY(tvxtest::waitUntil(
+            [&] {
+                frame = m_view->grabWindow();
+                return nonBlackPixels(frame) > 100;
+            },
+            5000));
         const QColor top = frame.pixelColor(frame.width() / 2, frame.height() / 4);
         const QColor bottom = frame.pixelColor(frame.width() / 2, frame.height() * 3 / 4);
         QVERIFY2(top.red() > 150 && top.blue() < 100, qPrintable(top.name()));
@@ -222,7 +225,7 @@ private slots:
         QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0; }, 10000));
         scene->setParent(m_view->rootObject()); // owned by the window's tree, as in the program
-        m_view.reset(); // the whole window goes, as at program exit
+        m_view.reset();                         // the whole window goes, as at program exit
     }
 };
 
