@@ -158,6 +158,7 @@ bool MpvEngine::playFile(const QUrl &fileUrl)
         mpv_free_node_contents(&result);
         m_expectedEntryId = entryId;
         m_currentFileLoaded = false;
+        m_seekPending = false;
         m_currentPath = path;
 
         // The file is already loading: a preference mpv refuses is worth a log line, not a
@@ -233,6 +234,7 @@ bool MpvEngine::togglePause()
         TVX_LOG_WARN << "[mpv] restart seek failed:" << rc;
         return false;
     }
+    m_seekPending = true;
     if (!setPause(false))
         return false;
     m_endOfFileHandled = false;
@@ -272,6 +274,7 @@ bool MpvEngine::stopPlayback()
     m_expectedEntryId = -1;
     m_currentFileLoaded = false;
     m_pendingTrackSelection = false;
+    m_seekPending = false;
     if (!isZero(m_position)) {
         m_position = 0.0;
         emit positionChanged();
@@ -299,6 +302,7 @@ bool MpvEngine::seekTo(double seconds)
         TVX_LOG_WARN << "[mpv] seekTo failed:" << rc << "seconds:" << target;
         return false;
     }
+    m_seekPending = true;
     return true;
 }
 
@@ -313,6 +317,7 @@ bool MpvEngine::seekRelative(double seconds)
         TVX_LOG_WARN << "[mpv] seek failed:" << rc << "seconds:" << offset;
         return false;
     }
+    m_seekPending = true;
     return true;
 }
 
@@ -494,6 +499,7 @@ void MpvEngine::pollEvents()
                 break;
             m_ended = false;
             m_endOfFileHandled = false;
+            m_seekPending = false;
             applySubtitlePositions();
             mediaInfoDirty = true;
             TVX_LOG_INFO << "[mpv][event]" << (loaded ? "FILE_LOADED" : "PLAYBACK_RESTART")
@@ -579,10 +585,11 @@ void MpvEngine::pollEvents()
         }
     }
 
-    // "eof-reached" can still read true for the previous file right after a new loadfile, so
-    // it counts only once the current file has loaded.
+    // "eof-reached" can still read true for the previous file right after a new loadfile, and
+    // for the old position right after a seek, so it counts only once the current file has
+    // loaded and mpv has carried out the last seek.
     int eof = 0;
-    if (m_currentFileLoaded && !m_endOfFileHandled &&
+    if (m_currentFileLoaded && !m_endOfFileHandled && !m_seekPending &&
         mpv_get_property(h, "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof) {
         TVX_LOG_INFO << "[mpv] eof-reached property became true, fallback EOF handling.";
         markEndOfFile("eof-reached-property");
@@ -621,6 +628,7 @@ void MpvEngine::enterIdleAfterError(const QString &path, int error)
     m_expectedEntryId = -1;
     m_currentFileLoaded = false;
     m_pendingTrackSelection = false;
+    m_seekPending = false;
     if (!isZero(m_position)) {
         m_position = 0.0;
         emit positionChanged();

@@ -261,6 +261,9 @@ private:
     qint64 m_startedEntryId = -1;
     bool m_currentFileLoaded = false;
     QString m_currentPath;
+    // A seek was sent and mpv has not restarted playback yet: "eof-reached" may still describe
+    // the position before the seek.
+    bool m_seekPending = false;
     // Remembered track ids still to be applied to the file being loaded.
     bool m_pendingTrackSelection = false;
     // The pan filter of the mono channel modes is ours and set only while one is chosen.
