@@ -10,6 +10,8 @@
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "player/MediaPreviewService.h"
+#include "player/MpvEngine.h"
+#include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 #include "system/FileDialogService.h"
@@ -34,6 +36,8 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QUrl>
+
+#include <clocale>
 
 namespace {
 
@@ -85,6 +89,9 @@ int main(int argc, char *argv[])
     setupScopedQmlDiskCachePath();
 
     QApplication app(argc, argv);
+    // libmpv parses numbers with the C library and refuses to start under a locale that Qt
+    // may have set from the environment.
+    std::setlocale(LC_NUMERIC, "C");
     app.setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
 
     i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties"));
@@ -140,6 +147,8 @@ int main(int argc, char *argv[])
     FramelessWindowMaximizeFilter maximizeFilter;
     app.installNativeEventFilter(&maximizeFilter);
 
+    qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
+    qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
     qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
 
     // Read before the events are sent: the page keys its first-start behaviour on it even
