@@ -59,6 +59,7 @@ Item {
             var loader = findChild(window.contentItem, "toolPageLoader")
             loader.source = Qt.resolvedUrl(fileName)
             compare(loader.status, 1 /* Loader.Ready */)
+            tryCompare(window, "pageHandOverPending", false)
             return loader.item
         }
 
@@ -84,9 +85,29 @@ Item {
         function test_placeholderPageGetsTheStartupFileAsLocalPath() {
             var window = createWindow({ toolId: "video-to-image", startupSourcePath: "file:///tmp/my%20clip.mp4" })
             verify(window.toolPage !== null)
-            compare(window.toolPage.lastSourcePath, "/tmp/my clip.mp4")
+            tryCompare(window.toolPage, "lastSourcePath", "/tmp/my clip.mp4")
             window.startupSourcePath = "/srv/other.mkv"
             compare(window.toolPage.lastSourcePath, "/srv/other.mkv")
+        }
+
+        function test_retargetWithoutPathHandsNoStaleFile() {
+            var window = createWindow({ toolId: "video-capture", startupSourcePath: "/tmp/a.mp4" })
+            tryCompare(window.toolPage, "lastSourcePath", "/tmp/a.mp4")
+            // What the main window does for a new request without a file.
+            window.toolId = "video-to-image"
+            window.startupSourcePath = ""
+            var page = window.toolPage
+            wait(0)
+            compare(window.toolPage, page)
+            compare(page.lastSourcePath, "")
+            compare(page.titleKey, "tool.video_to_image.title")
+        }
+
+        function test_loadedPageGetsThePathSetAfterTheToolId() {
+            var window = createWindow({ toolId: "video-capture" })
+            window.toolId = "format-convert"
+            window.startupSourcePath = "file:///tmp/b%20c.mkv"
+            tryCompare(window.toolPage, "lastSourcePath", "/tmp/b c.mkv")
         }
 
         function test_laterStartupPathReachesTheLoadedPage() {

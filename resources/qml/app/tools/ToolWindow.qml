@@ -15,6 +15,9 @@ Window {
     readonly property Item toolPage: pageLoader.item
     // The "file:" URLs of the drag that is over the window.
     property var droppedFiles: []
+    // A page has just loaded and gets the start-up path once the caller has finished setting
+    // the window up.
+    property bool pageHandOverPending: false
 
     signal closeRequested()
 
@@ -63,6 +66,20 @@ Window {
             page.consumeStartupSourcePath(startupSourcePath)
         else if (hasProperty(page, "startupSourcePath"))
             page.startupSourcePath = startupSourcePath
+    }
+
+    // The main window re-targets by setting the tool id and then the path; handing the path
+    // over on the next turn keeps a newly loaded page from receiving the previous tool's file.
+    function handOverToLoadedPage() {
+        if (!pageHandOverPending)
+            return
+        pageHandOverPending = false
+        var page = pageLoader.item
+        if (!page)
+            return
+        if (hasProperty(page, "startupSourcePath"))
+            page.startupSourcePath = startupSourcePath
+        applyStartupSourcePathToTool()
     }
 
     // First match wins: the batch tools take every file, the single-file tools the first.
@@ -123,7 +140,10 @@ Window {
     minimumHeight: entryNumber("minimumHeight", 600)
     title: toolConfig ? translate(toolConfig.titleKey) : Qt.application.name
 
-    onStartupSourcePathChanged: applyStartupSourcePathToTool()
+    onStartupSourcePathChanged: {
+        if (!pageHandOverPending)
+            applyStartupSourcePathToTool()
+    }
     onClosing: closeRequested()
 
     Loader {
@@ -132,9 +152,8 @@ Window {
         anchors.fill: parent
         source: toolWindow.toolConfig && toolWindow.toolConfig.entryQml ? toolWindow.toolConfig.entryQml : ""
         onLoaded: {
-            if (toolWindow.hasProperty(item, "startupSourcePath"))
-                item.startupSourcePath = toolWindow.startupSourcePath
-            toolWindow.applyStartupSourcePathToTool()
+            toolWindow.pageHandOverPending = true
+            Qt.callLater(toolWindow.handOverToLoadedPage)
         }
     }
 
