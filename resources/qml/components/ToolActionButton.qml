@@ -32,7 +32,7 @@ Rectangle {
 
         ThemedIcon {
             id: icon
-            anchors.verticalCenter: parent.verticalCenter
+            anchors.verticalCenter: content.verticalCenter
             visible: String(root.iconSource).length > 0
             iconSize: 18
             source: root.iconSource
@@ -40,7 +40,7 @@ Rectangle {
         }
 
         Text {
-            anchors.verticalCenter: parent.verticalCenter
+            anchors.verticalCenter: content.verticalCenter
             visible: text.length > 0
             text: root.text
             color: root.textColor
