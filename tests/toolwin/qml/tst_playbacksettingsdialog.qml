@@ -1,9 +1,9 @@
 // Playback settings dialog against a recording engine: speed field, delay nudges, the picture
-// debounce, resets, and the host's subtitle role rule.
+// debounce, resets, and subtitle picks that go through the host and show its verdict.
 import QtQuick 2.14
 import QtTest 1.2
 import "qrc:/qml/app/media_player/components"
-import "qrc:/qml/app/media_player/components/PlaybackSettings.js" as Settings
+import "SubtitleHost.js" as SubtitleHost
 
 TestCase {
     id: testCase
@@ -26,7 +26,7 @@ TestCase {
 
     // What the player view does with the dialog's subtitle signals.
     function answerTrackChoice(secondary, trackId) {
-        var key = Settings.applySubtitleTrackChoice(engine, secondary, trackId)
+        var key = SubtitleHost.answer(engine, secondary, trackId)
         if (key.length > 0)
             statusKeys = statusKeys.concat([key])
     }

@@ -1,12 +1,10 @@
-// Value rules of the playback settings dialog: speed and delay fields, chooser lookup and the
-// subtitle role rule its host applies.
+// Value rules of the playback settings dialog: speed and delay fields and chooser lookup.
 .pragma library
 
 var speedMinimum = 0.5
 var speedMaximum = 2.0
 var delayMinimumMs = -10000
 var delayMaximumMs = 10000
-var sameSubtitleTrackKey = "ui.text.subtitle.same_track_not_allowed"
 
 // Only plain decimal text counts as a number: Number() alone would take "" as 0 and "0x1f"
 // as 31, which the user did not type as a speed or a delay.
@@ -67,29 +65,4 @@ function indexOfValue(options, value, member) {
             return i
     }
     return 0
-}
-
-// A track may take one subtitle role unless it already has the other; "none" (-1) and the
-// automatic choice (0) may be in both.
-function subtitleTrackChoiceAllowed(trackId, otherRoleTrackId) {
-    var id = Number(trackId)
-    return id <= 0 || id !== Number(otherRoleTrackId)
-}
-
-// The host's answer to a subtitle chooser: applies the choice to the engine and returns "",
-// or returns the catalog key of the refusal. An engine without the members refuses nothing
-// and changes nothing.
-function applySubtitleTrackChoice(engine, secondary, trackId) {
-    if (!engine)
-        return ""
-    var id = Math.round(Number(trackId))
-    if (isNaN(id))
-        return ""
-    var other = secondary ? engine.subtitleTrackId : engine.secondarySubtitleTrackId
-    if (other !== undefined && !subtitleTrackChoiceAllowed(id, other))
-        return sameSubtitleTrackKey
-    var setter = secondary ? "setSecondarySubtitleTrackId" : "setSubtitleTrackId"
-    if (typeof engine[setter] === "function")
-        engine[setter](id)
-    return ""
 }
