@@ -211,6 +211,30 @@ TestCase {
         compare(shownId, data.chooser === "primarySubtitleChooser" ? data.expectPrimary : data.expectSecondary)
     }
 
+    function test_cutOffSubtitleTitleGetsToolTip_data() {
+        return [
+            { tag: "cut off", title: "A subtitle track whose title is far too long for the chooser.srt", shown: true },
+            { tag: "fits", title: "en.srt", shown: false }
+        ]
+    }
+
+    function test_cutOffSubtitleTitleGetsToolTip(data) {
+        dialog.subtitleTrackOptions = [{ id: -1, title: "none" }, { id: 4, title: data.title }]
+        engine.subtitleTrackId = 4
+        showPage(3)
+        var chooser = child("primarySubtitleChooser")
+        compare(chooser.displayText, data.title)
+        var tip = child("primarySubtitleChooserToolTip")
+        mouseMove(chooser, chooser.width / 3, chooser.height / 2)
+        if (data.shown) {
+            tryCompare(tip, "visible", true)
+            compare(tip.text, data.title)
+        } else {
+            wait(tip.delay + 100)
+            verify(!tip.visible)
+        }
+    }
+
     function test_subtitleFileRequests() {
         showPage(3)
         var primarySpy = createTemporaryQmlObject("import QtTest 1.2; SignalSpy {}", testCase)

@@ -80,6 +80,7 @@ ComboBox {
     }
 
     HoverToolTip {
+        objectName: control.objectName + "ToolTip"
         host: control.truncatedToolTips ? control.toolTipHost : null
         target: shownHover
         enabled: control.truncatedToolTips && shownText.truncated
