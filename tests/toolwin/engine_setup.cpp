@@ -22,8 +22,8 @@ void QmlTestSetup::applicationAvailable()
 
 void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
 {
-    engine->rootContext()->setContextProperty(
-        QStringLiteral("testClipUrl"), QUrl::fromLocalFile(tvxtest::fixtures::smallMp4()).toString());
+    engine->rootContext()->setContextProperty(QStringLiteral("testClipUrl"),
+                                              QUrl::fromLocalFile(tvxtest::fixtures::smallMp4()).toString());
 }
 
 void QmlTestSetup::cleanupTestCase() {}
