@@ -1,0 +1,20 @@
+// A caption 110 pixels wide followed by the row's controls.
+import QtQuick 2.14
+
+Row {
+    id: root
+
+    property string label: ""
+
+    spacing: 8
+
+    Text {
+        width: 110
+        height: 32
+        text: root.label
+        color: "#C8C8C8"
+        font.pixelSize: 13
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+}

@@ -1,0 +1,40 @@
+// Horizontal slider in the dark look of the playback settings dialog.
+import QtQuick 2.14
+import QtQuick.Controls 2.14
+
+Slider {
+    id: control
+
+    property color accentColor: "#3D8BFF"
+
+    implicitHeight: 24
+    leftPadding: 0
+    rightPadding: 0
+
+    background: Rectangle {
+        x: control.leftPadding
+        y: control.topPadding + (control.availableHeight - height) / 2
+        width: control.availableWidth
+        height: 4
+        radius: 2
+        color: "#3A3A3A"
+
+        Rectangle {
+            width: control.visualPosition * parent.width
+            height: parent.height
+            radius: 2
+            color: control.enabled ? control.accentColor : "#5A5A5A"
+        }
+    }
+
+    handle: Rectangle {
+        x: control.leftPadding + control.visualPosition * (control.availableWidth - width)
+        y: control.topPadding + (control.availableHeight - height) / 2
+        width: 14
+        height: 14
+        radius: 7
+        color: control.pressed ? "#DDE8FF" : "#FFFFFF"
+        border.color: control.accentColor
+        border.width: 2
+    }
+}

@@ -1,0 +1,74 @@
+// Stand-in page for a tool whose own page is not in the bundle yet: the full page contract
+// (start-up path, view model, close request) around the tool's title and received file.
+import QtQuick 2.14
+import "../../components"
+import "../../components/FileUrl.js" as FileUrl
+
+Item {
+    id: page
+
+    property string titleKey: ""
+    property url iconSource: ""
+    property var toolViewModel: null
+    property string startupSourcePath: ""
+    readonly property var viewModel: toolViewModel
+    // The last file this page was given, as a local path.
+    property string lastSourcePath: ""
+
+    signal closeRequested()
+
+    function translate(key) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(i18n.t(key))
+        return ""
+    }
+
+    function consumeStartupSourcePath(pathOrUrl) {
+        var path = FileUrl.toLocalPath(pathOrUrl === undefined || pathOrUrl === null ? "" : String(pathOrUrl).trim())
+        if (path.length === 0)
+            return
+        lastSourcePath = path
+        if (viewModel && typeof viewModel.addFiles === "function")
+            viewModel.addFiles([path])
+    }
+
+    onStartupSourcePathChanged: consumeStartupSourcePath(startupSourcePath)
+
+    ToolWindowTitleBar {
+        id: titleBar
+        width: parent.width
+        height: 46
+        titleText: page.translate(page.titleKey)
+        onCloseRequested: page.closeRequested()
+    }
+
+    Column {
+        anchors.centerIn: parent
+        width: parent.width - 96
+        spacing: 14
+
+        ThemedIcon {
+            anchors.horizontalCenter: parent.horizontalCenter
+            iconSize: 48
+            source: page.iconSource
+            color: "#5A6270"
+        }
+
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            text: titleBar.titleText
+            color: "#C8CDD4"
+            font.pixelSize: 18
+        }
+
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            elide: Text.ElideMiddle
+            text: page.lastSourcePath
+            color: "#8A919B"
+            font.pixelSize: 13
+        }
+    }
+}

@@ -1,0 +1,59 @@
+// Push button of the tool pages: optional icon and text, sized to its content.
+import QtQuick 2.14
+
+Rectangle {
+    id: root
+
+    property string text: ""
+    property url iconSource: ""
+    property int horizontalPadding: 18
+    property int buttonHeight: 38
+    property color textColor: "#F4F4F4"
+    property color backgroundColor: area.pressed ? "#363636" : area.containsMouse ? "#313131" : "#2B2B2B"
+    property color borderColor: area.containsMouse ? "#545454" : "#404040"
+    readonly property bool hovered: area.containsMouse
+    readonly property bool pressed: area.pressed
+
+    signal clicked()
+
+    implicitWidth: content.implicitWidth + 2 * horizontalPadding
+    implicitHeight: buttonHeight
+    width: implicitWidth
+    height: buttonHeight
+    radius: 8
+    color: backgroundColor
+    border.width: 1
+    border.color: borderColor
+
+    Row {
+        id: content
+        anchors.centerIn: parent
+        spacing: 8
+
+        ThemedIcon {
+            id: icon
+            anchors.verticalCenter: content.verticalCenter
+            visible: String(root.iconSource).length > 0
+            iconSize: 18
+            source: root.iconSource
+            color: root.textColor
+        }
+
+        Text {
+            anchors.verticalCenter: content.verticalCenter
+            visible: text.length > 0
+            text: root.text
+            color: root.textColor
+            font.pixelSize: 14
+        }
+    }
+
+    MouseArea {
+        id: area
+        objectName: "toolActionButtonArea"
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: Qt.PointingHandCursor
+        onClicked: root.clicked()
+    }
+}

@@ -1,0 +1,54 @@
+// Check box of the tool pages (and the playback settings): a click anywhere flips it.
+import QtQuick 2.14
+
+Item {
+    id: root
+
+    property bool checked: false
+    property string text: ""
+
+    signal toggled(bool checked)
+
+    implicitWidth: box.width + (label.text.length > 0 ? 8 + label.implicitWidth : 0)
+    implicitHeight: Math.max(box.height, label.implicitHeight)
+
+    Rectangle {
+        id: box
+        anchors.verticalCenter: parent.verticalCenter
+        width: 16
+        height: 16
+        radius: 3
+        color: root.checked ? "#3D8BFF" : "transparent"
+        border.width: 1
+        border.color: root.checked ? "#3D8BFF" : area.containsMouse ? "#8A8A8A" : "#6A6A6A"
+
+        Text {
+            anchors.centerIn: parent
+            visible: root.checked
+            text: "\u2713"
+            color: "#FFFFFF"
+            font.pixelSize: 12
+        }
+    }
+
+    Text {
+        id: label
+        anchors.left: box.right
+        anchors.leftMargin: 8
+        anchors.verticalCenter: parent.verticalCenter
+        text: root.text
+        color: "#D8D8D8"
+        font.pixelSize: 13
+    }
+
+    MouseArea {
+        id: area
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: Qt.PointingHandCursor
+        onClicked: {
+            root.checked = !root.checked
+            root.toggled(root.checked)
+        }
+    }
+}

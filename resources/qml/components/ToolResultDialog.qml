@@ -1,0 +1,157 @@
+// Result card the tool pages show when a batch, a capture or an export has ended.
+import QtQuick 2.14
+
+Item {
+    id: root
+
+    property string titleText: ""
+    property string messageText: ""
+    property url iconSource: ""
+    property string primaryButtonText: translate("common.button.ok")
+    property string secondaryButtonText: ""
+    property bool secondaryButtonVisible: false
+
+    signal primaryClicked()
+    signal secondaryClicked()
+    signal closed()
+
+    function translate(key) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(i18n.t(key))
+        return ""
+    }
+
+    function closeDialog() {
+        if (!visible)
+            return
+        visible = false
+        closed()
+    }
+
+    anchors.fill: parent
+    z: 1000
+    visible: false
+
+    // Dimming only: the layer takes no input of its own.
+    Rectangle {
+        anchors.fill: parent
+        color: "#80000000"
+    }
+
+    Rectangle {
+        id: card
+        anchors.centerIn: parent
+        width: Math.min(420, root.width - 72)
+        height: cardContent.implicitHeight + 2 * 20
+        radius: 10
+        color: "#1F1F1F"
+        border.width: 1
+        border.color: "#3A3A3A"
+
+        // Clicks on the card's empty parts stay on the card.
+        MouseArea {
+            anchors.fill: parent
+        }
+
+        Column {
+            id: cardContent
+            x: 20
+            y: 20
+            width: card.width - 40
+            spacing: 18
+
+            Item {
+                width: parent.width
+                height: 30
+
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width - closeButton.width - 8
+                    text: root.titleText
+                    color: "#F4F4F4"
+                    font.pixelSize: 15
+                    font.bold: true
+                    elide: Text.ElideRight
+                }
+
+                Rectangle {
+                    id: closeButton
+                    objectName: "resultDialogClose"
+                    anchors.right: parent.right
+                    width: 30
+                    height: 30
+                    radius: 6
+                    color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+
+                    ThemedIcon {
+                        anchors.centerIn: parent
+                        iconSize: 14
+                        source: "qrc:/assets/icons/window_close.svg"
+                        color: closeArea.containsMouse ? "#FFFFFF" : "#C8C8C8"
+                    }
+
+                    MouseArea {
+                        id: closeArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        onClicked: root.closeDialog()
+                    }
+                }
+            }
+
+            Row {
+                width: parent.width
+                spacing: 12
+
+                Rectangle {
+                    width: 34
+                    height: 34
+                    radius: 17
+                    color: "#2C2C2C"
+
+                    ThemedIcon {
+                        anchors.centerIn: parent
+                        iconSize: 18
+                        source: root.iconSource
+                        color: "#FFFFFF"
+                    }
+                }
+
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width - 34 - 12
+                    text: root.messageText
+                    color: "#D8D8D8"
+                    font.pixelSize: 13
+                    wrapMode: Text.Wrap
+                }
+            }
+
+            Row {
+                anchors.right: parent.right
+                spacing: 10
+
+                ToolActionButton {
+                    objectName: "resultDialogSecondary"
+                    visible: root.secondaryButtonVisible
+                    width: 90
+                    height: 32
+                    buttonHeight: 32
+                    text: root.secondaryButtonText
+                    onClicked: root.secondaryClicked()
+                }
+
+                ToolActionButton {
+                    objectName: "resultDialogPrimary"
+                    width: 86
+                    height: 32
+                    buttonHeight: 32
+                    text: root.primaryButtonText
+                    backgroundColor: hovered ? "#4A94FF" : "#3D8BFF"
+                    borderColor: "#3D8BFF"
+                    onClicked: root.primaryClicked()
+                }
+            }
+        }
+    }
+}

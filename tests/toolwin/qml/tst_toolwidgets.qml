@@ -1,0 +1,149 @@
+// Shared tool widgets: the select field's display and syncing, the result dialog's close, and
+// the check box.
+import QtQuick 2.14
+import QtTest 1.2
+import "qrc:/qml/components"
+
+Item {
+    width: 600
+    height: 500
+
+    // Input reaches only visible items, and a TestCase is invisible.
+    Item {
+        id: stage
+        anchors.fill: parent
+    }
+
+    TestCase {
+        id: testCase
+        name: "ToolWidgets"
+        when: windowShown
+
+        Component {
+            id: selectComponent
+            ToolSelectField {
+                x: 20
+                y: 20
+                options: ["Auto", "128", "192"]
+                unitSuffix: "kbps"
+            }
+        }
+
+        Component {
+            id: resultComponent
+            Item {
+                width: 600
+                height: 500
+                property alias dialog: resultDialog
+                ToolResultDialog {
+                    id: resultDialog
+                    titleText: "Done"
+                    messageText: "All files converted."
+                }
+            }
+        }
+
+        Component {
+            id: checkComponent
+            ToolCheckBox { text: "shutdown" }
+        }
+
+        Component {
+            id: spyComponent
+            SignalSpy {}
+        }
+
+        function spyOn(target, signalName) {
+            return createTemporaryObject(spyComponent, testCase, { target: target, signalName: signalName })
+        }
+
+        function test_displayValue_data() {
+            return [
+                { tag: "Auto stays bare", suffix: "kbps", value: "Auto", shown: "Auto" },
+                { tag: "number with unit", suffix: "kbps", value: "128", shown: "128 kbps" },
+                { tag: "empty value", suffix: "kbps", value: "", shown: "" },
+                { tag: "no unit", suffix: "", value: "128", shown: "128" }
+            ]
+        }
+
+        function test_displayValue(data) {
+            var field = createTemporaryObject(selectComponent, stage, { unitSuffix: data.suffix })
+            compare(field.displayValue(data.value), data.shown)
+        }
+
+        function test_shownOption_data() {
+            return [
+                { tag: "listed value", value: "192", index: 2, shown: "192 kbps" },
+                { tag: "unlisted value falls back to the first", value: "256", index: 0, shown: "Auto" },
+                { tag: "Auto", value: "Auto", index: 0, shown: "Auto" }
+            ]
+        }
+
+        function test_shownOption(data) {
+            var field = createTemporaryObject(selectComponent, stage, { currentValue: data.value })
+            compare(field.comboBox.currentIndex, data.index)
+            compare(field.comboBox.displayText, data.shown)
+        }
+
+        function test_syncingEmitsNothing() {
+            var field = createTemporaryObject(selectComponent, stage, { currentValue: "128" })
+            var spy = spyOn(field, "optionSelected")
+            field.currentValue = "192"
+            compare(field.comboBox.currentIndex, 2)
+            field.options = ["64", "192", "320"]
+            compare(field.comboBox.currentIndex, 1)
+            field.options = []
+            compare(field.comboBox.currentIndex, -1)
+            field.options = ["Auto", "48"]
+            compare(field.comboBox.currentIndex, 0)
+            compare(spy.count, 0)
+        }
+
+        function test_userPickEmitsTheOptionText() {
+            var field = createTemporaryObject(selectComponent, stage, { currentValue: "Auto" })
+            var spy = spyOn(field, "optionSelected")
+            var combo = field.comboBox
+            mouseClick(combo)
+            tryCompare(combo.popup, "opened", true)
+            var list = combo.popup.contentItem
+            tryVerify(function () { return list.itemAtIndex(2) !== null })
+            var entry = list.itemAtIndex(2)
+            mouseClick(entry)
+            compare(spy.count, 1)
+            compare(spy.signalArguments[0][0], "192")
+        }
+
+        function test_resultDialogButtonsAndClose() {
+            var holder = createTemporaryObject(resultComponent, stage)
+            var dialog = holder.dialog
+            verify(!dialog.visible)
+            var primarySpy = spyOn(dialog, "primaryClicked")
+            var closedSpy = spyOn(dialog, "closed")
+            dialog.visible = true
+            waitForRendering(holder)
+
+            // Without a handler the primary button leaves the dialog open.
+            mouseClick(findChild(dialog, "resultDialogPrimary"))
+            compare(primarySpy.count, 1)
+            verify(dialog.visible)
+
+            mouseClick(findChild(dialog, "resultDialogClose"))
+            verify(!dialog.visible)
+            compare(closedSpy.count, 1)
+            dialog.closeDialog()
+            compare(closedSpy.count, 1)
+        }
+
+        function test_checkBoxClickFlipsAndReports() {
+            var box = createTemporaryObject(checkComponent, stage)
+            var spy = spyOn(box, "toggled")
+            mouseClick(box)
+            verify(box.checked)
+            mouseClick(box)
+            verify(!box.checked)
+            compare(spy.count, 2)
+            compare(spy.signalArguments[0][0], true)
+            compare(spy.signalArguments[1][0], false)
+        }
+    }
+}
