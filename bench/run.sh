@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|mediaproc|convert ...]   (default: all)
+# bench/run.sh [startup|engine|mediaproc|convert ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup mediaproc convert)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mediaproc convert)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
+    engine)
+      # The engine is measured beside libmpv's own command-line player.
+      if ! command -v mpv >/dev/null; then
+        SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends mpv
+      fi
+      "$run" --gui -- "$BUILD_DIR/bench/engine/engine_bench" ;;
     mediaproc) "$run" -- "$BUILD_DIR/bench/mediaproc/bench_mediaproc" ;;
     convert) "$run" -- "$BUILD_DIR/bench/convert/bench_convert" ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
