@@ -149,6 +149,11 @@ void FFmpegOutputTask::finishFailed(const QString &errorCode, const QString &err
     markFailed(errorCode, errorText);
 }
 
+void FFmpegOutputTask::finishFailedWithKey(const char *errorCode, const char *textKey)
+{
+    finishFailed(QString::fromLatin1(errorCode), i18n::t(QString::fromLatin1(textKey)));
+}
+
 void FFmpegOutputTask::executeCancel()
 {
     m_cancelRequested = true;

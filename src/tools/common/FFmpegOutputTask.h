@@ -93,6 +93,8 @@ protected:
     void finishCancelled(const QString &text);
     // Removes the temporary file and marks the task failed.
     void finishFailed(const QString &errorCode, const QString &errorText);
+    // finishFailed with the catalog text of textKey.
+    void finishFailedWithKey(const char *errorCode, const char *textKey);
 
     // Runs ffmpeg and commits its output; ends the task in exactly one final state.
     void runAndCommit(const RunSpec &spec);

@@ -249,11 +249,8 @@ void FormatConvertTask::executeStart()
     setProgress(0.05);
 
     const FormatConvertParams job = params();
-    auto fail = [this](const char *code, const char *key) {
-        finishFailed(QString::fromLatin1(code), i18n::t(QString::fromLatin1(key)));
-    };
     if (job.sourcePath.trimmed().isEmpty())
-        return fail("invalid_source", "cpp.msg.source_file_empty");
+        return finishFailedWithKey("invalid_source", "cpp.msg.source_file_empty");
     QString errorText;
     if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
@@ -261,14 +258,14 @@ void FormatConvertTask::executeStart()
     }
     FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
     if (!environment || !environment->hasFFmpegExecutable())
-        return fail("ffmpeg_unavailable", "cpp.msg.ffmpeg_unavailable");
+        return finishFailedWithKey("ffmpeg_unavailable", "cpp.msg.ffmpeg_unavailable");
     const QString outputPath = outputFilePathFor(job);
     if (outputPath.isEmpty())
-        return fail("invalid_output_path", "cpp.msg.output_file_path_invalid");
+        return finishFailedWithKey("invalid_output_path", "cpp.msg.output_file_path_invalid");
     const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
     setTemporaryOutputPath(temporaryPath);
     if (temporaryPath.isEmpty())
-        return fail("invalid_temporary_output_path", "cpp.msg.temporary_output_path_invalid");
+        return finishFailedWithKey("invalid_temporary_output_path", "cpp.msg.temporary_output_path_invalid");
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
 

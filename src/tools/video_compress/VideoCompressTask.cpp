@@ -299,11 +299,8 @@ void VideoCompressTask::executeStart()
     setProgress(0.05);
 
     const VideoCompressParams job = params();
-    auto fail = [this](const char *code, const char *key) {
-        finishFailed(QString::fromLatin1(code), i18n::t(QString::fromLatin1(key)));
-    };
     if (job.sourcePath.trimmed().isEmpty())
-        return fail("invalid_source", "tool.video_compress.error.source_empty");
+        return finishFailedWithKey("invalid_source", "tool.video_compress.error.source_empty");
     QString errorText;
     if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
@@ -311,17 +308,18 @@ void VideoCompressTask::executeStart()
     }
     FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
     if (!environment || !environment->hasFFmpegExecutable())
-        return fail("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
+        return finishFailedWithKey("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
     const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath);
     if (info.width < 0 || info.height < 0)
-        return fail("invalid_video_source", "tool.video_compress.error.only_video_supported");
+        return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
     if (outputPath.isEmpty())
-        return fail("invalid_output_path", "tool.video_compress.error.output_path_invalid");
+        return finishFailedWithKey("invalid_output_path", "tool.video_compress.error.output_path_invalid");
     const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
     setTemporaryOutputPath(temporaryPath);
     if (temporaryPath.isEmpty())
-        return fail("invalid_temporary_output_path", "tool.video_compress.error.temp_output_path_invalid");
+        return finishFailedWithKey("invalid_temporary_output_path",
+                                   "tool.video_compress.error.temp_output_path_invalid");
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
 
