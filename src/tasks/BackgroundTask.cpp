@@ -131,12 +131,8 @@ bool BackgroundTask::markCompleted(const QString &message)
     QMutexLocker lock(&m_mutex);
     if (m_status == Cancelled)
         return false;
-    const QDateTime now = QDateTime::currentDateTime();
-    m_status = Completed;
+    enterFinalStateLocked(Completed);
     m_progress = 1.0;
-    if (!m_startedAt.isValid())
-        m_startedAt = now;
-    m_finishedAt = now;
     clearErrorLocked();
     replaceMessageLocked(message);
     return true;
@@ -147,11 +143,7 @@ bool BackgroundTask::markFailed(const QString &errorCode, const QString &errorTe
     QMutexLocker lock(&m_mutex);
     if (m_status == Cancelled)
         return false;
-    const QDateTime now = QDateTime::currentDateTime();
-    m_status = Failed;
-    if (!m_startedAt.isValid())
-        m_startedAt = now;
-    m_finishedAt = now;
+    enterFinalStateLocked(Failed);
     m_errorCode = errorCode;
     m_errorText = errorText;
     return true;
@@ -163,11 +155,7 @@ bool BackgroundTask::markCancelled(const QString &message)
     // A job that finished while the user pressed cancel keeps its real outcome.
     if (m_status == Completed || m_status == Failed)
         return false;
-    const QDateTime now = QDateTime::currentDateTime();
-    m_status = Cancelled;
-    if (!m_startedAt.isValid())
-        m_startedAt = now;
-    m_finishedAt = now;
+    enterFinalStateLocked(Cancelled);
     clearErrorLocked();
     replaceMessageLocked(message);
     return true;
@@ -213,6 +201,16 @@ void BackgroundTask::clearError()
 {
     QMutexLocker lock(&m_mutex);
     clearErrorLocked();
+}
+
+void BackgroundTask::enterFinalStateLocked(Status status)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_status = status;
+    // A task cancelled or failed before it ran still gets a start, so its times make a span.
+    if (!m_startedAt.isValid())
+        m_startedAt = now;
+    m_finishedAt = now;
 }
 
 void BackgroundTask::clearErrorLocked()

@@ -64,6 +64,8 @@ protected:
     virtual void executeCancel();
 
 private:
+    // Sets a final status with its finish time (and a start time when it never ran).
+    void enterFinalStateLocked(Status status);
     void clearErrorLocked();
     void replaceMessageLocked(const QString &message);
 

@@ -59,6 +59,15 @@ QStringList filesIn(const QString &dir)
     return names;
 }
 
+// Runs task through a job queue of its own; false when it has not ended within timeoutMs.
+bool runThroughQueue(BackgroundTask *task, int timeoutMs)
+{
+    TaskManager manager;
+    QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+    manager.submitTask(task);
+    return finished.wait(timeoutMs);
+}
+
 } // namespace
 
 class ConvertRealTest : public QObject
@@ -99,12 +108,7 @@ private slots:
         params.outputDirectory = outDir;
         params.outputFormat = format;
         std::unique_ptr<FormatConvertTask> task(FormatConvertTaskFactory(m_prober.get()).createTask(params));
-        {
-            TaskManager manager;
-            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
-            manager.submitTask(task.get());
-            QVERIFY(finished.wait(120000));
-        }
+        QVERIFY(runThroughQueue(task.get(), 120000));
         QCOMPARE(task->errorText(), QString());
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         const QString expectedName = QFileInfo(params.sourcePath).completeBaseName() + "." + format.toLower();
@@ -131,12 +135,7 @@ private slots:
         params.compressionMode = QStringLiteral("Speed");
         params.compressionRatio = 50;
         std::unique_ptr<VideoCompressTask> task(VideoCompressTaskFactory(m_prober.get()).createTask(params));
-        {
-            TaskManager manager;
-            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
-            manager.submitTask(task.get());
-            QVERIFY(finished.wait(120000));
-        }
+        QVERIFY(runThroughQueue(task.get(), 120000));
         QCOMPARE(task->errorText(), QString());
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         QCOMPARE(filesIn(outDir), QStringList{"clip_compressed.mp4"});
@@ -158,12 +157,7 @@ private slots:
         params.sourcePath = tvxtest::fixtures::audioMp3();
         params.outputDirectory = outDir;
         std::unique_ptr<VideoCompressTask> task(VideoCompressTaskFactory(m_prober.get()).createTask(params));
-        {
-            TaskManager manager;
-            QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
-            manager.submitTask(task.get());
-            QVERIFY(finished.wait(60000));
-        }
+        QVERIFY(runThroughQueue(task.get(), 60000));
         QCOMPARE(task->status(), int(BackgroundTask::Failed));
         QCOMPARE(task->errorCode(), QStringLiteral("invalid_video_source"));
         QCOMPARE(task->errorText(), i18n::t("tool.video_compress.error.only_video_supported"));

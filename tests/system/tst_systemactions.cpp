@@ -65,6 +65,31 @@ private:
     QString m_failAt;
 };
 
+struct CustomerServiceRun
+{
+    QString status;
+    QString serviceUrl;
+    QList<QUrl> opened; // what went to the browser
+};
+
+// Opens the customer-service page with a config file holding configText, the browser replaced by
+// a recorder; the config is unset again afterwards.
+CustomerServiceRun openCustomerService(const QString &configName, const QByteArray &configText, const QString &uid)
+{
+    const QString config = tvxtest::writeFile(tvxtest::scratchPath(configName), configText);
+    qputenv("TVX_CONFIG", config.toUtf8());
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+    SystemActions actions;
+    CustomerServiceRun run;
+    run.status = actions.openCustomerService(uid);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    run.serviceUrl = actions.serviceUrl();
+    qunsetenv("TVX_CONFIG");
+    run.opened = recorder.urls;
+    return run;
+}
+
 } // namespace
 
 class SystemActionsTest : public QObject
@@ -121,20 +146,12 @@ private slots:
     {
         QFETCH(QString, uid);
         QFETCH(QString, expectedUid);
-        const QString config = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("cs.ini")),
-            "[customer_service]\nhost=cs.loopback.test\nqtype=4321\ngid=8765\n");
-        qputenv("TVX_CONFIG", config.toUtf8());
-        UrlRecorder recorder;
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
-        SystemActions actions;
-        const QString status = actions.openCustomerService(uid);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        const QString serviceUrl = actions.serviceUrl();
-        qunsetenv("TVX_CONFIG");
+        const CustomerServiceRun run = openCustomerService(
+            QStringLiteral("cs.ini"), "[customer_service]\nhost=cs.loopback.test\nqtype=4321\ngid=8765\n", uid);
 
-        QCOMPARE(status, text("system.status.customer_service_opened"));
-        QCOMPARE(recorder.urls.size(), 1);
-        const QUrl opened = recorder.urls.first();
+        QCOMPARE(run.status, text("system.status.customer_service_opened"));
+        QCOMPARE(run.opened.size(), 1);
+        const QUrl opened = run.opened.first();
         QCOMPARE(opened.scheme(), QStringLiteral("https"));
         QCOMPARE(opened.host(), QStringLiteral("cs.loopback.test"));
         QCOMPARE(opened.path(), QStringLiteral("/client"));
@@ -148,22 +165,15 @@ private slots:
             withoutUid.setQuery(q);
         }
         QCOMPARE(QUrlQuery(opened).queryItems(QUrl::FullyDecoded), expected);
-        QCOMPARE(withoutUid.toString(), serviceUrl);
+        QCOMPARE(withoutUid.toString(), run.serviceUrl);
     }
 
     void customerServiceWithBadHostOpensNothing()
     {
-        const QString config = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("bad.ini")),
-            "[customer_service]\nhost=\"bad host/\"\n");
-        qputenv("TVX_CONFIG", config.toUtf8());
-        UrlRecorder recorder;
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
-        SystemActions actions;
-        const QString status = actions.openCustomerService(QStringLiteral("u"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        qunsetenv("TVX_CONFIG");
-        QCOMPARE(status, text("system.error.customer_service_url_invalid"));
-        QVERIFY(recorder.urls.isEmpty());
+        const CustomerServiceRun run =
+            openCustomerService(QStringLiteral("bad.ini"), "[customer_service]\nhost=\"bad host/\"\n", QStringLiteral("u"));
+        QCOMPARE(run.status, text("system.error.customer_service_url_invalid"));
+        QVERIFY(run.opened.isEmpty());
     }
 
     void clipboard()

@@ -1,10 +1,12 @@
 // The run-and-commit mechanism shared by format convert and video compress.
 #include "tools/common/FFmpegOutputTask.h"
 
+#include "i18n/I18n.h"
 #include "tools/common/FFmpegProgressParser.h"
 #include "tools/common/OutputNaming.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QProcess>
 
@@ -39,9 +41,59 @@ void stopProcess(QProcess &process)
 
 } // namespace
 
-FFmpegOutputTask::FFmpegOutputTask(const QString &taskId, const QString &toolId)
-    : BackgroundTask(taskId, toolId)
+FFmpegOutputTask::FFmpegOutputTask(const QString &taskId, const QString &toolId, const QString &sourcePath,
+                                   const ToolTexts &toolTexts)
+    : BackgroundTask(taskId, toolId), m_sourcePath(sourcePath), m_toolTexts(toolTexts)
 {
+}
+
+QString FFmpegOutputTask::sourcePath() const
+{
+    return m_sourcePath;
+}
+
+QString FFmpegOutputTask::sourceFileName() const
+{
+    return QFileInfo(m_sourcePath).fileName();
+}
+
+qint64 FFmpegOutputTask::sourceFileSizeBytes() const
+{
+    return QFileInfo(m_sourcePath).size();
+}
+
+QString FFmpegOutputTask::sourceFileSizeText() const
+{
+    return m_toolTexts.formatFileSize(sourceFileSizeBytes());
+}
+
+QString FFmpegOutputTask::sourceFormat() const
+{
+    const QString suffix = QFileInfo(m_sourcePath).suffix();
+    return suffix.isEmpty() ? i18n::t(m_toolTexts.unknownFormatKey) : suffix.toUpper();
+}
+
+QString FFmpegOutputTask::sourceResolution() const
+{
+    return m_sourceResolution;
+}
+
+void FFmpegOutputTask::setSourceResolution(const QString &resolution)
+{
+    if (resolution.isEmpty() || resolution == m_sourceResolution)
+        return;
+    m_sourceResolution = resolution;
+}
+
+QString FFmpegOutputTask::buildTemporaryOutputFilePath(const QString &finalPath) const
+{
+    return temporaryOutputFilePath(finalPath, taskId());
+}
+
+bool FFmpegOutputTask::ensureOutputDirectoryExists(const QString &outputDirectory, QString *errorText) const
+{
+    return ensureOutputDirectory(outputDirectory, i18n::t(m_toolTexts.outputDirectoryEmptyKey),
+                                 i18n::t(m_toolTexts.outputDirectoryCreateFailedKey), errorText);
 }
 
 void FFmpegOutputTask::cleanupTemporaryOutput()
@@ -95,6 +147,11 @@ void FFmpegOutputTask::finishFailed(const QString &errorCode, const QString &err
 {
     cleanupTemporaryOutput();
     markFailed(errorCode, errorText);
+}
+
+void FFmpegOutputTask::finishFailedWithKey(const char *errorCode, const char *textKey)
+{
+    finishFailed(QString::fromLatin1(errorCode), i18n::t(QString::fromLatin1(textKey)));
 }
 
 void FFmpegOutputTask::executeCancel()

@@ -16,11 +16,37 @@ namespace tools {
 class FFmpegOutputTask : public BackgroundTask
 {
 public:
+    // The source never changes over a task's life, so these need no lock on the tool's options.
+    QString sourcePath() const;
+    QString sourceFileName() const;
+    qint64 sourceFileSizeBytes() const;
+    // The source size by the tool's own size rule.
+    QString sourceFileSizeText() const;
+    // The upper-case suffix, or the tool's "unknown" text.
+    QString sourceFormat() const;
+    QString sourceResolution() const;
+    // An empty resolution is ignored.
+    void setSourceResolution(const QString &resolution);
+    QString buildTemporaryOutputFilePath(const QString &finalPath) const;
+
     // Removes the temporary file of the current run, if any.
     void cleanupTemporaryOutput();
 
 protected:
-    FFmpegOutputTask(const QString &taskId, const QString &toolId);
+    // What differs between the tools in the shared getters: catalog keys and the size rule.
+    struct ToolTexts
+    {
+        QString unknownFormatKey;
+        QString outputDirectoryEmptyKey;
+        QString outputDirectoryCreateFailedKey;
+        QString (*formatFileSize)(qint64 bytes) = nullptr;
+    };
+
+    FFmpegOutputTask(const QString &taskId, const QString &toolId, const QString &sourcePath,
+                     const ToolTexts &toolTexts);
+
+    // tools::ensureOutputDirectory with this tool's texts.
+    bool ensureOutputDirectoryExists(const QString &outputDirectory, QString *errorText) const;
 
     // Where the result goes; the commit searches a new free name with it when the chosen one
     // has been taken while ffmpeg ran.
@@ -67,6 +93,8 @@ protected:
     void finishCancelled(const QString &text);
     // Removes the temporary file and marks the task failed.
     void finishFailed(const QString &errorCode, const QString &errorText);
+    // finishFailed with the catalog text of textKey.
+    void finishFailedWithKey(const char *errorCode, const char *textKey);
 
     // Runs ffmpeg and commits its output; ends the task in exactly one final state.
     void runAndCommit(const RunSpec &spec);
@@ -77,6 +105,9 @@ protected:
 private:
     void removeTemporaryLocked();
 
+    const QString m_sourcePath;
+    const ToolTexts m_toolTexts;
+    QString m_sourceResolution = QStringLiteral("Auto");
     // Guards the temporary path and the commit against executeCancel on the GUI thread.
     mutable QMutex m_temporaryMutex;
     QString m_temporaryOutputPath;

@@ -120,8 +120,11 @@ QString outputExtensionOf(const FormatConvertParams &params)
 
 FormatConvertTask::FormatConvertTask(const QString &taskId, const FormatConvertParams &params,
                                      FFprobeService *prober)
-    : FFmpegOutputTask(taskId, QString(tools::ToolIds::FormatConvert)), m_params(params),
-      m_ffprobeService(prober)
+    : FFmpegOutputTask(taskId, QString(tools::ToolIds::FormatConvert), params.sourcePath,
+                       {QStringLiteral("cpp.msg.unknown"), QStringLiteral("cpp.msg.output_directory_empty"),
+                        QStringLiteral("cpp.msg.create_output_directory_failed"),
+                        &FormatConvertTask::formatFileSize}),
+      m_params(params), m_ffprobeService(prober)
 {
 }
 
@@ -129,41 +132,6 @@ FormatConvertParams FormatConvertTask::params() const
 {
     QMutexLocker lock(&m_paramsMutex);
     return m_params;
-}
-
-QString FormatConvertTask::sourcePath() const
-{
-    return params().sourcePath;
-}
-QString FormatConvertTask::sourceFileName() const
-{
-    return QFileInfo(sourcePath()).fileName();
-}
-qint64 FormatConvertTask::sourceFileSizeBytes() const
-{
-    return QFileInfo(sourcePath()).size();
-}
-QString FormatConvertTask::sourceFileSizeText() const
-{
-    return formatFileSize(sourceFileSizeBytes());
-}
-
-QString FormatConvertTask::sourceFormat() const
-{
-    const QString suffix = QFileInfo(sourcePath()).suffix();
-    return suffix.isEmpty() ? i18n::t(QStringLiteral("cpp.msg.unknown")) : suffix.toUpper();
-}
-
-QString FormatConvertTask::sourceResolution() const
-{
-    return m_sourceResolution;
-}
-
-void FormatConvertTask::setSourceResolution(const QString &resolution)
-{
-    if (resolution.isEmpty() || resolution == m_sourceResolution)
-        return;
-    m_sourceResolution = resolution;
 }
 
 QString FormatConvertTask::targetFormat() const
@@ -222,16 +190,9 @@ QString FormatConvertTask::buildOutputFilePath() const
     return outputFilePathFor(params());
 }
 
-QString FormatConvertTask::buildTemporaryOutputFilePath(const QString &finalPath) const
-{
-    return tools::temporaryOutputFilePath(finalPath, taskId());
-}
-
 bool FormatConvertTask::ensureOutputDirectoryReady(QString *errorText) const
 {
-    return tools::ensureOutputDirectory(
-        params().outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
-        i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")), errorText);
+    return ensureOutputDirectoryExists(params().outputDirectory, errorText);
 }
 
 QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &params,
@@ -288,28 +249,23 @@ void FormatConvertTask::executeStart()
     setProgress(0.05);
 
     const FormatConvertParams job = params();
-    auto fail = [this](const char *code, const char *key) {
-        finishFailed(QString::fromLatin1(code), i18n::t(QString::fromLatin1(key)));
-    };
     if (job.sourcePath.trimmed().isEmpty())
-        return fail("invalid_source", "cpp.msg.source_file_empty");
+        return finishFailedWithKey("invalid_source", "cpp.msg.source_file_empty");
     QString errorText;
-    if (!tools::ensureOutputDirectory(
-            job.outputDirectory, i18n::t(QStringLiteral("cpp.msg.output_directory_empty")),
-            i18n::t(QStringLiteral("cpp.msg.create_output_directory_failed")), &errorText)) {
+    if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
         return;
     }
     FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
     if (!environment || !environment->hasFFmpegExecutable())
-        return fail("ffmpeg_unavailable", "cpp.msg.ffmpeg_unavailable");
+        return finishFailedWithKey("ffmpeg_unavailable", "cpp.msg.ffmpeg_unavailable");
     const QString outputPath = outputFilePathFor(job);
     if (outputPath.isEmpty())
-        return fail("invalid_output_path", "cpp.msg.output_file_path_invalid");
+        return finishFailedWithKey("invalid_output_path", "cpp.msg.output_file_path_invalid");
     const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
     setTemporaryOutputPath(temporaryPath);
     if (temporaryPath.isEmpty())
-        return fail("invalid_temporary_output_path", "cpp.msg.temporary_output_path_invalid");
+        return finishFailedWithKey("invalid_temporary_output_path", "cpp.msg.temporary_output_path_invalid");
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
 

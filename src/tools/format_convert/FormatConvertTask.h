@@ -16,13 +16,6 @@ public:
     FormatConvertTask(const QString &taskId, const FormatConvertParams &params, FFprobeService *prober);
 
     FormatConvertParams params() const;
-    QString sourcePath() const;
-    QString sourceFileName() const;
-    qint64 sourceFileSizeBytes() const;
-    QString sourceFileSizeText() const;
-    QString sourceFormat() const;
-    QString sourceResolution() const;
-    void setSourceResolution(const QString &resolution);
     QString targetFormat() const;
     QString targetResolution() const;
     // Takes every option of params except its source path.
@@ -31,7 +24,6 @@ public:
 
     static QString formatFileSize(qint64 bytes);
     QString buildOutputFilePath() const;
-    QString buildTemporaryOutputFilePath(const QString &finalPath) const;
     bool ensureOutputDirectoryReady(QString *errorText) const;
 
     // ffmpeg's arguments for params writing to temporaryPath (everything after the program).
@@ -48,5 +40,4 @@ private:
     mutable QMutex m_paramsMutex;
     FormatConvertParams m_params;
     FFprobeService *m_ffprobeService = nullptr;
-    QString m_sourceResolution = QStringLiteral("Auto");
 };

@@ -1,13 +1,13 @@
 // Rows of the format-convert window's task list; the tasks are not owned.
 #pragma once
 
-#include <QAbstractListModel>
+#include "tools/common/FFmpegTaskListModel.h"
+
 #include <QList>
-#include <QVariantMap>
 
 class FormatConvertTask;
 
-class FormatConvertTaskModel : public QAbstractListModel
+class FormatConvertTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
@@ -27,22 +27,12 @@ public:
     explicit FormatConvertTaskModel(QObject *parent = nullptr);
     ~FormatConvertTaskModel() override;
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
     void addTask(FormatConvertTask *task);
-    void removeAt(int row);
-    void clear();
-    bool containsSourcePath(const QString &path) const;
-    bool containsTask(const FormatConvertTask *task) const;
     FormatConvertTask *taskObjectAt(int row) const;
     QList<FormatConvertTask *> tasks() const;
-    // Every role of the row, by name; invalid values for a row out of range.
-    QVariantMap taskAt(int row) const;
-    void notifyTaskChanged(FormatConvertTask *task);
-    void handleTaskChanged(FormatConvertTask *task);
 
-private:
-    QList<FormatConvertTask *> m_tasks;
+protected:
+    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };

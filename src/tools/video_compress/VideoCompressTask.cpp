@@ -71,8 +71,11 @@ QString outputDirectoryOf(const VideoCompressParams &params)
 
 VideoCompressTask::VideoCompressTask(const QString &taskId, const VideoCompressParams &params,
                                      FFprobeService *prober)
-    : FFmpegOutputTask(taskId, QString(tools::ToolIds::VideoCompress)), m_params(params),
-      m_ffprobeService(prober)
+    : FFmpegOutputTask(
+          taskId, QString(tools::ToolIds::VideoCompress), params.sourcePath,
+          {QStringLiteral("tool.common.unknown"), QStringLiteral("tool.common.error.output_dir_empty"),
+           QStringLiteral("tool.common.error.output_dir_create_failed"), &VideoCompressTask::formatFileSize}),
+      m_params(params), m_ffprobeService(prober)
 {
 }
 
@@ -80,41 +83,6 @@ VideoCompressParams VideoCompressTask::params() const
 {
     QMutexLocker lock(&m_paramsMutex);
     return m_params;
-}
-
-QString VideoCompressTask::sourcePath() const
-{
-    return params().sourcePath;
-}
-QString VideoCompressTask::sourceFileName() const
-{
-    return QFileInfo(sourcePath()).fileName();
-}
-qint64 VideoCompressTask::sourceFileSizeBytes() const
-{
-    return QFileInfo(sourcePath()).size();
-}
-QString VideoCompressTask::sourceFileSizeText() const
-{
-    return formatFileSize(sourceFileSizeBytes());
-}
-
-QString VideoCompressTask::sourceFormat() const
-{
-    const QString suffix = QFileInfo(sourcePath()).suffix();
-    return suffix.isEmpty() ? i18n::t(QStringLiteral("tool.common.unknown")) : suffix.toUpper();
-}
-
-QString VideoCompressTask::sourceResolution() const
-{
-    return m_sourceResolution;
-}
-
-void VideoCompressTask::setSourceResolution(const QString &resolution)
-{
-    if (resolution.isEmpty() || resolution == m_sourceResolution)
-        return;
-    m_sourceResolution = resolution;
 }
 
 void VideoCompressTask::applyPreset(const VideoCompressParams &preset)
@@ -312,16 +280,9 @@ QString VideoCompressTask::buildOutputFilePath() const
     return outputFilePathFor(params());
 }
 
-QString VideoCompressTask::buildTemporaryOutputFilePath(const QString &finalPath) const
-{
-    return tools::temporaryOutputFilePath(finalPath, taskId());
-}
-
 bool VideoCompressTask::ensureOutputDirectoryReady(QString *errorText) const
 {
-    return tools::ensureOutputDirectory(
-        params().outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
-        i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), errorText);
+    return ensureOutputDirectoryExists(params().outputDirectory, errorText);
 }
 
 QString VideoCompressTask::cancelledText() const
@@ -338,31 +299,27 @@ void VideoCompressTask::executeStart()
     setProgress(0.05);
 
     const VideoCompressParams job = params();
-    auto fail = [this](const char *code, const char *key) {
-        finishFailed(QString::fromLatin1(code), i18n::t(QString::fromLatin1(key)));
-    };
     if (job.sourcePath.trimmed().isEmpty())
-        return fail("invalid_source", "tool.video_compress.error.source_empty");
+        return finishFailedWithKey("invalid_source", "tool.video_compress.error.source_empty");
     QString errorText;
-    if (!tools::ensureOutputDirectory(
-            job.outputDirectory, i18n::t(QStringLiteral("tool.common.error.output_dir_empty")),
-            i18n::t(QStringLiteral("tool.common.error.output_dir_create_failed")), &errorText)) {
+    if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
         finishFailed(QStringLiteral("invalid_output_directory"), errorText);
         return;
     }
     FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
     if (!environment || !environment->hasFFmpegExecutable())
-        return fail("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
+        return finishFailedWithKey("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
     const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath);
     if (info.width < 0 || info.height < 0)
-        return fail("invalid_video_source", "tool.video_compress.error.only_video_supported");
+        return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
     if (outputPath.isEmpty())
-        return fail("invalid_output_path", "tool.video_compress.error.output_path_invalid");
+        return finishFailedWithKey("invalid_output_path", "tool.video_compress.error.output_path_invalid");
     const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
     setTemporaryOutputPath(temporaryPath);
     if (temporaryPath.isEmpty())
-        return fail("invalid_temporary_output_path", "tool.video_compress.error.temp_output_path_invalid");
+        return finishFailedWithKey("invalid_temporary_output_path",
+                                   "tool.video_compress.error.temp_output_path_invalid");
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
 

@@ -29,13 +29,6 @@ public:
     VideoCompressTask(const QString &taskId, const VideoCompressParams &params, FFprobeService *prober);
 
     VideoCompressParams params() const;
-    QString sourcePath() const;
-    QString sourceFileName() const;
-    qint64 sourceFileSizeBytes() const;
-    QString sourceFileSizeText() const;
-    QString sourceFormat() const;
-    QString sourceResolution() const;
-    void setSourceResolution(const QString &resolution);
     // Takes every option of params except its source path.
     void applyPreset(const VideoCompressParams &params);
     QString normalizedOutputExtension() const;
@@ -52,7 +45,6 @@ public:
     static QString formatFileSize(qint64 bytes);
     CompressionPlan buildCompressionPlan(const FFprobeService::MediaInfo &info) const;
     QString buildOutputFilePath() const;
-    QString buildTemporaryOutputFilePath(const QString &finalPath) const;
     bool ensureOutputDirectoryReady(QString *errorText) const;
 
     // The plan for params and a source of sourceSizeBytes described by info.
@@ -74,6 +66,5 @@ private:
     mutable QMutex m_paramsMutex;
     VideoCompressParams m_params;
     FFprobeService *m_ffprobeService = nullptr;
-    QString m_sourceResolution = QStringLiteral("Auto");
     std::atomic<qint64> m_actualOutputSizeBytes{-1};
 };

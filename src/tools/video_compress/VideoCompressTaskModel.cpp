@@ -3,22 +3,13 @@
 
 #include "tools/video_compress/VideoCompressTask.h"
 
-VideoCompressTaskModel::VideoCompressTaskModel(QObject *parent) : QAbstractListModel(parent) {}
+VideoCompressTaskModel::VideoCompressTaskModel(QObject *parent) : FFmpegTaskListModel(parent) {}
 
 VideoCompressTaskModel::~VideoCompressTaskModel() = default;
 
-int VideoCompressTaskModel::rowCount(const QModelIndex &parent) const
+QVariant VideoCompressTaskModel::taskData(const tools::FFmpegOutputTask &outputTask, int role) const
 {
-    return parent.isValid() ? 0 : m_tasks.size();
-}
-
-QVariant VideoCompressTaskModel::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() < 0 || index.row() >= m_tasks.size())
-        return QVariant();
-    const VideoCompressTask *task = m_tasks.at(index.row());
-    if (!task)
-        return QVariant();
+    const auto *task = static_cast<const VideoCompressTask *>(&outputTask);
     switch (role) {
     case TaskIdRole:
         return task->taskId();
@@ -76,62 +67,22 @@ QHash<int, QByteArray> VideoCompressTaskModel::roleNames() const
 
 void VideoCompressTaskModel::addTask(VideoCompressTask *task)
 {
-    if (!task)
+    const int row = appendTask(task);
+    if (row < 0)
         return;
-    const int row = m_tasks.size();
-    beginInsertRows(QModelIndex(), row, row);
-    m_tasks.append(task);
-    endInsertRows();
     handleTaskChanged(task);
-}
-
-void VideoCompressTaskModel::removeAt(int row)
-{
-    if (row < 0 || row >= m_tasks.size())
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_tasks.removeAt(row);
-    endRemoveRows();
-}
-
-void VideoCompressTaskModel::clear()
-{
-    if (m_tasks.isEmpty())
-        return;
-    beginResetModel();
-    m_tasks.clear();
-    endResetModel();
-}
-
-bool VideoCompressTaskModel::containsSourcePath(const QString &path) const
-{
-    for (const VideoCompressTask *task : m_tasks) {
-        if (task && task->sourcePath() == path)
-            return true;
-    }
-    return false;
 }
 
 VideoCompressTask *VideoCompressTaskModel::taskObjectAt(int row) const
 {
-    return row >= 0 && row < m_tasks.size() ? m_tasks.at(row) : nullptr;
+    return static_cast<VideoCompressTask *>(outputTaskAt(row));
 }
 
 QList<VideoCompressTask *> VideoCompressTaskModel::tasks() const
 {
-    return m_tasks;
-}
-
-void VideoCompressTaskModel::notifyTaskChanged(VideoCompressTask *task)
-{
-    handleTaskChanged(task);
-}
-
-void VideoCompressTaskModel::handleTaskChanged(VideoCompressTask *task)
-{
-    const int row = m_tasks.indexOf(task);
-    if (row < 0)
-        return;
-    const QModelIndex idx = index(row, 0);
-    emit dataChanged(idx, idx, {});
+    QList<VideoCompressTask *> result;
+    result.reserve(outputTasks().size());
+    for (tools::FFmpegOutputTask *task : outputTasks())
+        result.append(static_cast<VideoCompressTask *>(task));
+    return result;
 }

@@ -1,12 +1,13 @@
 // Rows of the video-compress window's task list; the tasks are not owned.
 #pragma once
 
-#include <QAbstractListModel>
+#include "tools/common/FFmpegTaskListModel.h"
+
 #include <QList>
 
 class VideoCompressTask;
 
-class VideoCompressTaskModel : public QAbstractListModel
+class VideoCompressTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
@@ -30,19 +31,12 @@ public:
     explicit VideoCompressTaskModel(QObject *parent = nullptr);
     ~VideoCompressTaskModel() override;
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
     void addTask(VideoCompressTask *task);
-    void removeAt(int row);
-    void clear();
-    bool containsSourcePath(const QString &path) const;
     VideoCompressTask *taskObjectAt(int row) const;
     QList<VideoCompressTask *> tasks() const;
-    void notifyTaskChanged(VideoCompressTask *task);
-    void handleTaskChanged(VideoCompressTask *task);
 
-private:
-    QList<VideoCompressTask *> m_tasks;
+protected:
+    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };
