@@ -1,0 +1,66 @@
+// Owner of one libmpv handle and the capability probe of the linked libmpv.
+#include "player/MpvCore.h"
+
+std::shared_ptr<MpvCore> MpvCore::create()
+{
+    mpv_handle *handle = mpv_create();
+    if (!handle)
+        return nullptr;
+    return std::shared_ptr<MpvCore>(new MpvCore(handle));
+}
+
+MpvCore::MpvCore(mpv_handle *handle) : m_handle(handle) {}
+
+MpvCore::~MpvCore()
+{
+    if (m_handle)
+        mpv_terminate_destroy(m_handle);
+}
+
+void MpvCore::probeCapabilities()
+{
+    if (m_probed || !m_handle)
+        return;
+    mpv_node node;
+    if (mpv_get_property(m_handle, "property-list", MPV_FORMAT_NODE, &node) < 0)
+        return;
+    if (node.format == MPV_FORMAT_NODE_ARRAY && node.u.list) {
+        for (int i = 0; i < node.u.list->num; ++i) {
+            const mpv_node &entry = node.u.list->values[i];
+            if (entry.format == MPV_FORMAT_STRING && entry.u.string)
+                m_properties.insert(QByteArray(entry.u.string));
+        }
+        m_probed = !m_properties.isEmpty();
+    }
+    mpv_free_node_contents(&node);
+}
+
+bool MpvCore::hasProperty(const char *name) const
+{
+    return !m_probed || m_properties.contains(QByteArray(name));
+}
+
+mpv_format MpvCore::propertyFormat(const char *name)
+{
+    const QByteArray key(name);
+    const auto it = m_formats.constFind(key);
+    if (it != m_formats.constEnd())
+        return static_cast<mpv_format>(it.value());
+    mpv_format format = MPV_FORMAT_NONE;
+    mpv_node node;
+    if (m_handle && mpv_get_property(m_handle, name, MPV_FORMAT_NODE, &node) >= 0) {
+        format = node.format;
+        mpv_free_node_contents(&node);
+        m_formats.insert(key, format);
+    }
+    return format;
+}
+
+bool MpvCore::noteMissingProperty(const char *name)
+{
+    const QByteArray key(name);
+    if (m_reportedMissing.contains(key))
+        return false;
+    m_reportedMissing.insert(key);
+    return true;
+}

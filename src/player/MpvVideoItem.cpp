@@ -1,0 +1,77 @@
+// The Qt Quick item that shows the picture of one MpvEngine.
+#include "player/MpvVideoItem.h"
+
+#include "app/Log.h"
+#include "player/MpvEngine.h"
+#include "player/MpvRenderBridge.h"
+#include "player/MpvVideoRenderer.h"
+
+MpvVideoItem::MpvVideoItem(QQuickItem *parent)
+    : QQuickFramebufferObject(parent), m_bridge(std::make_shared<MpvRenderBridge>(this))
+{
+}
+
+MpvVideoItem::~MpvVideoItem()
+{
+    m_bridge->detach();
+}
+
+QQuickFramebufferObject::Renderer *MpvVideoItem::createRenderer() const
+{
+    TVX_LOG_INFO << "[render] createRenderer";
+    return new MpvVideoRenderer(this, m_bridge);
+}
+
+MpvEngine *MpvVideoItem::mpvEngine() const
+{
+    return qobject_cast<MpvEngine *>(m_engine.data());
+}
+
+std::shared_ptr<MpvCore> MpvVideoItem::engineCore() const
+{
+    const MpvEngine *engine = mpvEngine();
+    return engine ? engine->core() : nullptr;
+}
+
+void MpvVideoItem::setEngine(QObject *engine)
+{
+    if (engine == m_engine.data())
+        return;
+    TVX_LOG_INFO << "[render] setEngine" << engine;
+    disconnect(m_engineDestroyed);
+    m_engine = engine;
+    if (m_renderContextReady) {
+        m_renderContextReady = false;
+        emit renderContextReadyChanged();
+    }
+    if (MpvEngine *mpv = mpvEngine())
+        mpv->initialize();
+    if (engine) {
+        // The next synchronisation then sees no handle and releases the render context.
+        m_engineDestroyed = connect(engine, &QObject::destroyed, this, [this]() {
+            if (m_renderContextReady) {
+                m_renderContextReady = false;
+                emit renderContextReadyChanged();
+            }
+            update();
+        });
+    }
+    emit engineChanged();
+    update();
+}
+
+void MpvVideoItem::notifyRenderContextReady()
+{
+    if (m_renderContextReady)
+        return;
+    m_renderContextReady = true;
+    emit renderContextReadyChanged();
+}
+
+void MpvVideoItem::notifyRenderContextLost()
+{
+    if (!m_renderContextReady)
+        return;
+    m_renderContextReady = false;
+    emit renderContextReadyChanged();
+}

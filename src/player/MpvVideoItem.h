@@ -1,0 +1,46 @@
+// The Qt Quick item that shows the picture of one MpvEngine.
+#pragma once
+
+#include <QPointer>
+#include <QQuickFramebufferObject>
+
+#include <memory>
+
+class MpvCore;
+class MpvEngine;
+class MpvRenderBridge;
+
+class MpvVideoItem : public QQuickFramebufferObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
+    Q_PROPERTY(bool renderContextReady READ renderContextReady NOTIFY renderContextReadyChanged)
+
+public:
+    explicit MpvVideoItem(QQuickItem *parent = nullptr);
+    ~MpvVideoItem() override;
+
+    Renderer *createRenderer() const override;
+
+    QObject *engine() const { return m_engine.data(); }
+    void setEngine(QObject *engine);
+    bool renderContextReady() const { return m_renderContextReady; }
+    MpvEngine *mpvEngine() const;
+
+    // Render thread, during synchronisation (GUI thread blocked): the bound engine's core.
+    std::shared_ptr<MpvCore> engineCore() const;
+
+    Q_INVOKABLE void notifyRenderContextReady();
+    Q_INVOKABLE void notifyRenderContextLost();
+
+signals:
+    void engineChanged();
+    void renderContextReadyChanged();
+
+private:
+    // Guarded: QML may destroy the engine before the item.
+    QPointer<QObject> m_engine;
+    bool m_renderContextReady = false;
+    std::shared_ptr<MpvRenderBridge> m_bridge;
+    QMetaObject::Connection m_engineDestroyed;
+};

@@ -1,0 +1,164 @@
+// Playback coordinator: play and clear requests, and the guard against stale ends of file.
+#include "app/AppPaths.h"
+#include "player/PlaybackCoordinator.h"
+#include "player/PlaylistModel.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString mediaPath(const QString &name)
+{
+    return QFileInfo(tvxtest::scratchPath(QStringLiteral("media/") + name)).absoluteFilePath();
+}
+
+QUrl mediaUrl(const QString &name)
+{
+    return QUrl::fromLocalFile(mediaPath(name));
+}
+
+// The play list and the coordinator wired the way the player page wires them.
+struct Road {
+    PlaylistModel playlist;
+    PlaybackCoordinator coordinator;
+    Road()
+    {
+        coordinator.setPlaylistModel(&playlist);
+        QObject::connect(&playlist, &PlaylistModel::currentFileUrlChanged, &coordinator,
+                         [this] { coordinator.onPlaylistCurrentFileChanged(playlist.currentFileUrl()); });
+    }
+};
+
+} // namespace
+
+class PlaybackCoordinatorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+        for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+            tvxtest::writeFile(mediaPath(QLatin1String(name)), "x");
+        QDir::setCurrent(QFileInfo(mediaPath(QStringLiteral("a.mp4"))).absolutePath());
+    }
+
+    void init()
+    {
+        QFile::remove(app::appDataFilePath(QStringLiteral("playlist.ini")));
+    }
+
+    void playlistModelProperty()
+    {
+        PlaybackCoordinator coordinator;
+        QSignalSpy changed(&coordinator, &PlaybackCoordinator::playlistModelChanged);
+        coordinator.setPlaylistModel(nullptr);
+        QCOMPARE(changed.count(), 0);
+        auto playlist = std::make_unique<PlaylistModel>();
+        coordinator.setPlaylistModel(playlist.get());
+        coordinator.setPlaylistModel(playlist.get());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(coordinator.playlistModel(), playlist.get());
+
+        playlist.reset();
+        QCOMPARE(coordinator.playlistModel(), nullptr);
+        coordinator.onPlaybackFinished(mediaUrl(QStringLiteral("a.mp4"))); // no play list: nothing
+        PlaylistModel other;
+        coordinator.setPlaylistModel(&other); // after its object died, any object is a change
+        QCOMPARE(changed.count(), 2);
+    }
+
+    void requestsFollowTheCurrentFile()
+    {
+        PlaybackCoordinator coordinator;
+        QSignalSpy play(&coordinator, &PlaybackCoordinator::playFileRequested);
+        QSignalSpy clear(&coordinator, &PlaybackCoordinator::clearPlaybackRequested);
+        coordinator.onPlaylistCurrentFileChanged(mediaUrl(QStringLiteral("a.mp4")));
+        coordinator.onPlaylistCurrentFileChanged(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.count(), 2); // asked twice means play it again
+        QCOMPARE(play.at(1).at(0).toUrl(), mediaUrl(QStringLiteral("a.mp4")));
+        coordinator.onPlaylistCurrentFileChanged(QUrl());
+        QCOMPARE(clear.count(), 1);
+        QCOMPARE(play.count(), 2);
+    }
+
+    void endOfFile_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QUrl>("finished");
+        QTest::addColumn<QString>("expectedCurrent");
+        QTest::addColumn<int>("playRequests");
+        const QUrl a = mediaUrl(QStringLiteral("a.mp4"));
+        QTest::newRow("end of the requested file advances") << "playA" << a << "b.mp4" << 1;
+        QTest::newRow("same file in another url form") << "playA" << QUrl(QStringLiteral("file://") + QDir::currentPath() + QStringLiteral("/./a.mp4")) << "b.mp4" << 1;
+        QTest::newRow("same file as plain relative path") << "playA" << QUrl(QStringLiteral("a.mp4")) << "b.mp4" << 1;
+        QTest::newRow("stale end of a replaced file") << "playAthenC" << a << "c.mp4" << 0;
+        QTest::newRow("end without a file advances from current") << "playA" << QUrl() << "b.mp4" << 1;
+        QTest::newRow("end after a clear advances from current") << "playAthenClear" << mediaUrl(QStringLiteral("c.mp4")) << "a.mp4" << 1;
+    }
+    void endOfFile()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QUrl, finished);
+        QFETCH(QString, expectedCurrent);
+        QFETCH(int, playRequests);
+        Road road;
+        road.playlist.setPlaybackMode(PlaylistModel::ListLoopPlayback);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4")),
+                                mediaUrl(QStringLiteral("c.mp4"))},
+                               false);
+        QCOMPARE(road.playlist.currentIndex(), 0);
+        if (scenario == QLatin1String("playAthenC")) {
+            road.playlist.activateIndex(2);
+        } else if (scenario == QLatin1String("playAthenClear")) {
+            // The page clears the player while the list keeps its current item.
+            road.coordinator.onPlaylistCurrentFileChanged(QUrl());
+        }
+        QSignalSpy play(&road.coordinator, &PlaybackCoordinator::playFileRequested);
+        road.coordinator.onPlaybackFinished(finished);
+        QCOMPARE(QFileInfo(road.playlist.currentSourcePath()).fileName(), expectedCurrent);
+        QCOMPARE(play.count(), playRequests);
+        if (playRequests > 0)
+            QCOMPARE(play.last().at(0).toUrl(), road.playlist.currentFileUrl());
+    }
+
+    void endInSinglePlaybackRequestsNothing()
+    {
+        Road road;
+        road.playlist.setPlaybackMode(PlaylistModel::SinglePlayback);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4"))}, false);
+        QSignalSpy play(&road.coordinator, &PlaybackCoordinator::playFileRequested);
+        QSignalSpy clear(&road.coordinator, &PlaybackCoordinator::clearPlaybackRequested);
+        road.coordinator.onPlaybackFinished(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.count(), 0);
+        QCOMPARE(clear.count(), 0);
+        QCOMPARE(road.playlist.currentIndex(), 0);
+    }
+
+    void foreignPlaylistObject()
+    {
+        PlaybackCoordinator coordinator;
+        QObject notAPlaylist;
+        coordinator.setPlaylistModel(&notAPlaylist);
+        QCOMPARE(coordinator.playlistModel(), &notAPlaylist);
+        QSignalSpy play(&coordinator, &PlaybackCoordinator::playFileRequested);
+        coordinator.onPlaybackFinished(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.count(), 0);
+        coordinator.onPlaylistCurrentFileChanged(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlaybackCoordinatorTest)
+#include "tst_playbackcoordinator.moc"
