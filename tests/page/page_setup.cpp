@@ -235,6 +235,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     if (!g_playlist) {
         g_playlist = new PlaylistModel;
         g_i18n = new I18nService;
+        g_i18n->initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
         g_services = new FakeServices;
         g_services->setProperty("menuSettingsFile", tvxtest::scratchPath("app_settings_menu.ini"));
     }

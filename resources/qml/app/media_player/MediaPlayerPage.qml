@@ -34,6 +34,7 @@ FocusScope {
     property alias settingsStatusText: statusToast.text
     property double userInfoLastRefreshMs: 0
     property bool startupMediaApplied: false
+    property bool pageStarted: false
     property bool dragActive: false
     readonly property bool playerHasMedia: playerView.hasMedia
 
@@ -316,6 +317,7 @@ FocusScope {
     // ---- Start ----
 
     function startPage() {
+        pageStarted = true
         if (typeof startupShouldTrackActivityFromCpp !== "undefined" && startupShouldTrackActivityFromCpp === true) {
             // Ticked first: the registration below may fail, the user's intent stays recorded.
             settingsMenu.setDefaultPlayerEnabled(true)
@@ -337,7 +339,8 @@ FocusScope {
         startPage()
         playerView.forceActiveFocus()
     }
-    onStartupMediaFileUrlChanged: applyStartupMediaFileIfNeeded()
+    // A value handed over before completion is applied by the start sequence itself.
+    onStartupMediaFileUrlChanged: if (pageStarted) applyStartupMediaFileIfNeeded()
     onPlayerHasMediaChanged: {
         syncPreviewWorkerBudget()
         if (!playerHasMedia)

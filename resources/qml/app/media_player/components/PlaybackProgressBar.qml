@@ -1,7 +1,8 @@
 // The seek bar with elapsed and total time; it seeks only when released.
-import QtQuick 2.14
+import QtQuick 2.15
 import QtQuick.Controls 2.14
 import "../PlayerLogic.js" as Logic
+import QtQml 2.15
 
 Item {
     id: bar

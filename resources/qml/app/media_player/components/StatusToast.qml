@@ -8,12 +8,15 @@ Rectangle {
     property int timeoutMs: 2600
     property real maximumWidth: 400
 
+    signal shown(string message)
+
     function show(message) {
         var value = message === undefined || message === null ? "" : String(message)
         if (value.length === 0)
             return
         text = value
         hideTimer.restart()
+        shown(value)
     }
 
     function clear() {

@@ -1,6 +1,7 @@
 // Vertical volume slider above the volume button; follows the volume unless it is dragged.
-import QtQuick 2.14
+import QtQuick 2.15
 import QtQuick.Controls 2.14
+import QtQml 2.15
 
 PopupPanel {
     id: popup
