@@ -30,8 +30,13 @@ Rectangle {
         return key
     }
 
+    // Written through at once: the settings object would otherwise store it only later, after
+    // the registration it announces has already run.
     function setDefaultPlayerEnabled(enabled) {
-        menuSettings.defaultPlayerEnabled = enabled === true
+        var value = enabled === true
+        menuSettings.defaultPlayerEnabled = value
+        menuSettings.setValue("defaultPlayerEnabled", value)
+        menuSettings.sync()
     }
 
     function triggerAction(actionKey) {
@@ -40,7 +45,6 @@ Rectangle {
             var enabled = !menuSettings.defaultPlayerEnabled
             // Stored before anyone hears of it, so the tick stays as clicked whatever follows.
             setDefaultPlayerEnabled(enabled)
-            menuSettings.sync()
             defaultPlayerRequested(enabled)
             break
         case "desktopShortcut":
