@@ -1,0 +1,142 @@
+// End to end inside one process: the real engine, video surface, play list and coordinator
+// behind the player page, playing generated clips in a window under Xvfb.
+#include "TestSupport.h"
+#include "i18n/I18nService.h"
+#include "player/MpvEngine.h"
+#include "player/MpvVideoItem.h"
+#include "player/PlaybackCoordinator.h"
+#include "player/PlaylistModel.h"
+
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QtQml>
+#include <QtTest>
+
+namespace {
+
+QObject *child(QObject *root, const char *name)
+{
+    return root ? root->findChild<QObject *>(QLatin1String(name)) : nullptr;
+}
+
+// Share of pixels in the middle of the image that are clearly not black.
+double litShare(const QImage &image, const QRect &area)
+{
+    int lit = 0;
+    int total = 0;
+    for (int y = area.top(); y < area.bottom(); y += 4) {
+        for (int x = area.left(); x < area.right(); x += 4) {
+            const QColor c = image.pixelColor(x, y);
+            lit += (c.red() + c.green() + c.blue()) > 60 ? 1 : 0;
+            ++total;
+        }
+    }
+    return total > 0 ? double(lit) / total : 0.0;
+}
+
+} // namespace
+
+class PageSceneTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        qputenv("TVX_MPV_AO", "null");
+        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
+        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
+        qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+        m_clipA = tvxtest::fixtures::smallMp4();
+        m_clipB = tvxtest::fixtures::mkvTwoAudio();
+        QVERIFY(!m_clipA.isEmpty());
+        QVERIFY(!m_clipB.isEmpty());
+    }
+
+    void playsPausesAndListsClips()
+    {
+        PlaylistModel playlist;
+        I18nService i18nService;
+        i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        QQmlApplicationEngine engine;
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty("playlistStore", &playlist);
+        context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
+        context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty("i18n", &i18nService);
+        context->setContextProperty("startupShouldTrackActivityFromCpp", false);
+        engine.load(QUrl::fromLocalFile(QStringLiteral(TVX_PAGE_SCENE)));
+        QCOMPARE(engine.rootObjects().size(), 1);
+        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        QObject *page = window->property("page").value<QObject *>();
+        QVERIFY(page);
+        QObject *view = child(page, "playerView");
+        QObject *player = child(view, "videoPlayer");
+        QVERIFY(view && player);
+        auto *mpv = qobject_cast<MpvEngine *>(player->property("engine").value<QObject *>());
+        QVERIFY(mpv);
+
+        const QString urlA = QUrl::fromLocalFile(m_clipA).toString();
+        QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay",
+                                          Q_ARG(QVariant, QVariant(QVariantList{urlA}))));
+        QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.4, 15000);
+
+        // The picture is in the page: the middle of the video area is not black.
+        QObject *viewport = child(view, "playerViewport");
+        auto *viewportItem = qobject_cast<QQuickItem *>(viewport);
+        QVERIFY(viewportItem);
+        const QRectF area = viewportItem->mapRectToScene(QRectF(0, 0, viewportItem->width(), viewportItem->height()));
+        QImage frame;
+        QTRY_VERIFY_WITH_TIMEOUT((frame = window->grabWindow(),
+                                  litShare(frame, area.toRect().adjusted(200, 100, -200, -100)) > 0.3),
+                                 10000);
+        const QString shot = qEnvironmentVariable("TVX_PAGE_SCREENSHOT");
+        if (!shot.isEmpty())
+            frame.save(shot);
+
+        // Space pauses: the position stops moving.
+        window->requestActivate();
+        QTest::keyClick(window, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->paused(), 5000);
+        QTest::qWait(300);
+        const double pausedAt = mpv->position();
+        QTest::qWait(600);
+        QCOMPARE(mpv->position(), pausedAt);
+
+        // A second clip opened is added to the list and plays; the panel shows both.
+        const QString urlB = QUrl::fromLocalFile(m_clipB).toString();
+        QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay",
+                                          Q_ARG(QVariant, QVariant(QVariantList{urlB}))));
+        QCOMPARE(playlist.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(view->property("currentFileUrl").toString(), urlB, 10000);
+        QVERIFY(QMetaObject::invokeMethod(page, "setPlaylistCollapsed", Q_ARG(QVariant, false)));
+        QObject *panel = page->property("playlistPanel").value<QObject *>();
+        QVERIFY(panel);
+        QObject *list = child(panel, "playlistView");
+        QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, 5000);
+        const QString panelShot = qEnvironmentVariable("TVX_PAGE_PANEL_SCREENSHOT");
+        if (!panelShot.isEmpty()) {
+            QTest::qWait(800);
+            window->grabWindow().save(panelShot);
+        }
+
+        // Tear down inside the living window, as tool pages do.
+        QVERIFY(QMetaObject::invokeMethod(view, "clearFile"));
+        QTRY_VERIFY(!view->property("hasMedia").toBool());
+    }
+
+private:
+    QString m_clipA;
+    QString m_clipB;
+};
+
+QTEST_MAIN(PageSceneTest)
+#include "tst_pagescene.moc"
