@@ -1,9 +1,338 @@
+// The frameless main window: hosts the player page and the one tool window, resizes itself
+// without a system frame and answers the single-instance hand-off.
 import QtQuick 2.14
 import QtQuick.Window 2.14
+import "app/tools/ToolRegistry.js" as ToolRegistry
 
 Window {
+    id: mainWindow
+
+    readonly property string pageUrl: "qrc:/qml/app/media_player/MediaPlayerPage.qml"
+    readonly property string placeholderPageUrl: "qrc:/qml/app/PlaceholderPage.qml"
+    readonly property string toolWindowUrl: "qrc:/qml/app/tools/ToolWindow.qml"
+    readonly property string placeholderToolWindowUrl: "qrc:/qml/app/PlaceholderToolWindow.qml"
+
+    // Context objects are optional: every use goes through these guards.
+    readonly property var i18nService: typeof i18n !== "undefined" && i18n ? i18n : null
+    readonly property var singleInstance: typeof singleInstanceService !== "undefined" && singleInstanceService
+                                          ? singleInstanceService : null
+
+    readonly property string productTitle: Qt.application.name
+    readonly property string titleSlogan: translate("ui.text.window.title_slogan")
+    readonly property int resizeBorder: 6
+    readonly property bool windowIsMaximized: visibility === Window.Maximized
+    property string pendingToolId: ""
+    property string pendingToolSourcePath: ""
+    property string startupMediaFileUrl: typeof startupMediaFileUrlFromCpp !== "undefined"
+                                         && startupMediaFileUrlFromCpp !== null
+                                         ? String(startupMediaFileUrlFromCpp) : ""
+
+    // Manual resize, for platforms whose windows cannot resize themselves through the system.
+    property point resizeStartPointer: Qt.point(0, 0)
+    property rect resizeStartGeometry: Qt.rect(0, 0, 0, 0)
+    property bool resizeLeftEdge: false
+    property bool resizeRightEdge: false
+    property bool resizeTopEdge: false
+    property bool resizeBottomEdge: false
+    property bool manualResizeActive: false
+
+    readonly property Item pageItem: pageLoader.item
+    readonly property var toolWindow: toolWindowLoader.item
+
+    flags: Qt.Window | Qt.FramelessWindowHint
+    visible: true
     width: 1080
     height: 720
-    visible: true
+    minimumWidth: 980
+    minimumHeight: 600
     color: "#050505"
+    title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
+
+    function translate(key) {
+        if (i18nService && typeof i18nService.t === "function")
+            return String(i18nService.t(key))
+        return ""
+    }
+
+    function hasProperty(object, name) {
+        return object !== null && object !== undefined && typeof object[name] !== "undefined"
+               && typeof object[name] !== "function"
+    }
+
+    function hasFunction(object, name) {
+        return object !== null && object !== undefined && typeof object[name] === "function"
+    }
+
+    function showRaiseAndActivate(window) {
+        if (!window)
+            return
+        if (window.visibility === Window.Minimized && hasFunction(window, "showNormal"))
+            window.showNormal()
+        else if (hasFunction(window, "show"))
+            window.show()
+        if (hasFunction(window, "raise"))
+            window.raise()
+        if (hasFunction(window, "requestActivate"))
+            window.requestActivate()
+    }
+
+    function activateMainWindow() {
+        showRaiseAndActivate(mainWindow)
+    }
+
+    function openExternalMediaFromSingleInstance(mediaFileUrl) {
+        var url = mediaFileUrl === undefined || mediaFileUrl === null ? "" : String(mediaFileUrl).trim()
+        if (url.length === 0)
+            return
+        var page = pageLoader.item
+        if (hasFunction(page, "openExternalFilesAndPlay"))
+            page.openExternalFilesAndPlay([url])
+        else if (hasFunction(page, "openDroppedFiles"))
+            page.openDroppedFiles([url])
+        else
+            startupMediaFileUrl = url
+    }
+
+    function minimizeWindow() {
+        showMinimized()
+    }
+
+    function maximizeWindow() {
+        showMaximized()
+    }
+
+    function restoreWindow() {
+        showNormal()
+    }
+
+    function toggleMaximizeWindow() {
+        if (windowIsMaximized)
+            restoreWindow()
+        else
+            maximizeWindow()
+    }
+
+    function applyPendingTool(window) {
+        if (!window)
+            return
+        if (hasProperty(window, "toolId"))
+            window.toolId = pendingToolId
+        if (hasProperty(window, "startupSourcePath"))
+            window.startupSourcePath = pendingToolSourcePath
+        showRaiseAndActivate(window)
+    }
+
+    function openToolWindow(toolId, startupSourcePath) {
+        if (typeof toolId !== "string" || toolId.length === 0 || !ToolRegistry.hasTool(toolId))
+            return
+        pendingToolId = toolId
+        pendingToolSourcePath = startupSourcePath === undefined || startupSourcePath === null
+                                ? "" : String(startupSourcePath)
+        toolWindowLoader.active = true
+        if (toolWindowLoader.item)
+            applyPendingTool(toolWindowLoader.item)
+        minimizeWindow()
+    }
+
+    function closeToolWindow() {
+        toolWindowLoader.active = false
+        showNormal()
+        if (hasFunction(mainWindow, "raise"))
+            raise()
+        requestActivate()
+    }
+
+    function handleEscape() {
+        var page = pageLoader.item
+        if (page && page.playerFullScreen === true && hasFunction(page, "exitPlayerFullScreen"))
+            page.exitPlayerFullScreen()
+        else if (windowIsMaximized)
+            restoreWindow()
+    }
+
+    function beginResize(edges, globalX, globalY) {
+        if (windowIsMaximized)
+            return
+        if (hasFunction(mainWindow, "startSystemResize") && startSystemResize(edges))
+            return
+        resizeStartPointer = Qt.point(globalX, globalY)
+        resizeStartGeometry = Qt.rect(x, y, width, height)
+        resizeLeftEdge = (edges & Qt.LeftEdge) !== 0
+        resizeRightEdge = (edges & Qt.RightEdge) !== 0
+        resizeTopEdge = (edges & Qt.TopEdge) !== 0
+        resizeBottomEdge = (edges & Qt.BottomEdge) !== 0
+        manualResizeActive = true
+    }
+
+    function updateResize(globalX, globalY) {
+        if (!manualResizeActive)
+            return
+        var dx = globalX - resizeStartPointer.x
+        var dy = globalY - resizeStartPointer.y
+        var start = resizeStartGeometry
+        var newX = start.x
+        var newY = start.y
+        var newWidth = start.width
+        var newHeight = start.height
+        if (resizeLeftEdge) {
+            newWidth = start.width - dx
+            newX = start.x + dx
+            if (newWidth < minimumWidth) {
+                newWidth = minimumWidth
+                newX = start.x + (start.width - minimumWidth)
+            }
+        } else if (resizeRightEdge) {
+            newWidth = Math.max(minimumWidth, start.width + dx)
+        }
+        if (resizeTopEdge) {
+            newHeight = start.height - dy
+            newY = start.y + dy
+            if (newHeight < minimumHeight) {
+                newHeight = minimumHeight
+                newY = start.y + (start.height - minimumHeight)
+            }
+        } else if (resizeBottomEdge) {
+            newHeight = Math.max(minimumHeight, start.height + dy)
+        }
+        x = newX
+        y = newY
+        width = newWidth
+        height = newHeight
+    }
+
+    function endResize() {
+        manualResizeActive = false
+        resizeLeftEdge = false
+        resizeRightEdge = false
+        resizeTopEdge = false
+        resizeBottomEdge = false
+    }
+
+    function handOverToPage() {
+        var page = pageLoader.item
+        if (!page)
+            return
+        if (hasProperty(page, "windowTitle"))
+            page.windowTitle = title
+        if (hasProperty(page, "productTitle"))
+            page.productTitle = productTitle
+        if (hasProperty(page, "titleSlogan"))
+            page.titleSlogan = titleSlogan
+        if (hasProperty(page, "windowIsMaximized"))
+            page.windowIsMaximized = windowIsMaximized
+        if (hasProperty(page, "startupMediaFileUrl"))
+            page.startupMediaFileUrl = startupMediaFileUrl
+    }
+
+    onWindowIsMaximizedChanged: {
+        if (hasProperty(pageLoader.item, "windowIsMaximized"))
+            pageLoader.item.windowIsMaximized = windowIsMaximized
+    }
+
+    Loader {
+        id: pageLoader
+        anchors.fill: parent
+        source: mainWindow.pageUrl
+        // Until the player page is part of the bundle (or if it fails to build) the window
+        // still opens, with a small stand-in page.
+        onStatusChanged: {
+            if (status === Loader.Error && String(source) !== mainWindow.placeholderPageUrl)
+                source = mainWindow.placeholderPageUrl
+        }
+        onLoaded: mainWindow.handOverToPage()
+    }
+
+    Connections {
+        target: pageLoader.item
+        ignoreUnknownSignals: true
+        function onMinimizeRequested() { mainWindow.minimizeWindow() }
+        function onToggleMaximizeRequested() { mainWindow.toggleMaximizeWindow() }
+        function onCloseRequested() { mainWindow.close() }
+        function onToolRequested(toolId, startupSourcePath) { mainWindow.openToolWindow(toolId, startupSourcePath) }
+    }
+
+    Loader {
+        id: toolWindowLoader
+        active: false
+        source: mainWindow.toolWindowUrl
+        onStatusChanged: {
+            if (status === Loader.Error && String(source) !== mainWindow.placeholderToolWindowUrl)
+                source = mainWindow.placeholderToolWindowUrl
+        }
+        onLoaded: {
+            // The loader makes a loaded window transient for this one; a transient (owned)
+            // window is minimised together with its owner, but the tool window must stay up
+            // while the main window is minimised.
+            if (mainWindow.hasProperty(item, "transientParent"))
+                item.transientParent = null
+            mainWindow.applyPendingTool(item)
+        }
+    }
+
+    Connections {
+        target: toolWindowLoader.item
+        ignoreUnknownSignals: true
+        function onCloseRequested() { mainWindow.closeToolWindow() }
+    }
+
+    Connections {
+        target: mainWindow.singleInstance
+        ignoreUnknownSignals: true
+        function onActivationRequested() { mainWindow.activateMainWindow() }
+        function onMediaOpenRequested(mediaFileUrl) {
+            console.info("[MainWindow] mediaOpenRequested " + mediaFileUrl)
+            mainWindow.activateMainWindow()
+            mainWindow.openExternalMediaFromSingleInstance(mediaFileUrl)
+        }
+    }
+
+    Shortcut {
+        sequence: "Esc"
+        context: Qt.ApplicationShortcut
+        onActivated: mainWindow.handleEscape()
+    }
+
+    Repeater {
+        model: [
+            { edges: Qt.LeftEdge, cursor: Qt.SizeHorCursor, z: 1000 },
+            { edges: Qt.RightEdge, cursor: Qt.SizeHorCursor, z: 1000 },
+            { edges: Qt.TopEdge, cursor: Qt.SizeVerCursor, z: 1000 },
+            { edges: Qt.BottomEdge, cursor: Qt.SizeVerCursor, z: 1000 },
+            { edges: Qt.TopEdge | Qt.LeftEdge, cursor: Qt.SizeFDiagCursor, z: 1001 },
+            { edges: Qt.BottomEdge | Qt.RightEdge, cursor: Qt.SizeFDiagCursor, z: 1001 },
+            { edges: Qt.TopEdge | Qt.RightEdge, cursor: Qt.SizeBDiagCursor, z: 1001 },
+            { edges: Qt.BottomEdge | Qt.LeftEdge, cursor: Qt.SizeBDiagCursor, z: 1001 }
+        ]
+
+        delegate: MouseArea {
+            readonly property int edges: modelData.edges
+            readonly property bool corner: modelData.z > 1000
+            readonly property int border: mainWindow.resizeBorder
+            readonly property int thickness: corner ? 2 * border : border
+
+            objectName: "resizeZone" + edges
+            z: modelData.z
+            enabled: !mainWindow.windowIsMaximized
+            hoverEnabled: true
+            cursorShape: modelData.cursor
+            acceptedButtons: Qt.LeftButton
+            x: (edges & Qt.RightEdge) ? mainWindow.width - thickness : 0
+            y: (edges & Qt.BottomEdge) ? mainWindow.height - thickness : 0
+            width: (edges & (Qt.LeftEdge | Qt.RightEdge)) ? thickness : mainWindow.width
+            height: (edges & (Qt.TopEdge | Qt.BottomEdge)) ? thickness : mainWindow.height
+
+            onPressed: {
+                var point = mapToGlobal(mouse.x, mouse.y)
+                mainWindow.beginResize(edges, point.x, point.y)
+            }
+            onPositionChanged: {
+                if (!mainWindow.manualResizeActive)
+                    return
+                var point = mapToGlobal(mouse.x, mouse.y)
+                mainWindow.updateResize(point.x, point.y)
+            }
+            onReleased: mainWindow.endResize()
+            onCanceled: mainWindow.endResize()
+        }
+    }
 }

@@ -19,10 +19,12 @@ FramelessWindowMaximizeFilter::maximizedPlacement(const QRect &monitor, const QR
     return placement;
 }
 
-bool FramelessWindowMaximizeFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
+bool FramelessWindowMaximizeFilter::nativeEventFilter(const QByteArray &eventType, void *message,
+                                                      long *result)
 {
     Q_UNUSED(result)
-    if (eventType != QByteArrayLiteral("windows_generic_MSG") && eventType != QByteArrayLiteral("windows_dispatcher_MSG"))
+    if (eventType != QByteArrayLiteral("windows_generic_MSG") &&
+        eventType != QByteArrayLiteral("windows_dispatcher_MSG"))
         return false;
     if (!message)
         return false;

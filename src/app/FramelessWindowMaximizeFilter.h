@@ -9,7 +9,8 @@
 class FramelessWindowMaximizeFilter : public QAbstractNativeEventFilter
 {
 public:
-    struct MaximizedPlacement {
+    struct MaximizedPlacement
+    {
         QSize size;
         QPoint position; // relative to the monitor's own top-left corner
     };

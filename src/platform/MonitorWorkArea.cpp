@@ -24,7 +24,9 @@ bool monitorAreasForNativeWindow(quintptr nativeWindow, MonitorAreas *out)
     info.cbSize = sizeof(info);
     if (!GetMonitorInfoW(monitor, &info))
         return false;
-    const auto toRect = [](const RECT &r) { return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top)); };
+    const auto toRect = [](const RECT &r) {
+        return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
+    };
     out->monitor = toRect(info.rcMonitor);
     out->workArea = toRect(info.rcWork);
     return true;

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-struct MonitorAreas {
+struct MonitorAreas
+{
     QRect monitor;
     QRect workArea;
 };

@@ -2,9 +2,11 @@
 #include "system/SingleInstanceService.h"
 
 #include "app/AppPaths.h"
+#include "platform/LocalSocketEndpoint.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
@@ -29,8 +31,7 @@ QString normalizeScopeKey(const QString &scope)
 } // namespace
 
 SingleInstanceService::SingleInstanceService(const QString &scope, QObject *parent)
-    : QObject(parent)
-    , m_scope(normalizeScopeKey(scope))
+    : QObject(parent), m_scope(normalizeScopeKey(scope))
 {
 }
 
@@ -63,6 +64,21 @@ QString SingleInstanceService::lockFilePath() const
     return app::tempFilePath(serverName() + QStringLiteral(".lock"));
 }
 
+bool SingleInstanceService::usesAbstractEndpoint() const
+{
+    // QLocalServer puts a socket file named after the server into the temporary folder.
+    return platform::abstractLocalSocketsAvailable() &&
+           !platform::localSocketPathFits(QDir::tempPath() + QLatin1Char('/') + serverName());
+}
+
+QByteArray SingleInstanceService::abstractEndpointName() const
+{
+    // The folder's hash keeps the endpoint paired with the lock file in that folder.
+    const QByteArray folderHash =
+        QCryptographicHash::hash(QDir::tempPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return serverName().toUtf8() + '.' + folderHash;
+}
+
 bool SingleInstanceService::startPrimary()
 {
     if (m_server && m_server->isListening())
@@ -84,6 +100,16 @@ bool SingleInstanceService::startPrimary()
         connect(m_server, &QLocalServer::newConnection, this, &SingleInstanceService::onNewConnection);
     }
 
+    if (usesAbstractEndpoint()) {
+        const qintptr descriptor = platform::listenAbstractLocalSocket(abstractEndpointName());
+        if (descriptor < 0 || !m_server->listen(descriptor)) {
+            platform::closeLocalSocket(descriptor);
+            m_lockFile->unlock();
+            return false;
+        }
+        return true;
+    }
+
     const QString name = serverName();
     if (!m_server->listen(name)) {
         // We hold the lock, so whatever sits at the name was left behind by a dead instance.
@@ -99,9 +125,19 @@ bool SingleInstanceService::startPrimary()
 bool SingleInstanceService::notifyPrimary(const QString &mediaFileUrl, int timeoutMs) const
 {
     QLocalSocket socket;
-    socket.connectToServer(serverName(), QIODevice::WriteOnly);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
+    if (usesAbstractEndpoint()) {
+        const qintptr descriptor = platform::connectAbstractLocalSocket(abstractEndpointName());
+        if (descriptor < 0)
+            return false;
+        if (!socket.setSocketDescriptor(descriptor, QLocalSocket::ConnectedState, QIODevice::WriteOnly)) {
+            platform::closeLocalSocket(descriptor);
+            return false;
+        }
+    } else {
+        socket.connectToServer(serverName(), QIODevice::WriteOnly);
+        if (!socket.waitForConnected(timeoutMs))
+            return false;
+    }
 
     QJsonObject message;
     message.insert(QStringLiteral("action"), QStringLiteral("activate"));
@@ -127,6 +163,13 @@ void SingleInstanceService::onNewConnection()
         QLocalSocket *socket = m_server->nextPendingConnection();
         if (!socket)
             continue;
+        // The socket file's permissions already keep other users out; an abstract endpoint
+        // has none, so the peer's identity is what counts.
+        if (!platform::localPeerIsCurrentUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         // Qt's own buffer stays near our cap, so a flooding peer never makes us hold more
         // than about twice the cap before it is dropped.
         socket->setReadBufferSize(kMaxPayloadBytes);

@@ -36,6 +36,10 @@ public slots:
 
 private:
     void receiveFrom(QLocalSocket *socket);
+    // Where the temporary folder is too deep for a socket file, the endpoint moves to an
+    // abstract socket named after the server name and that folder.
+    bool usesAbstractEndpoint() const;
+    QByteArray abstractEndpointName() const;
 
     QString m_scope;
     QLockFile *m_lockFile = nullptr;

@@ -1,7 +1,7 @@
 // Maximised frameless windows: the work-area arithmetic and the monitor query behind it.
+#include "TestSupport.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 #include "platform/MonitorWorkArea.h"
-#include "TestSupport.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -20,18 +20,19 @@ private slots:
         QTest::addColumn<QRect>("workArea");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("position");
-        QTest::newRow("task bar at the bottom") << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1040)
-                                                << QSize(1920, 1040) << QPoint(0, 0);
-        QTest::newRow("task bar at the left") << QRect(0, 0, 1920, 1080) << QRect(60, 0, 1860, 1080)
-                                              << QSize(1860, 1080) << QPoint(60, 0);
-        QTest::newRow("task bar at the top") << QRect(0, 0, 1920, 1080) << QRect(0, 48, 1920, 1032)
-                                             << QSize(1920, 1032) << QPoint(0, 48);
-        QTest::newRow("task bar at the right") << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1860, 1080)
-                                               << QSize(1860, 1080) << QPoint(0, 0);
+        QTest::newRow("task bar at the bottom")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1040) << QSize(1920, 1040) << QPoint(0, 0);
+        QTest::newRow("task bar at the left")
+            << QRect(0, 0, 1920, 1080) << QRect(60, 0, 1860, 1080) << QSize(1860, 1080) << QPoint(60, 0);
+        QTest::newRow("task bar at the top")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 48, 1920, 1032) << QSize(1920, 1032) << QPoint(0, 48);
+        QTest::newRow("task bar at the right")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1860, 1080) << QSize(1860, 1080) << QPoint(0, 0);
         QTest::newRow("second monitor, task bar at the left")
             << QRect(1920, 0, 2560, 1440) << QRect(1980, 0, 2500, 1440) << QSize(2500, 1440) << QPoint(60, 0);
         QTest::newRow("monitor left of and above the primary, task bar at the top")
-            << QRect(-1280, -1024, 1280, 1024) << QRect(-1280, -984, 1280, 984) << QSize(1280, 984) << QPoint(0, 40);
+            << QRect(-1280, -1024, 1280, 1024) << QRect(-1280, -984, 1280, 984) << QSize(1280, 984)
+            << QPoint(0, 40);
         QTest::newRow("no task bar") << QRect(0, 0, 1280, 720) << QRect(0, 0, 1280, 720) << QSize(1280, 720)
                                      << QPoint(0, 0);
     }
@@ -56,10 +57,6 @@ private slots:
 
     void monitorOfAWindowIsItsScreen()
     {
-        int argc = 1;
-        char arg0[] = "tst_framelessfilter";
-        char *argv[] = {arg0, nullptr};
-        QGuiApplication app(argc, argv);
         QScreen *primary = QGuiApplication::primaryScreen();
         QVERIFY(primary);
 
@@ -78,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(FramelessFilterTest)
+QTEST_MAIN(FramelessFilterTest)
 #include "tst_framelessfilter.moc"

@@ -1,6 +1,7 @@
 // Single instance: naming, the lock, the listening server and the JSON-line protocol.
-#include "system/SingleInstanceService.h"
 #include "TestSupport.h"
+#include "platform/LocalSocketEndpoint.h"
+#include "system/SingleInstanceService.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -13,11 +14,13 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +38,28 @@ public:
     }
     QStringList events;
 };
+
+// Deep temporary folders (a deep build tree) put the endpoint in the abstract namespace.
+bool usesAbstractEndpoint(const SingleInstanceService &service)
+{
+    return !platform::localSocketPathFits(QDir::tempPath() + QLatin1Char('/') + service.serverName());
+}
+
+QByteArray abstractEndpointName(const SingleInstanceService &service)
+{
+    return service.serverName().toUtf8() + '.' +
+           QCryptographicHash::hash(QDir::tempPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+}
+
+bool connectRawClient(const SingleInstanceService &service, QLocalSocket &client)
+{
+    if (usesAbstractEndpoint(service)) {
+        const qintptr fd = platform::connectAbstractLocalSocket(abstractEndpointName(service));
+        return fd >= 0 && client.setSocketDescriptor(fd);
+    }
+    client.connectToServer(service.serverName());
+    return client.waitForConnected(2000);
+}
 
 QLocalSocket *acceptedSocketOf(const SingleInstanceService &service)
 {
@@ -58,7 +83,8 @@ private slots:
     void serverNameIsIdentityHashAndUser()
     {
         SingleInstanceService service(QStringLiteral("  MAIN "));
-        const QByteArray digest = QCryptographicHash::hash("Kestrane|Tavrixo|main", QCryptographicHash::Sha1).toHex();
+        const QByteArray digest =
+            QCryptographicHash::hash("Kestrane|Tavrixo|main", QCryptographicHash::Sha1).toHex();
         const QString expected = QStringLiteral("Tavrixo.single_instance.%1.%2")
                                      .arg(QString::fromLatin1(digest.left(16)))
                                      .arg(::getuid());
@@ -87,14 +113,16 @@ private slots:
         QVERIFY(second.notifyPrimary(QStringLiteral("  file:///home/u/a%20b.mp4 "), 1200));
         QVERIFY(second.notifyPrimary(QStringLiteral("   "), 1200));
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 3; }));
-        QCOMPARE(log.events, (QStringList{QStringLiteral("activate"),
-                                          QStringLiteral("open:file:///home/u/a%20b.mp4"),
-                                          QStringLiteral("activate")}));
+        QCOMPARE(log.events,
+                 (QStringList{QStringLiteral("activate"), QStringLiteral("open:file:///home/u/a%20b.mp4"),
+                              QStringLiteral("activate")}));
     }
 
     void endpointIsPrivateToTheUser()
     {
         SingleInstanceService service;
+        if (usesAbstractEndpoint(service))
+            QSKIP("no socket file in a temporary folder this deep (otherUsersAreRefused covers it)");
         QVERIFY(service.startPrimary());
         const QLocalServer *server = service.findChild<QLocalServer *>();
         QVERIFY(server);
@@ -139,6 +167,97 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 1; }));
     }
 
+    void listenFailureReleasesLockUntilRetried()
+    {
+        SingleInstanceService service(QStringLiteral("blocked"));
+        // Something that is not a removable socket file holds the endpoint.
+        const QString socketPath = QDir(QDir::tempPath()).filePath(service.serverName());
+        qintptr squatter = -1;
+        if (usesAbstractEndpoint(service)) {
+            squatter = platform::listenAbstractLocalSocket(abstractEndpointName(service));
+            QVERIFY(squatter >= 0);
+        } else {
+            tvxtest::writeFile(socketPath + QStringLiteral("/keep"), "x");
+        }
+
+        QVERIFY(!service.startPrimary());
+        QVERIFY(!QFileInfo::exists(service.lockFilePath()));
+        SingleInstanceService other(QStringLiteral("blocked"));
+        if (squatter < 0)
+            QVERIFY(!other.notifyPrimary(QString(), 200));
+
+        platform::closeLocalSocket(squatter);
+        QDir(socketPath).removeRecursively();
+        QVERIFY(service.startPrimary());
+        QVERIFY(other.notifyPrimary(QString(), 1200));
+    }
+
+    void deepTemporaryFolderStillHandsOver()
+    {
+        // Too deep for a socket file: the endpoint must still work, and the lock stays there.
+        const QString deep = tvxtest::scratchPath(QStringLiteral("deep/") + QString(90, QLatin1Char('d')));
+        QVERIFY(QDir().mkpath(deep));
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(deep));
+        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+
+        SingleInstanceService first(QStringLiteral("deep"));
+        QVERIFY(first.startPrimary());
+        QVERIFY(first.lockFilePath().startsWith(deep));
+        QVERIFY(QFileInfo::exists(first.lockFilePath()));
+        EventLog log(&first);
+
+        SingleInstanceService second(QStringLiteral("deep"));
+        QVERIFY(!second.startPrimary());
+        QVERIFY(second.notifyPrimary(QStringLiteral("file:///deep.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
+        QCOMPARE(log.events, (QStringList{"activate", "open:file:///deep.mp4"}));
+        QCOMPARE(QDir(deep).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(first.lockFilePath()).fileName()});
+    }
+
+    void otherUsersAreRefused()
+    {
+        if (::getuid() != 0)
+            QSKIP("needs root to act as another user");
+        const QString deep = tvxtest::scratchPath(QStringLiteral("deep2/") + QString(90, QLatin1Char('e')));
+        QVERIFY(QDir().mkpath(deep));
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(deep));
+        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+
+        SingleInstanceService service(QStringLiteral("users"));
+        QVERIFY(service.startPrimary());
+        EventLog log(&service);
+        QVERIFY(usesAbstractEndpoint(service));
+        const QByteArray endpoint = abstractEndpointName(service);
+        const QByteArray message = "{\"action\":\"activate\",\"mediaFileUrl\":\"file:///intruder.mp4\"}\n";
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only system calls from here on: this is a copy of a threaded process.
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(2);
+            const qintptr fd = platform::connectAbstractLocalSocket(endpoint);
+            if (fd < 0)
+                ::_exit(3);
+            const bool sent =
+                ::write(static_cast<int>(fd), message.constData(), size_t(message.size())) == message.size();
+            ::_exit(sent ? 0 : 4);
+        }
+        QVERIFY(child > 0);
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+
+        SingleInstanceService own(QStringLiteral("users"));
+        QVERIFY(own.notifyPrimary(QStringLiteral("file:///own.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil(
+            [&]() { return log.events.contains(QStringLiteral("open:file:///own.mp4")); }));
+        QCOMPARE(log.events, (QStringList{"activate", "open:file:///own.mp4"}));
+    }
+
     void protocol_data()
     {
         QTest::addColumn<QList<QByteArray>>("writes");
@@ -149,20 +268,23 @@ private slots:
         const QByteArray b = "{\"action\":\"activate\"}\n";
         QTest::newRow("two messages in one write")
             << QList<QByteArray>{a + b} << QStringList{"activate", "open:file:///a.mp4", "activate"} << false;
-        QTest::newRow("one message in two writes")
-            << QList<QByteArray>{a.left(20), a.mid(20)} << QStringList{"activate", "open:file:///a.mp4"} << false;
+        QTest::newRow("one message in two writes") << QList<QByteArray>{a.left(20), a.mid(20)}
+                                                   << QStringList{"activate", "open:file:///a.mp4"} << false;
         QTest::newRow("bad JSON, then a good line")
-            << QList<QByteArray>{"{\"action\":\"activ\n[1,2]\n\"activate\"\n" + b} << QStringList{"activate"} << false;
-        QTest::newRow("unknown action") << QList<QByteArray>{"{\"action\":\"quit\",\"mediaFileUrl\":\"x\"}\n"}
-                                        << QStringList{} << false;
-        QTest::newRow("capital Activate") << QList<QByteArray>{"{\"action\":\"Activate\"}\n"} << QStringList{} << false;
-        QTest::newRow("missing action") << QList<QByteArray>{"{\"mediaFileUrl\":\"file:///a.mp4\"}\n"}
-                                        << QStringList{} << false;
-        QTest::newRow("blank mediaFileUrl, blanks and CRLF around the line")
-            << QList<QByteArray>{"  {\"action\":\"activate\",\"mediaFileUrl\":\"   \"}\r\n\n"} << QStringList{"activate"}
+            << QList<QByteArray>{"{\"action\":\"activ\n[1,2]\n\"activate\"\n" + b} << QStringList{"activate"}
             << false;
+        QTest::newRow("unknown action")
+            << QList<QByteArray>{"{\"action\":\"quit\",\"mediaFileUrl\":\"x\"}\n"} << QStringList{} << false;
+        QTest::newRow("capital Activate")
+            << QList<QByteArray>{"{\"action\":\"Activate\"}\n"} << QStringList{} << false;
+        QTest::newRow("missing action")
+            << QList<QByteArray>{"{\"mediaFileUrl\":\"file:///a.mp4\"}\n"} << QStringList{} << false;
+        QTest::newRow("blank mediaFileUrl, blanks and CRLF around the line")
+            << QList<QByteArray>{"  {\"action\":\"activate\",\"mediaFileUrl\":\"   \"}\r\n\n"}
+            << QStringList{"activate"} << false;
         QTest::newRow("mediaFileUrl not a string")
-            << QList<QByteArray>{"{\"action\":\"activate\",\"mediaFileUrl\":5}\n"} << QStringList{"activate"} << false;
+            << QList<QByteArray>{"{\"action\":\"activate\",\"mediaFileUrl\":5}\n"} << QStringList{"activate"}
+            << false;
 
         const QByteArray huge(SingleInstanceService::kMaxPayloadBytes + 10, 'x');
         QTest::newRow("over-long line with its line feed drops the peer")
@@ -182,8 +304,7 @@ private slots:
         EventLog log(&service);
 
         QLocalSocket client;
-        client.connectToServer(service.serverName());
-        QVERIFY(client.waitForConnected(2000));
+        QVERIFY(connectRawClient(service, client));
         QVERIFY(tvxtest::waitUntil([&]() { return acceptedSocketOf(service) != nullptr; }));
 
         QByteArray sent;
@@ -216,7 +337,8 @@ private slots:
         // The service keeps answering new peers.
         SingleInstanceService sender(QStringLiteral("protocol"));
         QVERIFY(sender.notifyPrimary(QStringLiteral("file:///after.mp4"), 1200));
-        QVERIFY(tvxtest::waitUntil([&]() { return log.events.endsWith(QStringLiteral("open:file:///after.mp4")); }));
+        QVERIFY(tvxtest::waitUntil(
+            [&]() { return log.events.endsWith(QStringLiteral("open:file:///after.mp4")); }));
     }
 
     void processMessageWithoutServer()

@@ -1,0 +1,100 @@
+// Stand-in for the tool window while the bundle has none: the same window contract (tool id,
+// start-up path, close request) around the chosen tool's title.
+import QtQuick 2.14
+import QtQuick.Window 2.14
+import "../components"
+import "tools/ToolRegistry.js" as ToolRegistry
+
+Window {
+    id: toolWindow
+
+    property string toolId: ""
+    property string startupSourcePath: ""
+    readonly property var toolConfig: ToolRegistry.toolConfig(toolId)
+
+    signal closeRequested()
+
+    function entryValue(name, fallback) {
+        return toolConfig && typeof toolConfig[name] === "number" ? toolConfig[name] : fallback
+    }
+
+    function translate(key) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(i18n.t(key))
+        return ""
+    }
+
+    flags: Qt.Window | Qt.FramelessWindowHint
+    visible: true
+    color: "#121212"
+    width: entryValue("windowWidth", 1020)
+    height: entryValue("windowHeight", 720)
+    minimumWidth: entryValue("minimumWidth", 980)
+    minimumHeight: entryValue("minimumHeight", 600)
+    title: toolConfig && translate(toolConfig.titleKey).length > 0 ? translate(toolConfig.titleKey)
+                                                                   : Qt.application.name
+
+    onClosing: toolWindow.closeRequested()
+
+    Rectangle {
+        width: parent.width
+        height: 46
+        color: "#1A1A1A"
+
+        MouseArea {
+            anchors.fill: parent
+            onPressed: {
+                if (typeof toolWindow.startSystemMove === "function")
+                    toolWindow.startSystemMove()
+            }
+        }
+
+        ThemedIcon {
+            id: toolIcon
+            x: 16
+            anchors.verticalCenter: parent.verticalCenter
+            iconSize: 18
+            source: toolWindow.toolConfig ? toolWindow.toolConfig.icon : ""
+            color: "#F3F6FB"
+        }
+
+        Text {
+            anchors.left: toolIcon.right
+            anchors.leftMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            text: toolWindow.title
+            color: "#F3F6FB"
+            font.pixelSize: 14
+        }
+
+        Rectangle {
+            anchors.right: parent.right
+            width: 48
+            height: parent.height
+            color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+            Text {
+                anchors.centerIn: parent
+                text: "\u2715"
+                color: "#F3F6FB"
+                font.pixelSize: 14
+            }
+            MouseArea {
+                id: closeArea
+                objectName: "toolWindowClose"
+                anchors.fill: parent
+                hoverEnabled: true
+                onClicked: toolWindow.closeRequested()
+            }
+        }
+    }
+
+    Text {
+        anchors.centerIn: parent
+        width: parent.width - 48
+        horizontalAlignment: Text.AlignHCenter
+        elide: Text.ElideMiddle
+        text: toolWindow.startupSourcePath
+        color: "#9AA3AE"
+        font.pixelSize: 13
+    }
+}

@@ -1,0 +1,61 @@
+// The main window with its context objects: catalog title, start-up file, single-instance hand-off.
+import QtQuick 2.14
+import QtQuick.Window 2.14
+import QtTest 1.2
+
+TestCase {
+    id: testCase
+    name: "MainWindowContext"
+    when: windowShown
+
+    property var mainWindow: null
+
+    function init() {
+        var component = Qt.createComponent("qrc:/qml/main.qml")
+        compare(component.status, Component.Ready, component.errorString())
+        mainWindow = component.createObject(null)
+        verify(mainWindow)
+        tryVerify(function () { return mainWindow.pageItem !== null })
+    }
+
+    function cleanup() {
+        if (mainWindow) {
+            mainWindow.destroy()
+            mainWindow = null
+        }
+        wait(0)
+    }
+
+    function test_titleAndStartupFile() {
+        compare(mainWindow.titleSlogan, "<ui.text.window.title_slogan>")
+        compare(mainWindow.title, Qt.application.name + " - <ui.text.window.title_slogan>")
+        var page = mainWindow.pageItem
+        compare(page.windowTitle, mainWindow.title)
+        compare(page.titleSlogan, mainWindow.titleSlogan)
+        compare(mainWindow.startupMediaFileUrl, "file:///tmp/start%20up.mp4")
+        compare(page.startupMediaFileUrl, "file:///tmp/start%20up.mp4")
+        compare(page.lastOpenedPath, "/tmp/start up.mp4")
+    }
+
+    function test_activationWithoutFile() {
+        mainWindow.minimizeWindow()
+        compare(mainWindow.visibility, Window.Minimized)
+        singleInstanceService.activationRequested()
+        compare(mainWindow.visibility, Window.Windowed)
+        compare(mainWindow.pageItem.openedFileUrls.length, 0)
+    }
+
+    function test_secondStartWithFileWhileToolIsOpen() {
+        mainWindow.openToolWindow("video-compress", "")
+        var tool = mainWindow.toolWindow
+        verify(tool)
+        compare(mainWindow.visibility, Window.Minimized)
+
+        singleInstanceService.activationRequested()
+        singleInstanceService.mediaOpenRequested("file:///tmp/second%20start.mp4")
+        compare(mainWindow.visibility, Window.Windowed)
+        compare(mainWindow.pageItem.openedFileUrls, ["file:///tmp/second%20start.mp4"])
+        compare(mainWindow.toolWindow, tool)
+        verify(tool.visible)
+    }
+}

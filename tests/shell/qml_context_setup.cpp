@@ -1,0 +1,45 @@
+// Set-up of the main-window tests with context objects: a catalog stand-in, the real
+// single-instance service and a start-up file.
+#include "QmlTestSetup.h"
+#include "TestSupport.h"
+#include "system/SingleInstanceService.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QVariantMap>
+
+namespace {
+
+// Answers every key with a recognisable text, so tests can tell a translated text apart.
+class FakeI18n : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    Q_INVOKABLE QString t(const QString &key) const { return QStringLiteral("<%1>").arg(key); }
+    Q_INVOKABLE QString t(const QString &key, const QVariantMap &) const { return t(key); }
+};
+
+} // namespace
+
+QmlTestSetup::QmlTestSetup() = default;
+QmlTestSetup::~QmlTestSetup() = default;
+
+void QmlTestSetup::applicationAvailable()
+{
+    tvxtest::initTestProcess();
+}
+
+void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
+{
+    QQmlContext *context = engine->rootContext();
+    context->setContextProperty(QStringLiteral("i18n"), new FakeI18n(engine));
+    context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"),
+                                QStringLiteral("file:///tmp/start%20up.mp4"));
+    context->setContextProperty(QStringLiteral("singleInstanceService"),
+                                new SingleInstanceService(QStringLiteral("qmltest"), engine));
+}
+
+void QmlTestSetup::cleanupTestCase() {}
+
+#include "qml_context_setup.moc"
