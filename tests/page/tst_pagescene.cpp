@@ -1,5 +1,5 @@
 // End to end inside one process: the real engine, video surface, play list and coordinator
-// behind the player page, playing generated clips in a window under Xvfb.
+// behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
 #include "i18n/I18nService.h"
 #include "player/MpvEngine.h"
@@ -69,13 +69,13 @@ private slots:
         context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
         context->setContextProperty("i18n", &i18nService);
         context->setContextProperty("startupShouldTrackActivityFromCpp", false);
-        engine.load(QUrl::fromLocalFile(QStringLiteral(TVX_PAGE_SCENE)));
+        engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
         QCOMPARE(engine.rootObjects().size(), 1);
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
-        QObject *page = window->property("page").value<QObject *>();
+        QObject *page = window->property("pageItem").value<QObject *>();
         QVERIFY(page);
         QObject *view = child(page, "playerView");
         QObject *player = child(view, "videoPlayer");

@@ -75,8 +75,8 @@ Item {
 
         function test_doubleClickToggles() {
             var bar = createTemporaryObject(titleBarComponent, root)
-            spy.target = bar
             spy.signalName = "toggleMaximizeRequested"
+            spy.target = bar
             mouseDoubleClickSequence(findChild(bar, "titleDragArea"), 100, 20)
             compare(spy.count, 1)
             verify(!bar.dragStarted)
@@ -153,8 +153,8 @@ Item {
 
         function test_aboutOverlayClicks() {
             var about = createTemporaryObject(aboutComponent, root)
-            spy.target = about
             spy.signalName = "closeRequested"
+            spy.target = about
             var card = about.card
             mouseClick(card, card.width / 2, card.height / 2)
             compare(spy.count, 0)

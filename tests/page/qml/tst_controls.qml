@@ -54,8 +54,8 @@ Item {
 
         function test_speedChoiceClosesPopup() {
             var bar = createTemporaryObject(barComponent, root)
-            spy.target = bar
             spy.signalName = "playbackSpeedRequested"
+            spy.target = bar
             mouseClick(findChild(bar, "speedButton"))
             verify(bar.speedPopupVisible)
             mouseClick(findChild(bar, "speedRow_0"))
@@ -82,8 +82,8 @@ Item {
             var bar = createTemporaryObject(barComponent, root)
             compare(bar.toolboxEntries.length, 5)
             compare(bar.toolboxEntries[0].toolId, "format-convert")
-            spy.target = bar
             spy.signalName = "toolboxRequested"
+            spy.target = bar
             bar.togglePopup("toolboxPopupVisible")
             mouseClick(findChild(bar, "toolboxRow_video-capture"))
             compare(spy.count, 1)
@@ -96,8 +96,8 @@ Item {
             var popup = findChild(bar, "volumePopup")
             bar.togglePopup("volumePopupVisible")
             compare(findChild(popup, "volumePercent").text, "40%")
-            spy.target = bar
             spy.signalName = "volumeRequested"
+            spy.target = bar
             var slider = findChild(popup, "volumeSlider")
             mouseClick(slider, slider.width / 2, slider.height - slider.bottomPadding - 1)
             verify(spy.count >= 1)
@@ -115,8 +115,8 @@ Item {
 
         function test_noSeekWithoutDuration() {
             var bar = createTemporaryObject(progressComponent, root, { duration: 0, position: 0 })
-            spy.target = bar
             spy.signalName = "seekRequested"
+            spy.target = bar
             var slider = findChild(bar, "seekSlider")
             mousePress(slider, slider.width / 2, slider.height / 2)
             mouseRelease(slider, slider.width / 2, slider.height / 2)
@@ -125,8 +125,8 @@ Item {
 
         function test_seekOnlyOnRelease() {
             var bar = createTemporaryObject(progressComponent, root, { duration: 100, position: 10 })
-            spy.target = bar
             spy.signalName = "seekRequested"
+            spy.target = bar
             var slider = findChild(bar, "seekSlider")
             mousePress(slider, 2, slider.height / 2)
             mouseMove(slider, slider.width / 2, slider.height / 2)
