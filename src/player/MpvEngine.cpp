@@ -84,6 +84,8 @@ bool MpvEngine::initialize()
     mpv_set_option_string(h, "vo", vo.constData());
     mpv_set_option_string(h, "hwdec", m_hwdecMode.toUtf8().constData());
     mpv_set_option_string(h, "keep-open", "yes");
+    // No GPU decoding interop exists on the machines without a GPU; probing it only prints noise.
+    mpv_set_option_string(h, "gpu-hwdec-interop", "no");
     const QByteArray ao = envOrEmpty("TVX_MPV_AO");
     if (!ao.isEmpty())
         mpv_set_option_string(h, "ao", ao.constData());
@@ -559,7 +561,9 @@ void MpvEngine::pollEvents()
             m_position = 0.0;
             emit positionChanged();
         }
-    } else {
+    } else if (ownsEntry(m_startedEntryId)) {
+        // Until mpv starts the entry of the last loadfile, "time-pos" and "duration" still
+        // describe the file being replaced.
         double d = 0;
         if (mpv_get_property(h, "duration", MPV_FORMAT_DOUBLE, &d) >= 0 && fuzzyDiffers(d, m_duration)) {
             m_duration = std::max(d, 0.0);

@@ -31,9 +31,11 @@ void captureLog(QtMsgType type, const QMessageLogContext &ctx, const QString &ms
         g_previousHandler(type, ctx, msg);
 }
 
+// mpv refuses seeks until playback has started, so "loaded" here means the clock has moved.
 bool waitLoaded(MpvEngine &e)
 {
-    return tvxtest::waitUntil([&e] { return e.duration() > 0 && stateOf(e) == QLatin1String("Active"); }, 10000);
+    return tvxtest::waitUntil(
+        [&e] { return e.duration() > 0 && e.position() > 0 && stateOf(e) == QLatin1String("Active"); }, 10000);
 }
 
 } // namespace
