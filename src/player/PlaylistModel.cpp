@@ -279,14 +279,14 @@ bool PlaylistModel::removeRowInternal(int index)
     // comparing against that would replay the current file when an earlier row is removed.
     const QUrl oldFileUrl = currentFileUrl();
     const bool removedCurrent = index == oldIndex;
-    const bool stopPlayback = removedCurrent && m_playbackMode == SinglePlayback;
+    const CurrentRemovalPolicy policy = m_playbackMode == SinglePlayback ? StopPlayback : AdvanceToNextItem;
 
     int newIndex = oldIndex;
     const int remaining = m_items.size() - 1;
     if (remaining == 0)
         newIndex = -1;
     else if (removedCurrent)
-        newIndex = stopPlayback ? -1 : std::min(index, remaining - 1);
+        newIndex = policy == StopPlayback ? -1 : std::min(index, remaining - 1);
     else if (oldIndex > index)
         newIndex = oldIndex - 1;
 

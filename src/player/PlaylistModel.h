@@ -47,7 +47,8 @@ public:
     };
     Q_ENUM(CurrentRemovalPolicy)
 
-    struct PlaylistItem {
+    struct PlaylistItem
+    {
         QString title;
         QString meta;
         QString tag;

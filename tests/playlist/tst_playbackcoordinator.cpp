@@ -1,8 +1,8 @@
 // Playback coordinator: play and clear requests, and the guard against stale ends of file.
+#include "TestSupport.h"
 #include "app/AppPaths.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
-#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +26,8 @@ QUrl mediaUrl(const QString &name)
 }
 
 // The play list and the coordinator wired the way the player page wires them.
-struct Road {
+struct Road
+{
     PlaylistModel playlist;
     PlaybackCoordinator coordinator;
     Road()
@@ -54,10 +55,7 @@ private slots:
         QDir::setCurrent(QFileInfo(mediaPath(QStringLiteral("a.mp4"))).absolutePath());
     }
 
-    void init()
-    {
-        QFile::remove(app::appDataFilePath(QStringLiteral("playlist.ini")));
-    }
+    void init() { QFile::remove(app::appDataFilePath(QStringLiteral("playlist.ini"))); }
 
     void playlistModelProperty()
     {
@@ -101,11 +99,15 @@ private slots:
         QTest::addColumn<int>("playRequests");
         const QUrl a = mediaUrl(QStringLiteral("a.mp4"));
         QTest::newRow("end of the requested file advances") << "playA" << a << "b.mp4" << 1;
-        QTest::newRow("same file in another url form") << "playA" << QUrl(QStringLiteral("file://") + QDir::currentPath() + QStringLiteral("/./a.mp4")) << "b.mp4" << 1;
-        QTest::newRow("same file as plain relative path") << "playA" << QUrl(QStringLiteral("a.mp4")) << "b.mp4" << 1;
+        QTest::newRow("same file in another url form")
+            << "playA" << QUrl(QStringLiteral("file://") + QDir::currentPath() + QStringLiteral("/./a.mp4"))
+            << "b.mp4" << 1;
+        QTest::newRow("same file as plain relative path")
+            << "playA" << QUrl(QStringLiteral("a.mp4")) << "b.mp4" << 1;
         QTest::newRow("stale end of a replaced file") << "playAthenC" << a << "c.mp4" << 0;
         QTest::newRow("end without a file advances from current") << "playA" << QUrl() << "b.mp4" << 1;
-        QTest::newRow("end after a clear advances from current") << "playAthenClear" << mediaUrl(QStringLiteral("c.mp4")) << "a.mp4" << 1;
+        QTest::newRow("end after a clear advances from current")
+            << "playAthenClear" << mediaUrl(QStringLiteral("c.mp4")) << "a.mp4" << 1;
     }
     void endOfFile()
     {

@@ -1,7 +1,7 @@
 // Play list model: normalisation, editing, removal, playback-mode advances and playlist.ini.
+#include "TestSupport.h"
 #include "app/AppPaths.h"
 #include "player/PlaylistModel.h"
-#include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
@@ -115,7 +115,8 @@ private slots:
         QCOMPARE(video.data(PlaylistModel::TitleRole).toString(), QStringLiteral("clip.one"));
         QCOMPARE(video.data(PlaylistModel::MetaRole).toString(), QStringLiteral("clip.one.mp4"));
         QCOMPARE(video.data(PlaylistModel::TagRole).toString(), QStringLiteral("VIDEO"));
-        QCOMPARE(video.data(PlaylistModel::SourcePathRole).toString(), mediaPath(QStringLiteral("clip.one.mp4")));
+        QCOMPARE(video.data(PlaylistModel::SourcePathRole).toString(),
+                 mediaPath(QStringLiteral("clip.one.mp4")));
         const QModelIndex audio = model->index(1);
         QCOMPARE(audio.data(PlaylistModel::TitleRole).toString(), QStringLiteral("My Song"));
         QCOMPARE(audio.data(PlaylistModel::TagRole).toString(), QStringLiteral("AUDIO"));
@@ -163,9 +164,11 @@ private slots:
         QTest::newRow("padded plain path") << QUrl(QStringLiteral("  ") + a + QStringLiteral("  ")) << a;
         QTest::newRow("relative plain path") << QUrl(QStringLiteral("a.mp4")) << a;
         QTest::newRow("relative local file") << QUrl::fromLocalFile(QStringLiteral("./a.mp4")) << a;
-        QTest::newRow("dot-dot segment") << QUrl::fromLocalFile(mediaDir() + QStringLiteral("/sub/../a.mp4")) << a;
+        QTest::newRow("dot-dot segment")
+            << QUrl::fromLocalFile(mediaDir() + QStringLiteral("/sub/../a.mp4")) << a;
         QTest::newRow("doubled slash") << QUrl::fromLocalFile(mediaDir() + QStringLiteral("//a.mp4")) << a;
-        QTest::newRow("percent-encoded blank") << QUrl(QStringLiteral("file://") + mediaDir() + QStringLiteral("/a%20b.mp4")) << blank;
+        QTest::newRow("percent-encoded blank")
+            << QUrl(QStringLiteral("file://") + mediaDir() + QStringLiteral("/a%20b.mp4")) << blank;
         QTest::newRow("plain path with blank") << QUrl(blank) << blank;
     }
     void urlFormsCollapseToOneEntry()
@@ -179,7 +182,8 @@ private slots:
         QVERIFY(model->containsFile(url));
         QCOMPARE(model->addFile(url, QStringLiteral("ignored title")), 0);
         QCOMPARE(model->count(), 1);
-        QCOMPARE(model->index(0).data(PlaylistModel::TitleRole).toString(), QFileInfo(expected).completeBaseName());
+        QCOMPARE(model->index(0).data(PlaylistModel::TitleRole).toString(),
+                 QFileInfo(expected).completeBaseName());
         QCOMPARE(model->currentFileUrl(), QUrl::fromLocalFile(expected));
     }
 
@@ -213,13 +217,19 @@ private slots:
         QTest::addColumn<QString>("expectedCurrent");
         QTest::addColumn<int>("announcements");
         QTest::addColumn<int>("expectedCount");
-        QTest::newRow("preserve keeps current") << true << 0 << QStringList{"c.mp4", "d.mp3"} << "a.mp4" << 0 << 4;
-        QTest::newRow("preserve without current plays first") << true << -1 << QStringList{"c.mp4", "d.mp3"} << "c.mp4" << 1 << 4;
-        QTest::newRow("replace plays first new") << false << 0 << QStringList{"c.mp4", "d.mp3"} << "c.mp4" << 1 << 4;
-        QTest::newRow("first playable is listed") << false << 1 << QStringList{"notes.txt", "a.mp4", "c.mp4"} << "a.mp4" << 1 << 3;
-        QTest::newRow("first playable already current") << false << 0 << QStringList{"notes.txt", "a.mp4", "c.mp4"} << "a.mp4" << 0 << 3;
+        QTest::newRow("preserve keeps current")
+            << true << 0 << QStringList{"c.mp4", "d.mp3"} << "a.mp4" << 0 << 4;
+        QTest::newRow("preserve without current plays first")
+            << true << -1 << QStringList{"c.mp4", "d.mp3"} << "c.mp4" << 1 << 4;
+        QTest::newRow("replace plays first new")
+            << false << 0 << QStringList{"c.mp4", "d.mp3"} << "c.mp4" << 1 << 4;
+        QTest::newRow("first playable is listed")
+            << false << 1 << QStringList{"notes.txt", "a.mp4", "c.mp4"} << "a.mp4" << 1 << 3;
+        QTest::newRow("first playable already current")
+            << false << 0 << QStringList{"notes.txt", "a.mp4", "c.mp4"} << "a.mp4" << 0 << 3;
         QTest::newRow("nothing playable") << false << 0 << QStringList{"notes.txt"} << "a.mp4" << 0 << 2;
-        QTest::newRow("duplicates inside the batch") << false << -1 << QStringList{"c.mp4", "./c.mp4", "c.mp4"} << "c.mp4" << 1 << 3;
+        QTest::newRow("duplicates inside the batch")
+            << false << -1 << QStringList{"c.mp4", "./c.mp4", "c.mp4"} << "c.mp4" << 1 << 3;
     }
     void addFilesCurrentHandling()
     {
@@ -244,7 +254,8 @@ private slots:
     void addFilesAcceptsTextEntries()
     {
         auto model = makeModel();
-        model->addFiles({mediaUrl(QStringLiteral("a.mp4")).toString(), mediaPath(QStringLiteral("b.mp4")), 42}, false);
+        model->addFiles(
+            {mediaUrl(QStringLiteral("a.mp4")).toString(), mediaPath(QStringLiteral("b.mp4")), 42}, false);
         QCOMPARE(listedNames(*model), (QStringList{"a.mp4", "b.mp4"}));
         QCOMPARE(model->currentIndex(), 0);
     }
@@ -296,9 +307,12 @@ private slots:
         for (int mode : {single, sequential, listLoop, singleLoop, shuffle}) {
             const QByteArray m = QByteArray::number(mode);
             const bool stops = mode == single;
-            QTest::newRow(m + ": current middle") << mode << 1 << 1 << (stops ? "" : "c.mp4") << (stops ? -1 : 1) << 1;
-            QTest::newRow(m + ": current last") << mode << 2 << 2 << (stops ? "" : "b.mp4") << (stops ? -1 : 1) << 1;
-            QTest::newRow(m + ": current first") << mode << 0 << 0 << (stops ? "" : "b.mp4") << (stops ? -1 : 0) << 1;
+            QTest::newRow(m + ": current middle")
+                << mode << 1 << 1 << (stops ? "" : "c.mp4") << (stops ? -1 : 1) << 1;
+            QTest::newRow(m + ": current last")
+                << mode << 2 << 2 << (stops ? "" : "b.mp4") << (stops ? -1 : 1) << 1;
+            QTest::newRow(m + ": current first")
+                << mode << 0 << 0 << (stops ? "" : "b.mp4") << (stops ? -1 : 0) << 1;
             QTest::newRow(m + ": earlier row") << mode << 2 << 0 << "c.mp4" << 1 << 0;
             QTest::newRow(m + ": later row") << mode << 0 << 2 << "a.mp4" << 0 << 0;
             QTest::newRow(m + ": no current") << mode << -1 << 1 << "" << -1 << 0;
@@ -368,26 +382,46 @@ private slots:
         const QStringList none;
 
         QTest::newRow("end single stays") << single << 0 << "end" << none << false << "a.mp4" << 0 << all;
-        QTest::newRow("end sequential next") << sequential << 0 << "end" << none << true << "b.mp4" << 1 << all;
-        QTest::newRow("end sequential at last") << sequential << 2 << "end" << none << false << "c.mp4" << 0 << all;
-        QTest::newRow("end sequential skips vanished") << sequential << 0 << "end" << QStringList{"b.mp4"} << true << "c.mp4" << 1 << QStringList{"a.mp4", "c.mp4"};
-        QTest::newRow("end sequential all following vanished") << sequential << 0 << "end" << QStringList{"b.mp4", "c.mp4"} << false << "a.mp4" << 0 << QStringList{"a.mp4"};
+        QTest::newRow("end sequential next")
+            << sequential << 0 << "end" << none << true << "b.mp4" << 1 << all;
+        QTest::newRow("end sequential at last")
+            << sequential << 2 << "end" << none << false << "c.mp4" << 0 << all;
+        QTest::newRow("end sequential skips vanished")
+            << sequential << 0 << "end" << QStringList{"b.mp4"} << true << "c.mp4" << 1
+            << QStringList{"a.mp4", "c.mp4"};
+        QTest::newRow("end sequential all following vanished")
+            << sequential << 0 << "end" << QStringList{"b.mp4", "c.mp4"} << false << "a.mp4" << 0
+            << QStringList{"a.mp4"};
         QTest::newRow("end list loop wraps") << listLoop << 2 << "end" << none << true << "a.mp4" << 1 << all;
-        QTest::newRow("end list loop wraps over vanished") << listLoop << 1 << "end" << QStringList{"c.mp4", "a.mp4"} << true << "b.mp4" << 1 << QStringList{"b.mp4"};
-        QTest::newRow("end list loop only file left replays") << listLoop << 2 << "end" << QStringList{"a.mp4", "b.mp4"} << true << "c.mp4" << 1 << QStringList{"c.mp4"};
-        QTest::newRow("end single loop replays") << singleLoop << 1 << "end" << none << true << "b.mp4" << 1 << all;
-        QTest::newRow("end shuffle one file left replays") << shuffle << 0 << "end" << QStringList{"b.mp4", "c.mp4"} << true << "a.mp4" << 1 << QStringList{"a.mp4"};
-        QTest::newRow("end shuffle everything vanished") << shuffle << 0 << "end" << all << false << "" << 1 << none;
+        QTest::newRow("end list loop wraps over vanished")
+            << listLoop << 1 << "end" << QStringList{"c.mp4", "a.mp4"} << true << "b.mp4" << 1
+            << QStringList{"b.mp4"};
+        QTest::newRow("end list loop only file left replays")
+            << listLoop << 2 << "end" << QStringList{"a.mp4", "b.mp4"} << true << "c.mp4" << 1
+            << QStringList{"c.mp4"};
+        QTest::newRow("end single loop replays")
+            << singleLoop << 1 << "end" << none << true << "b.mp4" << 1 << all;
+        QTest::newRow("end shuffle one file left replays")
+            << shuffle << 0 << "end" << QStringList{"b.mp4", "c.mp4"} << true << "a.mp4" << 1
+            << QStringList{"a.mp4"};
+        QTest::newRow("end shuffle everything vanished")
+            << shuffle << 0 << "end" << all << false << "" << 1 << none;
         QTest::newRow("end without current") << listLoop << -1 << "end" << none << false << "" << 0 << all;
         QTest::newRow("next") << single << 0 << "next" << none << true << "b.mp4" << 1 << all;
         QTest::newRow("next wraps") << sequential << 2 << "next" << none << true << "a.mp4" << 1 << all;
-        QTest::newRow("next without current") << sequential << -1 << "next" << none << true << "a.mp4" << 1 << all;
-        QTest::newRow("next skips vanished") << sequential << 0 << "next" << QStringList{"b.mp4"} << true << "c.mp4" << 1 << QStringList{"a.mp4", "c.mp4"};
-        QTest::newRow("next only file left") << sequential << 0 << "next" << QStringList{"b.mp4", "c.mp4"} << true << "a.mp4" << 0 << QStringList{"a.mp4"};
+        QTest::newRow("next without current")
+            << sequential << -1 << "next" << none << true << "a.mp4" << 1 << all;
+        QTest::newRow("next skips vanished") << sequential << 0 << "next" << QStringList{"b.mp4"} << true
+                                             << "c.mp4" << 1 << QStringList{"a.mp4", "c.mp4"};
+        QTest::newRow("next only file left") << sequential << 0 << "next" << QStringList{"b.mp4", "c.mp4"}
+                                             << true << "a.mp4" << 0 << QStringList{"a.mp4"};
         QTest::newRow("previous") << sequential << 2 << "previous" << none << true << "b.mp4" << 1 << all;
-        QTest::newRow("previous wraps") << sequential << 0 << "previous" << none << true << "c.mp4" << 1 << all;
-        QTest::newRow("previous without current") << sequential << -1 << "previous" << none << true << "c.mp4" << 1 << all;
-        QTest::newRow("previous ignores the disk") << sequential << 1 << "previous" << QStringList{"a.mp4"} << true << "a.mp4" << 1 << all;
+        QTest::newRow("previous wraps")
+            << sequential << 0 << "previous" << none << true << "c.mp4" << 1 << all;
+        QTest::newRow("previous without current")
+            << sequential << -1 << "previous" << none << true << "c.mp4" << 1 << all;
+        QTest::newRow("previous ignores the disk")
+            << sequential << 1 << "previous" << QStringList{"a.mp4"} << true << "a.mp4" << 1 << all;
     }
     void navigation()
     {
@@ -432,8 +466,10 @@ private slots:
     void shuffleNeverRepeatsCurrent()
     {
         auto model = makeModel();
-        fill(*model, {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
-                      QStringLiteral("d.mp3"), QStringLiteral("e.mkv")}, 2);
+        fill(*model,
+             {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
+              QStringLiteral("d.mp3"), QStringLiteral("e.mkv")},
+             2);
         model->setPlaybackMode(PlaylistModel::ShuffleLoopPlayback);
         QSignalSpy fileSpy(model.get(), &PlaylistModel::currentFileUrlChanged);
         QSet<int> visited;
@@ -452,11 +488,14 @@ private slots:
     void advanceFromFinishedFile()
     {
         auto model = makeModel();
-        fill(*model, {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
-                      QStringLiteral("d.mp3")}, 3);
+        fill(*model,
+             {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
+              QStringLiteral("d.mp3")},
+             3);
         QSignalSpy indexSpy(model.get(), &PlaylistModel::currentIndexChanged);
         QSignalSpy fileSpy(model.get(), &PlaylistModel::currentFileUrlChanged);
-        QVERIFY(model->advanceForPlaybackCompletionFromFile(QUrl(QStringLiteral("file://") + mediaDir() + QStringLiteral("/./b.mp4"))));
+        QVERIFY(model->advanceForPlaybackCompletionFromFile(
+            QUrl(QStringLiteral("file://") + mediaDir() + QStringLiteral("/./b.mp4"))));
         QCOMPARE(currentName(*model), QStringLiteral("c.mp4"));
         QCOMPARE(indexSpy.count(), 2);
         QCOMPARE(fileSpy.count(), 1);
@@ -531,8 +570,10 @@ private slots:
         QFETCH(QString, expectedCurrent);
         QFETCH(int, announcements);
         auto model = makeModel();
-        fill(*model, {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
-                      QStringLiteral("d.mp3")}, 2);
+        fill(*model,
+             {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4"),
+              QStringLiteral("d.mp3")},
+             2);
         model->setPlaybackMode(mode);
         QFile::remove(mediaPath(QStringLiteral("b.mp4")));
         QFile::remove(mediaPath(QStringLiteral("c.mp4")));
@@ -599,8 +640,10 @@ private slots:
         tvxtest::writeFile(iniPath(), "[other]\nkey=kept\n");
         auto model = makeModel();
         fill(*model, {QStringLiteral("a.mp4")}, 0);
-        QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("other/key").toString(), QStringLiteral("kept"));
-        const QStringList leftovers = QDir(QFileInfo(iniPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("other/key").toString(),
+                 QStringLiteral("kept"));
+        const QStringList leftovers =
+            QDir(QFileInfo(iniPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(leftovers, QStringList{"playlist.ini"});
     }
 
@@ -611,19 +654,39 @@ private slots:
         QTest::addColumn<int>("expectedMode");
         const QString a = mediaPath(QStringLiteral("a.mp4"));
         const QString b = mediaPath(QStringLiteral("b.mp4"));
-        const QString entries = QStringLiteral("items\\1\\source_path=%1\nitems\\2\\source_path=%2\nitems\\size=2\n").arg(a, b);
-        QTest::newRow("mode out of range") << "[playlist]\n" + entries + "playback_mode=7\n" << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("negative mode") << "[playlist]\n" + entries + "playback_mode=-2\n" << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("mode not a number") << "[playlist]\n" + entries + "playback_mode=loop\nplayback_mode_explicit=true\n" << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("single without explicit flag") << "[playlist]\n" + entries + "playback_mode=0\n" << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("single with explicit flag") << "[playlist]\n" + entries + "playback_mode=0\nplayback_mode_explicit=true\n" << QStringList{"a.mp4", "b.mp4"} << 0;
+        const QString entries =
+            QStringLiteral("items\\1\\source_path=%1\nitems\\2\\source_path=%2\nitems\\size=2\n").arg(a, b);
+        QTest::newRow("mode out of range") << "[playlist]\n" + entries + "playback_mode=7\n"
+                                           << QStringList{"a.mp4", "b.mp4"} << 1;
+        QTest::newRow("negative mode") << "[playlist]\n" + entries + "playback_mode=-2\n"
+                                       << QStringList{"a.mp4", "b.mp4"} << 1;
+        QTest::newRow("mode not a number")
+            << "[playlist]\n" + entries + "playback_mode=loop\nplayback_mode_explicit=true\n"
+            << QStringList{"a.mp4", "b.mp4"} << 1;
+        QTest::newRow("single without explicit flag") << "[playlist]\n" + entries + "playback_mode=0\n"
+                                                      << QStringList{"a.mp4", "b.mp4"} << 1;
+        QTest::newRow("single with explicit flag")
+            << "[playlist]\n" + entries + "playback_mode=0\nplayback_mode_explicit=true\n"
+            << QStringList{"a.mp4", "b.mp4"} << 0;
         QTest::newRow("no mode") << "[playlist]\n" + entries << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("duplicates dropped") << QStringLiteral("[playlist]\nitems\\1\\source_path=%1\nitems\\2\\source_path=%2\nitems\\3\\source_path= %1 \nitems\\size=3\nplayback_mode=2\n").arg(a, b) << QStringList{"a.mp4", "b.mp4"} << 2;
-        QTest::newRow("empty and unplayable skipped") << QStringLiteral("[playlist]\nitems\\1\\source_path=\nitems\\2\\source_path=/x/notes.txt\nitems\\3\\title=orphan\nitems\\4\\source_path=%1\nitems\\size=4\n").arg(b) << QStringList{"b.mp4"} << 1;
-        QTest::newRow("huge size") << "[playlist]\n" + QString(entries).replace("size=2", "size=2000000000") << QStringList{"a.mp4", "b.mp4"} << 1;
-        QTest::newRow("negative size") << "[playlist]\n" + QString(entries).replace("size=2", "size=-5") << QStringList{} << 1;
-        QTest::newRow("entries past size ignored") << "[playlist]\n" + QString(entries).replace("size=2", "size=1") << QStringList{"a.mp4"} << 1;
-        QTest::newRow("garbage bytes") << QString::fromLatin1("\x01\x02[[[==\n\xff\xfe") << QStringList{} << 1;
+        QTest::newRow("duplicates dropped")
+            << QStringLiteral("[playlist]\nitems\\1\\source_path=%1\nitems\\2\\source_path=%"
+                              "2\nitems\\3\\source_path= %1 \nitems\\size=3\nplayback_mode=2\n")
+                   .arg(a, b)
+            << QStringList{"a.mp4", "b.mp4"} << 2;
+        QTest::newRow("empty and unplayable skipped")
+            << QStringLiteral("[playlist]\nitems\\1\\source_path=\nitems\\2\\source_path=/x/"
+                              "notes.txt\nitems\\3\\title=orphan\nitems\\4\\source_path=%1\nitems\\size=4\n")
+                   .arg(b)
+            << QStringList{"b.mp4"} << 1;
+        QTest::newRow("huge size") << "[playlist]\n" + QString(entries).replace("size=2", "size=2000000000")
+                                   << QStringList{"a.mp4", "b.mp4"} << 1;
+        QTest::newRow("negative size")
+            << "[playlist]\n" + QString(entries).replace("size=2", "size=-5") << QStringList{} << 1;
+        QTest::newRow("entries past size ignored")
+            << "[playlist]\n" + QString(entries).replace("size=2", "size=1") << QStringList{"a.mp4"} << 1;
+        QTest::newRow("garbage bytes")
+            << QString::fromLatin1("\x01\x02[[[==\n\xff\xfe") << QStringList{} << 1;
         QTest::newRow("empty file") << QString() << QStringList{} << 1;
     }
     void loadOddSettings()
@@ -640,12 +703,16 @@ private slots:
 
     void loadFillsMissingTexts()
     {
-        tvxtest::writeFile(iniPath(), QStringLiteral("[playlist]\nitems\\1\\source_path=  %1  \nitems\\1\\meta=  \nitems\\2\\source_path=%2\nitems\\2\\meta=Song.Final.mp3\nitems\\2\\tag= Custom \nitems\\size=2\n")
-                                          .arg(mediaPath(QStringLiteral("clip.v2.mkv")), mediaPath(QStringLiteral("d.mp3")))
-                                          .toUtf8());
+        tvxtest::writeFile(
+            iniPath(), QStringLiteral("[playlist]\nitems\\1\\source_path=  %1  \nitems\\1\\meta=  "
+                                      "\nitems\\2\\source_path=%2\nitems\\2\\meta=Song.Final."
+                                      "mp3\nitems\\2\\tag= Custom \nitems\\size=2\n")
+                           .arg(mediaPath(QStringLiteral("clip.v2.mkv")), mediaPath(QStringLiteral("d.mp3")))
+                           .toUtf8());
         auto model = makeModel();
         QCOMPARE(model->count(), 2);
-        QCOMPARE(model->index(0).data(PlaylistModel::SourcePathRole).toString(), mediaPath(QStringLiteral("clip.v2.mkv")));
+        QCOMPARE(model->index(0).data(PlaylistModel::SourcePathRole).toString(),
+                 mediaPath(QStringLiteral("clip.v2.mkv")));
         QCOMPARE(model->index(0).data(PlaylistModel::MetaRole).toString(), QStringLiteral("clip.v2.mkv"));
         QCOMPARE(model->index(0).data(PlaylistModel::TitleRole).toString(), QStringLiteral("clip.v2"));
         QCOMPARE(model->index(0).data(PlaylistModel::TagRole).toString(), QStringLiteral("VIDEO"));
@@ -674,7 +741,8 @@ private slots:
         auto model = makeModel();
         QCOMPARE(model->count(), 0);
         fill(*model, {QStringLiteral("c.mp4"), QStringLiteral("a.mp4"), QStringLiteral("d.mp3")}, -1);
-        QCOMPARE(model->sourcePaths(), (QStringList{mediaPath("c.mp4"), mediaPath("a.mp4"), mediaPath("d.mp3")}));
+        QCOMPARE(model->sourcePaths(),
+                 (QStringList{mediaPath("c.mp4"), mediaPath("a.mp4"), mediaPath("d.mp3")}));
     }
 
     void supportedAndContained()
