@@ -61,7 +61,12 @@ QString customerServiceAddress()
 
 QString scopedIdentifier(const QString &base)
 {
-    const QString scope = app::packageEntryScope().trimmed().toLower();
+    return scopedIdentifier(base, app::packageEntryScope());
+}
+
+QString scopedIdentifier(const QString &base, const QString &entryScope)
+{
+    const QString scope = entryScope.trimmed().toLower();
     if (isMainPackageScope(scope))
         return base;
     const QString sanitized = sanitizedScope(scope);
@@ -138,7 +143,8 @@ QString SystemActions::shutdownComputer()
 QString SystemActions::createDesktopShortcut()
 {
     const QString desktop = app::desktopPath();
-    if (desktop.isEmpty())
+    // Linux desktops may have no desktop folder at all; that is "not found" too.
+    if (desktop.isEmpty() || !QFileInfo(desktop).isDir())
         return i18n::t(QStringLiteral("system.error.desktop_dir_not_found"));
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())

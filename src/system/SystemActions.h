@@ -17,6 +17,8 @@ class ShellLink;
 // The build's entry scope applied to an identifier: base unchanged for the main scope,
 // "base_scope" (scope sanitised) otherwise.
 QString scopedIdentifier(const QString &base);
+// The same for an explicit scope (trimmed and lower-cased first).
+QString scopedIdentifier(const QString &base, const QString &scope);
 
 class SystemActions : public QObject
 {
