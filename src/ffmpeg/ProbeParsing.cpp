@@ -1,0 +1,102 @@
+// ffprobe output readers.
+#include "ffmpeg/ProbeParsing.h"
+
+#include "ffmpeg/BoundedProcess.h"
+#include "ffmpeg/TimingProfile.h"
+
+#include <QDir>
+#include <QTextCodec>
+#include <QTextDecoder>
+
+#include <cmath>
+
+namespace ffmpeg {
+
+bool countedDuration(const QJsonValue &value, double *seconds)
+{
+    double v = 0.0;
+    bool ok = false;
+    if (value.isString()) {
+        v = value.toString().trimmed().toDouble(&ok);
+    } else if (value.isDouble()) {
+        v = value.toDouble();
+        ok = true;
+    }
+    if (!ok || !std::isfinite(v) || v <= 0.0)
+        return false;
+    if (seconds)
+        *seconds = v;
+    return true;
+}
+
+qint64 ceilSeconds(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds <= 0.0)
+        return 0;
+    return static_cast<qint64>(std::ceil(seconds));
+}
+
+void PacketPtsScanner::feed(const QString &text)
+{
+    m_buffer.append(text);
+    // One pass per chunk and one removal at the end: a chunk can hold a hundred thousand lines.
+    int lineStart = 0;
+    const int size = m_buffer.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = m_buffer.at(i);
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (i > lineStart)
+                takeLine(m_buffer.midRef(lineStart, i - lineStart));
+            lineStart = i + 1;
+        }
+    }
+    m_buffer.remove(0, lineStart);
+}
+
+void PacketPtsScanner::finish()
+{
+    takeLine(m_buffer.midRef(0));
+    m_buffer.clear();
+}
+
+void PacketPtsScanner::takeLine(const QStringRef &line)
+{
+    const QStringRef trimmed = line.trimmed();
+    if (trimmed.isEmpty())
+        return;
+    bool ok = false;
+    const double v = trimmed.toDouble(&ok);
+    if (ok && std::isfinite(v) && v > m_maximum)
+        m_maximum = v;
+}
+
+PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath,
+                                  const QString &selector, const std::atomic_bool *cancel)
+{
+    PacketScanResult result;
+    if (ffprobePath.isEmpty())
+        return result;
+    const TimingProfile timing = timingProfile();
+    PacketPtsScanner scanner;
+    // A UTF-8 decoder with state, so a character split between two reads is not lost.
+    QTextDecoder decoder(QTextCodec::codecForName("UTF-8"));
+    BoundedRunOptions options;
+    options.timeoutMs = timing.packetScanMs;
+    options.startTimeoutMs = timing.packetScanStartMs;
+    options.killGraceMs = timing.killGraceMs;
+    options.cancel = cancel;
+    options.onStdout = [&](const QByteArray &chunk) { scanner.feed(decoder.toUnicode(chunk)); };
+    const BoundedRunResult run = runBoundedProcess(
+        ffprobePath,
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), selector,
+         QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time"), QStringLiteral("-of"),
+         QStringLiteral("csv=p=0"), QDir::toNativeSeparators(filePath)},
+        options);
+    scanner.finish();
+    result.transientFailure = run.transientFailure();
+    if (run.succeeded() && scanner.maximum() > 0.0)
+        result.seconds = ceilSeconds(scanner.maximum());
+    return result;
+}
+
+} // namespace ffmpeg

@@ -1,0 +1,44 @@
+// ffprobe output readers shared by the media prober and the preview service.
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringRef>
+
+#include <atomic>
+
+namespace ffmpeg {
+
+// A duration value as ffprobe writes it (string or number); counts only when finite and > 0.
+bool countedDuration(const QJsonValue &value, double *seconds);
+
+// Whole seconds, rounded up.
+qint64 ceilSeconds(double seconds);
+
+// Incremental reader of "-of csv=p=0" packet pts lines that keeps only the running maximum.
+class PacketPtsScanner
+{
+public:
+    void feed(const QString &text);
+    void finish();
+    double maximum() const { return m_maximum; }
+
+private:
+    void takeLine(const QStringRef &line);
+
+    QString m_buffer;
+    double m_maximum = 0.0;
+};
+
+struct PacketScanResult
+{
+    qint64 seconds = 0;
+    bool transientFailure = false; // did not start, timed out or was cancelled
+};
+
+// Runs ffprobe over every packet of one stream (selector "v:0", "a:0") and returns the ceiling of
+// the largest pts_time; 0 unless ffprobe exits normally with code 0. Time-limited.
+PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath,
+                                  const QString &selector, const std::atomic_bool *cancel);
+
+} // namespace ffmpeg

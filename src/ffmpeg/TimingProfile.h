@@ -1,0 +1,20 @@
+// Time limits of every ffmpeg/ffprobe run, process-wide, so tests can shorten them.
+#pragma once
+
+namespace ffmpeg {
+
+struct TimingProfile
+{
+    int probeMs = 10000;          // ffprobe JSON read (prober and preview duration)
+    int packetScanStartMs = 3000; // packet-scan ffprobe must have started by then
+    int packetScanMs = 60000;     // whole packet scan; a stalled scan must not hold a pool thread
+    int thumbnailMs = 15000;      // preview frame grab
+    int qualityTagMs = 8000;      // preview width/height read
+    int versionProbeMs = 5000;    // warm-up "-version" runs
+    int killGraceMs = 1000;       // wait after kill
+};
+
+TimingProfile timingProfile();
+void setTimingProfile(const TimingProfile &profile);
+
+} // namespace ffmpeg

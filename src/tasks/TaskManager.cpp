@@ -1,0 +1,18 @@
+// Job queue owner.
+#include "tasks/TaskManager.h"
+
+#include "tasks/TaskScheduler.h"
+
+TaskManager::TaskManager(QObject *parent) : QObject(parent), m_scheduler(new TaskScheduler(this)) {}
+
+void TaskManager::submitTask(BackgroundTask *task)
+{
+    if (!task || !m_scheduler)
+        return;
+    m_scheduler->enqueue(task);
+}
+
+bool TaskManager::shutdown(int waitMs)
+{
+    return m_scheduler ? m_scheduler->shutdown(waitMs) : true;
+}

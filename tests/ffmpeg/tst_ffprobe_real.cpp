@@ -1,0 +1,50 @@
+// Media prober with the real ffprobe on generated clips.
+#include "TestSupport.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
+
+#include <QtTest>
+
+class FFprobeRealTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QVERIFY(FFmpegEnvironment().hasFFprobeExecutable());
+    }
+
+    void probe_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("duration");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("small mp4") << tvxtest::fixtures::smallMp4() << qint64(3) << 320 << 240 << true;
+        QTest::newRow("1080p") << tvxtest::fixtures::clip1080p() << qint64(2) << 1920 << 1080 << true;
+        QTest::newRow("mp3") << tvxtest::fixtures::audioMp3() << qint64(4) << -1 << -1 << true;
+        QTest::newRow("unicode name")
+            << tvxtest::fixtures::unicodeNamedMp4() << qint64(3) << 320 << 240 << true;
+        QTest::newRow("garbage mp4") << tvxtest::fixtures::garbageMp4() << qint64(0) << -1 << -1 << false;
+        QTest::newRow("zero bytes") << tvxtest::fixtures::zeroByteFile() << qint64(0) << -1 << -1 << false;
+    }
+
+    void probe()
+    {
+        QFETCH(QString, path);
+        QVERIFY(!path.isEmpty());
+        FFmpegEnvironment env;
+        FFprobeService prober(&env);
+        const FFprobeService::MediaInfo info = prober.probeMedia(path);
+        QTEST(info.durationSeconds, "duration");
+        QTEST(info.width, "width");
+        QTEST(info.height, "height");
+        QTEST(info.valid, "valid");
+        QCOMPARE(info.errorText.isEmpty(), info.valid);
+    }
+};
+
+QTEST_GUILESS_MAIN(FFprobeRealTest)
+#include "tst_ffprobe_real.moc"
