@@ -2,12 +2,14 @@
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
 #include "i18n/I18nService.h"
+#include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 
 #include <QImage>
+#include <QQmlComponent>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -37,6 +39,16 @@ double litShare(const QImage &image, const QRect &area)
     return total > 0 ? double(lit) / total : 0.0;
 }
 
+// The thumbnail image of a row in the thumbnail view has loaded.
+bool rowThumbnailReady(QObject *list, int row)
+{
+    QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 0));
+    list->setProperty("currentIndex", row);
+    QObject *item = list->property("currentItem").value<QObject *>();
+    QObject *thumb = child(item, "rowThumbnailImage");
+    return thumb && thumb->property("status").toInt() == 1 && thumb->property("visible").toBool();
+}
+
 } // namespace
 
 class PageSceneTest : public QObject
@@ -60,6 +72,7 @@ private slots:
     void playsPausesAndListsClips()
     {
         PlaylistModel playlist;
+        MediaPreviewService previews;
         I18nService i18nService;
         i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
         QQmlApplicationEngine engine;
@@ -67,6 +80,7 @@ private slots:
         context->setContextProperty("playlistStore", &playlist);
         context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
         context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty("mediaPreviewService", &previews);
         context->setContextProperty("i18n", &i18nService);
         context->setContextProperty("startupShouldTrackActivityFromCpp", false);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
@@ -122,6 +136,9 @@ private slots:
         QVERIFY(panel);
         QObject *list = child(panel, "playlistView");
         QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, 5000);
+        // The new row gets its thumbnail from the preview service.
+        panel->setProperty("thumbnailMode", true);
+        QTRY_VERIFY_WITH_TIMEOUT(rowThumbnailReady(list, 1), 30000);
         const QString panelShot = qEnvironmentVariable("TVX_PAGE_PANEL_SCREENSHOT");
         if (!panelShot.isEmpty()) {
             QTest::qWait(800);
@@ -131,6 +148,33 @@ private slots:
         // Tear down inside the living window, as tool pages do.
         QVERIFY(QMetaObject::invokeMethod(view, "clearFile"));
         QTRY_VERIFY(!view->property("hasMedia").toBool());
+    }
+
+    // Tool pages create and destroy their own players inside a living window.
+    void playerCreatedAndDestroyedInLivingWindow()
+    {
+        QQmlApplicationEngine engine;
+        engine.loadData("import QtQuick 2.14\nimport QtQuick.Window 2.14\n"
+                        "Window { width: 640; height: 360; visible: true }");
+        QCOMPARE(engine.rootObjects().size(), 1);
+        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/qml/components/CommonVideoPlayer.qml")));
+        QVERIFY2(component.isReady(), qPrintable(component.errorString()));
+        const QString url = QUrl::fromLocalFile(m_clipA).toString();
+        for (int round = 0; round < 3; ++round) {
+            QObject *player = component.create(engine.rootContext());
+            QVERIFY(player);
+            auto *item = qobject_cast<QQuickItem *>(player);
+            item->setParentItem(window->contentItem());
+            item->setSize(QSizeF(640, 360));
+            QVERIFY(QMetaObject::invokeMethod(player, "openForPreview", Q_ARG(QVariant, url),
+                                              Q_ARG(QVariant, 1.0), Q_ARG(QVariant, round == 1)));
+            QTRY_VERIFY_WITH_TIMEOUT(player->property("hasMedia").toBool(), 10000);
+            QTest::qWait(200 + 100 * round);
+            delete player;
+            QTest::qWait(50);
+        }
     }
 
 private:

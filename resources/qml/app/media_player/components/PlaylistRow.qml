@@ -44,6 +44,7 @@ Rectangle {
 
         Image {
             id: thumbImage
+            objectName: "rowThumbnailImage"
             anchors.fill: parent
             source: row.thumbnailMode ? row.thumbnailSource : ""
             fillMode: Image.PreserveAspectCrop
