@@ -39,6 +39,14 @@ double litShare(const QImage &image, const QRect &area)
     return total > 0 ? double(lit) / total : 0.0;
 }
 
+// Screenshots for the documentation, only when the variable names a file.
+void saveShot(const QImage &image, const char *variable)
+{
+    const QString path = qEnvironmentVariable(variable);
+    if (!path.isEmpty())
+        image.scaledToWidth(960, Qt::SmoothTransformation).save(path);
+}
+
 // The thumbnail image of a row in the thumbnail view has loaded.
 bool rowThumbnailReady(QObject *list, int row)
 {
@@ -59,6 +67,7 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         qputenv("TVX_MPV_AO", "null");
         qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
         qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
@@ -112,9 +121,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((frame = window->grabWindow(),
                                   litShare(frame, area.toRect().adjusted(200, 100, -200, -100)) > 0.3),
                                  10000);
-        const QString shot = qEnvironmentVariable("TVX_PAGE_SCREENSHOT");
-        if (!shot.isEmpty())
-            frame.save(shot);
+        saveShot(frame, "TVX_PAGE_SCREENSHOT");
 
         // Space pauses: the position stops moving.
         window->requestActivate();
@@ -136,13 +143,16 @@ private slots:
         QVERIFY(panel);
         QObject *list = child(panel, "playlistView");
         QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, 5000);
+        if (!qEnvironmentVariableIsEmpty("TVX_PAGE_LIST_SCREENSHOT")) {
+            QTest::qWait(1500);
+            saveShot(window->grabWindow(), "TVX_PAGE_LIST_SCREENSHOT");
+        }
         // The new row gets its thumbnail from the preview service.
         panel->setProperty("thumbnailMode", true);
         QTRY_VERIFY_WITH_TIMEOUT(rowThumbnailReady(list, 1), 30000);
-        const QString panelShot = qEnvironmentVariable("TVX_PAGE_PANEL_SCREENSHOT");
-        if (!panelShot.isEmpty()) {
+        if (!qEnvironmentVariableIsEmpty("TVX_PAGE_PANEL_SCREENSHOT")) {
             QTest::qWait(800);
-            window->grabWindow().save(panelShot);
+            saveShot(window->grabWindow(), "TVX_PAGE_PANEL_SCREENSHOT");
         }
 
         // Tear down inside the living window, as tool pages do.

@@ -133,6 +133,12 @@ TestCase {
     function test_displayName(data) {
         compare(Logic.displayName(data.loggedIn, data.virtual, data.nick, data.id,
                                   { login: "login", localAccount: "local", username: "user" }), data.name)
+        // Texts given as functions are looked up only when shown.
+        var asked = []
+        var lazy = function (text) { return function () { asked.push(text); return text } }
+        compare(Logic.displayName(data.loggedIn, data.virtual, data.nick, data.id,
+                                  { login: lazy("login"), localAccount: lazy("local"), username: lazy("user") }), data.name)
+        verify(asked.length <= 1)
     }
 
     function test_sourcePathAndIds() {

@@ -230,12 +230,21 @@ FocusScope {
         return Logic.accountIdOf(stringMember(account, "uid"), stringMember(account, "accountId"))
     }
 
+    // A signed-in account without nickname or id; while the catalog has no text for it the
+    // button shows only the user icon rather than a raw key.
+    function fallbackUserName() {
+        var text = translate("ui.text.account.username")
+        return text.indexOf("[[") === 0 || text === "ui.text.account.username" ? "" : text
+    }
+
     function refreshAccountDisplay() {
         accountDisplayName = Logic.displayName(signedIn, account !== null && account.virtualAccount === true,
                                                stringMember(account, "nickname"), stringMember(account, "accountId"), {
-                                                   login: translate("ui.text.account.login"),
-                                                   localAccount: translate("ui.text.account.local_account"),
-                                                   username: translate("ui.text.account.username")
+                                                   login: function () { return translate("ui.text.account.login") },
+                                                   localAccount: function () {
+                                                       return translate("ui.text.account.local_account")
+                                                   },
+                                                   username: fallbackUserName
                                                })
         var avatar = signedIn ? stringMember(account, "avatarLocalPath") : ""
         if (avatar.length > 0 && avatar === shownAvatarPath)

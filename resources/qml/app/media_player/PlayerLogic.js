@@ -164,19 +164,24 @@ function accountIdOf(uid, accountId) {
     return accountId === undefined || accountId === null ? "" : String(accountId)
 }
 
-// texts: { login, localAccount, username } already translated.
+// texts: { login, localAccount, username }, each a text or a function giving it, so that only
+// the text shown is looked up.
+function textOf(value) {
+    return typeof value === "function" ? value() : value
+}
+
 function displayName(loggedIn, virtualAccount, nickname, accountId, texts) {
     if (!loggedIn)
-        return texts.login
+        return textOf(texts.login)
     if (virtualAccount)
-        return texts.localAccount
+        return textOf(texts.localAccount)
     var nick = nickname === undefined || nickname === null ? "" : String(nickname)
     if (nick.length > 0)
         return nick
     var id = accountId === undefined || accountId === null ? "" : String(accountId)
     if (id.length > 0)
         return id
-    return texts.username
+    return textOf(texts.username)
 }
 
 function currentSourcePath(hasMedia, playlistSourcePath, playerFileUrl) {
