@@ -166,3 +166,61 @@ private:
     QString m_menuSettingsFile;
     QVariant m_tickSeen;
 };
+
+// accountManager: a signed-in state the test sets, with the calls the page makes recorded.
+class FakeAccountManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool loggedIn MEMBER m_loggedIn NOTIFY loggedInChanged)
+    Q_PROPERTY(bool virtualAccount MEMBER m_virtual NOTIFY accountInfoChanged)
+    Q_PROPERTY(QString nickname MEMBER m_nickname NOTIFY accountInfoChanged)
+    Q_PROPERTY(QString accountId MEMBER m_accountId NOTIFY accountInfoChanged)
+    Q_PROPERTY(QString uid MEMBER m_uid NOTIFY accountInfoChanged)
+    Q_PROPERTY(QString avatarLocalPath MEMBER m_avatar NOTIFY accountInfoChanged)
+    Q_PROPERTY(QStringList calls MEMBER m_calls)
+
+public:
+    explicit FakeAccountManager(QObject *parent = nullptr) : QObject(parent) {}
+
+    Q_INVOKABLE void logout() { m_calls.append(QStringLiteral("logout")); }
+    Q_INVOKABLE void refreshAccountInfoInfo() { m_calls.append(QStringLiteral("refresh")); }
+    Q_INVOKABLE void setLoginScene(int scene) { m_calls.append(QStringLiteral("scene:") + QString::number(scene)); }
+    Q_INVOKABLE void reset()
+    {
+        m_calls.clear();
+        m_loggedIn = false;
+        m_virtual = false;
+        m_nickname.clear();
+        m_accountId.clear();
+        m_uid.clear();
+        m_avatar.clear();
+        emit loggedInChanged();
+        emit accountInfoChanged();
+    }
+    Q_INVOKABLE void signIn(const QString &nickname, const QString &accountId, const QString &uid, bool isVirtual)
+    {
+        m_nickname = nickname;
+        m_accountId = accountId;
+        m_uid = uid;
+        m_virtual = isVirtual;
+        m_loggedIn = true;
+        emit accountInfoChanged();
+        emit loggedInChanged();
+    }
+    Q_INVOKABLE int countCalls(const QString &call) const { return m_calls.count(call); }
+
+signals:
+    void loggedInChanged();
+    void accountInfoChanged();
+    void logoutFinished(bool success);
+    void virtualBindFailed(const QString &message);
+
+private:
+    bool m_loggedIn = false;
+    bool m_virtual = false;
+    QString m_nickname;
+    QString m_accountId;
+    QString m_uid;
+    QString m_avatar;
+    QStringList m_calls;
+};

@@ -217,6 +217,7 @@ namespace {
 PlaylistModel *g_playlist = nullptr;
 I18nService *g_i18n = nullptr;
 FakeServices *g_services = nullptr;
+FakeAccountManager *g_account = nullptr;
 } // namespace
 
 QmlTestSetup::QmlTestSetup() = default;
@@ -237,6 +238,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
         g_i18n = new I18nService;
         g_i18n->initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
         g_services = new FakeServices;
+        g_account = new FakeAccountManager;
         g_services->setProperty("menuSettingsFile", tvxtest::scratchPath("app_settings_menu.ini"));
     }
     QQmlContext *context = engine->rootContext();
@@ -248,6 +250,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty("fileDialogService", g_services);
     context->setContextProperty("mediaPreviewService", g_services);
     context->setContextProperty("testServices", g_services);
+    context->setContextProperty("accountManager", g_account);
     context->setContextProperty("startupShouldTrackActivityFromCpp", true);
 }
 

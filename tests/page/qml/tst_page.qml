@@ -1,6 +1,7 @@
 // The player page with the real play list and coordinator over a recording engine: start-up
 // file, drops, stale ends, reopening after stop, Space, tools and the toast.
 import QtQuick 2.14
+import QtQuick.Window 2.14
 import QtTest 1.14
 
 Item {
@@ -210,6 +211,27 @@ Item {
             engine.addSubtitleResult = false
             verify(!view.loadSubtitleFile("file:///subs/bad.srt", false))
             compare(toastSpy.signalArguments[1][0], i18n.t("ui.text.subtitle.load_failed"))
+        }
+
+        function test_fullScreenHidesChromeAndRestores() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var win = page.Window.window
+            verify(win)
+            var before = win.visibility
+            page.setSettingsMenuVisible(true)
+            page.playerView.controlBar.togglePopup("speedPopupVisible")
+            page.playerView.controlBar.toggleFullScreenRequested()
+            verify(page.playerFullScreen)
+            compare(page.titleBar.height, 0)
+            verify(!page.titleBar.visible)
+            verify(!page.settingsMenuVisible)
+            compare(page.statusToast.y, 12)
+            page.exitPlayerFullScreen()
+            verify(!page.playerFullScreen)
+            verify(!page.playerView.controlBar.speedPopupVisible)
+            compare(page.titleBar.height, 44)
+            tryCompare(win, "visibility", before)
         }
 
         function test_panelOpensAndPrunes() {
