@@ -165,6 +165,17 @@ Item {
             view.playbackSettingsDialog.close()
             keyClick(Qt.Key_Space)
             compare(engine.countCalls("togglePause"), 2)
+
+            // Using the seek bar, or stopping and playing again, leaves Space with the view.
+            engine.duration = 60
+            var slider = findChild(view.progressBar, "seekSlider")
+            mouseClick(slider, slider.width / 2, slider.height / 2)
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 3)
+            view.controlBar.stopRequested()
+            page.openExternalFilesAndPlay([urlA])
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 4)
         }
 
         function test_toolboxPausesAndHandsOverTheSource() {

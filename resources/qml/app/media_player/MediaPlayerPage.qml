@@ -352,10 +352,13 @@ FocusScope {
     onStartupMediaFileUrlChanged: if (pageStarted) applyStartupMediaFileIfNeeded()
     onPlayerHasMediaChanged: {
         syncPreviewWorkerBudget()
-        if (!playerHasMedia)
+        if (!playerHasMedia) {
             showPlaylistToggle()
-        else
+        } else {
             toggleHideTimer.restart()
+            // Hidden while empty, the view lost the keyboard; Space belongs to it again.
+            playerView.forceActiveFocus()
+        }
     }
     onPlayerFullScreenChanged: {
         if (playerFullScreen) {

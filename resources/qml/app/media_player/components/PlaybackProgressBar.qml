@@ -66,6 +66,8 @@ Item {
         anchors.rightMargin: 10
         anchors.verticalCenter: parent.verticalCenter
         height: 14
+        // The Space key stays with the player view after the slider is used.
+        focusPolicy: Qt.NoFocus
         from: 0
         to: Math.max(bar.duration, 0.001)
         live: true

@@ -29,6 +29,8 @@ PopupPanel {
         id: slider
         objectName: "volumeSlider"
         orientation: Qt.Vertical
+        // The Space key stays with the player view after the slider is used.
+        focusPolicy: Qt.NoFocus
         from: 0
         to: 100
         stepSize: 0
