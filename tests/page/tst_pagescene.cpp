@@ -1,7 +1,10 @@
 // End to end inside one process: the real engine, video surface, play list and coordinator
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
+#include "i18n/I18n.h"
 #include "i18n/I18nService.h"
+#include "platform/RegistryStore.h"
+#include "system/SystemActions.h"
 #include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
@@ -158,6 +161,53 @@ private slots:
         // Tear down inside the living window, as tool pages do.
         QVERIFY(QMetaObject::invokeMethod(view, "clearFile"));
         QTRY_VERIFY(!view->property("hasMedia").toBool());
+    }
+
+    // The settings menu registers and unregisters the default player in the registry store.
+    void settingsMenuRegistersDefaultPlayer()
+    {
+        i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties"));
+        PlaylistModel playlist;
+        SystemActions actions;
+        const QString registryFile = tvxtest::scratchPath("registry/menu.ini");
+        platform::RegistryStore store(registryFile);
+        actions.setRegistryStore(&store);
+        I18nService i18nService;
+        i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        QQmlApplicationEngine engine;
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty("playlistStore", &playlist);
+        context->setContextProperty("systemActions", &actions);
+        context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("menu/app_settings_menu.ini"));
+        context->setContextProperty("i18n", &i18nService);
+        context->setContextProperty("startupShouldTrackActivityFromCpp", false);
+        engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QCOMPARE(engine.rootObjects().size(), 1);
+        QObject *page = engine.rootObjects().first()->property("pageItem").value<QObject *>();
+        QVERIFY(page);
+        QObject *menu = page->property("settingsMenu").value<QObject *>();
+        QVERIFY(menu);
+        QVERIFY(!menu->property("defaultPlayerEnabled").toBool());
+
+        const QString extensionKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4");
+        QString progId;
+        bool found = false;
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction", Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QCOMPARE(page->property("settingsStatusText").toString(),
+                 i18n::t(QStringLiteral("system.status.default_player_set")));
+        QVERIFY(menu->property("defaultPlayerEnabled").toBool());
+        platform::RegistryStore reread(registryFile);
+        QVERIFY(reread.read(extensionKey, QString(), &progId, &found));
+        QVERIFY(found);
+        QCOMPARE(progId, QStringLiteral("Tavrixo.mp4"));
+
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction", Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QCOMPARE(page->property("settingsStatusText").toString(),
+                 i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QVERIFY(!menu->property("defaultPlayerEnabled").toBool());
+        platform::RegistryStore afterRollback(registryFile);
+        QVERIFY(afterRollback.read(extensionKey, QString(), &progId, &found));
+        QVERIFY(!found);
     }
 
     // Tool pages create and destroy their own players inside a living window.
