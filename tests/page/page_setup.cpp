@@ -9,8 +9,8 @@
 #include "player/PlaylistModel.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QSettings>
@@ -24,7 +24,6 @@ extern "C" const char *__asan_default_options()
 {
     return "detect_leaks=0";
 }
-
 
 void FakeMpvEngine::record(const QString &call)
 {
@@ -169,7 +168,7 @@ QVariantMap FakeServices::previewForFile(const QString &sourcePath)
     if (known.isValid())
         return known.toMap();
     return QVariantMap{{"thumbnailPath", QString()}, {"durationSeconds", 0}, {"durationText", QString()},
-                       {"qualityTag", QString()}, {"parseFailed", false}, {"loading", true}};
+                       {"qualityTag", QString()},    {"parseFailed", false}, {"loading", true}};
 }
 
 void FakeServices::clearCalls()
@@ -208,7 +207,8 @@ QVariant FakeServices::readIni(const QString &file, const QString &key) const
 
 QString FakeServices::writeMediaFile(const QString &name) const
 {
-    return tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("media/") + name), QByteArray("not really media"));
+    return tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("media/") + name),
+                              QByteArray("not really media"));
 }
 
 QString FakeServices::fileUrl(const QString &path) const
@@ -252,7 +252,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     QQmlContext *context = engine->rootContext();
     context->setContextProperty("playlistStore", g_playlist);
     context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
-    context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
+    context->setContextProperty("appSettingsMenuSettingsFilePath",
+                                tvxtest::scratchPath("app_settings_menu.ini"));
     context->setContextProperty("i18n", g_i18n);
     context->setContextProperty("systemActions", g_services);
     context->setContextProperty("fileDialogService", g_services);

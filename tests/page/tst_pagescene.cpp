@@ -4,16 +4,16 @@
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "platform/RegistryStore.h"
-#include "system/SystemActions.h"
 #include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "system/SystemActions.h"
 
 #include <QImage>
-#include <QQmlComponent>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -91,7 +91,8 @@ private slots:
         QQmlContext *context = engine.rootContext();
         context->setContextProperty("playlistStore", &playlist);
         context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
-        context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty("appSettingsMenuSettingsFilePath",
+                                    tvxtest::scratchPath("app_settings_menu.ini"));
         context->setContextProperty("mediaPreviewService", &previews);
         context->setContextProperty("i18n", &i18nService);
         context->setContextProperty("startupShouldTrackActivityFromCpp", false);
@@ -119,7 +120,8 @@ private slots:
         QObject *viewport = child(view, "playerViewport");
         auto *viewportItem = qobject_cast<QQuickItem *>(viewport);
         QVERIFY(viewportItem);
-        const QRectF area = viewportItem->mapRectToScene(QRectF(0, 0, viewportItem->width(), viewportItem->height()));
+        const QRectF area =
+            viewportItem->mapRectToScene(QRectF(0, 0, viewportItem->width(), viewportItem->height()));
         QImage frame;
         QTRY_VERIFY_WITH_TIMEOUT((frame = window->grabWindow(),
                                   litShare(frame, area.toRect().adjusted(200, 100, -200, -100)) > 0.3),
@@ -178,7 +180,8 @@ private slots:
         QQmlContext *context = engine.rootContext();
         context->setContextProperty("playlistStore", &playlist);
         context->setContextProperty("systemActions", &actions);
-        context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("menu/app_settings_menu.ini"));
+        context->setContextProperty("appSettingsMenuSettingsFilePath",
+                                    tvxtest::scratchPath("menu/app_settings_menu.ini"));
         context->setContextProperty("i18n", &i18nService);
         context->setContextProperty("startupShouldTrackActivityFromCpp", false);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
@@ -192,7 +195,8 @@ private slots:
         const QString extensionKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4");
         QString progId;
         bool found = false;
-        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction", Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction",
+                                          Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
         QCOMPARE(page->property("settingsStatusText").toString(),
                  i18n::t(QStringLiteral("system.status.default_player_set")));
         QVERIFY(menu->property("defaultPlayerEnabled").toBool());
@@ -201,7 +205,8 @@ private slots:
         QVERIFY(found);
         QCOMPARE(progId, QStringLiteral("Tavrixo.mp4"));
 
-        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction", Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction",
+                                          Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
         QCOMPARE(page->property("settingsStatusText").toString(),
                  i18n::t(QStringLiteral("system.status.default_player_unset")));
         QVERIFY(!menu->property("defaultPlayerEnabled").toBool());
