@@ -1,0 +1,673 @@
+// The main window's page: title bar, player area, play-list panel, settings menu, account
+// popup and login overlay, about overlay and status toast; it runs every flow that opens,
+// plays, advances or clears a file.
+import QtQuick 2.14
+import QtQuick.Window 2.14
+import Tavrixo 1.0
+import "components"
+import "PlayerLogic.js" as Logic
+
+FocusScope {
+    id: page
+
+    // Interface towards the main window.
+    property string windowTitle: ""
+    property string productTitle: Qt.application.name
+    property string titleSlogan: ""
+    property bool windowIsMaximized: false
+    property string startupMediaFileUrl: ""
+    readonly property bool playerFullScreen: playerView.fullScreen
+
+    property bool playlistCollapsed: true
+    property int playlistExpandedWidth: 300
+    property bool playlistToggleVisible: true
+    property int playlistToggleAutoHideDelay: 2200
+    property bool settingsMenuVisible: false
+    property bool aboutDialogVisible: false
+    property bool loginDialogVisible: false
+    property bool userInfoPopupVisible: false
+    property bool forceLoginDialogForBinding: false
+    property int settingsMenuAutoClosePollMs: 100
+    property int userInfoPopupAutoClosePollMs: 100
+    property int settingsMenuAutoCloseGraceMs: 320
+    property int userInfoPopupAutoCloseGraceMs: 320
+    property alias settingsStatusText: statusToast.text
+    property double userInfoLastRefreshMs: 0
+    property bool startupMediaApplied: false
+    property bool pageStarted: false
+    property bool dragActive: false
+    readonly property bool playerHasMedia: playerView.hasMedia
+
+    property int settingsMenuUnhoveredPolls: 0
+    property int userInfoPopupUnhoveredPolls: 0
+    property string shownAvatarPath: ""
+    property string accountDisplayName: translate("ui.text.account.login")
+
+    // Documents of other features, loaded only when they exist.
+    property url userInfoPopupSource: Qt.resolvedUrl("components/UserInfoPopup.qml")
+    property url loginDialogSource: "qrc:/qml/pages/LoginPage/Main.qml"
+
+    readonly property alias titleBar: titleBar
+    readonly property alias playerView: playerView
+    readonly property alias placeholder: placeholder
+    readonly property alias settingsMenu: settingsMenu
+    readonly property alias aboutDialog: aboutDialog
+    readonly property alias statusToast: statusToast
+    readonly property alias coordinator: coordinator
+    readonly property var playlistPanel: playlistPanelLoader.item
+
+    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
+    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
+                                          ? mediaPreviewService : null
+    readonly property var actions: typeof systemActions !== "undefined" && systemActions ? systemActions : null
+    readonly property var dialogs: typeof fileDialogService !== "undefined" && fileDialogService
+                                   ? fileDialogService : null
+    readonly property var account: typeof accountManager !== "undefined" && accountManager ? accountManager : null
+    readonly property bool signedIn: account !== null && account.loggedIn === true
+
+    signal toolRequested(string toolId, string startupSourcePath)
+    signal minimizeRequested()
+    signal toggleMaximizeRequested()
+    signal closeRequested()
+
+    function translate(key, args) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
+        return key
+    }
+
+    function has(object, name) {
+        return object !== null && object !== undefined && typeof object[name] === "function"
+    }
+
+    function stringMember(object, name) {
+        if (!object || object[name] === undefined || object[name] === null)
+            return ""
+        return String(object[name])
+    }
+
+    function showSettingsStatus(message) {
+        statusToast.show(message)
+    }
+
+    // ---- Opening files ----
+
+    function isSupportedUrl(url) {
+        return has(playlist, "isSupportedFileUrl") && playlist.isSupportedFileUrl(url) === true
+    }
+
+    function openExternalFilesAndPlay(urls) {
+        var files = Logic.fileUrlsOnly(urls)
+        if (files.length === 0 || !has(playlist, "addFiles"))
+            return
+        var before = stringMember(playlist, "currentFileUrl")
+        playlist.addFiles(files, false)
+        // The file that already was current is not announced again; after a stop it must
+        // still play when the user opens it.
+        var after = stringMember(playlist, "currentFileUrl")
+        if (after.length > 0 && after === before && !playerHasMedia)
+            coordinator.onPlaylistCurrentFileChanged(after)
+    }
+
+    function openDroppedFiles(urls) {
+        var parts = Logic.partitionSupported(urls, isSupportedUrl)
+        if (parts.refused.length > 0)
+            showSettingsStatus(translate("ui.text.drag.unsupported_files_ignored"))
+        if (parts.accepted.length > 0)
+            openExternalFilesAndPlay(parts.accepted)
+    }
+
+    function openFileFromPlaceholder() {
+        if (!has(dialogs, "pickPlayableMediaFile"))
+            return
+        var url = dialogs.pickPlayableMediaFile()
+        if (url !== undefined && url !== null && String(url).length > 0)
+            openDroppedFiles([String(url)])
+    }
+
+    function importFiles() {
+        if (!has(dialogs, "pickPlayableMediaFiles"))
+            return
+        var urls = dialogs.pickPlayableMediaFiles()
+        if (urls && urls.length > 0)
+            openExternalFilesAndPlay(urls)
+    }
+
+    function applyStartupMediaFileIfNeeded() {
+        if (startupMediaApplied)
+            return false
+        var text = startupMediaFileUrl === undefined || startupMediaFileUrl === null
+                   ? "" : String(startupMediaFileUrl).trim()
+        if (text.length === 0 || !has(playlist, "addFiles"))
+            return false
+        startupMediaApplied = true
+        playlist.addFiles([text], playerHasMedia)
+        return true
+    }
+
+    function syncPreviewWorkerBudget() {
+        if (has(previewService, "setPlaybackActive"))
+            previewService.setPlaybackActive(playerHasMedia)
+        var panel = playlistPanelLoader.item
+        if (panel) {
+            panel.preserveCurrentOnAdd = playerHasMedia
+            panel.highlightCurrentItem = playerHasMedia
+        }
+    }
+
+    function currentPlayerSourcePath() {
+        return Logic.currentSourcePath(playerHasMedia, stringMember(playlist, "currentSourcePath"),
+                                       playerView.currentFileUrl)
+    }
+
+    function requestTool(toolId) {
+        playerView.pausePlayback()
+        toolRequested(toolId, currentPlayerSourcePath())
+    }
+
+    function exitPlayerFullScreen() {
+        playerView.exitFullScreen()
+    }
+
+    // ---- Play-list tab and panel ----
+
+    function showPlaylistToggle() {
+        playlistToggleVisible = true
+        if (playerHasMedia)
+            toggleHideTimer.restart()
+        else
+            toggleHideTimer.stop()
+    }
+
+    function setPlaylistCollapsed(collapsed) {
+        if (playlistCollapsed === collapsed)
+            return
+        playlistCollapsed = collapsed
+        pruneMissingFiles()
+    }
+
+    function pruneMissingFiles() {
+        if (has(playlist, "pruneMissingFiles"))
+            playlist.pruneMissingFiles()
+    }
+
+    // ---- Settings menu and about ----
+
+    function setSettingsMenuVisible(shown) {
+        settingsMenuUnhoveredPolls = 0
+        if (shown) {
+            aboutDialogVisible = false
+            userInfoPopupVisible = false
+        }
+        settingsMenuVisible = shown
+    }
+
+    function pollSettingsMenuHover() {
+        if (settingsMenu.pointerInside || titleBar.settingsButtonHovered) {
+            settingsMenuUnhoveredPolls = 0
+            return
+        }
+        settingsMenuUnhoveredPolls += 1
+        if (settingsMenuUnhoveredPolls >= Logic.hoverCloseLimit(settingsMenuAutoCloseGraceMs, settingsMenuAutoClosePollMs))
+            setSettingsMenuVisible(false)
+    }
+
+    function runSystemAction(name, argument) {
+        if (!has(actions, name))
+            return
+        showSettingsStatus(argument === undefined ? actions[name]() : actions[name](argument))
+    }
+
+    function showAbout() {
+        setSettingsMenuVisible(false)
+        userInfoPopupVisible = false
+        aboutDialogVisible = true
+    }
+
+    // ---- Account ----
+
+    function accountIdText() {
+        return Logic.accountIdOf(stringMember(account, "uid"), stringMember(account, "accountId"))
+    }
+
+    // A signed-in account without nickname or id; while the catalog has no text for it the
+    // button shows only the user icon rather than a raw key.
+    function fallbackUserName() {
+        var text = translate("ui.text.account.username")
+        return text.indexOf("[[") === 0 || text === "ui.text.account.username" ? "" : text
+    }
+
+    function refreshAccountDisplay() {
+        accountDisplayName = Logic.displayName(signedIn, account !== null && account.virtualAccount === true,
+                                               stringMember(account, "nickname"), stringMember(account, "accountId"), {
+                                                   login: function () { return translate("ui.text.account.login") },
+                                                   localAccount: function () {
+                                                       return translate("ui.text.account.local_account")
+                                                   },
+                                                   username: fallbackUserName
+                                               })
+        var avatar = signedIn ? stringMember(account, "avatarLocalPath") : ""
+        if (avatar.length > 0 && avatar === shownAvatarPath)
+            titleBar.avatarUrl = ""
+        shownAvatarPath = avatar
+        titleBar.avatarUrl = avatar
+    }
+
+    function refreshAccountInfo(force) {
+        if (!has(account, "refreshAccountInfoInfo"))
+            return
+        var now = Date.now()
+        if (!force && userInfoLastRefreshMs > 0 && now - userInfoLastRefreshMs < 5000)
+            return
+        userInfoLastRefreshMs = now
+        account.refreshAccountInfoInfo()
+    }
+
+    function openUserInfoPopup(force) {
+        if (playerFullScreen || !signedIn)
+            return
+        var wasVisible = userInfoPopupVisible
+        userInfoPopupVisible = true
+        userInfoPopupUnhoveredPolls = 0
+        if (!wasVisible || force)
+            refreshAccountInfo(force === true)
+    }
+
+    function startLoginFlow(scene) {
+        forceLoginDialogForBinding = scene === 1
+        if (has(account, "setLoginScene"))
+            account.setLoginScene(scene)
+        loginDialogVisible = true
+    }
+
+    function closeLoginDialog() {
+        forceLoginDialogForBinding = false
+        if (has(account, "setLoginScene"))
+            account.setLoginScene(0)
+        loginDialogVisible = false
+    }
+
+    function handleUserButton() {
+        setSettingsMenuVisible(false)
+        aboutDialogVisible = false
+        if (signedIn) {
+            loginDialogVisible = false
+            openUserInfoPopup(true)
+        } else {
+            userInfoPopupVisible = false
+            startLoginFlow(0)
+        }
+    }
+
+    function pollUserInfoPopup() {
+        var popup = userInfoPopupLoader.item
+        var hovered = titleBar.userInfoButtonHovered || (popup !== null && popup.pointerInside === true)
+        if (signedIn && !loginDialogVisible && hovered) {
+            userInfoPopupUnhoveredPolls = 0
+            if (!userInfoPopupVisible)
+                openUserInfoPopup(false)
+            return
+        }
+        if (!userInfoPopupVisible)
+            return
+        userInfoPopupUnhoveredPolls += 1
+        if (userInfoPopupUnhoveredPolls >= Logic.hoverCloseLimit(userInfoPopupAutoCloseGraceMs, userInfoPopupAutoClosePollMs))
+            userInfoPopupVisible = false
+    }
+
+    function copyAccountId() {
+        var id = accountIdText()
+        if (id.length === 0 || !has(actions, "copyTextToClipboard"))
+            return
+        showSettingsStatus(translate(actions.copyTextToClipboard(id) === true ? "ui.text.account.id_copied"
+                                                                                : "ui.text.common.copy_failed"))
+    }
+
+    // ---- Start ----
+
+    function startPage() {
+        pageStarted = true
+        if (typeof startupShouldTrackActivityFromCpp !== "undefined" && startupShouldTrackActivityFromCpp === true) {
+            // Ticked first: the registration below may fail, the user's intent stays recorded.
+            settingsMenu.setDefaultPlayerEnabled(true)
+            runSystemAction("setAsDefaultPlayer")
+        }
+        showPlaylistToggle()
+        if (applyStartupMediaFileIfNeeded()) {
+            syncPreviewWorkerBudget()
+            return
+        }
+        if (playlist && playlist.currentIndex !== undefined)
+            playlist.currentIndex = -1
+        coordinator.onPlaylistCurrentFileChanged(stringMember(playlist, "currentFileUrl"))
+        syncPreviewWorkerBudget()
+    }
+
+    Component.onCompleted: {
+        refreshAccountDisplay()
+        startPage()
+        playerView.forceActiveFocus()
+    }
+    // A value handed over before completion is applied by the start sequence itself.
+    onStartupMediaFileUrlChanged: if (pageStarted) applyStartupMediaFileIfNeeded()
+    onPlayerHasMediaChanged: {
+        syncPreviewWorkerBudget()
+        if (!playerHasMedia) {
+            showPlaylistToggle()
+        } else {
+            toggleHideTimer.restart()
+            // Hidden while empty, the view lost the keyboard; Space belongs to it again.
+            playerView.forceActiveFocus()
+        }
+    }
+    onPlayerFullScreenChanged: {
+        if (playerFullScreen) {
+            userInfoPopupVisible = false
+            setSettingsMenuVisible(false)
+        }
+    }
+
+    PlaybackCoordinator {
+        id: coordinator
+        playlistModel: page.playlist
+        onPlayFileRequested: playerView.openFile(fileUrl)
+        onClearPlaybackRequested: playerView.clearFile()
+    }
+
+    Connections {
+        target: page.playlist
+        ignoreUnknownSignals: true
+        function onCurrentFileUrlChanged() {
+            coordinator.onPlaylistCurrentFileChanged(page.playlist.currentFileUrl)
+        }
+    }
+
+    Connections {
+        target: page.account
+        ignoreUnknownSignals: true
+        function onLoggedInChanged() {
+            page.refreshAccountDisplay()
+            if (page.signedIn)
+                page.closeLoginDialog()
+            else
+                page.userInfoPopupVisible = false
+        }
+        function onAccountInfoChanged() { page.refreshAccountDisplay() }
+        function onLogoutFinished(success) {
+            if (success !== true)
+                return
+            page.setSettingsMenuVisible(false)
+            page.refreshAccountDisplay()
+        }
+        function onVirtualBindFailed(message) { page.showSettingsStatus(message) }
+    }
+
+    Timer {
+        id: toggleHideTimer
+        interval: page.playlistToggleAutoHideDelay
+        repeat: false
+        onTriggered: {
+            if (page.playerHasMedia)
+                page.playlistToggleVisible = false
+        }
+    }
+
+    Timer {
+        id: pruneTimer
+        interval: 8000
+        repeat: true
+        running: !page.playlistCollapsed
+        onTriggered: page.pruneMissingFiles()
+    }
+
+    Timer {
+        id: settingsMenuPoll
+        interval: page.settingsMenuAutoClosePollMs
+        repeat: true
+        running: page.settingsMenuVisible
+        onTriggered: page.pollSettingsMenuHover()
+    }
+
+    Timer {
+        id: userInfoPoll
+        interval: page.userInfoPopupAutoClosePollMs
+        repeat: true
+        running: !page.playerFullScreen && page.account !== null
+        onTriggered: page.pollUserInfoPopup()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "#050505"
+    }
+
+    WinTitleBar {
+        id: titleBar
+        objectName: "titleBar"
+        width: parent.width
+        height: page.playerFullScreen ? 0 : 44
+        visible: !page.playerFullScreen
+        titleText: page.productTitle
+        userName: page.accountDisplayName
+        windowIsMaximized: page.windowIsMaximized
+        onSettingsRequested: page.setSettingsMenuVisible(!page.settingsMenuVisible)
+        onImportFilesRequested: page.importFiles()
+        onMinimizeRequested: page.minimizeRequested()
+        onToggleMaximizeRequested: page.toggleMaximizeRequested()
+        onCloseRequested: page.closeRequested()
+        onUserInfoRequested: page.handleUserButton()
+    }
+
+    Item {
+        id: content
+        anchors.top: titleBar.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+
+        Item {
+            id: playerArea
+            objectName: "playerArea"
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            anchors.left: parent.left
+            anchors.right: playlistPanelLoader.active ? playlistPanelLoader.left : parent.right
+
+            PlayerView {
+                id: playerView
+                objectName: "playerView"
+                anchors.fill: parent
+                focus: true
+                visible: page.playerHasMedia
+                onPreviousRequested: if (page.has(page.playlist, "activatePrevious")) page.playlist.activatePrevious()
+                onNextRequested: if (page.has(page.playlist, "activateNext")) page.playlist.activateNext()
+                onPlaybackFinished: coordinator.onPlaybackFinished(playerView.currentFileUrl)
+                onPlaybackAreaPointerActive: page.showPlaylistToggle()
+                onToolboxRequested: page.requestTool(toolId)
+                onSettingsStatusRequested: page.showSettingsStatus(message)
+            }
+
+            PlayerPlaceholder {
+                id: placeholder
+                objectName: "playerPlaceholder"
+                anchors.fill: parent
+                visible: !page.playerHasMedia
+                onOpenFileRequested: page.openFileFromPlaceholder()
+            }
+
+            DropArea {
+                id: playerDropArea
+                anchors.fill: parent
+                onEntered: {
+                    var accept = Logic.anySupportedFileUrl(drag.urls, page.isSupportedUrl)
+                    drag.accepted = accept
+                    page.dragActive = accept
+                }
+                onExited: page.dragActive = false
+                onDropped: {
+                    page.dragActive = false
+                    var files = Logic.fileUrlsOnly(drop.urls)
+                    if (files.length > 0)
+                        drop.acceptProposedAction()
+                    page.openDroppedFiles(files)
+                }
+            }
+
+            Rectangle {
+                objectName: "playerDropOverlay"
+                anchors.fill: parent
+                visible: page.dragActive
+                color: "#B30E1A2E"
+                border.color: "#3D8BFF"
+                border.width: 2
+                Text {
+                    anchors.centerIn: parent
+                    text: page.translate("ui.text.drag.release_to_load_video")
+                    color: "#FFFFFF"
+                    font.pixelSize: 16
+                }
+            }
+
+            PlaylistToggleTab {
+                id: playlistToggle
+                objectName: "playlistToggle"
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                visible: page.playlistToggleVisible || !page.playlistCollapsed
+                collapsed: page.playlistCollapsed
+                onToggled: page.setPlaylistCollapsed(!page.playlistCollapsed)
+            }
+        }
+
+        Loader {
+            id: playlistPanelLoader
+            objectName: "playlistPanelLoader"
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            anchors.right: parent.right
+            width: active ? page.playlistExpandedWidth : 0
+            active: !page.playlistCollapsed
+            source: "components/PlayerListPanel.qml"
+            onLoaded: page.syncPreviewWorkerBudget()
+        }
+    }
+
+    StatusToast {
+        id: statusToast
+        objectName: "statusToast"
+        z: 30
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: page.playerFullScreen ? 12 : titleBar.height + 12
+        maximumWidth: page.width - 44
+    }
+
+    // Click catcher under the settings menu: a click anywhere else closes it.
+    MouseArea {
+        objectName: "settingsMenuClickCatcher"
+        anchors.fill: parent
+        z: 19
+        visible: page.settingsMenuVisible && !page.playerFullScreen
+        onPressed: page.setSettingsMenuVisible(false)
+    }
+
+    AppSettingsMenu {
+        id: settingsMenu
+        objectName: "settingsMenu"
+        z: 20
+        visible: page.settingsMenuVisible && !page.playerFullScreen
+        x: Logic.clampCentered(titleBar.settingsButtonCenterX, width, page.width, 8)
+        y: titleBar.height + 8
+        onDefaultPlayerRequested: {
+            page.setSettingsMenuVisible(false)
+            page.runSystemAction(enabled ? "setAsDefaultPlayer" : "clearDefaultPlayer")
+        }
+        onAddDesktopShortcutRequested: {
+            page.setSettingsMenuVisible(false)
+            page.runSystemAction("createDesktopShortcut")
+        }
+        onOnlineServiceRequested: {
+            page.setSettingsMenuVisible(false)
+            page.runSystemAction("openCustomerService", page.accountIdText())
+        }
+        onAboutRequested: page.showAbout()
+    }
+
+    Loader {
+        id: userInfoPopupLoader
+        objectName: "userInfoPopupLoader"
+        z: 21
+        active: page.account !== null && page.userInfoPopupVisible && page.signedIn && !page.playerFullScreen
+        source: page.userInfoPopupSource
+        x: item ? Logic.clampCentered(titleBar.userInfoButtonCenterX, item.width, page.width, 8) : 0
+        y: titleBar.height + 6
+        onLoaded: {
+            item.userName = Qt.binding(function () { return page.accountDisplayName })
+            item.accountId = Qt.binding(function () { return page.accountIdText() })
+            item.avatarUrl = Qt.binding(function () { return page.shownAvatarPath })
+            if (item.isVirtualAccount !== undefined)
+                item.isVirtualAccount = Qt.binding(function () {
+                    return page.account !== null && page.account.virtualAccount === true
+                })
+        }
+    }
+
+    Connections {
+        target: userInfoPopupLoader.item
+        ignoreUnknownSignals: true
+        function onLogoutRequested() {
+            page.userInfoPopupVisible = false
+            if (page.has(page.account, "logout"))
+                page.account.logout()
+        }
+        function onCopyAccountIdRequested() { page.copyAccountId() }
+        function onBindOnlineAccountRequested() { page.startLoginFlow(1) }
+    }
+
+    Rectangle {
+        id: loginOverlay
+        objectName: "loginOverlay"
+        anchors.fill: parent
+        z: 40
+        visible: page.loginDialogVisible
+        color: "#99000000"
+
+        MouseArea {
+            anchors.fill: parent
+            onClicked: page.closeLoginDialog()
+        }
+
+        Loader {
+            id: loginLoader
+            anchors.centerIn: parent
+            width: item && item.implicitWidth > 0 ? item.implicitWidth : 352
+            height: item && item.implicitHeight > 0 ? item.implicitHeight : 454
+            active: page.account !== null && page.loginDialogVisible
+                    && (!page.signedIn || page.forceLoginDialogForBinding)
+            source: page.loginDialogSource
+
+            // Clicks inside the dialog stay in it.
+            MouseArea {
+                anchors.fill: parent
+                z: -1
+            }
+        }
+
+        Connections {
+            target: loginLoader.item
+            ignoreUnknownSignals: true
+            function onCloseRequested() { page.closeLoginDialog() }
+        }
+    }
+
+    AboutDialog {
+        id: aboutDialog
+        objectName: "aboutDialog"
+        anchors.fill: parent
+        z: 50
+        visible: page.aboutDialogVisible
+        productTitle: page.productTitle
+        versionText: page.stringMember(page.actions, "applicationVersion")
+        companyName: page.stringMember(page.actions, "companyName")
+        onCloseRequested: page.aboutDialogVisible = false
+    }
+}

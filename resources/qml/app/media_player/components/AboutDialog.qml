@@ -1,0 +1,101 @@
+// The about overlay: a dimmed layer with a card of logo, name, version and copyright.
+import QtQuick 2.14
+import "../../../components"
+
+Rectangle {
+    id: overlay
+
+    property string productTitle: Qt.application.name
+    property string versionText: ""
+    property string companyName: ""
+    readonly property alias card: card
+
+    signal closeRequested()
+
+    function translate(key, args) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
+        return key
+    }
+
+    color: "#99000000"
+
+    // A click on the dim layer outside the card closes it.
+    MouseArea {
+        anchors.fill: parent
+        onClicked: overlay.closeRequested()
+    }
+
+    Rectangle {
+        id: card
+        objectName: "aboutCard"
+        width: 420
+        height: 280
+        anchors.centerIn: parent
+        radius: 12
+        color: "#1C1E22"
+        border.color: "#33FFFFFF"
+
+        // Clicks on the card are absorbed.
+        MouseArea {
+            anchors.fill: parent
+        }
+
+        Column {
+            anchors.horizontalCenter: parent.horizontalCenter
+            y: 36
+            width: parent.width - 60
+            spacing: 10
+
+            Image {
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: 74
+                height: 74
+                source: "qrc:/assets/logo.png"
+                sourceSize.width: 148
+                sourceSize.height: 148
+                smooth: true
+            }
+            Text {
+                objectName: "aboutProductTitle"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: overlay.productTitle
+                color: "#F3F6FB"
+                font.pixelSize: 18
+                font.bold: true
+            }
+            Text {
+                objectName: "aboutVersion"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: overlay.translate("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
+                color: "#AEB6C1"
+                font.pixelSize: 12
+            }
+            Item { width: 1; height: 6 }
+            Text {
+                objectName: "aboutCopyright"
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: overlay.translate("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
+                color: "#7D8693"
+                font.pixelSize: 11
+            }
+        }
+
+        TitleBarButton {
+            objectName: "aboutCloseButton"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.topMargin: 4
+            anchors.rightMargin: 4
+            width: 48
+            height: 34
+            radius: 6
+            hoverColor: "#E81123"
+            iconSource: "qrc:/assets/icons/window_close.svg"
+            iconSize: 14
+            onClicked: overlay.closeRequested()
+        }
+    }
+}

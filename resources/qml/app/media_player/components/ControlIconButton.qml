@@ -1,0 +1,51 @@
+// Square icon button of the player controls, with its hover tip and a highlighted state.
+import QtQuick 2.14
+import "../../../components"
+
+Item {
+    id: button
+
+    property url iconSource: ""
+    property real iconSize: 20
+    property string toolTipText: ""
+    property Item toolTipHost: null
+    property bool highlighted: false
+    property color iconColor: "#E6EAF0"
+    property color hoverIconColor: "#FFFFFF"
+    property color highlightColor: "#3D8BFF"
+    readonly property bool hovered: area.containsMouse
+    readonly property alias pressed: area.pressed
+
+    signal clicked()
+
+    implicitWidth: 36
+    implicitHeight: 36
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 6
+        color: area.pressed ? "#33FFFFFF" : (area.containsMouse ? "#1FFFFFFF" : "transparent")
+    }
+
+    ThemedIcon {
+        anchors.centerIn: parent
+        iconSize: button.iconSize
+        source: button.iconSource
+        color: button.highlighted ? button.highlightColor
+                                  : (area.containsMouse ? button.hoverIconColor : button.iconColor)
+    }
+
+    MouseArea {
+        id: area
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: Qt.PointingHandCursor
+        onClicked: button.clicked()
+    }
+
+    HoverToolTip {
+        host: button.toolTipHost ? button.toolTipHost : button.parent
+        target: area
+        text: button.toolTipText
+    }
+}

@@ -1,0 +1,65 @@
+// Modal menu of the five playback modes, opened under the play-list header.
+import QtQuick 2.14
+import QtQuick.Controls 2.14
+import "../../../components"
+import "../PlayerLogic.js" as Logic
+
+Popup {
+    id: menu
+
+    property int currentMode: 0
+    property var translate: function (key) { return key }
+
+    signal modeChosen(int mode)
+
+    modal: true
+    dim: false
+    padding: 6
+    width: 176
+    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside | Popup.CloseOnReleaseOutside
+
+    background: Rectangle {
+        radius: 8
+        color: "#F01C1E22"
+        border.color: "#33FFFFFF"
+    }
+
+    contentItem: Column {
+        spacing: 2
+        Repeater {
+            model: Logic.playbackModes
+            delegate: Rectangle {
+                readonly property bool selected: Logic.playbackModeInfo(menu.currentMode).mode === modelData.mode
+                objectName: "modeRow_" + modelData.mode
+                width: menu.availableWidth
+                height: 30
+                radius: 4
+                color: selected ? "#333D8BFF" : (modeArea.containsMouse ? "#1FFFFFFF" : "transparent")
+
+                ThemedIcon {
+                    x: 10
+                    anchors.verticalCenter: parent.verticalCenter
+                    iconSize: 16
+                    source: modelData.icon
+                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
+                }
+                Text {
+                    x: 34
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: menu.translate(modelData.textKey)
+                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
+                    font.pixelSize: 12
+                }
+                MouseArea {
+                    id: modeArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onClicked: {
+                        menu.modeChosen(modelData.mode)
+                        menu.close()
+                    }
+                }
+            }
+        }
+    }
+}

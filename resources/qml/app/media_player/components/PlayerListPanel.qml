@@ -1,0 +1,318 @@
+// The play-list side panel: header with view switch, playback mode, add and clear; the list or
+// thumbnail view of the entries with their previews; dropping files to add them.
+import QtQuick 2.14
+import QtQuick.Controls 2.14
+import Qt.labs.settings 1.0
+import "../../../components"
+import "../PlayerLogic.js" as Logic
+
+Rectangle {
+    id: panel
+
+    property bool preserveCurrentOnAdd: true
+    property bool highlightCurrentItem: false
+    property bool thumbnailMode: false
+    property bool dragActive: false
+    property bool settingsLoaded: false
+    readonly property int listItemHeight: 44
+    readonly property int thumbnailItemHeight: 54
+    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
+    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
+                                          ? mediaPreviewService : null
+    readonly property int playbackMode: playlist && playlist.playbackMode !== undefined ? playlist.playbackMode : 0
+    readonly property int currentIndex: playlist && playlist.currentIndex !== undefined ? playlist.currentIndex : -1
+    readonly property int entryCount: playlist && playlist.count !== undefined ? playlist.count : 0
+    property int hoveredIndex: -1
+    readonly property alias listView: listView
+    readonly property alias modeMenu: modeMenu
+
+    function translate(key) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(i18n.t(key))
+        return key
+    }
+
+    function isSupported(url) {
+        return playlist !== null && typeof playlist.isSupportedFileUrl === "function"
+               && playlist.isSupportedFileUrl(url) === true
+    }
+
+    function addSelectedFiles(urls) {
+        if (!urls || urls.length === 0 || !playlist || typeof playlist.addFiles !== "function")
+            return
+        var list = []
+        for (var i = 0; i < urls.length; ++i)
+            list.push(String(urls[i]))
+        playlist.addFiles(list, preserveCurrentOnAdd)
+    }
+
+    function pickAndAddFiles() {
+        if (typeof fileDialogService === "undefined" || !fileDialogService
+                || typeof fileDialogService.pickPlayableMediaFiles !== "function")
+            return
+        addSelectedFiles(fileDialogService.pickPlayableMediaFiles())
+    }
+
+    function clearAll() {
+        if (playlist && typeof playlist.clear === "function")
+            playlist.clear()
+    }
+
+    function removeRow(index) {
+        if (playlist && typeof playlist.removeAt === "function")
+            playlist.removeAt(index)
+    }
+
+    function activateRow(index) {
+        if (playlist && typeof playlist.activateIndex === "function")
+            playlist.activateIndex(index)
+    }
+
+    function setPlaybackMode(mode) {
+        if (playlist && playlist.playbackMode !== undefined)
+            playlist.playbackMode = mode
+    }
+
+    function toggleModeMenu() {
+        if (modeMenu.opened)
+            modeMenu.close()
+        else
+            modeMenu.open()
+    }
+
+    function previewFor(sourcePath) {
+        if (previewService && typeof previewService.previewForFile === "function")
+            return previewService.previewForFile(sourcePath)
+        return { loading: false, durationText: "00:00:00", thumbnailPath: "", qualityTag: "", parseFailed: false }
+    }
+
+    function dropAccepts(urls) {
+        return Logic.anySupportedFileUrl(urls, isSupported)
+    }
+
+    function dropFiles(urls) {
+        var accepted = Logic.supportedFileUrls(urls, isSupported)
+        if (accepted.length > 0)
+            addSelectedFiles(accepted)
+        return accepted.length
+    }
+
+    function updateHoveredIndex() {
+        if (!hoverTracker.containsMouse) {
+            hoveredIndex = -1
+            return
+        }
+        if (scrollBar.visible && hoverTracker.mouseX >= listView.width - scrollBar.width) {
+            hoveredIndex = -1
+            return
+        }
+        hoveredIndex = listView.indexAt(hoverTracker.mouseX, hoverTracker.mouseY + listView.contentY)
+    }
+
+    onThumbnailModeChanged: {
+        if (settingsLoaded && panelSettings.thumbnailMode !== thumbnailMode)
+            panelSettings.thumbnailMode = thumbnailMode
+    }
+    Component.onCompleted: {
+        thumbnailMode = panelSettings.thumbnailMode
+        settingsLoaded = true
+    }
+
+    color: "#15171B"
+
+    Settings {
+        id: panelSettings
+        fileName: typeof playerSettingsFilePath !== "undefined" && playerSettingsFilePath
+                  ? String(playerSettingsFilePath) : ""
+        category: "PlayerListPanel"
+        property bool thumbnailMode: false
+    }
+
+    // A press anywhere on the panel closes the mode menu (the menu's own modality covers the rest).
+    MouseArea {
+        anchors.fill: parent
+        onPressed: {
+            modeMenu.close()
+            mouse.accepted = false
+        }
+    }
+
+    Item {
+        id: header
+        objectName: "playlistHeader"
+        width: parent.width
+        height: 56
+
+        Text {
+            anchors.left: parent.left
+            anchors.leftMargin: 16
+            anchors.verticalCenter: parent.verticalCenter
+            text: panel.translate("ui.text.playlist.title")
+            color: "#F3F6FB"
+            font.pixelSize: 14
+            font.bold: true
+        }
+
+        Row {
+            anchors.right: parent.right
+            anchors.rightMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 4
+
+            ControlIconButton {
+                objectName: "viewSwitchButton"
+                width: 28
+                height: 28
+                iconSize: 16
+                iconSource: panel.thumbnailMode ? "qrc:/assets/icons/playlist_list.svg"
+                                                : "qrc:/assets/icons/playlist_grid.svg"
+                toolTipText: panel.translate(panel.thumbnailMode ? "ui.text.playlist.view.list"
+                                                                 : "ui.text.playlist.view.thumbnail")
+                toolTipHost: panel
+                onClicked: panel.thumbnailMode = !panel.thumbnailMode
+            }
+            ControlIconButton {
+                id: modeButton
+                objectName: "playbackModeButton"
+                width: 28
+                height: 28
+                iconSize: 16
+                iconSource: Logic.playbackModeInfo(panel.playbackMode).icon
+                toolTipText: panel.translate(Logic.playbackModeInfo(panel.playbackMode).textKey)
+                toolTipHost: panel
+                highlighted: modeMenu.opened
+                onClicked: panel.toggleModeMenu()
+            }
+            ControlIconButton {
+                objectName: "addFilesButton"
+                width: 28
+                height: 28
+                iconSize: 16
+                iconSource: "qrc:/assets/icons/playlist_add.svg"
+                toolTipText: panel.translate("ui.text.file.add_file")
+                toolTipHost: panel
+                onClicked: panel.pickAndAddFiles()
+            }
+            ControlIconButton {
+                objectName: "clearButton"
+                width: 28
+                height: 28
+                iconSize: 16
+                iconSource: "qrc:/assets/icons/playlist_clear.svg"
+                toolTipText: panel.translate("ui.text.common.clear")
+                toolTipHost: panel
+                onClicked: panel.clearAll()
+            }
+        }
+
+        Rectangle {
+            anchors.bottom: parent.bottom
+            width: parent.width
+            height: 1
+            color: "#22FFFFFF"
+        }
+    }
+
+    PlaybackModeMenu {
+        id: modeMenu
+        objectName: "playbackModeMenu"
+        x: panel.width - width - 10
+        y: header.height
+        currentMode: panel.playbackMode
+        translate: panel.translate
+        onModeChosen: panel.setPlaybackMode(mode)
+    }
+
+    MouseArea {
+        id: hoverTracker
+        objectName: "playlistHoverTracker"
+        anchors.top: header.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        hoverEnabled: true
+        acceptedButtons: Qt.NoButton
+        onPositionChanged: panel.updateHoveredIndex()
+        onContainsMouseChanged: panel.updateHoveredIndex()
+
+        ListView {
+            id: listView
+            objectName: "playlistView"
+            anchors.fill: parent
+            clip: true
+            model: panel.playlist
+            boundsBehavior: Flickable.StopAtBounds
+            onContentYChanged: panel.updateHoveredIndex()
+            ScrollBar.vertical: ScrollBar {
+                id: scrollBar
+                policy: ScrollBar.AsNeeded
+            }
+
+            delegate: PlaylistRow {
+                id: rowItem
+                width: listView.width
+                rowIndex: index
+                title: model.title !== undefined ? model.title : ""
+                tag: model.tag !== undefined ? model.tag : ""
+                sourcePath: model.sourcePath !== undefined ? model.sourcePath : ""
+                thumbnailMode: panel.thumbnailMode
+                current: panel.highlightCurrentItem && index === panel.currentIndex
+                hovered: index === panel.hoveredIndex
+                toolTipHost: panel
+                translate: panel.translate
+                onRemoveRequested: panel.removeRow(index)
+                onActivateRequested: panel.activateRow(index)
+                Component.onCompleted: preview = panel.previewFor(sourcePath)
+
+                Connections {
+                    target: panel.previewService
+                    ignoreUnknownSignals: true
+                    function onPreviewReady(sourcePath, preview) {
+                        if (Logic.samePath(sourcePath, rowItem.sourcePath))
+                            rowItem.preview = preview
+                    }
+                }
+            }
+        }
+    }
+
+    Text {
+        objectName: "playlistEmptyText"
+        anchors.centerIn: hoverTracker
+        visible: panel.entryCount === 0
+        text: panel.translate("ui.text.playlist.empty")
+        color: "#6B7480"
+        font.pixelSize: 12
+    }
+
+    DropArea {
+        id: dropArea
+        anchors.fill: parent
+        onEntered: {
+            var accept = panel.dropAccepts(drag.urls)
+            drag.accepted = accept
+            panel.dragActive = accept
+        }
+        onExited: panel.dragActive = false
+        onDropped: {
+            panel.dragActive = false
+            if (panel.dropFiles(drop.urls) > 0)
+                drop.acceptProposedAction()
+        }
+    }
+
+    Rectangle {
+        objectName: "playlistDropOverlay"
+        anchors.fill: parent
+        visible: panel.dragActive
+        color: "#CC0E1A2E"
+        border.color: "#3D8BFF"
+        border.width: 2
+        Text {
+            anchors.centerIn: parent
+            text: panel.translate("ui.text.drag.release_to_add_playlist")
+            color: "#FFFFFF"
+            font.pixelSize: 13
+        }
+    }
+}

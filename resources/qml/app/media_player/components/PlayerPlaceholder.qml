@@ -1,0 +1,73 @@
+// What the player area shows while nothing is loaded: an icon, the open button and a hint.
+import QtQuick 2.14
+import "../../../components"
+
+Rectangle {
+    id: placeholder
+
+    signal openFileRequested()
+
+    function translate(key) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(i18n.t(key))
+        return key
+    }
+
+    color: "#0B0C0E"
+
+    Column {
+        anchors.centerIn: parent
+        spacing: 18
+
+        ThemedIcon {
+            anchors.horizontalCenter: parent.horizontalCenter
+            iconSize: 72
+            source: "qrc:/assets/icons/player_placeholder.svg"
+            color: "#4A5260"
+        }
+
+        Rectangle {
+            id: openButton
+            objectName: "openFileButton"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: Math.max(148, openLabel.implicitWidth + 64)
+            height: 40
+            radius: 20
+            color: openArea.pressed ? "#2F6FD0" : (openArea.containsMouse ? "#4A95FF" : "#3D8BFF")
+
+            Row {
+                anchors.centerIn: parent
+                spacing: 8
+                ThemedIcon {
+                    anchors.verticalCenter: parent.verticalCenter
+                    iconSize: 16
+                    source: "qrc:/assets/icons/playlist_add.svg"
+                    color: "#FFFFFF"
+                }
+                Text {
+                    id: openLabel
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: placeholder.translate("ui.text.file.open")
+                    color: "#FFFFFF"
+                    font.pixelSize: 14
+                }
+            }
+
+            MouseArea {
+                id: openArea
+                anchors.fill: parent
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: placeholder.openFileRequested()
+            }
+        }
+
+        Text {
+            objectName: "placeholderHint"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: placeholder.translate("ui.text.placeholder.open_or_drag")
+            color: "#7D8693"
+            font.pixelSize: 12
+        }
+    }
+}

@@ -1,0 +1,450 @@
+// The player area: the video, its progress and control bars, full screen, the Space key, the
+// track lists and subtitle loading, and the playback settings window.
+import QtQuick 2.14
+import QtQuick.Window 2.14
+import "../../../components"
+import "../PlayerLogic.js" as Logic
+
+FocusScope {
+    id: view
+
+    property bool hasMedia: false
+    property string currentFileUrl: ""
+    property bool fullScreen: false
+    property int fullScreenControlsHideDelay: 2200
+    property var audioTrackOptions: [{ id: 0, title: translate("ui.text.audio.default_track") }]
+    property var subtitleTrackOptions: [{ id: -1, title: translate("ui.text.subtitle.none") }]
+
+    property real committedVideoWidth: 0
+    property real committedVideoHeight: 0
+    property bool videoSizeCommitted: false
+
+    property int savedWindowVisibility: Window.Windowed
+    property real savedWindowX: 0
+    property real savedWindowY: 0
+    property real savedWindowWidth: 0
+    property real savedWindowHeight: 0
+
+    property bool controlsVisible: true
+    property string currentMediaCoverSource: ""
+    property real currentMediaPreviewDurationSeconds: 0
+    // The settings window; tests and later builds may point it elsewhere.
+    property url playbackSettingsDialogSource: Qt.resolvedUrl("PlaybackSettingsDialog.qml")
+
+    readonly property alias videoPlayer: videoPlayer
+    readonly property alias controlBar: controlBar
+    readonly property alias progressBar: progressBar
+    readonly property var playerEngine: videoPlayer.engine
+    readonly property bool paused: videoPlayer.paused
+    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
+    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
+                                          ? mediaPreviewService : null
+    readonly property string currentMediaTitle: playlist && playlist.currentTitle !== undefined
+                                                ? String(playlist.currentTitle) : ""
+    readonly property string currentMediaSourcePath: playlist && playlist.currentSourcePath !== undefined
+                                                     ? String(playlist.currentSourcePath) : ""
+    readonly property real effectiveMediaDuration: Math.max(videoPlayer.duration, currentMediaPreviewDurationSeconds)
+    readonly property var playbackSettingsDialog: settingsDialogLoader.item
+    readonly property bool playbackSettingsOpen: playbackSettingsDialog !== null
+                                                 && playbackSettingsDialog.visible === true
+    readonly property bool showControls: hasMedia && controlsVisible
+
+    signal previousRequested()
+    signal nextRequested()
+    signal playbackFinished()
+    signal playbackAreaPointerActive()
+    signal toolboxRequested(string toolId)
+    signal settingsStatusRequested(string message)
+
+    function translate(key, args) {
+        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
+            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
+        return key
+    }
+
+    function engineHas(name) {
+        var engine = videoPlayer.engine
+        return engine !== null && engine !== undefined && typeof engine[name] === "function"
+    }
+
+    function openFile(url) {
+        var text = url === undefined || url === null ? "" : String(url)
+        if (text.length === 0)
+            return false
+        if (!videoPlayer.play(text))
+            return false
+        currentFileUrl = text
+        hasMedia = true
+        commitVideoSize()
+        Qt.callLater(refreshTrackOptions)
+        return true
+    }
+
+    function clearFile() {
+        currentFileUrl = ""
+        hasMedia = false
+        currentMediaPreviewDurationSeconds = 0
+        resetTrackOptions()
+        videoPlayer.stop()
+    }
+
+    function pausePlayback() {
+        videoPlayer.pause()
+    }
+
+    function resetTrackOptions() {
+        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), [])
+        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), [])
+    }
+
+    function refreshTrackOptions() {
+        var audio = engineHas("availableAudioTracks") ? videoPlayer.engine.availableAudioTracks() : []
+        var subtitles = engineHas("availableSubtitleTracks") ? videoPlayer.engine.availableSubtitleTracks() : []
+        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), audio)
+        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), subtitles)
+    }
+
+    function commitVideoSize() {
+        committedVideoWidth = viewport.width
+        committedVideoHeight = viewport.height
+        videoSizeCommitted = true
+    }
+
+    function showControlsTemporarily() {
+        controlsVisible = true
+        if (fullScreen)
+            controlsHideTimer.restart()
+        else
+            controlsHideTimer.stop()
+    }
+
+    function hideControlsIfIdle() {
+        if (!fullScreen)
+            return
+        if (controlBar.volumePopupVisible || controlBar.speedPopupVisible || playbackSettingsOpen)
+            return
+        controlsVisible = false
+    }
+
+    function enterFullScreen() {
+        var win = view.Window.window
+        if (fullScreen || !win)
+            return
+        savedWindowVisibility = win.visibility
+        savedWindowX = win.x
+        savedWindowY = win.y
+        savedWindowWidth = win.width
+        savedWindowHeight = win.height
+        win.showFullScreen()
+        fullScreen = true
+        showControlsTemporarily()
+    }
+
+    function exitFullScreen() {
+        if (!fullScreen)
+            return
+        fullScreen = false
+        var win = view.Window.window
+        if (win) {
+            if (savedWindowVisibility === Window.Maximized) {
+                win.showMaximized()
+            } else {
+                win.showNormal()
+                win.x = savedWindowX
+                win.y = savedWindowY
+                win.width = savedWindowWidth
+                win.height = savedWindowHeight
+            }
+        }
+        controlsHideTimer.stop()
+        controlsVisible = true
+        controlBar.hideTransientPopups()
+    }
+
+    function toggleFullScreen() {
+        if (fullScreen)
+            exitFullScreen()
+        else
+            enterFullScreen()
+    }
+
+    function ensurePlaybackSettingsDialog() {
+        if (!settingsDialogLoader.active)
+            settingsDialogLoader.active = true
+        return settingsDialogLoader.status === Loader.Ready ? settingsDialogLoader.item : null
+    }
+
+    function openPlaybackSettings() {
+        refreshTrackOptions()
+        var dialog = ensurePlaybackSettingsDialog()
+        if (dialog && typeof dialog.showWindow === "function")
+            dialog.showWindow()
+    }
+
+    function handleSpaceKey() {
+        if (!hasMedia || playbackSettingsOpen)
+            return false
+        videoPlayer.togglePlayPause()
+        showControlsTemporarily()
+        return true
+    }
+
+    function selectSubtitleTrack(trackId, secondary) {
+        var engine = videoPlayer.engine
+        if (!engine)
+            return false
+        var other = secondary ? engine.subtitleTrackId : engine.secondarySubtitleTrackId
+        if (!Logic.subtitleChoiceAllowed(trackId, other)) {
+            settingsStatusRequested(translate("ui.text.subtitle.same_track_not_allowed"))
+            return false
+        }
+        var setter = secondary ? "setSecondarySubtitleTrackId" : "setSubtitleTrackId"
+        if (!engineHas(setter))
+            return false
+        return engine[setter](trackId) === true
+    }
+
+    function requestSubtitleFile(secondary) {
+        if (typeof fileDialogService === "undefined" || !fileDialogService
+                || typeof fileDialogService.pickSubtitleFile !== "function")
+            return
+        var key = secondary ? "ui.text.subtitle.select_secondary_file" : "ui.text.subtitle.select_primary_file"
+        var url = fileDialogService.pickSubtitleFile(translate(key))
+        if (url !== undefined && url !== null && String(url).length > 0)
+            loadSubtitleFile(String(url), secondary)
+    }
+
+    function loadSubtitleFile(url, secondary) {
+        var engine = videoPlayer.engine
+        if (!engineHas("addSubtitleFile"))
+            return false
+        var rememberedPrimary = engine.subtitleTrackId
+        if (engine.addSubtitleFile(url, secondary === true) !== true) {
+            settingsStatusRequested(translate("ui.text.subtitle.load_failed"))
+            return false
+        }
+        Qt.callLater(function () {
+            refreshTrackOptions()
+            var tracks = engineHas("availableSubtitleTracks") ? engine.availableSubtitleTracks() : []
+            if (!tracks || tracks.length === 0)
+                return
+            var newest = Number(tracks[tracks.length - 1].id)
+            if (secondary === true) {
+                if (engine.subtitleTrackId === newest && rememberedPrimary !== newest && engineHas("setSubtitleTrackId"))
+                    engine.setSubtitleTrackId(rememberedPrimary)
+                selectSubtitleTrack(newest, true)
+            } else {
+                selectSubtitleTrack(newest, false)
+            }
+            refreshTrackOptions()
+        })
+        return true
+    }
+
+    function refreshCurrentMediaCover() {
+        var path = currentMediaSourcePath
+        if (path.length === 0 || !previewService || typeof previewService.previewForFile !== "function") {
+            currentMediaCoverSource = ""
+            currentMediaPreviewDurationSeconds = 0
+            return
+        }
+        applyCurrentPreview(previewService.previewForFile(path))
+    }
+
+    function applyCurrentPreview(preview) {
+        var p = preview || {}
+        currentMediaCoverSource = Logic.imageSourceFromPath(p.thumbnailPath)
+        var seconds = Number(p.durationSeconds)
+        currentMediaPreviewDurationSeconds = isFinite(seconds) && seconds > 0 ? seconds : 0
+    }
+
+    onCurrentMediaSourcePathChanged: refreshCurrentMediaCover()
+    onFullScreenChanged: showControlsTemporarily()
+    onPlaybackSettingsOpenChanged: {
+        if (playbackSettingsOpen) {
+            refreshTrackOptions()
+            showControlsTemporarily()
+        } else if (fullScreen) {
+            controlsHideTimer.restart()
+        }
+    }
+    Component.onCompleted: {
+        refreshTrackOptions()
+        refreshCurrentMediaCover()
+    }
+
+    Keys.onPressed: {
+        if (event.key === Qt.Key_Space && !event.isAutoRepeat) {
+            if (handleSpaceKey())
+                event.accepted = true
+        }
+    }
+
+    Connections {
+        target: view.previewService
+        ignoreUnknownSignals: true
+        function onPreviewReady(sourcePath, preview) {
+            if (Logic.samePath(sourcePath, view.currentMediaSourcePath))
+                view.applyCurrentPreview(preview)
+        }
+    }
+
+    Timer {
+        id: videoSizeTimer
+        interval: 120
+        repeat: false
+        onTriggered: view.commitVideoSize()
+    }
+
+    Timer {
+        id: controlsHideTimer
+        interval: view.fullScreenControlsHideDelay
+        repeat: false
+        onTriggered: view.hideControlsIfIdle()
+    }
+
+    Item {
+        id: viewport
+        objectName: "playerViewport"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: view.fullScreen ? parent.bottom : progressBar.top
+        clip: true
+
+        onWidthChanged: viewportResized()
+        onHeightChanged: viewportResized()
+        function viewportResized() {
+            if (!view.hasMedia || !view.videoSizeCommitted)
+                view.commitVideoSize()
+            else
+                videoSizeTimer.restart()
+        }
+
+        Rectangle {
+            anchors.fill: parent
+            color: "#000000"
+        }
+
+        CommonVideoPlayer {
+            id: videoPlayer
+            objectName: "videoPlayer"
+            anchors.centerIn: parent
+            width: view.committedVideoWidth
+            height: view.committedVideoHeight
+            onEndOfFileReached: view.playbackFinished()
+            onPointerActivity: {
+                view.showControlsTemporarily()
+                view.playbackAreaPointerActive()
+            }
+            onParkedPlayExpired: {
+                // The surface never came up in time: show the empty player rather than a
+                // file that is not playing; the file still starts if the surface comes up.
+                view.hasMedia = false
+            }
+            onPlaybackStarted: {
+                if (!view.hasMedia) {
+                    view.currentFileUrl = fileUrl
+                    view.hasMedia = true
+                    Qt.callLater(view.refreshTrackOptions)
+                }
+            }
+        }
+
+        Text {
+            objectName: "engineStartupNotice"
+            anchors.centerIn: parent
+            visible: !videoPlayer.initialized && view.hasMedia
+            text: "initializing mpv..."
+            color: "#9AA3AE"
+            font.pixelSize: 14
+        }
+
+        // While a pop-up of the control bar is open, a click on the video only closes it.
+        MouseArea {
+            anchors.fill: parent
+            visible: controlBar.volumePopupVisible || controlBar.speedPopupVisible
+            onClicked: controlBar.hideTransientPopups()
+        }
+    }
+
+    PlaybackProgressBar {
+        id: progressBar
+        objectName: "progressBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: controlBar.top
+        active: view.showControls && view.effectiveMediaDuration > 0
+        position: videoPlayer.position
+        duration: view.effectiveMediaDuration
+        showStartTime: true
+        showEndTime: true
+        onSeekRequested: videoPlayer.seek(seconds)
+    }
+
+    PlaybackControlBar {
+        id: controlBar
+        objectName: "controlBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        active: view.showControls
+        paused: videoPlayer.paused
+        fullScreen: view.fullScreen
+        volume: videoPlayer.volume
+        playbackSpeed: videoPlayer.playbackSpeed
+        mediaTitle: view.currentMediaTitle
+        mediaCoverSource: view.currentMediaCoverSource
+        aiEnhanceEnabled: videoPlayer.engine && videoPlayer.engine.videoEnhancementEnabled === true
+
+        onStopRequested: view.clearFile()
+        onPreviousRequested: view.previousRequested()
+        onNextRequested: view.nextRequested()
+        onPlayPauseRequested: videoPlayer.togglePlayPause()
+        onVolumeRequested: {
+            if (view.engineHas("setVolume"))
+                videoPlayer.engine.setVolume(value)
+        }
+        onPlaybackSpeedRequested: {
+            if (view.engineHas("setPlaybackSpeed"))
+                videoPlayer.engine.setPlaybackSpeed(value)
+        }
+        onAiEnhanceToggled: {
+            if (view.engineHas("setVideoEnhancementEnabled"))
+                videoPlayer.engine.setVideoEnhancementEnabled(enabled)
+        }
+        onToolboxRequested: view.toolboxRequested(toolId)
+        onPlaybackSettingsRequested: view.openPlaybackSettings()
+        onToggleFullScreenRequested: view.toggleFullScreen()
+        onPopupsChanged: {
+            if (!controlBar.volumePopupVisible && !controlBar.speedPopupVisible && view.fullScreen)
+                controlsHideTimer.restart()
+        }
+    }
+
+    Loader {
+        id: settingsDialogLoader
+        active: false
+        source: view.playbackSettingsDialogSource
+        onLoaded: {
+            var dialog = item
+            if (dialog.ownerWindow !== undefined)
+                dialog.ownerWindow = Qt.binding(function () { return view.Window.window })
+            if (dialog.playerEngine !== undefined)
+                dialog.playerEngine = Qt.binding(function () { return videoPlayer.engine })
+            if (dialog.audioTrackOptions !== undefined)
+                dialog.audioTrackOptions = Qt.binding(function () { return view.audioTrackOptions })
+            if (dialog.subtitleTrackOptions !== undefined)
+                dialog.subtitleTrackOptions = Qt.binding(function () { return view.subtitleTrackOptions })
+        }
+    }
+
+    Connections {
+        target: settingsDialogLoader.item
+        ignoreUnknownSignals: true
+        function onPrimarySubtitleFileRequested() { view.requestSubtitleFile(false) }
+        function onSecondarySubtitleFileRequested() { view.requestSubtitleFile(true) }
+        function onPrimarySubtitleTrackSelectionRequested(trackId) { view.selectSubtitleTrack(trackId, false) }
+        function onSecondarySubtitleTrackSelectionRequested(trackId) { view.selectSubtitleTrack(trackId, true) }
+    }
+}

@@ -1,0 +1,25 @@
+// Rounded dark box of the control bar's pop-ups; reports when the pointer leaves it.
+import QtQuick 2.14
+
+Rectangle {
+    id: panel
+
+    readonly property bool pointerInside: hoverArea.containsMouse
+    // Content goes inside the hover area so that hovering it still counts as inside.
+    default property alias content: hoverArea.data
+    signal pointerLeft()
+
+    radius: 8
+    color: "#F01C1E22"
+    border.color: "#33FFFFFF"
+    border.width: 1
+
+    MouseArea {
+        id: hoverArea
+        anchors.fill: parent
+        hoverEnabled: true
+        // Swallows clicks so they do not reach the bar's click catcher below.
+        acceptedButtons: Qt.LeftButton
+        onExited: Qt.callLater(panel.pointerLeft)
+    }
+}

@@ -1,0 +1,57 @@
+// One-line status toast: a new message replaces the old one and restarts the time-out.
+import QtQuick 2.14
+
+Rectangle {
+    id: toast
+
+    property string text: ""
+    property int timeoutMs: 2600
+    property real maximumWidth: 400
+
+    signal shown(string message)
+
+    function show(message) {
+        var value = message === undefined || message === null ? "" : String(message)
+        if (value.length === 0)
+            return
+        text = value
+        hideTimer.restart()
+        shown(value)
+    }
+
+    function clear() {
+        hideTimer.stop()
+        text = ""
+    }
+
+    width: Math.min(label.implicitWidth + 40, maximumWidth)
+    height: 44
+    radius: 8
+    color: "#E6202329"
+    border.color: "#33FFFFFF"
+    visible: opacity > 0
+    opacity: text.length > 0 ? 1 : 0
+
+    Behavior on opacity {
+        enabled: toast.text.length > 0
+        NumberAnimation { duration: 160 }
+    }
+
+    Text {
+        id: label
+        objectName: "toastText"
+        anchors.centerIn: parent
+        width: Math.min(implicitWidth, toast.maximumWidth - 40)
+        elide: Text.ElideRight
+        text: toast.text
+        color: "#F3F6FB"
+        font.pixelSize: 13
+    }
+
+    Timer {
+        id: hideTimer
+        interval: toast.timeoutMs
+        repeat: false
+        onTriggered: toast.text = ""
+    }
+}

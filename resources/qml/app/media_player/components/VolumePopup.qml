@@ -1,0 +1,77 @@
+// Vertical volume slider above the volume button; follows the volume unless it is dragged.
+import QtQuick 2.15
+import QtQuick.Controls 2.14
+import QtQml 2.15
+
+PopupPanel {
+    id: popup
+
+    property real volume: 100
+    readonly property real shownValue: slider.pressed ? slider.value : volume
+    readonly property alias slider: slider
+
+    signal volumeRequested(real value)
+
+    width: 52
+    height: 168
+
+    Text {
+        objectName: "volumePercent"
+        anchors.top: parent.top
+        anchors.topMargin: 8
+        anchors.horizontalCenter: parent.horizontalCenter
+        text: Math.round(popup.shownValue) + "%"
+        color: "#E6EAF0"
+        font.pixelSize: 11
+    }
+
+    Slider {
+        id: slider
+        objectName: "volumeSlider"
+        orientation: Qt.Vertical
+        // The Space key stays with the player view after the slider is used.
+        focusPolicy: Qt.NoFocus
+        from: 0
+        to: 100
+        stepSize: 0
+        anchors.top: parent.top
+        anchors.topMargin: 28
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 10
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: 24
+        onMoved: popup.volumeRequested(value)
+
+        Binding {
+            target: slider
+            property: "value"
+            value: popup.volume
+            when: !slider.pressed
+            restoreMode: Binding.RestoreNone
+        }
+
+        background: Rectangle {
+            x: (slider.width - width) / 2
+            y: slider.topPadding
+            width: 4
+            height: slider.availableHeight
+            radius: 2
+            color: "#4DFFFFFF"
+            Rectangle {
+                width: parent.width
+                radius: 2
+                anchors.bottom: parent.bottom
+                height: (1 - slider.visualPosition) * parent.height
+                color: "#3D8BFF"
+            }
+        }
+        handle: Rectangle {
+            x: (slider.width - width) / 2
+            y: slider.topPadding + slider.visualPosition * (slider.availableHeight - height)
+            width: 12
+            height: 12
+            radius: 6
+            color: "#FFFFFF"
+        }
+    }
+}

@@ -1,0 +1,263 @@
+// The player page with the real play list and coordinator over a recording engine: start-up
+// file, drops, stale ends, reopening after stop, Space, tools and the toast.
+import QtQuick 2.14
+import QtQuick.Window 2.14
+import QtTest 1.14
+
+Item {
+    id: root
+    width: 1280
+    height: 760
+
+    Component {
+        id: pageComponent
+        Loader {
+            anchors.fill: parent
+        }
+    }
+
+    SignalSpy { id: toastSpy; signalName: "shown" }
+    SignalSpy { id: toolSpy; signalName: "toolRequested" }
+
+    TestCase {
+        name: "MediaPlayerPage"
+        when: windowShown
+
+        property string urlA: ""
+        property string urlB: ""
+        property string urlC: ""
+        property string urlText: ""
+
+        function initTestCase() {
+            urlA = testServices.fileUrl(testServices.writeMediaFile("a.mp4"))
+            urlB = testServices.fileUrl(testServices.writeMediaFile("b.mkv"))
+            urlC = testServices.fileUrl(testServices.writeMediaFile("c.mp3"))
+            urlText = testServices.fileUrl(testServices.writeMediaFile("notes.txt"))
+        }
+
+        function init() {
+            playlistStore.clear()
+            playlistStore.playbackMode = 1
+            testServices.clearCalls()
+        }
+
+        function createPage(properties) {
+            var loader = createTemporaryObject(pageComponent, root)
+            // Properties are set before completion, as the main window hands them over on load.
+            loader.setSource("qrc:/qml/app/media_player/MediaPlayerPage.qml", properties ? properties : {})
+            tryCompare(loader, "status", Loader.Ready)
+            var page = loader.item
+            toastSpy.clear()
+            toastSpy.target = page.statusToast
+            toolSpy.clear()
+            toolSpy.target = page
+            return page
+        }
+
+        function engineOf(page) {
+            return page.playerView.videoPlayer.engine
+        }
+
+        function test_startupFileWinsOverRestoredList() {
+            playlistStore.addFiles([urlA, urlB], false)
+            playlistStore.currentIndex = 1
+            var page = createPage({ startupMediaFileUrl: urlC })
+            verify(page.startupMediaApplied)
+            compare(String(playlistStore.currentFileUrl), urlC)
+            tryCompare(page, "playerHasMedia", true)
+            var engine = engineOf(page)
+            compare(engine.countCalls("playFile:"), 1)
+            compare(engine.calls.filter(function (c) { return c.indexOf("playFile:") === 0 })[0], "playFile:" + urlC)
+            compare(String(page.playerView.currentFileUrl), urlC)
+        }
+
+        function test_startWithoutFilePlaysNothing() {
+            playlistStore.addFiles([urlA, urlB], false)
+            var page = createPage()
+            compare(playlistStore.currentIndex, -1)
+            compare(playlistStore.count, 2)
+            verify(!page.playerHasMedia)
+            verify(page.placeholder.visible)
+            compare(engineOf(page).countCalls("playFile:"), 0)
+            compare(testServices.countCalls("setPlaybackActive:false"), 1)
+        }
+
+        function test_drops_data() {
+            return [
+                { tag: "mixed gives one toast", files: ["a", "text", "b"], toasts: 1, count: 2, current: "a" },
+                { tag: "only unsupported changes nothing", files: ["text"], toasts: 1, count: 0, current: "" },
+                { tag: "supported only, no toast", files: ["b"], toasts: 0, count: 1, current: "b" }
+            ]
+        }
+        function test_drops(data) {
+            var page = createPage()
+            var urls = { a: urlA, b: urlB, text: urlText }
+            var list = data.files.map(function (f) { return urls[f] })
+            page.openDroppedFiles(list)
+            compare(toastSpy.count, data.toasts)
+            if (data.toasts > 0)
+                compare(toastSpy.signalArguments[0][0], i18n.t("ui.text.drag.unsupported_files_ignored"))
+            compare(playlistStore.count, data.count)
+            compare(String(playlistStore.currentFileUrl), data.current.length > 0 ? urls[data.current] : "")
+            compare(page.playerHasMedia, data.current.length > 0)
+        }
+
+        function test_openingListedFileWhileAnotherPlays() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA, urlB])
+            compare(String(page.playerView.currentFileUrl), urlA)
+            page.openExternalFilesAndPlay([urlB])
+            compare(String(page.playerView.currentFileUrl), urlB)
+            compare(playlistStore.count, 2)
+        }
+
+        function test_staleEndIsIgnored() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA, urlB, urlC])
+            playlistStore.activateIndex(1)
+            var engine = engineOf(page)
+            var plays = engine.countCalls("playFile:")
+            page.coordinator.onPlaybackFinished(urlA)
+            compare(playlistStore.currentIndex, 1)
+            compare(engine.countCalls("playFile:"), plays)
+            // The end of the file really playing advances the list.
+            engine.finishFile()
+            compare(playlistStore.currentIndex, 2)
+            compare(String(page.playerView.currentFileUrl), urlC)
+        }
+
+        function test_stopThenReopenCurrentPlaysIt() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var engine = engineOf(page)
+            page.playerView.controlBar.stopRequested()
+            verify(!page.playerHasMedia)
+            verify(page.placeholder.visible)
+            compare(String(playlistStore.currentFileUrl), urlA)
+            compare(playlistStore.count, 1)
+            var plays = engine.countCalls("playFile:")
+            page.openExternalFilesAndPlay([urlA])
+            compare(engine.countCalls("playFile:"), plays + 1)
+            verify(page.playerHasMedia)
+        }
+
+        function test_spaceKey() {
+            var page = createPage()
+            var view = page.playerView
+            view.playbackSettingsDialogSource = Qt.resolvedUrl("FakeSettingsDialog.qml")
+            var engine = engineOf(page)
+            view.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 0)
+
+            page.openExternalFilesAndPlay([urlA])
+            view.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 1)
+            verify(view.paused)
+
+            view.openPlaybackSettings()
+            verify(view.playbackSettingsOpen)
+            view.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 1)
+
+            view.playbackSettingsDialog.close()
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 2)
+
+            // Using the seek bar, or stopping and playing again, leaves Space with the view.
+            engine.duration = 60
+            var slider = findChild(view.progressBar, "seekSlider")
+            mouseClick(slider, slider.width / 2, slider.height / 2)
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 3)
+            view.controlBar.stopRequested()
+            page.openExternalFilesAndPlay([urlA])
+            keyClick(Qt.Key_Space)
+            compare(engine.countCalls("togglePause"), 4)
+        }
+
+        function test_toolboxPausesAndHandsOverTheSource() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            page.playerView.controlBar.toolboxRequested("video-capture")
+            compare(toolSpy.count, 1)
+            compare(toolSpy.signalArguments[0][0], "video-capture")
+            compare(toolSpy.signalArguments[0][1], String(playlistStore.currentSourcePath))
+            verify(page.playerView.paused)
+            page.playerView.controlBar.stopRequested()
+            page.playerView.controlBar.toolboxRequested("format-convert")
+            compare(toolSpy.signalArguments[1][1], "")
+        }
+
+        function test_previousAndNextMoveTheList() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA, urlB])
+            page.playerView.controlBar.nextRequested()
+            compare(String(page.playerView.currentFileUrl), urlB)
+            page.playerView.controlBar.previousRequested()
+            compare(String(page.playerView.currentFileUrl), urlA)
+        }
+
+        function test_subtitleRules() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var view = page.playerView
+            var engine = engineOf(page)
+            engine.subtitleTracks = [{ id: 1, title: "one" }, { id: 2, title: "two" }]
+            view.selectSubtitleTrack(1, false)
+            compare(engine.subtitleTrackId, 1)
+            verify(!view.selectSubtitleTrack(1, true))
+            compare(toastSpy.count, 1)
+            compare(toastSpy.signalArguments[0][0], i18n.t("ui.text.subtitle.same_track_not_allowed"))
+            compare(engine.secondarySubtitleTrackId, 0)
+
+            // A secondary file gives the primary role back and takes the new track as secondary.
+            view.loadSubtitleFile("file:///subs/extra.srt", true)
+            tryCompare(engine, "secondarySubtitleTrackId", 3)
+            compare(engine.subtitleTrackId, 1)
+            compare(view.subtitleTrackOptions.length, 4)
+
+            engine.addSubtitleResult = false
+            verify(!view.loadSubtitleFile("file:///subs/bad.srt", false))
+            compare(toastSpy.signalArguments[1][0], i18n.t("ui.text.subtitle.load_failed"))
+        }
+
+        function test_fullScreenHidesChromeAndRestores() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var win = page.Window.window
+            verify(win)
+            var before = win.visibility
+            page.setSettingsMenuVisible(true)
+            page.playerView.controlBar.togglePopup("speedPopupVisible")
+            page.playerView.controlBar.toggleFullScreenRequested()
+            verify(page.playerFullScreen)
+            compare(page.titleBar.height, 0)
+            verify(!page.titleBar.visible)
+            verify(!page.settingsMenuVisible)
+            compare(page.statusToast.y, 12)
+            page.exitPlayerFullScreen()
+            verify(!page.playerFullScreen)
+            verify(!page.playerView.controlBar.speedPopupVisible)
+            compare(page.titleBar.height, 44)
+            tryCompare(win, "visibility", before)
+        }
+
+        function test_panelOpensAndPrunes() {
+            var page = createPage()
+            var gone = testServices.writeMediaFile("gone.mp4")
+            page.openExternalFilesAndPlay([urlA, testServices.fileUrl(gone)])
+            compare(playlistStore.count, 2)
+            testServices.removeFile(gone)
+            page.setPlaylistCollapsed(false)
+            compare(playlistStore.count, 1)
+            verify(page.playlistPanel !== null)
+            compare(page.playlistPanel.preserveCurrentOnAdd, true)
+            compare(page.playlistPanel.highlightCurrentItem, true)
+            page.setPlaylistCollapsed(true)
+            tryCompare(page, "playlistPanel", null)
+        }
+    }
+}
