@@ -52,7 +52,8 @@ Window {
 
 // Each clip is a moving test pattern between two bands: the top band names the clip, the
 // bottom band (a different colour) shows the picture is not upside down.
-struct Clip {
+struct Clip
+{
     const char *name;
     QColor top;
     QColor bottom;
@@ -71,10 +72,10 @@ QString makeClip(const Clip &clip)
                                          "drawbox=x=0:y=0:w=320:h=60:color=%1:t=fill,"
                                          "drawbox=x=0:y=180:w=320:h=60:color=%2:t=fill")
                               .arg(clip.top.name().replace('#', "0x"), clip.bottom.name().replace('#', "0x"));
-    const auto r = tvxtest::runProcess(QStringLiteral("ffmpeg"),
-                                       {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                        graph, "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
-                                        "yuv420p", path});
+    const auto r =
+        tvxtest::runProcess(QStringLiteral("ffmpeg"),
+                            {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i", graph,
+                             "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
     return r.exitCode == 0 ? path : QString();
 }
 
@@ -139,19 +140,24 @@ private:
     {
         const Clip &clip = kClips[i];
         QImage frame;
-        const bool shown = tvxtest::waitUntil([&] {
-            frame = m_window->grabWindow();
-            return near(sample(frame, 160, 30), clip.top) && near(sample(frame, 160, 210), clip.bottom);
-        }, 15000);
+        const bool shown = tvxtest::waitUntil(
+            [&] {
+                frame = m_window->grabWindow();
+                return near(sample(frame, 160, 30), clip.top) && near(sample(frame, 160, 210), clip.bottom);
+            },
+            15000);
         QVERIFY2(shown, qPrintable(QStringLiteral("clip %1 never shown upright; top %2 bottom %3")
                                        .arg(i)
                                        .arg(sample(frame, 160, 30).name(), sample(frame, 160, 210).name())));
         QVERIFY2(litShare(frame) > 0.3, qPrintable(QString::number(litShare(frame))));
         const QImage first = middleBand(frame);
-        QVERIFY2(tvxtest::waitUntil([&] {
-            const QImage later = m_window->grabWindow();
-            return near(sample(later, 160, 30), clip.top) && middleBand(later) != first;
-        }, 5000), "the picture does not move");
+        QVERIFY2(tvxtest::waitUntil(
+                     [&] {
+                         const QImage later = m_window->grabWindow();
+                         return near(sample(later, 160, 30), clip.top) && middleBand(later) != first;
+                     },
+                     5000),
+                 "the picture does not move");
     }
 
 private slots:
@@ -180,10 +186,9 @@ private slots:
             first.setPlaybackMode(PlaylistModel::SequentialPlayback);
         }
         m_playlist = std::make_unique<PlaylistModel>();
-        QCOMPARE(m_playlist->sourcePaths(),
-                 QStringList({PlaylistModel::normalizedSourcePath(clipUrl(0)),
-                              PlaylistModel::normalizedSourcePath(clipUrl(1)),
-                              PlaylistModel::normalizedSourcePath(clipUrl(2))}));
+        QCOMPARE(m_playlist->sourcePaths(), QStringList({PlaylistModel::normalizedSourcePath(clipUrl(0)),
+                                                         PlaylistModel::normalizedSourcePath(clipUrl(1)),
+                                                         PlaylistModel::normalizedSourcePath(clipUrl(2))}));
         QCOMPARE(m_playlist->playbackMode(), int(PlaylistModel::SequentialPlayback));
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
