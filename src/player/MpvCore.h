@@ -1,4 +1,5 @@
-// Owner of one libmpv handle, shared by the engine and the video renderer, with what this libmpv build supports.
+// Owner of one libmpv handle, shared by the engine and the video renderer, with what this libmpv build
+// supports.
 #pragma once
 
 #include <QHash>

@@ -158,6 +158,7 @@ bool MpvEngine::playFile(const QUrl &fileUrl)
         mpv_free_node_contents(&result);
         m_expectedEntryId = entryId;
         m_currentFileLoaded = false;
+        m_seekPending = false;
         m_currentPath = path;
 
         // The file is already loading: a preference mpv refuses is worth a log line, not a
@@ -210,8 +211,8 @@ bool MpvEngine::togglePause()
 {
     if (!m_core && !initialize())
         return false;
-    const bool atEnd = (m_duration > 0 && m_position >= std::max(m_duration - 0.6, 0.0)) || m_ended ||
-                       m_endOfFileHandled;
+    const bool atEnd =
+        (m_duration > 0 && m_position >= std::max(m_duration - 0.6, 0.0)) || m_ended || m_endOfFileHandled;
     if (!atEnd) {
         const char *args[] = {"cycle", "pause", nullptr};
         const int rc = mpv_command(m_core->handle(), args);
@@ -233,6 +234,7 @@ bool MpvEngine::togglePause()
         TVX_LOG_WARN << "[mpv] restart seek failed:" << rc;
         return false;
     }
+    m_seekPending = true;
     if (!setPause(false))
         return false;
     m_endOfFileHandled = false;
@@ -272,6 +274,7 @@ bool MpvEngine::stopPlayback()
     m_expectedEntryId = -1;
     m_currentFileLoaded = false;
     m_pendingTrackSelection = false;
+    m_seekPending = false;
     if (!isZero(m_position)) {
         m_position = 0.0;
         emit positionChanged();
@@ -299,6 +302,7 @@ bool MpvEngine::seekTo(double seconds)
         TVX_LOG_WARN << "[mpv] seekTo failed:" << rc << "seconds:" << target;
         return false;
     }
+    m_seekPending = true;
     return true;
 }
 
@@ -313,6 +317,7 @@ bool MpvEngine::seekRelative(double seconds)
         TVX_LOG_WARN << "[mpv] seek failed:" << rc << "seconds:" << offset;
         return false;
     }
+    m_seekPending = true;
     return true;
 }
 
@@ -427,9 +432,10 @@ bool MpvEngine::sendTrackSelectionForNextFile()
     m_wantedSubtitleTrackId = m_subtitleTrackId;
     m_wantedSecondarySubtitleTrackId = m_secondarySubtitleTrackId;
     bool ok = setMpvStringProperty("aid", QStringLiteral("auto"));
-    ok = setMpvStringProperty("sid", m_subtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) && ok;
-    ok = setMpvStringProperty("secondary-sid",
-                              m_secondarySubtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) &&
+    ok = setMpvStringProperty("sid", m_subtitleTrackId < 0 ? QStringLiteral("no") : QStringLiteral("auto")) &&
+         ok;
+    ok = setMpvStringProperty("secondary-sid", m_secondarySubtitleTrackId < 0 ? QStringLiteral("no")
+                                                                              : QStringLiteral("auto")) &&
          ok;
     return ok;
 }
@@ -443,7 +449,8 @@ void MpvEngine::applyRememberedTracksToLoadedFile()
         setMpvStringProperty("aid", QString::number(m_wantedAudioTrackId));
     if (m_wantedSubtitleTrackId >= 0 && trackExists(QStringLiteral("sub"), m_wantedSubtitleTrackId))
         setMpvStringProperty("sid", QString::number(m_wantedSubtitleTrackId));
-    if (m_wantedSecondarySubtitleTrackId >= 0 && trackExists(QStringLiteral("sub"), m_wantedSecondarySubtitleTrackId))
+    if (m_wantedSecondarySubtitleTrackId >= 0 &&
+        trackExists(QStringLiteral("sub"), m_wantedSecondarySubtitleTrackId))
         setMpvStringProperty("secondary-sid", QString::number(m_wantedSecondarySubtitleTrackId));
 }
 
@@ -492,6 +499,7 @@ void MpvEngine::pollEvents()
                 break;
             m_ended = false;
             m_endOfFileHandled = false;
+            m_seekPending = false;
             applySubtitlePositions();
             mediaInfoDirty = true;
             TVX_LOG_INFO << "[mpv][event]" << (loaded ? "FILE_LOADED" : "PLAYBACK_RESTART")
@@ -577,10 +585,11 @@ void MpvEngine::pollEvents()
         }
     }
 
-    // "eof-reached" can still read true for the previous file right after a new loadfile, so
-    // it counts only once the current file has loaded.
+    // "eof-reached" can still read true for the previous file right after a new loadfile, and
+    // for the old position right after a seek, so it counts only once the current file has
+    // loaded and mpv has carried out the last seek.
     int eof = 0;
-    if (m_currentFileLoaded && !m_endOfFileHandled &&
+    if (m_currentFileLoaded && !m_endOfFileHandled && !m_seekPending &&
         mpv_get_property(h, "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof) {
         TVX_LOG_INFO << "[mpv] eof-reached property became true, fallback EOF handling.";
         markEndOfFile("eof-reached-property");
@@ -619,6 +628,7 @@ void MpvEngine::enterIdleAfterError(const QString &path, int error)
     m_expectedEntryId = -1;
     m_currentFileLoaded = false;
     m_pendingTrackSelection = false;
+    m_seekPending = false;
     if (!isZero(m_position)) {
         m_position = 0.0;
         emit positionChanged();

@@ -26,27 +26,39 @@ class MpvEngine : public QObject
     Q_PROPERTY(QString hwdecMode READ hwdecMode WRITE setHwdecMode NOTIFY hwdecModeChanged)
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(bool paused READ paused NOTIFY pausedChanged)
-    Q_PROPERTY(int chromeAutoHideMs READ chromeAutoHideMs WRITE setChromeAutoHideMs NOTIFY chromeAutoHideMsChanged)
+    Q_PROPERTY(
+        int chromeAutoHideMs READ chromeAutoHideMs WRITE setChromeAutoHideMs NOTIFY chromeAutoHideMsChanged)
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
     Q_PROPERTY(double playbackSpeed READ playbackSpeed WRITE setPlaybackSpeed NOTIFY playbackSpeedChanged)
-    Q_PROPERTY(double preferredPlaybackSpeed READ preferredPlaybackSpeed WRITE setPreferredPlaybackSpeed NOTIFY preferredPlaybackSpeedChanged)
-    Q_PROPERTY(bool alwaysApplyPreferredPlaybackSpeed READ alwaysApplyPreferredPlaybackSpeed WRITE setAlwaysApplyPreferredPlaybackSpeed NOTIFY alwaysApplyPreferredPlaybackSpeedChanged)
+    Q_PROPERTY(double preferredPlaybackSpeed READ preferredPlaybackSpeed WRITE setPreferredPlaybackSpeed
+                   NOTIFY preferredPlaybackSpeedChanged)
+    Q_PROPERTY(bool alwaysApplyPreferredPlaybackSpeed READ alwaysApplyPreferredPlaybackSpeed WRITE
+                   setAlwaysApplyPreferredPlaybackSpeed NOTIFY alwaysApplyPreferredPlaybackSpeedChanged)
     Q_PROPERTY(QString aspectMode READ aspectMode WRITE setAspectMode NOTIFY aspectModeChanged)
     Q_PROPERTY(int videoRotation READ videoRotation WRITE setVideoRotation NOTIFY videoRotationChanged)
     Q_PROPERTY(bool cropBlackBars READ cropBlackBars WRITE setCropBlackBars NOTIFY cropBlackBarsChanged)
-    Q_PROPERTY(int videoBrightness READ videoBrightness WRITE setVideoBrightness NOTIFY videoBrightnessChanged)
-    Q_PROPERTY(int videoSaturation READ videoSaturation WRITE setVideoSaturation NOTIFY videoSaturationChanged)
+    Q_PROPERTY(
+        int videoBrightness READ videoBrightness WRITE setVideoBrightness NOTIFY videoBrightnessChanged)
+    Q_PROPERTY(
+        int videoSaturation READ videoSaturation WRITE setVideoSaturation NOTIFY videoSaturationChanged)
     Q_PROPERTY(int videoContrast READ videoContrast WRITE setVideoContrast NOTIFY videoContrastChanged)
     Q_PROPERTY(int videoHue READ videoHue WRITE setVideoHue NOTIFY videoHueChanged)
-    Q_PROPERTY(bool videoEnhancementEnabled READ videoEnhancementEnabled WRITE setVideoEnhancementEnabled NOTIFY videoEnhancementEnabledChanged)
-    Q_PROPERTY(QString audioChannelMode READ audioChannelMode WRITE setAudioChannelMode NOTIFY audioChannelModeChanged)
-    Q_PROPERTY(QString audioOutputDevice READ audioOutputDevice WRITE setAudioOutputDevice NOTIFY audioOutputDeviceChanged)
+    Q_PROPERTY(bool videoEnhancementEnabled READ videoEnhancementEnabled WRITE setVideoEnhancementEnabled
+                   NOTIFY videoEnhancementEnabledChanged)
+    Q_PROPERTY(QString audioChannelMode READ audioChannelMode WRITE setAudioChannelMode NOTIFY
+                   audioChannelModeChanged)
+    Q_PROPERTY(QString audioOutputDevice READ audioOutputDevice WRITE setAudioOutputDevice NOTIFY
+                   audioOutputDeviceChanged)
     Q_PROPERTY(int audioDelayMs READ audioDelayMs WRITE setAudioDelayMs NOTIFY audioDelayMsChanged)
-    Q_PROPERTY(int subtitleTrackId READ subtitleTrackId WRITE setSubtitleTrackId NOTIFY subtitleTrackIdChanged)
-    Q_PROPERTY(int subtitleDelayMs READ subtitleDelayMs WRITE setSubtitleDelayMs NOTIFY subtitleDelayMsChanged)
-    Q_PROPERTY(int secondarySubtitleTrackId READ secondarySubtitleTrackId WRITE setSecondarySubtitleTrackId NOTIFY secondarySubtitleTrackIdChanged)
-    Q_PROPERTY(int secondarySubtitleDelayMs READ secondarySubtitleDelayMs WRITE setSecondarySubtitleDelayMs NOTIFY secondarySubtitleDelayMsChanged)
+    Q_PROPERTY(
+        int subtitleTrackId READ subtitleTrackId WRITE setSubtitleTrackId NOTIFY subtitleTrackIdChanged)
+    Q_PROPERTY(
+        int subtitleDelayMs READ subtitleDelayMs WRITE setSubtitleDelayMs NOTIFY subtitleDelayMsChanged)
+    Q_PROPERTY(int secondarySubtitleTrackId READ secondarySubtitleTrackId WRITE setSecondarySubtitleTrackId
+                   NOTIFY secondarySubtitleTrackIdChanged)
+    Q_PROPERTY(int secondarySubtitleDelayMs READ secondarySubtitleDelayMs WRITE setSecondarySubtitleDelayMs
+                   NOTIFY secondarySubtitleDelayMsChanged)
     Q_PROPERTY(int audioTrackId READ audioTrackId WRITE setAudioTrackId NOTIFY audioTrackIdChanged)
     Q_PROPERTY(QVariantMap currentMediaInfo READ currentMediaInfo NOTIFY mediaInfoChanged)
 
@@ -206,7 +218,8 @@ private:
     void applyRememberedTracksToLoadedFile();
     bool trackExists(const QString &type, int id) const;
     bool skipMissingProperty(const char *name);
-    bool setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(), bool deferred);
+    bool setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(),
+                       bool deferred);
     bool setDelaySetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)());
     bool setTrackSetting(int &field, int id, const char *mpvName, bool audio, void (MpvEngine::*signal)());
 
@@ -248,6 +261,9 @@ private:
     qint64 m_startedEntryId = -1;
     bool m_currentFileLoaded = false;
     QString m_currentPath;
+    // A seek was sent and mpv has not restarted playback yet: "eof-reached" may still describe
+    // the position before the seek.
+    bool m_seekPending = false;
     // Remembered track ids still to be applied to the file being loaded.
     bool m_pendingTrackSelection = false;
     // The pan filter of the mono channel modes is ours and set only while one is chosen.

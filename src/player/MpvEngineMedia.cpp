@@ -82,7 +82,8 @@ QVariant nodeToVariant(const mpv_node *node)
         if (node->u.list) {
             for (int i = 0; i < node->u.list->num; ++i) {
                 if (node->u.list->keys[i])
-                    map.insert(QString::fromUtf8(node->u.list->keys[i]), nodeToVariant(&node->u.list->values[i]));
+                    map.insert(QString::fromUtf8(node->u.list->keys[i]),
+                               nodeToVariant(&node->u.list->values[i]));
             }
         }
         return map;
@@ -145,7 +146,8 @@ QString createAsciiSubtitleMirrorPath(const QFileInfo &info)
     const QString folder = MpvEngine::subtitleMirrorBasePath();
     QDir().mkpath(folder);
     const QString suffix = info.suffix().toLower();
-    const QString mirror = QDir(folder).filePath(suffix.isEmpty() ? digest : digest + QLatin1Char('.') + suffix);
+    const QString mirror =
+        QDir(folder).filePath(suffix.isEmpty() ? digest : digest + QLatin1Char('.') + suffix);
     if (!refreshSubtitleMirrorFile(info.absoluteFilePath(), mirror))
         return QString();
     if (suffix == QLatin1String("sub")) {
@@ -227,7 +229,8 @@ QVariantList MpvEngine::availableTracksByType(const QString &type) const
         return result;
     if (node.format == MPV_FORMAT_NODE_ARRAY && node.u.list) {
         const bool audio = type == QLatin1String("audio");
-        const QString kind = i18n::t(audio ? QStringLiteral("player.track.audio") : QStringLiteral("player.track.subtitle"));
+        const QString kind =
+            i18n::t(audio ? QStringLiteral("player.track.audio") : QStringLiteral("player.track.subtitle"));
         for (int i = 0; i < node.u.list->num; ++i) {
             const mpv_node *entry = &node.u.list->values[i];
             if (nodeToString(findNodeMapValue(entry, "type"), QString()) != type)
@@ -308,8 +311,9 @@ QVariantList MpvEngine::availableAudioOutputDevices() const
     mpv_node node;
     if (mpv_get_property(m_core->handle(), "audio-device-list", MPV_FORMAT_NODE, &node) < 0)
         return result;
-    result.append(QVariantMap{{QStringLiteral("id"), QStringLiteral("auto")},
-                              {QStringLiteral("name"), i18n::t(QStringLiteral("player.audio_device.system_default"))}});
+    result.append(
+        QVariantMap{{QStringLiteral("id"), QStringLiteral("auto")},
+                    {QStringLiteral("name"), i18n::t(QStringLiteral("player.audio_device.system_default"))}});
     if (node.format == MPV_FORMAT_NODE_ARRAY && node.u.list) {
         for (int i = 0; i < node.u.list->num; ++i) {
             const mpv_node *entry = &node.u.list->values[i];

@@ -58,14 +58,15 @@ bool fuzzyDiffers(double a, double b)
 
 bool MpvEngine::isSupportedHwdecMode(const QString &mode)
 {
-    static const QStringList modes = {QStringLiteral("no"), QStringLiteral("auto-safe"), QStringLiteral("auto"),
-                                      QStringLiteral("nvdec")};
+    static const QStringList modes = {QStringLiteral("no"), QStringLiteral("auto-safe"),
+                                      QStringLiteral("auto"), QStringLiteral("nvdec")};
     return modes.contains(mode, Qt::CaseSensitive);
 }
 
 QStringList MpvEngine::supportedHwdecModes() const
 {
-    return {QStringLiteral("no"), QStringLiteral("auto-safe"), QStringLiteral("auto"), QStringLiteral("nvdec")};
+    return {QStringLiteral("no"), QStringLiteral("auto-safe"), QStringLiteral("auto"),
+            QStringLiteral("nvdec")};
 }
 
 QString MpvEngine::sanitizeAspectMode(const QString &mode)
@@ -115,12 +116,15 @@ void MpvEngine::loadSettings()
     if (isSupportedHwdecMode(hwdec))
         m_hwdecMode = hwdec;
     m_volume = clampVolume(s.value(QStringLiteral("player/volume"), m_volume).toDouble());
-    m_chromeAutoHideMs = std::clamp(s.value(QStringLiteral("ui/chrome_auto_hide_ms"), m_chromeAutoHideMs).toInt(), 400, 10000);
-    m_playbackSpeed = clampSpeed(s.value(QStringLiteral("player/playback_speed"), m_playbackSpeed).toDouble());
-    m_preferredPlaybackSpeed =
-        clampSpeed(s.value(QStringLiteral("player/preferred_playback_speed"), m_preferredPlaybackSpeed).toDouble());
+    m_chromeAutoHideMs =
+        std::clamp(s.value(QStringLiteral("ui/chrome_auto_hide_ms"), m_chromeAutoHideMs).toInt(), 400, 10000);
+    m_playbackSpeed =
+        clampSpeed(s.value(QStringLiteral("player/playback_speed"), m_playbackSpeed).toDouble());
+    m_preferredPlaybackSpeed = clampSpeed(
+        s.value(QStringLiteral("player/preferred_playback_speed"), m_preferredPlaybackSpeed).toDouble());
     m_alwaysApplyPreferredPlaybackSpeed =
-        s.value(QStringLiteral("player/always_apply_preferred_playback_speed"), m_alwaysApplyPreferredPlaybackSpeed)
+        s.value(QStringLiteral("player/always_apply_preferred_playback_speed"),
+                m_alwaysApplyPreferredPlaybackSpeed)
             .toBool();
     m_aspectMode = sanitizeAspectMode(s.value(QStringLiteral("video/aspect_mode"), m_aspectMode).toString());
     m_videoRotation = normalizeRotation(s.value(QStringLiteral("video/rotation"), m_videoRotation).toInt());
@@ -129,9 +133,10 @@ void MpvEngine::loadSettings()
     m_videoSaturation = clampPicture(s.value(QStringLiteral("video/saturation"), m_videoSaturation).toInt());
     m_videoContrast = clampPicture(s.value(QStringLiteral("video/contrast"), m_videoContrast).toInt());
     m_videoHue = clampPicture(s.value(QStringLiteral("video/hue"), m_videoHue).toInt());
-    m_videoEnhancementEnabled = s.value(QStringLiteral("video/enhancement_enabled"), m_videoEnhancementEnabled).toBool();
-    m_audioChannelMode =
-        sanitizeAudioChannelMode(s.value(QStringLiteral("audio/channel_mode"), m_audioChannelMode).toString());
+    m_videoEnhancementEnabled =
+        s.value(QStringLiteral("video/enhancement_enabled"), m_videoEnhancementEnabled).toBool();
+    m_audioChannelMode = sanitizeAudioChannelMode(
+        s.value(QStringLiteral("audio/channel_mode"), m_audioChannelMode).toString());
     m_audioOutputDevice = s.value(QStringLiteral("audio/output_device"), m_audioOutputDevice).toString();
     if (m_audioOutputDevice.isEmpty())
         m_audioOutputDevice = QStringLiteral("auto");
@@ -141,8 +146,8 @@ void MpvEngine::loadSettings()
     m_subtitleDelayMs = clampDelay(s.value(QStringLiteral("subtitle/delay_ms"), m_subtitleDelayMs).toInt());
     m_secondarySubtitleTrackId =
         s.value(QStringLiteral("subtitle/secondary_track_id"), m_secondarySubtitleTrackId).toInt();
-    m_secondarySubtitleDelayMs =
-        clampDelay(s.value(QStringLiteral("subtitle/secondary_delay_ms"), m_secondarySubtitleDelayMs).toInt());
+    m_secondarySubtitleDelayMs = clampDelay(
+        s.value(QStringLiteral("subtitle/secondary_delay_ms"), m_secondarySubtitleDelayMs).toInt());
 }
 
 void MpvEngine::saveSettings() const
@@ -154,7 +159,8 @@ void MpvEngine::saveSettings() const
     s.setValue(QStringLiteral("player/volume"), m_volume);
     s.setValue(QStringLiteral("player/playback_speed"), m_playbackSpeed);
     s.setValue(QStringLiteral("player/preferred_playback_speed"), m_preferredPlaybackSpeed);
-    s.setValue(QStringLiteral("player/always_apply_preferred_playback_speed"), m_alwaysApplyPreferredPlaybackSpeed);
+    s.setValue(QStringLiteral("player/always_apply_preferred_playback_speed"),
+               m_alwaysApplyPreferredPlaybackSpeed);
     s.setValue(QStringLiteral("ui/chrome_auto_hide_ms"), m_chromeAutoHideMs);
     s.setValue(QStringLiteral("video/aspect_mode"), m_aspectMode);
     s.setValue(QStringLiteral("video/rotation"), m_videoRotation);
@@ -280,7 +286,8 @@ bool MpvEngine::setAspectMode(const QString &mode)
 {
     const QString v = sanitizeAspectMode(mode);
     if (m_core) {
-        if (!setMpvStringProperty("keepaspect", v == QLatin1String("fill") ? QStringLiteral("no") : QStringLiteral("yes")))
+        if (!setMpvStringProperty("keepaspect",
+                                  v == QLatin1String("fill") ? QStringLiteral("no") : QStringLiteral("yes")))
             return false;
         if (!setMpvStringProperty("video-aspect-override", aspectModeToMpvValue(v)))
             return false;
@@ -293,7 +300,8 @@ bool MpvEngine::setAspectMode(const QString &mode)
     return true;
 }
 
-bool MpvEngine::setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(), bool deferred)
+bool MpvEngine::setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(),
+                              bool deferred)
 {
     if (m_core && mpvName && !setMpvIntProperty(mpvName, value))
         return false;
@@ -321,7 +329,8 @@ bool MpvEngine::setDelaySetting(int &field, int value, const char *mpvName, void
     return true;
 }
 
-bool MpvEngine::setTrackSetting(int &field, int id, const char *mpvName, bool audio, void (MpvEngine::*signal)())
+bool MpvEngine::setTrackSetting(int &field, int id, const char *mpvName, bool audio,
+                                void (MpvEngine::*signal)())
 {
     if (m_core) {
         QString value;
@@ -342,8 +351,8 @@ bool MpvEngine::setTrackSetting(int &field, int id, const char *mpvName, bool au
 
 bool MpvEngine::setVideoRotation(int degrees)
 {
-    return setIntSetting(m_videoRotation, normalizeRotation(degrees), "video-rotate", &MpvEngine::videoRotationChanged,
-                         false);
+    return setIntSetting(m_videoRotation, normalizeRotation(degrees), "video-rotate",
+                         &MpvEngine::videoRotationChanged, false);
 }
 
 bool MpvEngine::setCropBlackBars(bool enabled)
@@ -360,17 +369,20 @@ bool MpvEngine::setCropBlackBars(bool enabled)
 
 bool MpvEngine::setVideoBrightness(int value)
 {
-    return setIntSetting(m_videoBrightness, clampPicture(value), "brightness", &MpvEngine::videoBrightnessChanged, true);
+    return setIntSetting(m_videoBrightness, clampPicture(value), "brightness",
+                         &MpvEngine::videoBrightnessChanged, true);
 }
 
 bool MpvEngine::setVideoSaturation(int value)
 {
-    return setIntSetting(m_videoSaturation, clampPicture(value), "saturation", &MpvEngine::videoSaturationChanged, true);
+    return setIntSetting(m_videoSaturation, clampPicture(value), "saturation",
+                         &MpvEngine::videoSaturationChanged, true);
 }
 
 bool MpvEngine::setVideoContrast(int value)
 {
-    return setIntSetting(m_videoContrast, clampPicture(value), "contrast", &MpvEngine::videoContrastChanged, true);
+    return setIntSetting(m_videoContrast, clampPicture(value), "contrast", &MpvEngine::videoContrastChanged,
+                         true);
 }
 
 bool MpvEngine::setVideoHue(int value)
@@ -382,7 +394,8 @@ bool MpvEngine::applyVideoEnhancementPreset(bool enabled)
 {
     if (!m_core)
         return false;
-    struct Step {
+    struct Step
+    {
         const char *name;
         const char *on;
         const char *off;

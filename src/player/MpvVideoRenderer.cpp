@@ -24,6 +24,7 @@ MpvVideoRenderer::~MpvVideoRenderer()
     if (m_renderContext)
         destroyRenderContext();
     // Last owner of a core whose engine is gone: mpv shuts down here, after its render context.
+    m_retiredCore.reset();
     m_core.reset();
 }
 
@@ -40,6 +41,7 @@ void MpvVideoRenderer::synchronize(QQuickFramebufferObject *item)
                  << static_cast<void *>(newHandle);
     if (m_renderContext)
         destroyRenderContext();
+    m_retiredCore = std::move(m_core);
     m_core = std::move(core);
 }
 
@@ -111,6 +113,7 @@ QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize 
 
 void MpvVideoRenderer::render()
 {
+    m_retiredCore.reset();
     if (!m_core) {
         if (!m_warned) {
             TVX_LOG_WARN << "[render] no mpv handle, skip render";
@@ -120,7 +123,8 @@ void MpvVideoRenderer::render()
         if (m_window)
             m_window->resetOpenGLState();
         QOpenGLFramebufferObject *fbo = framebufferObject();
-        mpv_opengl_fbo target{static_cast<int>(fbo->handle()), fbo->width(), fbo->height(), kInternalFormatRgba8};
+        mpv_opengl_fbo target{static_cast<int>(fbo->handle()), fbo->width(), fbo->height(),
+                              kInternalFormatRgba8};
         int flipY = 0;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_OPENGL_FBO, &target},

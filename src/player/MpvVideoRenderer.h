@@ -32,6 +32,9 @@ private:
     std::shared_ptr<MpvRenderBridge> m_bridge;
     // Held while cached so the handle outlives the render context made for it.
     std::shared_ptr<MpvCore> m_core;
+    // A core let go during synchronisation is destroyed at the next render, so mpv's shutdown
+    // never holds up the blocked GUI thread.
+    std::shared_ptr<MpvCore> m_retiredCore;
     mpv_render_context *m_renderContext = nullptr;
     bool m_warned = false;
     // Cached at synchronisation: render() must not touch the item, which the GUI thread may

@@ -138,6 +138,11 @@ bool SingleInstanceService::notifyPrimary(const QString &mediaFileUrl, int timeo
         if (!socket.waitForConnected(timeoutMs))
             return false;
     }
+    // A listener of another user (squatting the name) must never learn which file we open.
+    if (!platform::localPeerIsCurrentUser(socket.socketDescriptor())) {
+        socket.abort();
+        return false;
+    }
 
     QJsonObject message;
     message.insert(QStringLiteral("action"), QStringLiteral("activate"));

@@ -1,4 +1,5 @@
-// The engine under real libmpv on generated clips: states, ends of file, failures, tracks, subtitles, media info.
+// The engine under real libmpv on generated clips: states, ends of file, failures, tracks, subtitles, media
+// info.
 #include "TestSupport.h"
 #include "app/AppPaths.h"
 #include "i18n/I18n.h"
@@ -35,7 +36,8 @@ void captureLog(QtMsgType type, const QMessageLogContext &ctx, const QString &ms
 bool waitLoaded(MpvEngine &e)
 {
     return tvxtest::waitUntil(
-        [&e] { return e.duration() > 0 && e.position() > 0 && stateOf(e) == QLatin1String("Active"); }, 10000);
+        [&e] { return e.duration() > 0 && e.position() > 0 && stateOf(e) == QLatin1String("Active"); },
+        10000);
 }
 
 } // namespace
@@ -309,9 +311,11 @@ private slots:
         const QVariantList subs = engine.availableSubtitleTracks();
         QCOMPARE(subs.size(), 1);
         QCOMPARE(subs.at(0).toMap().value("title").toString(), QStringLiteral("电影.chs.srt"));
-        QVERIFY(tvxtest::waitUntil([&] { return engine.subtitleTrackId() == subs.at(0).toMap().value("id").toInt(); }));
+        QVERIFY(tvxtest::waitUntil(
+            [&] { return engine.subtitleTrackId() == subs.at(0).toMap().value("id").toInt(); }));
 
-        QVERIFY(!engine.addSubtitleFile(QUrl::fromLocalFile(tvxtest::scratchPath(QStringLiteral("none.srt")))));
+        QVERIFY(
+            !engine.addSubtitleFile(QUrl::fromLocalFile(tvxtest::scratchPath(QStringLiteral("none.srt")))));
     }
 
     void audioDevicesStartWithSystemDefault()
@@ -322,7 +326,8 @@ private slots:
         const QVariantList devices = engine.availableAudioOutputDevices();
         QVERIFY(!devices.isEmpty());
         QCOMPARE(devices.at(0).toMap().value("id").toString(), QStringLiteral("auto"));
-        QCOMPARE(devices.at(0).toMap().value("name").toString(), i18n::t(QStringLiteral("player.audio_device.system_default")));
+        QCOMPARE(devices.at(0).toMap().value("name").toString(),
+                 i18n::t(QStringLiteral("player.audio_device.system_default")));
     }
 
     void audioOnlyMediaInfo()

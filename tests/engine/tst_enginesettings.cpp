@@ -59,9 +59,11 @@ private slots:
         QTest::newRow("brightness") << "videoBrightness" << QVariant(-500) << QVariant(-100);
         QTest::newRow("hue") << "videoHue" << QVariant(101) << QVariant(100);
         QTest::newRow("audio delay") << "audioDelayMs" << QVariant(-20000) << QVariant(-10000);
-        QTest::newRow("secondary sub delay") << "secondarySubtitleDelayMs" << QVariant(12000) << QVariant(10000);
+        QTest::newRow("secondary sub delay")
+            << "secondarySubtitleDelayMs" << QVariant(12000) << QVariant(10000);
         QTest::newRow("device empty") << "audioOutputDevice" << QVariant("") << QVariant("auto");
-        QTest::newRow("channel upper case") << "audioChannelMode" << QVariant("MONO-LEFT") << QVariant("mono-left");
+        QTest::newRow("channel upper case")
+            << "audioChannelMode" << QVariant("MONO-LEFT") << QVariant("mono-left");
         QTest::newRow("channel unknown") << "audioChannelMode" << QVariant("surround") << QVariant("stereo");
         QTest::newRow("subtitle none kept") << "subtitleTrackId" << QVariant(-5) << QVariant(-5);
     }
@@ -103,25 +105,35 @@ private slots:
         QTest::addColumn<QVariant>("raw");
         QTest::addColumn<QString>("property");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("audio delay") << "audio/delay_ms" << QVariant(-20000) << "audioDelayMs" << QVariant(-10000);
-        QTest::newRow("brightness") << "video/brightness" << QVariant(-500) << "videoBrightness" << QVariant(-100);
-        QTest::newRow("speed") << "player/playback_speed" << QVariant(0.1) << "playbackSpeed" << QVariant(0.5);
-        QTest::newRow("preferred speed") << "player/preferred_playback_speed" << QVariant(9) << "preferredPlaybackSpeed"
-                                         << QVariant(2.0);
-        QTest::newRow("rotation 900") << "video/rotation" << QVariant(900) << "videoRotation" << QVariant(180);
+        QTest::newRow("audio delay") << "audio/delay_ms" << QVariant(-20000) << "audioDelayMs"
+                                     << QVariant(-10000);
+        QTest::newRow("brightness") << "video/brightness" << QVariant(-500) << "videoBrightness"
+                                    << QVariant(-100);
+        QTest::newRow("speed") << "player/playback_speed" << QVariant(0.1) << "playbackSpeed"
+                               << QVariant(0.5);
+        QTest::newRow("preferred speed")
+            << "player/preferred_playback_speed" << QVariant(9) << "preferredPlaybackSpeed" << QVariant(2.0);
+        QTest::newRow("rotation 900")
+            << "video/rotation" << QVariant(900) << "videoRotation" << QVariant(180);
         QTest::newRow("rotation 45") << "video/rotation" << QVariant(45) << "videoRotation" << QVariant(0);
-        QTest::newRow("rotation text") << "video/rotation" << QVariant("ninety") << "videoRotation" << QVariant(0);
+        QTest::newRow("rotation text")
+            << "video/rotation" << QVariant("ninety") << "videoRotation" << QVariant(0);
         QTest::newRow("volume text") << "player/volume" << QVariant("loud") << "volume" << QVariant(0.0);
         QTest::newRow("volume high") << "player/volume" << QVariant(300) << "volume" << QVariant(100.0);
-        QTest::newRow("hwdec unknown") << "player/hwdec_mode" << QVariant("vaapi") << "hwdecMode" << QVariant("auto-safe");
-        QTest::newRow("aspect upper") << "video/aspect_mode" << QVariant("4:3") << "aspectMode" << QVariant("4:3");
-        QTest::newRow("aspect junk") << "video/aspect_mode" << QVariant("wide") << "aspectMode" << QVariant("default");
+        QTest::newRow("hwdec unknown")
+            << "player/hwdec_mode" << QVariant("vaapi") << "hwdecMode" << QVariant("auto-safe");
+        QTest::newRow("aspect upper")
+            << "video/aspect_mode" << QVariant("4:3") << "aspectMode" << QVariant("4:3");
+        QTest::newRow("aspect junk") << "video/aspect_mode" << QVariant("wide") << "aspectMode"
+                                     << QVariant("default");
         QTest::newRow("channel") << "audio/channel_mode" << QVariant("Mono-Right") << "audioChannelMode"
                                  << QVariant("mono-right");
-        QTest::newRow("device empty") << "audio/output_device" << QVariant("") << "audioOutputDevice" << QVariant("auto");
-        QTest::newRow("chrome") << "ui/chrome_auto_hide_ms" << QVariant(-1) << "chromeAutoHideMs" << QVariant(400);
-        QTest::newRow("sub delay") << "subtitle/secondary_delay_ms" << QVariant(99999) << "secondarySubtitleDelayMs"
-                                   << QVariant(10000);
+        QTest::newRow("device empty")
+            << "audio/output_device" << QVariant("") << "audioOutputDevice" << QVariant("auto");
+        QTest::newRow("chrome") << "ui/chrome_auto_hide_ms" << QVariant(-1) << "chromeAutoHideMs"
+                                << QVariant(400);
+        QTest::newRow("sub delay") << "subtitle/secondary_delay_ms" << QVariant(99999)
+                                   << "secondarySubtitleDelayMs" << QVariant(10000);
     }
 
     void corruptFileIsCorrected()
@@ -288,7 +300,8 @@ private slots:
     {
         MpvEngine engine;
         QCOMPARE(engine.supportedHwdecModes(),
-                 (QStringList{QStringLiteral("no"), QStringLiteral("auto-safe"), QStringLiteral("auto"), QStringLiteral("nvdec")}));
+                 (QStringList{QStringLiteral("no"), QStringLiteral("auto-safe"), QStringLiteral("auto"),
+                              QStringLiteral("nvdec")}));
         QSignalSpy changed(&engine, &MpvEngine::hwdecModeChanged);
         QVERIFY(!engine.setHwdecMode("AUTO"));
         QCOMPARE(changed.count(), 0);

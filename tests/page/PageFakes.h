@@ -130,17 +130,47 @@ public:
     // systemActions
     Q_INVOKABLE QString setAsDefaultPlayer();
     Q_INVOKABLE QString clearDefaultPlayer();
-    Q_INVOKABLE QString createDesktopShortcut() { record("createDesktopShortcut"); return "shortcut-status"; }
-    Q_INVOKABLE QString openCustomerService(const QString &uid) { record("openCustomerService:" + uid); return "service-status"; }
-    Q_INVOKABLE bool copyTextToClipboard(const QString &text) { record("copy:" + text); return true; }
+    Q_INVOKABLE QString createDesktopShortcut()
+    {
+        record("createDesktopShortcut");
+        return "shortcut-status";
+    }
+    Q_INVOKABLE QString openCustomerService(const QString &uid)
+    {
+        record("openCustomerService:" + uid);
+        return "service-status";
+    }
+    Q_INVOKABLE bool copyTextToClipboard(const QString &text)
+    {
+        record("copy:" + text);
+        return true;
+    }
     // fileDialogService
-    Q_INVOKABLE QVariantList pickPlayableMediaFiles() { record("pickPlayableMediaFiles"); return m_nextPickedFiles; }
-    Q_INVOKABLE QString pickPlayableMediaFile() { record("pickPlayableMediaFile"); return m_nextPickedFile; }
-    Q_INVOKABLE QString pickSubtitleFile(const QString &title) { record("pickSubtitleFile:" + title); return m_nextPickedFile; }
+    Q_INVOKABLE QVariantList pickPlayableMediaFiles()
+    {
+        record("pickPlayableMediaFiles");
+        return m_nextPickedFiles;
+    }
+    Q_INVOKABLE QString pickPlayableMediaFile()
+    {
+        record("pickPlayableMediaFile");
+        return m_nextPickedFile;
+    }
+    Q_INVOKABLE QString pickSubtitleFile(const QString &title)
+    {
+        record("pickSubtitleFile:" + title);
+        return m_nextPickedFile;
+    }
     // mediaPreviewService
     Q_INVOKABLE QVariantMap previewForFile(const QString &sourcePath);
-    Q_INVOKABLE void setPlaybackActive(bool active) { record(QStringLiteral("setPlaybackActive:") + (active ? "true" : "false")); }
-    Q_INVOKABLE void announcePreview(const QString &sourcePath, const QVariantMap &preview) { emit previewReady(sourcePath, preview); }
+    Q_INVOKABLE void setPlaybackActive(bool active)
+    {
+        record(QStringLiteral("setPlaybackActive:") + (active ? "true" : "false"));
+    }
+    Q_INVOKABLE void announcePreview(const QString &sourcePath, const QVariantMap &preview)
+    {
+        emit previewReady(sourcePath, preview);
+    }
 
     // Test helpers.
     Q_INVOKABLE void clearCalls();
@@ -184,7 +214,10 @@ public:
 
     Q_INVOKABLE void logout() { m_calls.append(QStringLiteral("logout")); }
     Q_INVOKABLE void refreshAccountInfoInfo() { m_calls.append(QStringLiteral("refresh")); }
-    Q_INVOKABLE void setLoginScene(int scene) { m_calls.append(QStringLiteral("scene:") + QString::number(scene)); }
+    Q_INVOKABLE void setLoginScene(int scene)
+    {
+        m_calls.append(QStringLiteral("scene:") + QString::number(scene));
+    }
     Q_INVOKABLE void reset()
     {
         m_calls.clear();
@@ -197,7 +230,8 @@ public:
         emit loggedInChanged();
         emit accountInfoChanged();
     }
-    Q_INVOKABLE void signIn(const QString &nickname, const QString &accountId, const QString &uid, bool isVirtual)
+    Q_INVOKABLE void signIn(const QString &nickname, const QString &accountId, const QString &uid,
+                            bool isVirtual)
     {
         m_nickname = nickname;
         m_accountId = accountId;

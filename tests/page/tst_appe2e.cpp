@@ -97,12 +97,11 @@ double litShare(const QImage &image)
 QString makeClip(const QString &name, const QString &size)
 {
     const QString out = tvxtest::scratchPath(name);
-    const auto r = tvxtest::runProcess(
-        QStringLiteral("ffmpeg"),
-        {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-         "testsrc2=size=" + size + ":rate=25:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
-         "yuv420p", out},
-        120000);
+    const auto r = tvxtest::runProcess(QStringLiteral("ffmpeg"),
+                                       {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi",
+                                        "-i", "testsrc2=size=" + size + ":rate=25:duration=30", "-c:v",
+                                        "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", out},
+                                       120000);
     return r.exitCode == 0 && QFileInfo(out).size() > 0 ? out : QString();
 }
 

@@ -1,16 +1,19 @@
 // End to end inside one process: the real engine, video surface, play list and coordinator
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
+#include "i18n/I18n.h"
 #include "i18n/I18nService.h"
+#include "platform/RegistryStore.h"
 #include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "system/SystemActions.h"
 
 #include <QImage>
-#include <QQmlComponent>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -88,7 +91,8 @@ private slots:
         QQmlContext *context = engine.rootContext();
         context->setContextProperty("playlistStore", &playlist);
         context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
-        context->setContextProperty("appSettingsMenuSettingsFilePath", tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty("appSettingsMenuSettingsFilePath",
+                                    tvxtest::scratchPath("app_settings_menu.ini"));
         context->setContextProperty("mediaPreviewService", &previews);
         context->setContextProperty("i18n", &i18nService);
         context->setContextProperty("startupShouldTrackActivityFromCpp", false);
@@ -116,7 +120,8 @@ private slots:
         QObject *viewport = child(view, "playerViewport");
         auto *viewportItem = qobject_cast<QQuickItem *>(viewport);
         QVERIFY(viewportItem);
-        const QRectF area = viewportItem->mapRectToScene(QRectF(0, 0, viewportItem->width(), viewportItem->height()));
+        const QRectF area =
+            viewportItem->mapRectToScene(QRectF(0, 0, viewportItem->width(), viewportItem->height()));
         QImage frame;
         QTRY_VERIFY_WITH_TIMEOUT((frame = window->grabWindow(),
                                   litShare(frame, area.toRect().adjusted(200, 100, -200, -100)) > 0.3),
@@ -160,6 +165,56 @@ private slots:
         QTRY_VERIFY(!view->property("hasMedia").toBool());
     }
 
+    // The settings menu registers and unregisters the default player in the registry store.
+    void settingsMenuRegistersDefaultPlayer()
+    {
+        i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties"));
+        PlaylistModel playlist;
+        SystemActions actions;
+        const QString registryFile = tvxtest::scratchPath("registry/menu.ini");
+        platform::RegistryStore store(registryFile);
+        actions.setRegistryStore(&store);
+        I18nService i18nService;
+        i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        QQmlApplicationEngine engine;
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty("playlistStore", &playlist);
+        context->setContextProperty("systemActions", &actions);
+        context->setContextProperty("appSettingsMenuSettingsFilePath",
+                                    tvxtest::scratchPath("menu/app_settings_menu.ini"));
+        context->setContextProperty("i18n", &i18nService);
+        context->setContextProperty("startupShouldTrackActivityFromCpp", false);
+        engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QCOMPARE(engine.rootObjects().size(), 1);
+        QObject *page = engine.rootObjects().first()->property("pageItem").value<QObject *>();
+        QVERIFY(page);
+        QObject *menu = page->property("settingsMenu").value<QObject *>();
+        QVERIFY(menu);
+        QVERIFY(!menu->property("defaultPlayerEnabled").toBool());
+
+        const QString extensionKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4");
+        QString progId;
+        bool found = false;
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction",
+                                          Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QCOMPARE(page->property("settingsStatusText").toString(),
+                 i18n::t(QStringLiteral("system.status.default_player_set")));
+        QVERIFY(menu->property("defaultPlayerEnabled").toBool());
+        platform::RegistryStore reread(registryFile);
+        QVERIFY(reread.read(extensionKey, QString(), &progId, &found));
+        QVERIFY(found);
+        QCOMPARE(progId, QStringLiteral("Tavrixo.mp4"));
+
+        QVERIFY(QMetaObject::invokeMethod(menu, "triggerAction",
+                                          Q_ARG(QVariant, QStringLiteral("defaultPlayer"))));
+        QCOMPARE(page->property("settingsStatusText").toString(),
+                 i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QVERIFY(!menu->property("defaultPlayerEnabled").toBool());
+        platform::RegistryStore afterRollback(registryFile);
+        QVERIFY(afterRollback.read(extensionKey, QString(), &progId, &found));
+        QVERIFY(!found);
+    }
+
     // Tool pages create and destroy their own players inside a living window.
     void playerCreatedAndDestroyedInLivingWindow()
     {
@@ -191,6 +246,13 @@ private:
     QString m_clipA;
     QString m_clipB;
 };
+
+// Under the sanitizer build these tests look for memory errors; leak checking stays off, as
+// what it reports at exit belongs to the OpenGL driver, D-Bus and fontconfig.
+extern "C" const char *__asan_default_options()
+{
+    return "detect_leaks=0";
+}
 
 QTEST_MAIN(PageSceneTest)
 #include "tst_pagescene.moc"

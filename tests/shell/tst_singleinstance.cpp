@@ -258,6 +258,54 @@ private slots:
         QCOMPARE(log.events, (QStringList{"activate", "open:file:///own.mp4"}));
     }
 
+    void listenerOfAnotherUserIsNotTrusted()
+    {
+        if (::getuid() != 0)
+            QSKIP("needs root to act as another user");
+        const QString deep = tvxtest::scratchPath(QStringLiteral("deep3/") + QString(90, QLatin1Char('f')));
+        QVERIFY(QDir().mkpath(deep));
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(deep));
+        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+
+        SingleInstanceService client(QStringLiteral("impostor"));
+        QVERIFY(usesAbstractEndpoint(client));
+        const QByteArray endpoint = abstractEndpointName(client);
+        int ready[2];
+        int release[2];
+        QCOMPARE(::pipe(ready), 0);
+        QCOMPARE(::pipe(release), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Another user squats the endpoint and would read whatever is sent to it.
+            ::close(ready[0]);
+            ::close(release[1]);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(2);
+            if (platform::listenAbstractLocalSocket(endpoint) < 0)
+                ::_exit(3);
+            const char byte = 1;
+            if (::write(ready[1], &byte, 1) != 1)
+                ::_exit(4);
+            char sink;
+            while (::read(release[0], &sink, 1) > 0) {
+            }
+            ::_exit(0);
+        }
+        QVERIFY(child > 0);
+        ::close(ready[1]);
+        ::close(release[0]);
+        char byte = 0;
+        const bool listening = ::read(ready[0], &byte, 1) == 1;
+        const bool handedOver = listening && client.notifyPrimary(QStringLiteral("file:///secret.mp4"), 1200);
+        ::close(release[1]);
+        ::close(ready[0]);
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(listening);
+        QVERIFY(!handedOver);
+    }
+
     void protocol_data()
     {
         QTest::addColumn<QList<QByteArray>>("writes");

@@ -56,9 +56,22 @@ Item {
             verify(bar.hostWindow !== null)
             mousePress(area, 100, 20)
             verify(bar.dragPressed)
+            var window = bar.hostWindow
+            var startX = window.x
+            var startY = window.y
             mouseMove(area, 100 + data.dx, 20 + data.dy)
             compare(bar.dragStarted, data.started)
-            mouseRelease(area, 100 + data.dx, 20 + data.dy)
+            // Without a window manager the move is ours: the window follows the pointer.
+            mouseMove(area, 100 + data.dx + 30, 20 + data.dy + 10)
+            if (data.started && bar.manualDrag) {
+                tryCompare(window, "x", startX + 30)
+                tryCompare(window, "y", startY + 10)
+            }
+            if (!data.started) {
+                compare(window.x, startX)
+                compare(window.y, startY)
+            }
+            mouseRelease(area, 100 + data.dx + 30, 20 + data.dy + 10)
             verify(!bar.dragStarted)
             verify(!bar.dragPressed)
         }
