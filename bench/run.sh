@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|engine|mediaproc|convert ...]   (default: all)
+# bench/run.sh [startup|engine|mainroad|mediaproc|convert ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mediaproc convert)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
@@ -17,6 +17,10 @@ for g in "${groups[@]}"; do
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends mpv
       fi
       "$run" --gui -- "$BUILD_DIR/bench/engine/engine_bench" ;;
+    mainroad)
+      command -v mpv >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends mpv; }
+      "$run" --gui -- "$BUILD_DIR/bench/mainroad/bench_mainroad" 5 ;;
     mediaproc) "$run" -- "$BUILD_DIR/bench/mediaproc/bench_mediaproc" ;;
     convert) "$run" -- "$BUILD_DIR/bench/convert/bench_convert" ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
