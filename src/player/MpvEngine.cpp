@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -24,6 +25,64 @@ bool isZero(double v)
 QByteArray envOrEmpty(const char *name)
 {
     return qgetenv(name).trimmed();
+}
+
+// What the pump keeps in step with mpv, read asynchronously: a synchronous read on the GUI thread
+// waits for the core, and while the core reconfigures the video output it waits for a render,
+// which the scene graph cannot do while the GUI thread is held; only libmpv's 200 ms render
+// timeout ended that wait, at every change of file.
+struct PolledProperty
+{
+    const char *name;
+    mpv_format format;
+};
+
+enum PolledIndex { PollPause, PollAid, PollSid, PollSecondarySid, PollDuration, PollTimePos, PollEofReached };
+
+constexpr PolledProperty kPolled[] = {
+    {"pause", MPV_FORMAT_FLAG},           {"aid", MPV_FORMAT_STRING},      {"sid", MPV_FORMAT_STRING},
+    {"secondary-sid", MPV_FORMAT_STRING}, {"duration", MPV_FORMAT_DOUBLE}, {"time-pos", MPV_FORMAT_DOUBLE},
+    {"eof-reached", MPV_FORMAT_FLAG},
+};
+constexpr int kPolledCount = int(sizeof(kPolled) / sizeof(kPolled[0]));
+
+// The reply's user data carries the poll generation above the property index; the index
+// kTrackListIndex marks the read of the track list a loaded file's remembered tracks wait for.
+constexpr int kPollIndexBits = 8;
+constexpr quint64 kPollIndexMask = (quint64(1) << kPollIndexBits) - 1;
+constexpr quint64 kTrackListIndex = kPollIndexMask;
+
+// What the pump sets without waiting; the reply's user data is the index, for the log.
+constexpr const char *kAsyncSetNames[] = {"sub-pos", "secondary-sub-pos", "aid", "sid", "secondary-sid"};
+enum AsyncSetIndex { SetSubPos, SetSecondarySubPos, SetAid, SetSid, SetSecondarySid };
+
+const mpv_node *mapValue(const mpv_node *map, const char *key)
+{
+    if (!map || map->format != MPV_FORMAT_NODE_MAP || !map->u.list)
+        return nullptr;
+    for (int i = 0; i < map->u.list->num; ++i) {
+        if (qstrcmp(map->u.list->keys[i], key) == 0)
+            return &map->u.list->values[i];
+    }
+    return nullptr;
+}
+
+bool trackListHas(const mpv_node *list, const char *type, int id)
+{
+    if (!list || list->format != MPV_FORMAT_NODE_ARRAY || !list->u.list)
+        return false;
+    for (int i = 0; i < list->u.list->num; ++i) {
+        const mpv_node *entry = &list->u.list->values[i];
+        const mpv_node *typeNode = mapValue(entry, "type");
+        const mpv_node *idNode = mapValue(entry, "id");
+        if (!typeNode || typeNode->format != MPV_FORMAT_STRING || qstrcmp(typeNode->u.string, type) != 0 ||
+            !idNode)
+            continue;
+        if ((idNode->format == MPV_FORMAT_INT64 && idNode->u.int64 == id) ||
+            (idNode->format == MPV_FORMAT_DOUBLE && qint64(idNode->u.double_) == id))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -143,6 +202,7 @@ bool MpvEngine::playFile(const QUrl &fileUrl)
     }
     const QByteArray pathBytes = path.toUtf8();
     const char *args[] = {"loadfile", pathBytes.constData(), nullptr};
+    discardPolledReplies();
     mpv_node result;
     const int rc = mpv_command_ret(m_core->handle(), args, &result);
     TVX_LOG_INFO << "[mpv] loadfile result:" << rc << "path:" << path;
@@ -159,6 +219,7 @@ bool MpvEngine::playFile(const QUrl &fileUrl)
         m_expectedEntryId = entryId;
         m_currentFileLoaded = false;
         m_seekPending = false;
+        m_trackListEntryId = -1;
         m_currentPath = path;
 
         // The file is already loading: a preference mpv refuses is worth a log line, not a
@@ -215,6 +276,7 @@ bool MpvEngine::togglePause()
         (m_duration > 0 && m_position >= std::max(m_duration - 0.6, 0.0)) || m_ended || m_endOfFileHandled;
     if (!atEnd) {
         const char *args[] = {"cycle", "pause", nullptr};
+        discardPolledReplies();
         const int rc = mpv_command(m_core->handle(), args);
         if (rc < 0) {
             TVX_LOG_WARN << "[mpv] toggle pause failed:" << rc;
@@ -251,6 +313,7 @@ bool MpvEngine::setPause(bool paused)
     if (!m_core)
         return false;
     int flag = paused ? 1 : 0;
+    discardPolledReplies();
     const int rc = mpv_set_property(m_core->handle(), "pause", MPV_FORMAT_FLAG, &flag);
     if (rc < 0) {
         TVX_LOG_WARN << "[mpv] set pause failed:" << rc << "pause:" << (paused ? "true" : "false");
@@ -264,6 +327,7 @@ bool MpvEngine::stopPlayback()
     if (!m_core && !initialize())
         return false;
     const char *args[] = {"stop", nullptr};
+    discardPolledReplies();
     const int rc = mpv_command(m_core->handle(), args);
     if (rc < 0) {
         TVX_LOG_WARN << "[mpv] stop command failed:" << rc;
@@ -336,6 +400,8 @@ bool MpvEngine::setMpvStringProperty(const char *name, const QString &value)
         return false;
     if (skipMissingProperty(name))
         return true;
+    if (isPolledProperty(name))
+        discardPolledReplies();
     const int rc = mpv_set_property_string(m_core->handle(), name, value.toUtf8().constData());
     if (rc < 0) {
         TVX_LOG_WARN << "[mpv] set string property failed:" << name << rc << value;
@@ -423,6 +489,124 @@ double MpvEngine::doubleProperty(const char *name, double fallback) const
     return v;
 }
 
+bool MpvEngine::isPolledProperty(const char *name)
+{
+    for (const PolledProperty &p : kPolled) {
+        if (qstrcmp(p.name, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+void MpvEngine::discardPolledReplies()
+{
+    // A reply read before our own change would briefly publish the value it replaced.
+    ++m_pollGeneration;
+}
+
+void MpvEngine::requestPolledProperties()
+{
+    if (m_pollRepliesPending > 0)
+        return; // one round at a time, so a slow core does not pile up requests
+    const quint64 tag = m_pollGeneration << kPollIndexBits;
+    for (int i = 0; i < kPolledCount; ++i) {
+        if (mpv_get_property_async(m_core->handle(), tag | quint64(i), kPolled[i].name, kPolled[i].format) >=
+            0)
+            ++m_pollRepliesPending;
+    }
+}
+
+void MpvEngine::handlePolledReply(const mpv_event *event, bool &mediaInfoDirty)
+{
+    if (m_pollRepliesPending > 0)
+        --m_pollRepliesPending;
+    const quint64 tag = event->reply_userdata;
+    const int index = int(tag & kPollIndexMask);
+    if ((tag >> kPollIndexBits) != m_pollGeneration || index >= kPolledCount || event->error < 0 ||
+        !event->data)
+        return; // unavailable right now, or older than a change of ours: as a failed read
+    const auto *prop = static_cast<const mpv_event_property *>(event->data);
+    if (prop->format != kPolled[index].format || !prop->data)
+        return;
+
+    // Replies come in order with the file events, so the state they are judged against is the
+    // state mpv was in when it read them.
+    switch (index) {
+    case PollPause: {
+        const bool paused = *static_cast<const int *>(prop->data) != 0;
+        if (paused != m_paused) {
+            m_paused = paused;
+            emit pausedChanged();
+        }
+        break;
+    }
+    case PollAid:
+    case PollSid:
+    case PollSecondarySid: {
+        const QString text = QString::fromUtf8(*static_cast<char *const *>(prop->data));
+        const bool audio = index == PollAid;
+        int value = 0;
+        if (audio)
+            value = text == QLatin1String("auto") ? 0 : text.toInt();
+        else
+            value = text == QLatin1String("no") ? -1 : text.toInt();
+        int &field = index == PollAid   ? m_audioTrackId
+                     : index == PollSid ? m_subtitleTrackId
+                                        : m_secondarySubtitleTrackId;
+        if (value != field) {
+            field = value;
+            if (index == PollAid)
+                emit audioTrackIdChanged();
+            else if (index == PollSid)
+                emit subtitleTrackIdChanged();
+            else
+                emit secondarySubtitleTrackIdChanged();
+            mediaInfoDirty = true;
+        }
+        break;
+    }
+    case PollDuration: {
+        const double d = *static_cast<const double *>(prop->data);
+        if (m_endOfFileHandled) {
+            const double value = d > 0 ? d : 0.0;
+            if (fuzzyDiffers(value, m_duration)) {
+                m_duration = value;
+                emit durationChanged();
+                mediaInfoDirty = true;
+            }
+        } else if (!m_ended && ownsEntry(m_startedEntryId) && fuzzyDiffers(d, m_duration)) {
+            // Until mpv starts the entry of the last loadfile, "duration" still describes the
+            // file being replaced.
+            m_duration = std::max(d, 0.0);
+            emit durationChanged();
+            mediaInfoDirty = true;
+        }
+        break;
+    }
+    case PollTimePos: {
+        const double p = *static_cast<const double *>(prop->data);
+        if (!m_endOfFileHandled && !m_ended && ownsEntry(m_startedEntryId) && fuzzyDiffers(p, m_position)) {
+            m_position = std::max(p, 0.0);
+            emit positionChanged();
+        }
+        break;
+    }
+    case PollEofReached:
+        // "eof-reached" can still read true for the previous file right after a new loadfile,
+        // and for the old position right after a seek, so it counts only once the current file
+        // has loaded and mpv has carried out the last seek.
+        if (*static_cast<const int *>(prop->data) != 0 && m_currentFileLoaded && !m_endOfFileHandled &&
+            !m_seekPending) {
+            TVX_LOG_INFO << "[mpv] eof-reached property became true, fallback EOF handling.";
+            markEndOfFile("eof-reached-property");
+            mediaInfoDirty = true;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 bool MpvEngine::sendTrackSelectionForNextFile()
 {
     if (!m_core)
@@ -440,28 +624,69 @@ bool MpvEngine::sendTrackSelectionForNextFile()
     return ok;
 }
 
-void MpvEngine::applyRememberedTracksToLoadedFile()
+void MpvEngine::setPropertyAsync(int index, mpv_format format, void *data)
 {
+    const char *name = kAsyncSetNames[index];
+    if (skipMissingProperty(name))
+        return;
+    if (isPolledProperty(name))
+        discardPolledReplies();
+    const int rc = mpv_set_property_async(m_core->handle(), quint64(index), name, format, data);
+    if (rc < 0)
+        TVX_LOG_WARN << "[mpv] set property failed:" << name << rc;
+}
+
+void MpvEngine::setPositionAsync(int index, double value)
+{
+    // As text mpv takes the number whether this build keeps the position as an integer or not;
+    // asking which would be a read that waits for the core.
+    QByteArray number = QByteArray::number(value, 'g', 10);
+    char *text = number.data();
+    setPropertyAsync(index, MPV_FORMAT_STRING, &text);
+}
+
+void MpvEngine::applySubtitlePositionsAsync()
+{
+    setPositionAsync(SetSubPos, 84.0);
+    setPositionAsync(SetSecondarySubPos, 92.0);
+}
+
+void MpvEngine::requestTrackListForRememberedTracks()
+{
+    m_trackListEntryId = -1;
     if (!m_pendingTrackSelection)
         return;
     m_pendingTrackSelection = false;
-    if (m_wantedAudioTrackId > 0 && trackExists(QStringLiteral("audio"), m_wantedAudioTrackId))
-        setMpvStringProperty("aid", QString::number(m_wantedAudioTrackId));
-    if (m_wantedSubtitleTrackId >= 0 && trackExists(QStringLiteral("sub"), m_wantedSubtitleTrackId))
-        setMpvStringProperty("sid", QString::number(m_wantedSubtitleTrackId));
-    if (m_wantedSecondarySubtitleTrackId >= 0 &&
-        trackExists(QStringLiteral("sub"), m_wantedSecondarySubtitleTrackId))
-        setMpvStringProperty("secondary-sid", QString::number(m_wantedSecondarySubtitleTrackId));
+    const quint64 tag = (m_pollGeneration << kPollIndexBits) | kTrackListIndex;
+    if (mpv_get_property_async(m_core->handle(), tag, "track-list", MPV_FORMAT_NODE) >= 0)
+        m_trackListEntryId = m_startedEntryId;
 }
 
-bool MpvEngine::trackExists(const QString &type, int id) const
+void MpvEngine::applyRememberedTracks(const mpv_event *event)
 {
-    const QVariantList tracks = availableTracksByType(type);
-    for (const QVariant &track : tracks) {
-        if (track.toMap().value(QStringLiteral("id")).toInt() == id)
-            return true;
-    }
-    return false;
+    const qint64 entryId = m_trackListEntryId;
+    m_trackListEntryId = -1;
+    // The list must still describe the file that is loaded now.
+    if (entryId < 0 || entryId != m_startedEntryId || !ownsEntry(entryId) || !m_currentFileLoaded)
+        return;
+    if (event->error < 0 || !event->data)
+        return;
+    const auto *prop = static_cast<const mpv_event_property *>(event->data);
+    if (prop->format != MPV_FORMAT_NODE || !prop->data)
+        return;
+    const auto *tracks = static_cast<const mpv_node *>(prop->data);
+    auto select = [this](int index, int id) {
+        QByteArray value = QByteArray::number(id);
+        char *text = value.data();
+        setPropertyAsync(index, MPV_FORMAT_STRING, &text);
+    };
+    if (m_wantedAudioTrackId > 0 && trackListHas(tracks, "audio", m_wantedAudioTrackId))
+        select(SetAid, m_wantedAudioTrackId);
+    if (m_wantedSubtitleTrackId >= 0 && trackListHas(tracks, "sub", m_wantedSubtitleTrackId))
+        select(SetSid, m_wantedSubtitleTrackId);
+    if (m_wantedSecondarySubtitleTrackId >= 0 &&
+        trackListHas(tracks, "sub", m_wantedSecondarySubtitleTrackId))
+        select(SetSecondarySid, m_wantedSecondarySubtitleTrackId);
 }
 
 bool MpvEngine::ownsEntry(qint64 entryId) const
@@ -487,6 +712,17 @@ void MpvEngine::pollEvents()
             if (event->data)
                 m_startedEntryId = static_cast<mpv_event_start_file *>(event->data)->playlist_entry_id;
             break;
+        case MPV_EVENT_GET_PROPERTY_REPLY:
+            if ((event->reply_userdata & kPollIndexMask) == kTrackListIndex)
+                applyRememberedTracks(event);
+            else
+                handlePolledReply(event, mediaInfoDirty);
+            break;
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event->error < 0 && event->reply_userdata < std::size(kAsyncSetNames))
+                TVX_LOG_WARN << "[mpv] set property failed:" << kAsyncSetNames[event->reply_userdata]
+                             << event->error;
+            break;
         case MPV_EVENT_END_FILE:
             if (event->data)
                 handleEndFile(static_cast<mpv_event_end_file *>(event->data), mediaInfoDirty);
@@ -500,13 +736,13 @@ void MpvEngine::pollEvents()
             m_ended = false;
             m_endOfFileHandled = false;
             m_seekPending = false;
-            applySubtitlePositions();
+            applySubtitlePositionsAsync();
             mediaInfoDirty = true;
             TVX_LOG_INFO << "[mpv][event]" << (loaded ? "FILE_LOADED" : "PLAYBACK_RESTART")
-                         << " keep paused state for property sync, path=" << stringProperty("path");
+                         << " keep paused state for property sync, path=" << m_currentPath;
             if (loaded) {
                 m_currentFileLoaded = true;
-                applyRememberedTracksToLoadedFile();
+                requestTrackListForRememberedTracks();
             }
             break;
         }
@@ -515,45 +751,7 @@ void MpvEngine::pollEvents()
         }
     }
 
-    int pauseFlag = 0;
-    if (mpv_get_property(h, "pause", MPV_FORMAT_FLAG, &pauseFlag) >= 0 && (pauseFlag != 0) != m_paused) {
-        m_paused = pauseFlag != 0;
-        emit pausedChanged();
-    }
-
-    auto readTrack = [this](const char *name, bool audio, int &field, void (MpvEngine::*signal)(),
-                            bool &dirty) {
-        char *raw = mpv_get_property_string(m_core->handle(), name);
-        if (!raw)
-            return;
-        const QString text = QString::fromUtf8(raw);
-        mpv_free(raw);
-        int value = 0;
-        if (audio)
-            value = text == QLatin1String("auto") ? 0 : text.toInt();
-        else
-            value = text == QLatin1String("no") ? -1 : text.toInt();
-        if (value != field) {
-            field = value;
-            emit(this->*signal)();
-            dirty = true;
-        }
-    };
-    readTrack("aid", true, m_audioTrackId, &MpvEngine::audioTrackIdChanged, mediaInfoDirty);
-    readTrack("sid", false, m_subtitleTrackId, &MpvEngine::subtitleTrackIdChanged, mediaInfoDirty);
-    readTrack("secondary-sid", false, m_secondarySubtitleTrackId, &MpvEngine::secondarySubtitleTrackIdChanged,
-              mediaInfoDirty);
-
     if (m_endOfFileHandled) {
-        double d = 0;
-        if (mpv_get_property(h, "duration", MPV_FORMAT_DOUBLE, &d) >= 0) {
-            const double value = d > 0 ? d : 0.0;
-            if (fuzzyDiffers(value, m_duration)) {
-                m_duration = value;
-                emit durationChanged();
-                mediaInfoDirty = true;
-            }
-        }
         const double target = m_duration > 0 ? m_duration : 0.0;
         if (fuzzyDiffers(target, m_position)) {
             m_position = target;
@@ -569,32 +767,8 @@ void MpvEngine::pollEvents()
             m_position = 0.0;
             emit positionChanged();
         }
-    } else if (ownsEntry(m_startedEntryId)) {
-        // Until mpv starts the entry of the last loadfile, "time-pos" and "duration" still
-        // describe the file being replaced.
-        double d = 0;
-        if (mpv_get_property(h, "duration", MPV_FORMAT_DOUBLE, &d) >= 0 && fuzzyDiffers(d, m_duration)) {
-            m_duration = std::max(d, 0.0);
-            emit durationChanged();
-            mediaInfoDirty = true;
-        }
-        double p = 0;
-        if (mpv_get_property(h, "time-pos", MPV_FORMAT_DOUBLE, &p) >= 0 && fuzzyDiffers(p, m_position)) {
-            m_position = std::max(p, 0.0);
-            emit positionChanged();
-        }
     }
-
-    // "eof-reached" can still read true for the previous file right after a new loadfile, and
-    // for the old position right after a seek, so it counts only once the current file has
-    // loaded and mpv has carried out the last seek.
-    int eof = 0;
-    if (m_currentFileLoaded && !m_endOfFileHandled && !m_seekPending &&
-        mpv_get_property(h, "eof-reached", MPV_FORMAT_FLAG, &eof) >= 0 && eof) {
-        TVX_LOG_INFO << "[mpv] eof-reached property became true, fallback EOF handling.";
-        markEndOfFile("eof-reached-property");
-        mediaInfoDirty = true;
-    }
+    requestPolledProperties();
 
     if (mediaInfoDirty)
         emit mediaInfoChanged();
@@ -603,7 +777,7 @@ void MpvEngine::pollEvents()
 void MpvEngine::handleEndFile(const mpv_event_end_file *data, bool &mediaInfoDirty)
 {
     TVX_LOG_INFO << "[mpv][event] END_FILE reason=" << data->reason << " error=" << data->error
-                 << " path=" << stringProperty("path") << " pos=" << m_position << " dur=" << m_duration;
+                 << " path=" << m_currentPath << " pos=" << m_position << " dur=" << m_duration;
     if (!ownsEntry(data->playlist_entry_id)) {
         TVX_LOG_INFO << "[mpv][event] END_FILE belongs to a replaced file, ignored. entry="
                      << data->playlist_entry_id;
@@ -648,8 +822,8 @@ bool MpvEngine::markEndOfFile(const char *reason)
 {
     if (m_endOfFileHandled)
         return false; // the end of this file was already reported
-    TVX_LOG_INFO << "[mpv] EOF reached via" << reason << "path=" << stringProperty("path")
-                 << "position=" << m_position << "duration=" << m_duration;
+    TVX_LOG_INFO << "[mpv] EOF reached via" << reason << "path=" << m_currentPath << "position=" << m_position
+                 << "duration=" << m_duration;
     m_ended = true;
     m_endOfFileHandled = true;
     const double target = m_duration > 0 ? m_duration : 0.0;

@@ -208,6 +208,12 @@ private:
     bool markEndOfFile(const char *reason);
     void enterIdleAfterError(const QString &path, int error);
     void handleEndFile(const mpv_event_end_file *data, bool &mediaInfoDirty);
+    // The pump's reads of mpv state never wait for the core: it asks at the end of one round and
+    // takes the answers in order with the events of the next.
+    static bool isPolledProperty(const char *name);
+    void discardPolledReplies();
+    void requestPolledProperties();
+    void handlePolledReply(const mpv_event *event, bool &mediaInfoDirty);
     void handleFileLoaded(bool &mediaInfoDirty);
     void applySubtitlePositions();
     bool setDoublePropertyAsReported(const char *name, double value);
@@ -215,8 +221,14 @@ private:
     // Track ids are per file: a remembered id reaches mpv only once the loaded file is known
     // to have that track, so until then mpv chooses.
     bool sendTrackSelectionForNextFile();
-    void applyRememberedTracksToLoadedFile();
-    bool trackExists(const QString &type, int id) const;
+    // The loaded file's track list is read without waiting; the remembered ids are set once it
+    // arrives, if that file is still the one loaded.
+    void requestTrackListForRememberedTracks();
+    void applyRememberedTracks(const mpv_event *event);
+    // Sets from the pump, which must not wait for the core either.
+    void setPropertyAsync(int index, mpv_format format, void *data);
+    void setPositionAsync(int index, double value);
+    void applySubtitlePositionsAsync();
     bool skipMissingProperty(const char *name);
     bool setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(),
                        bool deferred);
@@ -264,6 +276,12 @@ private:
     // A seek was sent and mpv has not restarted playback yet: "eof-reached" may still describe
     // the position before the seek.
     bool m_seekPending = false;
+    // Round of asynchronous reads: answers still due, and the generation an answer must carry
+    // to count (raised by every change of ours to a polled property).
+    int m_pollRepliesPending = 0;
+    quint64 m_pollGeneration = 0;
+    // The entry whose track list was asked for, -1 when no answer is awaited.
+    qint64 m_trackListEntryId = -1;
     // Remembered track ids still to be applied to the file being loaded.
     bool m_pendingTrackSelection = false;
     // The pan filter of the mono channel modes is ours and set only while one is chosen.
