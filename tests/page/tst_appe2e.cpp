@@ -204,7 +204,7 @@ private slots:
                 paused = grabScreen();
                 return before == paused;
             },
-            10000));
+            5000));
         // And Space again resumes it.
         keyboard.tapSpace();
         QTRY_VERIFY_WITH_TIMEOUT(grabScreen() != paused, 10000);
