@@ -1,6 +1,7 @@
 // Pure helpers of the player page and its controls: formatting, URL sorting, placement and
 // the small rules the documents share, kept here so they can be tested without a scene.
 .pragma library
+.import "../../components/FileUrl.js" as FileUrl
 
 var playbackModes = [
     { mode: 0, textKey: "ui.text.playback.single_play", icon: "qrc:/assets/icons/playlist_mode_single.svg" },
@@ -224,23 +225,11 @@ function imageSourceFromPath(path) {
     return text.charAt(0) === "/" ? "file://" + encoded : "file:///" + encoded
 }
 
+// File URLs go through the one shared helper; plain paths are compared as they are, since a
+// backslash is an ordinary file-name character on Linux.
 function localPathOf(pathOrUrl) {
     var text = pathOrUrl === undefined || pathOrUrl === null ? "" : String(pathOrUrl)
-    if (!/^file:/i.test(text))
-        return text.replace(/\\/g, "/")
-    var rest = text.substring(5)
-    if (rest.substring(0, 2) === "//") {
-        var slash = rest.indexOf("/", 2)
-        var host = slash < 0 ? rest.substring(2) : rest.substring(2, slash)
-        rest = (host.length > 0 ? "//" + host : "") + (slash < 0 ? "" : rest.substring(slash))
-    }
-    try {
-        rest = decodeURIComponent(rest)
-    } catch (e) {
-    }
-    if (/^\/[A-Za-z]:(\/|$)/.test(rest))
-        rest = rest.substring(1)
-    return rest
+    return /^file:/i.test(text) ? FileUrl.toLocalPath(text) : text
 }
 
 function samePath(a, b) {
