@@ -22,7 +22,10 @@ BoundedRunResult runBoundedProcess(const QString &program, const QStringList &ar
                                    const BoundedRunOptions &options)
 {
     BoundedRunResult result;
-    if (options.cancel && options.cancel->load()) {
+    const auto cancelled = [&options] {
+        return (options.cancel && options.cancel->load()) || (options.callerCancel && options.callerCancel->load());
+    };
+    if (cancelled()) {
         result.end = BoundedRunResult::End::Cancelled;
         return result;
     }
@@ -62,7 +65,7 @@ BoundedRunResult runBoundedProcess(const QString &program, const QStringList &ar
         drain();
         if (done)
             break;
-        if (options.cancel && options.cancel->load()) {
+        if (cancelled()) {
             result.end = BoundedRunResult::End::Cancelled;
             break;
         }

@@ -19,8 +19,9 @@ struct BoundedRunOptions
     qint64 maxStderrBytes = 256 * 1024;
     // When set, standard output is handed over chunk by chunk instead of being kept.
     std::function<void(const QByteArray &)> onStdout;
-    // Checked between waits; a set flag kills the process.
+    // Checked between waits; either set flag kills the process (the owner's and the caller's).
     const std::atomic_bool *cancel = nullptr;
+    const std::atomic_bool *callerCancel = nullptr;
 };
 
 struct BoundedRunResult

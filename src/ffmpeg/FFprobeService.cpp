@@ -69,7 +69,7 @@ FFprobeService::~FFprobeService()
         QThread::msleep(5);
 }
 
-FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path) const
+FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path, const std::atomic_bool *cancel) const
 {
     InFlight inFlight(m_shared->inFlight);
     MediaInfo result;
@@ -94,7 +94,7 @@ FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path) const
     TVX_LOG_INFO << "[FormatConvert][FFprobe] process start path=" << result.filePath;
     QString errorText;
     bool transient = false;
-    const MediaInfo read = readMediaInfo(result.filePath, &errorText, &transient);
+    const MediaInfo read = readMediaInfo(result.filePath, &errorText, &transient, cancel);
     result.filePath = read.filePath;
     result.durationSeconds = read.durationSeconds;
     result.width = read.width;
@@ -164,7 +164,7 @@ void FFprobeService::updateCache(const CacheKey &key, const MediaInfo &info) con
 }
 
 FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath, QString *errorText,
-                                                        bool *transient) const
+                                                        bool *transient, const std::atomic_bool *callerCancel) const
 {
     MediaInfo info;
     info.filePath = filePath;
@@ -178,6 +178,7 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
     options.timeoutMs = timing.probeMs;
     options.killGraceMs = timing.killGraceMs;
     options.cancel = &m_shared->cancel;
+    options.callerCancel = callerCancel;
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         m_environment->ffprobeExecutablePath(),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
@@ -226,9 +227,9 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
         info.durationSeconds = ffmpeg::ceilSeconds(largest);
     } else {
         bool scanTransient = false;
-        qint64 seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("v:0"), &scanTransient);
+        qint64 seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("v:0"), &scanTransient, callerCancel);
         if (seconds <= 0)
-            seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("a:0"), &scanTransient);
+            seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("a:0"), &scanTransient, callerCancel);
         info.durationSeconds = qMax<qint64>(0, seconds);
         if (scanTransient && transient)
             *transient = true;
@@ -248,12 +249,12 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
 }
 
 qint64 FFprobeService::readDurationSecondsFromPacketPts(const QString &filePath, const QString &selector,
-                                                        bool *transient) const
+                                                        bool *transient, const std::atomic_bool *callerCancel) const
 {
     if (!m_environment || !m_environment->hasFFprobeExecutable())
         return 0;
     const ffmpeg::PacketScanResult scan = ffmpeg::scanMaxPacketPts(m_environment->ffprobeExecutablePath(),
-                                                                   filePath, selector, &m_shared->cancel);
+                                                                   filePath, selector, &m_shared->cancel, callerCancel);
     if (scan.transientFailure && transient)
         *transient = true;
     return scan.seconds;

@@ -1,6 +1,8 @@
 // The toolbox's shared media prober: duration and first video size, cached per file version.
 #pragma once
 
+#include <atomic>
+
 #include <QHash>
 #include <QMetaType>
 #include <QMutex>
@@ -41,7 +43,8 @@ public:
     FFmpegEnvironment *environment() const { return m_environment; }
 
     // Thread-safe; blocks while ffprobe runs. Call it on pool threads, never on the GUI thread.
-    MediaInfo probeMedia(const QString &path) const;
+    // A set cancel flag kills the running ffprobe; the cut-short result is not cached.
+    MediaInfo probeMedia(const QString &path, const std::atomic_bool *cancel = nullptr) const;
 
     // Loads ffprobe from disk once on a pool thread; returns at once.
     void warmup() const;
@@ -52,9 +55,10 @@ private:
     CacheKey buildCacheKey(const QString &path) const;
     bool tryGetCachedMediaInfo(const CacheKey &key, MediaInfo *out) const;
     void updateCache(const CacheKey &key, const MediaInfo &info) const;
-    MediaInfo readMediaInfo(const QString &filePath, QString *errorText, bool *transient) const;
+    MediaInfo readMediaInfo(const QString &filePath, QString *errorText, bool *transient,
+                            const std::atomic_bool *callerCancel) const;
     qint64 readDurationSecondsFromPacketPts(const QString &filePath, const QString &selector,
-                                            bool *transient) const;
+                                            bool *transient, const std::atomic_bool *callerCancel) const;
 
     FFmpegEnvironment *m_environment = nullptr;
     mutable QMutex m_cacheMutex;

@@ -71,7 +71,8 @@ void PacketPtsScanner::takeLine(const QStringRef &line)
 }
 
 PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath,
-                                  const QString &selector, const std::atomic_bool *cancel)
+                                  const QString &selector, const std::atomic_bool *cancel,
+                                  const std::atomic_bool *callerCancel)
 {
     PacketScanResult result;
     if (ffprobePath.isEmpty())
@@ -85,6 +86,7 @@ PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &fil
     options.startTimeoutMs = timing.packetScanStartMs;
     options.killGraceMs = timing.killGraceMs;
     options.cancel = cancel;
+    options.callerCancel = callerCancel;
     options.onStdout = [&](const QByteArray &chunk) { scanner.feed(decoder.toUnicode(chunk)); };
     const BoundedRunResult run = runBoundedProcess(
         ffprobePath,

@@ -39,6 +39,7 @@ struct PacketScanResult
 // Runs ffprobe over every packet of one stream (selector "v:0", "a:0") and returns the ceiling of
 // the largest pts_time; 0 unless ffprobe exits normally with code 0. Time-limited.
 PacketScanResult scanMaxPacketPts(const QString &ffprobePath, const QString &filePath,
-                                  const QString &selector, const std::atomic_bool *cancel);
+                                  const QString &selector, const std::atomic_bool *cancel,
+                                  const std::atomic_bool *callerCancel = nullptr);
 
 } // namespace ffmpeg

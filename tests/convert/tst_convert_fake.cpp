@@ -388,6 +388,28 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return processGone(rig.pid()); }, 5000));
     }
 
+    // Cancel while the source is still being probed: the probe is killed and ffmpeg never starts.
+    void cancelWhileProbing_data() { addToolRows(); }
+    void cancelWhileProbing()
+    {
+        QFETCH(bool, compress);
+        const Tool tool = toolFor(compress);
+        const Rig rig(QStringLiteral("cancelprobe"), QStringLiteral("hold"));
+        tvxtest::writeScript(rig.root + QStringLiteral("/ffprobe.exe"),
+                             QStringLiteral("touch \"$(dirname \"$0\")/probing\"\nexec sleep 30"));
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        BackgroundTask *task = makeTask(tool, rig, rig.source, rig.outDir);
+        manager.submitTask(task);
+        QVERIFY(tvxtest::waitUntil([&] { return rig.has(QStringLiteral("probing")); }, 20000));
+
+        task->cancel();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
+        QVERIFY2(!rig.has(QStringLiteral("pid")), "ffmpeg was started for a cancelled job");
+        QCOMPARE(rig.outputs(), QStringList());
+    }
+
     // Options applied while the job runs are for the next run: the job keeps what it started with.
     void presetDuringRunKeepsTheJob()
     {

@@ -170,6 +170,11 @@ void FFmpegOutputTask::executeCancel()
 void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
 {
     const RunTexts &texts = spec.texts;
+    // A cancel that arrived while the source was probed must not start ffmpeg at all.
+    if (cancelRequestedNow()) {
+        finishCancelled(texts.cancelled);
+        return;
+    }
     QProcess process;
     process.setProgram(spec.program);
     process.setArguments(spec.arguments);

@@ -86,6 +86,8 @@ protected:
     void beginRun();
     // The cancel flag of this task or of the job framework.
     bool cancelRequestedNow() const;
+    // Handed to the prober so a cancel also kills a probe in progress.
+    const std::atomic_bool *cancelFlag() const { return &m_cancelRequested; }
     QString temporaryOutputPath() const;
     void setTemporaryOutputPath(const QString &path);
 

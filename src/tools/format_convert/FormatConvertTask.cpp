@@ -271,7 +271,7 @@ void FormatConvertTask::executeStart()
 
     setProgress(0.15);
     setMessage(i18n::t(QStringLiteral("cpp.msg.converting")));
-    const qint64 duration = qMax<qint64>(0, m_ffprobeService->probeMedia(job.sourcePath).durationSeconds);
+    const qint64 duration = qMax<qint64>(0, m_ffprobeService->probeMedia(job.sourcePath, cancelFlag()).durationSeconds);
 
     RunSpec spec;
     spec.program = environment->ffmpegExecutablePath();

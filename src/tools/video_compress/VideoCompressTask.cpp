@@ -309,7 +309,9 @@ void VideoCompressTask::executeStart()
     FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
     if (!environment || !environment->hasFFmpegExecutable())
         return finishFailedWithKey("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
-    const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath);
+    const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath, cancelFlag());
+    if (cancelRequestedNow())
+        return finishCancelled(cancelledText());
     if (info.width < 0 || info.height < 0)
         return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
