@@ -6,6 +6,8 @@
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 
+#include "MainRoadScene.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -50,36 +52,6 @@ constexpr int kPatch = 48;
 constexpr int kPatchX = kWidth / 2 - kPatch / 2;
 constexpr int kPatchY = kHeight / 2 - kPatch / 2;
 constexpr int kCpuSeconds = 5;
-
-const char kScene[] = R"(
-import QtQuick 2.14
-import QtQuick.Window 2.14
-import Tavrixo 1.0
-import "qrc:/qml/components"
-Window {
-    x: 0; y: 0; width: 1280; height: 720; visible: true; color: "black"
-    flags: Qt.FramelessWindowHint
-    property alias player: player
-    CommonVideoPlayer {
-        id: player
-        anchors.fill: parent
-        hoverCenterControlEnabled: false
-        onEndOfFileReached: coordinator.onPlaybackFinished(player.currentFileUrl)
-    }
-    PlaybackCoordinator {
-        id: coordinator
-        playlistModel: playlistStore
-        onPlayFileRequested: player.play(fileUrl)
-        onClearPlaybackRequested: player.stop()
-    }
-    Connections {
-        target: playlistStore
-        function onCurrentFileUrlChanged() {
-            coordinator.onPlaylistCurrentFileChanged(playlistStore.currentFileUrl)
-        }
-    }
-}
-)";
 
 double median(std::vector<double> values)
 {
@@ -237,7 +209,8 @@ PlayerFigures benchOurs(ScreenWatcher &screen, const Clips &clips, int runs)
     playlist.setPlaybackMode(PlaylistModel::SinglePlayback);
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("playlistStore"), &playlist);
-    engine.loadData(kScene, QUrl(QStringLiteral("qrc:/mainroad/BenchScene.qml")));
+    engine.loadData(tvxtest::mainRoadSceneQml("    x: 0; y: 0; width: 1280; height: 720\n"
+                                                   "    flags: Qt.FramelessWindowHint"), QUrl(QStringLiteral("qrc:/mainroad/BenchScene.qml")));
     if (engine.rootObjects().isEmpty())
         return figures;
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());

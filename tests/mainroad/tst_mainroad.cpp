@@ -1,5 +1,6 @@
 // The main road under Xvfb: a play list reloaded from disk drives the real coordinator and the
 // shared video component through three generated clips, advancing at each end of file.
+#include "MainRoadScene.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
@@ -18,37 +19,6 @@
 #include <memory>
 
 namespace {
-
-// The page's wiring: the list's current file becomes a play request, an end of file goes back
-// to the coordinator with the file that was playing.
-const char kScene[] = R"(
-import QtQuick 2.14
-import QtQuick.Window 2.14
-import Tavrixo 1.0
-import "qrc:/qml/components"
-Window {
-    width: 320; height: 240; visible: true; color: "black"
-    property alias player: player
-    CommonVideoPlayer {
-        id: player
-        anchors.fill: parent
-        hoverCenterControlEnabled: false
-        onEndOfFileReached: coordinator.onPlaybackFinished(player.currentFileUrl)
-    }
-    PlaybackCoordinator {
-        id: coordinator
-        playlistModel: playlistStore
-        onPlayFileRequested: player.play(fileUrl)
-        onClearPlaybackRequested: player.stop()
-    }
-    Connections {
-        target: playlistStore
-        function onCurrentFileUrlChanged() {
-            coordinator.onPlaylistCurrentFileChanged(playlistStore.currentFileUrl)
-        }
-    }
-}
-)";
 
 // Each clip is a moving test pattern between two bands: the top band names the clip, the
 // bottom band (a different colour) shows the picture is not upside down.
@@ -193,7 +163,7 @@ private slots:
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
         m_engine->rootContext()->setContextProperty(QStringLiteral("playlistStore"), m_playlist.get());
-        m_engine->loadData(kScene, QUrl(QStringLiteral("qrc:/mainroad/Scene.qml")));
+        m_engine->loadData(tvxtest::mainRoadSceneQml("    width: 320; height: 240"), QUrl(QStringLiteral("qrc:/mainroad/Scene.qml")));
         QCOMPARE(m_engine->rootObjects().size(), 1);
         m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
         QVERIFY(m_window);
