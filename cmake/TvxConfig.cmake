@@ -1,6 +1,6 @@
 # Build-time configuration (hosts, product id, keys, customer-service numbers). The defaults
 # are placeholders; a run-time override file named by TVX_CONFIG replaces any of them
-# (see src/platform/BuildConfig.h), which is how the tests point the program at loopback servers.
+# (see src/core/BuildConfig.h), which is how the tests point the program at loopback servers.
 set(TVX_ORGANIZATION_DOMAIN "kestrane.example" CACHE STRING "Organisation domain")
 set(TVX_ENTRY_SCOPE "main" CACHE STRING "Build-wide entry scope")
 set(TVX_CUSTOMER_SERVICE_HOST "chat.support.example" CACHE STRING "Customer-service web chat host")

@@ -2,9 +2,9 @@
 #include "analytics/QxSensorsService.h"
 
 #include "analytics/telvane/Telvane.h"
-#include "app/AppPaths.h"
-#include "app/Log.h"
-#include "platform/BuildConfig.h"
+#include "core/AppPaths.h"
+#include "core/Log.h"
+#include "core/BuildConfig.h"
 
 #include <QSettings>
 #include <QTextCodec>

@@ -1,7 +1,7 @@
 // Analytics start-up state file.
 #include "app/StartupState.h"
 
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 
 #include <QSettings>
 

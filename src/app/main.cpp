@@ -1,8 +1,8 @@
 // Program entry: start-up sequence, service wiring and teardown.
 #include "analytics/QxSensorsService.h"
-#include "app/AppPaths.h"
-#include "app/FileUrl.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/FileUrl.h"
+#include "core/Log.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "ffmpeg/FFmpegEnvironment.h"

@@ -1,7 +1,7 @@
 // Lookup of the ffmpeg and ffprobe programs.
 #include "ffmpeg/FFmpegEnvironment.h"
 
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Media prober: one JSON ffprobe run per file version, packet scans when no duration is listed.
 #include "ffmpeg/FFprobeService.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/PoolJob.h"

@@ -1,7 +1,7 @@
 // Parsing, escape decoding, lookup and argument substitution of the message catalog.
 #include "i18n/I18nCatalog.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 
 #include <QFile>
 #include <QRegularExpression>

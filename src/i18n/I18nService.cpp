@@ -1,7 +1,7 @@
 // QML-facing message catalog service.
 #include "i18n/I18nService.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 
 I18nService::I18nService(QObject *parent) : QObject(parent) {}
 

@@ -1,7 +1,7 @@
 // Power-off launcher.
 #include "platform/ShutdownLauncher.h"
 
-#include "platform/BuildConfig.h"
+#include "core/BuildConfig.h"
 
 #include <QProcess>
 

@@ -1,8 +1,8 @@
 // Preview service: GUI-thread bookkeeping and the ffprobe/ffmpeg steps of one preview job.
 #include "player/MediaPreviewService.h"
 
-#include "app/AppPaths.h"
-#include "app/FileUrl.h"
+#include "core/AppPaths.h"
+#include "core/FileUrl.h"
 #include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/PoolJob.h"

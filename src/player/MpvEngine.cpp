@@ -1,7 +1,7 @@
 // The player engine's handle, commands and event pump.
 #include "player/MpvEngine.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "player/MpvCore.h"
 
 #include <QTimer>

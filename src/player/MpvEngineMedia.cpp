@@ -1,8 +1,8 @@
 // The engine's read side (tracks, audio devices, media information, folder scan) and subtitle loading.
 #include "player/MpvEngine.h"
 
-#include "app/AppPaths.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/Log.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "player/MpvCore.h"

@@ -1,8 +1,8 @@
 // The engine's player settings: setters with their mpv mapping, and the "player.ini" file.
 #include "player/MpvEngine.h"
 
-#include "app/AppPaths.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/Log.h"
 #include "player/MpvCore.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 // The Qt Quick item that shows the picture of one MpvEngine.
 #include "player/MpvVideoItem.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "player/MpvEngine.h"
 #include "player/MpvRenderBridge.h"
 #include "player/MpvVideoRenderer.h"

@@ -1,7 +1,7 @@
 // Render-thread half of the video item: owns mpv's OpenGL render context and draws each frame.
 #include "player/MpvVideoRenderer.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "player/MpvCore.h"
 #include "player/MpvRenderBridge.h"
 #include "player/MpvVideoItem.h"

@@ -1,8 +1,8 @@
 // The persistent play list: editing, playback-mode advances and "playlist.ini".
 #include "player/PlaylistModel.h"
 
-#include "app/AppPaths.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/Log.h"
 #include "media/MediaFormats.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Default-player registration of the current user and its rollback, on the registry store.
 #include "system/SystemActions.h"
 
-#include "app/AppPaths.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/Log.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "platform/ChangeNotifier.h"

@@ -1,8 +1,8 @@
 // Modal pickers with the remembered folder in "file_dialog.ini".
 #include "system/FileDialogService.h"
 
-#include "app/AppPaths.h"
-#include "app/FileUrl.h"
+#include "core/AppPaths.h"
+#include "core/FileUrl.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 

@@ -1,7 +1,7 @@
 // Single instance: a lock file decides who listens; later starts send one JSON line each.
 #include "system/SingleInstanceService.h"
 
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "platform/LocalSocketEndpoint.h"
 
 #include <QCoreApplication>

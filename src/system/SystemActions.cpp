@@ -1,9 +1,9 @@
 // Application identity, customer-service page, clipboard, shutdown and desktop shortcut.
 #include "system/SystemActions.h"
 
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "i18n/I18n.h"
-#include "platform/BuildConfig.h"
+#include "core/BuildConfig.h"
 #include "platform/RegistryStore.h"
 #include "platform/ShellLink.h"
 

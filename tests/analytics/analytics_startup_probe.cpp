@@ -1,6 +1,6 @@
 // Runs the analytics part of the program's start-up and quit exactly as main does, then quits.
 #include "analytics/QxSensorsService.h"
-#include "app/Log.h"
+#include "core/Log.h"
 #include "app/StartupState.h"
 
 #include <QCoreApplication>

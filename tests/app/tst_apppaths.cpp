@@ -1,7 +1,7 @@
 // Application paths: which functions create folders, trimming, separators and fallbacks.
-#include "app/AppPaths.h"
-#include "app/FileUrl.h"
-#include "app/Log.h"
+#include "core/AppPaths.h"
+#include "core/FileUrl.h"
+#include "core/Log.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The engine under real libmpv on generated clips: states, ends of file, failures, tracks, subtitles, media
 // info.
 #include "TestSupport.h"
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "i18n/I18n.h"
 #include "player/MpvEngine.h"
 

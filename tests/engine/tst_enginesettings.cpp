@@ -1,6 +1,6 @@
 // Player settings: normalisation of every setter, "player.ini" round trip and corrections, deferred saves.
 #include "TestSupport.h"
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "player/MpvEngine.h"
 
 #include <QFile>

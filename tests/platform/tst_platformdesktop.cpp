@@ -1,5 +1,5 @@
 // Desktop stand-ins: the Desktop Entry launcher, the shutdown launcher and the build configuration.
-#include "platform/BuildConfig.h"
+#include "core/BuildConfig.h"
 #include "platform/ChangeNotifier.h"
 #include "platform/ShellLink.h"
 #include "platform/ShutdownLauncher.h"

@@ -1,6 +1,6 @@
 // Playback coordinator: play and clear requests, and the guard against stale ends of file.
 #include "TestSupport.h"
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 

@@ -1,6 +1,6 @@
 // Play list model: normalisation, editing, removal, playback-mode advances and playlist.ini.
 #include "TestSupport.h"
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 #include "player/PlaylistModel.h"
 
 #include <QAbstractItemModelTester>

@@ -1,7 +1,7 @@
 // Format-convert task list model.
 #include "tools/format_convert/FormatConvertTaskModel.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "tools/format_convert/FormatConvertTask.h"
 
 FormatConvertTaskModel::FormatConvertTaskModel(QObject *parent) : FFmpegTaskListModel(parent) {}

@@ -1,5 +1,5 @@
 // Time stamp and head of the log line.
-#include "app/Log.h"
+#include "core/Log.h"
 
 #include <QTime>
 

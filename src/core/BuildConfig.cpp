@@ -1,5 +1,5 @@
 // Build configuration values with the TVX_CONFIG run-time override.
-#include "platform/BuildConfig.h"
+#include "core/BuildConfig.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -1,5 +1,5 @@
 // File URL helper shared by every C++ caller that receives URLs from QML or the command line.
-#include "app/FileUrl.h"
+#include "core/FileUrl.h"
 
 namespace app {
 

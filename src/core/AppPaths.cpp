@@ -1,6 +1,6 @@
 // Application paths: computed afresh on every call from Qt's standard locations and the
 // application identity, so they are safe on any thread once start-up has set the identity.
-#include "app/AppPaths.h"
+#include "core/AppPaths.h"
 
 #include "tvx_build_config.h"
 
