@@ -1,0 +1,396 @@
+// Web client: digest and signature, the account calls against the TLS loopback server, and
+// the transport's failures (refused, silent, untrusted, hostile answers, teardown).
+#include "CallbackRecorder.h"
+#include "TestSupport.h"
+#include "WebApiTestServer.h"
+#include "webapi/Md5.h"
+#include "webapi/WebInterface.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using tvxtest::WebApiTestServer;
+
+namespace {
+std::time_t fixedClock(std::time_t *)
+{
+    return 1700000000;
+}
+
+quint16 closedPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost);
+    return s.serverPort(); // closed again when s goes out of scope
+}
+
+std::unique_ptr<WebInterface> makeClient()
+{
+    auto client =
+        std::make_unique<WebInterface>(nullptr, "dev1", "www.kestrane.example", "Tavrixo", "1.0.0.0", "zh-cn",
+                                       "101", "00112233445566778899aabbccddeeff", "windows");
+    client->connect(&CallbackRecorder::callback);
+    return client;
+}
+} // namespace
+
+class TestWebApi : public QObject
+{
+    Q_OBJECT
+    WebApiTestServer m_server;
+    QMap<QString, QString> m_config;
+
+    void setConfig(const QString &key, const QString &value)
+    {
+        m_config[key] = value;
+        tvxtest::writeConfigOverride(m_config);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QVERIFY(m_server.start());
+        m_config = {{"webapi/app_host", m_server.host()},
+                    {"webapi/app_host_backup", "127.0.0.1:" + QString::number(closedPort())},
+                    {"webapi/ca_file", m_server.caFile()},
+                    {"webapi/request_timeout_ms", "3000"}};
+        tvxtest::writeConfigOverride(m_config);
+    }
+
+    void init()
+    {
+        CallbackRecorder::instance().clear();
+        m_server.clearRules();
+        m_server.clearRequests();
+        WebInterface::setClockForTesting(nullptr);
+    }
+
+    void md5TestSuite_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("digest");
+        QTest::newRow("empty") << QByteArray("") << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
+        QTest::newRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661");
+        QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
+        QTest::newRow("message") << QByteArray("message digest")
+                                 << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+        QTest::newRow("alphabet") << QByteArray("abcdefghijklmnopqrstuvwxyz")
+                                  << QByteArray("c3fcd3d76192e4007dfb496cca67e13b");
+        QTest::newRow("alnum") << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789")
+                               << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
+        QTest::newRow("digits80") << QByteArray("1234567890").repeated(8)
+                                  << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+    }
+    void md5TestSuite()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, digest);
+        auto client = makeClient();
+        char out[33] = {};
+        client->Md5(out, text.constData());
+        QCOMPARE(QByteArray(out), digest);
+    }
+
+    // Pieces that straddle 64-byte blocks give the same digest as one append.
+    void md5PiecewiseAppends()
+    {
+        QByteArray text;
+        for (int i = 0; i < 300; ++i)
+            text += char('A' + i % 50);
+        const QByteArray expected = QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex();
+        for (int piece : {1, 3, 55, 56, 63, 64, 65, 127, 299}) {
+            md5_state_t state;
+            md5_init(&state);
+            for (int at = 0; at < text.size(); at += piece)
+                md5_append(&state, reinterpret_cast<const uint8_t *>(text.constData() + at),
+                           std::min(piece, int(text.size()) - at));
+            md5_append(&state, reinterpret_cast<const uint8_t *>(text.constData()), 0);
+            uint8_t digest[16];
+            md5_finish(&state, digest);
+            QCOMPARE(QByteArray(reinterpret_cast<char *>(digest), 16).toHex(), expected);
+        }
+    }
+
+    // One call with a fixed clock: exact sign string and body, an empty value kept, a
+    // negative number with its sign; the server agrees with the signature.
+    void exactSignStringAndBody()
+    {
+        WebInterface::setClockForTesting(&fixedClock);
+        auto client = makeClient();
+        QCOMPARE(client->V4PhoneCodeLogin("86-13800138000", -1, "1234", "", 7), 0);
+        const QByteArray sign =
+            "account=86-13800138000&accounttype=-1&deviceid=dev1&deviceos=Win7&devicetype=pc&"
+            "imgcode=&language=zh-cn&productid=101&smscode=1234&softname=Tavrixo&"
+            "softversion=1.0.0.0&timestamp=1700000000kQwRt20190311ZmXaP";
+        const QByteArray datasign = QCryptographicHash::hash(sign, QCryptographicHash::Md5).toHex();
+        const QByteArray body =
+            "{\"account\":\"86-13800138000\",\"accounttype\":\"-1\",\"deviceid\":\"dev1\","
+            "\"deviceos\":\"Win7\",\"devicetype\":\"pc\",\"imgcode\":\"\",\"language\":\"zh-cn\","
+            "\"productid\":\"101\",\"smscode\":\"1234\",\"softname\":\"Tavrixo\","
+            "\"softversion\":\"1.0.0.0\",\"timestamp\":\"1700000000\",\"datasign\":\"" +
+            datasign + "\"}";
+        QCOMPARE(QByteArray(client->bodyBuffer(33)), body);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        const auto requests = m_server.requests();
+        QVERIFY(!requests.isEmpty());
+        const QJsonObject post = requests.last(); // after the host probe's HEAD requests
+        QCOMPARE(post["method"].toString(), QString("POST"));
+        QCOMPARE(post["sign_string"].toString().toUtf8(), sign);
+        QVERIFY(post["sign_ok"].toBool());
+    }
+
+    // Every call in use reaches the TLS server, which recomputes each signature.
+    void everyCallReachesTheServerSigned()
+    {
+        auto client = makeClient();
+        struct Call
+        {
+            int type;
+            const char *path;
+            std::function<int(WebInterface &)> send;
+        };
+        const Call calls[] = {
+            {29, "imgverify", [](WebInterface &w) { return w.V4GetImgCheckCode(120, 40, 4, 18, 1); }},
+            {30, "smsverify",
+             [](WebInterface &w) {
+                 return w.V4GetPhoneCheckCode("86-138", 1, "ab12", "1", "86-139", "tok", 2);
+             }},
+            {33, "loginquick",
+             [](WebInterface &w) { return w.V4PhoneCodeLogin("86-138", 1, "9999", "", 3); }},
+            {39, "signout", [](WebInterface &w) { return w.V4Logout("a\"quote\\back", "tok", 4); }},
+            {41, "wechatguid", [](WebInterface &w) { return w.V4WeChatLogin(5); }},
+            {42, "wechatstate", [](WebInterface &w) { return w.V4GetLoginState("tag", 6); }},
+            {44, "checktoken", [](WebInterface &w) { return w.V4CheckToken("86-138", "tok", 7); }},
+            {45, "memprofile", [](WebInterface &w) { return w.V4GetUserInfo("86-138", 1, "tok", 8); }},
+            {51, "wechatguid", [](WebInterface &w) { return w.V4QQlogin(9); }},
+            {55, "safloginquick", [](WebInterface &w) { return w.SafePhoneCodeLogin("86-138", "9999", 10); }},
+            {57, "safsmsverify",
+             [](WebInterface &w) { return w.SafeGetPhoneCheckCode("86-138", "1", "x@y", "tok", 11); }},
+            {58, "virtualactregister", [](WebInterface &w) { return w.VirtualactRegister("", 99, 12); }},
+            {59, "virtualactbind",
+             [](WebInterface &w) { return w.VirtualactBind("86-138", "tok", "9999", "", 13); }},
+            {64, "virtualactbindopenid",
+             [](WebInterface &w) { return w.BindWeChatQQ("open\tid", "tok", 2, 14); }},
+            {65, "getutctime", [](WebInterface &w) { return w.V4GetServerTime(15); }},
+        };
+        for (const Call &c : calls)
+            QCOMPARE(c.send(*client), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(15));
+        for (const RecordedAnswer &a : CallbackRecorder::instance().answers()) {
+            QVERIFY(a.thread != std::this_thread::get_id());
+            const QJsonObject answer =
+                QJsonDocument::fromJson(QByteArray::fromStdString(a.response)).object();
+            QVERIFY2(answer["code"].toInt() == 10000, a.response.c_str());
+        }
+        QHash<QString, int> seen;
+        for (const QJsonObject &r : m_server.requests()) {
+            if (r["method"].toString() == "HEAD")
+                continue;
+            QVERIFY(r["tls"].toBool());
+            QCOMPARE(r["headers"].toObject()["x-domain"].toString(), m_server.host());
+            QCOMPARE(r["headers"].toObject()["x-credits"].toString(),
+                     QString("00112233445566778899aabbccddeeff"));
+            if (r["method"].toString() == "POST")
+                QVERIFY2(r["sign_ok"].toBool(), qPrintable(r["body"].toString()));
+            ++seen[r["path"].toString()];
+        }
+        for (const Call &c : calls)
+            QVERIFY2(seen.value(QStringLiteral("/api/v4/") + c.path) > 0, c.path);
+        QCOMPARE(seen.value("/api/v4/wechatguid"), 2);
+        // Conditional fields: absent when the condition fails, the device id from the client.
+        for (const QJsonObject &r : m_server.requests()) {
+            const QJsonObject body = QJsonDocument::fromJson(r["body"].toString().toUtf8()).object();
+            if (r["path"] == "/api/v4/virtualactbind")
+                QVERIFY(!body.contains("imgcode"));
+            if (r["path"] == "/api/v4/virtualactregister")
+                QCOMPARE(body["deviceid"].toString(), QString("dev1"));
+            if (r["path"] == "/api/v4/safsmsverify")
+                QCOMPARE(body["accounttype"].toString(), QString("0")); // derived from bindaccount "x@y"
+        }
+    }
+
+    void refusalsBeforeSending()
+    {
+        WebInterface client(nullptr, "dev1", "", "Tavrixo", "1.0.0.0", "zh-cn", "101", "c", "windows");
+        QCOMPARE(client.V4CheckToken("a", "t", 1), 1); // no callback yet
+        QVERIFY(client.bodyBuffer(44) != nullptr);
+        client.connect(&CallbackRecorder::callback);
+        // Too long for its 1024-byte buffer: refused, never truncated.
+        QCOMPARE(client.V4CheckToken("a", std::string(1100, 't'), 2), 1);
+        QCOMPARE(client.InitParameters(78), 0);
+        QCOMPARE(client.InitCurlHttp(-1, 0), 0);
+        QTest::qWait(200);
+        QCOMPARE(m_server.requests().size(), 0);
+    }
+
+    void busyChannelDropsTheSecondRequest()
+    {
+        m_server.setPathRule("/api/v4/wechatstate", QJsonObject{{"delay_ms", 300}});
+        auto client = makeClient();
+        QCOMPARE(client->V4GetLoginState("first", 1), 0);
+        QCOMPARE(client->V4GetLoginState("second", 2), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        QTest::qWait(400);
+        const auto answers = CallbackRecorder::instance().answers();
+        QCOMPARE(answers.size(), size_t(1));
+        QCOMPARE(answers[0].objectID, 1);
+    }
+
+    void refusedPortDeliversNoAnswerOnTheWorker()
+    {
+        curlhttp channel(nullptr, 39, &CallbackRecorder::callback, 77);
+        const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/api/v4/signout";
+        QVERIFY(channel.v4post(url.c_str(), "{}"));
+        QVERIFY(!channel.v4post(url.c_str(), "{}")); // busy
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        const RecordedAnswer a = CallbackRecorder::instance().answers().front();
+        QCOMPARE(a.response, std::string("{\"code\":-1}"));
+        QCOMPARE(a.callType, 39);
+        QCOMPARE(a.objectID, 77);
+        QVERIFY(a.thread != std::this_thread::get_id());
+    }
+
+    void silentServerIsCutOffAtItsTimeOut()
+    {
+        m_server.setPathRule("/api/v4/checktoken", QJsonObject{{"mode", "silent"}, {"hold_s", 20}});
+        auto client = makeClient();
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(client->V4CheckToken("a", "t", 1), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1, 8000));
+        QVERIFY2(timer.elapsed() < 6000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(CallbackRecorder::instance().answers()[0].response, std::string("{\"code\":-1}"));
+    }
+
+    void untrustedCertificateIsRefused()
+    {
+        setConfig("webapi/ca_file", m_server.otherCaFile());
+        auto client = makeClient();
+        QCOMPARE(client->V4CheckToken("a", "t", 1), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        setConfig("webapi/ca_file", m_server.caFile());
+        QCOMPARE(CallbackRecorder::instance().answers()[0].response, std::string("{\"code\":-1}"));
+        QCOMPARE(m_server.requests().size(), 0); // the handshake failed before any request
+    }
+
+    void hostileAnswers_data()
+    {
+        QTest::addColumn<QJsonObject>("rule");
+        QTest::addColumn<QByteArray>("expected"); // empty: compare by size
+        QTest::addColumn<int>("size");
+        QTest::newRow("zero bytes") << QJsonObject{{"body", ""}} << QByteArray("{\"code\":-1}") << 0;
+        QTest::newRow("10 MB") << QJsonObject{{"size", 10 * 1024 * 1024}} << QByteArray() << 10 * 1024 * 1024;
+        QTest::newRow("invalid UTF-8")
+            << QJsonObject{{"body_hex", "7bc328ff22fe7d"}} << QByteArray::fromHex("7bc328ff22fe7d") << 0;
+        QTest::newRow("NUL inside") << QJsonObject{{"body_hex", "7b7d00414243"}} << QByteArray("{}")
+                                    << 0; // a chunk ends at its NUL
+        QTest::newRow("chunks") << QJsonObject{{"mode", "chunks"},
+                                               {"body", "{\"code\":10000,\"long\":\"abcdefghijklmnop\"}"}}
+                                << QByteArray("{\"code\":10000,\"long\":\"abcdefghijklmnop\"}") << 0;
+        QTest::newRow("closed mid-answer")
+            << QJsonObject{{"mode", "close"}, {"body", "{\"code\":10000,\"x\":1}"}}
+            << QByteArray("{\"code\":-1}") << 0;
+        QTest::newRow("garbage") << QJsonObject{{"mode", "garbage"}} << QByteArray("{\"code\":-1}") << 0;
+        QTest::newRow("error status")
+            << QJsonObject{{"status", 500}, {"body", "oops"}} << QByteArray("oops") << 0;
+    }
+    void hostileAnswers()
+    {
+        QFETCH(QJsonObject, rule);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, size);
+        m_server.setPathRule("/api/v4/memprofile", rule);
+        auto client = makeClient();
+        QCOMPARE(client->V4GetUserInfo("a", 0, "t", 1), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        const std::string response = CallbackRecorder::instance().answers()[0].response;
+        if (expected.isEmpty())
+            QCOMPARE(int(response.size()), size);
+        else
+            QCOMPARE(QByteArray::fromStdString(response), expected);
+    }
+
+    // Teardown with requests in flight and threads possibly not yet running.
+    void constructRequestDestroyLoop()
+    {
+        m_server.setDefaultRule(QJsonObject{{"delay_ms", 30}});
+        for (int i = 0; i < 20; ++i) {
+            auto client = makeClient();
+            client->V4CheckToken("a", "t", i);
+            client->V4GetLoginState("tag", i);
+            if (i % 2)
+                QTest::qWait(40);
+        }
+        {
+            curlhttp channel(nullptr, 1, nullptr, 0);
+        } // destroyed before its thread ran
+        curlhttp silent(nullptr, 65, nullptr, 0);
+        QVERIFY(silent.getservertime(
+            ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
+        QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
+    }
+
+    void codeMessages_data()
+    {
+        QTest::addColumn<int>("callType");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("30/10061") << 30 << 10061 << QString("发送过于频繁");
+        QTest::newRow("33/10061") << 33 << 10061 << QString("缺少参数");
+        QTest::newRow("33/10060") << 33 << 10060 << QString("登录失败");
+        QTest::newRow("45/19004") << 45 << 19004 << QString("错误的图形验证码或短信校验码");
+        QTest::newRow("30/0") << 30 << 0 << QString("缺少参数");
+        QTest::newRow("any/18012") << 7 << 18012 << QString("无效的图形验证码");
+    }
+    void codeMessages()
+    {
+        QFETCH(int, callType);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        auto client = makeClient();
+        QCOMPARE(QString::fromStdString(client->CodeMessage(callType, code)), text);
+    }
+
+    void derivedAccountType_data()
+    {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<int>("type");
+        QTest::newRow("area-number") << "86-13800138000" << 1;
+        QTest::newRow("no dash") << "13800138000" << 0;
+        QTest::newRow("leading dash") << "-13800138000" << 0;
+        QTest::newRow("18 bytes") << "86-138001380001234" << 0;
+        QTest::newRow("at sign") << "86-1@x" << 0;
+    }
+    void derivedAccountType()
+    {
+        QFETCH(QString, account);
+        QFETCH(int, type);
+        QCOMPARE(WebInterface::deriveAccountType(account.toStdString()), type);
+    }
+
+    void serverTimeOffset()
+    {
+        WebInterface::setClockForTesting(&fixedClock);
+        auto client = makeClient();
+        const struct
+        {
+            uint32_t server;
+            int32_t offset;
+        } rows[] = {{1700000000u + 119, 0}, {1700000000u + 120, 120}, {1700000000u - 1, -1}};
+        for (const auto &row : rows) {
+            client->V4SyncServerTime(row.server);
+            QCOMPARE(client->timeOffsetSeconds(), row.offset);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWebApi)
+#include "tst_webapi.moc"
