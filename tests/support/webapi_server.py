@@ -145,25 +145,29 @@ def answer(conn, request, tls):
         head.append("Transfer-Encoding: chunked")
     else:
         head.append("Content-Length: %d" % len(payload))
-    conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+    head = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1")
     if method == "HEAD":
+        conn.sendall(head)
         return True
     if mode == "close":
-        conn.sendall(payload[: len(payload) // 2])
+        conn.sendall(head + payload[: len(payload) // 2])
         return False
     if mode == "chunks":
+        conn.sendall(head)
         for i in range(0, len(payload), 7):
             piece = payload[i:i + 7]
             conn.sendall(b"%x\r\n" % len(piece) + piece + b"\r\n")
             time.sleep(0.002)
         conn.sendall(b"0\r\n\r\n")
         return True
-    conn.sendall(payload)
+    # One write per answer: a separate small write would wait for the client's delayed ACK.
+    conn.sendall(head + payload)
     return True
 
 
 def serve(conn, tls_context):
     try:
+        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         first = conn.recv(1, socket.MSG_PEEK)
         tls = first == b"\x16"
         if tls:
