@@ -80,21 +80,33 @@ void setPagehost(const std::string &host)
     lockedSet(pagehostTable(), host);
 }
 
+namespace {
+// The first candidate that passes the probe, or the empty string.
+std::string firstPassing(QX_URL_LIST &t, const char *operation, const std::string &productId,
+                         const std::string &version, const std::string &credits, const std::string &channel)
+{
+    for (const auto &candidate : t.domainList) {
+        domainLine(operation, std::string(operation) + " [Domian Switch Function Debug] check url is: ",
+                   candidate.first);
+        if (curlhttp::checkAvailableDomain(candidate.first, candidate.second, productId, version, credits,
+                                           channel)) {
+            domainLine(operation, "[Domian Switch Function Debug] Final Domain is: ", candidate.first);
+            return candidate.first;
+        }
+    }
+    return std::string();
+}
+} // namespace
+
 std::string QX_URL_LIST::getAvailableDomain(QX_URL_LIST &t, const std::string &productId,
                                             const std::string &version, const std::string &credits,
                                             const std::string &channel)
 {
-    for (const auto &candidate : t.domainList) {
-        domainLine("getAvailableDomain",
-                   "getAvailableDomain [Domian Switch Function Debug] check url is: ", candidate.first);
-        if (curlhttp::checkAvailableDomain(candidate.first, candidate.second, productId, version, credits,
-                                           channel)) {
-            domainLine("getAvailableDomain",
-                       "[Domian Switch Function Debug] Final Domain is: ", candidate.first);
-            return candidate.first;
-        }
-    }
+    const std::string host = firstPassing(t, "getAvailableDomain", productId, version, credits, channel);
+    if (!host.empty())
+        return host;
     domainLine("getAvailableDomain", "[Domian Switch Function Debug2] Final Domain is : ", t.primary());
+    curlhttp::setDomainHeader(t.primary());
     return t.primary();
 }
 
@@ -102,17 +114,7 @@ std::string QX_URL_LIST::checkDomainEnable(QX_URL_LIST &t, const std::string &pr
                                            const std::string &version, const std::string &credits,
                                            const std::string &channel)
 {
-    for (const auto &candidate : t.domainList) {
-        domainLine("checkDomainEnable",
-                   "checkDomainEnable [Domian Switch Function Debug] check url is: ", candidate.first);
-        if (curlhttp::checkAvailableDomain(candidate.first, candidate.second, productId, version, credits,
-                                           channel)) {
-            domainLine("checkDomainEnable",
-                       "[Domian Switch Function Debug] Final Domain is: ", candidate.first);
-            return candidate.first;
-        }
-    }
-    return std::string();
+    return firstPassing(t, "checkDomainEnable", productId, version, credits, channel);
 }
 
 bool hlmGetWinSystemVersion(unsigned int &major, unsigned int &minor, unsigned int &build)

@@ -128,65 +128,56 @@ bool curlhttp::claimForRequest(bool claimed)
     return claimed ? m_state.load() == kClaimed : tryClaim();
 }
 
-void curlhttp::applyTransportOptions(long timeoutMs)
-{
-    applyCommon(easy);
-    applyTls(easy);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &curlhttp::response);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &m_response);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-}
-
-bool curlhttp::v4post(const char *url, const char *body_, bool claimed)
+bool curlhttp::issue(const char *operation, const char *url, const char *postBody, const char *contentType,
+                     long timeoutMs, bool claimed)
 {
     if (!claimForRequest(claimed))
         return false;
     if (webapi::g_detailedLog.load()) {
-        debugLine("v4post", "CallBack Type:" + std::to_string(callbackType) +
-                                " ObjectID:" + std::to_string(objectID.load()));
-        debugLine("v4post", std::string("pszUrl: ") + url);
-        debugLine("v4post", std::string("pszData: ") + body_);
+        debugLine(operation, "CallBack Type:" + std::to_string(callbackType) +
+                                 " ObjectID:" + std::to_string(objectID.load()));
+        debugLine(operation, std::string("pszUrl: ") + url);
+        if (postBody)
+            debugLine(operation, std::string("pszData: ") + postBody);
     }
-    body = body_;
+    body = postBody;
     m_response.clear();
     curl_slist_free_all(m_headers);
-    m_headers = headerList("Content-Type:application/json");
+    m_headers = headerList(contentType);
     if (multi && easy) {
         curl_easy_reset(easy);
-        applyTransportOptions(platform::config::webApiRequestTimeoutMs());
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        applyCommon(easy);
+        applyTls(easy);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &curlhttp::response);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &m_response);
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
         curl_easy_setopt(easy, CURLOPT_URL, url);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
-        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+        if (body) {
+            // libcurl reads the body in place: it stays in the call type's buffer until the
+            // transfer has ended.
+            curl_easy_setopt(easy, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
+            curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+        }
         curl_multi_add_handle(multi, easy);
     }
     m_state.store(kPending);
     return true;
+}
+
+bool curlhttp::v4post(const char *url, const char *postBody, bool claimed)
+{
+    return issue("v4post", url, postBody ? postBody : "", "Content-Type:application/json",
+                 platform::config::webApiRequestTimeoutMs(), claimed);
 }
 
 bool curlhttp::getservertime(const char *url, bool claimed)
 {
-    if (!claimForRequest(claimed))
-        return false;
-    if (webapi::g_detailedLog.load()) {
-        debugLine("getservertime", "CallBack Type:" + std::to_string(callbackType) +
-                                       " ObjectID:" + std::to_string(objectID.load()));
-        debugLine("getservertime", std::string("pszUrl: ") + url);
-    }
-    body = nullptr;
-    m_response.clear();
-    curl_slist_free_all(m_headers);
-    m_headers = headerList("Content-Type:application/x-www-form-urlencoded;charset:utf-8");
-    if (multi && easy) {
-        curl_easy_reset(easy);
-        curl_easy_setopt(easy, CURLOPT_URL, url);
-        applyTransportOptions(platform::config::webApiServerTimeTimeoutMs());
-        curl_multi_add_handle(multi, easy);
-    }
-    m_state.store(kPending);
-    return true;
+    return issue("getservertime", url, nullptr,
+                 "Content-Type:application/x-www-form-urlencoded;charset:utf-8",
+                 platform::config::webApiServerTimeTimeoutMs(), claimed);
 }
 
 size_t curlhttp::response(char *data, size_t size, size_t count, void *target)
@@ -270,6 +261,12 @@ curlhttp::HeaderValues curlhttp::headerValues()
 {
     std::lock_guard<std::mutex> lock(g_headerMutex);
     return g_headers;
+}
+
+void curlhttp::setDomainHeader(const std::string &host)
+{
+    std::lock_guard<std::mutex> lock(g_headerMutex);
+    g_headers.domain = host;
 }
 
 bool curlhttp::checkAvailableDomain(const std::string &host, const std::string &expectedId,

@@ -49,6 +49,8 @@ public:
         std::string productId, domain, softVersion, credits, channel;
     };
     static HeaderValues headerValues();
+    // "X-Domain:" names the host the requests go to, also when every candidate failed.
+    static void setDomainHeader(const std::string &host);
 
     // Answers larger than this abort the transfer (delivered as a failure).
     static constexpr size_t kMaxAnswerBytes = 64u * 1024u * 1024u;
@@ -59,7 +61,8 @@ private:
     static void httpthread(curlhttp *self);
     void run();
     bool claimForRequest(bool claimed);
-    void applyTransportOptions(long timeoutMs);
+    bool issue(const char *operation, const char *url, const char *postBody, const char *contentType,
+               long timeoutMs, bool claimed);
     void finishTransfer();
 
     int running = 0;
