@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QTcpServer>
 #include <QtTest>
 
 using tvxtest::WebApiTestServer;
@@ -86,6 +87,27 @@ private slots:
         QCOMPARE(headers["x-product"].toString(), QString("101"));
         QCOMPARE(headers["x-version"].toString(), QString("1.0.0.0"));
         QCOMPARE(headers["x-channel"].toString(), QString("windows"));
+    }
+
+    // No candidate passes: the primary is used and named by X-Domain; values that are "0" or
+    // do not start with a positive number leave their header as it was.
+    void unreachableCandidatesAndHeaderValues()
+    {
+        QTcpServer closed;
+        closed.listen(QHostAddress::LocalHost);
+        const std::string a = "127.0.0.1:" + std::to_string(closed.serverPort());
+        closed.close();
+        QX_URL_LIST table;
+        table.domainList = {{a, ""}, {m_backup.host().toStdString(), "no-such-id"}};
+        const curlhttp::HeaderValues before = curlhttp::headerValues();
+        QCOMPARE(QX_URL_LIST::getAvailableDomain(table, "abc", "v2", "0", "0"), a);
+        QCOMPARE(curlhttp::headerValues().domain, a);
+        QCOMPARE(QX_URL_LIST::checkDomainEnable(table, "-5", "0", "0", "0"), std::string());
+        const curlhttp::HeaderValues after = curlhttp::headerValues();
+        QCOMPARE(after.productId, before.productId);
+        QCOMPARE(after.softVersion, before.softVersion);
+        QCOMPARE(after.credits, before.credits);
+        QCOMPARE(after.channel, before.channel);
     }
 
     void testSwitchesSkipTheProbe()
