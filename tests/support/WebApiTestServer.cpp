@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QSettings>
-#include <QThread>
 
 namespace tvxtest {
 
@@ -147,14 +146,7 @@ void WebApiTestServer::clearRequests()
 
 bool WebApiTestServer::waitForRequests(int count, int timeoutMs) const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (requests().size() < count) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
+    return waitUntil([&] { return requests().size() >= count; }, timeoutMs);
 }
 
 QString writeConfigOverride(const QMap<QString, QString> &values)

@@ -1,8 +1,7 @@
 // Collects the web client's answers, which arrive on the channels' worker threads.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QThread>
+#include "TestSupport.h"
 
 #include <mutex>
 #include <string>
@@ -42,14 +41,7 @@ public:
     }
     bool waitFor(size_t count, int timeoutMs = 8000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (answers().size() < count) {
-            if (t.elapsed() > timeoutMs)
-                return false;
-            QThread::msleep(5);
-        }
-        return true;
+        return tvxtest::waitUntil([&] { return answers().size() >= count; }, timeoutMs);
     }
 
 private:
