@@ -44,5 +44,20 @@ QString analyticsAppKey()
     return value(QStringLiteral("analytics/app_key"), QString::fromLatin1(kAnalyticsAppKey));
 }
 
+QString lenovoAppId()
+{
+    return value(QStringLiteral("lenovo_sdk/appid"), QString::fromLatin1(kLenovoAppId));
+}
+
+QString lenovoMerchantId()
+{
+    return value(QStringLiteral("lenovo_sdk/mch_id"), QString::fromLatin1(kLenovoMerchantId));
+}
+
+QString lenovoAppKey()
+{
+    return value(QStringLiteral("lenovo_sdk/key"), QString::fromLatin1(kLenovoAppKey));
+}
+
 } // namespace config
 } // namespace platform
