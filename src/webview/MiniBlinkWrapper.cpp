@@ -36,6 +36,8 @@ constexpr unsigned kFlagControl = 8;
 
 void swallowConsoleMessage(wkeWebView, void *, int, const char *) {}
 
+// Stops the engine view and forgets it (engine views are never destroyed). The paint buffer
+// goes with the record's last owner, which may be a frame pump still inside wkePaint.
 void releaseView(OffscreenView &view)
 {
     if (view.webView) {
@@ -43,7 +45,6 @@ void releaseView(OffscreenView &view)
             wke->stopLoading(view.webView);
         view.webView = nullptr;
     }
-    view.freeBuffer();
     if (g_miniblinkInstanceCount > 0)
         --g_miniblinkInstanceCount;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct wkeWebViewOpaque
 namespace {
 
 std::vector<std::string> g_log;
-std::vector<wkeWebViewOpaque *> g_views; // never freed: the engine outlives its callers
+std::vector<std::unique_ptr<wkeWebViewOpaque>> g_views; // live until the library goes
 int g_initializeCount = 0;
 int g_hookWhere = kFakeWkeHookNone;
 void (*g_hook)(void *) = nullptr;
@@ -71,9 +72,9 @@ FAKE_EXPORT int wkeInitializeEx(const wkeSettings *)
 
 FAKE_EXPORT wkeWebView wkeCreateWebView()
 {
-    auto *view = new wkeWebViewOpaque;
-    view->id = int(g_views.size()) + 1;
-    g_views.push_back(view);
+    g_views.push_back(std::make_unique<wkeWebViewOpaque>());
+    wkeWebViewOpaque *view = g_views.back().get();
+    view->id = int(g_views.size());
     log("wkeCreateWebView " + viewTag(view));
     return view;
 }
