@@ -91,6 +91,7 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
 
 QString copyTestProgramInto(const QString &folder)
 {
+    QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     const QString copy = QDir(folder).filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     QFile::remove(copy);

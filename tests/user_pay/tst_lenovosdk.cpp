@@ -259,7 +259,6 @@ private slots:
         const QString program = tvxtest::copyTestProgramInto(folder);
         QVERIFY(!program.isEmpty());
         const QString libraryPath = QDir(folder).filePath(user_pay::sdkMainDllName());
-        QFile::remove(libraryPath);
         if (lacking)
             QVERIFY(QFile::copy(QStringLiteral(TVX_FAKE_SDK_LACKING), libraryPath));
         const auto run = tvxtest::runProcess(program, {"--probe-sdk"});

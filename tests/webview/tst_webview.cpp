@@ -385,7 +385,6 @@ private slots:
         const QString program = tvxtest::copyTestProgramInto(folder);
         QVERIFY(!program.isEmpty());
         const QString libraryPath = QDir(folder).filePath(webview::miniblinkLibraryFileName());
-        QFile::remove(libraryPath);
         if (library == "fake" || library == "other-class") {
             QVERIFY(QFile::copy(QStringLiteral(TVX_FAKE_ENGINE), libraryPath));
         } else if (library == "lacking") {
