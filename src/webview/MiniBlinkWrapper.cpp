@@ -314,8 +314,13 @@ void MiniBlinkWrapper::timerEvent(QTimerEvent *)
     if (m_loading && !m_firstFrameReported) {
         m_firstFrameReported = true;
         m_loading = false;
+        // A handler may destroy the item.
         emit loadingChanged();
+        if (!self)
+            return;
         emit firstFrameRendered();
+        if (!self)
+            return;
         emit loadFinished(true);
         if (!self)
             return;
