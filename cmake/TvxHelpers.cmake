@@ -91,3 +91,15 @@ function(tvx_register_test testname target)
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "TVX_SCRATCH_BASE=${CMAKE_BINARY_DIR}/test-scratch;TVX_FIXTURE_DIR=${CMAKE_BINARY_DIR}/test-fixtures;TVX_SOURCE_DIR=${CMAKE_SOURCE_DIR};TVX_BUILD_DIR=${CMAKE_BINARY_DIR};TVX_APP_EXE=$<TARGET_FILE:tavrixo>")
 endfunction()
+
+# tvx_add_fake_library(<target> SOURCES ... FILE <file name> DIR <folder> [DEFINES ...]): a shared
+# library for tests only, named as a library the program loads at run time. Never installed.
+function(tvx_add_fake_library target)
+  cmake_parse_arguments(ARG "" "FILE;DIR" "SOURCES;DEFINES" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${target} PRIVATE ${TVX_WARNINGS})
+  target_compile_definitions(${target} PRIVATE ${ARG_DEFINES})
+  set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME ${ARG_FILE}
+    LIBRARY_OUTPUT_DIRECTORY ${ARG_DIR})
+endfunction()

@@ -20,6 +20,7 @@
 #include "tasks/TaskManager.h"
 #include "tools/format_convert/FormatConvertTaskFactory.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
+#include "webview/MiniBlinkWrapper.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
 #include "tvx_build_config.h"
@@ -35,6 +36,7 @@
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <clocale>
@@ -150,6 +152,7 @@ int main(int argc, char *argv[])
     qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
     qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
     qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+    qmlRegisterType<MiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
 
     // Read before the events are sent: the page keys its first-start behaviour on it even
     // when this start's activity event is the one that gets delivered.
@@ -192,6 +195,9 @@ int main(int argc, char *argv[])
     // is bounded because the job's ffmpeg has its own kill path.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] { taskManager.shutdown(5000); });
     ffprobeService.warmup();
+    // Moves the web engine's start-up off the path of the first sign-in page.
+    if (qEnvironmentVariableIntValue("TVX_MINIBLINK_WARMUP") == 1)
+        QTimer::singleShot(0, &app, [] { MiniBlinkWrapper::warmup(); });
 
     int exitCode = 0;
     {

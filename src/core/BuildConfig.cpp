@@ -122,5 +122,20 @@ int webApiProbeTimeoutMs()
     return milliseconds("webapi/probe_timeout_ms", 5000);
 }
 
+QString lenovoAppId()
+{
+    return value(QStringLiteral("lenovo_sdk/appid"), QString::fromLatin1(kLenovoAppId));
+}
+
+QString lenovoMerchantId()
+{
+    return value(QStringLiteral("lenovo_sdk/mch_id"), QString::fromLatin1(kLenovoMerchantId));
+}
+
+QString lenovoAppKey()
+{
+    return value(QStringLiteral("lenovo_sdk/key"), QString::fromLatin1(kLenovoAppKey));
+}
+
 } // namespace config
 } // namespace platform

@@ -16,6 +16,9 @@ constexpr const char kCustomerServiceQueueNumber[] = TVX_CUSTOMER_SERVICE_QTYPE;
 constexpr const char kCustomerServiceGroupNumber[] = TVX_CUSTOMER_SERVICE_GID;
 constexpr const char kAnalyticsProductNumber[] = TVX_ANALYTICS_PRODUCT_NUMBER;
 constexpr const char kAnalyticsAppKey[] = TVX_ANALYTICS_APP_KEY;
+constexpr const char kLenovoAppId[] = TVX_LENOVO_APP_ID;
+constexpr const char kLenovoMerchantId[] = TVX_LENOVO_MCH_ID;
+constexpr const char kLenovoAppKey[] = TVX_LENOVO_APP_KEY;
 
 // The override file's value of key ("group/name") when the file holds it, else fallback.
 QString value(const QString &key, const QString &fallback);
@@ -45,6 +48,11 @@ bool webApiInsecureTls(); // "webapi/insecure_tls_for_test_server"
 int webApiRequestTimeoutMs();    // "webapi/request_timeout_ms", 10000
 int webApiServerTimeTimeoutMs(); // "webapi/server_time_timeout_ms", 20000
 int webApiProbeTimeoutMs();      // "webapi/probe_timeout_ms", 5000
+
+// The vendor account SDK's application information.
+QString lenovoAppId();      // "lenovo_sdk/appid"
+QString lenovoMerchantId(); // "lenovo_sdk/mch_id"
+QString lenovoAppKey();     // "lenovo_sdk/key"
 
 } // namespace config
 } // namespace platform

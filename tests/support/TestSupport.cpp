@@ -89,6 +89,17 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
     return r;
 }
 
+QString copyTestProgramInto(const QString &folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    const QString copy = QDir(folder).filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    QFile::remove(copy);
+    if (!QFile::copy(QCoreApplication::applicationFilePath(), copy))
+        return QString();
+    return copy;
+}
+
 QString appExecutable()
 {
     return qEnvironmentVariable("TVX_APP_EXE");

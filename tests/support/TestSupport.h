@@ -38,6 +38,11 @@ struct ProcessResult {
 ProcessResult runProcess(const QString &program, const QStringList &args, int timeoutMs = 60000,
                          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
+// Copies the running test program into folder (emptied first), where it sees that folder as its
+// application folder: a child run of the copy meets whatever libraries the test put there.
+// Returns the copy's path, or an empty string when it could not be made.
+QString copyTestProgramInto(const QString &folder);
+
 // The built player executable (set by CTest).
 QString appExecutable();
 QString sourceDir();
