@@ -49,7 +49,10 @@ void setupScopedQmlDiskCachePath()
     const QString subDir = (scope.isEmpty() || scope == QLatin1String("main"))
                                ? QStringLiteral("Tavrixo/qmlcache/main")
                                : QStringLiteral("Tavrixo/qmlcache/%1").arg(scope);
+    // Compiled QML is run as it is found: the folder must be one that only this user can write.
     const QString dir = app::tempDirPath(subDir);
+    if (dir.isEmpty())
+        return; // logged by the path code; Qt then keeps its own per-user cache
     qputenv("QML_FORCE_DISK_CACHE", "1");
     qputenv("QML_DISK_CACHE_PATH", QDir::toNativeSeparators(dir).toUtf8());
     TVX_LOG_INFO << "[Startup][QmlCache] QML_DISK_CACHE_PATH =" << QDir::fromNativeSeparators(dir);

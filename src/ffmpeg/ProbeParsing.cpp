@@ -33,6 +33,9 @@ qint64 ceilSeconds(double seconds)
 {
     if (!std::isfinite(seconds) || seconds <= 0.0)
         return 0;
+    // Converting a double beyond the integer's range is undefined, so the clamp comes first.
+    if (seconds >= static_cast<double>(kMaxDurationSeconds))
+        return kMaxDurationSeconds;
     return static_cast<qint64>(std::ceil(seconds));
 }
 

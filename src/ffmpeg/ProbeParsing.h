@@ -12,7 +12,12 @@ namespace ffmpeg {
 // A duration value as ffprobe writes it (string or number); counts only when finite and > 0.
 bool countedDuration(const QJsonValue &value, double *seconds);
 
-// Whole seconds, rounded up.
+// The longest duration reported, in seconds (about 68 years): a damaged or hostile file's
+// absurd value stays a plain long duration, and seconds * 1000 still fits every caller.
+constexpr qint64 kMaxDurationSeconds = 2147483647;
+
+// Whole seconds, rounded up; 0 for values that are not finite or not above 0, and at most
+// kMaxDurationSeconds.
 qint64 ceilSeconds(double seconds);
 
 // Incremental reader of "-of csv=p=0" packet pts lines that keeps only the running maximum.
