@@ -2,6 +2,7 @@
 #include "app/StartupState.h"
 
 #include "core/AppPaths.h"
+#include "core/StateFile.h"
 
 #include <QSettings>
 
@@ -12,7 +13,7 @@ const char kActivityTrackedKey[] = "startup/activity_tracked";
 
 QString sensorsStateFilePath()
 {
-    return appDataFilePath(QStringLiteral("sensors_state.ini"));
+    return checkedStateFile(appDataFilePath(QStringLiteral("sensors_state.ini")), kSettingsStateFileMaxBytes);
 }
 
 bool shouldTrackActivityOnStartup()

@@ -3,6 +3,7 @@
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
+#include "core/StateFile.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "ffmpeg/FFmpegEnvironment.h"
@@ -201,7 +202,9 @@ int main(int argc, char *argv[])
         QQmlApplicationEngine engine;
         QQmlContext *context = engine.rootContext();
         context->setContextProperty(QStringLiteral("playlistStore"), &playlistModel);
-        context->setContextProperty(QStringLiteral("playerSettingsFilePath"), app::appDataFilePath(QStringLiteral("player.ini")));
+        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
+                                    app::checkedStateFile(app::appDataFilePath(QStringLiteral("player.ini")),
+                                                          app::kSettingsStateFileMaxBytes));
         context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
         context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
