@@ -26,6 +26,7 @@ void markActivityTrackedOnStartup()
 {
     // QSettings replaces the INI file atomically on sync.
     QSettings settings(sensorsStateFilePath(), QSettings::IniFormat);
+    clearOwnedGroups(settings, {QStringLiteral("startup")});
     settings.setValue(QString::fromLatin1(kActivityTrackedKey), true);
     settings.sync();
 }
