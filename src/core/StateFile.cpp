@@ -176,7 +176,8 @@ QString checkedStateFile(const QString &path, qint64 maxBytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return path;
-    const QByteArray text = file.read(maxBytes + 1);
+    // Sized by the file, not by the limit: a read of maxBytes reserves all of it up front.
+    const QByteArray text = file.read(qMin(file.size(), maxBytes) + 1);
     file.close();
     if (stateTextIsSafe(text))
         return path;
