@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(
-  cmake g++ pkg-config ninja-build
+  cmake g++ pkg-config ninja-build clang libclang-rt-14-dev
   qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev qtdeclarative5-dev-tools libqt5svg5-dev
   qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-window2
   qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qt-labs-settings

@@ -17,3 +17,9 @@ fi
 
 cd "$BUILD_DIR"
 ctest --output-on-failure -j"$(nproc)" "$@"
+
+# Then every parser's fuzz target for a bounded time (about a minute in all), in a clang build
+# of its own; fuzz/run.sh with a longer time fuzzes on demand. TVX_SKIP_FUZZ=1 skips this pass.
+if [[ "${TVX_SKIP_FUZZ:-0}" != 1 && $# -eq 0 ]]; then
+  FUZZ_BUILD_DIR="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}" bash "$ROOT/fuzz/run.sh" 10
+fi

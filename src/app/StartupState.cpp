@@ -2,6 +2,7 @@
 #include "app/StartupState.h"
 
 #include "core/AppPaths.h"
+#include "core/StateFile.h"
 
 #include <QSettings>
 
@@ -12,7 +13,7 @@ const char kActivityTrackedKey[] = "startup/activity_tracked";
 
 QString sensorsStateFilePath()
 {
-    return appDataFilePath(QStringLiteral("sensors_state.ini"));
+    return checkedStateFile(appDataFilePath(QStringLiteral("sensors_state.ini")), kSettingsStateFileMaxBytes);
 }
 
 bool shouldTrackActivityOnStartup()
@@ -25,6 +26,7 @@ void markActivityTrackedOnStartup()
 {
     // QSettings replaces the INI file atomically on sync.
     QSettings settings(sensorsStateFilePath(), QSettings::IniFormat);
+    clearOwnedGroups(settings, {QStringLiteral("startup")});
     settings.setValue(QString::fromLatin1(kActivityTrackedKey), true);
     settings.sync();
 }

@@ -3,6 +3,7 @@
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
+#include "core/StateFile.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "ffmpeg/FFmpegEnvironment.h"
@@ -51,7 +52,10 @@ void setupScopedQmlDiskCachePath()
     const QString subDir = (scope.isEmpty() || scope == QLatin1String("main"))
                                ? QStringLiteral("Tavrixo/qmlcache/main")
                                : QStringLiteral("Tavrixo/qmlcache/%1").arg(scope);
+    // Compiled QML is run as it is found: the folder must be one that only this user can write.
     const QString dir = app::tempDirPath(subDir);
+    if (dir.isEmpty())
+        return; // logged by the path code; Qt then keeps its own per-user cache
     qputenv("QML_FORCE_DISK_CACHE", "1");
     qputenv("QML_DISK_CACHE_PATH", QDir::toNativeSeparators(dir).toUtf8());
     TVX_LOG_INFO << "[Startup][QmlCache] QML_DISK_CACHE_PATH =" << QDir::fromNativeSeparators(dir);
@@ -204,7 +208,9 @@ int main(int argc, char *argv[])
         QQmlApplicationEngine engine;
         QQmlContext *context = engine.rootContext();
         context->setContextProperty(QStringLiteral("playlistStore"), &playlistModel);
-        context->setContextProperty(QStringLiteral("playerSettingsFilePath"), app::appDataFilePath(QStringLiteral("player.ini")));
+        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
+                                    app::checkedStateFile(app::appDataFilePath(QStringLiteral("player.ini")),
+                                                          app::kSettingsStateFileMaxBytes));
         context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
                                     app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
         context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),

@@ -2,11 +2,24 @@
 // application identity, so they are safe on any thread once start-up has set the identity.
 #include "core/AppPaths.h"
 
+#include "core/Log.h"
 #include "tvx_build_config.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QStandardPaths>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace app {
 namespace {
@@ -42,7 +55,144 @@ QString applyChannelSuffixForAppDataPath(const QString &path)
     return path + QStringLiteral("(%1)").arg(scope);
 }
 
+#ifndef Q_OS_WIN
+
+QString folderProblem(const QString &path, bool followLinks)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    const int rc = followLinks ? ::stat(native.constData(), &info) : ::lstat(native.constData(), &info);
+    if (rc != 0)
+        return QStringLiteral("cannot be examined (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("is a symbolic link");
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("is not a folder");
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("belongs to user id %1").arg(static_cast<qulonglong>(info.st_uid));
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("is writable by other users (mode %1)")
+            .arg(static_cast<uint>(info.st_mode & 07777), 4, 8, QLatin1Char('0'));
+    return QString();
+}
+
+// Refusals are logged once per folder and reason: the paths are computed on every call.
+void logRefusal(const QString &path, const QString &problem)
+{
+    static QMutex mutex;
+    static QSet<QString> logged;
+    const QMutexLocker lock(&mutex);
+    const QString key = path + QLatin1Char('\n') + problem;
+    if (logged.contains(key))
+        return;
+    logged.insert(key);
+    TVX_LOG_ERROR << "[Paths] refusing folder" << path << ":" << problem;
+}
+
+// A level below a private root: made 0700 when missing; an existing one must be a real folder
+// of this user that nobody else can write, or the files put there could be swapped.
+bool makePrivateLevel(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        logRefusal(
+            path, QStringLiteral("cannot be created (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    const QString problem = folderProblem(path, false);
+    if (!problem.isEmpty()) {
+        logRefusal(path, problem);
+        return false;
+    }
+    return true;
+}
+
+// A root may be a symbolic link (a cache folder moved to another disk), but what it leads to
+// must be private.
+bool usableRoot(const QString &root, bool create)
+{
+    if (root.isEmpty())
+        return false;
+    if (create && !QFileInfo::exists(root)) {
+        QDir().mkpath(QFileInfo(root).absolutePath());
+        ::mkdir(QFile::encodeName(root).constData(), 0700);
+    }
+    const QString problem = folderProblem(root, true);
+    if (!problem.isEmpty()) {
+        logRefusal(root, problem);
+        return false;
+    }
+    return true;
+}
+
+// The last resort: a folder of this process's own making in the shared temporary folder.
+// mkdtemp creates it 0700 under a name nobody can predict, so nobody can have planted it.
+QString sessionFallbackRoot()
+{
+    static QMutex mutex;
+    static QString root;
+    const QMutexLocker lock(&mutex);
+    if (root.isEmpty()) {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/Tavrixo-XXXXXX"));
+        if (::mkdtemp(pattern.data()))
+            root = clean(QFile::decodeName(pattern));
+    }
+    return root;
+}
+
+QString xdgRuntimeDir()
+{
+    return clean(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")));
+}
+
+// The first result of tryRoot over the roots a private folder may live under, best first,
+// each checked afresh; the last-resort folder is only made when nothing else would do.
+template <typename TryRoot> QString firstPrivateRoot(TryRoot tryRoot)
+{
+    const QString cache = clean(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    if (usableRoot(cache, true)) {
+        const QString result = tryRoot(cache);
+        if (!result.isEmpty())
+            return result;
+    }
+    const QString runtime = xdgRuntimeDir();
+    if (!runtime.isEmpty() && usableRoot(runtime, false)) {
+        const QString result = tryRoot(runtime);
+        if (!result.isEmpty())
+            return result;
+    }
+    const QString fallback = sessionFallbackRoot();
+    return fallback.isEmpty() ? QString() : tryRoot(fallback);
+}
+
+QString makePrivatePath(const QString &root, const QString &relative)
+{
+    QString path = root;
+    for (const QString &level : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (level == QLatin1String("."))
+            continue;
+        if (level == QLatin1String(".."))
+            return QString();
+        path = join(path, level);
+        if (!makePrivateLevel(path))
+            return QString();
+    }
+    return clean(path);
+}
+
+#endif
+
 } // namespace
+
+QString privateFolderProblem(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    return QString();
+#else
+    return folderProblem(path, true);
+#endif
+}
 
 QString packageEntryScope()
 {
@@ -66,15 +216,25 @@ QString applicationDirFilePath(const QString &fileName)
 
 QString tempRootPath()
 {
+#ifndef Q_OS_WIN
+    return firstPrivateRoot([](const QString &root) { return root; });
+#else
     QString root = QStandardPaths::writableLocation(QStandardPaths::TempLocation).trimmed();
     if (root.isEmpty())
         root = QDir::tempPath().trimmed();
     return QDir::fromNativeSeparators(root);
+#endif
 }
 
 QString tempDirPath(const QString &subDir)
 {
     const QString name = subDir.trimmed();
+#ifndef Q_OS_WIN
+    if (QDir::isAbsolutePath(name))
+        return QString();
+    const QString relative = QDir::fromNativeSeparators(name);
+    return firstPrivateRoot([&relative](const QString &root) { return makePrivatePath(root, relative); });
+#else
     const QString root = tempRootPath();
     if (name.isEmpty()) {
         makeFolder(root);
@@ -83,11 +243,24 @@ QString tempDirPath(const QString &subDir)
     const QString dir = clean(join(root, name));
     makeFolder(dir);
     return dir;
+#endif
 }
 
 QString tempFilePath(const QString &fileName)
 {
     return join(tempRootPath(), fileName);
+}
+
+QString runtimeDirPath()
+{
+#ifdef Q_OS_WIN
+    return tempRootPath();
+#else
+    const QString runtime = xdgRuntimeDir();
+    if (!runtime.isEmpty() && usableRoot(runtime, false))
+        return runtime;
+    return tempDirPath(QStringLiteral("Tavrixo/runtime"));
+#endif
 }
 
 QString homePath()

@@ -10,12 +10,38 @@ QString getCurrectTime();
 
 namespace app {
 QString logHead(const char *functionName);
-}
+
+// Control characters (line breaks above all) written as visible escapes, so a file name or
+// a peer's text can never start a forged line of its own.
+QString escapeLogText(const QString &text);
+
+// One log line: every inserted item is rendered as QDebug would render it unquoted, then
+// escaped. Spacing stays QDebug's (one blank between items).
+class LogLine
+{
+public:
+    explicit LogLine(QDebug debug) : m_debug(debug) { m_debug.noquote(); }
+
+    template <typename T> LogLine &operator<<(const T &value)
+    {
+        QString text;
+        {
+            QDebug render(&text);
+            render.noquote().nospace() << value;
+        }
+        m_debug << escapeLogText(text);
+        return *this;
+    }
+
+private:
+    QDebug m_debug;
+};
+} // namespace app
 
 // The message context deliberately carries no file, line or function: the function name is
 // part of the text instead, and the category stays "default".
-#define TVX_LOG_LINE(level, marker) \
-    QMessageLogger(nullptr, 0, nullptr, "default").level().noquote() << app::logHead(__func__) << marker
+#define TVX_LOG_LINE(level, marker)                                                                          \
+    app::LogLine(QMessageLogger(nullptr, 0, nullptr, "default").level()) << app::logHead(__func__) << marker
 
 #define TVX_LOG_INFO TVX_LOG_LINE(info, ":")
 #define TVX_LOG_WARN TVX_LOG_LINE(warning, ": [WARN]")

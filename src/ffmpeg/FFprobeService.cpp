@@ -195,33 +195,14 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
         return info;
     }
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(run.standardOutput, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+    const ffmpeg::ProbeSummary summary = ffmpeg::parseProbeJson(run.standardOutput);
+    if (!summary.parsed) {
         setError(QStringLiteral("Failed to parse ffprobe output"));
         return info;
     }
-    const QJsonObject root = document.object();
-
-    double largest = 0.0;
-    ffmpeg::countedDuration(root.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")),
-                            &largest);
-    const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
-    for (const QJsonValue &streamValue : streams) {
-        const QJsonObject stream = streamValue.toObject();
-        double streamDuration = 0.0;
-        if (ffmpeg::countedDuration(stream.value(QStringLiteral("duration")), &streamDuration))
-            largest = qMax(largest, streamDuration);
-        if (stream.value(QStringLiteral("codec_type")).toString() == QLatin1String("video")) {
-            const int width = stream.value(QStringLiteral("width")).toInt(0);
-            const int height = stream.value(QStringLiteral("height")).toInt(0);
-            if (width > 0 && height > 0) {
-                info.width = width;
-                info.height = height;
-                break;
-            }
-        }
-    }
+    info.width = summary.width;
+    info.height = summary.height;
+    const double largest = summary.largestDuration;
 
     if (largest > 0.0) {
         info.durationSeconds = ffmpeg::ceilSeconds(largest);

@@ -5,6 +5,9 @@
 #include "ffmpeg/TimingProfile.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextCodec>
 #include <QTextDecoder>
 
@@ -29,10 +32,44 @@ bool countedDuration(const QJsonValue &value, double *seconds)
     return true;
 }
 
+ProbeSummary parseProbeJson(const QByteArray &json)
+{
+    ProbeSummary summary;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return summary;
+    summary.parsed = true;
+    const QJsonObject root = document.object();
+
+    countedDuration(root.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")),
+                    &summary.largestDuration);
+    const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
+    for (const QJsonValue &streamValue : streams) {
+        const QJsonObject stream = streamValue.toObject();
+        double streamDuration = 0.0;
+        if (countedDuration(stream.value(QStringLiteral("duration")), &streamDuration))
+            summary.largestDuration = qMax(summary.largestDuration, streamDuration);
+        if (stream.value(QStringLiteral("codec_type")).toString() == QLatin1String("video")) {
+            const int width = stream.value(QStringLiteral("width")).toInt(0);
+            const int height = stream.value(QStringLiteral("height")).toInt(0);
+            if (width > 0 && height > 0) {
+                summary.width = width;
+                summary.height = height;
+                break;
+            }
+        }
+    }
+    return summary;
+}
+
 qint64 ceilSeconds(double seconds)
 {
     if (!std::isfinite(seconds) || seconds <= 0.0)
         return 0;
+    // Converting a double beyond the integer's range is undefined, so the clamp comes first.
+    if (seconds >= static_cast<double>(kMaxDurationSeconds))
+        return kMaxDurationSeconds;
     return static_cast<qint64>(std::ceil(seconds));
 }
 

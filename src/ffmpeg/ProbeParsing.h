@@ -1,6 +1,7 @@
 // ffprobe output readers shared by the media prober and the preview service.
 #pragma once
 
+#include <QByteArray>
 #include <QJsonValue>
 #include <QString>
 #include <QStringRef>
@@ -12,8 +13,24 @@ namespace ffmpeg {
 // A duration value as ffprobe writes it (string or number); counts only when finite and > 0.
 bool countedDuration(const QJsonValue &value, double *seconds);
 
-// Whole seconds, rounded up.
+// The longest duration reported, in seconds (about 68 years): a damaged or hostile file's
+// absurd value stays a plain long duration, and seconds * 1000 still fits every caller.
+constexpr qint64 kMaxDurationSeconds = 2147483647;
+
+// Whole seconds, rounded up; 0 for values that are not finite or not above 0, and at most
+// kMaxDurationSeconds.
 qint64 ceilSeconds(double seconds);
+
+// What the prober takes from ffprobe's "-of json" output (format and stream durations, the
+// first video stream's size).
+struct ProbeSummary
+{
+    bool parsed = false;        // the output was a JSON object
+    double largestDuration = 0; // 0 when no counted duration was found
+    int width = -1;
+    int height = -1;
+};
+ProbeSummary parseProbeJson(const QByteArray &json);
 
 // Incremental reader of "-of csv=p=0" packet pts lines that keeps only the running maximum.
 class PacketPtsScanner

@@ -144,7 +144,8 @@ QString createAsciiSubtitleMirrorPath(const QFileInfo &info)
     const QString digest =
         QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex());
     const QString folder = MpvEngine::subtitleMirrorBasePath();
-    QDir().mkpath(folder);
+    if (folder.isEmpty())
+        return QString();
     const QString suffix = info.suffix().toLower();
     const QString mirror =
         QDir(folder).filePath(suffix.isEmpty() ? digest : digest + QLatin1Char('.') + suffix);
@@ -204,7 +205,7 @@ int runSubAddCommand(mpv_handle *handle, const QString &path, bool select, bool 
 
 QString MpvEngine::subtitleMirrorBasePath()
 {
-    return QDir(app::tempRootPath()).filePath(QStringLiteral("Tavrixo/mpv_subtitles"));
+    return app::tempDirPath(QStringLiteral("Tavrixo/mpv_subtitles"));
 }
 
 QVariant MpvEngine::nodeProperty(const char *name) const

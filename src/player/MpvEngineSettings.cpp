@@ -3,6 +3,7 @@
 
 #include "core/AppPaths.h"
 #include "core/Log.h"
+#include "core/StateFile.h"
 #include "player/MpvCore.h"
 
 #include <QHash>
@@ -18,7 +19,8 @@ const char kChannelFilter[] = "@tvxchannel:lavfi=[pan=stereo|c0=%1|c1=%1]";
 
 QString settingsFilePath()
 {
-    return app::appDataFilePath(QStringLiteral("player.ini"));
+    return app::checkedStateFile(app::appDataFilePath(QStringLiteral("player.ini")),
+                                 app::kSettingsStateFileMaxBytes);
 }
 
 double clampVolume(double value)
@@ -155,6 +157,8 @@ void MpvEngine::saveSettings() const
     // QSettings keeps the groups it does not write (the play-list panel's own key) and
     // replaces the file atomically.
     QSettings s(settingsFilePath(), QSettings::IniFormat);
+    app::clearOwnedGroups(s, {QStringLiteral("player"), QStringLiteral("ui"), QStringLiteral("video"),
+                              QStringLiteral("audio"), QStringLiteral("subtitle")});
     s.setValue(QStringLiteral("player/hwdec_mode"), m_hwdecMode);
     s.setValue(QStringLiteral("player/volume"), m_volume);
     s.setValue(QStringLiteral("player/playback_speed"), m_playbackSpeed);

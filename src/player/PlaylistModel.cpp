@@ -3,6 +3,7 @@
 
 #include "core/AppPaths.h"
 #include "core/Log.h"
+#include "core/StateFile.h"
 #include "media/MediaFormats.h"
 
 #include <QDir>
@@ -61,7 +62,9 @@ private:
 
 PlaylistModel::PlaylistModel(QObject *parent)
     : QAbstractListModel(parent),
-      m_settings(std::make_unique<QSettings>(app::appDataFilePath(kPlaylistFileName), QSettings::IniFormat))
+      m_settings(std::make_unique<QSettings>(
+          app::checkedStateFile(app::appDataFilePath(kPlaylistFileName), app::kPlaylistStateFileMaxBytes),
+          QSettings::IniFormat))
 {
     // Writes go through a temporary file and a rename: a crash mid-write never leaves a
     // truncated play list behind.
@@ -507,6 +510,11 @@ void PlaylistModel::save()
 void PlaylistModel::writeSettings()
 {
     QSettings &settings = *m_settings;
+    if (!m_loadedWhole) {
+        // What did not load is still in the file: it is kept beside it before the rewrite.
+        app::keepStateFileCopy(settings.fileName());
+        m_loadedWhole = true;
+    }
     settings.remove(kPlaylistGroup);
     settings.beginWriteArray(kItemsArrayKey, m_items.size());
     for (int row = 0; row < m_items.size(); ++row) {
@@ -537,38 +545,52 @@ void PlaylistModel::load()
     m_listedPaths.clear();
     m_currentIndex = -1;
 
-    const int declaredSize = settings.beginReadArray(kItemsArrayKey);
-    // Only the entries actually present are read: a damaged size such as 2000000000 must not
-    // turn into two billion lookups.
-    QVector<int> presentEntries;
+    // Every numbered entry the file holds is read, in index order, whatever its size line
+    // says: a damaged size (missing, negative, too small or 2000000000) must neither hide
+    // entries nor cost a lookup per claimed entry.
+    settings.beginGroup(kItemsArrayKey);
+    bool sizeIsNumber = false;
+    const QVariant sizeValue = settings.value(QStringLiteral("size"));
+    const int declaredSize = sizeValue.toString().toInt(&sizeIsNumber);
+    QVector<QPair<qlonglong, QString>> entries;
     for (const QString &group : settings.childGroups()) {
         bool ok = false;
-        const int number = group.toInt(&ok);
-        if (ok && number >= 1 && number <= declaredSize)
-            presentEntries.append(number);
+        const qlonglong number = group.toLongLong(&ok);
+        if (ok)
+            entries.append(qMakePair(number, group));
     }
-    std::sort(presentEntries.begin(), presentEntries.end());
-    presentEntries.erase(std::unique(presentEntries.begin(), presentEntries.end()), presentEntries.end());
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const QPair<qlonglong, QString> &a, const QPair<qlonglong, QString> &b) {
+                         return a.first < b.first;
+                     });
 
-    for (const int number : qAsConst(presentEntries)) {
-        settings.setArrayIndex(number - 1);
+    int skipped = 0;
+    for (const auto &entry : qAsConst(entries)) {
+        const QString prefix = entry.second + QLatin1Char('/');
         PlaylistItem item;
-        item.sourcePath = settings.value(kSourcePathKey).toString().trimmed();
-        if (!isSupportedMediaFile(item.sourcePath) || m_listedPaths.contains(item.sourcePath))
+        item.sourcePath = settings.value(prefix + kSourcePathKey).toString().trimmed();
+        if (!isSupportedMediaFile(item.sourcePath) || m_listedPaths.contains(item.sourcePath)) {
+            ++skipped;
             continue;
-        item.meta = settings.value(kMetaKey).toString().trimmed();
+        }
+        item.meta = settings.value(prefix + kMetaKey).toString().trimmed();
         if (item.meta.isEmpty())
             item.meta = fileNameFromPath(item.sourcePath);
-        item.title = settings.value(kTitleKey).toString().trimmed();
+        item.title = settings.value(prefix + kTitleKey).toString().trimmed();
         if (item.title.isEmpty())
             item.title = baseNameFromFileName(item.meta);
-        item.tag = settings.value(kTagKey).toString().trimmed();
+        item.tag = settings.value(prefix + kTagKey).toString().trimmed();
         if (item.tag.isEmpty())
             item.tag = mediaTagFromPath(item.sourcePath);
         m_listedPaths.insert(item.sourcePath);
         m_items.append(item);
     }
-    settings.endArray();
+    const bool numberedInOrder =
+        entries.isEmpty() || (entries.first().first == 1 && entries.last().first == entries.size());
+    const bool sizeMatches =
+        sizeValue.isValid() ? (sizeIsNumber && declaredSize == entries.size()) : entries.isEmpty();
+    m_loadedWhole = skipped == 0 && numberedInOrder && sizeMatches;
+    settings.endGroup();
     endResetModel();
 
     m_playbackModeExplicit = settings.value(kPlaybackModeExplicitKey, false).toBool();

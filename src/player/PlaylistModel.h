@@ -129,6 +129,7 @@ private:
     // file before every save, which dominates the cost of a save on a long list.
     std::unique_ptr<QSettings> m_settings;
     bool m_writeFailureLogged = false;
+    bool m_loadedWhole = true; // false until a list that lost something in loading is kept aside
     int m_saveBatchDepth = 0;
     bool m_savePending = false;
 };

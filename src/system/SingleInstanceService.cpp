@@ -2,16 +2,21 @@
 #include "system/SingleInstanceService.h"
 
 #include "core/AppPaths.h"
+#include "core/Log.h"
 #include "platform/LocalSocketEndpoint.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTimer>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -21,11 +26,21 @@ namespace {
 
 const char kPayloadBufferProperty[] = "ipcPayloadBuffer";
 constexpr int kStaleLockTimeMs = 60000;
+constexpr int kAbstractNameBytes = 16;
 
 QString normalizeScopeKey(const QString &scope)
 {
     const QString key = scope.trimmed().toLower();
     return key.isEmpty() ? QStringLiteral("main") : key;
+}
+
+// Nobody can bind a name first that nobody can predict.
+QByteArray randomAbstractName(const QString &serverName)
+{
+    QByteArray random(kAbstractNameBytes, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(random.data()),
+                                          kAbstractNameBytes / static_cast<int>(sizeof(quint32)));
+    return serverName.toUtf8() + '.' + random.toHex();
 }
 
 } // namespace
@@ -39,6 +54,8 @@ SingleInstanceService::~SingleInstanceService()
 {
     // Deleting the lock object unlocks and removes the lock file; the server (a child) stops
     // listening when QObject destroys it.
+    if (m_lockFile && m_lockFile->isLocked() && usesAbstractEndpoint())
+        QFile::remove(endpointFilePath());
     delete m_lockFile;
     m_lockFile = nullptr;
 }
@@ -52,40 +69,82 @@ QString SingleInstanceService::serverName() const
         QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha1).toHex().toLower();
     QString name = QStringLiteral("Tavrixo.single_instance.%1").arg(QString::fromLatin1(digest.left(16)));
 #ifndef Q_OS_WIN
-    // Local sockets and the temporary folder may be shared by every user of the machine: the
-    // user id keeps one user's instance from answering (or blocking) another user's start.
+    // A runtime folder may be shared after all (a fallback, a misconfigured session): the user
+    // id keeps one user's instance from answering another user's start.
     name += QLatin1Char('.') + QString::number(static_cast<qulonglong>(::getuid()));
 #endif
     return name;
 }
 
+// Lock file and socket live in the user's private runtime folder: nobody else can plant a
+// lock there that stops the start, or a listener that hears which file the user opens.
 QString SingleInstanceService::lockFilePath() const
 {
-    return app::tempFilePath(serverName() + QStringLiteral(".lock"));
+    const QString dir = app::runtimeDirPath();
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(serverName() + QStringLiteral(".lock"));
+}
+
+QString SingleInstanceService::socketFilePath() const
+{
+#ifdef Q_OS_WIN
+    return serverName(); // a named pipe
+#else
+    const QString dir = app::runtimeDirPath();
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(serverName());
+#endif
+}
+
+QString SingleInstanceService::endpointFilePath() const
+{
+    const QString dir = app::runtimeDirPath();
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(serverName() + QStringLiteral(".endpoint"));
 }
 
 bool SingleInstanceService::usesAbstractEndpoint() const
 {
-    // QLocalServer puts a socket file named after the server into the temporary folder.
-    return platform::abstractLocalSocketsAvailable() &&
-           !platform::localSocketPathFits(QDir::tempPath() + QLatin1Char('/') + serverName());
+    return platform::abstractLocalSocketsAvailable() && !platform::localSocketPathFits(socketFilePath());
 }
 
-QByteArray SingleInstanceService::abstractEndpointName() const
+// The abstract name is random per listen and published only inside the private folder.
+QByteArray SingleInstanceService::publishedAbstractName() const
 {
-    // The folder's hash keeps the endpoint paired with the lock file in that folder.
-    const QByteArray folderHash =
-        QCryptographicHash::hash(QDir::tempPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return serverName().toUtf8() + '.' + folderHash;
+    QFile file(endpointFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.read(1024).trimmed();
+}
+
+QString SingleInstanceService::endpointAddress() const
+{
+    if (usesAbstractEndpoint()) {
+        const QByteArray name = publishedAbstractName();
+        return name.isEmpty() ? QString() : QLatin1Char('@') + QString::fromUtf8(name);
+    }
+    return socketFilePath();
+}
+
+bool SingleInstanceService::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+void SingleInstanceService::setListenCheckIntervalMs(int ms)
+{
+    m_listenCheckMs = ms;
+    if (m_listenCheck)
+        m_listenCheck->setInterval(ms);
 }
 
 bool SingleInstanceService::startPrimary()
 {
-    if (m_server && m_server->isListening())
+    if (isListening())
         return true;
 
     if (!m_lockFile) {
-        m_lockFile = new QLockFile(lockFilePath());
+        const QString lockPath = lockFilePath();
+        if (lockPath.isEmpty())
+            return false;
+        m_lockFile = new QLockFile(lockPath);
         m_lockFile->setStaleLockTime(kStaleLockTimeMs);
     }
     if (!m_lockFile->isLocked() && !m_lockFile->tryLock(0))
@@ -94,39 +153,74 @@ bool SingleInstanceService::startPrimary()
     if (!m_server) {
         m_server = new QLocalServer(this);
 #ifndef Q_OS_WIN
-        // Only this user may connect: the socket is created private before it gets its name.
+        // The folder is private already; the socket is made private too before it has its name.
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
 #endif
         connect(m_server, &QLocalServer::newConnection, this, &SingleInstanceService::onNewConnection);
     }
 
+    if (!listenOnEndpoint()) {
+        m_lockFile->unlock();
+        return false;
+    }
+    if (!m_listenCheck) {
+        // Qt closes a local server for good when an accept fails (no descriptors left, say):
+        // the lock is still ours, so the endpoint is brought back.
+        m_listenCheck = new QTimer(this);
+        m_listenCheck->setInterval(m_listenCheckMs);
+        connect(m_listenCheck, &QTimer::timeout, this, &SingleInstanceService::checkListening);
+    }
+    m_listenCheck->start();
+    return true;
+}
+
+bool SingleInstanceService::listenOnEndpoint()
+{
     if (usesAbstractEndpoint()) {
-        const qintptr descriptor = platform::listenAbstractLocalSocket(abstractEndpointName());
+        const QByteArray name = randomAbstractName(serverName());
+        const qintptr descriptor = platform::listenAbstractLocalSocket(name);
         if (descriptor < 0 || !m_server->listen(descriptor)) {
             platform::closeLocalSocket(descriptor);
-            m_lockFile->unlock();
             return false;
         }
+        QSaveFile file(endpointFilePath());
+        if (!file.open(QIODevice::WriteOnly) || file.write(name + '\n') < 0 || !file.commit()) {
+            m_server->close();
+            return false;
+        }
+        QFile::setPermissions(endpointFilePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return true;
     }
 
-    const QString name = serverName();
-    if (!m_server->listen(name)) {
+    const QString path = socketFilePath();
+    if (path.isEmpty())
+        return false;
+    if (!m_server->listen(path)) {
         // We hold the lock, so whatever sits at the name was left behind by a dead instance.
-        QLocalServer::removeServer(name);
-        if (!m_server->listen(name)) {
-            m_lockFile->unlock();
+        QLocalServer::removeServer(path);
+        if (!m_server->listen(path))
             return false;
-        }
     }
     return true;
+}
+
+void SingleInstanceService::checkListening()
+{
+    if (!m_server || !m_lockFile || !m_lockFile->isLocked() || m_server->isListening())
+        return;
+    const bool listening = listenOnEndpoint();
+    if (listening || !m_relistenLogged) {
+        TVX_LOG_WARN << "[SingleInstance] endpoint had stopped; listening again:" << listening;
+        m_relistenLogged = !listening;
+    }
 }
 
 bool SingleInstanceService::notifyPrimary(const QString &mediaFileUrl, int timeoutMs) const
 {
     QLocalSocket socket;
     if (usesAbstractEndpoint()) {
-        const qintptr descriptor = platform::connectAbstractLocalSocket(abstractEndpointName());
+        const QByteArray name = publishedAbstractName();
+        const qintptr descriptor = name.isEmpty() ? -1 : platform::connectAbstractLocalSocket(name);
         if (descriptor < 0)
             return false;
         if (!socket.setSocketDescriptor(descriptor, QLocalSocket::ConnectedState, QIODevice::WriteOnly)) {
@@ -134,11 +228,14 @@ bool SingleInstanceService::notifyPrimary(const QString &mediaFileUrl, int timeo
             return false;
         }
     } else {
-        socket.connectToServer(serverName(), QIODevice::WriteOnly);
+        const QString path = socketFilePath();
+        if (path.isEmpty())
+            return false;
+        socket.connectToServer(path, QIODevice::WriteOnly);
         if (!socket.waitForConnected(timeoutMs))
             return false;
     }
-    // A listener of another user (squatting the name) must never learn which file we open.
+    // A listener of another user must never learn which file we open.
     if (!platform::localPeerIsCurrentUser(socket.socketDescriptor())) {
         socket.abort();
         return false;
@@ -168,21 +265,44 @@ void SingleInstanceService::onNewConnection()
         QLocalSocket *socket = m_server->nextPendingConnection();
         if (!socket)
             continue;
-        // The socket file's permissions already keep other users out; an abstract endpoint
-        // has none, so the peer's identity is what counts.
+        // The private folder keeps other users out; an abstract endpoint has no folder, so
+        // the peer's identity is what counts.
         if (!platform::localPeerIsCurrentUser(socket->socketDescriptor())) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        m_peers.removeAll(nullptr);
+        while (m_peers.size() >= kMaxPeers)
+            dropPeer(m_peers.first());
+        m_peers.append(socket);
+
         // Qt's own buffer stays near our cap, so a flooding peer never makes us hold more
         // than about twice the cap before it is dropped.
         socket->setReadBufferSize(kMaxPayloadBytes);
+        auto *deadline = new QTimer(socket);
+        deadline->setObjectName(QStringLiteral("peerDeadline"));
+        deadline->setSingleShot(true);
+        deadline->setInterval(m_peerTimeoutMs);
+        connect(deadline, &QTimer::timeout, this, [this, socket]() { dropPeer(socket); });
+        deadline->start();
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket]() { m_peers.removeAll(socket); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket]() { receiveFrom(socket); });
         if (socket->bytesAvailable() > 0)
             receiveFrom(socket);
     }
+}
+
+void SingleInstanceService::dropPeer(QLocalSocket *socket)
+{
+    m_peers.removeAll(socket);
+    if (!socket)
+        return;
+    socket->setProperty(kPayloadBufferProperty, QByteArray());
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 void SingleInstanceService::receiveFrom(QLocalSocket *socket)
@@ -190,10 +310,12 @@ void SingleInstanceService::receiveFrom(QLocalSocket *socket)
     QByteArray buffer = socket->property(kPayloadBufferProperty).toByteArray();
     buffer.append(socket->readAll());
 
+    bool completeLine = false;
     int lineEnd = buffer.indexOf('\n');
     while (lineEnd >= 0) {
         if (lineEnd > kMaxPayloadBytes)
             break;
+        completeLine = true;
         processMessage(buffer.left(lineEnd));
         buffer.remove(0, lineEnd + 1);
         lineEnd = buffer.indexOf('\n');
@@ -201,13 +323,14 @@ void SingleInstanceService::receiveFrom(QLocalSocket *socket)
 
     const bool overLong = lineEnd > kMaxPayloadBytes || (lineEnd < 0 && buffer.size() > kMaxPayloadBytes);
     if (overLong) {
-        socket->setProperty(kPayloadBufferProperty, QByteArray());
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
+        dropPeer(socket);
         return;
     }
     socket->setProperty(kPayloadBufferProperty, buffer);
+    if (completeLine) {
+        if (auto *deadline = socket->findChild<QTimer *>(QStringLiteral("peerDeadline")))
+            deadline->start();
+    }
 }
 
 void SingleInstanceService::processMessage(const QByteArray &line)

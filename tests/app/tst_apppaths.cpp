@@ -39,9 +39,9 @@ private slots:
         QTest::newRow("appDataFilePath creates root only") << "appDataFile" << "player.ini" << "/Tavrixo/player.ini" << false;
         QTest::newRow("appDataDirPath creates folder") << "appDataDir" << "cache/x" << "/Tavrixo/cache/x" << true;
         QTest::newRow("appDataDirPath empty is root") << "appDataDir" << "" << "/Kestrane/Tavrixo" << true;
-        QTest::newRow("tempDirPath trims") << "tempDir" << "  sub dir  " << "/tmp/sub dir" << true;
-        QTest::newRow("tempDirPath blank is root") << "tempDir" << "   " << "/tmp" << true;
-        QTest::newRow("tempFilePath creates nothing") << "tempFile" << "x.lock" << "/tmp/x.lock" << false;
+        QTest::newRow("tempDirPath trims") << "tempDir" << "  sub dir  " << "/cache/sub dir" << true;
+        QTest::newRow("tempDirPath blank is root") << "tempDir" << "   " << "/cache" << true;
+        QTest::newRow("tempFilePath creates nothing") << "tempFile" << "x.lock" << "/cache/x.lock" << false;
         QTest::newRow("desktopOutputDirPath trims what it creates") << "deskOut" << "video_to_image  " << "/Desktop/Tavrixo/video_to_image" << true;
         QTest::newRow("desktopOutputDirPath blank is root") << "deskOut" << " " << "/Desktop/Tavrixo" << true;
         QTest::newRow("desktopOutputRootPath creates nothing") << "deskRoot" << "" << "/Desktop/Tavrixo" << false;

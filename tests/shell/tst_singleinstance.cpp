@@ -20,6 +20,9 @@
 
 #include <memory>
 
+#include <algorithm>
+
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,16 +42,22 @@ public:
     QStringList events;
 };
 
-// Deep temporary folders (a deep build tree) put the endpoint in the abstract namespace.
-bool usesAbstractEndpoint(const SingleInstanceService &service)
+QString runtimeDir()
 {
-    return !platform::localSocketPathFits(QDir::tempPath() + QLatin1Char('/') + service.serverName());
+    return QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
 }
 
+// Deep runtime folders (a deep build tree) put the endpoint in the abstract namespace.
+bool usesAbstractEndpoint(const SingleInstanceService &service)
+{
+    return !platform::localSocketPathFits(runtimeDir() + QLatin1Char('/') + service.serverName());
+}
+
+// The abstract name a listening primary published in its private folder.
 QByteArray abstractEndpointName(const SingleInstanceService &service)
 {
-    return service.serverName().toUtf8() + '.' +
-           QCryptographicHash::hash(QDir::tempPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QString address = service.endpointAddress();
+    return address.startsWith(QLatin1Char('@')) ? address.mid(1).toUtf8() : QByteArray();
 }
 
 bool connectRawClient(const SingleInstanceService &service, QLocalSocket &client)
@@ -57,8 +66,18 @@ bool connectRawClient(const SingleInstanceService &service, QLocalSocket &client
         const qintptr fd = platform::connectAbstractLocalSocket(abstractEndpointName(service));
         return fd >= 0 && client.setSocketDescriptor(fd);
     }
-    client.connectToServer(service.serverName());
+    client.connectToServer(service.endpointAddress());
     return client.waitForConnected(2000);
+}
+
+// Points XDG_RUNTIME_DIR at a fresh private folder until the returned guard goes.
+auto useRuntimeDir(const QString &dir)
+{
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    return qScopeGuard([saved]() { qputenv("XDG_RUNTIME_DIR", saved); });
 }
 
 QLocalSocket *acceptedSocketOf(const SingleInstanceService &service)
@@ -91,7 +110,7 @@ private slots:
         QCOMPARE(service.serverName(), expected);
         QCOMPARE(SingleInstanceService(QString()).serverName(), expected);
         QVERIFY(SingleInstanceService(QStringLiteral("beta")).serverName() != expected);
-        QCOMPARE(service.lockFilePath(), QDir(QDir::tempPath()).filePath(expected + QStringLiteral(".lock")));
+        QCOMPARE(service.lockFilePath(), QDir(runtimeDir()).filePath(expected + QStringLiteral(".lock")));
 
         // Computed at every use: another application name is another instance.
         QCoreApplication::setApplicationName(QStringLiteral("Other"));
@@ -158,7 +177,7 @@ private slots:
         QVERIFY(gone.waitForFinished());
         tvxtest::writeFile(service.lockFilePath(), QByteArray::number(deadPid) + "\ntavrixo\n" +
                                                        QSysInfo::machineHostName().toUtf8() + "\n");
-        tvxtest::writeFile(QDir(QDir::tempPath()).filePath(service.serverName()), "stale");
+        tvxtest::writeFile(QDir(runtimeDir()).filePath(service.serverName()), "stale");
 
         QVERIFY(service.startPrimary());
         SingleInstanceService second;
@@ -170,36 +189,29 @@ private slots:
     void listenFailureReleasesLockUntilRetried()
     {
         SingleInstanceService service(QStringLiteral("blocked"));
-        // Something that is not a removable socket file holds the endpoint.
-        const QString socketPath = QDir(QDir::tempPath()).filePath(service.serverName());
-        qintptr squatter = -1;
-        if (usesAbstractEndpoint(service)) {
-            squatter = platform::listenAbstractLocalSocket(abstractEndpointName(service));
-            QVERIFY(squatter >= 0);
-        } else {
-            tvxtest::writeFile(socketPath + QStringLiteral("/keep"), "x");
-        }
+        // A folder that is not a removable socket file sits where the endpoint (or, for an
+        // abstract endpoint, its published name) must go.
+        const QString blocked =
+            QDir(runtimeDir())
+                .filePath(service.serverName() +
+                          (usesAbstractEndpoint(service) ? QStringLiteral(".endpoint") : QString()));
+        tvxtest::writeFile(blocked + QStringLiteral("/keep"), "x");
 
         QVERIFY(!service.startPrimary());
         QVERIFY(!QFileInfo::exists(service.lockFilePath()));
         SingleInstanceService other(QStringLiteral("blocked"));
-        if (squatter < 0)
-            QVERIFY(!other.notifyPrimary(QString(), 200));
+        QVERIFY(!other.notifyPrimary(QString(), 200));
 
-        platform::closeLocalSocket(squatter);
-        QDir(socketPath).removeRecursively();
+        QDir(blocked).removeRecursively();
         QVERIFY(service.startPrimary());
         QVERIFY(other.notifyPrimary(QString(), 1200));
     }
 
-    void deepTemporaryFolderStillHandsOver()
+    void deepRuntimeFolderStillHandsOver()
     {
         // Too deep for a socket file: the endpoint must still work, and the lock stays there.
         const QString deep = tvxtest::scratchPath(QStringLiteral("deep/") + QString(90, QLatin1Char('d')));
-        QVERIFY(QDir().mkpath(deep));
-        const QByteArray savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(deep));
-        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+        auto restore = useRuntimeDir(deep);
 
         SingleInstanceService first(QStringLiteral("deep"));
         QVERIFY(first.startPrimary());
@@ -212,8 +224,12 @@ private slots:
         QVERIFY(second.notifyPrimary(QStringLiteral("file:///deep.mp4"), 1200));
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
         QCOMPARE(log.events, (QStringList{"activate", "open:file:///deep.mp4"}));
-        QCOMPARE(QDir(deep).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-                 QStringList{QFileInfo(first.lockFilePath()).fileName()});
+        // Only the lock and the published random name, both in the private folder.
+        QCOMPARE(QDir(deep).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                 (QStringList{first.serverName() + ".endpoint", QFileInfo(first.lockFilePath()).fileName()}));
+        const QByteArray name = abstractEndpointName(first);
+        QVERIFY(name.size() >= first.serverName().size() + 33);
+        QVERIFY(name != abstractEndpointName(SingleInstanceService(QStringLiteral("other"))));
     }
 
     void otherUsersAreRefused()
@@ -221,10 +237,7 @@ private slots:
         if (::getuid() != 0)
             QSKIP("needs root to act as another user");
         const QString deep = tvxtest::scratchPath(QStringLiteral("deep2/") + QString(90, QLatin1Char('e')));
-        QVERIFY(QDir().mkpath(deep));
-        const QByteArray savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(deep));
-        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+        auto restore = useRuntimeDir(deep);
 
         SingleInstanceService service(QStringLiteral("users"));
         QVERIFY(service.startPrimary());
@@ -263,14 +276,14 @@ private slots:
         if (::getuid() != 0)
             QSKIP("needs root to act as another user");
         const QString deep = tvxtest::scratchPath(QStringLiteral("deep3/") + QString(90, QLatin1Char('f')));
-        QVERIFY(QDir().mkpath(deep));
-        const QByteArray savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(deep));
-        auto restore = qScopeGuard([&]() { qputenv("TMPDIR", savedTmp); });
+        auto restore = useRuntimeDir(deep);
 
+        // The published name cannot be read by another user; should it leak all the same, a
+        // listener of another user at that name still hears nothing.
         SingleInstanceService client(QStringLiteral("impostor"));
         QVERIFY(usesAbstractEndpoint(client));
-        const QByteArray endpoint = abstractEndpointName(client);
+        const QByteArray endpoint = "tvx-impostor-" + QByteArray::number(::getpid());
+        tvxtest::writeFile(QDir(deep).filePath(client.serverName() + ".endpoint"), endpoint + "\n");
         int ready[2];
         int release[2];
         QCOMPARE(::pipe(ready), 0);
@@ -304,6 +317,130 @@ private slots:
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(listening);
         QVERIFY(!handedOver);
+    }
+
+    void plantedLockAndNameInSharedFolderDoNotStopStart()
+    {
+        // Another user can write the shared temporary folder and bind any abstract name; what
+        // was planted where earlier builds looked (a lock of a living process, the name derived
+        // from the folder) must not matter.
+        SingleInstanceService service(QStringLiteral("planted"));
+        const QString oldLock = QDir(QDir::tempPath()).filePath(service.serverName() + ".lock");
+        tvxtest::writeFile(oldLock, QByteArray::number(QCoreApplication::applicationPid()) +
+                                        "\ntst_singleinstance\n" + QSysInfo::machineHostName().toUtf8() +
+                                        "\n");
+        const QByteArray oldName =
+            service.serverName().toUtf8() + '.' +
+            QCryptographicHash::hash(QDir::tempPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        const qintptr squatter = platform::listenAbstractLocalSocket(oldName);
+        QVERIFY(squatter >= 0);
+        auto closeSquatter = qScopeGuard([squatter]() { platform::closeLocalSocket(squatter); });
+
+        QVERIFY(service.startPrimary());
+        QVERIFY(service.lockFilePath().startsWith(runtimeDir() + QLatin1Char('/')));
+        EventLog log(&service);
+        SingleInstanceService second(QStringLiteral("planted"));
+        QVERIFY(second.notifyPrimary(QStringLiteral("file:///p.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
+    }
+
+    void runtimeFolderOfAnotherUserIsRefused()
+    {
+        if (::getuid() != 0)
+            QSKIP("needs root to plant another user's folder");
+        const QString planted = tvxtest::scratchPath(QStringLiteral("rt-planted"));
+        auto restore = useRuntimeDir(planted);
+        QCOMPARE(::chown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+        SingleInstanceService service(QStringLiteral("refused"));
+        QVERIFY(!service.lockFilePath().startsWith(planted));
+        QVERIFY(service.startPrimary());
+        QVERIFY(QFileInfo(service.lockFilePath()).dir().absolutePath() != planted);
+    }
+
+    void silentPeerIsDroppedAndStoppedServerListensAgain()
+    {
+        SingleInstanceService service(QStringLiteral("watch"));
+        service.setPeerTimeoutMs(150);
+        service.setListenCheckIntervalMs(50);
+        QVERIFY(service.startPrimary());
+        EventLog log(&service);
+
+        QLocalSocket silent;
+        QVERIFY(connectRawClient(service, silent));
+        silent.write("{\"action\":");
+        QVERIFY(silent.waitForBytesWritten(1000));
+        QVERIFY(tvxtest::waitUntil([&]() { return silent.state() == QLocalSocket::UnconnectedState; }, 3000));
+
+        // Qt's server closes for good when an accept fails; the service listens again.
+        service.findChild<QLocalServer *>()->close();
+        QVERIFY(!service.isListening());
+        QVERIFY(tvxtest::waitUntil([&]() { return service.isListening(); }, 3000));
+        SingleInstanceService sender(QStringLiteral("watch"));
+        QVERIFY(sender.notifyPrimary(QStringLiteral("file:///back.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
+        QCOMPARE(log.events, (QStringList{"activate", "open:file:///back.mp4"}));
+    }
+
+    void thousandsOfIdlePeersDoNotStopTheEndpoint()
+    {
+        // The server side runs at a common descriptor limit; the peers are held by another
+        // process that raises its own limit.
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit lowered = saved;
+        lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        auto restoreLimit = qScopeGuard([saved]() { ::setrlimit(RLIMIT_NOFILE, &saved); });
+
+        SingleInstanceService service(QStringLiteral("flood"));
+        QVERIFY(service.startPrimary());
+        EventLog log(&service);
+
+        const char *script = R"PY(
+import resource, socket, sys
+address, count = sys.argv[1], int(sys.argv[2])
+soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+want = count + 64
+if soft < want:
+    try:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (want, max(hard, want)))
+    except (ValueError, OSError):
+        resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
+target = '\0' + address[1:] if address.startswith('@') else address
+held, failed = [], 0
+for _ in range(count):
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    try:
+        s.connect(target)
+        held.append(s)
+    except OSError:
+        failed += 1
+        s.close()
+print(len(held), failed, flush=True)
+sys.stdin.read()
+)PY";
+        QProcess peers;
+        peers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        peers.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(script),
+                                                service.endpointAddress(), QStringLiteral("2000")});
+        QVERIFY(peers.waitForStarted());
+        auto stopPeers = qScopeGuard([&peers]() {
+            peers.closeWriteChannel();
+            if (!peers.waitForFinished(5000))
+                peers.kill();
+        });
+        QVERIFY(tvxtest::waitUntil([&]() { return peers.canReadLine(); }, 120000));
+        const QByteArray report = peers.readLine().trimmed();
+        qInfo() << "held and failed connections:" << report;
+        QCOMPARE(report.split(' ').value(1), QByteArray("0"));
+
+        // Still listening while the idle peers are held, and a real start gets through.
+        QVERIFY(service.isListening());
+        QVERIFY(service.findChildren<QLocalSocket *>().size() <= SingleInstanceService::kMaxPeers);
+        SingleInstanceService sender(QStringLiteral("flood"));
+        QVERIFY(sender.notifyPrimary(QStringLiteral("file:///through.mp4"), 1200));
+        QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
+        QCOMPARE(log.events, (QStringList{"activate", "open:file:///through.mp4"}));
     }
 
     void protocol_data()

@@ -1,0 +1,40 @@
+// The program's own state files ("playlist.ini", "player.ini", "sensors_state.ini"): plain
+// INI text written through QSettings, never with typed "@Variant" values. A damaged or hostile
+// file must never crash a start, nor be silently thrown away.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+namespace app {
+
+// Larger than anything the program writes to these files.
+constexpr qint64 kSettingsStateFileMaxBytes = 1024 * 1024;      // "player.ini", "sensors_state.ini"
+constexpr qint64 kPlaylistStateFileMaxBytes = 32 * 1024 * 1024; // "playlist.ini": ~100,000 entries
+
+// Makes the file safe for QSettings before anything reads it, and returns the path. A file
+// larger than maxBytes is moved aside as "<name>.damaged-<time>" (the program starts with
+// defaults); a file holding values that QSettings would decode as serialised data (which can
+// allocate without bound) is moved aside the same way and the lines that read safely are
+// written back, so nothing readable is lost. Both are logged. A missing file is left alone.
+QString checkedStateFile(const QString &path, qint64 maxBytes);
+
+// Copies the file beside itself as "<name>.damaged-<time>" before it is overwritten with less
+// than it held; returns the copy's path, empty when there was nothing to copy or copying failed.
+QString keepStateFileCopy(const QString &path);
+
+// Removes the listed groups of the file before a save writes them afresh, so keys the program
+// does not know leave its own groups; other groups stay as they are.
+void clearOwnedGroups(QSettings &settings, const QStringList &groups);
+
+// True when the INI text holds nothing QSettings would decode as serialised data. Errs on the
+// side of refusing: whatever escapes, quotes or blanks hide, a file the program wrote passes.
+bool stateTextIsSafe(const QByteArray &text);
+
+// The logical lines of INI text that are safe on their own (for rewriting a damaged file).
+QByteArray safeStateLines(const QByteArray &text);
+
+} // namespace app

@@ -1,0 +1,78 @@
+// The real program started over damaged state files: it runs, keeps each damaged file aside,
+// and loses nothing that could be read.
+#include "TestSupport.h"
+#include "core/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+class DamagedStartTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+        QVERIFY(!tvxtest::appExecutable().isEmpty());
+        QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
+    }
+
+    void startsOverDamagedStateFiles()
+    {
+        const QByteArray bomb = "x=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\n";
+        const QByteArray clip = tvxtest::fixtures::smallMp4().toUtf8();
+        const QByteArray song = tvxtest::fixtures::audioMp3().toUtf8();
+        const QString playlist = app::appDataFilePath(QStringLiteral("playlist.ini"));
+        const QString player = app::appDataFilePath(QStringLiteral("player.ini"));
+        const QString sensors = app::appDataFilePath(QStringLiteral("sensors_state.ini"));
+        // The list's size line is damaged too: both entries must survive the start's saves.
+        tvxtest::writeFile(playlist, "[playlist]\nitems\\size=1\nitems\\1\\source_path=" + clip +
+                                         "\nitems\\2\\source_path=" + song + "\n[junk]\n" + bomb);
+        tvxtest::writeFile(player, "[player]\nvolume=37\n" + bomb);
+        tvxtest::writeFile(sensors, "[startup]\nactivity_tracked=true\n" + bomb);
+
+        QProcess program;
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(tvxtest::appExecutable(), QStringList());
+        QVERIFY(program.waitForStarted(10000));
+        QString log;
+        // Long enough for the page to load and to save the list once on its own.
+        QVERIFY(!tvxtest::waitUntil(
+            [&]() {
+                log += QString::fromUtf8(program.readAll());
+                return program.state() == QProcess::NotRunning;
+            },
+            9000));
+        program.kill();
+        program.waitForFinished(5000);
+        log += QString::fromUtf8(program.readAll());
+        QVERIFY2(log.contains(QStringLiteral("SSL build =")), qPrintable(log));
+
+        for (const QString &path : {playlist, player, sensors}) {
+            const QFileInfo info(path);
+            const QStringList aside =
+                info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files);
+            QVERIFY2(!aside.isEmpty(), qPrintable(path));
+            QVERIFY2(log.contains(QStringLiteral("[StateFile] ") + path), qPrintable(log));
+        }
+        const QSettings list(playlist, QSettings::IniFormat);
+        QCOMPARE(list.value(QStringLiteral("playlist/items/1/source_path")).toString(),
+                 QString::fromUtf8(clip));
+        QCOMPARE(list.value(QStringLiteral("playlist/items/2/source_path")).toString(),
+                 QString::fromUtf8(song));
+        QCOMPARE(QSettings(player, QSettings::IniFormat).value(QStringLiteral("player/volume")).toInt(), 37);
+        QCOMPARE(QSettings(sensors, QSettings::IniFormat)
+                     .value(QStringLiteral("startup/activity_tracked"))
+                     .toBool(),
+                 true);
+    }
+};
+
+QTEST_GUILESS_MAIN(DamagedStartTest)
+#include "tst_damagedstart.moc"

@@ -1,0 +1,217 @@
+// Damaged and hostile state files: the check before QSettings reads them, and the play list's
+// reading of every entry it holds.
+#include "TestSupport.h"
+#include "core/AppPaths.h"
+#include "core/StateFile.h"
+#include "player/PlaylistModel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+// The 30-byte line that made QSettings allocate hundreds of millions of elements.
+const QByteArray kBomb = QByteArrayLiteral("x=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\n");
+
+QStringList asideCopies(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files);
+}
+
+void clearFolder(const QString &dir)
+{
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+}
+
+QByteArray playlistEntries(int count, int firstNumber = 1)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(firstNumber + i);
+        text += "items\\" + n + "\\source_path=/media/clip" + n + ".mp4\n";
+        text += "items\\" + n + "\\title=Clip " + n + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+class StateFilesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+    }
+
+    void typedValuesAreFoundHoweverSpelt_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("safe");
+        QSettings writer(tvxtest::scratchPath(QStringLiteral("own.ini")), QSettings::IniFormat);
+        writer.setValue(QStringLiteral("p/s"), QStringLiteral("@x é,\"q\"\\ ;z\n\x01w 0ab\u00e9a1"));
+        writer.setValue(QStringLiteral("p/d"), 0.1);
+        writer.setValue(QStringLiteral("p/b"), true);
+        writer.setValue(QStringLiteral("p/path"), QStringLiteral("/home/u/@music/测试 a,b.mp4"));
+        writer.sync();
+        QFile own(writer.fileName());
+        QVERIFY(own.open(QIODevice::ReadOnly));
+        QTest::newRow("a file QSettings wrote") << own.readAll() << true;
+        QTest::newRow("the crash line") << kBomb << false;
+        QTest::newRow("in a group never read") << QByteArray("[junk]\nk=1\n" + kBomb) << false;
+        QTest::newRow("date time") << QByteArray("k=@DateTime(\\0\\0)\n") << false;
+        QTest::newRow("quoted") << QByteArray("k=\"@Variant(\\0)\"\n") << false;
+        QTest::newRow("quotes inside") << QByteArray("k=\"@Var\"iant(\\0)\n") << false;
+        QTest::newRow("second list element") << QByteArray("k=a, @Variant(\\0)\n") << false;
+        QTest::newRow("hex-escaped @") << QByteArray("k=\\x40Variant(\\0)\n") << false;
+        QTest::newRow("octal-escaped @") << QByteArray("k=\\100Variant(\\0)\n") << false;
+        QTest::newRow("escaped letter") << QByteArray("k=@\\x56\\x61riant(\\0)\n") << false;
+        QTest::newRow("wide hex truncating to @") << QByteArray("k=\\x10040Variant(\\0)\n") << false;
+        QTest::newRow("padded hex") << QByteArray("k=\\x000000040Variant(\\0)\n") << false;
+        QTest::newRow("continued line") << QByteArray("k=@Vari\\\nant(\\0)\n") << false;
+        QTest::newRow("blank inside") << QByteArray("k=@ Variant(\\0)\n") << false;
+        QTest::newRow("byte array is plain text")
+            << QByteArray("k=@ByteArray(abc)\nr=@Rect(1 2 3 4)\n") << true;
+        QTest::newRow("no parenthesis") << QByteArray("k=@Variant\n") << true;
+    }
+    void typedValuesAreFoundHoweverSpelt()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, safe);
+        QCOMPARE(app::stateTextIsSafe(text), safe);
+    }
+
+    void damagedFileIsMovedAsideAndReadableLinesKept()
+    {
+        const QString dir = tvxtest::scratchPath(QStringLiteral("damaged"));
+        clearFolder(dir);
+        const QString path = dir + QStringLiteral("/player.ini");
+        tvxtest::writeFile(path, "[player]\nvolume=37\n" + kBomb +
+                                     "[PlayerListPanel]\nwidth=300\n[video]\nhue=\"@Var\"iant(\\0)\n");
+        QCOMPARE(app::checkedStateFile(path, app::kSettingsStateFileMaxBytes), path);
+
+        const QStringList aside = asideCopies(path);
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(QRegularExpression(QStringLiteral("^player\\.ini\\.damaged-\\d{8}-\\d{6}$"))
+                    .match(aside.first())
+                    .hasMatch());
+        QFile kept(dir + QLatin1Char('/') + aside.first());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().contains("@Variant(")); // the original, untouched
+
+        const QSettings settings(path, QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("player/volume")).toInt(), 37);
+        QCOMPARE(settings.value(QStringLiteral("PlayerListPanel/width")).toInt(), 300);
+        QVERIFY(!settings.contains(QStringLiteral("video/hue")));
+        QVERIFY(!settings.contains(QStringLiteral("player/x")));
+
+        // A second check finds nothing more to do.
+        app::checkedStateFile(path, app::kSettingsStateFileMaxBytes);
+        QCOMPARE(asideCopies(path).size(), 1);
+    }
+
+    void oversizedFileIsMovedAside()
+    {
+        const QString dir = tvxtest::scratchPath(QStringLiteral("oversized"));
+        clearFolder(dir);
+        const QString path = dir + QStringLiteral("/sensors_state.ini");
+        QByteArray junk = "[startup]\nactivity_tracked=true\n[junk]\n";
+        while (junk.size() <= app::kSettingsStateFileMaxBytes)
+            junk += "k" + QByteArray::number(junk.size()) + "=0123456789abcdef\n";
+        tvxtest::writeFile(path, junk);
+        app::checkedStateFile(path, app::kSettingsStateFileMaxBytes);
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(asideCopies(path).size(), 1);
+        QCOMPARE(QFileInfo(dir + QLatin1Char('/') + asideCopies(path).first()).size(), qint64(junk.size()));
+
+        // Missing and clean files are left alone.
+        app::checkedStateFile(path, app::kSettingsStateFileMaxBytes);
+        tvxtest::writeFile(path, "[startup]\nactivity_tracked=true\n");
+        app::checkedStateFile(path, app::kSettingsStateFileMaxBytes);
+        QVERIFY(QFileInfo::exists(path));
+        QCOMPARE(asideCopies(path).size(), 1);
+    }
+
+    void playlistReadsEveryEntryWhateverItsSize_data()
+    {
+        QTest::addColumn<QByteArray>("items");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<bool>("keptAside");
+        QTest::newRow("whole") << QByteArray("items\\size=3\n" + playlistEntries(3)) << 3 << false;
+        QTest::newRow("empty list") << QByteArray("items\\size=0\n") << 0 << false;
+        QTest::newRow("size missing") << playlistEntries(3) << 3 << true;
+        QTest::newRow("size negative") << QByteArray("items\\size=-1\n" + playlistEntries(3)) << 3 << true;
+        QTest::newRow("size not a number")
+            << QByteArray("items\\size=many\n" + playlistEntries(3)) << 3 << true;
+        QTest::newRow("size too small") << QByteArray("items\\size=1\n" + playlistEntries(3)) << 3 << true;
+        QTest::newRow("size huge") << QByteArray("items\\size=2000000000\n" + playlistEntries(3)) << 3
+                                   << true;
+        QTest::newRow("numbers with a gap, out of order")
+            << QByteArray("items\\size=3\n" + playlistEntries(1, 7) + playlistEntries(2)) << 3 << true;
+        QTest::newRow("cut short") << QByteArray("items\\size=3\n" + playlistEntries(2) +
+                                                 "items\\3\\title=Clip 3\n")
+                                   << 2 << true;
+    }
+    void playlistReadsEveryEntryWhateverItsSize()
+    {
+        QFETCH(QByteArray, items);
+        QFETCH(int, expected);
+        QFETCH(bool, keptAside);
+        const QString path = app::appDataFilePath(QStringLiteral("playlist.ini"));
+        clearFolder(QFileInfo(path).absolutePath());
+        tvxtest::writeFile(path, "[playlist]\nplayback_mode=2\nplayback_mode_explicit=true\n" + items +
+                                     "junk=1\n[other]\nkeep=1\n");
+
+        {
+            PlaylistModel model;
+            QCOMPARE(model.count(), expected);
+            QCOMPARE(model.playbackMode(), 2);
+            for (int row = 1; row < model.count(); ++row)
+                QVERIFY(model.sourcePaths().at(row - 1) < model.sourcePaths().at(row));
+            QCOMPARE(asideCopies(path).size(), 0); // nothing is written while only loading
+            model.setCurrentIndex(0);              // what the start page does a few seconds in
+        }
+        QCOMPARE(asideCopies(path).size(), keptAside ? 1 : 0);
+        if (keptAside) {
+            QFile original(QFileInfo(path).absolutePath() + QLatin1Char('/') + asideCopies(path).first());
+            QVERIFY(original.open(QIODevice::ReadOnly));
+            QCOMPARE(original.readAll(),
+                     QByteArray("[playlist]\nplayback_mode=2\nplayback_mode_explicit=true\n" + items +
+                                "junk=1\n[other]\nkeep=1\n"));
+        }
+        const QSettings saved(path, QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("playlist/items/size")).toInt(), expected);
+        QVERIFY(!saved.contains(QStringLiteral("playlist/junk"))); // unknown keys leave the list's group
+        QCOMPARE(saved.value(QStringLiteral("other/keep")).toInt(), 1);
+
+        // The rewritten list loads whole: no further copy.
+        {
+            PlaylistModel again;
+            QCOMPARE(again.count(), expected);
+            again.setCurrentIndex(0);
+        }
+        QCOMPARE(asideCopies(path).size(), keptAside ? 1 : 0);
+    }
+
+    void damagedPlaylistKeepsItsEntries()
+    {
+        const QString path = app::appDataFilePath(QStringLiteral("playlist.ini"));
+        clearFolder(QFileInfo(path).absolutePath());
+        tvxtest::writeFile(path, "[playlist]\nitems\\size=2\n" + playlistEntries(2) + "[junk]\n" + kBomb);
+        PlaylistModel model;
+        QCOMPARE(model.count(), 2);
+        QCOMPARE(asideCopies(path).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(StateFilesTest)
+#include "tst_statefiles.moc"
