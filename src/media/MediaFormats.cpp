@@ -1,8 +1,11 @@
 // Supported-format lists, built once at static initialisation and only read afterwards.
 #include "media/MediaFormats.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
+#include <QUrl>
 
 namespace media {
 namespace {
@@ -67,6 +70,20 @@ bool isVideoPath(const QString &path) { return suffixIn(kVideoExtensionSet, path
 bool isSupportedSubtitlePath(const QString &path) { return suffixIn(kSubtitleExtensionSet, path); }
 bool isSupportedTranscodeInputPath(const QString &path) { return suffixIn(kTranscodeInputExtensionSet, path); }
 bool isSupportedVideoToolInputPath(const QString &path) { return suffixIn(kVideoToolInputExtensionSet, path); }
+
+QStringList playableFileUrlsInFolder(const QString &folderPath)
+{
+    QStringList urls;
+    if (folderPath.isEmpty() || !QFileInfo(folderPath).isDir())
+        return urls;
+    QDirIterator it(folderPath, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (isSupportedPlayablePath(file))
+            urls.append(QUrl::fromLocalFile(file).toString());
+    }
+    return urls;
+}
 
 QString playableWildcardPattern() { return wildcardPattern(kPlayableExtensions); }
 QString subtitleWildcardPattern() { return wildcardPattern(kSubtitleExtensions); }

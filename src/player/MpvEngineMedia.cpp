@@ -10,7 +10,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -368,16 +367,10 @@ QVariantMap MpvEngine::mediaInfo() const
 
 QVariantList MpvEngine::collectMediaFilesInFolder(const QUrl &folderUrl) const
 {
-    QVariantList result;
     const QString path = folderUrl.isLocalFile() ? folderUrl.toLocalFile() : folderUrl.toString();
-    if (path.isEmpty() || !QFileInfo(path).isDir())
-        return result;
-    QDirIterator it(path, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (media::isSupportedPlayablePath(file))
-            result.append(QUrl::fromLocalFile(file).toString());
-    }
+    QVariantList result;
+    for (const QString &url : media::playableFileUrlsInFolder(path))
+        result.append(url);
     return result;
 }
 

@@ -4,7 +4,7 @@
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "platform/RegistryStore.h"
-#include "player/MediaPreviewService.h"
+#include "ffmpeg/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
