@@ -2,7 +2,7 @@
 // job queue's overhead against starting the same process bare.
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
-#include "player/MediaPreviewService.h"
+#include "ffmpeg/MediaPreviewService.h"
 #include "tasks/BackgroundTask.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"

@@ -1,8 +1,11 @@
 // Supported-format lists, built once at static initialisation and only read afterwards.
 #include "media/MediaFormats.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
+#include <QUrl>
 
 namespace media {
 namespace {
@@ -30,9 +33,9 @@ bool suffixIn(const QSet<QString> &set, const QString &path)
 }
 
 // Declaration order is construction order; every list below depends only on those above it.
-const QStringList kVideoExtensions{"mp4", "mkv", "avi", "mov",  "wmv", "flv", "webm",
+const QStringList kVideoExtensions{"mp4", "mkv", "avi",  "mov", "wmv",  "flv", "webm",
                                    "m4v", "mpg", "mpeg", "ts",  "m2ts", "mts", "3gp",
-                                   "3g2", "ogv", "asf", "vob", "f4v", "rm",  "rmvb"};
+                                   "3g2", "ogv", "asf",  "vob", "f4v",  "rm",  "rmvb"};
 const QStringList kAudioExtensions{"mp3", "flac", "wav", "m4a", "aac", "ogg"};
 const QStringList kPlayableExtensions = kVideoExtensions + kAudioExtensions;
 const QStringList kSubtitleExtensions{"ass", "ssa", "srt", "sub", "vtt"};
@@ -51,26 +54,97 @@ const QSet<QString> kVideoToolInputExtensionSet = buildExtensionSet(kVideoToolIn
 
 } // namespace
 
-const QStringList &playableExtensions() { return kPlayableExtensions; }
-const QStringList &videoExtensions() { return kVideoExtensions; }
-const QStringList &subtitleExtensions() { return kSubtitleExtensions; }
-const QStringList &transcodeInputExtensions() { return kTranscodeInputExtensions; }
-const QStringList &videoToolInputExtensions() { return kVideoToolInputExtensions; }
-const QStringList &defaultAssociationExtensions() { return kDefaultAssociationExtensions; }
-const QStringList &formatConvertOutputFormats() { return kFormatConvertOutputFormats; }
-const QStringList &videoCompressOutputFormats() { return kVideoCompressOutputFormats; }
-const QStringList &imageExportOutputFormats() { return kImageExportOutputFormats; }
-const QStringList &videoToTextOutputFormats() { return kVideoToTextOutputFormats; }
+const QStringList &playableExtensions()
+{
+    return kPlayableExtensions;
+}
+const QStringList &videoExtensions()
+{
+    return kVideoExtensions;
+}
+const QStringList &subtitleExtensions()
+{
+    return kSubtitleExtensions;
+}
+const QStringList &transcodeInputExtensions()
+{
+    return kTranscodeInputExtensions;
+}
+const QStringList &videoToolInputExtensions()
+{
+    return kVideoToolInputExtensions;
+}
+const QStringList &defaultAssociationExtensions()
+{
+    return kDefaultAssociationExtensions;
+}
+const QStringList &formatConvertOutputFormats()
+{
+    return kFormatConvertOutputFormats;
+}
+const QStringList &videoCompressOutputFormats()
+{
+    return kVideoCompressOutputFormats;
+}
+const QStringList &imageExportOutputFormats()
+{
+    return kImageExportOutputFormats;
+}
+const QStringList &videoToTextOutputFormats()
+{
+    return kVideoToTextOutputFormats;
+}
 
-bool isSupportedPlayablePath(const QString &path) { return suffixIn(kPlayableExtensionSet, path); }
-bool isVideoPath(const QString &path) { return suffixIn(kVideoExtensionSet, path); }
-bool isSupportedSubtitlePath(const QString &path) { return suffixIn(kSubtitleExtensionSet, path); }
-bool isSupportedTranscodeInputPath(const QString &path) { return suffixIn(kTranscodeInputExtensionSet, path); }
-bool isSupportedVideoToolInputPath(const QString &path) { return suffixIn(kVideoToolInputExtensionSet, path); }
+bool isSupportedPlayablePath(const QString &path)
+{
+    return suffixIn(kPlayableExtensionSet, path);
+}
+bool isVideoPath(const QString &path)
+{
+    return suffixIn(kVideoExtensionSet, path);
+}
+bool isSupportedSubtitlePath(const QString &path)
+{
+    return suffixIn(kSubtitleExtensionSet, path);
+}
+bool isSupportedTranscodeInputPath(const QString &path)
+{
+    return suffixIn(kTranscodeInputExtensionSet, path);
+}
+bool isSupportedVideoToolInputPath(const QString &path)
+{
+    return suffixIn(kVideoToolInputExtensionSet, path);
+}
 
-QString playableWildcardPattern() { return wildcardPattern(kPlayableExtensions); }
-QString subtitleWildcardPattern() { return wildcardPattern(kSubtitleExtensions); }
-QString transcodeInputWildcardPattern() { return wildcardPattern(kTranscodeInputExtensions); }
-QString videoToolInputWildcardPattern() { return wildcardPattern(kVideoToolInputExtensions); }
+QStringList playableFileUrlsInFolder(const QString &folderPath)
+{
+    QStringList urls;
+    if (folderPath.isEmpty() || !QFileInfo(folderPath).isDir())
+        return urls;
+    QDirIterator it(folderPath, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (isSupportedPlayablePath(file))
+            urls.append(QUrl::fromLocalFile(file).toString());
+    }
+    return urls;
+}
+
+QString playableWildcardPattern()
+{
+    return wildcardPattern(kPlayableExtensions);
+}
+QString subtitleWildcardPattern()
+{
+    return wildcardPattern(kSubtitleExtensions);
+}
+QString transcodeInputWildcardPattern()
+{
+    return wildcardPattern(kTranscodeInputExtensions);
+}
+QString videoToolInputWildcardPattern()
+{
+    return wildcardPattern(kVideoToolInputExtensions);
+}
 
 } // namespace media

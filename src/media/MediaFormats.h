@@ -25,6 +25,10 @@ bool isSupportedSubtitlePath(const QString &path);
 bool isSupportedTranscodeInputPath(const QString &path);
 bool isSupportedVideoToolInputPath(const QString &path);
 
+// Every playable file of the folder and its subfolders, in the order the file system lists them,
+// as file-URL strings; empty when the folder does not exist.
+QStringList playableFileUrlsInFolder(const QString &folderPath);
+
 // "*.ext *.ext ..." in list order, for file-dialog filters.
 QString playableWildcardPattern();
 QString subtitleWildcardPattern();

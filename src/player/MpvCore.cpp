@@ -1,6 +1,19 @@
 // Owner of one libmpv handle and the capability probe of the linked libmpv.
 #include "player/MpvCore.h"
 
+#include "player/MpvNames.h"
+
+namespace {
+
+// The property list of the latest probe in this process; GUI thread only, like the engines.
+QSet<QByteArray> &processProperties()
+{
+    static QSet<QByteArray> properties;
+    return properties;
+}
+
+} // namespace
+
 std::shared_ptr<MpvCore> MpvCore::create()
 {
     mpv_handle *handle = mpv_create();
@@ -22,7 +35,7 @@ void MpvCore::probeCapabilities()
     if (m_probed || !m_handle)
         return;
     mpv_node node;
-    if (mpv_get_property(m_handle, "property-list", MPV_FORMAT_NODE, &node) < 0)
+    if (readProperty(mpvname::kPropertyList, MPV_FORMAT_NODE, &node) < 0)
         return;
     if (node.format == MPV_FORMAT_NODE_ARRAY && node.u.list) {
         for (int i = 0; i < node.u.list->num; ++i) {
@@ -31,6 +44,8 @@ void MpvCore::probeCapabilities()
                 m_properties.insert(QByteArray(entry.u.string));
         }
         m_probed = !m_properties.isEmpty();
+        if (m_probed)
+            processProperties() = m_properties;
     }
     mpv_free_node_contents(&node);
 }
@@ -38,6 +53,20 @@ void MpvCore::probeCapabilities()
 bool MpvCore::hasProperty(const char *name) const
 {
     return !m_probed || m_properties.contains(QByteArray(name));
+}
+
+bool MpvCore::processHasProperty(const char *name)
+{
+    const QSet<QByteArray> &properties = processProperties();
+    return properties.isEmpty() || properties.contains(QByteArray(name));
+}
+
+int MpvCore::readProperty(const char *name, mpv_format format, void *data) const
+{
+    if (!m_handle)
+        return MPV_ERROR_UNINITIALIZED;
+    ++m_blockingReads;
+    return mpv_get_property(m_handle, name, format, data);
 }
 
 mpv_format MpvCore::propertyFormat(const char *name)
@@ -48,7 +77,7 @@ mpv_format MpvCore::propertyFormat(const char *name)
         return static_cast<mpv_format>(it.value());
     mpv_format format = MPV_FORMAT_NONE;
     mpv_node node;
-    if (m_handle && mpv_get_property(m_handle, name, MPV_FORMAT_NODE, &node) >= 0) {
+    if (readProperty(name, MPV_FORMAT_NODE, &node) >= 0) {
         format = node.format;
         mpv_free_node_contents(&node);
         m_formats.insert(key, format);

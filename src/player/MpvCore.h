@@ -29,6 +29,14 @@ public:
     void probeCapabilities();
     // False only when the probe ran and the property is absent from this libmpv.
     bool hasProperty(const char *name) const;
+    // The same answer for an engine that has no handle yet: every handle of the process runs
+    // the same libmpv, so the latest probe of any core speaks for it; true before any probe.
+    static bool processHasProperty(const char *name);
+
+    // A read that waits for the core (mpv_get_property). Each is counted, so that a test can
+    // check that a path of the GUI thread never waits.
+    int readProperty(const char *name, mpv_format format, void *data) const;
+    quint64 blockingReadCount() const { return m_blockingReads; }
     // The format mpv reports for the property (MPV_FORMAT_NONE when unknown); read once.
     mpv_format propertyFormat(const char *name);
     // True the first time a missing property is seen, so it is logged once per core.
@@ -42,4 +50,5 @@ private:
     QSet<QByteArray> m_properties;
     QHash<QByteArray, int> m_formats;
     QSet<QByteArray> m_reportedMissing;
+    mutable quint64 m_blockingReads = 0;
 };

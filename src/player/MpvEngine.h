@@ -1,4 +1,6 @@
 // The player engine: one libmpv handle driven through options, properties, commands and a 10 ms event pump.
+// The settings' domains and file live in PlayerSettings, the track lists in MpvTrackList, subtitle
+// loading in MpvSubtitleFile and the pump's reads in MpvPropertyPoll; the engine ties them to mpv.
 #pragma once
 
 #include <QObject>
@@ -10,6 +12,10 @@
 #include <memory>
 
 #include <mpv/client.h>
+
+#include "player/MpvPropertyPoll.h"
+#include "player/MpvTrackList.h"
+#include "player/PlayerSettings.h"
 
 class MpvCore;
 class QTimer;
@@ -74,31 +80,31 @@ public:
 
     bool initialized() const { return m_core != nullptr; }
     QString version() const;
-    QString hwdecMode() const { return m_hwdecMode; }
-    double volume() const { return m_volume; }
+    QString hwdecMode() const { return m_settings.hwdecMode; }
+    double volume() const { return m_settings.volume; }
     bool paused() const { return m_paused; }
-    int chromeAutoHideMs() const { return m_chromeAutoHideMs; }
+    int chromeAutoHideMs() const { return m_settings.chromeAutoHideMs; }
     double position() const { return m_position; }
     double duration() const { return m_duration; }
-    double playbackSpeed() const { return m_playbackSpeed; }
-    double preferredPlaybackSpeed() const { return m_preferredPlaybackSpeed; }
-    bool alwaysApplyPreferredPlaybackSpeed() const { return m_alwaysApplyPreferredPlaybackSpeed; }
-    QString aspectMode() const { return m_aspectMode; }
-    int videoRotation() const { return m_videoRotation; }
-    bool cropBlackBars() const { return m_cropBlackBars; }
-    int videoBrightness() const { return m_videoBrightness; }
-    int videoSaturation() const { return m_videoSaturation; }
-    int videoContrast() const { return m_videoContrast; }
-    int videoHue() const { return m_videoHue; }
-    bool videoEnhancementEnabled() const { return m_videoEnhancementEnabled; }
-    QString audioChannelMode() const { return m_audioChannelMode; }
-    QString audioOutputDevice() const { return m_audioOutputDevice; }
-    int audioDelayMs() const { return m_audioDelayMs; }
-    int subtitleTrackId() const { return m_subtitleTrackId; }
-    int subtitleDelayMs() const { return m_subtitleDelayMs; }
-    int secondarySubtitleTrackId() const { return m_secondarySubtitleTrackId; }
-    int secondarySubtitleDelayMs() const { return m_secondarySubtitleDelayMs; }
-    int audioTrackId() const { return m_audioTrackId; }
+    double playbackSpeed() const { return m_settings.playbackSpeed; }
+    double preferredPlaybackSpeed() const { return m_settings.preferredPlaybackSpeed; }
+    bool alwaysApplyPreferredPlaybackSpeed() const { return m_settings.alwaysApplyPreferredPlaybackSpeed; }
+    QString aspectMode() const { return m_settings.aspectMode; }
+    int videoRotation() const { return m_settings.videoRotation; }
+    bool cropBlackBars() const { return m_settings.cropBlackBars; }
+    int videoBrightness() const { return m_settings.videoBrightness; }
+    int videoSaturation() const { return m_settings.videoSaturation; }
+    int videoContrast() const { return m_settings.videoContrast; }
+    int videoHue() const { return m_settings.videoHue; }
+    bool videoEnhancementEnabled() const { return m_settings.videoEnhancementEnabled; }
+    QString audioChannelMode() const { return m_settings.audioChannelMode; }
+    QString audioOutputDevice() const { return m_settings.audioOutputDevice; }
+    int audioDelayMs() const { return m_settings.audioDelayMs; }
+    int subtitleTrackId() const { return m_settings.subtitleTrackId; }
+    int subtitleDelayMs() const { return m_settings.subtitleDelayMs; }
+    int secondarySubtitleTrackId() const { return m_settings.secondarySubtitleTrackId; }
+    int secondarySubtitleDelayMs() const { return m_settings.secondarySubtitleDelayMs; }
+    int audioTrackId() const { return m_settings.audioTrackId; }
     QVariantMap currentMediaInfo() const { return mediaInfo(); }
 
     // Playback state of the two flags: Idle (ended, not handled), Active, AtEnd (both set).
@@ -106,9 +112,12 @@ public:
     bool isEndOfFileHandled() const { return m_endOfFileHandled; }
 
     bool setPause(bool paused);
+    // Typed property access. Reads wait for the core; the setters report false when mpv
+    // refuses the value or this libmpv lacks the property.
     QString stringProperty(const char *name) const;
     qint64 intProperty(const char *name, qint64 fallback) const;
     double doubleProperty(const char *name, double fallback) const;
+    QVariant nodeProperty(const char *name) const;
     bool setMpvStringProperty(const char *name, const QString &value);
     bool setMpvIntProperty(const char *name, qint64 value);
     bool setMpvDoubleProperty(const char *name, double value);
@@ -118,20 +127,10 @@ public:
     void scheduleSettingsSave();
     void flushScheduledSettingsSave();
     bool applyVideoEnhancementPreset(bool enabled);
-    static bool isSupportedHwdecMode(const QString &mode);
-    static QString sanitizeAspectMode(const QString &mode);
-    static QString aspectModeToMpvValue(const QString &mode);
-    static QString sanitizeAudioChannelMode(const QString &mode);
-    static QString channelModeToMpvValue(const QString &mode);
-    static int normalizeRotation(int degrees);
 
     QVariantList availableTracksByType(const QString &type) const;
     bool commandAddSubtitleFile(const QString &path, bool selectAsSecondary);
     bool hasAlbumArtTrack() const;
-    QVariant nodeProperty(const char *name) const;
-
-    // Folder of the ASCII-named subtitle copies under the temporary root.
-    static QString subtitleMirrorBasePath();
 
     Q_INVOKABLE bool setHwdecMode(const QString &mode);
     Q_INVOKABLE QStringList supportedHwdecModes() const;
@@ -169,6 +168,9 @@ public:
     Q_INVOKABLE QVariantList availableAudioOutputDevices() const;
     Q_INVOKABLE QVariantMap mediaInfo() const;
     Q_INVOKABLE bool playFile(const QUrl &fileUrl);
+    // True when the mpv property exists on this libmpv (before the first handle of the
+    // process exists, nothing is known to be missing).
+    Q_INVOKABLE bool supportsProperty(const QString &name) const;
 
 signals:
     void initializedChanged();
@@ -204,68 +206,48 @@ signals:
     void playbackFailed(const QString &path, const QString &error);
 
 private:
+    enum class SaveTiming { Now, Deferred };
+    // The shape every plain setter shares: hand the normalised value to mpv when there is a
+    // handle (a refusal keeps the old value), then store, save and announce it if it changed.
+    template <typename T, typename SendToMpv>
+    bool updateSetting(T &field, const T &value, SendToMpv sendToMpv, void (MpvEngine::*changed)(),
+                       SaveTiming timing = SaveTiming::Now);
+    bool setTrackSetting(int &field, int id, const char *mpvName, bool audio, void (MpvEngine::*changed)());
+
+    // Playback state changes of the pump (MpvEnginePump.cpp).
     bool ownsEntry(qint64 entryId) const;
     bool markEndOfFile(const char *reason);
+    void enterIdle();
     void enterIdleAfterError(const QString &path, int error);
     void handleEndFile(const mpv_event_end_file *data, bool &mediaInfoDirty);
-    // The pump's reads of mpv state never wait for the core: it asks at the end of one round and
-    // takes the answers in order with the events of the next.
-    static bool isPolledProperty(const char *name);
-    void discardPolledReplies();
-    void requestPolledProperties();
-    void handlePolledReply(const mpv_event *event, bool &mediaInfoDirty);
-    void handleFileLoaded(bool &mediaInfoDirty);
+    void handleFileEvent(bool loaded, bool &mediaInfoDirty);
+    void handlePolledReply(const MpvPropertyPoll::Reply &reply, bool &mediaInfoDirty);
+    void handleTrackListChange(const mpv_event *event, bool &mediaInfoDirty);
+
+    bool checkedProperty(const char *name);
     void applySubtitlePositions();
+    void applySubtitlePositionsAsync();
     bool setDoublePropertyAsReported(const char *name, double value);
     bool applyAudioChannelMode(const QString &mode);
     // Track ids are per file: a remembered id reaches mpv only once the loaded file is known
     // to have that track, so until then mpv chooses.
     bool sendTrackSelectionForNextFile();
-    // The loaded file's track list is read without waiting; the remembered ids are set once it
-    // arrives, if that file is still the one loaded.
-    void requestTrackListForRememberedTracks();
     void applyRememberedTracks(const mpv_event *event);
     // Sets from the pump, which must not wait for the core either.
-    void setPropertyAsync(int index, mpv_format format, void *data);
-    void setPositionAsync(int index, double value);
-    void applySubtitlePositionsAsync();
-    bool skipMissingProperty(const char *name);
-    bool setIntSetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)(),
-                       bool deferred);
-    bool setDelaySetting(int &field, int value, const char *mpvName, void (MpvEngine::*signal)());
-    bool setTrackSetting(int &field, int id, const char *mpvName, bool audio, void (MpvEngine::*signal)());
+    void setPropertyAsync(const char *name, const QByteArray &value);
 
     std::shared_ptr<MpvCore> m_core;
     QTimer *m_eventTimer = nullptr;
     QTimer *m_saveTimer = nullptr;
-    QString m_hwdecMode = QStringLiteral("auto-safe");
-    double m_volume = 100.0;
+    PlayerSettings m_settings;
     bool m_paused = false;
     bool m_ended = true;
     bool m_endOfFileHandled = false;
-    int m_chromeAutoHideMs = 1800;
     double m_position = 0.0;
     double m_duration = 0.0;
-    double m_playbackSpeed = 1.0;
-    double m_preferredPlaybackSpeed = 1.0;
-    bool m_alwaysApplyPreferredPlaybackSpeed = false;
-    QString m_aspectMode = QStringLiteral("default");
-    int m_videoRotation = 0;
-    bool m_cropBlackBars = false;
-    int m_videoBrightness = 0;
-    int m_videoSaturation = 0;
-    int m_videoContrast = 0;
-    int m_videoHue = 0;
-    bool m_videoEnhancementEnabled = false;
-    QString m_audioChannelMode = QStringLiteral("stereo");
-    QString m_audioOutputDevice = QStringLiteral("auto");
-    int m_audioDelayMs = 0;
-    int m_subtitleTrackId = -1;
-    int m_subtitleDelayMs = 0;
-    int m_secondarySubtitleTrackId = -1;
-    int m_secondarySubtitleDelayMs = 0;
-    int m_audioTrackId = 0;
 
+    MpvPropertyPoll m_poll;
+    MpvTrackList m_tracks;
     // Which play-list entry of mpv is ours: the id "loadfile" answered with, the id of the
     // latest START_FILE, and whether that entry's FILE_LOADED has been seen. Events of any
     // other entry belong to a replaced file.
@@ -276,10 +258,6 @@ private:
     // A seek was sent and mpv has not restarted playback yet: "eof-reached" may still describe
     // the position before the seek.
     bool m_seekPending = false;
-    // Round of asynchronous reads: answers still due, and the generation an answer must carry
-    // to count (raised by every change of ours to a polled property).
-    int m_pollRepliesPending = 0;
-    quint64 m_pollGeneration = 0;
     // The entry whose track list was asked for, -1 when no answer is awaited.
     qint64 m_trackListEntryId = -1;
     // Remembered track ids still to be applied to the file being loaded.

@@ -3,6 +3,8 @@
 
 #include "player/PlaylistModel.h"
 
+#include <algorithm>
+
 PlaybackCoordinator::PlaybackCoordinator(QObject *parent) : QObject(parent) {}
 
 QObject *PlaybackCoordinator::playlistModel() const
@@ -44,15 +46,40 @@ void PlaybackCoordinator::onPlaylistCurrentFileChanged(const QUrl &currentFileUr
     emit playFileRequested(currentFileUrl);
 }
 
+bool PlaybackCoordinator::isStale(const QUrl &endedFileUrl) const
+{
+    // An end that arrives after another file was requested belongs to the replaced file;
+    // advancing on it would skip the file the user just chose.
+    const bool endedKnown = endedFileUrl.isValid() && !endedFileUrl.isEmpty();
+    return endedKnown && !m_lastRequestedFile.isEmpty() && !isSameFile(endedFileUrl, m_lastRequestedFile);
+}
+
 void PlaybackCoordinator::onPlaybackFinished(const QUrl &finishedFileUrl)
 {
     PlaylistModel *model = playlist();
-    if (!model)
+    if (!model || isStale(finishedFileUrl))
         return;
-    // An end that arrives after another file was requested belongs to the replaced file;
-    // advancing on it would skip the file the user just chose.
-    const bool finishedKnown = finishedFileUrl.isValid() && !finishedFileUrl.isEmpty();
-    if (finishedKnown && !m_lastRequestedFile.isEmpty() && !isSameFile(finishedFileUrl, m_lastRequestedFile))
-        return;
+    m_failedPaths.clear();
     model->advanceForPlaybackCompletionFromFile(finishedFileUrl);
+}
+
+void PlaybackCoordinator::onPlaybackFailed(const QUrl &failedFileUrl)
+{
+    PlaylistModel *model = playlist();
+    if (!model || isStale(failedFileUrl))
+        return;
+    const QUrl failed =
+        failedFileUrl.isValid() && !failedFileUrl.isEmpty() ? failedFileUrl : m_lastRequestedFile;
+    const QString failedPath = normalizedPathFromUrl(failed);
+    if (!failedPath.isEmpty())
+        m_failedPaths.insert(failedPath);
+    if (model->playbackMode() == PlaylistModel::SingleLoopPlayback)
+        return;
+    const QStringList listed = model->sourcePaths();
+    const bool everyFileFailed = std::all_of(listed.cbegin(), listed.cend(), [this](const QString &path) {
+        return m_failedPaths.contains(normalizedPathFromUrl(QUrl::fromLocalFile(path)));
+    });
+    if (everyFileFailed)
+        return;
+    model->advanceForPlaybackCompletionFromFile(failed);
 }

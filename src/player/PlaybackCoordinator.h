@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -21,6 +22,10 @@ public:
 
     Q_INVOKABLE void onPlaylistCurrentFileChanged(const QUrl &currentFileUrl);
     Q_INVOKABLE void onPlaybackFinished(const QUrl &finishedFileUrl);
+    // The file could not be played (the engine's playbackFailed): the list moves on as at the
+    // end of a file, except where that could only meet failing files again: in single-loop
+    // mode, and once every listed file has failed since one last played to its end.
+    Q_INVOKABLE void onPlaybackFailed(const QUrl &failedFileUrl);
 
 signals:
     void playlistModelChanged();
@@ -31,7 +36,10 @@ private:
     PlaylistModel *playlist() const;
     QString normalizedPathFromUrl(const QUrl &url) const;
     bool isSameFile(const QUrl &left, const QUrl &right) const;
+    bool isStale(const QUrl &endedFileUrl) const;
 
     QPointer<QObject> m_playlist;
     QUrl m_lastRequestedFile;
+    // Normalised paths of the files that failed since a file last played to its end.
+    QSet<QString> m_failedPaths;
 };

@@ -3,10 +3,12 @@
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
+#include "player/MpvCore.h"
 #include "player/MpvEngine.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -316,6 +318,57 @@ private slots:
 
         QVERIFY(
             !engine.addSubtitleFile(QUrl::fromLocalFile(tvxtest::scratchPath(QStringLiteral("none.srt")))));
+    }
+
+    // mpv selects a subtitle file added without a flag; a secondary one must leave the primary
+    // as it is, also when it is added before the poll has published the primary.
+    void secondarySubtitleKeepsPrimary()
+    {
+        const QString primary = tvxtest::scratchPath(QStringLiteral("subs/primary.srt"));
+        const QString secondary = tvxtest::scratchPath(QStringLiteral("subs/secondary.srt"));
+        for (const QString &copy : {primary, secondary}) {
+            QFile::remove(copy);
+            QDir().mkpath(QFileInfo(copy).absolutePath());
+            QVERIFY(QFile::copy(tvxtest::fixtures::srtFile(), copy));
+        }
+        MpvEngine engine;
+        QVERIFY(engine.playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(waitLoaded(engine));
+        QVERIFY(engine.addSubtitleFile(QUrl::fromLocalFile(primary)));
+        QVERIFY(engine.addSubtitleFile(QUrl::fromLocalFile(secondary), true));
+        const QVariantList subs = engine.availableSubtitleTracks();
+        QCOMPARE(subs.size(), 2);
+        const int primaryId = subs.at(0).toMap().value("id").toInt();
+        QCOMPARE(subs.at(0).toMap().value("title").toString(), QStringLiteral("primary.srt"));
+        QCOMPARE(engine.stringProperty("sid"), QString::number(primaryId));
+        QCOMPARE(engine.stringProperty("secondary-sid"), QStringLiteral("no"));
+        QVERIFY(tvxtest::waitUntil([&] { return engine.subtitleTrackId() == primaryId; }, 5000));
+        QTest::qWait(100); // a few polls later it still holds
+        QCOMPARE(engine.subtitleTrackId(), primaryId);
+        QCOMPARE(engine.secondarySubtitleTrackId(), -1);
+    }
+
+    // The page lists the tracks while a new file loads; those reads must never wait for mpv,
+    // and the list follows the file once mpv announces it.
+    void trackReadsDuringSwitchNeverWait()
+    {
+        MpvEngine engine;
+        QVERIFY(engine.playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(waitLoaded(engine));
+        QCOMPARE(engine.availableAudioTracks().size(), 1);
+        QSignalSpy info(&engine, &MpvEngine::mediaInfoChanged);
+        const quint64 readsBefore = engine.core()->blockingReadCount();
+        QVERIFY(engine.playFile(QUrl::fromLocalFile(tvxtest::fixtures::mkvTwoAudio())));
+        int audioTracks = 0;
+        QVERIFY(tvxtest::waitUntil(
+            [&] {
+                audioTracks = engine.availableAudioTracks().size();
+                engine.availableSubtitleTracks();
+                return audioTracks == 2 && engine.position() > 0;
+            },
+            10000));
+        QCOMPARE(engine.core()->blockingReadCount(), readsBefore);
+        QVERIFY(info.count() > 0); // the page learns when to list again
     }
 
     void audioDevicesStartWithSystemDefault()

@@ -78,6 +78,10 @@ private slots:
             MpvEngine engine;
             if (withHandle)
                 QVERIFY(engine.initialize());
+            // A handle refuses what its libmpv lacks (missingPropertiesAreRefused).
+            if (withHandle && property == QLatin1String("secondarySubtitleDelayMs") &&
+                !engine.supportsProperty(QStringLiteral("secondary-sub-delay")))
+                continue;
             engine.setProperty(property.toLatin1().constData(), input);
             QCOMPARE(engine.property(property.toLatin1().constData()), expected);
             // What was stored is what a new engine reads back.
@@ -289,11 +293,37 @@ private slots:
         QVERIFY(engine.stringProperty("af").contains(QStringLiteral("c0=c1")));
         QVERIFY(engine.setAudioChannelMode("stereo"));
         QVERIFY(!engine.stringProperty("af").contains(QStringLiteral("pan")));
-        // A property this libmpv lacks is skipped, not a failure.
-        QVERIFY(engine.setSecondarySubtitleDelayMs(300));
-        QCOMPARE(engine.secondarySubtitleDelayMs(), 300);
         QVERIFY(engine.setVolume(100));
         QCOMPARE(engine.doubleProperty("volume", -1), 100.0);
+        // Hardware decoding interop is left to mpv, so the decoding choices work with a GPU.
+        QVERIFY(engine.stringProperty("gpu-hwdec-interop") != QLatin1String("no"));
+    }
+
+    // libmpv 0.35 has neither "secondary-sub-delay" nor "secondary-sub-pos": their setters must
+    // not report success, so the dialog can offer the row as unavailable.
+    void missingPropertiesAreRefused()
+    {
+        MpvEngine engine;
+        QVERIFY(engine.initialize());
+        QVERIFY(engine.supportsProperty(QStringLiteral("sub-delay")));
+        QVERIFY(!engine.supportsProperty(QStringLiteral("no-such-property")));
+        QVERIFY(!engine.setMpvDoubleProperty("no-such-property", 1.0));
+        QVERIFY(!engine.setMpvStringProperty("no-such-property", QStringLiteral("x")));
+        QVERIFY(!engine.setMpvIntProperty("no-such-property", 1));
+        MpvEngine withoutHandle; // asks the libmpv this process already probed
+        QVERIFY(!withoutHandle.supportsProperty(QStringLiteral("no-such-property")));
+        QVERIFY(withoutHandle.supportsProperty(QStringLiteral("sub-delay")));
+
+        QSignalSpy changed(&engine, &MpvEngine::secondarySubtitleDelayMsChanged);
+        const bool present = engine.supportsProperty(QStringLiteral("secondary-sub-delay"));
+        QCOMPARE(engine.setSecondarySubtitleDelayMs(300), present);
+        QCOMPARE(engine.secondarySubtitleDelayMs(), present ? 300 : 0);
+        QCOMPARE(changed.count(), present ? 1 : 0);
+        if (!present) {
+            QVERIFY(!engine.setMpvDoubleProperty("secondary-sub-pos", 92.0));
+            // Starting a file is not held up by the setting this libmpv cannot take.
+            QVERIFY(engine.applyPlaybackStartupPreferences());
+        }
     }
 
     void supportedHwdecModes()

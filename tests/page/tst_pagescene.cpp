@@ -1,10 +1,10 @@
 // End to end inside one process: the real engine, video surface, play list and coordinator
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
+#include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "platform/RegistryStore.h"
-#include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"

@@ -38,6 +38,25 @@ struct Road
     }
 };
 
+// Plays the list's current file the way the page does and reports each failing file back,
+// until no new file is requested; returns the names of the files played, in order.
+QStringList playUntilRest(Road &road, const QStringList &failing)
+{
+    QStringList played;
+    QList<QUrl> pending;
+    QObject context;
+    QObject::connect(&road.coordinator, &PlaybackCoordinator::playFileRequested, &context,
+                     [&pending](const QUrl &url) { pending.append(url); });
+    road.coordinator.onPlaylistCurrentFileChanged(road.playlist.currentFileUrl());
+    while (!pending.isEmpty() && played.size() < 100) {
+        const QUrl url = pending.takeFirst();
+        played.append(QFileInfo(url.toLocalFile()).fileName());
+        if (failing.contains(played.last()))
+            road.coordinator.onPlaybackFailed(url);
+    }
+    return played;
+}
+
 } // namespace
 
 class PlaybackCoordinatorTest : public QObject
@@ -146,6 +165,73 @@ private slots:
         QCOMPARE(play.count(), 0);
         QCOMPARE(clear.count(), 0);
         QCOMPARE(road.playlist.currentIndex(), 0);
+    }
+
+    // Files that fail to load move the list on as an end of file does, and a list of failing
+    // files comes to rest instead of looping.
+    void failedFiles_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("failing");
+        QTest::addColumn<QStringList>("expectedPlays");
+        const QStringList all{"a.mp4", "b.mp4", "c.mp4"};
+        QTest::newRow("sequential skips a failing file")
+            << int(PlaylistModel::SequentialPlayback) << QStringList{"a.mp4"}
+            << QStringList{"a.mp4", "b.mp4"};
+        QTest::newRow("sequential stops after the last")
+            << int(PlaylistModel::SequentialPlayback) << all << all;
+        QTest::newRow("list loop tries each file once") << int(PlaylistModel::ListLoopPlayback) << all << all;
+        QTest::newRow("list loop reaches the good file")
+            << int(PlaylistModel::ListLoopPlayback) << QStringList{"a.mp4", "b.mp4"} << all;
+        QTest::newRow("single loop does not retry")
+            << int(PlaylistModel::SingleLoopPlayback) << all << QStringList{"a.mp4"};
+        QTest::newRow("single stays") << int(PlaylistModel::SinglePlayback) << all << QStringList{"a.mp4"};
+    }
+
+    void failedFiles()
+    {
+        QFETCH(int, mode);
+        QFETCH(QStringList, failing);
+        QFETCH(QStringList, expectedPlays);
+        Road road;
+        road.playlist.setPlaybackMode(mode);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4")),
+                                mediaUrl(QStringLiteral("c.mp4"))},
+                               false);
+        QCOMPARE(playUntilRest(road, failing), expectedPlays);
+    }
+
+    void shuffleOverFailingFilesComesToRest()
+    {
+        Road road;
+        road.playlist.setPlaybackMode(PlaylistModel::ShuffleLoopPlayback);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4")),
+                                mediaUrl(QStringLiteral("c.mp4"))},
+                               false);
+        const QStringList plays =
+            playUntilRest(road, {QStringLiteral("a.mp4"), QStringLiteral("b.mp4"), QStringLiteral("c.mp4")});
+        QVERIFY2(plays.size() < 100, qPrintable(plays.join(' ')));
+        QCOMPARE(QSet<QString>(plays.cbegin(), plays.cend()).size(), 3);
+    }
+
+    void failuresAreForgottenOnceAFilePlaysToItsEnd()
+    {
+        Road road;
+        road.playlist.setPlaybackMode(PlaylistModel::ListLoopPlayback);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4"))}, false);
+        QSignalSpy play(&road.coordinator, &PlaybackCoordinator::playFileRequested);
+        road.coordinator.onPlaylistCurrentFileChanged(road.playlist.currentFileUrl());
+        road.coordinator.onPlaybackFailed(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.last().at(0).toUrl(), mediaUrl(QStringLiteral("b.mp4")));
+        road.coordinator.onPlaybackFinished(mediaUrl(QStringLiteral("b.mp4")));
+        QCOMPARE(play.last().at(0).toUrl(), mediaUrl(QStringLiteral("a.mp4")));
+        // b played since a last failed, so the list still moves on.
+        road.coordinator.onPlaybackFailed(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.last().at(0).toUrl(), mediaUrl(QStringLiteral("b.mp4")));
+        // A failure of a file that was replaced meanwhile changes nothing.
+        const int plays = play.count();
+        road.coordinator.onPlaybackFailed(mediaUrl(QStringLiteral("a.mp4")));
+        QCOMPARE(play.count(), plays);
     }
 
     void foreignPlaylistObject()

@@ -1,7 +1,7 @@
 // Preview service with fake ffprobe/ffmpeg programs on an emptied search path.
 #include "TestSupport.h"
+#include "ffmpeg/MediaPreviewService.h"
 #include "ffmpeg/TimingProfile.h"
-#include "player/MediaPreviewService.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // Preview service with the real ffmpeg and ffprobe on generated clips.
 #include "TestSupport.h"
-#include "player/MediaPreviewService.h"
+#include "ffmpeg/MediaPreviewService.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,5 +1,5 @@
 // Preview service: GUI-thread bookkeeping and the ffprobe/ffmpeg steps of one preview job.
-#include "player/MediaPreviewService.h"
+#include "ffmpeg/MediaPreviewService.h"
 
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
