@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import "app/tools/ToolRegistry.js" as ToolRegistry
+import "shared"
 
 Window {
     id: mainWindow
@@ -18,7 +19,7 @@ Window {
                                           ? singleInstanceService : null
 
     readonly property string productTitle: Qt.application.name
-    readonly property string titleSlogan: translate("ui.text.window.title_slogan")
+    readonly property string titleSlogan: Tr.tOr("ui.text.window.title_slogan", "")
     readonly property int resizeBorder: 6
     readonly property bool windowIsMaximized: visibility === Window.Maximized
     property string pendingToolId: ""
@@ -47,12 +48,6 @@ Window {
     minimumHeight: 600
     color: "#050505"
     title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
-
-    function translate(key) {
-        if (i18nService && typeof i18nService.t === "function")
-            return String(i18nService.t(key))
-        return ""
-    }
 
     function hasProperty(object, name) {
         return object !== null && object !== undefined && typeof object[name] !== "undefined"

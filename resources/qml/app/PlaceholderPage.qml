@@ -5,6 +5,7 @@ import QtQuick.Window 2.14
 import "../components"
 import "../components/FileUrl.js" as FileUrl
 import "tools/ToolRegistry.js" as ToolRegistry
+import "../shared"
 
 Rectangle {
     id: page
@@ -24,12 +25,6 @@ Rectangle {
     signal minimizeRequested()
     signal toggleMaximizeRequested()
     signal closeRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
 
     function openExternalFilesAndPlay(urls) {
         var list = openedFileUrls.slice()
@@ -157,7 +152,7 @@ Rectangle {
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
                         y: 46
-                        text: page.translate(modelData.titleKey)
+                        text: Tr.t(modelData.titleKey)
                         color: "#F3F6FB"
                         font.pixelSize: 12
                     }
@@ -171,7 +166,7 @@ Rectangle {
                     HoverToolTip {
                         host: page
                         target: toolArea
-                        text: page.translate(modelData.titleKey)
+                        text: Tr.t(modelData.titleKey)
                     }
                 }
             }

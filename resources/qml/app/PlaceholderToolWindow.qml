@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../components"
 import "tools/ToolRegistry.js" as ToolRegistry
+import "../shared"
 
 Window {
     id: toolWindow
@@ -18,12 +19,6 @@ Window {
         return toolConfig && typeof toolConfig[name] === "number" ? toolConfig[name] : fallback
     }
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
-
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
     color: "#121212"
@@ -31,7 +26,7 @@ Window {
     height: entryValue("windowHeight", 720)
     minimumWidth: entryValue("minimumWidth", 980)
     minimumHeight: entryValue("minimumHeight", 600)
-    title: toolConfig && translate(toolConfig.titleKey).length > 0 ? translate(toolConfig.titleKey)
+    title: toolConfig && Tr.t(toolConfig.titleKey).length > 0 ? Tr.t(toolConfig.titleKey)
                                                                    : Qt.application.name
 
     onClosing: toolWindow.closeRequested()

@@ -1,5 +1,6 @@
 // Result card the tool pages show when a batch, a capture or an export has ended.
 import QtQuick 2.14
+import "../shared"
 
 Item {
     id: root
@@ -7,19 +8,13 @@ Item {
     property string titleText: ""
     property string messageText: ""
     property url iconSource: ""
-    property string primaryButtonText: translate("common.button.ok")
+    property string primaryButtonText: Tr.t("common.button.ok")
     property string secondaryButtonText: ""
     property bool secondaryButtonVisible: false
 
     signal primaryClicked()
     signal secondaryClicked()
     signal closed()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
 
     function closeDialog() {
         if (!visible)

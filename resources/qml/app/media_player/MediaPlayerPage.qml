@@ -6,6 +6,7 @@ import QtQuick.Window 2.14
 import Tavrixo 1.0
 import "components"
 import "PlayerLogic.js" as Logic
+import "../../shared"
 
 FocusScope {
     id: page
@@ -41,7 +42,7 @@ FocusScope {
     property int settingsMenuUnhoveredPolls: 0
     property int userInfoPopupUnhoveredPolls: 0
     property string shownAvatarPath: ""
-    property string accountDisplayName: translate("ui.text.account.login")
+    property string accountDisplayName: Tr.t("ui.text.account.login")
 
     // Documents of other features, loaded only when they exist.
     property url userInfoPopupSource: Qt.resolvedUrl("components/UserInfoPopup.qml")
@@ -69,12 +70,6 @@ FocusScope {
     signal minimizeRequested()
     signal toggleMaximizeRequested()
     signal closeRequested()
-
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
 
     function has(object, name) {
         return object !== null && object !== undefined && typeof object[name] === "function"
@@ -112,7 +107,7 @@ FocusScope {
     function openDroppedFiles(urls) {
         var parts = Logic.partitionSupported(urls, isSupportedUrl)
         if (parts.refused.length > 0)
-            showSettingsStatus(translate("ui.text.drag.unsupported_files_ignored"))
+            showSettingsStatus(Tr.t("ui.text.drag.unsupported_files_ignored"))
         if (parts.accepted.length > 0)
             openExternalFilesAndPlay(parts.accepted)
     }
@@ -233,16 +228,16 @@ FocusScope {
     // A signed-in account without nickname or id; while the catalog has no text for it the
     // button shows only the user icon rather than a raw key.
     function fallbackUserName() {
-        var text = translate("ui.text.account.username")
+        var text = Tr.t("ui.text.account.username")
         return text.indexOf("[[") === 0 || text === "ui.text.account.username" ? "" : text
     }
 
     function refreshAccountDisplay() {
         accountDisplayName = Logic.displayName(signedIn, account !== null && account.virtualAccount === true,
                                                stringMember(account, "nickname"), stringMember(account, "accountId"), {
-                                                   login: function () { return translate("ui.text.account.login") },
+                                                   login: function () { return Tr.t("ui.text.account.login") },
                                                    localAccount: function () {
-                                                       return translate("ui.text.account.local_account")
+                                                       return Tr.t("ui.text.account.local_account")
                                                    },
                                                    username: fallbackUserName
                                                })
@@ -319,7 +314,7 @@ FocusScope {
         var id = accountIdText()
         if (id.length === 0 || !has(actions, "copyTextToClipboard"))
             return
-        showSettingsStatus(translate(actions.copyTextToClipboard(id) === true ? "ui.text.account.id_copied"
+        showSettingsStatus(Tr.t(actions.copyTextToClipboard(id) === true ? "ui.text.account.id_copied"
                                                                                 : "ui.text.common.copy_failed"))
     }
 
@@ -522,7 +517,7 @@ FocusScope {
                 border.width: 2
                 Text {
                     anchors.centerIn: parent
-                    text: page.translate("ui.text.drag.release_to_load_video")
+                    text: Tr.t("ui.text.drag.release_to_load_video")
                     color: "#FFFFFF"
                     font.pixelSize: 16
                 }

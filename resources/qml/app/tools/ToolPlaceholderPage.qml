@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import "../../components"
 import "../../components/FileUrl.js" as FileUrl
+import "../../shared"
 
 Item {
     id: page
@@ -16,12 +17,6 @@ Item {
     property string lastSourcePath: ""
 
     signal closeRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
 
     function consumeStartupSourcePath(pathOrUrl) {
         var path = FileUrl.toLocalPath(pathOrUrl === undefined || pathOrUrl === null ? "" : String(pathOrUrl).trim())
@@ -38,7 +33,7 @@ Item {
         id: titleBar
         width: parent.width
         height: 46
-        titleText: page.translate(page.titleKey)
+        titleText: Tr.t(page.titleKey)
         onCloseRequested: page.closeRequested()
     }
 

@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "ToolRegistry.js" as ToolRegistry
 import "../../components/FileUrl.js" as FileUrl
+import "../../shared"
 
 Window {
     id: toolWindow
@@ -24,12 +25,6 @@ Window {
     function entryNumber(name, fallback) {
         var entry = toolConfig
         return entry && typeof entry[name] === "number" && entry[name] > 0 ? entry[name] : fallback
-    }
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
     }
 
     function hasProperty(object, name) {
@@ -138,7 +133,7 @@ Window {
     height: entryNumber("windowHeight", 720)
     minimumWidth: entryNumber("minimumWidth", 980)
     minimumHeight: entryNumber("minimumHeight", 600)
-    title: toolConfig ? translate(toolConfig.titleKey) : Qt.application.name
+    title: toolConfig ? Tr.t(toolConfig.titleKey) : Qt.application.name
 
     onStartupSourcePathChanged: {
         if (!pageHandOverPending)

@@ -1,6 +1,7 @@
 // The about overlay: a dimmed layer with a card of logo, name, version and copyright.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: overlay
@@ -11,12 +12,6 @@ Rectangle {
     readonly property alias card: card
 
     signal closeRequested()
-
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
 
     color: "#99000000"
 
@@ -67,7 +62,7 @@ Rectangle {
             Text {
                 objectName: "aboutVersion"
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: overlay.translate("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
+                text: Tr.t("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
                 color: "#AEB6C1"
                 font.pixelSize: 12
             }
@@ -77,7 +72,7 @@ Rectangle {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: overlay.translate("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
+                text: Tr.t("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
                 color: "#7D8693"
                 font.pixelSize: 11
             }

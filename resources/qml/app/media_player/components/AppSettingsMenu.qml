@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import Qt.labs.settings 1.0
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: menu
@@ -23,12 +24,6 @@ Rectangle {
     signal addDesktopShortcutRequested()
     signal onlineServiceRequested()
     signal aboutRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     // Written through at once: the settings object would otherwise store it only later, after
     // the registration it announces has already run.
@@ -111,7 +106,7 @@ Rectangle {
                     Text {
                         x: 32
                         anchors.verticalCenter: parent.verticalCenter
-                        text: menu.translate(modelData.titleKey)
+                        text: Tr.t(modelData.titleKey)
                         color: "#DDE2E8"
                         font.pixelSize: 12
                     }

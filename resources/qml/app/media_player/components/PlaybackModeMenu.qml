@@ -3,12 +3,12 @@ import QtQuick 2.14
 import QtQuick.Controls 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Popup {
     id: menu
 
     property int currentMode: 0
-    property var translate: function (key) { return key }
 
     signal modeChosen(int mode)
 
@@ -46,7 +46,7 @@ Popup {
                 Text {
                     x: 34
                     anchors.verticalCenter: parent.verticalCenter
-                    text: menu.translate(modelData.textKey)
+                    text: Tr.t(modelData.textKey)
                     color: parent.selected ? "#3D8BFF" : "#DDE2E8"
                     font.pixelSize: 12
                 }

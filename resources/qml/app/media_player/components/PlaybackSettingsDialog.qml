@@ -5,6 +5,7 @@ import QtQuick.Window 2.14
 import QtQuick.Controls 2.14
 import "../../../components"
 import "PlaybackSettings.js" as Settings
+import "../../../shared"
 
 Window {
     id: dialog
@@ -28,21 +29,21 @@ Window {
     signal secondarySubtitleTrackSelectionRequested(int trackId)
 
     readonly property var aspectOptions: [
-        { value: "default", text: translate("ui.text.common.default") },
+        { value: "default", text: Tr.t("ui.text.common.default") },
         { value: "16:9", text: "16:9" },
         { value: "4:3", text: "4:3" },
-        { value: "fill", text: translate("ui.text.video.fill_screen") }
+        { value: "fill", text: Tr.t("ui.text.video.fill_screen") }
     ]
     readonly property var rotationOptions: [
-        { value: 0, text: translate("ui.text.common.default") },
+        { value: 0, text: Tr.t("ui.text.common.default") },
         { value: 90, text: "90\u00B0" },
         { value: 180, text: "180\u00B0" },
         { value: 270, text: "270\u00B0" }
     ]
     readonly property var channelOptions: [
-        { value: "stereo", text: translate("ui.text.audio.default_channel_stereo") },
-        { value: "mono-left", text: translate("ui.text.audio.channel_left") },
-        { value: "mono-right", text: translate("ui.text.audio.channel_right") }
+        { value: "stereo", text: Tr.t("ui.text.audio.default_channel_stereo") },
+        { value: "mono-left", text: Tr.t("ui.text.audio.channel_left") },
+        { value: "mono-right", text: Tr.t("ui.text.audio.channel_right") }
     ]
 
     flags: Qt.Tool | Qt.FramelessWindowHint
@@ -55,13 +56,7 @@ Window {
     maximumHeight: 420
     visible: false
     color: "#1B1B1B"
-    title: translate("ui.text.video.display_settings")
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
+    title: Tr.t("ui.text.video.display_settings")
 
     // The engine's property, or the fallback while there is no engine or it lacks the member.
     function engineValue(name, fallback) {
@@ -267,7 +262,7 @@ Window {
                         Text {
                             x: 20
                             anchors.verticalCenter: parent.verticalCenter
-                            text: dialog.translate(modelData)
+                            text: Tr.t(modelData)
                             color: dialog.currentMenuIndex === index ? "#FFFFFF" : "#B4B4B4"
                             font.pixelSize: 14
                         }
@@ -295,10 +290,10 @@ Window {
                 id: playbackPage
                 objectName: "playbackPage"
                 visible: dialog.currentMenuIndex === 0
-                resetText: dialog.translate("ui.text.common.reset_default")
+                resetText: Tr.t("ui.text.common.reset_default")
                 onResetRequested: dialog.resetPlaybackPage()
 
-                SettingsHeading { text: dialog.translate("ui.text.playback.speed") }
+                SettingsHeading { text: Tr.t("ui.text.playback.speed") }
 
                 Row {
                     spacing: 16
@@ -340,7 +335,7 @@ Window {
                                     readonly property real position: (modelData.speed - 0.5) / 1.5
                                     x: Math.max(0, Math.min(parent.width - width,
                                                             7 + position * (parent.width - 14) - width / 2))
-                                    text: dialog.translate(modelData.key)
+                                    text: Tr.t(modelData.key)
                                     color: "#8C8C8C"
                                     font.pixelSize: 11
                                 }
@@ -362,7 +357,7 @@ Window {
                 ToolCheckBox {
                     id: alwaysSpeedCheck
                     objectName: "alwaysApplySpeedCheck"
-                    text: dialog.translate("ui.text.playback.always_use_current_speed")
+                    text: Tr.t("ui.text.playback.always_use_current_speed")
                     checked: dialog.engineValue("alwaysApplyPreferredPlaybackSpeed", false)
                     onToggled: {
                         if (dialog.playerEngine)
@@ -379,11 +374,11 @@ Window {
                 id: videoPage
                 objectName: "videoPage"
                 visible: dialog.currentMenuIndex === 1
-                resetText: dialog.translate("ui.text.common.reset_default")
+                resetText: Tr.t("ui.text.common.reset_default")
                 onResetRequested: dialog.resetVideoPage()
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.video.aspect_ratio")
+                    label: Tr.t("ui.text.video.aspect_ratio")
                     SettingsChooser {
                         objectName: "aspectChooser"
                         options: dialog.aspectOptions
@@ -393,7 +388,7 @@ Window {
                 }
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.video.rotate")
+                    label: Tr.t("ui.text.video.rotate")
                     SettingsChooser {
                         objectName: "rotationChooser"
                         options: dialog.rotationOptions
@@ -405,7 +400,7 @@ Window {
                 ToolCheckBox {
                     id: cropCheck
                     objectName: "cropBlackBarsCheck"
-                    text: dialog.translate("ui.text.video.crop_black_bars")
+                    text: Tr.t("ui.text.video.crop_black_bars")
                     checked: dialog.engineValue("cropBlackBars", false)
                     onToggled: {
                         if (dialog.playerEngine)
@@ -426,7 +421,7 @@ Window {
                         id: brightnessSlider
                         objectName: "brightnessSlider"
                         width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.brightness")
+                        label: Tr.t("ui.text.video.brightness")
                         engineValue: dialog.engineValue("videoBrightness", 0)
                         debounceMs: dialog.videoAdjustDebounceMs
                         onCommitRequested: dialog.callEngine("setVideoBrightness", value)
@@ -435,7 +430,7 @@ Window {
                         id: saturationSlider
                         objectName: "saturationSlider"
                         width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.saturation")
+                        label: Tr.t("ui.text.video.saturation")
                         engineValue: dialog.engineValue("videoSaturation", 0)
                         debounceMs: dialog.videoAdjustDebounceMs
                         onCommitRequested: dialog.callEngine("setVideoSaturation", value)
@@ -444,7 +439,7 @@ Window {
                         id: contrastSlider
                         objectName: "contrastSlider"
                         width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.contrast")
+                        label: Tr.t("ui.text.video.contrast")
                         engineValue: dialog.engineValue("videoContrast", 0)
                         debounceMs: dialog.videoAdjustDebounceMs
                         onCommitRequested: dialog.callEngine("setVideoContrast", value)
@@ -453,7 +448,7 @@ Window {
                         id: hueSlider
                         objectName: "hueSlider"
                         width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.hue")
+                        label: Tr.t("ui.text.video.hue")
                         engineValue: dialog.engineValue("videoHue", 0)
                         debounceMs: dialog.videoAdjustDebounceMs
                         onCommitRequested: dialog.callEngine("setVideoHue", value)
@@ -466,11 +461,11 @@ Window {
                 id: audioPage
                 objectName: "audioPage"
                 visible: dialog.currentMenuIndex === 2
-                resetText: dialog.translate("ui.text.common.reset_default")
+                resetText: Tr.t("ui.text.common.reset_default")
                 onResetRequested: dialog.resetAudioPage()
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.audio.channel")
+                    label: Tr.t("ui.text.audio.channel")
                     SettingsChooser {
                         objectName: "channelChooser"
                         options: dialog.channelOptions
@@ -480,7 +475,7 @@ Window {
                 }
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.audio.track")
+                    label: Tr.t("ui.text.audio.track")
                     SettingsChooser {
                         objectName: "audioTrackChooser"
                         options: dialog.audioTrackOptions
@@ -494,8 +489,8 @@ Window {
                 SettingsDelayRow {
                     id: audioDelayRow
                     objectName: "audioDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
+                    label: Tr.t("ui.text.subtitle.sync_ms")
+                    placeholderText: Tr.t("ui.text.common.keep_default")
                     stepMs: dialog.delayAdjustStepMs
                     active: !!dialog.playerEngine
                     onDelayApplied: dialog.applyDelayToEngine("setAudioDelayMs", milliseconds)
@@ -507,11 +502,11 @@ Window {
                 id: subtitlePage
                 objectName: "subtitlePage"
                 visible: dialog.currentMenuIndex === 3
-                resetText: dialog.translate("ui.text.common.reset_default")
+                resetText: Tr.t("ui.text.common.reset_default")
                 onResetRequested: dialog.resetSubtitlePage()
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.subtitle.primary")
+                    label: Tr.t("ui.text.subtitle.primary")
                     SettingsChooser {
                         objectName: "primarySubtitleChooser"
                         width: 180
@@ -529,7 +524,7 @@ Window {
                     SettingsTextButton {
                         objectName: "primarySubtitleFileButton"
                         width: 100
-                        text: dialog.translate("ui.text.subtitle.local")
+                        text: Tr.t("ui.text.subtitle.local")
                         onClicked: {
                             if (dialog.playerEngine)
                                 dialog.primarySubtitleFileRequested()
@@ -540,15 +535,15 @@ Window {
                 SettingsDelayRow {
                     id: subtitleDelayRow
                     objectName: "subtitleDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
+                    label: Tr.t("ui.text.subtitle.sync_ms")
+                    placeholderText: Tr.t("ui.text.common.keep_default")
                     stepMs: dialog.delayAdjustStepMs
                     active: !!dialog.playerEngine
                     onDelayApplied: dialog.applyDelayToEngine("setSubtitleDelayMs", milliseconds)
                 }
 
                 SettingsLabeledRow {
-                    label: dialog.translate("ui.text.subtitle.secondary")
+                    label: Tr.t("ui.text.subtitle.secondary")
                     SettingsChooser {
                         objectName: "secondarySubtitleChooser"
                         width: 180
@@ -566,7 +561,7 @@ Window {
                     SettingsTextButton {
                         objectName: "secondarySubtitleFileButton"
                         width: 100
-                        text: dialog.translate("ui.text.subtitle.local")
+                        text: Tr.t("ui.text.subtitle.local")
                         onClicked: {
                             if (dialog.playerEngine)
                                 dialog.secondarySubtitleFileRequested()
@@ -577,8 +572,8 @@ Window {
                 SettingsDelayRow {
                     id: secondarySubtitleDelayRow
                     objectName: "secondarySubtitleDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
+                    label: Tr.t("ui.text.subtitle.sync_ms")
+                    placeholderText: Tr.t("ui.text.common.keep_default")
                     stepMs: dialog.delayAdjustStepMs
                     active: !!dialog.playerEngine
                     onDelayApplied: dialog.applyDelayToEngine("setSecondarySubtitleDelayMs", milliseconds)

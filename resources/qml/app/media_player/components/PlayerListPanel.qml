@@ -5,6 +5,7 @@ import QtQuick.Controls 2.14
 import Qt.labs.settings 1.0
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: panel
@@ -25,12 +26,6 @@ Rectangle {
     property int hoveredIndex: -1
     readonly property alias listView: listView
     readonly property alias modeMenu: modeMenu
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     function isSupported(url) {
         return playlist !== null && typeof playlist.isSupportedFileUrl === "function"
@@ -147,7 +142,7 @@ Rectangle {
             anchors.left: parent.left
             anchors.leftMargin: 16
             anchors.verticalCenter: parent.verticalCenter
-            text: panel.translate("ui.text.playlist.title")
+            text: Tr.t("ui.text.playlist.title")
             color: "#F3F6FB"
             font.pixelSize: 14
             font.bold: true
@@ -166,7 +161,7 @@ Rectangle {
                 iconSize: 16
                 iconSource: panel.thumbnailMode ? "qrc:/assets/icons/playlist_list.svg"
                                                 : "qrc:/assets/icons/playlist_grid.svg"
-                toolTipText: panel.translate(panel.thumbnailMode ? "ui.text.playlist.view.list"
+                toolTipText: Tr.t(panel.thumbnailMode ? "ui.text.playlist.view.list"
                                                                  : "ui.text.playlist.view.thumbnail")
                 toolTipHost: panel
                 onClicked: panel.thumbnailMode = !panel.thumbnailMode
@@ -178,7 +173,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: Logic.playbackModeInfo(panel.playbackMode).icon
-                toolTipText: panel.translate(Logic.playbackModeInfo(panel.playbackMode).textKey)
+                toolTipText: Tr.t(Logic.playbackModeInfo(panel.playbackMode).textKey)
                 toolTipHost: panel
                 highlighted: modeMenu.opened
                 onClicked: panel.toggleModeMenu()
@@ -189,7 +184,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: "qrc:/assets/icons/playlist_add.svg"
-                toolTipText: panel.translate("ui.text.file.add_file")
+                toolTipText: Tr.t("ui.text.file.add_file")
                 toolTipHost: panel
                 onClicked: panel.pickAndAddFiles()
             }
@@ -199,7 +194,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: "qrc:/assets/icons/playlist_clear.svg"
-                toolTipText: panel.translate("ui.text.common.clear")
+                toolTipText: Tr.t("ui.text.common.clear")
                 toolTipHost: panel
                 onClicked: panel.clearAll()
             }
@@ -219,7 +214,6 @@ Rectangle {
         x: panel.width - width - 10
         y: header.height
         currentMode: panel.playbackMode
-        translate: panel.translate
         onModeChosen: panel.setPlaybackMode(mode)
     }
 
@@ -259,7 +253,6 @@ Rectangle {
                 current: panel.highlightCurrentItem && index === panel.currentIndex
                 hovered: index === panel.hoveredIndex
                 toolTipHost: panel
-                translate: panel.translate
                 onRemoveRequested: panel.removeRow(index)
                 onActivateRequested: panel.activateRow(index)
                 Component.onCompleted: preview = panel.previewFor(sourcePath)
@@ -280,7 +273,7 @@ Rectangle {
         objectName: "playlistEmptyText"
         anchors.centerIn: hoverTracker
         visible: panel.entryCount === 0
-        text: panel.translate("ui.text.playlist.empty")
+        text: Tr.t("ui.text.playlist.empty")
         color: "#6B7480"
         font.pixelSize: 12
     }
@@ -310,7 +303,7 @@ Rectangle {
         border.width: 2
         Text {
             anchors.centerIn: parent
-            text: panel.translate("ui.text.drag.release_to_add_playlist")
+            text: Tr.t("ui.text.drag.release_to_add_playlist")
             color: "#FFFFFF"
             font.pixelSize: 13
         }

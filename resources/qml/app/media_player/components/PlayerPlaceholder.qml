@@ -1,17 +1,12 @@
 // What the player area shows while nothing is loaded: an icon, the open button and a hint.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: placeholder
 
     signal openFileRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     color: "#0B0C0E"
 
@@ -47,7 +42,7 @@ Rectangle {
                 Text {
                     id: openLabel
                     anchors.verticalCenter: parent.verticalCenter
-                    text: placeholder.translate("ui.text.file.open")
+                    text: Tr.t("ui.text.file.open")
                     color: "#FFFFFF"
                     font.pixelSize: 14
                 }
@@ -65,7 +60,7 @@ Rectangle {
         Text {
             objectName: "placeholderHint"
             anchors.horizontalCenter: parent.horizontalCenter
-            text: placeholder.translate("ui.text.placeholder.open_or_drag")
+            text: Tr.t("ui.text.placeholder.open_or_drag")
             color: "#7D8693"
             font.pixelSize: 12
         }

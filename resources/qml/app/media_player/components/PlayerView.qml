@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 FocusScope {
     id: view
@@ -12,8 +13,8 @@ FocusScope {
     property string currentFileUrl: ""
     property bool fullScreen: false
     property int fullScreenControlsHideDelay: 2200
-    property var audioTrackOptions: [{ id: 0, title: translate("ui.text.audio.default_track") }]
-    property var subtitleTrackOptions: [{ id: -1, title: translate("ui.text.subtitle.none") }]
+    property var audioTrackOptions: [{ id: 0, title: Tr.t("ui.text.audio.default_track") }]
+    property var subtitleTrackOptions: [{ id: -1, title: Tr.t("ui.text.subtitle.none") }]
 
     property real committedVideoWidth: 0
     property real committedVideoHeight: 0
@@ -56,12 +57,6 @@ FocusScope {
     signal toolboxRequested(string toolId)
     signal settingsStatusRequested(string message)
 
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
-
     function engineHas(name) {
         var engine = videoPlayer.engine
         return engine !== null && engine !== undefined && typeof engine[name] === "function"
@@ -93,15 +88,15 @@ FocusScope {
     }
 
     function resetTrackOptions() {
-        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), [])
-        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), [])
+        audioTrackOptions = Logic.trackOptions(0, Tr.t("ui.text.audio.default_track"), [])
+        subtitleTrackOptions = Logic.trackOptions(-1, Tr.t("ui.text.subtitle.none"), [])
     }
 
     function refreshTrackOptions() {
         var audio = engineHas("availableAudioTracks") ? videoPlayer.engine.availableAudioTracks() : []
         var subtitles = engineHas("availableSubtitleTracks") ? videoPlayer.engine.availableSubtitleTracks() : []
-        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), audio)
-        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), subtitles)
+        audioTrackOptions = Logic.trackOptions(0, Tr.t("ui.text.audio.default_track"), audio)
+        subtitleTrackOptions = Logic.trackOptions(-1, Tr.t("ui.text.subtitle.none"), subtitles)
     }
 
     function commitVideoSize() {
@@ -195,7 +190,7 @@ FocusScope {
             return false
         var other = secondary ? engine.subtitleTrackId : engine.secondarySubtitleTrackId
         if (!Logic.subtitleChoiceAllowed(trackId, other)) {
-            settingsStatusRequested(translate("ui.text.subtitle.same_track_not_allowed"))
+            settingsStatusRequested(Tr.t("ui.text.subtitle.same_track_not_allowed"))
             return false
         }
         var setter = secondary ? "setSecondarySubtitleTrackId" : "setSubtitleTrackId"
@@ -209,7 +204,7 @@ FocusScope {
                 || typeof fileDialogService.pickSubtitleFile !== "function")
             return
         var key = secondary ? "ui.text.subtitle.select_secondary_file" : "ui.text.subtitle.select_primary_file"
-        var url = fileDialogService.pickSubtitleFile(translate(key))
+        var url = fileDialogService.pickSubtitleFile(Tr.t(key))
         if (url !== undefined && url !== null && String(url).length > 0)
             loadSubtitleFile(String(url), secondary)
     }
@@ -220,7 +215,7 @@ FocusScope {
             return false
         var rememberedPrimary = engine.subtitleTrackId
         if (engine.addSubtitleFile(url, secondary === true) !== true) {
-            settingsStatusRequested(translate("ui.text.subtitle.load_failed"))
+            settingsStatusRequested(Tr.t("ui.text.subtitle.load_failed"))
             return false
         }
         Qt.callLater(function () {

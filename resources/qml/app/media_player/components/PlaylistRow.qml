@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: row
@@ -16,11 +17,10 @@ Rectangle {
     property bool hovered: false
     property var preview: ({ loading: false, durationText: "00:00:00" })
     property Item toolTipHost: null
-    property var translate: function (key) { return key }
 
     readonly property var tags: Logic.rowTags(tag, preview ? preview.qualityTag : "")
-    readonly property var durationState: Logic.rowDurationState(preview, translate("ui.text.common.loading_ellipsis"),
-                                                                translate("ui.text.file.damaged"))
+    readonly property var durationState: Logic.rowDurationState(preview, Tr.t("ui.text.common.loading_ellipsis"),
+                                                                Tr.t("ui.text.file.damaged"))
     readonly property bool titleTruncated: titleText.truncated
     readonly property string thumbnailSource: preview && !preview.loading ? Logic.imageSourceFromPath(preview.thumbnailPath) : ""
 
@@ -62,7 +62,7 @@ Rectangle {
         Text {
             anchors.centerIn: parent
             visible: row.preview && row.preview.loading === true
-            text: row.translate("ui.text.common.loading")
+            text: Tr.t("ui.text.common.loading")
             color: "#7D8693"
             font.pixelSize: 9
         }

@@ -1,12 +1,12 @@
 // The toolbox entries of the tool registry, one row each with icon and title.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 PopupPanel {
     id: popup
 
     property var entries: []
-    property var translate: function (key) { return key }
 
     signal entryChosen(string toolId, bool enabled)
 
@@ -41,7 +41,7 @@ PopupPanel {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - 40
                     elide: Text.ElideRight
-                    text: popup.translate(modelData.titleKey)
+                    text: Tr.t(modelData.titleKey)
                     color: "#E6EAF0"
                     font.pixelSize: 12
                 }

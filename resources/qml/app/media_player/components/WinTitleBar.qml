@@ -5,12 +5,13 @@ import QtQuick.Window 2.14
 import QtGraphicalEffects 1.0
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: titleBar
 
     property string titleText: Qt.application.name
-    property string userName: translate("ui.text.account.login")
+    property string userName: Tr.t("ui.text.account.login")
     property string avatarUrl: ""
     readonly property var hostWindow: titleBar.Window.window
     property bool windowIsMaximized: false
@@ -34,12 +35,6 @@ Rectangle {
     signal toggleMaximizeRequested()
     signal closeRequested()
     signal userInfoRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     function clearDragState() {
         dragPressed = false
@@ -146,7 +141,7 @@ Rectangle {
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
-                text: titleBar.translate("ui.text.file.import")
+                text: Tr.t("ui.text.file.import")
                 color: "#FFFFFF"
                 font.pixelSize: 12
             }
