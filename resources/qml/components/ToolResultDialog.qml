@@ -27,10 +27,20 @@ Item {
     z: 1000
     visible: false
 
-    // Dimming only: the layer takes no input of its own.
+    // The dialog is modal: the dimmed layer takes every click, hover and wheel turn, so
+    // nothing reaches the page under it.
     Rectangle {
         anchors.fill: parent
         color: "#80000000"
+
+        MouseArea {
+            objectName: "resultDialogScrim"
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            hoverEnabled: true
+            preventStealing: true
+            onWheel: wheel.accepted = true
+        }
     }
 
     Rectangle {

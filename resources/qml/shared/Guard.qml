@@ -7,7 +7,8 @@
 //                                       missing or lacks the member (args: an array, optional)
 //   Guard.read(target, member, fallback) target.member, or fallback when the target is
 //                                       missing, lacks the member or holds null/undefined
-//   Guard.has(target, member)           whether target.member can be used (no warning)
+//   Guard.has(target, member)           whether target.member can be used (for a choice made
+//                                       before the call; warns like call when it cannot)
 //   Guard.optionalCall(target, member, args, fallback)
 //                                       for a member that only some builds of the object
 //                                       offer (a capability probe): silent when absent
@@ -87,7 +88,13 @@ QtObject {
 
     function has(target, member) {
         var value = resolve(target)
-        return value !== null && !lacks(value, member)
+        if (value === null)
+            return false
+        if (lacks(value, member)) {
+            warn(label(target, value) + " has no member " + member)
+            return false
+        }
+        return true
     }
 
     function call(target, member, args) {

@@ -71,7 +71,9 @@ TestCase {
         expectGuardWarning("QObject\\(objectInHand\\) has no member count", function () {
             Guard.call(objectInHand, "count")
         })
-        verify(!Guard.has(objectInHand, "bumb"))
+        expectGuardWarning("QObject\\(objectInHand\\) has no member bumb", function () {
+            verify(!Guard.has(objectInHand, "bumb"))
+        })
     }
 
     function test_catalogTexts() {

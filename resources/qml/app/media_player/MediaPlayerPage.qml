@@ -57,28 +57,17 @@ FocusScope {
     readonly property alias coordinator: coordinator
     readonly property var playlistPanel: playlistPanelLoader.item
 
-    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
-    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
-                                          ? mediaPreviewService : null
-    readonly property var actions: typeof systemActions !== "undefined" && systemActions ? systemActions : null
-    readonly property var dialogs: typeof fileDialogService !== "undefined" && fileDialogService
-                                   ? fileDialogService : null
-    readonly property var account: typeof accountManager !== "undefined" && accountManager ? accountManager : null
-    readonly property bool signedIn: account !== null && account.loggedIn === true
+    readonly property var playlist: Guard.object("playlistStore")
+    readonly property var account: Guard.object("accountManager")
+    readonly property bool signedIn: Guard.read("accountManager", "loggedIn", false) === true
 
     signal toolRequested(string toolId, string startupSourcePath)
     signal minimizeRequested()
     signal toggleMaximizeRequested()
     signal closeRequested()
 
-    function has(object, name) {
-        return object !== null && object !== undefined && typeof object[name] === "function"
-    }
-
-    function stringMember(object, name) {
-        if (!object || object[name] === undefined || object[name] === null)
-            return ""
-        return String(object[name])
+    function stringMember(target, name) {
+        return String(Guard.read(target, name, ""))
     }
 
     function showSettingsStatus(message) {
@@ -88,18 +77,18 @@ FocusScope {
     // ---- Opening files ----
 
     function isSupportedUrl(url) {
-        return has(playlist, "isSupportedFileUrl") && playlist.isSupportedFileUrl(url) === true
+        return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
 
     function openExternalFilesAndPlay(urls) {
         var files = Logic.fileUrlsOnly(urls)
-        if (files.length === 0 || !has(playlist, "addFiles"))
+        if (files.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return
-        var before = stringMember(playlist, "currentFileUrl")
-        playlist.addFiles(files, false)
+        var before = stringMember("playlistStore", "currentFileUrl")
+        Guard.call("playlistStore", "addFiles", [files, false])
         // The file that already was current is not announced again; after a stop it must
         // still play when the user opens it.
-        var after = stringMember(playlist, "currentFileUrl")
+        var after = stringMember("playlistStore", "currentFileUrl")
         if (after.length > 0 && after === before && !playerHasMedia)
             coordinator.onPlaylistCurrentFileChanged(after)
     }
@@ -113,17 +102,13 @@ FocusScope {
     }
 
     function openFileFromPlaceholder() {
-        if (!has(dialogs, "pickPlayableMediaFile"))
-            return
-        var url = dialogs.pickPlayableMediaFile()
+        var url = Guard.call("fileDialogService", "pickPlayableMediaFile")
         if (url !== undefined && url !== null && String(url).length > 0)
             openDroppedFiles([String(url)])
     }
 
     function importFiles() {
-        if (!has(dialogs, "pickPlayableMediaFiles"))
-            return
-        var urls = dialogs.pickPlayableMediaFiles()
+        var urls = Guard.call("fileDialogService", "pickPlayableMediaFiles")
         if (urls && urls.length > 0)
             openExternalFilesAndPlay(urls)
     }
@@ -133,16 +118,15 @@ FocusScope {
             return false
         var text = startupMediaFileUrl === undefined || startupMediaFileUrl === null
                    ? "" : String(startupMediaFileUrl).trim()
-        if (text.length === 0 || !has(playlist, "addFiles"))
+        if (text.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return false
         startupMediaApplied = true
-        playlist.addFiles([text], playerHasMedia)
+        Guard.call("playlistStore", "addFiles", [[text], playerHasMedia])
         return true
     }
 
     function syncPreviewWorkerBudget() {
-        if (has(previewService, "setPlaybackActive"))
-            previewService.setPlaybackActive(playerHasMedia)
+        Guard.call("mediaPreviewService", "setPlaybackActive", [playerHasMedia])
         var panel = playlistPanelLoader.item
         if (panel) {
             panel.preserveCurrentOnAdd = playerHasMedia
@@ -151,7 +135,7 @@ FocusScope {
     }
 
     function currentPlayerSourcePath() {
-        return Logic.currentSourcePath(playerHasMedia, stringMember(playlist, "currentSourcePath"),
+        return Logic.currentSourcePath(playerHasMedia, stringMember("playlistStore", "currentSourcePath"),
                                        playerView.currentFileUrl)
     }
 
@@ -182,8 +166,7 @@ FocusScope {
     }
 
     function pruneMissingFiles() {
-        if (has(playlist, "pruneMissingFiles"))
-            playlist.pruneMissingFiles()
+        Guard.call("playlistStore", "pruneMissingFiles")
     }
 
     // ---- Settings menu and about ----
@@ -207,10 +190,9 @@ FocusScope {
             setSettingsMenuVisible(false)
     }
 
-    function runSystemAction(name, argument) {
-        if (!has(actions, name))
-            return
-        showSettingsStatus(argument === undefined ? actions[name]() : actions[name](argument))
+    function showActionOutcome(text) {
+        if (text !== undefined)
+            showSettingsStatus(text)
     }
 
     function showAbout() {
@@ -222,7 +204,7 @@ FocusScope {
     // ---- Account ----
 
     function accountIdText() {
-        return Logic.accountIdOf(stringMember(account, "uid"), stringMember(account, "accountId"))
+        return Logic.accountIdOf(stringMember("accountManager", "uid"), stringMember("accountManager", "accountId"))
     }
 
     // A signed-in account without nickname or id; while the catalog has no text for it the
@@ -233,15 +215,16 @@ FocusScope {
     }
 
     function refreshAccountDisplay() {
-        accountDisplayName = Logic.displayName(signedIn, account !== null && account.virtualAccount === true,
-                                               stringMember(account, "nickname"), stringMember(account, "accountId"), {
+        accountDisplayName = Logic.displayName(signedIn, Guard.read("accountManager", "virtualAccount", false) === true,
+                                               stringMember("accountManager", "nickname"),
+                                               stringMember("accountManager", "accountId"), {
                                                    login: function () { return Tr.t("ui.text.account.login") },
                                                    localAccount: function () {
                                                        return Tr.t("ui.text.account.local_account")
                                                    },
                                                    username: fallbackUserName
                                                })
-        var avatar = signedIn ? stringMember(account, "avatarLocalPath") : ""
+        var avatar = signedIn ? stringMember("accountManager", "avatarLocalPath") : ""
         if (avatar.length > 0 && avatar === shownAvatarPath)
             titleBar.avatarUrl = ""
         shownAvatarPath = avatar
@@ -249,13 +232,13 @@ FocusScope {
     }
 
     function refreshAccountInfo(force) {
-        if (!has(account, "refreshAccountInfoInfo"))
+        if (!Guard.has("accountManager", "refreshAccountInfoInfo"))
             return
         var now = Date.now()
         if (!force && userInfoLastRefreshMs > 0 && now - userInfoLastRefreshMs < 5000)
             return
         userInfoLastRefreshMs = now
-        account.refreshAccountInfoInfo()
+        Guard.call("accountManager", "refreshAccountInfoInfo")
     }
 
     function openUserInfoPopup(force) {
@@ -270,15 +253,13 @@ FocusScope {
 
     function startLoginFlow(scene) {
         forceLoginDialogForBinding = scene === 1
-        if (has(account, "setLoginScene"))
-            account.setLoginScene(scene)
+        Guard.call("accountManager", "setLoginScene", [scene])
         loginDialogVisible = true
     }
 
     function closeLoginDialog() {
         forceLoginDialogForBinding = false
-        if (has(account, "setLoginScene"))
-            account.setLoginScene(0)
+        Guard.call("accountManager", "setLoginScene", [0])
         loginDialogVisible = false
     }
 
@@ -312,29 +293,29 @@ FocusScope {
 
     function copyAccountId() {
         var id = accountIdText()
-        if (id.length === 0 || !has(actions, "copyTextToClipboard"))
+        if (id.length === 0 || !Guard.has("systemActions", "copyTextToClipboard"))
             return
-        showSettingsStatus(Tr.t(actions.copyTextToClipboard(id) === true ? "ui.text.account.id_copied"
-                                                                                : "ui.text.common.copy_failed"))
+        var copied = Guard.call("systemActions", "copyTextToClipboard", [id]) === true
+        showSettingsStatus(Tr.t(copied ? "ui.text.account.id_copied" : "ui.text.common.copy_failed"))
     }
 
     // ---- Start ----
 
     function startPage() {
         pageStarted = true
-        if (typeof startupShouldTrackActivityFromCpp !== "undefined" && startupShouldTrackActivityFromCpp === true) {
+        if (Guard.object("startupShouldTrackActivityFromCpp") === true) {
             // Ticked first: the registration below may fail, the user's intent stays recorded.
             settingsMenu.setDefaultPlayerEnabled(true)
-            runSystemAction("setAsDefaultPlayer")
+            showActionOutcome(Guard.call("systemActions", "setAsDefaultPlayer"))
         }
         showPlaylistToggle()
         if (applyStartupMediaFileIfNeeded()) {
             syncPreviewWorkerBudget()
             return
         }
-        if (playlist && playlist.currentIndex !== undefined)
+        if (Guard.has("playlistStore", "currentIndex"))
             playlist.currentIndex = -1
-        coordinator.onPlaylistCurrentFileChanged(stringMember(playlist, "currentFileUrl"))
+        coordinator.onPlaylistCurrentFileChanged(stringMember("playlistStore", "currentFileUrl"))
         syncPreviewWorkerBudget()
     }
 
@@ -373,7 +354,7 @@ FocusScope {
         target: page.playlist
         ignoreUnknownSignals: true
         function onCurrentFileUrlChanged() {
-            coordinator.onPlaylistCurrentFileChanged(page.playlist.currentFileUrl)
+            coordinator.onPlaylistCurrentFileChanged(page.stringMember("playlistStore", "currentFileUrl"))
         }
     }
 
@@ -474,8 +455,8 @@ FocusScope {
                 anchors.fill: parent
                 focus: true
                 visible: page.playerHasMedia
-                onPreviousRequested: if (page.has(page.playlist, "activatePrevious")) page.playlist.activatePrevious()
-                onNextRequested: if (page.has(page.playlist, "activateNext")) page.playlist.activateNext()
+                onPreviousRequested: Guard.call("playlistStore", "activatePrevious")
+                onNextRequested: Guard.call("playlistStore", "activateNext")
                 onPlaybackFinished: coordinator.onPlaybackFinished(playerView.currentFileUrl)
                 onPlaybackAreaPointerActive: page.showPlaylistToggle()
                 onToolboxRequested: page.requestTool(toolId)
@@ -574,15 +555,16 @@ FocusScope {
         y: titleBar.height + 8
         onDefaultPlayerRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction(enabled ? "setAsDefaultPlayer" : "clearDefaultPlayer")
+            page.showActionOutcome(enabled ? Guard.call("systemActions", "setAsDefaultPlayer")
+                                           : Guard.call("systemActions", "clearDefaultPlayer"))
         }
         onAddDesktopShortcutRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction("createDesktopShortcut")
+            page.showActionOutcome(Guard.call("systemActions", "createDesktopShortcut"))
         }
         onOnlineServiceRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction("openCustomerService", page.accountIdText())
+            page.showActionOutcome(Guard.call("systemActions", "openCustomerService", [page.accountIdText()]))
         }
         onAboutRequested: page.showAbout()
     }
@@ -601,7 +583,7 @@ FocusScope {
             item.avatarUrl = Qt.binding(function () { return page.shownAvatarPath })
             if (item.isVirtualAccount !== undefined)
                 item.isVirtualAccount = Qt.binding(function () {
-                    return page.account !== null && page.account.virtualAccount === true
+                    return Guard.read("accountManager", "virtualAccount", false) === true
                 })
         }
     }
@@ -611,8 +593,7 @@ FocusScope {
         ignoreUnknownSignals: true
         function onLogoutRequested() {
             page.userInfoPopupVisible = false
-            if (page.has(page.account, "logout"))
-                page.account.logout()
+            Guard.call("accountManager", "logout")
         }
         function onCopyAccountIdRequested() { page.copyAccountId() }
         function onBindOnlineAccountRequested() { page.startLoginFlow(1) }
@@ -661,8 +642,8 @@ FocusScope {
         z: 50
         visible: page.aboutDialogVisible
         productTitle: page.productTitle
-        versionText: page.stringMember(page.actions, "applicationVersion")
-        companyName: page.stringMember(page.actions, "companyName")
+        versionText: page.stringMember("systemActions", "applicationVersion")
+        companyName: page.stringMember("systemActions", "companyName")
         onCloseRequested: page.aboutDialogVisible = false
     }
 }
