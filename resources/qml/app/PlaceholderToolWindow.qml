@@ -39,8 +39,7 @@ Window {
         MouseArea {
             anchors.fill: parent
             onPressed: {
-                if (typeof toolWindow.startSystemMove === "function")
-                    toolWindow.startSystemMove()
+                toolWindow.startSystemMove()
             }
         }
 

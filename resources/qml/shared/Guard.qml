@@ -9,6 +9,9 @@
 //                                       missing, lacks the member or holds null/undefined
 //   Guard.has(target, member)           whether target.member can be used (for a choice made
 //                                       before the call; warns like call when it cannot)
+//   Guard.offers(target, member)        whether target has member, silently: only for choosing
+//                                       between the shapes an object may take (the tool
+//                                       pages), never for a member the caller relies on
 //   Guard.optionalCall(target, member, args, fallback)
 //                                       for a member that only some builds of the object
 //                                       offer (a capability probe): silent when absent
@@ -95,6 +98,11 @@ QtObject {
             return false
         }
         return true
+    }
+
+    function offers(target, member) {
+        var value = resolve(target)
+        return value !== null && !lacks(value, member)
     }
 
     function call(target, member, args) {

@@ -23,8 +23,7 @@ Item {
         if (path.length === 0)
             return
         lastSourcePath = path
-        if (viewModel && typeof viewModel.addFiles === "function")
-            viewModel.addFiles([path])
+        Guard.call(viewModel, "addFiles", [[path]])
     }
 
     onStartupSourcePathChanged: consumeStartupSourcePath(startupSourcePath)

@@ -27,15 +27,6 @@ Window {
         return entry && typeof entry[name] === "number" && entry[name] > 0 ? entry[name] : fallback
     }
 
-    function hasProperty(object, name) {
-        return object !== null && object !== undefined && typeof object[name] !== "undefined"
-               && typeof object[name] !== "function"
-    }
-
-    function hasFunction(object, name) {
-        return object !== null && object !== undefined && typeof object[name] === "function"
-    }
-
     function fileUrlsOf(urls) {
         var result = []
         if (!urls)
@@ -57,9 +48,9 @@ Window {
         var page = pageLoader.item
         if (!page || startupSourcePath.length === 0)
             return
-        if (hasFunction(page, "consumeStartupSourcePath"))
+        if (Guard.offers(page, "consumeStartupSourcePath"))
             page.consumeStartupSourcePath(startupSourcePath)
-        else if (hasProperty(page, "startupSourcePath"))
+        else if (Guard.offers(page, "startupSourcePath"))
             page.startupSourcePath = startupSourcePath
     }
 
@@ -72,7 +63,7 @@ Window {
         var page = pageLoader.item
         if (!page)
             return
-        if (hasProperty(page, "startupSourcePath"))
+        if (Guard.offers(page, "startupSourcePath"))
             page.startupSourcePath = startupSourcePath
         applyStartupSourcePathToTool()
     }
@@ -82,16 +73,16 @@ Window {
         var page = pageLoader.item
         if (!page || !paths || paths.length === 0)
             return false
-        var viewModel = hasProperty(page, "viewModel") ? page.viewModel : null
-        if (hasFunction(viewModel, "addFiles")) {
-            viewModel.addFiles(paths)
+        var viewModel = Guard.offers(page, "viewModel") ? page.viewModel : null
+        if (Guard.offers(viewModel, "addFiles")) {
+            Guard.call(viewModel, "addFiles", [paths])
             return true
         }
-        if (hasFunction(page, "consumeStartupSourcePath")) {
+        if (Guard.offers(page, "consumeStartupSourcePath")) {
             page.consumeStartupSourcePath(paths[0])
             return true
         }
-        if (hasProperty(page, "startupSourcePath")) {
+        if (Guard.offers(page, "startupSourcePath")) {
             page.startupSourcePath = paths[0]
             return true
         }

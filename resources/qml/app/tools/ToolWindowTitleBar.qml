@@ -48,7 +48,7 @@ Rectangle {
             if (!window)
                 return
             // A platform without a window manager answers false: then the window moves by hand.
-            if (typeof window.startSystemMove === "function" && window.startSystemMove() === true)
+            if (window.startSystemMove() === true)
                 return
             var point = mapToGlobal(mouse.x, mouse.y)
             startGlobal = Qt.point(point.x, point.y)

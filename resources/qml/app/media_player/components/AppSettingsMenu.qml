@@ -69,8 +69,7 @@ Rectangle {
 
     Settings {
         id: menuSettings
-        fileName: typeof appSettingsMenuSettingsFilePath !== "undefined" && appSettingsMenuSettingsFilePath
-                  ? String(appSettingsMenuSettingsFilePath) : ""
+        fileName: String(Guard.object("appSettingsMenuSettingsFilePath") || "")
         category: "AppSettingsMenu"
         property bool defaultPlayerEnabled: false
     }

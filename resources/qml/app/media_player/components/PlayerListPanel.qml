@@ -17,54 +17,45 @@ Rectangle {
     property bool settingsLoaded: false
     readonly property int listItemHeight: 44
     readonly property int thumbnailItemHeight: 54
-    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
-    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
-                                          ? mediaPreviewService : null
-    readonly property int playbackMode: playlist && playlist.playbackMode !== undefined ? playlist.playbackMode : 0
-    readonly property int currentIndex: playlist && playlist.currentIndex !== undefined ? playlist.currentIndex : -1
-    readonly property int entryCount: playlist && playlist.count !== undefined ? playlist.count : 0
+    readonly property var playlist: Guard.object("playlistStore")
+    readonly property int playbackMode: Guard.read("playlistStore", "playbackMode", 0)
+    readonly property int currentIndex: Guard.read("playlistStore", "currentIndex", -1)
+    readonly property int entryCount: Guard.read("playlistStore", "count", 0)
     property int hoveredIndex: -1
     readonly property alias listView: listView
     readonly property alias modeMenu: modeMenu
 
     function isSupported(url) {
-        return playlist !== null && typeof playlist.isSupportedFileUrl === "function"
-               && playlist.isSupportedFileUrl(url) === true
+        return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
 
     function addSelectedFiles(urls) {
-        if (!urls || urls.length === 0 || !playlist || typeof playlist.addFiles !== "function")
+        if (!urls || urls.length === 0)
             return
         var list = []
         for (var i = 0; i < urls.length; ++i)
             list.push(String(urls[i]))
-        playlist.addFiles(list, preserveCurrentOnAdd)
+        Guard.call("playlistStore", "addFiles", [list, preserveCurrentOnAdd])
     }
 
     function pickAndAddFiles() {
-        if (typeof fileDialogService === "undefined" || !fileDialogService
-                || typeof fileDialogService.pickPlayableMediaFiles !== "function")
-            return
-        addSelectedFiles(fileDialogService.pickPlayableMediaFiles())
+        addSelectedFiles(Guard.call("fileDialogService", "pickPlayableMediaFiles"))
     }
 
     function clearAll() {
-        if (playlist && typeof playlist.clear === "function")
-            playlist.clear()
+        Guard.call("playlistStore", "clear")
     }
 
     function removeRow(index) {
-        if (playlist && typeof playlist.removeAt === "function")
-            playlist.removeAt(index)
+        Guard.call("playlistStore", "removeAt", [index])
     }
 
     function activateRow(index) {
-        if (playlist && typeof playlist.activateIndex === "function")
-            playlist.activateIndex(index)
+        Guard.call("playlistStore", "activateIndex", [index])
     }
 
     function setPlaybackMode(mode) {
-        if (playlist && playlist.playbackMode !== undefined)
+        if (Guard.has("playlistStore", "playbackMode"))
             playlist.playbackMode = mode
     }
 
@@ -76,8 +67,8 @@ Rectangle {
     }
 
     function previewFor(sourcePath) {
-        if (previewService && typeof previewService.previewForFile === "function")
-            return previewService.previewForFile(sourcePath)
+        if (Guard.has("mediaPreviewService", "previewForFile"))
+            return Guard.call("mediaPreviewService", "previewForFile", [sourcePath])
         return { loading: false, durationText: "00:00:00", thumbnailPath: "", qualityTag: "", parseFailed: false }
     }
 
@@ -117,8 +108,7 @@ Rectangle {
 
     Settings {
         id: panelSettings
-        fileName: typeof playerSettingsFilePath !== "undefined" && playerSettingsFilePath
-                  ? String(playerSettingsFilePath) : ""
+        fileName: String(Guard.object("playerSettingsFilePath") || "")
         category: "PlayerListPanel"
         property bool thumbnailMode: false
     }
@@ -258,7 +248,7 @@ Rectangle {
                 Component.onCompleted: preview = panel.previewFor(sourcePath)
 
                 Connections {
-                    target: panel.previewService
+                    target: Guard.object("mediaPreviewService")
                     ignoreUnknownSignals: true
                     function onPreviewReady(sourcePath, preview) {
                         if (Logic.samePath(sourcePath, rowItem.sourcePath))

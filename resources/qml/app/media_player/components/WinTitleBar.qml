@@ -66,7 +66,7 @@ Rectangle {
         if (!Logic.exceedsDragThreshold(x - pressPosition.x, y - pressPosition.y, dragThreshold))
             return
         dragStarted = true
-        if (typeof hostWindow.startSystemMove === "function" && hostWindow.startSystemMove() === true)
+        if (hostWindow.startSystemMove() === true)
             return
         pressGlobalPosition = Qt.point(globalX, globalY)
         windowStartPosition = Qt.point(hostWindow.x, hostWindow.y)
