@@ -39,8 +39,8 @@ FocusScope {
     property bool dragActive: false
     readonly property bool playerHasMedia: playerView.hasMedia
 
-    property int settingsMenuUnhoveredPolls: 0
-    property int userInfoPopupUnhoveredPolls: 0
+    readonly property alias settingsMenuUnhoveredPolls: settingsMenuHoverClose.unhoveredPolls
+    readonly property alias userInfoPopupUnhoveredPolls: userInfoHoverClose.unhoveredPolls
     property string shownAvatarPath: ""
     property string accountDisplayName: Tr.t("ui.text.account.login")
 
@@ -172,22 +172,12 @@ FocusScope {
     // ---- Settings menu and about ----
 
     function setSettingsMenuVisible(shown) {
-        settingsMenuUnhoveredPolls = 0
+        settingsMenuHoverClose.reset()
         if (shown) {
             aboutDialogVisible = false
             userInfoPopupVisible = false
         }
         settingsMenuVisible = shown
-    }
-
-    function pollSettingsMenuHover() {
-        if (settingsMenu.pointerInside || titleBar.settingsButtonHovered) {
-            settingsMenuUnhoveredPolls = 0
-            return
-        }
-        settingsMenuUnhoveredPolls += 1
-        if (settingsMenuUnhoveredPolls >= Logic.hoverCloseLimit(settingsMenuAutoCloseGraceMs, settingsMenuAutoClosePollMs))
-            setSettingsMenuVisible(false)
     }
 
     function showActionOutcome(text) {
@@ -246,7 +236,7 @@ FocusScope {
             return
         var wasVisible = userInfoPopupVisible
         userInfoPopupVisible = true
-        userInfoPopupUnhoveredPolls = 0
+        userInfoHoverClose.reset()
         if (!wasVisible || force)
             refreshAccountInfo(force === true)
     }
@@ -273,22 +263,6 @@ FocusScope {
             userInfoPopupVisible = false
             startLoginFlow(0)
         }
-    }
-
-    function pollUserInfoPopup() {
-        var popup = userInfoPopupLoader.item
-        var hovered = titleBar.userInfoButtonHovered || (popup !== null && popup.pointerInside === true)
-        if (signedIn && !loginDialogVisible && hovered) {
-            userInfoPopupUnhoveredPolls = 0
-            if (!userInfoPopupVisible)
-                openUserInfoPopup(false)
-            return
-        }
-        if (!userInfoPopupVisible)
-            return
-        userInfoPopupUnhoveredPolls += 1
-        if (userInfoPopupUnhoveredPolls >= Logic.hoverCloseLimit(userInfoPopupAutoCloseGraceMs, userInfoPopupAutoClosePollMs))
-            userInfoPopupVisible = false
     }
 
     function copyAccountId() {
@@ -396,20 +370,31 @@ FocusScope {
         onTriggered: page.pruneMissingFiles()
     }
 
-    Timer {
-        id: settingsMenuPoll
-        interval: page.settingsMenuAutoClosePollMs
-        repeat: true
+    HoverAutoClose {
+        id: settingsMenuHoverClose
         running: page.settingsMenuVisible
-        onTriggered: page.pollSettingsMenuHover()
+        open: page.settingsMenuVisible
+        hovered: page.settingsMenu.pointerInside || page.titleBar.settingsButtonHovered
+        pollMs: page.settingsMenuAutoClosePollMs
+        graceMs: page.settingsMenuAutoCloseGraceMs
+        onCloseRequested: page.setSettingsMenuVisible(false)
     }
 
-    Timer {
-        id: userInfoPoll
-        interval: page.userInfoPopupAutoClosePollMs
-        repeat: true
+    // The account pop-up also opens by hovering over the user button.
+    HoverAutoClose {
+        id: userInfoHoverClose
         running: !page.playerFullScreen && page.account !== null
-        onTriggered: page.pollUserInfoPopup()
+        open: page.userInfoPopupVisible
+        hovered: page.signedIn && !page.loginDialogVisible
+                 && (page.titleBar.userInfoButtonHovered
+                     || (userInfoPopupLoader.item !== null && userInfoPopupLoader.item.pointerInside === true))
+        pollMs: page.userInfoPopupAutoClosePollMs
+        graceMs: page.userInfoPopupAutoCloseGraceMs
+        onHoverSeen: {
+            if (!page.userInfoPopupVisible)
+                page.openUserInfoPopup(false)
+        }
+        onCloseRequested: page.userInfoPopupVisible = false
     }
 
     Rectangle {
