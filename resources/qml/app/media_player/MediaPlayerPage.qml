@@ -66,9 +66,6 @@ FocusScope {
     signal toggleMaximizeRequested()
     signal closeRequested()
 
-    function stringMember(target, name) {
-        return String(Guard.read(target, name, ""))
-    }
 
     function showSettingsStatus(message) {
         statusToast.show(message)
@@ -84,11 +81,11 @@ FocusScope {
         var files = Logic.fileUrlsOnly(urls)
         if (files.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return
-        var before = stringMember("playlistStore", "currentFileUrl")
+        var before = String(Guard.read("playlistStore", "currentFileUrl", ""))
         Guard.call("playlistStore", "addFiles", [files, false])
         // The file that already was current is not announced again; after a stop it must
         // still play when the user opens it.
-        var after = stringMember("playlistStore", "currentFileUrl")
+        var after = String(Guard.read("playlistStore", "currentFileUrl", ""))
         if (after.length > 0 && after === before && !playerHasMedia)
             coordinator.onPlaylistCurrentFileChanged(after)
     }
@@ -135,7 +132,7 @@ FocusScope {
     }
 
     function currentPlayerSourcePath() {
-        return Logic.currentSourcePath(playerHasMedia, stringMember("playlistStore", "currentSourcePath"),
+        return Logic.currentSourcePath(playerHasMedia, String(Guard.read("playlistStore", "currentSourcePath", "")),
                                        playerView.currentFileUrl)
     }
 
@@ -194,7 +191,7 @@ FocusScope {
     // ---- Account ----
 
     function accountIdText() {
-        return Logic.accountIdOf(stringMember("accountManager", "uid"), stringMember("accountManager", "accountId"))
+        return Logic.accountIdOf(String(Guard.read("accountManager", "uid", "")), String(Guard.read("accountManager", "accountId", "")))
     }
 
     // A signed-in account without nickname or id; while the catalog has no text for it the
@@ -206,15 +203,15 @@ FocusScope {
 
     function refreshAccountDisplay() {
         accountDisplayName = Logic.displayName(signedIn, Guard.read("accountManager", "virtualAccount", false) === true,
-                                               stringMember("accountManager", "nickname"),
-                                               stringMember("accountManager", "accountId"), {
+                                               String(Guard.read("accountManager", "nickname", "")),
+                                               String(Guard.read("accountManager", "accountId", "")), {
                                                    login: function () { return Tr.t("ui.text.account.login") },
                                                    localAccount: function () {
                                                        return Tr.t("ui.text.account.local_account")
                                                    },
                                                    username: fallbackUserName
                                                })
-        var avatar = signedIn ? stringMember("accountManager", "avatarLocalPath") : ""
+        var avatar = signedIn ? String(Guard.read("accountManager", "avatarLocalPath", "")) : ""
         if (avatar.length > 0 && avatar === shownAvatarPath)
             titleBar.avatarUrl = ""
         shownAvatarPath = avatar
@@ -289,7 +286,7 @@ FocusScope {
         }
         if (Guard.has("playlistStore", "currentIndex"))
             playlist.currentIndex = -1
-        coordinator.onPlaylistCurrentFileChanged(stringMember("playlistStore", "currentFileUrl"))
+        coordinator.onPlaylistCurrentFileChanged(String(Guard.read("playlistStore", "currentFileUrl", "")))
         syncPreviewWorkerBudget()
     }
 
@@ -328,7 +325,7 @@ FocusScope {
         target: page.playlist
         ignoreUnknownSignals: true
         function onCurrentFileUrlChanged() {
-            coordinator.onPlaylistCurrentFileChanged(page.stringMember("playlistStore", "currentFileUrl"))
+            coordinator.onPlaylistCurrentFileChanged(String(Guard.read("playlistStore", "currentFileUrl", "")))
         }
     }
 
@@ -627,8 +624,8 @@ FocusScope {
         z: 50
         visible: page.aboutDialogVisible
         productTitle: page.productTitle
-        versionText: page.stringMember("systemActions", "applicationVersion")
-        companyName: page.stringMember("systemActions", "companyName")
+        versionText: String(Guard.read("systemActions", "applicationVersion", ""))
+        companyName: String(Guard.read("systemActions", "companyName", ""))
         onCloseRequested: page.aboutDialogVisible = false
     }
 }
