@@ -42,7 +42,7 @@ Window {
     height: 720
     minimumWidth: 980
     minimumHeight: 600
-    color: "#050505"
+    color: Theme.windowBackground
     title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
 
     function showRaiseAndActivate(window) {

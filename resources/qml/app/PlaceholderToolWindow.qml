@@ -21,7 +21,7 @@ Window {
 
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
-    color: "#121212"
+    color: Theme.toolWindowBackground
     width: entryValue("windowWidth", 1020)
     height: entryValue("windowHeight", 720)
     minimumWidth: entryValue("minimumWidth", 980)
@@ -34,7 +34,7 @@ Window {
     Rectangle {
         width: parent.width
         height: 46
-        color: "#1A1A1A"
+        color: Theme.toolTitleBarBackground
 
         MouseArea {
             anchors.fill: parent
@@ -49,7 +49,7 @@ Window {
             anchors.verticalCenter: parent.verticalCenter
             iconSize: 18
             source: toolWindow.toolConfig ? toolWindow.toolConfig.icon : ""
-            color: "#F3F6FB"
+            color: Theme.textStrong
         }
 
         Text {
@@ -57,7 +57,7 @@ Window {
             anchors.leftMargin: 10
             anchors.verticalCenter: parent.verticalCenter
             text: toolWindow.title
-            color: "#F3F6FB"
+            color: Theme.textStrong
             font.pixelSize: 14
         }
 
@@ -65,11 +65,11 @@ Window {
             anchors.right: parent.right
             width: 48
             height: parent.height
-            color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+            color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
             Text {
                 anchors.centerIn: parent
                 text: "\u2715"
-                color: "#F3F6FB"
+                color: Theme.textStrong
                 font.pixelSize: 14
             }
             MouseArea {
@@ -88,7 +88,7 @@ Window {
         horizontalAlignment: Text.AlignHCenter
         elide: Text.ElideMiddle
         text: toolWindow.startupSourcePath
-        color: "#9AA3AE"
+        color: Theme.textDim
         font.pixelSize: 13
     }
 }

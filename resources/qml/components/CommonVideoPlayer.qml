@@ -301,8 +301,8 @@ Item {
             radius: 32
             anchors.centerIn: parent
             visible: root.centerControlVisible && root.hoverCenterControlEnabled && root.hasMedia
-            color: centerButtonArea.pressed ? "#CC1A1A1A" : (centerButtonArea.containsMouse ? "#B3262626" : "#99000000")
-            border.color: "#40FFFFFF"
+            color: centerButtonArea.pressed ? Theme.centerButtonPressed : (centerButtonArea.containsMouse ? Theme.centerButtonHover : Theme.dialogScrim)
+            border.color: Theme.trackOverlay
             border.width: 1
 
             ThemedIcon {
@@ -311,7 +311,7 @@ Item {
                 anchors.horizontalCenterOffset: root.paused ? 2 : 0
                 iconSize: 28
                 source: root.paused ? "qrc:/assets/icons/player_play.svg" : "qrc:/assets/icons/player_pause.svg"
-                color: "#FFFFFF"
+                color: Theme.textPrimary
             }
 
             MouseArea {

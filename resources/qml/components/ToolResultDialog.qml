@@ -31,7 +31,7 @@ Item {
     // nothing reaches the page under it.
     Rectangle {
         anchors.fill: parent
-        color: "#80000000"
+        color: Theme.modalScrim
 
         MouseArea {
             objectName: "resultDialogScrim"
@@ -49,9 +49,9 @@ Item {
         width: Math.min(420, root.width - 72)
         height: cardContent.implicitHeight + 2 * 20
         radius: 10
-        color: "#1F1F1F"
+        color: Theme.resultCardBackground
         border.width: 1
-        border.color: "#3A3A3A"
+        border.color: Theme.buttonPressed
 
         // Clicks on the card's empty parts stay on the card.
         MouseArea {
@@ -73,7 +73,7 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - closeButton.width - 8
                     text: root.titleText
-                    color: "#F4F4F4"
+                    color: Theme.textCardTitle
                     font.pixelSize: 15
                     font.bold: true
                     elide: Text.ElideRight
@@ -86,13 +86,13 @@ Item {
                     width: 30
                     height: 30
                     radius: 6
-                    color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+                    color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
                     ThemedIcon {
                         anchors.centerIn: parent
                         iconSize: 14
                         source: "qrc:/assets/icons/window_close.svg"
-                        color: closeArea.containsMouse ? "#FFFFFF" : "#C8C8C8"
+                        color: closeArea.containsMouse ? Theme.textPrimary : Theme.textLabel
                     }
 
                     MouseArea {
@@ -112,13 +112,13 @@ Item {
                     width: 34
                     height: 34
                     radius: 17
-                    color: "#2C2C2C"
+                    color: Theme.badgeBackground
 
                     ThemedIcon {
                         anchors.centerIn: parent
                         iconSize: 18
                         source: root.iconSource
-                        color: "#FFFFFF"
+                        color: Theme.textPrimary
                     }
                 }
 
@@ -126,7 +126,7 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - 34 - 12
                     text: root.messageText
-                    color: "#D8D8D8"
+                    color: Theme.textBody
                     font.pixelSize: 13
                     wrapMode: Text.Wrap
                 }
@@ -152,8 +152,8 @@ Item {
                     height: 32
                     buttonHeight: 32
                     text: root.primaryButtonText
-                    backgroundColor: hovered ? "#4A94FF" : "#3D8BFF"
-                    borderColor: "#3D8BFF"
+                    backgroundColor: hovered ? Theme.toolButtonHover : Theme.accent
+                    borderColor: Theme.accent
                     onClicked: root.primaryClicked()
                 }
             }

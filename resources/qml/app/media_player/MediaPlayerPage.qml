@@ -396,7 +396,7 @@ FocusScope {
 
     Rectangle {
         anchors.fill: parent
-        color: "#050505"
+        color: Theme.windowBackground
     }
 
     WinTitleBar {
@@ -475,13 +475,13 @@ FocusScope {
                 objectName: "playerDropOverlay"
                 anchors.fill: parent
                 visible: page.dragActive
-                color: "#B30E1A2E"
-                border.color: "#3D8BFF"
+                color: Theme.dropOverlay
+                border.color: Theme.accent
                 border.width: 2
                 Text {
                     anchors.centerIn: parent
                     text: Tr.t("ui.text.drag.release_to_load_video")
-                    color: "#FFFFFF"
+                    color: Theme.textPrimary
                     font.pixelSize: 16
                 }
             }
@@ -587,7 +587,7 @@ FocusScope {
         anchors.fill: parent
         z: 40
         visible: page.loginDialogVisible
-        color: "#99000000"
+        color: Theme.dialogScrim
 
         MouseArea {
             anchors.fill: parent

@@ -45,14 +45,14 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             iconSize: 48
             source: page.iconSource
-            color: "#5A6270"
+            color: Theme.iconMuted
         }
 
         Text {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             text: titleBar.titleText
-            color: "#C8CDD4"
+            color: Theme.textMuted
             font.pixelSize: 18
         }
 
@@ -61,7 +61,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideMiddle
             text: page.lastSourcePath
-            color: "#8A919B"
+            color: Theme.textHint
             font.pixelSize: 13
         }
     }

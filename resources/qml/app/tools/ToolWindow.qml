@@ -119,7 +119,7 @@ Window {
     transientParent: null
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
-    color: "#121212"
+    color: Theme.toolWindowBackground
     width: entryNumber("windowWidth", 1020)
     height: entryNumber("windowHeight", 720)
     minimumWidth: entryNumber("minimumWidth", 980)

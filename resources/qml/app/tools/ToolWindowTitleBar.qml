@@ -3,14 +3,15 @@
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../components"
+import "../../shared"
 
 Rectangle {
     id: root
 
     property string titleText: ""
     property int dragThreshold: 3
-    property color iconColor: "#F3F6FB"
-    property color closeHoverColor: "#FFFFFF"
+    property color iconColor: Theme.textStrong
+    property color closeHoverColor: Theme.textPrimary
     // The window that is moved: the bar's own window unless someone names another.
     property var targetWindow: Window.window
     // A press has passed the threshold and the window is being moved (by the system or by hand).
@@ -98,7 +99,7 @@ Rectangle {
         anchors.right: parent.right
         width: 48
         height: parent.height
-        color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+        color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
         ThemedIcon {
             anchors.centerIn: parent

@@ -13,7 +13,7 @@ Rectangle {
 
     signal closeRequested()
 
-    color: "#99000000"
+    color: Theme.dialogScrim
 
     // A click on the dim layer outside the card closes it.
     MouseArea {
@@ -28,8 +28,8 @@ Rectangle {
         height: 280
         anchors.centerIn: parent
         radius: 12
-        color: "#1C1E22"
-        border.color: "#33FFFFFF"
+        color: Theme.cardBackground
+        border.color: Theme.pressedOverlay
 
         // Clicks on the card are absorbed.
         MouseArea {
@@ -55,7 +55,7 @@ Rectangle {
                 objectName: "aboutProductTitle"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: overlay.productTitle
-                color: "#F3F6FB"
+                color: Theme.textStrong
                 font.pixelSize: 18
                 font.bold: true
             }
@@ -63,7 +63,7 @@ Rectangle {
                 objectName: "aboutVersion"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: Tr.t("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
-                color: "#AEB6C1"
+                color: Theme.textAboutSecondary
                 font.pixelSize: 12
             }
             Item { width: 1; height: 6 }
@@ -73,7 +73,7 @@ Rectangle {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: Tr.t("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
-                color: "#7D8693"
+                color: Theme.textFaint
                 font.pixelSize: 11
             }
         }
@@ -87,7 +87,7 @@ Rectangle {
             width: 48
             height: 34
             radius: 6
-            hoverColor: "#E81123"
+            hoverColor: Theme.closeHover
             iconSource: "qrc:/assets/icons/window_close.svg"
             iconSize: 14
             onClicked: overlay.closeRequested()

@@ -64,8 +64,8 @@ Rectangle {
     width: 176
     height: column.height + 12
     radius: 8
-    color: "#F01C1E22"
-    border.color: "#33FFFFFF"
+    color: Theme.popupBackground
+    border.color: Theme.pressedOverlay
 
     Settings {
         id: menuSettings
@@ -93,20 +93,20 @@ Rectangle {
                     width: column.width
                     height: 30
                     radius: 4
-                    color: itemArea.containsMouse ? "#26FFFFFF" : "transparent"
+                    color: itemArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                     ThemedIcon {
                         x: 10
                         anchors.verticalCenter: parent.verticalCenter
                         iconSize: 14
                         source: menu.iconFor(modelData)
-                        color: modelData.checkable && menu.defaultPlayerEnabled ? "#3D8BFF" : "#DDE2E8"
+                        color: modelData.checkable && menu.defaultPlayerEnabled ? Theme.accent : Theme.textNormal
                     }
                     Text {
                         x: 32
                         anchors.verticalCenter: parent.verticalCenter
                         text: Tr.t(modelData.titleKey)
-                        color: "#DDE2E8"
+                        color: Theme.textNormal
                         font.pixelSize: 12
                     }
                     MouseArea {

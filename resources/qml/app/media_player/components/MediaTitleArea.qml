@@ -1,5 +1,6 @@
 // Cover picture and media title of the control bar; a title too long to fit scrolls while shown.
 import QtQuick 2.14
+import "../../../shared"
 
 Item {
     id: area
@@ -22,7 +23,7 @@ Item {
         visible: width > 0
         anchors.verticalCenter: parent.verticalCenter
         radius: 3
-        color: "#262A30"
+        color: Theme.mediaCoverBackground
         clip: true
 
         Image {
@@ -66,7 +67,7 @@ Item {
             width: area.overflowing ? implicitWidth : parent.width
             elide: area.overflowing ? Text.ElideNone : Text.ElideRight
             text: area.title
-            color: "#F3F6FB"
+            color: Theme.textStrong
             font.pixelSize: 13
         }
         Text {

@@ -59,7 +59,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        color: "#E6111316"
+        color: Theme.controlBarBackground
     }
 
     // A click on the bar outside its buttons closes the pop-ups.
@@ -166,13 +166,13 @@ Item {
             Rectangle {
                 anchors.fill: parent
                 radius: 6
-                color: speedArea.containsMouse || bar.speedPopupVisible ? "#1FFFFFFF" : "transparent"
+                color: speedArea.containsMouse || bar.speedPopupVisible ? Theme.hoverOverlay : "transparent"
             }
             Text {
                 objectName: "speedButtonText"
                 anchors.centerIn: parent
                 text: bar.speedText
-                color: bar.speedPopupVisible ? "#3D8BFF" : "#E6EAF0"
+                color: bar.speedPopupVisible ? Theme.accent : Theme.textSoft
                 font.pixelSize: 13
                 font.bold: true
             }

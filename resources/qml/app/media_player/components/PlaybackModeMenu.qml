@@ -20,8 +20,8 @@ Popup {
 
     background: Rectangle {
         radius: 8
-        color: "#F01C1E22"
-        border.color: "#33FFFFFF"
+        color: Theme.popupBackground
+        border.color: Theme.pressedOverlay
     }
 
     contentItem: Column {
@@ -34,20 +34,20 @@ Popup {
                 width: menu.availableWidth
                 height: 30
                 radius: 4
-                color: selected ? "#333D8BFF" : (modeArea.containsMouse ? "#1FFFFFFF" : "transparent")
+                color: selected ? Theme.accentSelected : (modeArea.containsMouse ? Theme.hoverOverlay : "transparent")
 
                 ThemedIcon {
                     x: 10
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: modelData.icon
-                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
+                    color: parent.selected ? Theme.accent : Theme.textNormal
                 }
                 Text {
                     x: 34
                     anchors.verticalCenter: parent.verticalCenter
                     text: Tr.t(modelData.textKey)
-                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
+                    color: parent.selected ? Theme.accent : Theme.textNormal
                     font.pixelSize: 12
                 }
                 MouseArea {

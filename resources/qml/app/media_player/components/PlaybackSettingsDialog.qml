@@ -37,7 +37,7 @@ Window {
     maximumWidth: 620
     maximumHeight: 420
     visible: false
-    color: "#1B1B1B"
+    color: Theme.dialogBackground
     title: Tr.t("ui.text.video.display_settings")
 
     // Whether this libmpv has the mpv property a row needs; an engine that cannot tell is
@@ -75,7 +75,7 @@ Window {
         Rectangle {
             anchors.fill: parent
             color: "transparent"
-            border.color: "#333333"
+            border.color: Theme.dialogBorder
             z: 10
         }
 
@@ -84,7 +84,7 @@ Window {
             id: titleBar
             width: parent.width
             height: 42
-            color: "#222222"
+            color: Theme.dialogTitleBar
 
             MouseArea {
                 anchors.fill: parent
@@ -107,7 +107,7 @@ Window {
                 x: 16
                 anchors.verticalCenter: parent.verticalCenter
                 text: dialog.title
-                color: "#F0F0F0"
+                color: Theme.textHeading
                 font.pixelSize: 14
                 font.bold: true
             }
@@ -118,13 +118,13 @@ Window {
                 anchors.right: parent.right
                 width: 42
                 height: parent.height
-                color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+                color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
                 ThemedIcon {
                     anchors.centerIn: parent
                     iconSize: 14
                     source: "qrc:/assets/icons/window_close.svg"
-                    color: closeArea.containsMouse ? "#FFFFFF" : "#C8C8C8"
+                    color: closeArea.containsMouse ? Theme.textPrimary : Theme.textLabel
                 }
 
                 MouseArea {
@@ -142,7 +142,7 @@ Window {
             y: titleBar.height
             width: 148
             height: parent.height - titleBar.height
-            color: "#171717"
+            color: Theme.dialogSideMenu
 
             Column {
                 y: 8
@@ -160,21 +160,21 @@ Window {
                         objectName: "menuEntry" + index
                         width: parent.width
                         height: 40
-                        color: dialog.currentMenuIndex === index ? "#2A2F38"
-                                                                 : menuArea.containsMouse ? "#222222" : "transparent"
+                        color: dialog.currentMenuIndex === index ? Theme.dialogMenuSelected
+                                                                 : menuArea.containsMouse ? Theme.dialogTitleBar : "transparent"
 
                         Rectangle {
                             visible: dialog.currentMenuIndex === index
                             width: 3
                             height: parent.height
-                            color: "#3D8BFF"
+                            color: Theme.accent
                         }
 
                         Text {
                             x: 20
                             anchors.verticalCenter: parent.verticalCenter
                             text: Tr.t(modelData)
-                            color: dialog.currentMenuIndex === index ? "#FFFFFF" : "#B4B4B4"
+                            color: dialog.currentMenuIndex === index ? Theme.textPrimary : Theme.textMenu
                             font.pixelSize: 14
                         }
 

@@ -83,7 +83,7 @@ SettingsPage {
                         x: Math.max(0, Math.min(parent.width - width,
                                                 7 + position * (parent.width - 14) - width / 2))
                         text: Tr.t(modelData.key)
-                        color: "#8C8C8C"
+                        color: Theme.textScale
                         font.pixelSize: 11
                     }
                 }

@@ -104,7 +104,7 @@ Rectangle {
         settingsLoaded = true
     }
 
-    color: "#15171B"
+    color: Theme.playlistPanelBackground
 
     Settings {
         id: panelSettings
@@ -133,7 +133,7 @@ Rectangle {
             anchors.leftMargin: 16
             anchors.verticalCenter: parent.verticalCenter
             text: Tr.t("ui.text.playlist.title")
-            color: "#F3F6FB"
+            color: Theme.textStrong
             font.pixelSize: 14
             font.bold: true
         }
@@ -194,7 +194,7 @@ Rectangle {
             anchors.bottom: parent.bottom
             width: parent.width
             height: 1
-            color: "#22FFFFFF"
+            color: Theme.buttonHoverOverlay
         }
     }
 
@@ -264,7 +264,7 @@ Rectangle {
         anchors.centerIn: hoverTracker
         visible: panel.entryCount === 0
         text: Tr.t("ui.text.playlist.empty")
-        color: "#6B7480"
+        color: Theme.panelIconMuted
         font.pixelSize: 12
     }
 
@@ -288,13 +288,13 @@ Rectangle {
         objectName: "playlistDropOverlay"
         anchors.fill: parent
         visible: panel.dragActive
-        color: "#CC0E1A2E"
-        border.color: "#3D8BFF"
+        color: Theme.panelDropOverlay
+        border.color: Theme.accent
         border.width: 2
         Text {
             anchors.centerIn: parent
             text: Tr.t("ui.text.drag.release_to_add_playlist")
-            color: "#FFFFFF"
+            color: Theme.textPrimary
             font.pixelSize: 13
         }
     }

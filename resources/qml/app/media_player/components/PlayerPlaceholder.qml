@@ -8,7 +8,7 @@ Rectangle {
 
     signal openFileRequested()
 
-    color: "#0B0C0E"
+    color: Theme.placeholderBackground
 
     Column {
         anchors.centerIn: parent
@@ -18,7 +18,7 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             iconSize: 72
             source: "qrc:/assets/icons/player_placeholder.svg"
-            color: "#4A5260"
+            color: Theme.placeholderIcon
         }
 
         Rectangle {
@@ -28,7 +28,7 @@ Rectangle {
             width: Math.max(148, openLabel.implicitWidth + 64)
             height: 40
             radius: 20
-            color: openArea.pressed ? "#2F6FD0" : (openArea.containsMouse ? "#4A95FF" : "#3D8BFF")
+            color: openArea.pressed ? Theme.accentPressed : (openArea.containsMouse ? Theme.accentHover : Theme.accent)
 
             Row {
                 anchors.centerIn: parent
@@ -37,13 +37,13 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: "qrc:/assets/icons/playlist_add.svg"
-                    color: "#FFFFFF"
+                    color: Theme.textPrimary
                 }
                 Text {
                     id: openLabel
                     anchors.verticalCenter: parent.verticalCenter
                     text: Tr.t("ui.text.file.open")
-                    color: "#FFFFFF"
+                    color: Theme.textPrimary
                     font.pixelSize: 14
                 }
             }
@@ -61,7 +61,7 @@ Rectangle {
             objectName: "placeholderHint"
             anchors.horizontalCenter: parent.horizontalCenter
             text: Tr.t("ui.text.placeholder.open_or_drag")
-            color: "#7D8693"
+            color: Theme.textFaint
             font.pixelSize: 12
         }
     }

@@ -322,7 +322,7 @@ FocusScope {
 
         Rectangle {
             anchors.fill: parent
-            color: "#000000"
+            color: Theme.videoBackground
         }
 
         CommonVideoPlayer {
@@ -356,7 +356,7 @@ FocusScope {
             anchors.centerIn: parent
             visible: !videoPlayer.initialized && view.hasMedia
             text: "initializing mpv..."
-            color: "#9AA3AE"
+            color: Theme.textDim
             font.pixelSize: 14
         }
 

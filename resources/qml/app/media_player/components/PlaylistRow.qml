@@ -28,7 +28,7 @@ Rectangle {
     signal activateRequested(int index)
 
     height: thumbnailMode ? 54 : 44
-    color: current ? "#263D8BFF" : (hovered ? "#14FFFFFF" : "transparent")
+    color: current ? Theme.accentCurrentRow : (hovered ? Theme.rowHover : "transparent")
 
     Rectangle {
         id: thumb
@@ -39,7 +39,7 @@ Rectangle {
         width: 64
         height: 36
         radius: 3
-        color: "#1E2126"
+        color: Theme.playlistRowBackground
         clip: true
 
         Image {
@@ -57,13 +57,13 @@ Rectangle {
             iconSize: 22
             visible: thumbImage.status !== Image.Ready && !(row.preview && row.preview.loading)
             source: "qrc:/assets/icons/playlist_item_thumb_placeholder.svg"
-            color: "#5A6270"
+            color: Theme.iconMuted
         }
         Text {
             anchors.centerIn: parent
             visible: row.preview && row.preview.loading === true
             text: Tr.t("ui.text.common.loading")
-            color: "#7D8693"
+            color: Theme.textFaint
             font.pixelSize: 9
         }
     }
@@ -89,7 +89,7 @@ Rectangle {
                 width: Math.min(implicitWidth, Math.max(10, titleLine.width - tagRow.width - 4))
                 text: row.title
                 elide: Text.ElideRight
-                color: row.current ? "#FFFFFF" : "#DDE2E8"
+                color: row.current ? Theme.textPrimary : Theme.textNormal
                 font.pixelSize: 12
             }
             Row {
@@ -105,12 +105,12 @@ Rectangle {
                         radius: 3
                         color: "transparent"
                         border.width: 1
-                        border.color: Logic.tagColor(modelData, row.current)
+                        border.color: Theme.qualityTagColor(modelData, row.current)
                         Text {
                             id: tagText
                             anchors.centerIn: parent
                             text: modelData
-                            color: Logic.tagColor(modelData, row.current)
+                            color: Theme.qualityTagColor(modelData, row.current)
                             font.pixelSize: 9
                             font.bold: true
                         }
@@ -126,7 +126,7 @@ Rectangle {
             anchors.left: row.thumbnailMode ? parent.left : undefined
             y: row.thumbnailMode ? parent.height - height - 8 : (parent.height - height) / 2
             text: row.durationState.text
-            color: row.durationState.damaged ? "#FF5A5A" : "#8C95A2"
+            color: row.durationState.damaged ? Theme.damagedText : Theme.textDuration
             font.pixelSize: 11
         }
     }

@@ -1,5 +1,6 @@
 // A caption 110 pixels wide followed by the row's controls.
 import QtQuick 2.14
+import "../../../shared"
 
 Row {
     id: root
@@ -12,7 +13,7 @@ Row {
         width: 110
         height: 32
         text: root.label
-        color: "#C8C8C8"
+        color: Theme.textLabel
         font.pixelSize: 13
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight

@@ -1,6 +1,7 @@
 // One row per playback speed; the row matching the current speed is highlighted.
 import QtQuick 2.14
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 PopupPanel {
     id: popup
@@ -27,12 +28,12 @@ PopupPanel {
                 width: column.width
                 height: 28
                 radius: 4
-                color: rowArea.containsMouse ? "#26FFFFFF" : "transparent"
+                color: rowArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                 Text {
                     anchors.centerIn: parent
                     text: Logic.speedText(modelData)
-                    color: parent.selected ? "#3D8BFF" : "#E6EAF0"
+                    color: parent.selected ? Theme.accent : Theme.textSoft
                     font.pixelSize: 12
                     font.bold: parent.selected
                 }

@@ -27,14 +27,14 @@ PopupPanel {
                 height: 32
                 radius: 4
                 opacity: modelData.enabled ? 1 : 0.45
-                color: rowArea.containsMouse && modelData.enabled ? "#26FFFFFF" : "transparent"
+                color: rowArea.containsMouse && modelData.enabled ? Theme.menuItemHover : "transparent"
 
                 ThemedIcon {
                     x: 10
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: modelData.icon
-                    color: "#E6EAF0"
+                    color: Theme.textSoft
                 }
                 Text {
                     x: 34
@@ -42,7 +42,7 @@ PopupPanel {
                     width: parent.width - 40
                     elide: Text.ElideRight
                     text: Tr.t(modelData.titleKey)
-                    color: "#E6EAF0"
+                    color: Theme.textSoft
                     font.pixelSize: 12
                 }
                 MouseArea {

@@ -2,6 +2,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.14
 import QtQml 2.15
+import "../../../shared"
 
 PopupPanel {
     id: popup
@@ -21,7 +22,7 @@ PopupPanel {
         anchors.topMargin: 8
         anchors.horizontalCenter: parent.horizontalCenter
         text: Math.round(popup.shownValue) + "%"
-        color: "#E6EAF0"
+        color: Theme.textSoft
         font.pixelSize: 11
     }
 
@@ -56,13 +57,13 @@ PopupPanel {
             width: 4
             height: slider.availableHeight
             radius: 2
-            color: "#4DFFFFFF"
+            color: Theme.volumeTrack
             Rectangle {
                 width: parent.width
                 radius: 2
                 anchors.bottom: parent.bottom
                 height: (1 - slider.visualPosition) * parent.height
-                color: "#3D8BFF"
+                color: Theme.accent
             }
         }
         handle: Rectangle {
@@ -71,7 +72,7 @@ PopupPanel {
             width: 12
             height: 12
             radius: 6
-            color: "#FFFFFF"
+            color: Theme.textPrimary
         }
     }
 }

@@ -74,7 +74,7 @@ Rectangle {
     }
 
     height: 44
-    color: "#101215"
+    color: Theme.titleBarBackground
 
     MouseArea {
         id: dragArea
@@ -113,7 +113,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         width: Math.min(implicitWidth, 260)
         text: titleBar.titleText
-        color: "#F3F6FB"
+        color: Theme.textStrong
         font.pixelSize: 14
         font.bold: true
         elide: Text.ElideRight
@@ -128,7 +128,7 @@ Rectangle {
         width: 108
         height: 30
         radius: 15
-        color: importArea.pressed ? "#2F6FD0" : (importArea.containsMouse ? "#4A95FF" : "#3D8BFF")
+        color: importArea.pressed ? Theme.accentPressed : (importArea.containsMouse ? Theme.accentHover : Theme.accent)
 
         Row {
             anchors.centerIn: parent
@@ -137,12 +137,12 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 iconSize: 14
                 source: "qrc:/assets/icons/playlist_add.svg"
-                color: "#FFFFFF"
+                color: Theme.textPrimary
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: Tr.t("ui.text.file.import")
-                color: "#FFFFFF"
+                color: Theme.textPrimary
                 font.pixelSize: 12
             }
         }
@@ -164,7 +164,7 @@ Rectangle {
         width: 128
         height: 30
         radius: 15
-        color: userArea.containsMouse ? "#22FFFFFF" : "transparent"
+        color: userArea.containsMouse ? Theme.buttonHoverOverlay : "transparent"
 
         Item {
             id: avatarBox
@@ -178,7 +178,7 @@ Rectangle {
                 iconSize: 18
                 visible: avatar.status !== Image.Ready
                 source: "qrc:/assets/icons/nav_user.svg"
-                color: "#DDE2E8"
+                color: Theme.textNormal
             }
             Image {
                 id: avatar
@@ -212,7 +212,7 @@ Rectangle {
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
             text: titleBar.userName
-            color: "#DDE2E8"
+            color: Theme.textNormal
             font.pixelSize: 12
             elide: Text.ElideRight
         }
@@ -255,7 +255,7 @@ Rectangle {
         TitleBarButton {
             objectName: "closeButton"
             height: parent.height
-            hoverColor: "#E81123"
+            hoverColor: Theme.closeHover
             iconSource: "qrc:/assets/icons/window_close.svg"
             onClicked: titleBar.closeRequested()
         }
