@@ -58,7 +58,7 @@ Window {
             anchors.verticalCenter: parent.verticalCenter
             text: toolWindow.title
             color: Theme.textStrong
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontLarge
         }
 
         Rectangle {
@@ -70,7 +70,7 @@ Window {
                 anchors.centerIn: parent
                 text: "\u2715"
                 color: Theme.textStrong
-                font.pixelSize: 14
+                font.pixelSize: Theme.fontLarge
             }
             MouseArea {
                 id: closeArea
@@ -89,6 +89,6 @@ Window {
         elide: Text.ElideMiddle
         text: toolWindow.startupSourcePath
         color: Theme.textDim
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
     }
 }

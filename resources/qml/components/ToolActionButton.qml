@@ -21,7 +21,7 @@ Rectangle {
     implicitHeight: buttonHeight
     width: implicitWidth
     height: buttonHeight
-    radius: 8
+    radius: Theme.radiusLarge
     color: backgroundColor
     border.width: 1
     border.color: borderColor
@@ -45,7 +45,7 @@ Rectangle {
             visible: text.length > 0
             text: root.text
             color: root.textColor
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontLarge
         }
     }
 

@@ -18,7 +18,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: 16
         height: 16
-        radius: 3
+        radius: Theme.radiusSmaller
         color: root.checked ? Theme.accent : "transparent"
         border.width: 1
         border.color: root.checked ? Theme.accent : area.containsMouse ? Theme.checkBorderHover : Theme.checkBorder
@@ -28,7 +28,7 @@ Item {
             visible: root.checked
             text: "\u2713"
             color: Theme.textPrimary
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontSmall
         }
     }
 
@@ -39,7 +39,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         text: root.text
         color: Theme.textBody
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
     }
 
     MouseArea {

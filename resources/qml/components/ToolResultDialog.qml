@@ -48,7 +48,7 @@ Item {
         anchors.centerIn: parent
         width: Math.min(420, root.width - 72)
         height: cardContent.implicitHeight + 2 * 20
-        radius: 10
+        radius: Theme.radiusCard
         color: Theme.resultCardBackground
         border.width: 1
         border.color: Theme.buttonPressed
@@ -74,7 +74,7 @@ Item {
                     width: parent.width - closeButton.width - 8
                     text: root.titleText
                     color: Theme.textCardTitle
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.fontCardTitle
                     font.bold: true
                     elide: Text.ElideRight
                 }
@@ -85,7 +85,7 @@ Item {
                     anchors.right: parent.right
                     width: 30
                     height: 30
-                    radius: 6
+                    radius: Theme.radius
                     color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
                     ThemedIcon {
@@ -127,7 +127,7 @@ Item {
                     width: parent.width - 34 - 12
                     text: root.messageText
                     color: Theme.textBody
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.fontBody
                     wrapMode: Text.Wrap
                 }
             }

@@ -55,7 +55,7 @@ Item {
         height: root.fieldHeight
         text: root.label
         color: root.enabled ? Theme.textBody : Theme.checkBorder
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }
@@ -78,7 +78,7 @@ Item {
         }
 
         background: Rectangle {
-            radius: 6
+            radius: Theme.radius
             color: combo.pressed ? Theme.chooserPressed : Theme.chooserBackground
             border.width: 1
             border.color: combo.hovered || combo.popup.visible ? Theme.selectBorderHover : Theme.selectBorder
@@ -89,7 +89,7 @@ Item {
             rightPadding: root.showArrow ? 26 : 10
             text: combo.displayText
             color: root.enabled ? Theme.textHeading : Theme.checkBorder
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
         }
@@ -113,7 +113,7 @@ Item {
             contentItem: Text {
                 text: root.displayValue(modelData)
                 color: Theme.textHeading
-                font.pixelSize: 13
+                font.pixelSize: Theme.fontBody
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
             }
@@ -141,7 +141,7 @@ Item {
             background: Rectangle {
                 color: Theme.chooserPopupBackground
                 border.color: Theme.selectBorder
-                radius: 6
+                radius: Theme.radius
             }
         }
     }

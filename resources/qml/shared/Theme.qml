@@ -115,14 +115,22 @@ QtObject {
     readonly property color toolTipText: "#101010"
     readonly property color toolTipBackground: "#FFFBE6"
     readonly property color toolTipBorder: "#BEBEBE"
-    // Sizes.
+    // Sizes: fonts in pixels, corner radii.
+    readonly property int fontTiny: 9
+    readonly property int fontToolTip: 10
+    readonly property int fontCaption: 11
     readonly property int fontSmall: 12
     readonly property int fontBody: 13
     readonly property int fontLarge: 14
+    readonly property int fontCardTitle: 15
     readonly property int fontTitle: 16
+    readonly property int fontHeading: 18
+    readonly property int radiusTiny: 2
+    readonly property int radiusSmaller: 3
     readonly property int radiusSmall: 4
     readonly property int radius: 6
     readonly property int radiusLarge: 8
+    readonly property int radiusCard: 10
     readonly property int titleBarHeight: 44
 
     // The quality tags of the play list: brighter on the current row.

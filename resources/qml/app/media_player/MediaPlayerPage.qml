@@ -403,7 +403,7 @@ FocusScope {
         id: titleBar
         objectName: "titleBar"
         width: parent.width
-        height: page.playerFullScreen ? 0 : 44
+        height: page.playerFullScreen ? 0 : Theme.titleBarHeight
         visible: !page.playerFullScreen
         titleText: page.productTitle
         userName: page.accountDisplayName
@@ -482,7 +482,7 @@ FocusScope {
                     anchors.centerIn: parent
                     text: Tr.t("ui.text.drag.release_to_load_video")
                     color: Theme.textPrimary
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.fontTitle
                 }
             }
 

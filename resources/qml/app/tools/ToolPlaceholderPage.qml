@@ -53,7 +53,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             text: titleBar.titleText
             color: Theme.textMuted
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontHeading
         }
 
         Text {
@@ -62,7 +62,7 @@ Item {
             elide: Text.ElideMiddle
             text: page.lastSourcePath
             color: Theme.textHint
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
     }
 }

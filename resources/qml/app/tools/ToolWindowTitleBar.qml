@@ -28,7 +28,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         text: root.titleText
         color: root.iconColor
-        font.pixelSize: 15
+        font.pixelSize: Theme.fontCardTitle
         font.bold: true
         elide: Text.ElideRight
     }

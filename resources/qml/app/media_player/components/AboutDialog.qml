@@ -56,7 +56,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: overlay.productTitle
                 color: Theme.textStrong
-                font.pixelSize: 18
+                font.pixelSize: Theme.fontHeading
                 font.bold: true
             }
             Text {
@@ -64,7 +64,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: Tr.t("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
                 color: Theme.textAboutSecondary
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontSmall
             }
             Item { width: 1; height: 6 }
             Text {
@@ -74,7 +74,7 @@ Rectangle {
                 wrapMode: Text.WordWrap
                 text: Tr.t("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
                 color: Theme.textFaint
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
             }
         }
 
@@ -86,7 +86,7 @@ Rectangle {
             anchors.rightMargin: 4
             width: 48
             height: 34
-            radius: 6
+            radius: Theme.radius
             hoverColor: Theme.closeHover
             iconSource: "qrc:/assets/icons/window_close.svg"
             iconSize: 14

@@ -63,7 +63,7 @@ Rectangle {
 
     width: 176
     height: column.height + 12
-    radius: 8
+    radius: Theme.radiusLarge
     color: Theme.popupBackground
     border.color: Theme.pressedOverlay
 
@@ -92,7 +92,7 @@ Rectangle {
                     objectName: "menuItem_" + modelData.actionKey
                     width: column.width
                     height: 30
-                    radius: 4
+                    radius: Theme.radiusSmall
                     color: itemArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                     ThemedIcon {
@@ -107,7 +107,7 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         text: Tr.t(modelData.titleKey)
                         color: Theme.textNormal
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.fontSmall
                     }
                     MouseArea {
                         id: itemArea

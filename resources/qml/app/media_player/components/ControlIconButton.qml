@@ -24,7 +24,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        radius: 6
+        radius: Theme.radius
         color: area.pressed ? Theme.pressedOverlay : (area.containsMouse ? Theme.hoverOverlay : "transparent")
     }
 

@@ -22,7 +22,7 @@ Item {
         height: Math.round(width * 9 / 16)
         visible: width > 0
         anchors.verticalCenter: parent.verticalCenter
-        radius: 3
+        radius: Theme.radiusSmaller
         color: Theme.mediaCoverBackground
         clip: true
 
@@ -68,7 +68,7 @@ Item {
             elide: area.overflowing ? Text.ElideNone : Text.ElideRight
             text: area.title
             color: Theme.textStrong
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
         Text {
             anchors.verticalCenter: parent.verticalCenter

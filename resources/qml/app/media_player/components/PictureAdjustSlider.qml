@@ -33,7 +33,7 @@ Item {
         width: parent.width - valueText.width
         text: root.label
         color: Theme.textLabel
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         elide: Text.ElideRight
     }
 
@@ -44,7 +44,7 @@ Item {
         horizontalAlignment: Text.AlignRight
         text: Math.round(slider.value)
         color: Theme.textScale
-        font.pixelSize: 12
+        font.pixelSize: Theme.fontSmall
     }
 
     SettingsSlider {

@@ -165,7 +165,7 @@ Item {
             readonly property bool hovered: speedArea.containsMouse
             Rectangle {
                 anchors.fill: parent
-                radius: 6
+                radius: Theme.radius
                 color: speedArea.containsMouse || bar.speedPopupVisible ? Theme.hoverOverlay : "transparent"
             }
             Text {
@@ -173,7 +173,7 @@ Item {
                 anchors.centerIn: parent
                 text: bar.speedText
                 color: bar.speedPopupVisible ? Theme.accent : Theme.textSoft
-                font.pixelSize: 13
+                font.pixelSize: Theme.fontBody
                 font.bold: true
             }
             MouseArea {

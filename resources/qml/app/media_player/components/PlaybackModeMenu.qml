@@ -19,7 +19,7 @@ Popup {
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside | Popup.CloseOnReleaseOutside
 
     background: Rectangle {
-        radius: 8
+        radius: Theme.radiusLarge
         color: Theme.popupBackground
         border.color: Theme.pressedOverlay
     }
@@ -33,7 +33,7 @@ Popup {
                 objectName: "modeRow_" + modelData.mode
                 width: menu.availableWidth
                 height: 30
-                radius: 4
+                radius: Theme.radiusSmall
                 color: selected ? Theme.accentSelected : (modeArea.containsMouse ? Theme.hoverOverlay : "transparent")
 
                 ThemedIcon {
@@ -48,7 +48,7 @@ Popup {
                     anchors.verticalCenter: parent.verticalCenter
                     text: Tr.t(modelData.textKey)
                     color: parent.selected ? Theme.accent : Theme.textNormal
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontSmall
                 }
                 MouseArea {
                     id: modeArea

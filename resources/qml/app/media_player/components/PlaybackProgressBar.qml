@@ -43,7 +43,7 @@ Item {
         visible: bar.showStartTime
         text: bar.startTimeText
         color: Theme.textMuted
-        font.pixelSize: 10
+        font.pixelSize: Theme.fontToolTip
     }
 
     Text {
@@ -55,7 +55,7 @@ Item {
         visible: bar.showEndTime
         text: bar.endTimeText
         color: Theme.textMuted
-        font.pixelSize: 10
+        font.pixelSize: Theme.fontToolTip
     }
 
     Slider {
@@ -90,12 +90,12 @@ Item {
             y: (slider.height - height) / 2
             width: slider.availableWidth
             height: slider.hovered || slider.pressed ? 4 : 3
-            radius: 2
+            radius: Theme.radiusTiny
             color: Theme.trackOverlay
             Rectangle {
                 width: slider.visualPosition * parent.width
                 height: parent.height
-                radius: 2
+                radius: Theme.radiusTiny
                 color: Theme.accent
             }
         }

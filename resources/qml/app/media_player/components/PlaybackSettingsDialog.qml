@@ -108,7 +108,7 @@ Window {
                 anchors.verticalCenter: parent.verticalCenter
                 text: dialog.title
                 color: Theme.textHeading
-                font.pixelSize: 14
+                font.pixelSize: Theme.fontLarge
                 font.bold: true
             }
 
@@ -175,7 +175,7 @@ Window {
                             anchors.verticalCenter: parent.verticalCenter
                             text: Tr.t(modelData)
                             color: dialog.currentMenuIndex === index ? Theme.textPrimary : Theme.textMenu
-                            font.pixelSize: 14
+                            font.pixelSize: Theme.fontLarge
                         }
 
                         MouseArea {

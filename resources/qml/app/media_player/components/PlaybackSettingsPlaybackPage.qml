@@ -84,7 +84,7 @@ SettingsPage {
                                                 7 + position * (parent.width - 14) - width / 2))
                         text: Tr.t(modelData.key)
                         color: Theme.textScale
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.fontCaption
                     }
                 }
             }

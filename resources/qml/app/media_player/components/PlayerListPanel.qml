@@ -134,7 +134,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             text: Tr.t("ui.text.playlist.title")
             color: Theme.textStrong
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontLarge
             font.bold: true
         }
 
@@ -265,7 +265,7 @@ Rectangle {
         visible: panel.entryCount === 0
         text: Tr.t("ui.text.playlist.empty")
         color: Theme.panelIconMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.fontSmall
     }
 
     DropArea {
@@ -295,7 +295,7 @@ Rectangle {
             anchors.centerIn: parent
             text: Tr.t("ui.text.drag.release_to_add_playlist")
             color: Theme.textPrimary
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
     }
 }

@@ -44,7 +44,7 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     text: Tr.t("ui.text.file.open")
                     color: Theme.textPrimary
-                    font.pixelSize: 14
+                    font.pixelSize: Theme.fontLarge
                 }
             }
 
@@ -62,7 +62,7 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             text: Tr.t("ui.text.placeholder.open_or_drag")
             color: Theme.textFaint
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontSmall
         }
     }
 }

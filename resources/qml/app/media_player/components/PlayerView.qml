@@ -357,7 +357,7 @@ FocusScope {
             visible: !videoPlayer.initialized && view.hasMedia
             text: "initializing mpv..."
             color: Theme.textDim
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontLarge
         }
 
         // While a pop-up of the control bar is open, a click on the video only closes it.

@@ -38,7 +38,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         width: 64
         height: 36
-        radius: 3
+        radius: Theme.radiusSmaller
         color: Theme.playlistRowBackground
         clip: true
 
@@ -64,7 +64,7 @@ Rectangle {
             visible: row.preview && row.preview.loading === true
             text: Tr.t("ui.text.common.loading")
             color: Theme.textFaint
-            font.pixelSize: 9
+            font.pixelSize: Theme.fontTiny
         }
     }
 
@@ -90,7 +90,7 @@ Rectangle {
                 text: row.title
                 elide: Text.ElideRight
                 color: row.current ? Theme.textPrimary : Theme.textNormal
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontSmall
             }
             Row {
                 id: tagRow
@@ -102,7 +102,7 @@ Rectangle {
                         objectName: "rowTag_" + modelData
                         width: tagText.implicitWidth + 8
                         height: 14
-                        radius: 3
+                        radius: Theme.radiusSmaller
                         color: "transparent"
                         border.width: 1
                         border.color: Theme.qualityTagColor(modelData, row.current)
@@ -111,7 +111,7 @@ Rectangle {
                             anchors.centerIn: parent
                             text: modelData
                             color: Theme.qualityTagColor(modelData, row.current)
-                            font.pixelSize: 9
+                            font.pixelSize: Theme.fontTiny
                             font.bold: true
                         }
                     }
@@ -127,7 +127,7 @@ Rectangle {
             y: row.thumbnailMode ? parent.height - height - 8 : (parent.height - height) / 2
             text: row.durationState.text
             color: row.durationState.damaged ? Theme.damagedText : Theme.textDuration
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
         }
     }
 

@@ -12,7 +12,7 @@ Rectangle {
 
     width: 26
     height: 88
-    radius: 6
+    radius: Theme.radius
     color: area.containsMouse ? Theme.toggleTabHover : Theme.toggleTabBackground
     border.color: Theme.menuItemHover
 

@@ -10,7 +10,7 @@ Rectangle {
     default property alias content: hoverArea.data
     signal pointerLeft()
 
-    radius: 8
+    radius: Theme.radiusLarge
     color: Theme.popupBackground
     border.color: Theme.pressedOverlay
     border.width: 1

@@ -49,7 +49,7 @@ ComboBox {
     }
 
     background: Rectangle {
-        radius: 4
+        radius: Theme.radiusSmall
         color: control.pressed ? Theme.chooserPressed : Theme.chooserBackground
         border.color: control.hovered || control.popup.visible ? Theme.controlBorderHover : Theme.controlBorder
     }
@@ -60,7 +60,7 @@ ComboBox {
         rightPadding: control.indicator.width + 6
         text: control.displayText
         color: control.enabled ? Theme.textField : Theme.textChooserDisabled
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
 
@@ -77,7 +77,7 @@ ComboBox {
         y: (control.height - height) / 2
         text: "\u25BE"
         color: Theme.chooserArrow
-        font.pixelSize: 12
+        font.pixelSize: Theme.fontSmall
     }
 
     HoverToolTip {
@@ -100,7 +100,7 @@ ComboBox {
             id: entryText
             text: control.optionText(modelData)
             color: Theme.textField
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
             elide: Text.ElideRight
             verticalAlignment: Text.AlignVCenter
 
@@ -144,7 +144,7 @@ ComboBox {
         background: Rectangle {
             color: Theme.chooserPopupBackground
             border.color: Theme.controlBorder
-            radius: 4
+            radius: Theme.radiusSmall
         }
     }
 }

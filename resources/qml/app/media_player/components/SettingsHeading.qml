@@ -4,6 +4,6 @@ import "../../../shared"
 
 Text {
     color: Theme.textHeading
-    font.pixelSize: 14
+    font.pixelSize: Theme.fontLarge
     font.bold: true
 }

@@ -14,7 +14,7 @@ Row {
         height: 32
         text: root.label
         color: Theme.textLabel
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }

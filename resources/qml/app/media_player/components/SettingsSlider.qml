@@ -17,13 +17,13 @@ Slider {
         y: control.topPadding + (control.availableHeight - height) / 2
         width: control.availableWidth
         height: 4
-        radius: 2
+        radius: Theme.radiusTiny
         color: Theme.buttonPressed
 
         Rectangle {
             width: control.visualPosition * parent.width
             height: parent.height
-            radius: 2
+            radius: Theme.radiusTiny
             color: control.enabled ? control.accentColor : Theme.controlBorderHover
         }
     }

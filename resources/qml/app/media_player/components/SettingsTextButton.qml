@@ -12,7 +12,7 @@ Rectangle {
 
     implicitWidth: Math.max(32, label.implicitWidth + 2 * horizontalPadding)
     implicitHeight: 32
-    radius: 4
+    radius: Theme.radiusSmall
     color: area.pressed ? Theme.buttonPressed : area.containsMouse ? Theme.dialogBorder : Theme.buttonBackground
     border.color: area.containsMouse ? Theme.controlBorderHover : Theme.controlBorder
 
@@ -22,7 +22,7 @@ Rectangle {
         width: Math.min(implicitWidth, root.width - 8)
         text: root.text
         color: Theme.textField
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         elide: Text.ElideRight
     }
 

@@ -7,7 +7,7 @@ TextField {
     id: control
 
     implicitHeight: 32
-    font.pixelSize: 13
+    font.pixelSize: Theme.fontBody
     color: Theme.textField
     placeholderTextColor: Theme.textPlaceholder
     selectByMouse: true
@@ -15,7 +15,7 @@ TextField {
     rightPadding: 8
 
     background: Rectangle {
-        radius: 4
+        radius: Theme.radiusSmall
         color: Theme.fieldBackground
         border.color: control.activeFocus ? Theme.accent : Theme.controlBorder
     }

@@ -27,14 +27,14 @@ PopupPanel {
                 objectName: "speedRow_" + index
                 width: column.width
                 height: 28
-                radius: 4
+                radius: Theme.radiusSmall
                 color: rowArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                 Text {
                     anchors.centerIn: parent
                     text: Logic.speedText(modelData)
                     color: parent.selected ? Theme.accent : Theme.textSoft
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontSmall
                     font.bold: parent.selected
                 }
                 MouseArea {

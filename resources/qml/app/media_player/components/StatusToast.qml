@@ -27,7 +27,7 @@ Rectangle {
 
     width: Math.min(label.implicitWidth + 40, maximumWidth)
     height: 44
-    radius: 8
+    radius: Theme.radiusLarge
     color: Theme.toastBackground
     border.color: Theme.pressedOverlay
     visible: opacity > 0
@@ -46,7 +46,7 @@ Rectangle {
         elide: Text.ElideRight
         text: toast.text
         color: Theme.textStrong
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
     }
 
     Timer {

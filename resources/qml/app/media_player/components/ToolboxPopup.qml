@@ -25,7 +25,7 @@ PopupPanel {
                 objectName: "toolboxRow_" + modelData.toolId
                 width: column.width
                 height: 32
-                radius: 4
+                radius: Theme.radiusSmall
                 opacity: modelData.enabled ? 1 : 0.45
                 color: rowArea.containsMouse && modelData.enabled ? Theme.menuItemHover : "transparent"
 
@@ -43,7 +43,7 @@ PopupPanel {
                     elide: Text.ElideRight
                     text: Tr.t(modelData.titleKey)
                     color: Theme.textSoft
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontSmall
                 }
                 MouseArea {
                     id: rowArea

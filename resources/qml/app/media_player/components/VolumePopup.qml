@@ -23,7 +23,7 @@ PopupPanel {
         anchors.horizontalCenter: parent.horizontalCenter
         text: Math.round(popup.shownValue) + "%"
         color: Theme.textSoft
-        font.pixelSize: 11
+        font.pixelSize: Theme.fontCaption
     }
 
     Slider {
@@ -56,11 +56,11 @@ PopupPanel {
             y: slider.topPadding
             width: 4
             height: slider.availableHeight
-            radius: 2
+            radius: Theme.radiusTiny
             color: Theme.volumeTrack
             Rectangle {
                 width: parent.width
-                radius: 2
+                radius: Theme.radiusTiny
                 anchors.bottom: parent.bottom
                 height: (1 - slider.visualPosition) * parent.height
                 color: Theme.accent
@@ -71,7 +71,7 @@ PopupPanel {
             y: slider.topPadding + slider.visualPosition * (slider.availableHeight - height)
             width: 12
             height: 12
-            radius: 6
+            radius: Theme.radius
             color: Theme.textPrimary
         }
     }

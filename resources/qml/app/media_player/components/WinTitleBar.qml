@@ -114,7 +114,7 @@ Rectangle {
         width: Math.min(implicitWidth, 260)
         text: titleBar.titleText
         color: Theme.textStrong
-        font.pixelSize: 14
+        font.pixelSize: Theme.fontLarge
         font.bold: true
         elide: Text.ElideRight
     }
@@ -143,7 +143,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 text: Tr.t("ui.text.file.import")
                 color: Theme.textPrimary
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontSmall
             }
         }
         MouseArea {
@@ -193,7 +193,7 @@ Rectangle {
             Rectangle {
                 id: avatarMask
                 anchors.fill: parent
-                radius: 10
+                radius: Theme.radiusCard
                 visible: false
             }
             OpacityMask {
@@ -213,7 +213,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             text: titleBar.userName
             color: Theme.textNormal
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontSmall
             elide: Text.ElideRight
         }
 
