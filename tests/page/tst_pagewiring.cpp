@@ -1,7 +1,7 @@
-// Every guarded call site of the QML sources, checked against the real objects: the main window
-// is loaded with the context objects main publishes, and each member a document reaches through
-// Guard must exist on the class it reaches. A misspelt member, or a member that only a test's
-// stand-in has, fails here instead of turning into a silent no-op.
+// The main window with the real objects behind it. Every guarded call site of the QML sources is
+// checked against them: each member a document reaches through Guard must exist on the class it
+// reaches, so a misspelt member, or a member that only a test's stand-in has, fails here instead
+// of turning into a silent no-op. And a file the real engine cannot play empties the player.
 #include "TestSupport.h"
 #include "i18n/I18nService.h"
 #include "player/MediaPreviewService.h"
@@ -19,6 +19,7 @@
 #include <QMetaMethod>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSet>
 #include <QtQml>
@@ -78,7 +79,39 @@ bool isLiteral(const QString &target)
 
 } // namespace
 
-class GuardWalkTest : public QObject
+// The objects main publishes, published as main does.
+struct MainScene
+{
+    PlaylistModel playlist;
+    MediaPreviewService previews;
+    SystemActions actions;
+    FileDialogService dialogs;
+    TaskManager tasks;
+    SingleInstanceService singleInstance{QStringLiteral("pagewiring")};
+    I18nService i18nService;
+    QQmlApplicationEngine engine;
+
+    MainScene()
+    {
+        i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty(QStringLiteral("playlistStore"), &playlist);
+        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
+                                    tvxtest::scratchPath("player.ini"));
+        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
+                                    tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
+        context->setContextProperty(QStringLiteral("systemActions"), &actions);
+        context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
+        context->setContextProperty(QStringLiteral("taskManager"), &tasks);
+        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
+        context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), QString());
+        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);
+        context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+    }
+};
+
+class PageWiringTest : public QObject
 {
     Q_OBJECT
 
@@ -166,30 +199,9 @@ private slots:
 
     void everyGuardedMemberExists()
     {
-        PlaylistModel playlist;
-        MediaPreviewService previews;
-        SystemActions actions;
-        FileDialogService dialogs;
-        TaskManager tasks;
-        SingleInstanceService singleInstance(QStringLiteral("guardwalk"));
-        I18nService i18nService;
-        i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
-        QQmlApplicationEngine engine;
+        MainScene scene;
+        QQmlApplicationEngine &engine = scene.engine;
         QQmlContext *context = engine.rootContext();
-        // As main publishes them.
-        context->setContextProperty(QStringLiteral("playlistStore"), &playlist);
-        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
-                                    tvxtest::scratchPath("player.ini"));
-        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
-                                    tvxtest::scratchPath("app_settings_menu.ini"));
-        context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
-        context->setContextProperty(QStringLiteral("systemActions"), &actions);
-        context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
-        context->setContextProperty(QStringLiteral("taskManager"), &tasks);
-        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
-        context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), QString());
-        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);
-        context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *page = engine.rootObjects().first()->property("pageItem").value<QObject *>();
@@ -227,7 +239,34 @@ private slots:
                                              "Guard.has(someObject, \"x\")\n");
         QCOMPARE(check(sitesIn(QStringLiteral("wrong.qml"), wrong), context, mpv->metaObject()).size(), 6);
     }
+
+    // The real engine reports the damaged file; the page drops it and says which file it was.
+    void failedFileEmptiesThePlayer()
+    {
+        const QString garbage = tvxtest::fixtures::garbageMp4();
+        QVERIFY(!garbage.isEmpty());
+        MainScene scene;
+        scene.engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QCOMPARE(scene.engine.rootObjects().size(), 1);
+        auto *window = qobject_cast<QQuickWindow *>(scene.engine.rootObjects().first());
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QObject *page = window->property("pageItem").value<QObject *>();
+        QVERIFY(page);
+        QObject *view = page->findChild<QObject *>(QStringLiteral("playerView"));
+        QVERIFY(view);
+
+        const QString url = QUrl::fromLocalFile(garbage).toString();
+        QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay",
+                                          Q_ARG(QVariant, QVariant(QVariantList{url}))));
+        const QString expected =
+            scene.i18nService.t(QStringLiteral("ui.text.player.play_failed"),
+                                QVariantMap{{QStringLiteral("name"), QStringLiteral("garbage.mp4")}});
+        QTRY_COMPARE_WITH_TIMEOUT(page->property("settingsStatusText").toString(), expected, 10000);
+        QVERIFY(!view->property("hasMedia").toBool());
+        QVERIFY(!page->property("playerHasMedia").toBool());
+    }
 };
 
-QTEST_MAIN(GuardWalkTest)
-#include "tst_guardwalk.moc"
+QTEST_MAIN(PageWiringTest)
+#include "tst_pagewiring.moc"
