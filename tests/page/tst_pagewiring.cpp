@@ -2,12 +2,11 @@
 // checked against them: each member a document reaches through Guard must exist on the class it
 // reaches, so a misspelt member, or a member that only a test's stand-in has, fails here instead
 // of turning into a silent no-op. And a file the real engine cannot play empties the player.
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "i18n/I18nService.h"
 #include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
-#include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 #include "system/FileDialogService.h"
 #include "system/SingleInstanceService.h"
@@ -191,10 +190,7 @@ private slots:
     {
         tvxtest::initTestProcess();
         QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-        qputenv("TVX_MPV_AO", "null");
-        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-        qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+        tvxtest::registerRealPlayerTypes();
     }
 
     void everyGuardedMemberExists()
