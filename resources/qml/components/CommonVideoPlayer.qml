@@ -13,12 +13,12 @@ Item {
     property bool hasMedia: false
     property string currentFileUrl: ""
 
-    readonly property bool initialized: mpvEngine.initialized === true
-    readonly property bool paused: mpvEngine.paused === true
-    readonly property real position: Number(mpvEngine.position) || 0
-    readonly property real duration: Number(mpvEngine.duration) || 0
-    readonly property real volume: Number(mpvEngine.volume) || 0
-    readonly property real playbackSpeed: mpvEngine.playbackSpeed === undefined ? 1 : Number(mpvEngine.playbackSpeed)
+    readonly property bool initialized: Guard.read(mpvEngine, "initialized", false) === true
+    readonly property bool paused: Guard.read(mpvEngine, "paused", false) === true
+    readonly property real position: Number(Guard.read(mpvEngine, "position", 0)) || 0
+    readonly property real duration: Number(Guard.read(mpvEngine, "duration", 0)) || 0
+    readonly property real volume: Number(Guard.read(mpvEngine, "volume", 0)) || 0
+    readonly property real playbackSpeed: Number(Guard.read(mpvEngine, "playbackSpeed", 1))
     readonly property bool renderReady: videoSurface.renderContextReady === true
 
     property int playRetryDelayMs: 80
