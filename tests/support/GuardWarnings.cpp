@@ -54,37 +54,37 @@ void exitHook()
     _exit(1);
 }
 
+void installInFront()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(handler);
+    if (previous != handler)
+        g_previous = previous;
+}
+
 class HandlerKeeper : public QObject
 {
 public:
     using QObject::QObject;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        failOnGuardWarnings();
+        installInFront();
         return QObject::eventFilter(watched, event);
     }
 };
 
 } // namespace
 
-void keepGuardHandlerInFront()
-{
-    static HandlerKeeper *keeper = nullptr;
-    failOnGuardWarnings();
-    if (!keeper && QCoreApplication::instance()) {
-        keeper = new HandlerKeeper(QCoreApplication::instance());
-        QCoreApplication::instance()->installEventFilter(keeper);
-    }
-}
-
 void failOnGuardWarnings()
 {
-    const QtMessageHandler previous = qInstallMessageHandler(handler);
-    if (previous != handler)
-        g_previous = previous;
+    static HandlerKeeper *keeper = nullptr;
+    installInFront();
     if (!g_exitHookSet) {
         g_exitHookSet = true;
         std::atexit(exitHook);
+    }
+    if (!keeper && QCoreApplication::instance()) {
+        keeper = new HandlerKeeper(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(keeper);
     }
 }
 
@@ -104,3 +104,11 @@ int guardWarningCount()
 }
 
 } // namespace tvxtest
+
+namespace {
+void failOnGuardWarningsAtStart()
+{
+    tvxtest::failOnGuardWarnings();
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(failOnGuardWarningsAtStart)

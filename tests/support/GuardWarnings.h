@@ -6,12 +6,11 @@
 
 namespace tvxtest {
 
-// Installs the message handler in front of the current one (idempotent). QtTest replaces the
-// handler when it starts logging: C++ tests call this from initTestCase (through
-// initTestProcess); Qt Quick Test starts logging only when its first test case runs, so its
-// runners call keepGuardHandlerInFront, which puts the handler back whenever it was replaced.
+// Installs the message handler in front of the current one and keeps it there: QtTest puts
+// its own handler in when it starts logging, so the handler is put back in front whenever an
+// event finds it displaced. Every process that links the test support does this as its
+// application object is made; calling it again is harmless.
 void failOnGuardWarnings();
-void keepGuardHandlerInFront();
 // How many guard warnings this process has logged.
 int guardWarningCount();
 // The next n guard warnings are expected (a test of the guard itself) and fail nothing.

@@ -14,7 +14,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         m_setup.qmlEngineAvailable(engine);
-        tvxtest::keepGuardHandlerInFront();
+        tvxtest::failOnGuardWarnings();
     }
     void cleanupTestCase() { m_setup.cleanupTestCase(); }
 
