@@ -22,8 +22,11 @@
 // a wiring mistake, logged as "tvx-guard: <target> has no member <member>"; the test
 // set-up turns that line into a failure. A name not listed in contextObjects is logged too.
 //
-// Write the member as a string literal at the call site: a test reads the call sites from
-// the QML sources and checks every member against the real classes.
+// Write the member as a string literal at the call site: tests/page/tst_pagewiring.cpp reads
+// the call sites from the QML sources and checks every member against the real classes. A new
+// context object gets a line in contextObjects below and is published in that test as main
+// publishes it; an object in hand is named there by the expression the documents use for it
+// (as "videoPlayer.engine" is), or the test reports an unknown target.
 pragma Singleton
 import QtQml 2.14
 
