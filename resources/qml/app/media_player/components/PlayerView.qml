@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../components/FileUrl.js" as FileUrl
 import "../../../shared"
 
 FocusScope {
@@ -80,7 +81,7 @@ FocusScope {
         hasMedia = false
         currentMediaPreviewDurationSeconds = 0
         resetTrackOptions()
-        var name = decodeURIComponent(String(fileUrl).replace(/^.*[\\/]/, ""))
+        var name = FileUrl.toLocalPath(fileUrl).replace(/^.*[\\/]/, "")
         settingsStatusRequested(Tr.t("ui.text.player.play_failed", { name: name }))
     }
 
