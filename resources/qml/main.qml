@@ -3,29 +3,26 @@
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import "app/tools/ToolRegistry.js" as ToolRegistry
+import "shared"
 
 Window {
     id: mainWindow
 
-    readonly property string pageUrl: "qrc:/qml/app/media_player/MediaPlayerPage.qml"
-    readonly property string placeholderPageUrl: "qrc:/qml/app/PlaceholderPage.qml"
+    // The window tests point it at a stand-in page.
+    property string pageUrl: "qrc:/qml/app/media_player/MediaPlayerPage.qml"
     readonly property string toolWindowUrl: "qrc:/qml/app/tools/ToolWindow.qml"
     readonly property string placeholderToolWindowUrl: "qrc:/qml/app/PlaceholderToolWindow.qml"
 
-    // Context objects are optional: every use goes through these guards.
-    readonly property var i18nService: typeof i18n !== "undefined" && i18n ? i18n : null
-    readonly property var singleInstance: typeof singleInstanceService !== "undefined" && singleInstanceService
-                                          ? singleInstanceService : null
+    readonly property var singleInstance: Guard.object("singleInstanceService")
 
     readonly property string productTitle: Qt.application.name
-    readonly property string titleSlogan: translate("ui.text.window.title_slogan")
+    readonly property string titleSlogan: Tr.tOr("ui.text.window.title_slogan", "")
     readonly property int resizeBorder: 6
     readonly property bool windowIsMaximized: visibility === Window.Maximized
     property string pendingToolId: ""
     property string pendingToolSourcePath: ""
-    property string startupMediaFileUrl: typeof startupMediaFileUrlFromCpp !== "undefined"
-                                         && startupMediaFileUrlFromCpp !== null
-                                         ? String(startupMediaFileUrlFromCpp) : ""
+    property string startupMediaFileUrl: Guard.object("startupMediaFileUrlFromCpp") !== null
+                                         ? String(Guard.object("startupMediaFileUrlFromCpp")) : ""
 
     // Manual resize, for platforms whose windows cannot resize themselves through the system.
     property point resizeStartPointer: Qt.point(0, 0)
@@ -45,35 +42,18 @@ Window {
     height: 720
     minimumWidth: 980
     minimumHeight: 600
-    color: "#050505"
+    color: Theme.windowBackground
     title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
-
-    function translate(key) {
-        if (i18nService && typeof i18nService.t === "function")
-            return String(i18nService.t(key))
-        return ""
-    }
-
-    function hasProperty(object, name) {
-        return object !== null && object !== undefined && typeof object[name] !== "undefined"
-               && typeof object[name] !== "function"
-    }
-
-    function hasFunction(object, name) {
-        return object !== null && object !== undefined && typeof object[name] === "function"
-    }
 
     function showRaiseAndActivate(window) {
         if (!window)
             return
-        if (window.visibility === Window.Minimized && hasFunction(window, "showNormal"))
+        if (window.visibility === Window.Minimized)
             window.showNormal()
-        else if (hasFunction(window, "show"))
+        else
             window.show()
-        if (hasFunction(window, "raise"))
-            window.raise()
-        if (hasFunction(window, "requestActivate"))
-            window.requestActivate()
+        window.raise()
+        window.requestActivate()
     }
 
     function activateMainWindow() {
@@ -85,10 +65,8 @@ Window {
         if (url.length === 0)
             return
         var page = pageLoader.item
-        if (hasFunction(page, "openExternalFilesAndPlay"))
+        if (page)
             page.openExternalFilesAndPlay([url])
-        else if (hasFunction(page, "openDroppedFiles"))
-            page.openDroppedFiles([url])
         else
             startupMediaFileUrl = url
     }
@@ -115,10 +93,8 @@ Window {
     function applyPendingTool(window) {
         if (!window)
             return
-        if (hasProperty(window, "toolId"))
-            window.toolId = pendingToolId
-        if (hasProperty(window, "startupSourcePath"))
-            window.startupSourcePath = pendingToolSourcePath
+        window.toolId = pendingToolId
+        window.startupSourcePath = pendingToolSourcePath
         showRaiseAndActivate(window)
     }
 
@@ -137,14 +113,13 @@ Window {
     function closeToolWindow() {
         toolWindowLoader.active = false
         showNormal()
-        if (hasFunction(mainWindow, "raise"))
-            raise()
+        raise()
         requestActivate()
     }
 
     function handleEscape() {
         var page = pageLoader.item
-        if (page && page.playerFullScreen === true && hasFunction(page, "exitPlayerFullScreen"))
+        if (page && page.playerFullScreen === true)
             page.exitPlayerFullScreen()
         else if (windowIsMaximized)
             restoreWindow()
@@ -153,7 +128,7 @@ Window {
     function beginResize(edges, globalX, globalY) {
         if (windowIsMaximized)
             return
-        if (hasFunction(mainWindow, "startSystemResize") && startSystemResize(edges))
+        if (startSystemResize(edges))
             return
         resizeStartPointer = Qt.point(globalX, globalY)
         resizeStartGeometry = Qt.rect(x, y, width, height)
@@ -212,20 +187,15 @@ Window {
         var page = pageLoader.item
         if (!page)
             return
-        if (hasProperty(page, "windowTitle"))
-            page.windowTitle = title
-        if (hasProperty(page, "productTitle"))
-            page.productTitle = productTitle
-        if (hasProperty(page, "titleSlogan"))
-            page.titleSlogan = titleSlogan
-        if (hasProperty(page, "windowIsMaximized"))
-            page.windowIsMaximized = windowIsMaximized
-        if (hasProperty(page, "startupMediaFileUrl"))
-            page.startupMediaFileUrl = startupMediaFileUrl
+        page.windowTitle = title
+        page.productTitle = productTitle
+        page.titleSlogan = titleSlogan
+        page.windowIsMaximized = windowIsMaximized
+        page.startupMediaFileUrl = startupMediaFileUrl
     }
 
     onWindowIsMaximizedChanged: {
-        if (hasProperty(pageLoader.item, "windowIsMaximized"))
+        if (pageLoader.item)
             pageLoader.item.windowIsMaximized = windowIsMaximized
     }
 
@@ -233,11 +203,11 @@ Window {
         id: pageLoader
         anchors.fill: parent
         source: mainWindow.pageUrl
-        // Until the player page is part of the bundle (or if it fails to build) the window
-        // still opens, with a small stand-in page.
+        // A page that does not build is a broken program, not something to hide behind a
+        // stand-in: say so where the log is read.
         onStatusChanged: {
-            if (status === Loader.Error && String(source) !== mainWindow.placeholderPageUrl)
-                source = mainWindow.placeholderPageUrl
+            if (status === Loader.Error)
+                console.error("[MainWindow] the player page failed to load: " + source)
         }
         onLoaded: mainWindow.handOverToPage()
     }
@@ -263,8 +233,7 @@ Window {
             // The loader makes a loaded window transient for this one; a transient (owned)
             // window is minimised together with its owner, but the tool window must stay up
             // while the main window is minimised.
-            if (mainWindow.hasProperty(item, "transientParent"))
-                item.transientParent = null
+            item.transientParent = null
             mainWindow.applyPendingTool(item)
         }
     }

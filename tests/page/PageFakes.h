@@ -8,7 +8,9 @@
 #include <QVariantList>
 #include <QVariantMap>
 
-// Registered as Tavrixo.MpvEngine: records every command and answers as the test says.
+// Registered as Tavrixo.MpvEngine: records every command and answers as the test says. Its
+// subtitle ids behave as mpv's do behind the real engine: adding a file selects it as the
+// primary track, and the published ids follow mpv's only at the next poll().
 class FakeMpvEngine : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,7 @@ class FakeMpvEngine : public QObject
     Q_PROPERTY(QVariantList audioTracks MEMBER m_audioTracks)
     Q_PROPERTY(QVariantList subtitleTracks MEMBER m_subtitleTracks)
     Q_PROPERTY(bool addSubtitleResult MEMBER m_addSubtitleResult)
+    Q_PROPERTY(QStringList unsupportedProperties MEMBER m_unsupportedProperties)
 
 public:
     explicit FakeMpvEngine(QObject *parent = nullptr) : QObject(parent) {}
@@ -44,7 +47,14 @@ public:
     Q_INVOKABLE bool addSubtitleFile(const QUrl &url, bool secondary = false);
     Q_INVOKABLE QVariantList availableAudioTracks() const { return m_audioTracks; }
     Q_INVOKABLE QVariantList availableSubtitleTracks() const { return m_subtitleTracks; }
+    Q_INVOKABLE bool supportsProperty(const QString &name) const
+    {
+        return !m_unsupportedProperties.contains(name);
+    }
     Q_INVOKABLE void finishFile() { emit endOfFileReached(); }
+    Q_INVOKABLE void failFile(const QString &path, const QString &error) { emit playbackFailed(path, error); }
+    // The engine's poll: publishes mpv's current subtitle ids.
+    Q_INVOKABLE void poll();
     Q_INVOKABLE void clearCalls();
     Q_INVOKABLE int countCalls(const QString &prefix) const;
 
@@ -60,6 +70,7 @@ signals:
     void secondarySubtitleTrackIdChanged();
     void callsChanged();
     void endOfFileReached();
+    void playbackFailed(const QString &path, const QString &error);
 
 private:
     void record(const QString &call);
@@ -80,6 +91,9 @@ private:
     QVariantList m_audioTracks;
     QVariantList m_subtitleTracks;
     bool m_addSubtitleResult = true;
+    QStringList m_unsupportedProperties;
+    int m_mpvSid = 0;
+    int m_mpvSecondarySid = 0;
 };
 
 // Registered as Tavrixo.MpvVideoItem: the test decides when the render context is ready.

@@ -110,6 +110,7 @@ bool FakeMpvEngine::setVideoEnhancementEnabled(bool enabled)
 bool FakeMpvEngine::setSubtitleTrackId(int id)
 {
     record(QStringLiteral("setSubtitleTrackId:") + QString::number(id));
+    m_mpvSid = id;
     m_subtitleTrackId = id;
     emit subtitleTrackIdChanged();
     return true;
@@ -118,6 +119,7 @@ bool FakeMpvEngine::setSubtitleTrackId(int id)
 bool FakeMpvEngine::setSecondarySubtitleTrackId(int id)
 {
     record(QStringLiteral("setSecondarySubtitleTrackId:") + QString::number(id));
+    m_mpvSecondarySid = id;
     m_secondaryTrackId = id;
     emit secondarySubtitleTrackIdChanged();
     return true;
@@ -130,12 +132,21 @@ bool FakeMpvEngine::addSubtitleFile(const QUrl &url, bool secondary)
         return false;
     const int id = m_subtitleTracks.size() + 1;
     m_subtitleTracks.append(QVariantMap{{"id", id}, {"title", url.fileName()}});
-    // As mpv does, a primary load selects the new track at once.
-    if (!secondary || m_subtitleTrackId <= 0) {
-        m_subtitleTrackId = id;
+    // mpv selects a file added without a flag; the engine learns of it at its next poll.
+    m_mpvSid = id;
+    return true;
+}
+
+void FakeMpvEngine::poll()
+{
+    if (m_subtitleTrackId != m_mpvSid) {
+        m_subtitleTrackId = m_mpvSid;
         emit subtitleTrackIdChanged();
     }
-    return true;
+    if (m_secondaryTrackId != m_mpvSecondarySid) {
+        m_secondaryTrackId = m_mpvSecondarySid;
+        emit secondarySubtitleTrackIdChanged();
+    }
 }
 
 void FakeServices::record(const QString &call)

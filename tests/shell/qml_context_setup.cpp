@@ -1,5 +1,6 @@
 // Set-up of the main-window tests with context objects: a catalog stand-in, the real
 // single-instance service and a start-up file.
+#include "GuardWarnings.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
 #include "system/SingleInstanceService.h"
@@ -38,6 +39,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
                                 QStringLiteral("file:///tmp/start%20up.mp4"));
     context->setContextProperty(QStringLiteral("singleInstanceService"),
                                 new SingleInstanceService(QStringLiteral("qmltest"), engine));
+    context->setContextProperty(QStringLiteral("guardWarningProbe"), new tvxtest::GuardWarningProbe(engine));
 }
 
 void QmlTestSetup::cleanupTestCase() {}

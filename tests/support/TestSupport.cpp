@@ -1,6 +1,8 @@
 // Shared test helpers; see TestSupport.h.
 #include "TestSupport.h"
 
+#include "GuardWarnings.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -35,6 +37,7 @@ QString scratchPath(const QString &relative)
 void initTestProcess()
 {
     std::setlocale(LC_NUMERIC, "C");
+    failOnGuardWarnings();
 }
 
 bool waitUntil(const std::function<bool()> &pred, int timeoutMs)

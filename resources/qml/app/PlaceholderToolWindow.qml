@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../components"
 import "tools/ToolRegistry.js" as ToolRegistry
+import "../shared"
 
 Window {
     id: toolWindow
@@ -18,20 +19,14 @@ Window {
         return toolConfig && typeof toolConfig[name] === "number" ? toolConfig[name] : fallback
     }
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
-
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
-    color: "#121212"
+    color: Theme.toolWindowBackground
     width: entryValue("windowWidth", 1020)
     height: entryValue("windowHeight", 720)
     minimumWidth: entryValue("minimumWidth", 980)
     minimumHeight: entryValue("minimumHeight", 600)
-    title: toolConfig && translate(toolConfig.titleKey).length > 0 ? translate(toolConfig.titleKey)
+    title: toolConfig && Tr.t(toolConfig.titleKey).length > 0 ? Tr.t(toolConfig.titleKey)
                                                                    : Qt.application.name
 
     onClosing: toolWindow.closeRequested()
@@ -39,13 +34,12 @@ Window {
     Rectangle {
         width: parent.width
         height: 46
-        color: "#1A1A1A"
+        color: Theme.toolTitleBarBackground
 
         MouseArea {
             anchors.fill: parent
             onPressed: {
-                if (typeof toolWindow.startSystemMove === "function")
-                    toolWindow.startSystemMove()
+                toolWindow.startSystemMove()
             }
         }
 
@@ -55,7 +49,7 @@ Window {
             anchors.verticalCenter: parent.verticalCenter
             iconSize: 18
             source: toolWindow.toolConfig ? toolWindow.toolConfig.icon : ""
-            color: "#F3F6FB"
+            color: Theme.textStrong
         }
 
         Text {
@@ -63,20 +57,20 @@ Window {
             anchors.leftMargin: 10
             anchors.verticalCenter: parent.verticalCenter
             text: toolWindow.title
-            color: "#F3F6FB"
-            font.pixelSize: 14
+            color: Theme.textStrong
+            font.pixelSize: Theme.fontLarge
         }
 
         Rectangle {
             anchors.right: parent.right
             width: 48
             height: parent.height
-            color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+            color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
             Text {
                 anchors.centerIn: parent
                 text: "\u2715"
-                color: "#F3F6FB"
-                font.pixelSize: 14
+                color: Theme.textStrong
+                font.pixelSize: Theme.fontLarge
             }
             MouseArea {
                 id: closeArea
@@ -94,7 +88,7 @@ Window {
         horizontalAlignment: Text.AlignHCenter
         elide: Text.ElideMiddle
         text: toolWindow.startupSourcePath
-        color: "#9AA3AE"
-        font.pixelSize: 13
+        color: Theme.textDim
+        font.pixelSize: Theme.fontBody
     }
 }

@@ -2,6 +2,7 @@
 // surface can draw, a preview opener with seek retries and the centre play/pause button.
 import QtQuick 2.14
 import Tavrixo 1.0
+import "../shared"
 
 Item {
     id: root
@@ -12,12 +13,12 @@ Item {
     property bool hasMedia: false
     property string currentFileUrl: ""
 
-    readonly property bool initialized: mpvEngine.initialized === true
-    readonly property bool paused: mpvEngine.paused === true
-    readonly property real position: Number(mpvEngine.position) || 0
-    readonly property real duration: Number(mpvEngine.duration) || 0
-    readonly property real volume: Number(mpvEngine.volume) || 0
-    readonly property real playbackSpeed: mpvEngine.playbackSpeed === undefined ? 1 : Number(mpvEngine.playbackSpeed)
+    readonly property bool initialized: Guard.read(mpvEngine, "initialized", false) === true
+    readonly property bool paused: Guard.read(mpvEngine, "paused", false) === true
+    readonly property real position: Number(Guard.read(mpvEngine, "position", 0)) || 0
+    readonly property real duration: Number(Guard.read(mpvEngine, "duration", 0)) || 0
+    readonly property real volume: Number(Guard.read(mpvEngine, "volume", 0)) || 0
+    readonly property real playbackSpeed: Number(Guard.read(mpvEngine, "playbackSpeed", 1))
     readonly property bool renderReady: videoSurface.renderContextReady === true
 
     property int playRetryDelayMs: 80
@@ -52,10 +53,8 @@ Item {
     // starts if the surface becomes ready later.
     signal parkedPlayExpired(string fileUrl)
     signal pointerActivity()
-
-    function hasEngineFunction(name) {
-        return mpvEngine !== null && typeof mpvEngine[name] === "function"
-    }
+    // The engine could not play the file (damaged, unsupported); the component is empty again.
+    signal playbackFailed(string fileUrl, string error)
 
     function clearParkedRequests() {
         pendingPlayFileUrl = ""
@@ -67,7 +66,7 @@ Item {
     }
 
     function startNow(url) {
-        if (!hasEngineFunction("playFile") || mpvEngine.playFile(url) !== true)
+        if (Guard.call(mpvEngine, "playFile", [url]) !== true)
             return false
         var pauseAfter = pendingPauseAfterStart
         var seekAfter = pendingSeekAfterStart
@@ -76,8 +75,8 @@ Item {
         currentFileUrl = url
         hasMedia = true
         playbackStarted(url)
-        if (pauseAfter && !paused && hasEngineFunction("togglePause"))
-            mpvEngine.togglePause()
+        if (pauseAfter && !paused)
+            Guard.call(mpvEngine, "togglePause")
         if (seekAfter)
             seekSafely(seekSeconds)
         return true
@@ -106,17 +105,15 @@ Item {
         seekRetryTimer.stop()
         currentFileUrl = ""
         hasMedia = false
-        if (!hasEngineFunction("stopPlayback"))
-            return false
-        return mpvEngine.stopPlayback() === true
+        return Guard.call(mpvEngine, "stopPlayback") === true
     }
 
     function playOrResume(url) {
         var text = url === undefined || url === null ? "" : String(url)
         if (text.length > 0)
             return play(text)
-        if (hasMedia && paused && hasEngineFunction("togglePause"))
-            return mpvEngine.togglePause() === true
+        if (hasMedia && paused)
+            return Guard.call(mpvEngine, "togglePause") === true
         return false
     }
 
@@ -125,9 +122,9 @@ Item {
             pendingPauseAfterStart = true
             return true
         }
-        if (!hasMedia || paused || !hasEngineFunction("togglePause"))
+        if (!hasMedia || paused)
             return false
-        return mpvEngine.togglePause() === true
+        return Guard.call(mpvEngine, "togglePause") === true
     }
 
     function togglePlayPause() {
@@ -135,9 +132,9 @@ Item {
             pendingPauseAfterStart = !pendingPauseAfterStart
             return true
         }
-        if (!hasMedia || !hasEngineFunction("togglePause"))
+        if (!hasMedia)
             return false
-        return mpvEngine.togglePause() === true
+        return Guard.call(mpvEngine, "togglePause") === true
     }
 
     function seek(seconds) {
@@ -146,9 +143,18 @@ Item {
             pendingSeekSecondsAfterStart = Math.max(0, Number(seconds) || 0)
             return true
         }
-        if (!hasEngineFunction("seekTo"))
-            return false
-        return mpvEngine.seekTo(Number(seconds) || 0) === true
+        return Guard.call(mpvEngine, "seekTo", [Number(seconds) || 0]) === true
+    }
+
+    // The engine is idle after a failed file: nothing is loaded, so nothing may look loaded.
+    function dropFailedFile(error) {
+        var url = currentFileUrl
+        clearParkedRequests()
+        previewTimer.stop()
+        seekRetryTimer.stop()
+        currentFileUrl = ""
+        hasMedia = false
+        playbackFailed(url, error)
     }
 
     function currentPlaybackTime() {
@@ -206,6 +212,7 @@ Item {
     MpvEngine {
         id: mpvEngine
         onEndOfFileReached: root.endOfFileReached()
+        onPlaybackFailed: root.dropFailedFile(error)
     }
 
     MpvVideoItem {
@@ -294,8 +301,8 @@ Item {
             radius: 32
             anchors.centerIn: parent
             visible: root.centerControlVisible && root.hoverCenterControlEnabled && root.hasMedia
-            color: centerButtonArea.pressed ? "#CC1A1A1A" : (centerButtonArea.containsMouse ? "#B3262626" : "#99000000")
-            border.color: "#40FFFFFF"
+            color: centerButtonArea.pressed ? Theme.centerButtonPressed : (centerButtonArea.containsMouse ? Theme.centerButtonHover : Theme.dialogScrim)
+            border.color: Theme.trackOverlay
             border.width: 1
 
             ThemedIcon {
@@ -304,7 +311,7 @@ Item {
                 anchors.horizontalCenterOffset: root.paused ? 2 : 0
                 iconSize: 28
                 source: root.paused ? "qrc:/assets/icons/player_play.svg" : "qrc:/assets/icons/player_pause.svg"
-                color: "#FFFFFF"
+                color: Theme.textPrimary
             }
 
             MouseArea {

@@ -1,5 +1,6 @@
 // Delayed tool tip attached to a hover-enabled mouse area, kept inside its host's edges.
 import QtQuick 2.14
+import "../shared"
 
 Item {
     id: root
@@ -19,9 +20,9 @@ Item {
     property real verticalPadding: 2
     property int fontPixelSize: 10
     property string fontFamily: "Microsoft YaHei"
-    property color textColor: "#101010"
-    property color backgroundColor: "#FFFBE6"
-    property color borderColor: "#BEBEBE"
+    property color textColor: Theme.toolTipText
+    property color backgroundColor: Theme.toolTipBackground
+    property color borderColor: Theme.toolTipBorder
     property real radius: 1
 
     readonly property bool hoverActive: enabled && target !== null && target.containsMouse === true

@@ -1,12 +1,13 @@
 // Single-colour SVG icon: one file serves every colour, the page picks it through `color`.
 import QtQuick 2.14
 import QtGraphicalEffects 1.0
+import "../shared"
 
 Item {
     id: root
 
     property url source: ""
-    property color color: "#FFFFFF"
+    property color color: Theme.textPrimary
     property real iconSize: Math.min(width, height)
     readonly property int status: image.status
 

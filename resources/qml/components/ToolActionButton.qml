@@ -1,5 +1,6 @@
 // Push button of the tool pages: optional icon and text, sized to its content.
 import QtQuick 2.14
+import "../shared"
 
 Rectangle {
     id: root
@@ -8,9 +9,9 @@ Rectangle {
     property url iconSource: ""
     property int horizontalPadding: 18
     property int buttonHeight: 38
-    property color textColor: "#F4F4F4"
-    property color backgroundColor: area.pressed ? "#363636" : area.containsMouse ? "#313131" : "#2B2B2B"
-    property color borderColor: area.containsMouse ? "#545454" : "#404040"
+    property color textColor: Theme.textCardTitle
+    property color backgroundColor: area.pressed ? Theme.toolButtonPressed : area.containsMouse ? Theme.toolButtonHoverBackground : Theme.toolButtonBackground
+    property color borderColor: area.containsMouse ? Theme.selectBorderHover : Theme.selectBorder
     readonly property bool hovered: area.containsMouse
     readonly property bool pressed: area.pressed
 
@@ -20,7 +21,7 @@ Rectangle {
     implicitHeight: buttonHeight
     width: implicitWidth
     height: buttonHeight
-    radius: 8
+    radius: Theme.radiusLarge
     color: backgroundColor
     border.width: 1
     border.color: borderColor
@@ -44,7 +45,7 @@ Rectangle {
             visible: text.length > 0
             text: root.text
             color: root.textColor
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontLarge
         }
     }
 

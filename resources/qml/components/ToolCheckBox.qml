@@ -1,5 +1,6 @@
 // Check box of the tool pages (and the playback settings): a click anywhere flips it.
 import QtQuick 2.14
+import "../shared"
 
 Item {
     id: root
@@ -17,17 +18,17 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: 16
         height: 16
-        radius: 3
-        color: root.checked ? "#3D8BFF" : "transparent"
+        radius: Theme.radiusSmaller
+        color: root.checked ? Theme.accent : "transparent"
         border.width: 1
-        border.color: root.checked ? "#3D8BFF" : area.containsMouse ? "#8A8A8A" : "#6A6A6A"
+        border.color: root.checked ? Theme.accent : area.containsMouse ? Theme.checkBorderHover : Theme.checkBorder
 
         Text {
             anchors.centerIn: parent
             visible: root.checked
             text: "\u2713"
-            color: "#FFFFFF"
-            font.pixelSize: 12
+            color: Theme.textPrimary
+            font.pixelSize: Theme.fontSmall
         }
     }
 
@@ -37,8 +38,8 @@ Item {
         anchors.leftMargin: 8
         anchors.verticalCenter: parent.verticalCenter
         text: root.text
-        color: "#D8D8D8"
-        font.pixelSize: 13
+        color: Theme.textBody
+        font.pixelSize: Theme.fontBody
     }
 
     MouseArea {

@@ -1,5 +1,6 @@
 // Result card the tool pages show when a batch, a capture or an export has ended.
 import QtQuick 2.14
+import "../shared"
 
 Item {
     id: root
@@ -7,19 +8,13 @@ Item {
     property string titleText: ""
     property string messageText: ""
     property url iconSource: ""
-    property string primaryButtonText: translate("common.button.ok")
+    property string primaryButtonText: Tr.t("common.button.ok")
     property string secondaryButtonText: ""
     property bool secondaryButtonVisible: false
 
     signal primaryClicked()
     signal secondaryClicked()
     signal closed()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
 
     function closeDialog() {
         if (!visible)
@@ -32,10 +27,20 @@ Item {
     z: 1000
     visible: false
 
-    // Dimming only: the layer takes no input of its own.
+    // The dialog is modal: the dimmed layer takes every click, hover and wheel turn, so
+    // nothing reaches the page under it.
     Rectangle {
         anchors.fill: parent
-        color: "#80000000"
+        color: Theme.modalScrim
+
+        MouseArea {
+            objectName: "resultDialogScrim"
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            hoverEnabled: true
+            preventStealing: true
+            onWheel: wheel.accepted = true
+        }
     }
 
     Rectangle {
@@ -43,10 +48,10 @@ Item {
         anchors.centerIn: parent
         width: Math.min(420, root.width - 72)
         height: cardContent.implicitHeight + 2 * 20
-        radius: 10
-        color: "#1F1F1F"
+        radius: Theme.radiusCard
+        color: Theme.resultCardBackground
         border.width: 1
-        border.color: "#3A3A3A"
+        border.color: Theme.buttonPressed
 
         // Clicks on the card's empty parts stay on the card.
         MouseArea {
@@ -68,8 +73,8 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - closeButton.width - 8
                     text: root.titleText
-                    color: "#F4F4F4"
-                    font.pixelSize: 15
+                    color: Theme.textCardTitle
+                    font.pixelSize: Theme.fontCardTitle
                     font.bold: true
                     elide: Text.ElideRight
                 }
@@ -80,14 +85,14 @@ Item {
                     anchors.right: parent.right
                     width: 30
                     height: 30
-                    radius: 6
-                    color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+                    radius: Theme.radius
+                    color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
                     ThemedIcon {
                         anchors.centerIn: parent
                         iconSize: 14
                         source: "qrc:/assets/icons/window_close.svg"
-                        color: closeArea.containsMouse ? "#FFFFFF" : "#C8C8C8"
+                        color: closeArea.containsMouse ? Theme.textPrimary : Theme.textLabel
                     }
 
                     MouseArea {
@@ -107,13 +112,13 @@ Item {
                     width: 34
                     height: 34
                     radius: 17
-                    color: "#2C2C2C"
+                    color: Theme.badgeBackground
 
                     ThemedIcon {
                         anchors.centerIn: parent
                         iconSize: 18
                         source: root.iconSource
-                        color: "#FFFFFF"
+                        color: Theme.textPrimary
                     }
                 }
 
@@ -121,8 +126,8 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - 34 - 12
                     text: root.messageText
-                    color: "#D8D8D8"
-                    font.pixelSize: 13
+                    color: Theme.textBody
+                    font.pixelSize: Theme.fontBody
                     wrapMode: Text.Wrap
                 }
             }
@@ -147,8 +152,8 @@ Item {
                     height: 32
                     buttonHeight: 32
                     text: root.primaryButtonText
-                    backgroundColor: hovered ? "#4A94FF" : "#3D8BFF"
-                    borderColor: "#3D8BFF"
+                    backgroundColor: hovered ? Theme.toolButtonHover : Theme.accent
+                    borderColor: Theme.accent
                     onClicked: root.primaryClicked()
                 }
             }

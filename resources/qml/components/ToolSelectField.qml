@@ -1,6 +1,7 @@
 // Label and drop-down in one row for the tool pages; only the user's own pick is reported.
 import QtQuick 2.14
 import QtQuick.Controls 2.14
+import "../shared"
 
 Item {
     id: root
@@ -53,8 +54,8 @@ Item {
         width: root.labelWidth
         height: root.fieldHeight
         text: root.label
-        color: root.enabled ? "#D8D8D8" : "#6A6A6A"
-        font.pixelSize: 13
+        color: root.enabled ? Theme.textBody : Theme.checkBorder
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }
@@ -77,18 +78,18 @@ Item {
         }
 
         background: Rectangle {
-            radius: 6
-            color: combo.pressed ? "#2E2E2E" : "#262626"
+            radius: Theme.radius
+            color: combo.pressed ? Theme.chooserPressed : Theme.chooserBackground
             border.width: 1
-            border.color: combo.hovered || combo.popup.visible ? "#545454" : "#404040"
+            border.color: combo.hovered || combo.popup.visible ? Theme.selectBorderHover : Theme.selectBorder
         }
 
         contentItem: Text {
             leftPadding: 10
             rightPadding: root.showArrow ? 26 : 10
             text: combo.displayText
-            color: root.enabled ? "#F0F0F0" : "#6A6A6A"
-            font.pixelSize: 13
+            color: root.enabled ? Theme.textHeading : Theme.checkBorder
+            font.pixelSize: Theme.fontBody
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
         }
@@ -99,7 +100,7 @@ Item {
             visible: root.showArrow
             iconSize: 12
             source: "qrc:/assets/icons/settings_combo_arrow.svg"
-            color: "#C8C8C8"
+            color: Theme.textLabel
             opacity: root.enabled ? 1.0 : 0.4
         }
 
@@ -111,14 +112,14 @@ Item {
 
             contentItem: Text {
                 text: root.displayValue(modelData)
-                color: "#F0F0F0"
-                font.pixelSize: 13
+                color: Theme.textHeading
+                font.pixelSize: Theme.fontBody
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
             }
 
             background: Rectangle {
-                color: entry.highlighted ? "#34496B" : "transparent"
+                color: entry.highlighted ? Theme.listHighlight : "transparent"
             }
         }
 
@@ -138,9 +139,9 @@ Item {
             }
 
             background: Rectangle {
-                color: "#232323"
-                border.color: "#404040"
-                radius: 6
+                color: Theme.chooserPopupBackground
+                border.color: Theme.selectBorder
+                radius: Theme.radius
             }
         }
     }

@@ -224,6 +224,59 @@ Item {
             compare(toastSpy.signalArguments[1][0], i18n.t("ui.text.subtitle.load_failed"))
         }
 
+        // A secondary file ends as the secondary track with the primary kept, whether the
+        // engine's poll publishes mpv's choice before or after the page acts on the new track.
+        function test_secondarySubtitleKeepsPrimary_data() {
+            return [
+                { tag: "poll after the page", pollFirst: false },
+                { tag: "poll before the page", pollFirst: true }
+            ]
+        }
+
+        function test_secondarySubtitleKeepsPrimary(data) {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var view = page.playerView
+            var engine = engineOf(page)
+            engine.subtitleTracks = []
+            verify(view.loadSubtitleFile("file:///subs/a.srt", false))
+            wait(0)
+            engine.poll()
+            compare(engine.subtitleTrackId, 1)
+
+            verify(view.loadSubtitleFile("file:///subs/b.srt", true))
+            if (data.pollFirst)
+                engine.poll()
+            wait(0)
+            engine.poll()
+            compare(engine.subtitleTrackId, 1)
+            compare(engine.secondarySubtitleTrackId, 2)
+            compare(toastSpy.count, 0)
+        }
+
+        // A file the engine cannot play empties the player and says so; play/pause does not
+        // pretend there is something to pause.
+        function test_failedFileDropsTheMedia() {
+            var page = createPage()
+            page.openExternalFilesAndPlay([urlA])
+            var view = page.playerView
+            var engine = engineOf(page)
+            tryCompare(page, "playerHasMedia", true)
+            verify(view.controlBar.visible)
+            engine.failFile("/media/a.mp4", "loading failed")
+            compare(page.playerHasMedia, false)
+            compare(view.hasMedia, false)
+            compare(view.videoPlayer.hasMedia, false)
+            verify(!view.controlBar.visible)
+            verify(page.placeholder.visible)
+            compare(toastSpy.count, 1)
+            compare(toastSpy.signalArguments[0][0], i18n.t("ui.text.player.play_failed", { name: "a.mp4" }))
+            verify(toastSpy.signalArguments[0][0].indexOf("a.mp4") >= 0)
+            engine.clearCalls()
+            verify(!view.videoPlayer.togglePlayPause())
+            compare(engine.countCalls("togglePause"), 0)
+        }
+
         function test_fullScreenHidesChromeAndRestores() {
             var page = createPage()
             page.openExternalFilesAndPlay([urlA])

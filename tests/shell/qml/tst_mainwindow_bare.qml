@@ -13,7 +13,7 @@ TestCase {
     function init() {
         var component = Qt.createComponent("qrc:/qml/main.qml")
         compare(component.status, Component.Ready, component.errorString())
-        mainWindow = component.createObject(null)
+        mainWindow = component.createObject(null, { pageUrl: Qt.resolvedUrl("StubPage.qml") })
         verify(mainWindow)
         tryVerify(function () { return mainWindow.pageItem !== null })
     }
@@ -170,5 +170,18 @@ TestCase {
         tryCompare(mainWindow, "width", 1040)
         mouseRelease(left, 43, 300)
         verify(!mainWindow.manualResizeActive)
+    }
+
+    // A page that does not build leaves the window without a page (and says so in the log);
+    // nothing stands in for it.
+    function test_brokenPageIsNotReplaced() {
+        var component = Qt.createComponent("qrc:/qml/main.qml")
+        ignoreWarning(new RegExp("NoSuchPage\\.qml"))
+        var broken = component.createObject(null, { pageUrl: Qt.resolvedUrl("NoSuchPage.qml") })
+        verify(broken)
+        wait(50)
+        compare(broken.pageItem, null)
+        verify(broken.visible)
+        broken.destroy()
     }
 }

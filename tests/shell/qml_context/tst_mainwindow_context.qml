@@ -13,7 +13,7 @@ TestCase {
     function init() {
         var component = Qt.createComponent("qrc:/qml/main.qml")
         compare(component.status, Component.Ready, component.errorString())
-        mainWindow = component.createObject(null)
+        mainWindow = component.createObject(null, { pageUrl: Qt.resolvedUrl("../qml/StubPage.qml") })
         verify(mainWindow)
         tryVerify(function () { return mainWindow.pageItem !== null })
     }

@@ -8,6 +8,8 @@ QtObject {
     property var calls: []
     // When set, every setter refuses (returns false) and stores nothing.
     property bool refuseAll: false
+    // mpv properties this engine's libmpv lacks.
+    property var unsupportedProperties: []
 
     property real playbackSpeed: 1.0
     property real preferredPlaybackSpeed: 1.0
@@ -42,6 +44,8 @@ QtObject {
     function callNames() {
         return calls.map(function (call) { return call.name })
     }
+
+    function supportsProperty(name) { return unsupportedProperties.indexOf(name) < 0 }
 
     function clamp(value, low, high) { return Math.min(high, Math.max(low, value)) }
 

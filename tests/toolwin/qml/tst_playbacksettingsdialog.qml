@@ -235,6 +235,38 @@ TestCase {
         }
     }
 
+    // A row whose mpv property this libmpv lacks is offered as unavailable, not as working.
+    function test_rowOfMissingPropertyIsDisabled_data() {
+        return [
+            { tag: "missing", unsupported: ["secondary-sub-delay", "secondary-sub-pos"], enabled: false },
+            { tag: "present", unsupported: [], enabled: true }
+        ]
+    }
+
+    function test_rowOfMissingPropertyIsDisabled(data) {
+        engine.unsupportedProperties = data.unsupported
+        // The dialog asks once per engine: hand the engine over again, as the view does.
+        dialog.playerEngine = null
+        dialog.playerEngine = engine
+        showPage(3)
+        var row = child("secondarySubtitleDelayRow")
+        compare(row.enabled, data.enabled)
+        row.text = "0"
+        mouseClick(findChild(row, "delayPlus"))
+        compare(engine.callsNamed("setSecondarySubtitleDelayMs").length, data.enabled ? 1 : 0)
+        var tip = child("secondarySubtitleDelayToolTip")
+        mouseMove(row, row.width / 2, row.height / 2)
+        if (data.enabled) {
+            wait(tip.delay + 100)
+            verify(!tip.visible)
+        } else {
+            tryCompare(tip, "visible", true)
+            compare(tip.text, "ui.text.settings.unsupported_by_player")
+        }
+        // The primary subtitle's delay stays usable either way.
+        verify(child("subtitleDelayRow").enabled)
+    }
+
     function test_subtitleFileRequests() {
         showPage(3)
         var primarySpy = createTemporaryQmlObject("import QtTest 1.2; SignalSpy {}", testCase)

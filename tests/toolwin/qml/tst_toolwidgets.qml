@@ -35,6 +35,13 @@ Item {
                 width: 600
                 height: 500
                 property alias dialog: resultDialog
+                property int pageClicks: 0
+                // The page under the dialog.
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.AllButtons
+                    onClicked: parent.pageClicks += 1
+                }
                 ToolResultDialog {
                     id: resultDialog
                     titleText: "Done"
@@ -111,6 +118,24 @@ Item {
             mouseClick(entry)
             compare(spy.count, 1)
             compare(spy.signalArguments[0][0], "192")
+        }
+
+        // Modal: while the dialog is up, clicks beside the card never reach the page under
+        // it; once it is closed they do again.
+        function test_resultDialogIsModal() {
+            var host = createTemporaryObject(resultComponent, stage)
+            var dialog = host.dialog
+            dialog.visible = true
+            waitForRendering(host)
+            mouseClick(host, 10, 10)
+            mouseClick(host, 10, 10, Qt.RightButton)
+            mouseClick(host, host.width / 2, 12)
+            mouseClick(host, host.width - 5, host.height - 5)
+            compare(host.pageClicks, 0)
+            verify(dialog.visible)
+            dialog.closeDialog()
+            mouseClick(host, 10, 10)
+            compare(host.pageClicks, 1)
         }
 
         function test_resultDialogButtonsAndClose() {

@@ -34,9 +34,11 @@ Item {
 
         Component {
             id: fakeWindowComponent
+            // A window on a platform whose window manager cannot move it.
             QtObject {
                 property real x: 100
                 property real y: 50
+                function startSystemMove() { return false }
             }
         }
 

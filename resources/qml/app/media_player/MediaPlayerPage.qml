@@ -6,6 +6,7 @@ import QtQuick.Window 2.14
 import Tavrixo 1.0
 import "components"
 import "PlayerLogic.js" as Logic
+import "../../shared"
 
 FocusScope {
     id: page
@@ -38,10 +39,10 @@ FocusScope {
     property bool dragActive: false
     readonly property bool playerHasMedia: playerView.hasMedia
 
-    property int settingsMenuUnhoveredPolls: 0
-    property int userInfoPopupUnhoveredPolls: 0
+    readonly property alias settingsMenuUnhoveredPolls: settingsMenuHoverClose.unhoveredPolls
+    readonly property alias userInfoPopupUnhoveredPolls: userInfoHoverClose.unhoveredPolls
     property string shownAvatarPath: ""
-    property string accountDisplayName: translate("ui.text.account.login")
+    property string accountDisplayName: Tr.t("ui.text.account.login")
 
     // Documents of other features, loaded only when they exist.
     property url userInfoPopupSource: Qt.resolvedUrl("components/UserInfoPopup.qml")
@@ -56,35 +57,15 @@ FocusScope {
     readonly property alias coordinator: coordinator
     readonly property var playlistPanel: playlistPanelLoader.item
 
-    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
-    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
-                                          ? mediaPreviewService : null
-    readonly property var actions: typeof systemActions !== "undefined" && systemActions ? systemActions : null
-    readonly property var dialogs: typeof fileDialogService !== "undefined" && fileDialogService
-                                   ? fileDialogService : null
-    readonly property var account: typeof accountManager !== "undefined" && accountManager ? accountManager : null
-    readonly property bool signedIn: account !== null && account.loggedIn === true
+    readonly property var playlist: Guard.object("playlistStore")
+    readonly property var account: Guard.object("accountManager")
+    readonly property bool signedIn: Guard.read("accountManager", "loggedIn", false) === true
 
     signal toolRequested(string toolId, string startupSourcePath)
     signal minimizeRequested()
     signal toggleMaximizeRequested()
     signal closeRequested()
 
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
-
-    function has(object, name) {
-        return object !== null && object !== undefined && typeof object[name] === "function"
-    }
-
-    function stringMember(object, name) {
-        if (!object || object[name] === undefined || object[name] === null)
-            return ""
-        return String(object[name])
-    }
 
     function showSettingsStatus(message) {
         statusToast.show(message)
@@ -93,18 +74,18 @@ FocusScope {
     // ---- Opening files ----
 
     function isSupportedUrl(url) {
-        return has(playlist, "isSupportedFileUrl") && playlist.isSupportedFileUrl(url) === true
+        return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
 
     function openExternalFilesAndPlay(urls) {
         var files = Logic.fileUrlsOnly(urls)
-        if (files.length === 0 || !has(playlist, "addFiles"))
+        if (files.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return
-        var before = stringMember(playlist, "currentFileUrl")
-        playlist.addFiles(files, false)
+        var before = String(Guard.read("playlistStore", "currentFileUrl", ""))
+        Guard.call("playlistStore", "addFiles", [files, false])
         // The file that already was current is not announced again; after a stop it must
         // still play when the user opens it.
-        var after = stringMember(playlist, "currentFileUrl")
+        var after = String(Guard.read("playlistStore", "currentFileUrl", ""))
         if (after.length > 0 && after === before && !playerHasMedia)
             coordinator.onPlaylistCurrentFileChanged(after)
     }
@@ -112,23 +93,19 @@ FocusScope {
     function openDroppedFiles(urls) {
         var parts = Logic.partitionSupported(urls, isSupportedUrl)
         if (parts.refused.length > 0)
-            showSettingsStatus(translate("ui.text.drag.unsupported_files_ignored"))
+            showSettingsStatus(Tr.t("ui.text.drag.unsupported_files_ignored"))
         if (parts.accepted.length > 0)
             openExternalFilesAndPlay(parts.accepted)
     }
 
     function openFileFromPlaceholder() {
-        if (!has(dialogs, "pickPlayableMediaFile"))
-            return
-        var url = dialogs.pickPlayableMediaFile()
+        var url = Guard.call("fileDialogService", "pickPlayableMediaFile")
         if (url !== undefined && url !== null && String(url).length > 0)
             openDroppedFiles([String(url)])
     }
 
     function importFiles() {
-        if (!has(dialogs, "pickPlayableMediaFiles"))
-            return
-        var urls = dialogs.pickPlayableMediaFiles()
+        var urls = Guard.call("fileDialogService", "pickPlayableMediaFiles")
         if (urls && urls.length > 0)
             openExternalFilesAndPlay(urls)
     }
@@ -138,16 +115,15 @@ FocusScope {
             return false
         var text = startupMediaFileUrl === undefined || startupMediaFileUrl === null
                    ? "" : String(startupMediaFileUrl).trim()
-        if (text.length === 0 || !has(playlist, "addFiles"))
+        if (text.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return false
         startupMediaApplied = true
-        playlist.addFiles([text], playerHasMedia)
+        Guard.call("playlistStore", "addFiles", [[text], playerHasMedia])
         return true
     }
 
     function syncPreviewWorkerBudget() {
-        if (has(previewService, "setPlaybackActive"))
-            previewService.setPlaybackActive(playerHasMedia)
+        Guard.call("mediaPreviewService", "setPlaybackActive", [playerHasMedia])
         var panel = playlistPanelLoader.item
         if (panel) {
             panel.preserveCurrentOnAdd = playerHasMedia
@@ -156,7 +132,7 @@ FocusScope {
     }
 
     function currentPlayerSourcePath() {
-        return Logic.currentSourcePath(playerHasMedia, stringMember(playlist, "currentSourcePath"),
+        return Logic.currentSourcePath(playerHasMedia, String(Guard.read("playlistStore", "currentSourcePath", "")),
                                        playerView.currentFileUrl)
     }
 
@@ -187,14 +163,13 @@ FocusScope {
     }
 
     function pruneMissingFiles() {
-        if (has(playlist, "pruneMissingFiles"))
-            playlist.pruneMissingFiles()
+        Guard.call("playlistStore", "pruneMissingFiles")
     }
 
     // ---- Settings menu and about ----
 
     function setSettingsMenuVisible(shown) {
-        settingsMenuUnhoveredPolls = 0
+        settingsMenuHoverClose.reset()
         if (shown) {
             aboutDialogVisible = false
             userInfoPopupVisible = false
@@ -202,20 +177,9 @@ FocusScope {
         settingsMenuVisible = shown
     }
 
-    function pollSettingsMenuHover() {
-        if (settingsMenu.pointerInside || titleBar.settingsButtonHovered) {
-            settingsMenuUnhoveredPolls = 0
-            return
-        }
-        settingsMenuUnhoveredPolls += 1
-        if (settingsMenuUnhoveredPolls >= Logic.hoverCloseLimit(settingsMenuAutoCloseGraceMs, settingsMenuAutoClosePollMs))
-            setSettingsMenuVisible(false)
-    }
-
-    function runSystemAction(name, argument) {
-        if (!has(actions, name))
-            return
-        showSettingsStatus(argument === undefined ? actions[name]() : actions[name](argument))
+    function showActionOutcome(text) {
+        if (text !== undefined)
+            showSettingsStatus(text)
     }
 
     function showAbout() {
@@ -227,26 +191,27 @@ FocusScope {
     // ---- Account ----
 
     function accountIdText() {
-        return Logic.accountIdOf(stringMember(account, "uid"), stringMember(account, "accountId"))
+        return Logic.accountIdOf(String(Guard.read("accountManager", "uid", "")), String(Guard.read("accountManager", "accountId", "")))
     }
 
     // A signed-in account without nickname or id; while the catalog has no text for it the
     // button shows only the user icon rather than a raw key.
     function fallbackUserName() {
-        var text = translate("ui.text.account.username")
+        var text = Tr.t("ui.text.account.username")
         return text.indexOf("[[") === 0 || text === "ui.text.account.username" ? "" : text
     }
 
     function refreshAccountDisplay() {
-        accountDisplayName = Logic.displayName(signedIn, account !== null && account.virtualAccount === true,
-                                               stringMember(account, "nickname"), stringMember(account, "accountId"), {
-                                                   login: function () { return translate("ui.text.account.login") },
+        accountDisplayName = Logic.displayName(signedIn, Guard.read("accountManager", "virtualAccount", false) === true,
+                                               String(Guard.read("accountManager", "nickname", "")),
+                                               String(Guard.read("accountManager", "accountId", "")), {
+                                                   login: function () { return Tr.t("ui.text.account.login") },
                                                    localAccount: function () {
-                                                       return translate("ui.text.account.local_account")
+                                                       return Tr.t("ui.text.account.local_account")
                                                    },
                                                    username: fallbackUserName
                                                })
-        var avatar = signedIn ? stringMember(account, "avatarLocalPath") : ""
+        var avatar = signedIn ? String(Guard.read("accountManager", "avatarLocalPath", "")) : ""
         if (avatar.length > 0 && avatar === shownAvatarPath)
             titleBar.avatarUrl = ""
         shownAvatarPath = avatar
@@ -254,13 +219,13 @@ FocusScope {
     }
 
     function refreshAccountInfo(force) {
-        if (!has(account, "refreshAccountInfoInfo"))
+        if (!Guard.has("accountManager", "refreshAccountInfoInfo"))
             return
         var now = Date.now()
         if (!force && userInfoLastRefreshMs > 0 && now - userInfoLastRefreshMs < 5000)
             return
         userInfoLastRefreshMs = now
-        account.refreshAccountInfoInfo()
+        Guard.call("accountManager", "refreshAccountInfoInfo")
     }
 
     function openUserInfoPopup(force) {
@@ -268,22 +233,20 @@ FocusScope {
             return
         var wasVisible = userInfoPopupVisible
         userInfoPopupVisible = true
-        userInfoPopupUnhoveredPolls = 0
+        userInfoHoverClose.reset()
         if (!wasVisible || force)
             refreshAccountInfo(force === true)
     }
 
     function startLoginFlow(scene) {
         forceLoginDialogForBinding = scene === 1
-        if (has(account, "setLoginScene"))
-            account.setLoginScene(scene)
+        Guard.call("accountManager", "setLoginScene", [scene])
         loginDialogVisible = true
     }
 
     function closeLoginDialog() {
         forceLoginDialogForBinding = false
-        if (has(account, "setLoginScene"))
-            account.setLoginScene(0)
+        Guard.call("accountManager", "setLoginScene", [0])
         loginDialogVisible = false
     }
 
@@ -299,47 +262,31 @@ FocusScope {
         }
     }
 
-    function pollUserInfoPopup() {
-        var popup = userInfoPopupLoader.item
-        var hovered = titleBar.userInfoButtonHovered || (popup !== null && popup.pointerInside === true)
-        if (signedIn && !loginDialogVisible && hovered) {
-            userInfoPopupUnhoveredPolls = 0
-            if (!userInfoPopupVisible)
-                openUserInfoPopup(false)
-            return
-        }
-        if (!userInfoPopupVisible)
-            return
-        userInfoPopupUnhoveredPolls += 1
-        if (userInfoPopupUnhoveredPolls >= Logic.hoverCloseLimit(userInfoPopupAutoCloseGraceMs, userInfoPopupAutoClosePollMs))
-            userInfoPopupVisible = false
-    }
-
     function copyAccountId() {
         var id = accountIdText()
-        if (id.length === 0 || !has(actions, "copyTextToClipboard"))
+        if (id.length === 0 || !Guard.has("systemActions", "copyTextToClipboard"))
             return
-        showSettingsStatus(translate(actions.copyTextToClipboard(id) === true ? "ui.text.account.id_copied"
-                                                                                : "ui.text.common.copy_failed"))
+        var copied = Guard.call("systemActions", "copyTextToClipboard", [id]) === true
+        showSettingsStatus(Tr.t(copied ? "ui.text.account.id_copied" : "ui.text.common.copy_failed"))
     }
 
     // ---- Start ----
 
     function startPage() {
         pageStarted = true
-        if (typeof startupShouldTrackActivityFromCpp !== "undefined" && startupShouldTrackActivityFromCpp === true) {
+        if (Guard.object("startupShouldTrackActivityFromCpp") === true) {
             // Ticked first: the registration below may fail, the user's intent stays recorded.
             settingsMenu.setDefaultPlayerEnabled(true)
-            runSystemAction("setAsDefaultPlayer")
+            showActionOutcome(Guard.call("systemActions", "setAsDefaultPlayer"))
         }
         showPlaylistToggle()
         if (applyStartupMediaFileIfNeeded()) {
             syncPreviewWorkerBudget()
             return
         }
-        if (playlist && playlist.currentIndex !== undefined)
+        if (Guard.has("playlistStore", "currentIndex"))
             playlist.currentIndex = -1
-        coordinator.onPlaylistCurrentFileChanged(stringMember(playlist, "currentFileUrl"))
+        coordinator.onPlaylistCurrentFileChanged(String(Guard.read("playlistStore", "currentFileUrl", "")))
         syncPreviewWorkerBudget()
     }
 
@@ -378,7 +325,7 @@ FocusScope {
         target: page.playlist
         ignoreUnknownSignals: true
         function onCurrentFileUrlChanged() {
-            coordinator.onPlaylistCurrentFileChanged(page.playlist.currentFileUrl)
+            coordinator.onPlaylistCurrentFileChanged(String(Guard.read("playlistStore", "currentFileUrl", "")))
         }
     }
 
@@ -420,32 +367,43 @@ FocusScope {
         onTriggered: page.pruneMissingFiles()
     }
 
-    Timer {
-        id: settingsMenuPoll
-        interval: page.settingsMenuAutoClosePollMs
-        repeat: true
+    HoverAutoClose {
+        id: settingsMenuHoverClose
         running: page.settingsMenuVisible
-        onTriggered: page.pollSettingsMenuHover()
+        open: page.settingsMenuVisible
+        hovered: page.settingsMenu.pointerInside || page.titleBar.settingsButtonHovered
+        pollMs: page.settingsMenuAutoClosePollMs
+        graceMs: page.settingsMenuAutoCloseGraceMs
+        onCloseRequested: page.setSettingsMenuVisible(false)
     }
 
-    Timer {
-        id: userInfoPoll
-        interval: page.userInfoPopupAutoClosePollMs
-        repeat: true
+    // The account pop-up also opens by hovering over the user button.
+    HoverAutoClose {
+        id: userInfoHoverClose
         running: !page.playerFullScreen && page.account !== null
-        onTriggered: page.pollUserInfoPopup()
+        open: page.userInfoPopupVisible
+        hovered: page.signedIn && !page.loginDialogVisible
+                 && (page.titleBar.userInfoButtonHovered
+                     || (userInfoPopupLoader.item !== null && userInfoPopupLoader.item.pointerInside === true))
+        pollMs: page.userInfoPopupAutoClosePollMs
+        graceMs: page.userInfoPopupAutoCloseGraceMs
+        onHoverSeen: {
+            if (!page.userInfoPopupVisible)
+                page.openUserInfoPopup(false)
+        }
+        onCloseRequested: page.userInfoPopupVisible = false
     }
 
     Rectangle {
         anchors.fill: parent
-        color: "#050505"
+        color: Theme.windowBackground
     }
 
     WinTitleBar {
         id: titleBar
         objectName: "titleBar"
         width: parent.width
-        height: page.playerFullScreen ? 0 : 44
+        height: page.playerFullScreen ? 0 : Theme.titleBarHeight
         visible: !page.playerFullScreen
         titleText: page.productTitle
         userName: page.accountDisplayName
@@ -479,9 +437,10 @@ FocusScope {
                 anchors.fill: parent
                 focus: true
                 visible: page.playerHasMedia
-                onPreviousRequested: if (page.has(page.playlist, "activatePrevious")) page.playlist.activatePrevious()
-                onNextRequested: if (page.has(page.playlist, "activateNext")) page.playlist.activateNext()
+                onPreviousRequested: Guard.call("playlistStore", "activatePrevious")
+                onNextRequested: Guard.call("playlistStore", "activateNext")
                 onPlaybackFinished: coordinator.onPlaybackFinished(playerView.currentFileUrl)
+                onPlaybackFailed: coordinator.onPlaybackFailed(fileUrl)
                 onPlaybackAreaPointerActive: page.showPlaylistToggle()
                 onToolboxRequested: page.requestTool(toolId)
                 onSettingsStatusRequested: page.showSettingsStatus(message)
@@ -517,14 +476,14 @@ FocusScope {
                 objectName: "playerDropOverlay"
                 anchors.fill: parent
                 visible: page.dragActive
-                color: "#B30E1A2E"
-                border.color: "#3D8BFF"
+                color: Theme.dropOverlay
+                border.color: Theme.accent
                 border.width: 2
                 Text {
                     anchors.centerIn: parent
-                    text: page.translate("ui.text.drag.release_to_load_video")
-                    color: "#FFFFFF"
-                    font.pixelSize: 16
+                    text: Tr.t("ui.text.drag.release_to_load_video")
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontTitle
                 }
             }
 
@@ -579,15 +538,16 @@ FocusScope {
         y: titleBar.height + 8
         onDefaultPlayerRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction(enabled ? "setAsDefaultPlayer" : "clearDefaultPlayer")
+            page.showActionOutcome(enabled ? Guard.call("systemActions", "setAsDefaultPlayer")
+                                           : Guard.call("systemActions", "clearDefaultPlayer"))
         }
         onAddDesktopShortcutRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction("createDesktopShortcut")
+            page.showActionOutcome(Guard.call("systemActions", "createDesktopShortcut"))
         }
         onOnlineServiceRequested: {
             page.setSettingsMenuVisible(false)
-            page.runSystemAction("openCustomerService", page.accountIdText())
+            page.showActionOutcome(Guard.call("systemActions", "openCustomerService", [page.accountIdText()]))
         }
         onAboutRequested: page.showAbout()
     }
@@ -606,7 +566,7 @@ FocusScope {
             item.avatarUrl = Qt.binding(function () { return page.shownAvatarPath })
             if (item.isVirtualAccount !== undefined)
                 item.isVirtualAccount = Qt.binding(function () {
-                    return page.account !== null && page.account.virtualAccount === true
+                    return Guard.read("accountManager", "virtualAccount", false) === true
                 })
         }
     }
@@ -616,8 +576,7 @@ FocusScope {
         ignoreUnknownSignals: true
         function onLogoutRequested() {
             page.userInfoPopupVisible = false
-            if (page.has(page.account, "logout"))
-                page.account.logout()
+            Guard.call("accountManager", "logout")
         }
         function onCopyAccountIdRequested() { page.copyAccountId() }
         function onBindOnlineAccountRequested() { page.startLoginFlow(1) }
@@ -629,7 +588,7 @@ FocusScope {
         anchors.fill: parent
         z: 40
         visible: page.loginDialogVisible
-        color: "#99000000"
+        color: Theme.dialogScrim
 
         MouseArea {
             anchors.fill: parent
@@ -666,8 +625,8 @@ FocusScope {
         z: 50
         visible: page.aboutDialogVisible
         productTitle: page.productTitle
-        versionText: page.stringMember(page.actions, "applicationVersion")
-        companyName: page.stringMember(page.actions, "companyName")
+        versionText: String(Guard.read("systemActions", "applicationVersion", ""))
+        companyName: String(Guard.read("systemActions", "companyName", ""))
         onCloseRequested: page.aboutDialogVisible = false
     }
 }

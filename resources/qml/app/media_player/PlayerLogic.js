@@ -114,15 +114,6 @@ function rowTags(tag, qualityTag) {
     return tags
 }
 
-function tagColor(tag, current) {
-    switch (tag) {
-    case "8K": return current ? "#FFB14A" : "#E0922C"
-    case "4K": return current ? "#5FE1C8" : "#36B79F"
-    case "AUDIO": return current ? "#C59BFF" : "#9A6FE0"
-    default: return current ? "#7FB8FF" : "#4C8FE6"
-    }
-}
-
 // What a row shows in place of its duration: loading text, the damaged marker or the time.
 function rowDurationState(preview, loadingText, damagedText) {
     var p = preview || {}

@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import "../../components"
 import "../../components/FileUrl.js" as FileUrl
+import "../../shared"
 
 Item {
     id: page
@@ -17,19 +18,12 @@ Item {
 
     signal closeRequested()
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
-
     function consumeStartupSourcePath(pathOrUrl) {
         var path = FileUrl.toLocalPath(pathOrUrl === undefined || pathOrUrl === null ? "" : String(pathOrUrl).trim())
         if (path.length === 0)
             return
         lastSourcePath = path
-        if (viewModel && typeof viewModel.addFiles === "function")
-            viewModel.addFiles([path])
+        Guard.call(viewModel, "addFiles", [[path]])
     }
 
     onStartupSourcePathChanged: consumeStartupSourcePath(startupSourcePath)
@@ -38,7 +32,7 @@ Item {
         id: titleBar
         width: parent.width
         height: 46
-        titleText: page.translate(page.titleKey)
+        titleText: Tr.t(page.titleKey)
         onCloseRequested: page.closeRequested()
     }
 
@@ -51,15 +45,15 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             iconSize: 48
             source: page.iconSource
-            color: "#5A6270"
+            color: Theme.iconMuted
         }
 
         Text {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             text: titleBar.titleText
-            color: "#C8CDD4"
-            font.pixelSize: 18
+            color: Theme.textMuted
+            font.pixelSize: Theme.fontHeading
         }
 
         Text {
@@ -67,8 +61,8 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideMiddle
             text: page.lastSourcePath
-            color: "#8A919B"
-            font.pixelSize: 13
+            color: Theme.textHint
+            font.pixelSize: Theme.fontBody
         }
     }
 }

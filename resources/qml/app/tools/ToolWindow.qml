@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "ToolRegistry.js" as ToolRegistry
 import "../../components/FileUrl.js" as FileUrl
+import "../../shared"
 
 Window {
     id: toolWindow
@@ -24,21 +25,6 @@ Window {
     function entryNumber(name, fallback) {
         var entry = toolConfig
         return entry && typeof entry[name] === "number" && entry[name] > 0 ? entry[name] : fallback
-    }
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
-
-    function hasProperty(object, name) {
-        return object !== null && object !== undefined && typeof object[name] !== "undefined"
-               && typeof object[name] !== "function"
-    }
-
-    function hasFunction(object, name) {
-        return object !== null && object !== undefined && typeof object[name] === "function"
     }
 
     function fileUrlsOf(urls) {
@@ -62,9 +48,9 @@ Window {
         var page = pageLoader.item
         if (!page || startupSourcePath.length === 0)
             return
-        if (hasFunction(page, "consumeStartupSourcePath"))
+        if (Guard.offers(page, "consumeStartupSourcePath"))
             page.consumeStartupSourcePath(startupSourcePath)
-        else if (hasProperty(page, "startupSourcePath"))
+        else if (Guard.offers(page, "startupSourcePath"))
             page.startupSourcePath = startupSourcePath
     }
 
@@ -77,7 +63,7 @@ Window {
         var page = pageLoader.item
         if (!page)
             return
-        if (hasProperty(page, "startupSourcePath"))
+        if (Guard.offers(page, "startupSourcePath"))
             page.startupSourcePath = startupSourcePath
         applyStartupSourcePathToTool()
     }
@@ -87,16 +73,16 @@ Window {
         var page = pageLoader.item
         if (!page || !paths || paths.length === 0)
             return false
-        var viewModel = hasProperty(page, "viewModel") ? page.viewModel : null
-        if (hasFunction(viewModel, "addFiles")) {
-            viewModel.addFiles(paths)
+        var viewModel = Guard.offers(page, "viewModel") ? page.viewModel : null
+        if (Guard.offers(viewModel, "addFiles")) {
+            Guard.call(viewModel, "addFiles", [paths])
             return true
         }
-        if (hasFunction(page, "consumeStartupSourcePath")) {
+        if (Guard.offers(page, "consumeStartupSourcePath")) {
             page.consumeStartupSourcePath(paths[0])
             return true
         }
-        if (hasProperty(page, "startupSourcePath")) {
+        if (Guard.offers(page, "startupSourcePath")) {
             page.startupSourcePath = paths[0]
             return true
         }
@@ -133,12 +119,12 @@ Window {
     transientParent: null
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
-    color: "#121212"
+    color: Theme.toolWindowBackground
     width: entryNumber("windowWidth", 1020)
     height: entryNumber("windowHeight", 720)
     minimumWidth: entryNumber("minimumWidth", 980)
     minimumHeight: entryNumber("minimumHeight", 600)
-    title: toolConfig ? translate(toolConfig.titleKey) : Qt.application.name
+    title: toolConfig ? Tr.t(toolConfig.titleKey) : Qt.application.name
 
     onStartupSourcePathChanged: {
         if (!pageHandOverPending)

@@ -3,14 +3,15 @@
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../components"
+import "../../shared"
 
 Rectangle {
     id: root
 
     property string titleText: ""
     property int dragThreshold: 3
-    property color iconColor: "#F3F6FB"
-    property color closeHoverColor: "#FFFFFF"
+    property color iconColor: Theme.textStrong
+    property color closeHoverColor: Theme.textPrimary
     // The window that is moved: the bar's own window unless someone names another.
     property var targetWindow: Window.window
     // A press has passed the threshold and the window is being moved (by the system or by hand).
@@ -27,7 +28,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         text: root.titleText
         color: root.iconColor
-        font.pixelSize: 15
+        font.pixelSize: Theme.fontCardTitle
         font.bold: true
         elide: Text.ElideRight
     }
@@ -48,7 +49,7 @@ Rectangle {
             if (!window)
                 return
             // A platform without a window manager answers false: then the window moves by hand.
-            if (typeof window.startSystemMove === "function" && window.startSystemMove() === true)
+            if (window.startSystemMove() === true)
                 return
             var point = mapToGlobal(mouse.x, mouse.y)
             startGlobal = Qt.point(point.x, point.y)
@@ -98,7 +99,7 @@ Rectangle {
         anchors.right: parent.right
         width: 48
         height: parent.height
-        color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+        color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
         ThemedIcon {
             anchors.centerIn: parent

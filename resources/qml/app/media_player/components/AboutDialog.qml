@@ -1,6 +1,7 @@
 // The about overlay: a dimmed layer with a card of logo, name, version and copyright.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: overlay
@@ -12,13 +13,7 @@ Rectangle {
 
     signal closeRequested()
 
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
-
-    color: "#99000000"
+    color: Theme.dialogScrim
 
     // A click on the dim layer outside the card closes it.
     MouseArea {
@@ -33,8 +28,8 @@ Rectangle {
         height: 280
         anchors.centerIn: parent
         radius: 12
-        color: "#1C1E22"
-        border.color: "#33FFFFFF"
+        color: Theme.cardBackground
+        border.color: Theme.pressedOverlay
 
         // Clicks on the card are absorbed.
         MouseArea {
@@ -60,16 +55,16 @@ Rectangle {
                 objectName: "aboutProductTitle"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: overlay.productTitle
-                color: "#F3F6FB"
-                font.pixelSize: 18
+                color: Theme.textStrong
+                font.pixelSize: Theme.fontHeading
                 font.bold: true
             }
             Text {
                 objectName: "aboutVersion"
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: overlay.translate("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
-                color: "#AEB6C1"
-                font.pixelSize: 12
+                text: Tr.t("ui.text.about.version_with_arg").replace("%1", overlay.versionText)
+                color: Theme.textAboutSecondary
+                font.pixelSize: Theme.fontSmall
             }
             Item { width: 1; height: 6 }
             Text {
@@ -77,9 +72,9 @@ Rectangle {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: overlay.translate("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
-                color: "#7D8693"
-                font.pixelSize: 11
+                text: Tr.t("ui.text.about.copyright_with_arg").replace("%1", overlay.companyName)
+                color: Theme.textFaint
+                font.pixelSize: Theme.fontCaption
             }
         }
 
@@ -91,8 +86,8 @@ Rectangle {
             anchors.rightMargin: 4
             width: 48
             height: 34
-            radius: 6
-            hoverColor: "#E81123"
+            radius: Theme.radius
+            hoverColor: Theme.closeHover
             iconSource: "qrc:/assets/icons/window_close.svg"
             iconSize: 14
             onClicked: overlay.closeRequested()

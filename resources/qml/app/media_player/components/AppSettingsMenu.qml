@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import Qt.labs.settings 1.0
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: menu
@@ -23,12 +24,6 @@ Rectangle {
     signal addDesktopShortcutRequested()
     signal onlineServiceRequested()
     signal aboutRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     // Written through at once: the settings object would otherwise store it only later, after
     // the registration it announces has already run.
@@ -68,14 +63,13 @@ Rectangle {
 
     width: 176
     height: column.height + 12
-    radius: 8
-    color: "#F01C1E22"
-    border.color: "#33FFFFFF"
+    radius: Theme.radiusLarge
+    color: Theme.popupBackground
+    border.color: Theme.pressedOverlay
 
     Settings {
         id: menuSettings
-        fileName: typeof appSettingsMenuSettingsFilePath !== "undefined" && appSettingsMenuSettingsFilePath
-                  ? String(appSettingsMenuSettingsFilePath) : ""
+        fileName: String(Guard.object("appSettingsMenuSettingsFilePath") || "")
         category: "AppSettingsMenu"
         property bool defaultPlayerEnabled: false
     }
@@ -98,22 +92,22 @@ Rectangle {
                     objectName: "menuItem_" + modelData.actionKey
                     width: column.width
                     height: 30
-                    radius: 4
-                    color: itemArea.containsMouse ? "#26FFFFFF" : "transparent"
+                    radius: Theme.radiusSmall
+                    color: itemArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                     ThemedIcon {
                         x: 10
                         anchors.verticalCenter: parent.verticalCenter
                         iconSize: 14
                         source: menu.iconFor(modelData)
-                        color: modelData.checkable && menu.defaultPlayerEnabled ? "#3D8BFF" : "#DDE2E8"
+                        color: modelData.checkable && menu.defaultPlayerEnabled ? Theme.accent : Theme.textNormal
                     }
                     Text {
                         x: 32
                         anchors.verticalCenter: parent.verticalCenter
-                        text: menu.translate(modelData.titleKey)
-                        color: "#DDE2E8"
-                        font.pixelSize: 12
+                        text: Tr.t(modelData.titleKey)
+                        color: Theme.textNormal
+                        font.pixelSize: Theme.fontSmall
                     }
                     MouseArea {
                         id: itemArea

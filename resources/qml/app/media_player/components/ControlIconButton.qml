@@ -1,6 +1,7 @@
 // Square icon button of the player controls, with its hover tip and a highlighted state.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Item {
     id: button
@@ -10,9 +11,9 @@ Item {
     property string toolTipText: ""
     property Item toolTipHost: null
     property bool highlighted: false
-    property color iconColor: "#E6EAF0"
-    property color hoverIconColor: "#FFFFFF"
-    property color highlightColor: "#3D8BFF"
+    property color iconColor: Theme.textSoft
+    property color hoverIconColor: Theme.textPrimary
+    property color highlightColor: Theme.accent
     readonly property bool hovered: area.containsMouse
     readonly property alias pressed: area.pressed
 
@@ -23,8 +24,8 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        radius: 6
-        color: area.pressed ? "#33FFFFFF" : (area.containsMouse ? "#1FFFFFFF" : "transparent")
+        radius: Theme.radius
+        color: area.pressed ? Theme.pressedOverlay : (area.containsMouse ? Theme.hoverOverlay : "transparent")
     }
 
     ThemedIcon {

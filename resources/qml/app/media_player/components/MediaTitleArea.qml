@@ -1,5 +1,6 @@
 // Cover picture and media title of the control bar; a title too long to fit scrolls while shown.
 import QtQuick 2.14
+import "../../../shared"
 
 Item {
     id: area
@@ -21,8 +22,8 @@ Item {
         height: Math.round(width * 9 / 16)
         visible: width > 0
         anchors.verticalCenter: parent.verticalCenter
-        radius: 3
-        color: "#262A30"
+        radius: Theme.radiusSmaller
+        color: Theme.mediaCoverBackground
         clip: true
 
         Image {
@@ -66,8 +67,8 @@ Item {
             width: area.overflowing ? implicitWidth : parent.width
             elide: area.overflowing ? Text.ElideNone : Text.ElideRight
             text: area.title
-            color: "#F3F6FB"
-            font.pixelSize: 13
+            color: Theme.textStrong
+            font.pixelSize: Theme.fontBody
         }
         Text {
             anchors.verticalCenter: parent.verticalCenter

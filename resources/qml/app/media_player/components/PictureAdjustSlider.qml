@@ -1,6 +1,7 @@
 // One picture equaliser slider (-100..100) whose value reaches the engine only after the
 // pointer has rested for the debounce interval, so a drag costs one setter call.
 import QtQuick 2.14
+import "../../../shared"
 
 Item {
     id: root
@@ -31,8 +32,8 @@ Item {
         id: caption
         width: parent.width - valueText.width
         text: root.label
-        color: "#C8C8C8"
-        font.pixelSize: 13
+        color: Theme.textLabel
+        font.pixelSize: Theme.fontBody
         elide: Text.ElideRight
     }
 
@@ -42,8 +43,8 @@ Item {
         width: 36
         horizontalAlignment: Text.AlignRight
         text: Math.round(slider.value)
-        color: "#8C8C8C"
-        font.pixelSize: 12
+        color: Theme.textScale
+        font.pixelSize: Theme.fontSmall
     }
 
     SettingsSlider {

@@ -4,6 +4,7 @@ import QtQuick 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
 import "../../tools/ToolRegistry.js" as ToolRegistry
+import "../../../shared"
 
 Item {
     id: bar
@@ -35,12 +36,6 @@ Item {
     signal toggleFullScreenRequested()
     signal popupsChanged()
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
-
     function hideTransientPopups() {
         volumePopupVisible = false
         speedPopupVisible = false
@@ -64,7 +59,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        color: "#E6111316"
+        color: Theme.controlBarBackground
     }
 
     // A click on the bar outside its buttons closes the pop-ups.
@@ -82,7 +77,7 @@ Item {
         anchors.rightMargin: 16
         anchors.verticalCenter: parent.verticalCenter
         height: 40
-        title: bar.mediaTitle.length > 0 ? bar.mediaTitle : bar.translate("player.media.untitled")
+        title: bar.mediaTitle.length > 0 ? bar.mediaTitle : Tr.t("player.media.untitled")
         coverSource: bar.mediaCoverSource
         running: bar.active
     }
@@ -96,7 +91,7 @@ Item {
             objectName: "stopButton"
             iconSource: "qrc:/assets/icons/player_stop.svg"
             iconSize: 16
-            toolTipText: bar.translate("player.control.stop")
+            toolTipText: Tr.t("player.control.stop")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.stopRequested() }
         }
@@ -104,7 +99,7 @@ Item {
             objectName: "previousButton"
             iconSource: "qrc:/assets/icons/player_previous.svg"
             iconSize: 18
-            toolTipText: bar.translate("player.control.previous")
+            toolTipText: Tr.t("player.control.previous")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.previousRequested() }
         }
@@ -115,7 +110,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             iconSource: bar.paused ? "qrc:/assets/icons/player_play.svg" : "qrc:/assets/icons/player_pause.svg"
             iconSize: 24
-            toolTipText: bar.translate(bar.paused ? "player.control.play" : "player.control.pause")
+            toolTipText: Tr.t(bar.paused ? "player.control.play" : "player.control.pause")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.playPauseRequested() }
         }
@@ -123,7 +118,7 @@ Item {
             objectName: "nextButton"
             iconSource: "qrc:/assets/icons/player_next.svg"
             iconSize: 18
-            toolTipText: bar.translate("player.control.next")
+            toolTipText: Tr.t("player.control.next")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.nextRequested() }
         }
@@ -132,7 +127,7 @@ Item {
             objectName: "volumeButton"
             iconSource: bar.volume <= 0.01 ? "qrc:/assets/icons/player_mute.svg" : "qrc:/assets/icons/player_volume.svg"
             highlighted: bar.volumePopupVisible
-            toolTipText: bar.translate("player.control.volume")
+            toolTipText: Tr.t("player.control.volume")
             toolTipHost: bar.parent
             onClicked: bar.togglePopup("volumePopupVisible")
         }
@@ -149,7 +144,7 @@ Item {
             objectName: "aiEnhanceButton"
             iconSource: "qrc:/assets/icons/player_ai_enhance.svg"
             highlighted: bar.aiEnhanceEnabled
-            toolTipText: bar.translate("player.control.ai_enhance")
+            toolTipText: Tr.t("player.control.ai_enhance")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.aiEnhanceToggled(!bar.aiEnhanceEnabled) }
         }
@@ -158,7 +153,7 @@ Item {
             objectName: "toolboxButton"
             iconSource: "qrc:/assets/icons/player_toolbox.svg"
             highlighted: bar.toolboxPopupVisible
-            toolTipText: bar.translate("player.control.toolbox")
+            toolTipText: Tr.t("player.control.toolbox")
             toolTipHost: bar.parent
             onClicked: bar.togglePopup("toolboxPopupVisible")
         }
@@ -170,15 +165,15 @@ Item {
             readonly property bool hovered: speedArea.containsMouse
             Rectangle {
                 anchors.fill: parent
-                radius: 6
-                color: speedArea.containsMouse || bar.speedPopupVisible ? "#1FFFFFFF" : "transparent"
+                radius: Theme.radius
+                color: speedArea.containsMouse || bar.speedPopupVisible ? Theme.hoverOverlay : "transparent"
             }
             Text {
                 objectName: "speedButtonText"
                 anchors.centerIn: parent
                 text: bar.speedText
-                color: bar.speedPopupVisible ? "#3D8BFF" : "#E6EAF0"
-                font.pixelSize: 13
+                color: bar.speedPopupVisible ? Theme.accent : Theme.textSoft
+                font.pixelSize: Theme.fontBody
                 font.bold: true
             }
             MouseArea {
@@ -191,13 +186,13 @@ Item {
             HoverToolTip {
                 host: bar.parent
                 target: speedArea
-                text: bar.translate("player.control.playback_speed")
+                text: Tr.t("player.control.playback_speed")
             }
         }
         ControlIconButton {
             objectName: "playbackSettingsButton"
             iconSource: "qrc:/assets/icons/player_settings.svg"
-            toolTipText: bar.translate("player.control.playback_settings")
+            toolTipText: Tr.t("player.control.playback_settings")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.playbackSettingsRequested() }
         }
@@ -205,7 +200,7 @@ Item {
             objectName: "fullScreenButton"
             iconSource: bar.fullScreen ? "qrc:/assets/icons/player_fullscreen_exit.svg"
                                        : "qrc:/assets/icons/player_fullscreen.svg"
-            toolTipText: bar.translate(bar.fullScreen ? "player.control.exit_fullscreen" : "player.control.fullscreen")
+            toolTipText: Tr.t(bar.fullScreen ? "player.control.exit_fullscreen" : "player.control.fullscreen")
             toolTipHost: bar.parent
             onClicked: { bar.hideTransientPopups(); bar.toggleFullScreenRequested() }
         }
@@ -241,7 +236,6 @@ Item {
         objectName: "toolboxPopup"
         visible: bar.toolboxPopupVisible
         entries: bar.toolboxEntries
-        translate: bar.translate
         x: Math.min(bar.width - width - 4, tools.x + toolboxButton.x + toolboxButton.width / 2 - width / 2)
         y: -height - 6
         onEntryChosen: {

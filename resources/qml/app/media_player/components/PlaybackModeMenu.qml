@@ -3,12 +3,12 @@ import QtQuick 2.14
 import QtQuick.Controls 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Popup {
     id: menu
 
     property int currentMode: 0
-    property var translate: function (key) { return key }
 
     signal modeChosen(int mode)
 
@@ -19,9 +19,9 @@ Popup {
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside | Popup.CloseOnReleaseOutside
 
     background: Rectangle {
-        radius: 8
-        color: "#F01C1E22"
-        border.color: "#33FFFFFF"
+        radius: Theme.radiusLarge
+        color: Theme.popupBackground
+        border.color: Theme.pressedOverlay
     }
 
     contentItem: Column {
@@ -33,22 +33,22 @@ Popup {
                 objectName: "modeRow_" + modelData.mode
                 width: menu.availableWidth
                 height: 30
-                radius: 4
-                color: selected ? "#333D8BFF" : (modeArea.containsMouse ? "#1FFFFFFF" : "transparent")
+                radius: Theme.radiusSmall
+                color: selected ? Theme.accentSelected : (modeArea.containsMouse ? Theme.hoverOverlay : "transparent")
 
                 ThemedIcon {
                     x: 10
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: modelData.icon
-                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
+                    color: parent.selected ? Theme.accent : Theme.textNormal
                 }
                 Text {
                     x: 34
                     anchors.verticalCenter: parent.verticalCenter
-                    text: menu.translate(modelData.textKey)
-                    color: parent.selected ? "#3D8BFF" : "#DDE2E8"
-                    font.pixelSize: 12
+                    text: Tr.t(modelData.textKey)
+                    color: parent.selected ? Theme.accent : Theme.textNormal
+                    font.pixelSize: Theme.fontSmall
                 }
                 MouseArea {
                     id: modeArea

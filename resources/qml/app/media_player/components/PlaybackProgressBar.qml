@@ -3,6 +3,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.14
 import "../PlayerLogic.js" as Logic
 import QtQml 2.15
+import "../../../shared"
 
 Item {
     id: bar
@@ -30,7 +31,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        color: "#E6111316"
+        color: Theme.controlBarBackground
     }
 
     Text {
@@ -41,8 +42,8 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         visible: bar.showStartTime
         text: bar.startTimeText
-        color: "#C8CDD4"
-        font.pixelSize: 10
+        color: Theme.textMuted
+        font.pixelSize: Theme.fontToolTip
     }
 
     Text {
@@ -53,8 +54,8 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         visible: bar.showEndTime
         text: bar.endTimeText
-        color: "#C8CDD4"
-        font.pixelSize: 10
+        color: Theme.textMuted
+        font.pixelSize: Theme.fontToolTip
     }
 
     Slider {
@@ -89,13 +90,13 @@ Item {
             y: (slider.height - height) / 2
             width: slider.availableWidth
             height: slider.hovered || slider.pressed ? 4 : 3
-            radius: 2
-            color: "#40FFFFFF"
+            radius: Theme.radiusTiny
+            color: Theme.trackOverlay
             Rectangle {
                 width: slider.visualPosition * parent.width
                 height: parent.height
-                radius: 2
-                color: "#3D8BFF"
+                radius: Theme.radiusTiny
+                color: Theme.accent
             }
         }
         handle: Rectangle {
@@ -104,7 +105,7 @@ Item {
             width: 10
             height: 10
             radius: 5
-            color: "#FFFFFF"
+            color: Theme.textPrimary
             visible: slider.hovered || slider.pressed
         }
     }

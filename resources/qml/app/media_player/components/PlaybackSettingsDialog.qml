@@ -1,10 +1,11 @@
-// Playback settings window of the main player: speed, picture, audio and subtitles, written
-// straight into the player's engine; subtitle track choices and files go through the host.
+// Playback settings window of the main player: a title bar, a side menu and four pages (speed,
+// picture, audio, subtitles) that write straight into the player's engine; subtitle track
+// choices and files go through the host.
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import QtQuick.Controls 2.14
 import "../../../components"
-import "PlaybackSettings.js" as Settings
+import "../../../shared"
 
 Window {
     id: dialog
@@ -27,24 +28,6 @@ Window {
     signal primarySubtitleTrackSelectionRequested(int trackId)
     signal secondarySubtitleTrackSelectionRequested(int trackId)
 
-    readonly property var aspectOptions: [
-        { value: "default", text: translate("ui.text.common.default") },
-        { value: "16:9", text: "16:9" },
-        { value: "4:3", text: "4:3" },
-        { value: "fill", text: translate("ui.text.video.fill_screen") }
-    ]
-    readonly property var rotationOptions: [
-        { value: 0, text: translate("ui.text.common.default") },
-        { value: 90, text: "90\u00B0" },
-        { value: 180, text: "180\u00B0" },
-        { value: 270, text: "270\u00B0" }
-    ]
-    readonly property var channelOptions: [
-        { value: "stereo", text: translate("ui.text.audio.default_channel_stereo") },
-        { value: "mono-left", text: translate("ui.text.audio.channel_left") },
-        { value: "mono-right", text: translate("ui.text.audio.channel_right") }
-    ]
-
     flags: Qt.Tool | Qt.FramelessWindowHint
     modality: Qt.ApplicationModal
     width: 620
@@ -54,37 +37,19 @@ Window {
     maximumWidth: 620
     maximumHeight: 420
     visible: false
-    color: "#1B1B1B"
-    title: translate("ui.text.video.display_settings")
+    color: Theme.dialogBackground
+    title: Tr.t("ui.text.video.display_settings")
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return ""
-    }
-
-    // The engine's property, or the fallback while there is no engine or it lacks the member.
-    function engineValue(name, fallback) {
-        var engine = playerEngine
-        if (!engine)
-            return fallback
-        var value = engine[name]
-        return value === undefined || value === null || typeof value === "function" ? fallback : value
-    }
-
-    // Calls an engine setter when engine and setter exist; false otherwise.
-    function callEngine(name, argument) {
-        var engine = playerEngine
-        if (!engine || typeof engine[name] !== "function")
-            return false
-        return engine[name](argument) === true
+    // Whether this libmpv has the mpv property a row needs; an engine that cannot tell is
+    // taken at its word.
+    function engineSupports(mpvProperty) {
+        return Guard.optionalCall(playerEngine, "supportsProperty", [mpvProperty], true) === true
     }
 
     function syncFields() {
-        speedField.text = Settings.formatSpeed(engineValue("preferredPlaybackSpeed", 1.0))
-        audioDelayRow.text = String(engineValue("audioDelayMs", 0))
-        subtitleDelayRow.text = String(engineValue("subtitleDelayMs", 0))
-        secondarySubtitleDelayRow.text = String(engineValue("secondarySubtitleDelayMs", 0))
+        playbackPage.syncFields()
+        audioPage.syncFields()
+        subtitlePage.syncFields()
     }
 
     function showWindow() {
@@ -98,69 +63,10 @@ Window {
         requestActivate()
     }
 
-    function applyPlaybackSpeed(text) {
-        if (!playerEngine)
-            return
-        var speed = Settings.speedFromText(text)
-        if (isNaN(speed)) {
-            speedField.text = Settings.formatSpeed(engineValue("playbackSpeed", 1.0))
-            return
-        }
-        speedField.text = Settings.formatSpeed(speed)
-        callEngine("setPreferredPlaybackSpeed", speed)
-        callEngine("setPlaybackSpeed", speed)
-    }
-
-    function resetPlaybackPage() {
-        if (!playerEngine)
-            return
-        callEngine("setPreferredPlaybackSpeed", 1.0)
-        callEngine("setPlaybackSpeed", 1.0)
-        callEngine("setAlwaysApplyPreferredPlaybackSpeed", false)
-        speedField.text = "1.00"
-    }
-
-    function resetVideoPage() {
-        if (!playerEngine)
-            return
-        var sliders = [brightnessSlider, saturationSlider, contrastSlider, hueSlider]
-        for (var i = 0; i < sliders.length; ++i)
-            sliders[i].cancelPending()
-        callEngine("setAspectMode", "default")
-        callEngine("setVideoRotation", 0)
-        callEngine("setCropBlackBars", false)
-        callEngine("setVideoBrightness", 0)
-        callEngine("setVideoSaturation", 0)
-        callEngine("setVideoContrast", 0)
-        callEngine("setVideoHue", 0)
-        for (var j = 0; j < sliders.length; ++j)
-            sliders[j].followEngine()
-    }
-
-    function resetAudioPage() {
-        if (!playerEngine)
-            return
-        callEngine("setAudioChannelMode", "stereo")
-        callEngine("setAudioTrackId", 0)
-        callEngine("setAudioDelayMs", 0)
-        audioDelayRow.text = "0"
-    }
-
-    function resetSubtitlePage() {
-        if (!playerEngine)
-            return
-        callEngine("setSubtitleTrackId", -1)
-        callEngine("setSubtitleDelayMs", 0)
-        callEngine("setSecondarySubtitleTrackId", -1)
-        callEngine("setSecondarySubtitleDelayMs", 0)
-        subtitleDelayRow.text = "0"
-        secondarySubtitleDelayRow.text = "0"
-    }
-
-    function applyDelayToEngine(setter, milliseconds) {
-        if (playerEngine)
-            callEngine(setter, milliseconds)
-    }
+    function resetPlaybackPage() { playbackPage.reset() }
+    function resetVideoPage() { videoPage.reset() }
+    function resetAudioPage() { audioPage.reset() }
+    function resetSubtitlePage() { subtitlePage.reset() }
 
     Item {
         id: content
@@ -169,7 +75,7 @@ Window {
         Rectangle {
             anchors.fill: parent
             color: "transparent"
-            border.color: "#333333"
+            border.color: Theme.dialogBorder
             z: 10
         }
 
@@ -178,7 +84,7 @@ Window {
             id: titleBar
             width: parent.width
             height: 42
-            color: "#222222"
+            color: Theme.dialogTitleBar
 
             MouseArea {
                 anchors.fill: parent
@@ -201,8 +107,8 @@ Window {
                 x: 16
                 anchors.verticalCenter: parent.verticalCenter
                 text: dialog.title
-                color: "#F0F0F0"
-                font.pixelSize: 14
+                color: Theme.textHeading
+                font.pixelSize: Theme.fontLarge
                 font.bold: true
             }
 
@@ -212,13 +118,13 @@ Window {
                 anchors.right: parent.right
                 width: 42
                 height: parent.height
-                color: closeArea.pressed ? "#A93232" : closeArea.containsMouse ? "#C93C3C" : "transparent"
+                color: closeArea.pressed ? Theme.dangerPressed : closeArea.containsMouse ? Theme.danger : "transparent"
 
                 ThemedIcon {
                     anchors.centerIn: parent
                     iconSize: 14
                     source: "qrc:/assets/icons/window_close.svg"
-                    color: closeArea.containsMouse ? "#FFFFFF" : "#C8C8C8"
+                    color: closeArea.containsMouse ? Theme.textPrimary : Theme.textLabel
                 }
 
                 MouseArea {
@@ -236,7 +142,7 @@ Window {
             y: titleBar.height
             width: 148
             height: parent.height - titleBar.height
-            color: "#171717"
+            color: Theme.dialogSideMenu
 
             Column {
                 y: 8
@@ -254,22 +160,22 @@ Window {
                         objectName: "menuEntry" + index
                         width: parent.width
                         height: 40
-                        color: dialog.currentMenuIndex === index ? "#2A2F38"
-                                                                 : menuArea.containsMouse ? "#222222" : "transparent"
+                        color: dialog.currentMenuIndex === index ? Theme.dialogMenuSelected
+                                                                 : menuArea.containsMouse ? Theme.dialogTitleBar : "transparent"
 
                         Rectangle {
                             visible: dialog.currentMenuIndex === index
                             width: 3
                             height: parent.height
-                            color: "#3D8BFF"
+                            color: Theme.accent
                         }
 
                         Text {
                             x: 20
                             anchors.verticalCenter: parent.verticalCenter
-                            text: dialog.translate(modelData)
-                            color: dialog.currentMenuIndex === index ? "#FFFFFF" : "#B4B4B4"
-                            font.pixelSize: 14
+                            text: Tr.t(modelData)
+                            color: dialog.currentMenuIndex === index ? Theme.textPrimary : Theme.textMenu
+                            font.pixelSize: Theme.fontLarge
                         }
 
                         MouseArea {
@@ -290,299 +196,26 @@ Window {
             width: parent.width - sideMenu.width
             height: parent.height - titleBar.height
 
-            // Page "playback".
-            SettingsPage {
+            PlaybackSettingsPlaybackPage {
                 id: playbackPage
-                objectName: "playbackPage"
+                dialog: dialog
                 visible: dialog.currentMenuIndex === 0
-                resetText: dialog.translate("ui.text.common.reset_default")
-                onResetRequested: dialog.resetPlaybackPage()
-
-                SettingsHeading { text: dialog.translate("ui.text.playback.speed") }
-
-                Row {
-                    spacing: 16
-
-                    Column {
-                        width: playbackPage.pageWidth - speedField.width - 16
-                        spacing: 4
-
-                        SettingsSlider {
-                            id: speedSlider
-                            objectName: "speedSlider"
-                            width: parent.width
-                            from: 0.5
-                            to: 2.0
-                            stepSize: 0.01
-                            value: dialog.engineValue("preferredPlaybackSpeed", 1.0)
-                            onMoved: {
-                                if (!dialog.playerEngine)
-                                    return
-                                var text = Settings.formatSpeed(Settings.roundToHundredth(value))
-                                speedField.text = text
-                                dialog.applyPlaybackSpeed(text)
-                            }
-                        }
-
-                        Item {
-                            width: parent.width
-                            height: 16
-
-                            Repeater {
-                                model: [
-                                    { key: "ui.text.playback.speed_0_5x", speed: 0.5 },
-                                    { key: "ui.text.playback.speed_1x", speed: 1.0 },
-                                    { key: "ui.text.playback.speed_1_5x", speed: 1.5 },
-                                    { key: "ui.text.playback.speed_2x", speed: 2.0 }
-                                ]
-
-                                delegate: Text {
-                                    readonly property real position: (modelData.speed - 0.5) / 1.5
-                                    x: Math.max(0, Math.min(parent.width - width,
-                                                            7 + position * (parent.width - 14) - width / 2))
-                                    text: dialog.translate(modelData.key)
-                                    color: "#8C8C8C"
-                                    font.pixelSize: 11
-                                }
-                            }
-                        }
-                    }
-
-                    SettingsTextField {
-                        id: speedField
-                        objectName: "speedField"
-                        width: 72
-                        horizontalAlignment: TextInput.AlignHCenter
-                        // The range is applied on confirmation: a typed 0.3 becomes 0.50.
-                        validator: RegularExpressionValidator { regularExpression: /^\d{0,2}(\.\d{0,2})?$/ }
-                        onEditingFinished: dialog.applyPlaybackSpeed(text)
-                    }
-                }
-
-                ToolCheckBox {
-                    id: alwaysSpeedCheck
-                    objectName: "alwaysApplySpeedCheck"
-                    text: dialog.translate("ui.text.playback.always_use_current_speed")
-                    checked: dialog.engineValue("alwaysApplyPreferredPlaybackSpeed", false)
-                    onToggled: {
-                        if (dialog.playerEngine)
-                            dialog.callEngine("setAlwaysApplyPreferredPlaybackSpeed", checked)
-                        alwaysSpeedCheck.checked = Qt.binding(function () {
-                            return dialog.engineValue("alwaysApplyPreferredPlaybackSpeed", false)
-                        })
-                    }
-                }
             }
-
-            // Page "video".
-            SettingsPage {
+            PlaybackSettingsVideoPage {
                 id: videoPage
-                objectName: "videoPage"
+                dialog: dialog
                 visible: dialog.currentMenuIndex === 1
-                resetText: dialog.translate("ui.text.common.reset_default")
-                onResetRequested: dialog.resetVideoPage()
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.video.aspect_ratio")
-                    SettingsChooser {
-                        objectName: "aspectChooser"
-                        options: dialog.aspectOptions
-                        selectedValue: dialog.engineValue("aspectMode", "default")
-                        onPicked: dialog.callEngine("setAspectMode", value)
-                    }
-                }
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.video.rotate")
-                    SettingsChooser {
-                        objectName: "rotationChooser"
-                        options: dialog.rotationOptions
-                        selectedValue: dialog.engineValue("videoRotation", 0)
-                        onPicked: dialog.callEngine("setVideoRotation", value)
-                    }
-                }
-
-                ToolCheckBox {
-                    id: cropCheck
-                    objectName: "cropBlackBarsCheck"
-                    text: dialog.translate("ui.text.video.crop_black_bars")
-                    checked: dialog.engineValue("cropBlackBars", false)
-                    onToggled: {
-                        if (dialog.playerEngine)
-                            dialog.callEngine("setCropBlackBars", checked)
-                        cropCheck.checked = Qt.binding(function () {
-                            return dialog.engineValue("cropBlackBars", false)
-                        })
-                    }
-                }
-
-                Grid {
-                    columns: 2
-                    columnSpacing: 24
-                    rowSpacing: 8
-                    width: videoPage.pageWidth
-
-                    PictureAdjustSlider {
-                        id: brightnessSlider
-                        objectName: "brightnessSlider"
-                        width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.brightness")
-                        engineValue: dialog.engineValue("videoBrightness", 0)
-                        debounceMs: dialog.videoAdjustDebounceMs
-                        onCommitRequested: dialog.callEngine("setVideoBrightness", value)
-                    }
-                    PictureAdjustSlider {
-                        id: saturationSlider
-                        objectName: "saturationSlider"
-                        width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.saturation")
-                        engineValue: dialog.engineValue("videoSaturation", 0)
-                        debounceMs: dialog.videoAdjustDebounceMs
-                        onCommitRequested: dialog.callEngine("setVideoSaturation", value)
-                    }
-                    PictureAdjustSlider {
-                        id: contrastSlider
-                        objectName: "contrastSlider"
-                        width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.contrast")
-                        engineValue: dialog.engineValue("videoContrast", 0)
-                        debounceMs: dialog.videoAdjustDebounceMs
-                        onCommitRequested: dialog.callEngine("setVideoContrast", value)
-                    }
-                    PictureAdjustSlider {
-                        id: hueSlider
-                        objectName: "hueSlider"
-                        width: (videoPage.pageWidth - 24) / 2
-                        label: dialog.translate("ui.text.video.hue")
-                        engineValue: dialog.engineValue("videoHue", 0)
-                        debounceMs: dialog.videoAdjustDebounceMs
-                        onCommitRequested: dialog.callEngine("setVideoHue", value)
-                    }
-                }
             }
-
-            // Page "audio".
-            SettingsPage {
+            PlaybackSettingsAudioPage {
                 id: audioPage
-                objectName: "audioPage"
+                dialog: dialog
                 visible: dialog.currentMenuIndex === 2
-                resetText: dialog.translate("ui.text.common.reset_default")
-                onResetRequested: dialog.resetAudioPage()
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.audio.channel")
-                    SettingsChooser {
-                        objectName: "channelChooser"
-                        options: dialog.channelOptions
-                        selectedValue: dialog.engineValue("audioChannelMode", "stereo")
-                        onPicked: dialog.callEngine("setAudioChannelMode", value)
-                    }
-                }
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.audio.track")
-                    SettingsChooser {
-                        objectName: "audioTrackChooser"
-                        options: dialog.audioTrackOptions
-                        valueMember: "id"
-                        textMember: "title"
-                        selectedValue: dialog.engineValue("audioTrackId", 0)
-                        onPicked: dialog.callEngine("setAudioTrackId", value)
-                    }
-                }
-
-                SettingsDelayRow {
-                    id: audioDelayRow
-                    objectName: "audioDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
-                    stepMs: dialog.delayAdjustStepMs
-                    active: !!dialog.playerEngine
-                    onDelayApplied: dialog.applyDelayToEngine("setAudioDelayMs", milliseconds)
-                }
             }
-
-            // Page "subtitle".
-            SettingsPage {
+            PlaybackSettingsSubtitlePage {
                 id: subtitlePage
-                objectName: "subtitlePage"
+                dialog: dialog
+                toolTipHost: content
                 visible: dialog.currentMenuIndex === 3
-                resetText: dialog.translate("ui.text.common.reset_default")
-                onResetRequested: dialog.resetSubtitlePage()
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.subtitle.primary")
-                    SettingsChooser {
-                        objectName: "primarySubtitleChooser"
-                        width: 180
-                        options: dialog.subtitleTrackOptions
-                        valueMember: "id"
-                        textMember: "title"
-                        selectedValue: dialog.engineValue("subtitleTrackId", -1)
-                        truncatedToolTips: true
-                        toolTipHost: content
-                        onPicked: {
-                            if (dialog.playerEngine)
-                                dialog.primarySubtitleTrackSelectionRequested(value)
-                        }
-                    }
-                    SettingsTextButton {
-                        objectName: "primarySubtitleFileButton"
-                        width: 100
-                        text: dialog.translate("ui.text.subtitle.local")
-                        onClicked: {
-                            if (dialog.playerEngine)
-                                dialog.primarySubtitleFileRequested()
-                        }
-                    }
-                }
-
-                SettingsDelayRow {
-                    id: subtitleDelayRow
-                    objectName: "subtitleDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
-                    stepMs: dialog.delayAdjustStepMs
-                    active: !!dialog.playerEngine
-                    onDelayApplied: dialog.applyDelayToEngine("setSubtitleDelayMs", milliseconds)
-                }
-
-                SettingsLabeledRow {
-                    label: dialog.translate("ui.text.subtitle.secondary")
-                    SettingsChooser {
-                        objectName: "secondarySubtitleChooser"
-                        width: 180
-                        options: dialog.subtitleTrackOptions
-                        valueMember: "id"
-                        textMember: "title"
-                        selectedValue: dialog.engineValue("secondarySubtitleTrackId", -1)
-                        truncatedToolTips: true
-                        toolTipHost: content
-                        onPicked: {
-                            if (dialog.playerEngine)
-                                dialog.secondarySubtitleTrackSelectionRequested(value)
-                        }
-                    }
-                    SettingsTextButton {
-                        objectName: "secondarySubtitleFileButton"
-                        width: 100
-                        text: dialog.translate("ui.text.subtitle.local")
-                        onClicked: {
-                            if (dialog.playerEngine)
-                                dialog.secondarySubtitleFileRequested()
-                        }
-                    }
-                }
-
-                SettingsDelayRow {
-                    id: secondarySubtitleDelayRow
-                    objectName: "secondarySubtitleDelayRow"
-                    label: dialog.translate("ui.text.subtitle.sync_ms")
-                    placeholderText: dialog.translate("ui.text.common.keep_default")
-                    stepMs: dialog.delayAdjustStepMs
-                    active: !!dialog.playerEngine
-                    onDelayApplied: dialog.applyDelayToEngine("setSecondarySubtitleDelayMs", milliseconds)
-                }
             }
         }
     }

@@ -5,6 +5,7 @@ import QtQuick.Controls 2.14
 import Qt.labs.settings 1.0
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: panel
@@ -16,60 +17,45 @@ Rectangle {
     property bool settingsLoaded: false
     readonly property int listItemHeight: 44
     readonly property int thumbnailItemHeight: 54
-    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
-    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
-                                          ? mediaPreviewService : null
-    readonly property int playbackMode: playlist && playlist.playbackMode !== undefined ? playlist.playbackMode : 0
-    readonly property int currentIndex: playlist && playlist.currentIndex !== undefined ? playlist.currentIndex : -1
-    readonly property int entryCount: playlist && playlist.count !== undefined ? playlist.count : 0
+    readonly property var playlist: Guard.object("playlistStore")
+    readonly property int playbackMode: Guard.read("playlistStore", "playbackMode", 0)
+    readonly property int currentIndex: Guard.read("playlistStore", "currentIndex", -1)
+    readonly property int entryCount: Guard.read("playlistStore", "count", 0)
     property int hoveredIndex: -1
     readonly property alias listView: listView
     readonly property alias modeMenu: modeMenu
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
-
     function isSupported(url) {
-        return playlist !== null && typeof playlist.isSupportedFileUrl === "function"
-               && playlist.isSupportedFileUrl(url) === true
+        return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
 
     function addSelectedFiles(urls) {
-        if (!urls || urls.length === 0 || !playlist || typeof playlist.addFiles !== "function")
+        if (!urls || urls.length === 0)
             return
         var list = []
         for (var i = 0; i < urls.length; ++i)
             list.push(String(urls[i]))
-        playlist.addFiles(list, preserveCurrentOnAdd)
+        Guard.call("playlistStore", "addFiles", [list, preserveCurrentOnAdd])
     }
 
     function pickAndAddFiles() {
-        if (typeof fileDialogService === "undefined" || !fileDialogService
-                || typeof fileDialogService.pickPlayableMediaFiles !== "function")
-            return
-        addSelectedFiles(fileDialogService.pickPlayableMediaFiles())
+        addSelectedFiles(Guard.call("fileDialogService", "pickPlayableMediaFiles"))
     }
 
     function clearAll() {
-        if (playlist && typeof playlist.clear === "function")
-            playlist.clear()
+        Guard.call("playlistStore", "clear")
     }
 
     function removeRow(index) {
-        if (playlist && typeof playlist.removeAt === "function")
-            playlist.removeAt(index)
+        Guard.call("playlistStore", "removeAt", [index])
     }
 
     function activateRow(index) {
-        if (playlist && typeof playlist.activateIndex === "function")
-            playlist.activateIndex(index)
+        Guard.call("playlistStore", "activateIndex", [index])
     }
 
     function setPlaybackMode(mode) {
-        if (playlist && playlist.playbackMode !== undefined)
+        if (Guard.has("playlistStore", "playbackMode"))
             playlist.playbackMode = mode
     }
 
@@ -81,8 +67,8 @@ Rectangle {
     }
 
     function previewFor(sourcePath) {
-        if (previewService && typeof previewService.previewForFile === "function")
-            return previewService.previewForFile(sourcePath)
+        if (Guard.has("mediaPreviewService", "previewForFile"))
+            return Guard.call("mediaPreviewService", "previewForFile", [sourcePath])
         return { loading: false, durationText: "00:00:00", thumbnailPath: "", qualityTag: "", parseFailed: false }
     }
 
@@ -118,12 +104,11 @@ Rectangle {
         settingsLoaded = true
     }
 
-    color: "#15171B"
+    color: Theme.playlistPanelBackground
 
     Settings {
         id: panelSettings
-        fileName: typeof playerSettingsFilePath !== "undefined" && playerSettingsFilePath
-                  ? String(playerSettingsFilePath) : ""
+        fileName: String(Guard.object("playerSettingsFilePath") || "")
         category: "PlayerListPanel"
         property bool thumbnailMode: false
     }
@@ -147,9 +132,9 @@ Rectangle {
             anchors.left: parent.left
             anchors.leftMargin: 16
             anchors.verticalCenter: parent.verticalCenter
-            text: panel.translate("ui.text.playlist.title")
-            color: "#F3F6FB"
-            font.pixelSize: 14
+            text: Tr.t("ui.text.playlist.title")
+            color: Theme.textStrong
+            font.pixelSize: Theme.fontLarge
             font.bold: true
         }
 
@@ -166,7 +151,7 @@ Rectangle {
                 iconSize: 16
                 iconSource: panel.thumbnailMode ? "qrc:/assets/icons/playlist_list.svg"
                                                 : "qrc:/assets/icons/playlist_grid.svg"
-                toolTipText: panel.translate(panel.thumbnailMode ? "ui.text.playlist.view.list"
+                toolTipText: Tr.t(panel.thumbnailMode ? "ui.text.playlist.view.list"
                                                                  : "ui.text.playlist.view.thumbnail")
                 toolTipHost: panel
                 onClicked: panel.thumbnailMode = !panel.thumbnailMode
@@ -178,7 +163,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: Logic.playbackModeInfo(panel.playbackMode).icon
-                toolTipText: panel.translate(Logic.playbackModeInfo(panel.playbackMode).textKey)
+                toolTipText: Tr.t(Logic.playbackModeInfo(panel.playbackMode).textKey)
                 toolTipHost: panel
                 highlighted: modeMenu.opened
                 onClicked: panel.toggleModeMenu()
@@ -189,7 +174,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: "qrc:/assets/icons/playlist_add.svg"
-                toolTipText: panel.translate("ui.text.file.add_file")
+                toolTipText: Tr.t("ui.text.file.add_file")
                 toolTipHost: panel
                 onClicked: panel.pickAndAddFiles()
             }
@@ -199,7 +184,7 @@ Rectangle {
                 height: 28
                 iconSize: 16
                 iconSource: "qrc:/assets/icons/playlist_clear.svg"
-                toolTipText: panel.translate("ui.text.common.clear")
+                toolTipText: Tr.t("ui.text.common.clear")
                 toolTipHost: panel
                 onClicked: panel.clearAll()
             }
@@ -209,7 +194,7 @@ Rectangle {
             anchors.bottom: parent.bottom
             width: parent.width
             height: 1
-            color: "#22FFFFFF"
+            color: Theme.buttonHoverOverlay
         }
     }
 
@@ -219,7 +204,6 @@ Rectangle {
         x: panel.width - width - 10
         y: header.height
         currentMode: panel.playbackMode
-        translate: panel.translate
         onModeChosen: panel.setPlaybackMode(mode)
     }
 
@@ -259,13 +243,12 @@ Rectangle {
                 current: panel.highlightCurrentItem && index === panel.currentIndex
                 hovered: index === panel.hoveredIndex
                 toolTipHost: panel
-                translate: panel.translate
                 onRemoveRequested: panel.removeRow(index)
                 onActivateRequested: panel.activateRow(index)
                 Component.onCompleted: preview = panel.previewFor(sourcePath)
 
                 Connections {
-                    target: panel.previewService
+                    target: Guard.object("mediaPreviewService")
                     ignoreUnknownSignals: true
                     function onPreviewReady(sourcePath, preview) {
                         if (Logic.samePath(sourcePath, rowItem.sourcePath))
@@ -280,9 +263,9 @@ Rectangle {
         objectName: "playlistEmptyText"
         anchors.centerIn: hoverTracker
         visible: panel.entryCount === 0
-        text: panel.translate("ui.text.playlist.empty")
-        color: "#6B7480"
-        font.pixelSize: 12
+        text: Tr.t("ui.text.playlist.empty")
+        color: Theme.panelIconMuted
+        font.pixelSize: Theme.fontSmall
     }
 
     DropArea {
@@ -305,14 +288,14 @@ Rectangle {
         objectName: "playlistDropOverlay"
         anchors.fill: parent
         visible: panel.dragActive
-        color: "#CC0E1A2E"
-        border.color: "#3D8BFF"
+        color: Theme.panelDropOverlay
+        border.color: Theme.accent
         border.width: 2
         Text {
             anchors.centerIn: parent
-            text: panel.translate("ui.text.drag.release_to_add_playlist")
-            color: "#FFFFFF"
-            font.pixelSize: 13
+            text: Tr.t("ui.text.drag.release_to_add_playlist")
+            color: Theme.textPrimary
+            font.pixelSize: Theme.fontBody
         }
     }
 }

@@ -1,19 +1,14 @@
 // What the player area shows while nothing is loaded: an icon, the open button and a hint.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: placeholder
 
     signal openFileRequested()
 
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
-
-    color: "#0B0C0E"
+    color: Theme.placeholderBackground
 
     Column {
         anchors.centerIn: parent
@@ -23,7 +18,7 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             iconSize: 72
             source: "qrc:/assets/icons/player_placeholder.svg"
-            color: "#4A5260"
+            color: Theme.placeholderIcon
         }
 
         Rectangle {
@@ -33,7 +28,7 @@ Rectangle {
             width: Math.max(148, openLabel.implicitWidth + 64)
             height: 40
             radius: 20
-            color: openArea.pressed ? "#2F6FD0" : (openArea.containsMouse ? "#4A95FF" : "#3D8BFF")
+            color: openArea.pressed ? Theme.accentPressed : (openArea.containsMouse ? Theme.accentHover : Theme.accent)
 
             Row {
                 anchors.centerIn: parent
@@ -42,14 +37,14 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: "qrc:/assets/icons/playlist_add.svg"
-                    color: "#FFFFFF"
+                    color: Theme.textPrimary
                 }
                 Text {
                     id: openLabel
                     anchors.verticalCenter: parent.verticalCenter
-                    text: placeholder.translate("ui.text.file.open")
-                    color: "#FFFFFF"
-                    font.pixelSize: 14
+                    text: Tr.t("ui.text.file.open")
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontLarge
                 }
             }
 
@@ -65,9 +60,9 @@ Rectangle {
         Text {
             objectName: "placeholderHint"
             anchors.horizontalCenter: parent.horizontalCenter
-            text: placeholder.translate("ui.text.placeholder.open_or_drag")
-            color: "#7D8693"
-            font.pixelSize: 12
+            text: Tr.t("ui.text.placeholder.open_or_drag")
+            color: Theme.textFaint
+            font.pixelSize: Theme.fontSmall
         }
     }
 }

@@ -4,6 +4,8 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../components/FileUrl.js" as FileUrl
+import "../../../shared"
 
 FocusScope {
     id: view
@@ -12,8 +14,8 @@ FocusScope {
     property string currentFileUrl: ""
     property bool fullScreen: false
     property int fullScreenControlsHideDelay: 2200
-    property var audioTrackOptions: [{ id: 0, title: translate("ui.text.audio.default_track") }]
-    property var subtitleTrackOptions: [{ id: -1, title: translate("ui.text.subtitle.none") }]
+    property var audioTrackOptions: [{ id: 0, title: Tr.t("ui.text.audio.default_track") }]
+    property var subtitleTrackOptions: [{ id: -1, title: Tr.t("ui.text.subtitle.none") }]
 
     property real committedVideoWidth: 0
     property real committedVideoHeight: 0
@@ -36,13 +38,8 @@ FocusScope {
     readonly property alias progressBar: progressBar
     readonly property var playerEngine: videoPlayer.engine
     readonly property bool paused: videoPlayer.paused
-    readonly property var playlist: typeof playlistStore !== "undefined" && playlistStore ? playlistStore : null
-    readonly property var previewService: typeof mediaPreviewService !== "undefined" && mediaPreviewService
-                                          ? mediaPreviewService : null
-    readonly property string currentMediaTitle: playlist && playlist.currentTitle !== undefined
-                                                ? String(playlist.currentTitle) : ""
-    readonly property string currentMediaSourcePath: playlist && playlist.currentSourcePath !== undefined
-                                                     ? String(playlist.currentSourcePath) : ""
+    readonly property string currentMediaTitle: String(Guard.read("playlistStore", "currentTitle", ""))
+    readonly property string currentMediaSourcePath: String(Guard.read("playlistStore", "currentSourcePath", ""))
     readonly property real effectiveMediaDuration: Math.max(videoPlayer.duration, currentMediaPreviewDurationSeconds)
     readonly property var playbackSettingsDialog: settingsDialogLoader.item
     readonly property bool playbackSettingsOpen: playbackSettingsDialog !== null
@@ -52,20 +49,10 @@ FocusScope {
     signal previousRequested()
     signal nextRequested()
     signal playbackFinished()
+    signal playbackFailed(string fileUrl)
     signal playbackAreaPointerActive()
     signal toolboxRequested(string toolId)
     signal settingsStatusRequested(string message)
-
-    function translate(key, args) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(args === undefined ? i18n.t(key) : i18n.t(key, args))
-        return key
-    }
-
-    function engineHas(name) {
-        var engine = videoPlayer.engine
-        return engine !== null && engine !== undefined && typeof engine[name] === "function"
-    }
 
     function openFile(url) {
         var text = url === undefined || url === null ? "" : String(url)
@@ -88,20 +75,32 @@ FocusScope {
         videoPlayer.stop()
     }
 
+    // The engine could not play the file: the view goes back to empty and the page says why;
+    // what plays next is the coordinator's business.
+    function dropFailedFile(fileUrl) {
+        currentFileUrl = ""
+        hasMedia = false
+        currentMediaPreviewDurationSeconds = 0
+        resetTrackOptions()
+        var name = FileUrl.toLocalPath(fileUrl).replace(/^.*[\\/]/, "")
+        settingsStatusRequested(Tr.t("ui.text.player.play_failed", { name: name }))
+        playbackFailed(fileUrl)
+    }
+
     function pausePlayback() {
         videoPlayer.pause()
     }
 
     function resetTrackOptions() {
-        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), [])
-        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), [])
+        audioTrackOptions = Logic.trackOptions(0, Tr.t("ui.text.audio.default_track"), [])
+        subtitleTrackOptions = Logic.trackOptions(-1, Tr.t("ui.text.subtitle.none"), [])
     }
 
     function refreshTrackOptions() {
-        var audio = engineHas("availableAudioTracks") ? videoPlayer.engine.availableAudioTracks() : []
-        var subtitles = engineHas("availableSubtitleTracks") ? videoPlayer.engine.availableSubtitleTracks() : []
-        audioTrackOptions = Logic.trackOptions(0, translate("ui.text.audio.default_track"), audio)
-        subtitleTrackOptions = Logic.trackOptions(-1, translate("ui.text.subtitle.none"), subtitles)
+        var audio = Guard.call(videoPlayer.engine, "availableAudioTracks") || []
+        var subtitles = Guard.call(videoPlayer.engine, "availableSubtitleTracks") || []
+        audioTrackOptions = Logic.trackOptions(0, Tr.t("ui.text.audio.default_track"), audio)
+        subtitleTrackOptions = Logic.trackOptions(-1, Tr.t("ui.text.subtitle.none"), subtitles)
     }
 
     function commitVideoSize() {
@@ -177,7 +176,7 @@ FocusScope {
     function openPlaybackSettings() {
         refreshTrackOptions()
         var dialog = ensurePlaybackSettingsDialog()
-        if (dialog && typeof dialog.showWindow === "function")
+        if (dialog)
             dialog.showWindow()
     }
 
@@ -189,50 +188,53 @@ FocusScope {
         return true
     }
 
-    function selectSubtitleTrack(trackId, secondary) {
+    // otherTrackId: the other role's track when the caller knows it better than the engine's
+    // last poll does.
+    function selectSubtitleTrack(trackId, secondary, otherTrackId) {
         var engine = videoPlayer.engine
         if (!engine)
             return false
-        var other = secondary ? engine.subtitleTrackId : engine.secondarySubtitleTrackId
+        var other = otherTrackId !== undefined ? otherTrackId
+                                               : secondary ? Guard.read(engine, "subtitleTrackId", -1)
+                                                           : Guard.read(engine, "secondarySubtitleTrackId", -1)
         if (!Logic.subtitleChoiceAllowed(trackId, other)) {
-            settingsStatusRequested(translate("ui.text.subtitle.same_track_not_allowed"))
+            settingsStatusRequested(Tr.t("ui.text.subtitle.same_track_not_allowed"))
             return false
         }
-        var setter = secondary ? "setSecondarySubtitleTrackId" : "setSubtitleTrackId"
-        if (!engineHas(setter))
-            return false
-        return engine[setter](trackId) === true
+        if (secondary)
+            return Guard.call(engine, "setSecondarySubtitleTrackId", [trackId]) === true
+        return Guard.call(engine, "setSubtitleTrackId", [trackId]) === true
     }
 
     function requestSubtitleFile(secondary) {
-        if (typeof fileDialogService === "undefined" || !fileDialogService
-                || typeof fileDialogService.pickSubtitleFile !== "function")
-            return
         var key = secondary ? "ui.text.subtitle.select_secondary_file" : "ui.text.subtitle.select_primary_file"
-        var url = fileDialogService.pickSubtitleFile(translate(key))
+        var url = Guard.call("fileDialogService", "pickSubtitleFile", [Tr.t(key)])
         if (url !== undefined && url !== null && String(url).length > 0)
             loadSubtitleFile(String(url), secondary)
     }
 
     function loadSubtitleFile(url, secondary) {
         var engine = videoPlayer.engine
-        if (!engineHas("addSubtitleFile"))
+        if (!Guard.has(engine, "addSubtitleFile"))
             return false
-        var rememberedPrimary = engine.subtitleTrackId
-        if (engine.addSubtitleFile(url, secondary === true) !== true) {
-            settingsStatusRequested(translate("ui.text.subtitle.load_failed"))
+        var rememberedPrimary = Guard.read(engine, "subtitleTrackId", -1)
+        if (Guard.call(engine, "addSubtitleFile", [url, secondary === true]) !== true) {
+            settingsStatusRequested(Tr.t("ui.text.subtitle.load_failed"))
             return false
         }
         Qt.callLater(function () {
             refreshTrackOptions()
-            var tracks = engineHas("availableSubtitleTracks") ? engine.availableSubtitleTracks() : []
-            if (!tracks || tracks.length === 0)
+            var tracks = Guard.call(engine, "availableSubtitleTracks") || []
+            if (tracks.length === 0)
                 return
             var newest = Number(tracks[tracks.length - 1].id)
             if (secondary === true) {
-                if (engine.subtitleTrackId === newest && rememberedPrimary !== newest && engineHas("setSubtitleTrackId"))
-                    engine.setSubtitleTrackId(rememberedPrimary)
-                selectSubtitleTrack(newest, true)
+                // mpv may have made the added file the primary track, and the engine's
+                // subtitleTrackId tells only after its next poll: give the primary role back
+                // to the remembered track whatever that poll says.
+                if (rememberedPrimary !== newest)
+                    Guard.call(engine, "setSubtitleTrackId", [rememberedPrimary])
+                selectSubtitleTrack(newest, true, rememberedPrimary)
             } else {
                 selectSubtitleTrack(newest, false)
             }
@@ -243,12 +245,12 @@ FocusScope {
 
     function refreshCurrentMediaCover() {
         var path = currentMediaSourcePath
-        if (path.length === 0 || !previewService || typeof previewService.previewForFile !== "function") {
+        if (path.length === 0 || !Guard.has("mediaPreviewService", "previewForFile")) {
             currentMediaCoverSource = ""
             currentMediaPreviewDurationSeconds = 0
             return
         }
-        applyCurrentPreview(previewService.previewForFile(path))
+        applyCurrentPreview(Guard.call("mediaPreviewService", "previewForFile", [path]))
     }
 
     function applyCurrentPreview(preview) {
@@ -281,7 +283,7 @@ FocusScope {
     }
 
     Connections {
-        target: view.previewService
+        target: Guard.object("mediaPreviewService")
         ignoreUnknownSignals: true
         function onPreviewReady(sourcePath, preview) {
             if (Logic.samePath(sourcePath, view.currentMediaSourcePath))
@@ -323,7 +325,7 @@ FocusScope {
 
         Rectangle {
             anchors.fill: parent
-            color: "#000000"
+            color: Theme.videoBackground
         }
 
         CommonVideoPlayer {
@@ -342,6 +344,7 @@ FocusScope {
                 // file that is not playing; the file still starts if the surface comes up.
                 view.hasMedia = false
             }
+            onPlaybackFailed: view.dropFailedFile(fileUrl)
             onPlaybackStarted: {
                 if (!view.hasMedia) {
                     view.currentFileUrl = fileUrl
@@ -356,8 +359,8 @@ FocusScope {
             anchors.centerIn: parent
             visible: !videoPlayer.initialized && view.hasMedia
             text: "initializing mpv..."
-            color: "#9AA3AE"
-            font.pixelSize: 14
+            color: Theme.textDim
+            font.pixelSize: Theme.fontLarge
         }
 
         // While a pop-up of the control bar is open, a click on the video only closes it.
@@ -395,24 +398,15 @@ FocusScope {
         playbackSpeed: videoPlayer.playbackSpeed
         mediaTitle: view.currentMediaTitle
         mediaCoverSource: view.currentMediaCoverSource
-        aiEnhanceEnabled: videoPlayer.engine && videoPlayer.engine.videoEnhancementEnabled === true
+        aiEnhanceEnabled: Guard.read(videoPlayer.engine, "videoEnhancementEnabled", false) === true
 
         onStopRequested: view.clearFile()
         onPreviousRequested: view.previousRequested()
         onNextRequested: view.nextRequested()
         onPlayPauseRequested: videoPlayer.togglePlayPause()
-        onVolumeRequested: {
-            if (view.engineHas("setVolume"))
-                videoPlayer.engine.setVolume(value)
-        }
-        onPlaybackSpeedRequested: {
-            if (view.engineHas("setPlaybackSpeed"))
-                videoPlayer.engine.setPlaybackSpeed(value)
-        }
-        onAiEnhanceToggled: {
-            if (view.engineHas("setVideoEnhancementEnabled"))
-                videoPlayer.engine.setVideoEnhancementEnabled(enabled)
-        }
+        onVolumeRequested: Guard.call(videoPlayer.engine, "setVolume", [value])
+        onPlaybackSpeedRequested: Guard.call(videoPlayer.engine, "setPlaybackSpeed", [value])
+        onAiEnhanceToggled: Guard.call(videoPlayer.engine, "setVideoEnhancementEnabled", [enabled])
         onToolboxRequested: view.toolboxRequested(toolId)
         onPlaybackSettingsRequested: view.openPlaybackSettings()
         onToggleFullScreenRequested: view.toggleFullScreen()

@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: row
@@ -16,11 +17,10 @@ Rectangle {
     property bool hovered: false
     property var preview: ({ loading: false, durationText: "00:00:00" })
     property Item toolTipHost: null
-    property var translate: function (key) { return key }
 
     readonly property var tags: Logic.rowTags(tag, preview ? preview.qualityTag : "")
-    readonly property var durationState: Logic.rowDurationState(preview, translate("ui.text.common.loading_ellipsis"),
-                                                                translate("ui.text.file.damaged"))
+    readonly property var durationState: Logic.rowDurationState(preview, Tr.t("ui.text.common.loading_ellipsis"),
+                                                                Tr.t("ui.text.file.damaged"))
     readonly property bool titleTruncated: titleText.truncated
     readonly property string thumbnailSource: preview && !preview.loading ? Logic.imageSourceFromPath(preview.thumbnailPath) : ""
 
@@ -28,7 +28,7 @@ Rectangle {
     signal activateRequested(int index)
 
     height: thumbnailMode ? 54 : 44
-    color: current ? "#263D8BFF" : (hovered ? "#14FFFFFF" : "transparent")
+    color: current ? Theme.accentCurrentRow : (hovered ? Theme.rowHover : "transparent")
 
     Rectangle {
         id: thumb
@@ -38,8 +38,8 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         width: 64
         height: 36
-        radius: 3
-        color: "#1E2126"
+        radius: Theme.radiusSmaller
+        color: Theme.playlistRowBackground
         clip: true
 
         Image {
@@ -57,14 +57,14 @@ Rectangle {
             iconSize: 22
             visible: thumbImage.status !== Image.Ready && !(row.preview && row.preview.loading)
             source: "qrc:/assets/icons/playlist_item_thumb_placeholder.svg"
-            color: "#5A6270"
+            color: Theme.iconMuted
         }
         Text {
             anchors.centerIn: parent
             visible: row.preview && row.preview.loading === true
-            text: row.translate("ui.text.common.loading")
-            color: "#7D8693"
-            font.pixelSize: 9
+            text: Tr.t("ui.text.common.loading")
+            color: Theme.textFaint
+            font.pixelSize: Theme.fontTiny
         }
     }
 
@@ -89,8 +89,8 @@ Rectangle {
                 width: Math.min(implicitWidth, Math.max(10, titleLine.width - tagRow.width - 4))
                 text: row.title
                 elide: Text.ElideRight
-                color: row.current ? "#FFFFFF" : "#DDE2E8"
-                font.pixelSize: 12
+                color: row.current ? Theme.textPrimary : Theme.textNormal
+                font.pixelSize: Theme.fontSmall
             }
             Row {
                 id: tagRow
@@ -102,16 +102,16 @@ Rectangle {
                         objectName: "rowTag_" + modelData
                         width: tagText.implicitWidth + 8
                         height: 14
-                        radius: 3
+                        radius: Theme.radiusSmaller
                         color: "transparent"
                         border.width: 1
-                        border.color: Logic.tagColor(modelData, row.current)
+                        border.color: Theme.qualityTagColor(modelData, row.current)
                         Text {
                             id: tagText
                             anchors.centerIn: parent
                             text: modelData
-                            color: Logic.tagColor(modelData, row.current)
-                            font.pixelSize: 9
+                            color: Theme.qualityTagColor(modelData, row.current)
+                            font.pixelSize: Theme.fontTiny
                             font.bold: true
                         }
                     }
@@ -126,8 +126,8 @@ Rectangle {
             anchors.left: row.thumbnailMode ? parent.left : undefined
             y: row.thumbnailMode ? parent.height - height - 8 : (parent.height - height) / 2
             text: row.durationState.text
-            color: row.durationState.damaged ? "#FF5A5A" : "#8C95A2"
-            font.pixelSize: 11
+            color: row.durationState.damaged ? Theme.damagedText : Theme.textDuration
+            font.pixelSize: Theme.fontCaption
         }
     }
 

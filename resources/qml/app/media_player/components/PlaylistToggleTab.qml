@@ -1,6 +1,7 @@
 // The tab at the right edge of the player area that opens and closes the play-list panel.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: tab
@@ -11,16 +12,16 @@ Rectangle {
 
     width: 26
     height: 88
-    radius: 6
-    color: area.containsMouse ? "#E62B2F36" : "#CC1C1E22"
-    border.color: "#26FFFFFF"
+    radius: Theme.radius
+    color: area.containsMouse ? Theme.toggleTabHover : Theme.toggleTabBackground
+    border.color: Theme.menuItemHover
 
     ThemedIcon {
         anchors.centerIn: parent
         iconSize: 16
         source: tab.collapsed ? "qrc:/assets/icons/playlist_toggle_expand.svg"
                               : "qrc:/assets/icons/playlist_toggle_collapse.svg"
-        color: area.containsMouse ? "#FFFFFF" : "#C8CDD4"
+        color: area.containsMouse ? Theme.textPrimary : Theme.textMuted
     }
 
     MouseArea {

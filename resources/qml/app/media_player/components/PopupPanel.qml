@@ -1,5 +1,6 @@
 // Rounded dark box of the control bar's pop-ups; reports when the pointer leaves it.
 import QtQuick 2.14
+import "../../../shared"
 
 Rectangle {
     id: panel
@@ -9,9 +10,9 @@ Rectangle {
     default property alias content: hoverArea.data
     signal pointerLeft()
 
-    radius: 8
-    color: "#F01C1E22"
-    border.color: "#33FFFFFF"
+    radius: Theme.radiusLarge
+    color: Theme.popupBackground
+    border.color: Theme.pressedOverlay
     border.width: 1
 
     MouseArea {

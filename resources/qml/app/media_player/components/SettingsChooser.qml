@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Controls 2.14
 import "../../../components"
 import "PlaybackSettings.js" as Settings
+import "../../../shared"
 
 ComboBox {
     id: control
@@ -48,9 +49,9 @@ ComboBox {
     }
 
     background: Rectangle {
-        radius: 4
-        color: control.pressed ? "#2E2E2E" : "#262626"
-        border.color: control.hovered || control.popup.visible ? "#5A5A5A" : "#3C3C3C"
+        radius: Theme.radiusSmall
+        color: control.pressed ? Theme.chooserPressed : Theme.chooserBackground
+        border.color: control.hovered || control.popup.visible ? Theme.controlBorderHover : Theme.controlBorder
     }
 
     contentItem: Text {
@@ -58,8 +59,8 @@ ComboBox {
         leftPadding: 10
         rightPadding: control.indicator.width + 6
         text: control.displayText
-        color: control.enabled ? "#E6E6E6" : "#7A7A7A"
-        font.pixelSize: 13
+        color: control.enabled ? Theme.textField : Theme.textChooserDisabled
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
 
@@ -75,8 +76,8 @@ ComboBox {
         x: control.width - width - 10
         y: (control.height - height) / 2
         text: "\u25BE"
-        color: "#A0A0A0"
-        font.pixelSize: 12
+        color: Theme.chooserArrow
+        font.pixelSize: Theme.fontSmall
     }
 
     HoverToolTip {
@@ -98,8 +99,8 @@ ComboBox {
         contentItem: Text {
             id: entryText
             text: control.optionText(modelData)
-            color: "#E6E6E6"
-            font.pixelSize: 13
+            color: Theme.textField
+            font.pixelSize: Theme.fontBody
             elide: Text.ElideRight
             verticalAlignment: Text.AlignVCenter
 
@@ -112,7 +113,7 @@ ComboBox {
         }
 
         background: Rectangle {
-            color: entryDelegate.highlighted ? "#34496B" : "transparent"
+            color: entryDelegate.highlighted ? Theme.listHighlight : "transparent"
         }
 
         HoverToolTip {
@@ -141,9 +142,9 @@ ComboBox {
         }
 
         background: Rectangle {
-            color: "#232323"
-            border.color: "#3C3C3C"
-            radius: 4
+            color: Theme.chooserPopupBackground
+            border.color: Theme.controlBorder
+            radius: Theme.radiusSmall
         }
     }
 }

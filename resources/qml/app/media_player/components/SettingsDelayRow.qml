@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import QtQuick.Controls 2.14
 import "PlaybackSettings.js" as Settings
+import "../../../shared"
 
 Row {
     id: root
@@ -40,8 +41,8 @@ Row {
         width: 110
         height: 32
         text: root.label
-        color: "#C8C8C8"
-        font.pixelSize: 13
+        color: Theme.textLabel
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }

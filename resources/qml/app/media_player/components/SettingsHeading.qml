@@ -1,8 +1,9 @@
 // Section heading of the playback settings dialog.
 import QtQuick 2.14
+import "../../../shared"
 
 Text {
-    color: "#F0F0F0"
-    font.pixelSize: 14
+    color: Theme.textHeading
+    font.pixelSize: Theme.fontLarge
     font.bold: true
 }

@@ -1,5 +1,6 @@
 // A caption 110 pixels wide followed by the row's controls.
 import QtQuick 2.14
+import "../../../shared"
 
 Row {
     id: root
@@ -12,8 +13,8 @@ Row {
         width: 110
         height: 32
         text: root.label
-        color: "#C8C8C8"
-        font.pixelSize: 13
+        color: Theme.textLabel
+        font.pixelSize: Theme.fontBody
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }

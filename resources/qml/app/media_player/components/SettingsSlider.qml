@@ -1,11 +1,12 @@
 // Horizontal slider in the dark look of the playback settings dialog.
 import QtQuick 2.14
 import QtQuick.Controls 2.14
+import "../../../shared"
 
 Slider {
     id: control
 
-    property color accentColor: "#3D8BFF"
+    property color accentColor: Theme.accent
 
     implicitHeight: 24
     leftPadding: 0
@@ -16,14 +17,14 @@ Slider {
         y: control.topPadding + (control.availableHeight - height) / 2
         width: control.availableWidth
         height: 4
-        radius: 2
-        color: "#3A3A3A"
+        radius: Theme.radiusTiny
+        color: Theme.buttonPressed
 
         Rectangle {
             width: control.visualPosition * parent.width
             height: parent.height
-            radius: 2
-            color: control.enabled ? control.accentColor : "#5A5A5A"
+            radius: Theme.radiusTiny
+            color: control.enabled ? control.accentColor : Theme.controlBorderHover
         }
     }
 
@@ -33,7 +34,7 @@ Slider {
         width: 14
         height: 14
         radius: 7
-        color: control.pressed ? "#DDE8FF" : "#FFFFFF"
+        color: control.pressed ? Theme.sliderHandlePressed : Theme.textPrimary
         border.color: control.accentColor
         border.width: 2
     }

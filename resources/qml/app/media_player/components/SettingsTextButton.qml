@@ -1,5 +1,6 @@
 // Small text button of the playback settings dialog ("-", "+", reset, local file).
 import QtQuick 2.14
+import "../../../shared"
 
 Rectangle {
     id: root
@@ -11,17 +12,17 @@ Rectangle {
 
     implicitWidth: Math.max(32, label.implicitWidth + 2 * horizontalPadding)
     implicitHeight: 32
-    radius: 4
-    color: area.pressed ? "#3A3A3A" : area.containsMouse ? "#333333" : "#2A2A2A"
-    border.color: area.containsMouse ? "#5A5A5A" : "#3C3C3C"
+    radius: Theme.radiusSmall
+    color: area.pressed ? Theme.buttonPressed : area.containsMouse ? Theme.dialogBorder : Theme.buttonBackground
+    border.color: area.containsMouse ? Theme.controlBorderHover : Theme.controlBorder
 
     Text {
         id: label
         anchors.centerIn: parent
         width: Math.min(implicitWidth, root.width - 8)
         text: root.text
-        color: "#E6E6E6"
-        font.pixelSize: 13
+        color: Theme.textField
+        font.pixelSize: Theme.fontBody
         elide: Text.ElideRight
     }
 

@@ -1,6 +1,7 @@
 // One row per playback speed; the row matching the current speed is highlighted.
 import QtQuick 2.14
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 PopupPanel {
     id: popup
@@ -26,14 +27,14 @@ PopupPanel {
                 objectName: "speedRow_" + index
                 width: column.width
                 height: 28
-                radius: 4
-                color: rowArea.containsMouse ? "#26FFFFFF" : "transparent"
+                radius: Theme.radiusSmall
+                color: rowArea.containsMouse ? Theme.menuItemHover : "transparent"
 
                 Text {
                     anchors.centerIn: parent
                     text: Logic.speedText(modelData)
-                    color: parent.selected ? "#3D8BFF" : "#E6EAF0"
-                    font.pixelSize: 12
+                    color: parent.selected ? Theme.accent : Theme.textSoft
+                    font.pixelSize: Theme.fontSmall
                     font.bold: parent.selected
                 }
                 MouseArea {

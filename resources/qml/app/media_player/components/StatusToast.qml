@@ -1,5 +1,6 @@
 // One-line status toast: a new message replaces the old one and restarts the time-out.
 import QtQuick 2.14
+import "../../../shared"
 
 Rectangle {
     id: toast
@@ -26,9 +27,9 @@ Rectangle {
 
     width: Math.min(label.implicitWidth + 40, maximumWidth)
     height: 44
-    radius: 8
-    color: "#E6202329"
-    border.color: "#33FFFFFF"
+    radius: Theme.radiusLarge
+    color: Theme.toastBackground
+    border.color: Theme.pressedOverlay
     visible: opacity > 0
     opacity: text.length > 0 ? 1 : 0
 
@@ -44,8 +45,8 @@ Rectangle {
         width: Math.min(implicitWidth, toast.maximumWidth - 40)
         elide: Text.ElideRight
         text: toast.text
-        color: "#F3F6FB"
-        font.pixelSize: 13
+        color: Theme.textStrong
+        font.pixelSize: Theme.fontBody
     }
 
     Timer {

@@ -1,14 +1,15 @@
 // Full-height window button of the title bar with one icon tint and a hover background.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 Rectangle {
     id: button
 
     property url iconSource: ""
     property real iconSize: 16
-    property color hoverColor: "#2B2F36"
-    property color iconColor: "#DDE2E8"
+    property color hoverColor: Theme.titleButtonHover
+    property color iconColor: Theme.textNormal
     readonly property bool hovered: area.containsMouse
 
     signal clicked()
@@ -20,7 +21,7 @@ Rectangle {
         anchors.centerIn: parent
         iconSize: button.iconSize
         source: button.iconSource
-        color: area.containsMouse ? "#FFFFFF" : button.iconColor
+        color: area.containsMouse ? Theme.textPrimary : button.iconColor
     }
 
     MouseArea {

@@ -1,12 +1,12 @@
 // The toolbox entries of the tool registry, one row each with icon and title.
 import QtQuick 2.14
 import "../../../components"
+import "../../../shared"
 
 PopupPanel {
     id: popup
 
     property var entries: []
-    property var translate: function (key) { return key }
 
     signal entryChosen(string toolId, bool enabled)
 
@@ -25,25 +25,25 @@ PopupPanel {
                 objectName: "toolboxRow_" + modelData.toolId
                 width: column.width
                 height: 32
-                radius: 4
+                radius: Theme.radiusSmall
                 opacity: modelData.enabled ? 1 : 0.45
-                color: rowArea.containsMouse && modelData.enabled ? "#26FFFFFF" : "transparent"
+                color: rowArea.containsMouse && modelData.enabled ? Theme.menuItemHover : "transparent"
 
                 ThemedIcon {
                     x: 10
                     anchors.verticalCenter: parent.verticalCenter
                     iconSize: 16
                     source: modelData.icon
-                    color: "#E6EAF0"
+                    color: Theme.textSoft
                 }
                 Text {
                     x: 34
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - 40
                     elide: Text.ElideRight
-                    text: popup.translate(modelData.titleKey)
-                    color: "#E6EAF0"
-                    font.pixelSize: 12
+                    text: Tr.t(modelData.titleKey)
+                    color: Theme.textSoft
+                    font.pixelSize: Theme.fontSmall
                 }
                 MouseArea {
                     id: rowArea

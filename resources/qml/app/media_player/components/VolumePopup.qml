@@ -2,6 +2,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.14
 import QtQml 2.15
+import "../../../shared"
 
 PopupPanel {
     id: popup
@@ -21,8 +22,8 @@ PopupPanel {
         anchors.topMargin: 8
         anchors.horizontalCenter: parent.horizontalCenter
         text: Math.round(popup.shownValue) + "%"
-        color: "#E6EAF0"
-        font.pixelSize: 11
+        color: Theme.textSoft
+        font.pixelSize: Theme.fontCaption
     }
 
     Slider {
@@ -55,14 +56,14 @@ PopupPanel {
             y: slider.topPadding
             width: 4
             height: slider.availableHeight
-            radius: 2
-            color: "#4DFFFFFF"
+            radius: Theme.radiusTiny
+            color: Theme.volumeTrack
             Rectangle {
                 width: parent.width
-                radius: 2
+                radius: Theme.radiusTiny
                 anchors.bottom: parent.bottom
                 height: (1 - slider.visualPosition) * parent.height
-                color: "#3D8BFF"
+                color: Theme.accent
             }
         }
         handle: Rectangle {
@@ -70,8 +71,8 @@ PopupPanel {
             y: slider.topPadding + slider.visualPosition * (slider.availableHeight - height)
             width: 12
             height: 12
-            radius: 6
-            color: "#FFFFFF"
+            radius: Theme.radius
+            color: Theme.textPrimary
         }
     }
 }

@@ -5,12 +5,13 @@ import QtQuick.Window 2.14
 import QtGraphicalEffects 1.0
 import "../../../components"
 import "../PlayerLogic.js" as Logic
+import "../../../shared"
 
 Rectangle {
     id: titleBar
 
     property string titleText: Qt.application.name
-    property string userName: translate("ui.text.account.login")
+    property string userName: Tr.t("ui.text.account.login")
     property string avatarUrl: ""
     readonly property var hostWindow: titleBar.Window.window
     property bool windowIsMaximized: false
@@ -34,12 +35,6 @@ Rectangle {
     signal toggleMaximizeRequested()
     signal closeRequested()
     signal userInfoRequested()
-
-    function translate(key) {
-        if (typeof i18n !== "undefined" && i18n && typeof i18n.t === "function")
-            return String(i18n.t(key))
-        return key
-    }
 
     function clearDragState() {
         dragPressed = false
@@ -71,7 +66,7 @@ Rectangle {
         if (!Logic.exceedsDragThreshold(x - pressPosition.x, y - pressPosition.y, dragThreshold))
             return
         dragStarted = true
-        if (typeof hostWindow.startSystemMove === "function" && hostWindow.startSystemMove() === true)
+        if (hostWindow.startSystemMove() === true)
             return
         pressGlobalPosition = Qt.point(globalX, globalY)
         windowStartPosition = Qt.point(hostWindow.x, hostWindow.y)
@@ -79,7 +74,7 @@ Rectangle {
     }
 
     height: 44
-    color: "#101215"
+    color: Theme.titleBarBackground
 
     MouseArea {
         id: dragArea
@@ -118,8 +113,8 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         width: Math.min(implicitWidth, 260)
         text: titleBar.titleText
-        color: "#F3F6FB"
-        font.pixelSize: 14
+        color: Theme.textStrong
+        font.pixelSize: Theme.fontLarge
         font.bold: true
         elide: Text.ElideRight
     }
@@ -133,7 +128,7 @@ Rectangle {
         width: 108
         height: 30
         radius: 15
-        color: importArea.pressed ? "#2F6FD0" : (importArea.containsMouse ? "#4A95FF" : "#3D8BFF")
+        color: importArea.pressed ? Theme.accentPressed : (importArea.containsMouse ? Theme.accentHover : Theme.accent)
 
         Row {
             anchors.centerIn: parent
@@ -142,13 +137,13 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 iconSize: 14
                 source: "qrc:/assets/icons/playlist_add.svg"
-                color: "#FFFFFF"
+                color: Theme.textPrimary
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
-                text: titleBar.translate("ui.text.file.import")
-                color: "#FFFFFF"
-                font.pixelSize: 12
+                text: Tr.t("ui.text.file.import")
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontSmall
             }
         }
         MouseArea {
@@ -169,7 +164,7 @@ Rectangle {
         width: 128
         height: 30
         radius: 15
-        color: userArea.containsMouse ? "#22FFFFFF" : "transparent"
+        color: userArea.containsMouse ? Theme.buttonHoverOverlay : "transparent"
 
         Item {
             id: avatarBox
@@ -183,7 +178,7 @@ Rectangle {
                 iconSize: 18
                 visible: avatar.status !== Image.Ready
                 source: "qrc:/assets/icons/nav_user.svg"
-                color: "#DDE2E8"
+                color: Theme.textNormal
             }
             Image {
                 id: avatar
@@ -198,7 +193,7 @@ Rectangle {
             Rectangle {
                 id: avatarMask
                 anchors.fill: parent
-                radius: 10
+                radius: Theme.radiusCard
                 visible: false
             }
             OpacityMask {
@@ -217,8 +212,8 @@ Rectangle {
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
             text: titleBar.userName
-            color: "#DDE2E8"
-            font.pixelSize: 12
+            color: Theme.textNormal
+            font.pixelSize: Theme.fontSmall
             elide: Text.ElideRight
         }
 
@@ -260,7 +255,7 @@ Rectangle {
         TitleBarButton {
             objectName: "closeButton"
             height: parent.height
-            hoverColor: "#E81123"
+            hoverColor: Theme.closeHover
             iconSource: "qrc:/assets/icons/window_close.svg"
             onClicked: titleBar.closeRequested()
         }
