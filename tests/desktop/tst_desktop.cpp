@@ -1,0 +1,107 @@
+// The real program on a desktop session: quit signals end it the normal way, the page gets
+// its context objects, the interface font has Chinese glyphs.
+#include "AppProcess.h"
+#include "TestSupport.h"
+#include "app/StartupState.h"
+#include "system/SingleInstanceService.h"
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+bool serverAnswers(const QString &serverName)
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    const bool connected = socket.waitForConnected(2000);
+    socket.abort();
+    return connected;
+}
+
+} // namespace
+
+class DesktopTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QVERIFY(!tvxtest::appExecutable().isEmpty());
+    }
+
+    void quitSignalRunsQuitHandlersAndTeardown_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void quitSignalRunsQuitHandlersAndTeardown()
+    {
+        QFETCH(int, signalNumber);
+        const SingleInstanceService service(QStringLiteral("main"));
+        const QString lockPath = service.lockFilePath();
+        tvxtest::AppProcess player;
+        QVERIFY(player.start());
+        QVERIFY2(player.waitForLog(QStringLiteral("[Startup][Context] singleInstanceService")),
+                 qPrintable(player.log()));
+        QVERIFY(QFileInfo::exists(lockPath));
+        QVERIFY(serverAnswers(service.serverName()));
+
+        QVERIFY(player.signal(signalNumber));
+        QVERIFY2(player.waitForExit(30000), qPrintable(player.log()));
+        QVERIFY2(!player.crashed(), qPrintable(player.log()));
+        QCOMPARE(player.exitCode(), 0);
+        const QString log = player.log();
+        QVERIFY2(log.contains(QStringLiteral("[Shutdown][Signals] signal %1 received").arg(signalNumber)),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("[QxSensors] shutdown.")), qPrintable(log));
+        QVERIFY(!QFileInfo::exists(lockPath));
+        QVERIFY(!serverAnswers(service.serverName()));
+    }
+
+    void pageContextAndFont()
+    {
+        const QString file = tvxtest::fixtures::smallMp4();
+        QVERIFY(!file.isEmpty());
+        QFile::remove(app::sensorsStateFilePath());
+        tvxtest::AppProcess player;
+        QVERIFY(player.start({file}));
+        QVERIFY2(player.waitForLog(QStringLiteral("[Startup][Context] singleInstanceService")),
+                 qPrintable(player.log()));
+
+        const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Kestrane/Tavrixo/");
+        const QList<QPair<QString, QString>> expected = {
+            {"playlistStore", "PlaylistModel"},
+            {"playerSettingsFilePath", dataHome + "player.ini"},
+            {"appSettingsMenuSettingsFilePath", dataHome + "app_settings_menu.ini"},
+            {"loginDialogSettingsFilePath", dataHome + "login_dialog.ini"},
+            {"mediaPreviewService", "MediaPreviewService"},
+            {"systemActions", "SystemActions"},
+            {"fileDialogService", "FileDialogService"},
+            {"taskManager", "QObject"}, // the job queue has no meta-object of its own
+            {"i18n", "I18nService"},
+            {"startupMediaFileUrlFromCpp", QUrl::fromLocalFile(file).toString()},
+            {"startupShouldTrackActivityFromCpp", "true"},
+            {"singleInstanceService", "SingleInstanceService"},
+        };
+        for (const auto &row : expected)
+            QCOMPARE(
+                player.logValue(QStringLiteral("[Startup][Context] ") + row.first + QStringLiteral(" =")),
+                row.second);
+        QCOMPARE(player.log().count(QStringLiteral("[Startup][Context]")), expected.size());
+
+        QCOMPARE(player.logValue(QStringLiteral("[Startup][Font] family =")),
+                 QStringLiteral("Noto Sans CJK SC"));
+        QVERIFY(player.signal(SIGTERM));
+        QVERIFY(player.waitForExit(30000));
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"
