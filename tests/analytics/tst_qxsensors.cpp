@@ -3,7 +3,9 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -60,8 +62,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         qputenv("TVX_ANALYTICS_JOURNAL", journalPath().toUtf8());
         qunsetenv("TVX_ANALYTICS_FAIL");
         qInstallMessageHandler(captureLog);
@@ -175,6 +175,39 @@ private slots:
         }
         if (event == QLatin1String("shutdown"))
             QVERIFY(!sensors->isInitialized());
+    }
+
+    void unstoredEventIsNotDelivered()
+    {
+        sensors->initialize();
+        restart();
+        // A folder where the journal file should be: nothing can be appended.
+        QVERIFY(QDir().mkpath(journalPath()));
+        QVERIFY(!sensors->trackActivityEvent());
+        QVERIFY2(g_log.contains(QStringLiteral(
+                     "FUNC: logExceptionIfNeeded : [ERROR] [QxSensors]  track activity  failed, code= 5 , "
+                     "message= journal write failed")),
+                 qPrintable(g_log.join(QLatin1Char('\n'))));
+        QVERIFY(QDir(journalPath()).removeRecursively());
+        QVERIFY(sensors->trackActivityEvent());
+    }
+
+    void journalIsBounded()
+    {
+        sensors->initialize();
+        restart();
+        QFile::remove(journalPath() + QStringLiteral(".1"));
+        qputenv("TVX_ANALYTICS_JOURNAL_MAX_BYTES", "2000");
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(sensors->trackActivityEvent());
+        qunsetenv("TVX_ANALYTICS_JOURNAL_MAX_BYTES");
+        const QFileInfo current(journalPath());
+        const QFileInfo rotated(journalPath() + QStringLiteral(".1"));
+        QVERIFY(rotated.exists());
+        QVERIFY2(current.size() <= 2000 && rotated.size() <= 2000,
+                 qPrintable(QStringLiteral("%1 %2").arg(current.size()).arg(rotated.size())));
+        QCOMPARE(calls().last(), QStringLiteral("DTrackActivity")); // whole lines, newest in the journal
+        QDir(tvxtest::scratchDir()).remove(rotated.filePath());
     }
 };
 
