@@ -99,8 +99,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         g_previousHandler = qInstallMessageHandler(captureLog);
     }
     void init() { g_log.clear(); }
@@ -357,6 +355,89 @@ private slots:
             QCOMPARE(value(store, kClassGroup, QStringLiteral(".mkv")), QStringLiteral("Other.mkv"));
             QCOMPARE(choiceExists, scenario != QLatin1String("classfail"));
         }
+    }
+
+    void desktopDefaultsFollowRegistrationAndRollback()
+    {
+        const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
+        const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/");
+        QFile::remove(apps + QStringLiteral("tavrixo.desktop"));
+        tvxtest::writeFile(apps + QStringLiteral("other.desktop"),
+                           "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n");
+        tvxtest::writeFile(apps + QStringLiteral("editor.desktop"),
+                           "[Desktop Entry]\nType=Application\nName=Editor\nExec=/bin/true %f\n");
+        const QByteArray seed = "[Added Associations]\nvideo/mp4=other.desktop;\n\n"
+                                "[Default Applications]\nvideo/mp4=other.desktop;vlc.desktop;\n"
+                                "text/plain=editor.desktop\n\n[Removed Associations]\n";
+        tvxtest::writeFile(listPath, seed);
+        const auto queryDefault = [](const QString &mimeType) {
+            const tvxtest::ProcessResult r =
+                tvxtest::runProcess(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+            return QString::fromUtf8(r.out).trimmed();
+        };
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+
+        RegistryStore &store = freshStore();
+        SystemActions actions;
+        actions.setRegistryStore(&store);
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("tavrixo.desktop"));
+        QCOMPARE(queryDefault(QStringLiteral("video/x-matroska")), QStringLiteral("tavrixo.desktop"));
+        QCOMPARE(queryDefault(QStringLiteral("text/plain")), QStringLiteral("editor.desktop"));
+
+        // The entry lists the MIME type of every extension the program opens, and runs this program.
+        QFile entry(apps + QStringLiteral("tavrixo.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString entryText = QString::fromUtf8(entry.readAll());
+        const QStringList listed =
+            entryText.section(QStringLiteral("\nMimeType="), 1).section(QLatin1Char('\n'), 0, 0).split(QLatin1Char(';'));
+        for (const QString &mimeType : QStringList{"video/mp4", "video/x-matroska", "video/x-msvideo", "audio/mpeg"})
+            QVERIFY2(listed.contains(mimeType), qPrintable(entryText));
+        QVERIFY2(entryText.contains(QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())),
+                 qPrintable(entryText));
+        QVERIFY(entryText.contains(QStringLiteral("\nIcon=tavrixo\n")));
+
+        // A second registration keeps the first one's view of what was there.
+        const QString group = QStringLiteral("HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousMimeDefaults_Tavrixo");
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")), QStringLiteral("other.desktop;vlc.desktop;"));
+        QCOMPARE(value(store, group, QStringLiteral("video/x-matroska")), QStringLiteral("__EMPTY__"));
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")), QStringLiteral("other.desktop;vlc.desktop;"));
+
+        QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QFile list(listPath);
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QCOMPARE(list.readAll(), seed); // exactly what was there
+        bool found = true;
+        value(store, group, QStringLiteral("video/mp4"), &found);
+        QVERIFY(!found);
+
+        // A type another program took over since is left to it.
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QVERIFY(tvxtest::runProcess(QStringLiteral("xdg-mime"),
+                                    {QStringLiteral("default"), QStringLiteral("other.desktop"), QStringLiteral("video/mp4")})
+                    .exitCode == 0);
+        QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QFile after(listPath);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY(!after.readAll().contains("video/x-matroska=")); // no default before, none after
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")), QStringLiteral("other.desktop;vlc.desktop;"));
+        QFile::remove(listPath);
+    }
+
+    void unwritableMimeListFailsTheRegistration()
+    {
+        const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
+        QFile::remove(listPath);
+        QVERIFY(QDir().mkpath(listPath)); // a folder where the file belongs
+        RegistryStore &store = freshStore();
+        SystemActions actions;
+        actions.setRegistryStore(&store);
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.error.write_user_file_association_failed")));
+        QVERIFY(!logLineContaining(QStringLiteral("desktop defaults failed:")).isEmpty());
+        QVERIFY(QDir(listPath).removeRecursively());
     }
 
     void missingExecutableWritesNothing()

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrlQuery>
+#include <QImage>
 #include <QtTest>
 
 #include <memory>
@@ -257,6 +258,10 @@ private slots:
         const QString entry = QString::fromUtf8(f.readAll());
         QVERIFY(entry.contains(QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())));
         QVERIFY(entry.contains(QStringLiteral("\nPath=%1\n").arg(QCoreApplication::applicationDirPath())));
+        // The icon is named in the icon theme, and the theme in the user's data folder has it.
+        QVERIFY2(entry.contains(QStringLiteral("\nIcon=tavrixo\n")), qPrintable(entry));
+        const QImage icon(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/icons/hicolor/256x256/apps/tavrixo.png"));
+        QCOMPARE(icon.size(), QSize(256, 256));
         QVERIFY(QFileInfo(f).isExecutable());
         f.close();
 
