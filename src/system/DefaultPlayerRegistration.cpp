@@ -117,10 +117,9 @@ bool backUpOnce(platform::RegistryStore &store, const QString &group, const QStr
 // applications folder, and the user's default application of every MIME type it opens, each
 // previous default backed up first. False, with a detail, when the entry or the list could
 // not be written; a type whose backup failed is left to its current application.
-bool setDesktopDefaults(platform::RegistryStore &store, const QString &executablePath,
-                        const QStringList &extensions, QString *detail)
+bool setDesktopDefaults(platform::RegistryStore &store, const QString &executablePath, QString *detail)
 {
-    const QStringList mimeTypes = desktop_assoc::mimeTypes(extensions);
+    const QStringList mimeTypes = desktop_assoc::programMimeTypes();
     if (!desktop_assoc::writeUserDesktopEntry(applicationNameOrDefault(), executablePath, mimeTypes)) {
         *detail = desktop_assoc::userDesktopEntryPath() + QStringLiteral("(write failed)");
         return false;
@@ -159,9 +158,9 @@ bool setDesktopDefaults(platform::RegistryStore &store, const QString &executabl
 // Gives every MIME type whose default is still the program its backed-up default again (or
 // none when there was none); types another application took over since are left alone.
 // Returns the failed types' details.
-QStringList restoreDesktopDefaults(platform::RegistryStore &store, const QStringList &extensions)
+QStringList restoreDesktopDefaults(platform::RegistryStore &store)
 {
-    const QStringList mimeTypes = desktop_assoc::mimeTypes(extensions);
+    const QStringList mimeTypes = desktop_assoc::programMimeTypes();
     platform::MimeAppsList list;
     if (!list.load())
         return {list.filePath() + QStringLiteral("(read failed)")};
@@ -321,7 +320,7 @@ bool SystemActions::registerDefaultPlayerForCurrentUser(QString *error) const
 
     if (!succeeded.isEmpty()) {
         QString detail;
-        if (!setDesktopDefaults(store, executablePath, extensions, &detail)) {
+        if (!setDesktopDefaults(store, executablePath, &detail)) {
             TVX_LOG_ERROR << "[SystemActions][DefaultAssociation] desktop defaults failed:" << detail;
             return fail("system.error.write_user_file_association_failed");
         }
@@ -391,7 +390,7 @@ QString SystemActions::clearDefaultPlayer()
             record(ext, QStringLiteral("%1(class ProgId rollback failed)").arg(ext));
     }
     store.flush();
-    for (const QString &detail : restoreDesktopDefaults(store, extensions)) {
+    for (const QString &detail : restoreDesktopDefaults(store)) {
         failed << detail.section(QLatin1Char('('), 0, 0);
         details << detail;
     }

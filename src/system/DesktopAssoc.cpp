@@ -1,5 +1,6 @@
 #include "system/DesktopAssoc.h"
 
+#include "media/MediaFormats.h"
 #include "platform/ShellLink.h"
 #include "system/SystemActions.h"
 
@@ -29,16 +30,19 @@ QString iconName()
     return QStringLiteral("tavrixo");
 }
 
-QStringList mimeTypes(const QStringList &dottedExtensions)
+QStringList programMimeTypes()
 {
     const QMimeDatabase database;
     QStringList out;
-    for (const QString &ext : dottedExtensions) {
-        const QMimeType type =
-            database.mimeTypeForFile(QStringLiteral("file") + ext, QMimeDatabase::MatchExtension);
-        if (!type.isValid() || type.isDefault() || out.contains(type.name()))
+    for (const QString &extension : media::defaultAssociationExtensions()) {
+        const QString ext = extension.trimmed().toLower();
+        if (ext.isEmpty())
             continue;
-        out << type.name();
+        // ".ts" is also a translation source: a player claims no text type.
+        for (const QMimeType &type : database.mimeTypesForFileName(QStringLiteral("file.") + ext)) {
+            if (!type.name().startsWith(QLatin1String("text/")) && !out.contains(type.name()))
+                out << type.name();
+        }
     }
     return out;
 }

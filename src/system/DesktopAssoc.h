@@ -10,9 +10,9 @@ namespace desktop_assoc {
 QString desktopFileId();
 // The icon's name in the hicolor theme.
 QString iconName();
-// The MIME types of the dotted extensions, in order, without duplicates; extensions the MIME
-// database does not know are left out.
-QStringList mimeTypes(const QStringList &dottedExtensions);
+// The MIME types of the extensions the program is registered for, in order, without
+// duplicates; extensions the MIME database does not know are left out.
+QStringList programMimeTypes();
 // The desktop entry's text; exec is the program path, or its bare name when it is on the path.
 QString desktopEntry(const QString &applicationName, const QString &exec, const QStringList &mimeTypes);
 // The user's copy: "applications/<desktopFileId>" in the user's data folder (XDG_DATA_HOME).

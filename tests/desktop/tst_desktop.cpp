@@ -101,6 +101,40 @@ private slots:
         QVERIFY(player.signal(SIGTERM));
         QVERIFY(player.waitForExit(30000));
     }
+
+    void installedProgramRunsWithItsDesktopEntry()
+    {
+        const QString root =
+            tvxtest::scratchPath(QStringLiteral("staged/x")).section(QLatin1Char('/'), 0, -2);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DESTDIR"), root);
+        const tvxtest::ProcessResult install = tvxtest::runProcess(
+            QStringLiteral(TVX_CMAKE_COMMAND),
+            {QStringLiteral("--install"), qEnvironmentVariable("TVX_BUILD_DIR")}, 120000, env);
+        QVERIFY2(install.exitCode == 0, install.out + install.err);
+
+        const QString prefix = root + QStringLiteral(TVX_INSTALL_PREFIX);
+        const QString program = prefix + QStringLiteral("/bin/tavrixo");
+        QFile entry(prefix + QStringLiteral("/share/applications/tavrixo.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY2(text.contains(QStringLiteral("\nExec=\"" TVX_INSTALL_PREFIX "/bin/tavrixo\" %f\n")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("\nIcon=tavrixo\n")));
+        QVERIFY(text.contains(QStringLiteral("video/mp4;")));
+        for (const char *size : {"48x48", "256x256"})
+            QVERIFY(QFileInfo::exists(
+                prefix +
+                QStringLiteral("/share/icons/hicolor/%1/apps/tavrixo.png").arg(QLatin1String(size))));
+
+        tvxtest::AppProcess installed(program);
+        QVERIFY(installed.start());
+        QVERIFY2(installed.waitForLog(QStringLiteral("[Startup][Context] singleInstanceService")),
+                 qPrintable(installed.log()));
+        QVERIFY(installed.signal(SIGTERM));
+        QVERIFY(installed.waitForExit(30000));
+        QCOMPARE(installed.exitCode(), 0);
+    }
 };
 
 QTEST_MAIN(DesktopTest)
