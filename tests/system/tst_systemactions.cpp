@@ -112,8 +112,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
         qunsetenv("TVX_CONFIG");
     }
