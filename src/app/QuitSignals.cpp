@@ -19,8 +19,18 @@ namespace {
 int g_fds[2] = {-1, -1};
 const int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
+volatile std::sig_atomic_t g_received = 0;
+
 void onSignal(int signalNumber)
 {
+    // A second signal while the first one's quit is still running (a hung teardown, a user
+    // pressing Ctrl+C again) ends the process the default way.
+    if (g_received) {
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+        return;
+    }
+    g_received = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // A full pipe means a quit is already pending; the byte may be dropped.
