@@ -12,7 +12,8 @@ PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qt-labs-settings
   qml-module-qt-labs-platform qml-module-qttest qt5-image-formats-plugins
   libmpv-dev libcurl4-openssl-dev libssl-dev ffmpeg
-  xvfb xauth libgl1-mesa-dri fonts-dejavu-core openssl python3
+  xvfb xauth libgl1-mesa-dri fonts-dejavu-core fonts-noto-cjk openssl python3
+  xdg-utils shared-mime-info clang-format
 )
 
 missing=()

@@ -3,6 +3,7 @@
 # Extra arguments go to ctest, e.g. scripts/test.sh -L unit
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+bash "$ROOT/scripts/check-format.sh"
 
 # The threaded suites (engine, video surface, job queue, web client) first run under AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build of their own. TVX_SKIP_SANITIZE=1 skips this pass.

@@ -6,6 +6,8 @@
 #include "core/Log.h"
 #include "core/BuildConfig.h"
 
+#include "tvx_build_config.h"
+
 #include <QSettings>
 #include <QTextCodec>
 
@@ -70,7 +72,7 @@ void QxSensorsService::initialize()
 
     std::string applicationName = toStdString(QStringLiteral("Tavrixo"));
     std::string productNumber = toStdString(platform::config::analyticsProductNumber());
-    std::string version = toStdString(QStringLiteral("1.0.0.0"));
+    std::string version = toStdString(QStringLiteral(TVX_VERSION));
     std::string applicationKey = toStdString(platform::config::analyticsAppKey());
     std::string storeName = toStdString(GetAppStoreName());
     std::string language = toStdString(QStringLiteral("zh-cn"));

@@ -1,11 +1,14 @@
 // Program entry: start-up sequence, service wiring and teardown.
 #include "analytics/QxSensorsService.h"
+#include "app/FramelessWindowMaximizeFilter.h"
+#include "app/QuitSignals.h"
+#include "app/StartupDialogs.h"
+#include "app/StartupState.h"
+#include "app/UiFont.h"
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
 #include "core/StateFile.h"
-#include "app/StartupDialogs.h"
-#include "app/StartupState.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/MediaPreviewService.h"
@@ -22,23 +25,22 @@
 #include "tools/format_convert/FormatConvertTaskFactory.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "webview/MiniBlinkWrapper.h"
-#include "app/FramelessWindowMaximizeFilter.h"
 
 #include "tvx_build_config.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
+#include <QFont>
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QtQml>
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QtQml>
 
 #include <clocale>
 
@@ -90,11 +92,12 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral(TVX_ORGANIZATION_DOMAIN));
     QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TVX_VERSION));
 
     setupScopedQmlDiskCachePath();
 
     QApplication app(argc, argv);
+    app::QuitSignals quitSignals;
     // libmpv parses numbers with the C library and refuses to start under a locale that Qt
     // may have set from the environment.
     std::setlocale(LC_NUMERIC, "C");
@@ -138,16 +141,16 @@ int main(int argc, char *argv[])
     const QString sslRuntime = QSslSocket::sslLibraryVersionString();
     TVX_LOG_INFO << "SSL build =" << sslBuild << " runtime =" << sslRuntime;
     if (!QSslSocket::supportsSsl()) {
-        const QString detail = i18n::t(QStringLiteral("app.error.ssl_runtime_missing_detail"),
-                                       {{QStringLiteral("build"), sslBuild}, {QStringLiteral("runtime"), sslRuntime}});
+        const QString detail =
+            i18n::t(QStringLiteral("app.error.ssl_runtime_missing_detail"),
+                    {{QStringLiteral("build"), sslBuild}, {QStringLiteral("runtime"), sslRuntime}});
         TVX_LOG_ERROR << "[Startup][SSL] TLS initialization failed:" << detail;
         app::showStartupFailureBox(i18n::t(QStringLiteral("app.error.ssl_runtime_missing_title")), detail);
         return -2;
     }
 
-    const QString preferredFamily = QStringLiteral("微软雅黑");
-    const QString family = QFontDatabase().families().contains(preferredFamily) ? preferredFamily
-                                                                                : QStringLiteral("Microsoft YaHei");
+    const QString family = app::uiFontFamily();
+    TVX_LOG_INFO << "[Startup][Font] family =" << family;
     app.setFont(QFont(family));
 
     FramelessWindowMaximizeFilter maximizeFilter;
@@ -180,8 +183,9 @@ int main(int argc, char *argv[])
     {
         const QString ffmpegPath = ffmpegEnvironment.ffmpegExecutablePath();
         const QString ffprobePath = ffmpegEnvironment.ffprobeExecutablePath();
-        TVX_LOG_INFO << "[FFmpeg][Startup] ffmpeg=" << ffmpegPath << " ffmpeg_exists=" << QFileInfo::exists(ffmpegPath)
-                     << " ffprobe=" << ffprobePath << " ffprobe_exists=" << QFileInfo::exists(ffprobePath);
+        TVX_LOG_INFO << "[FFmpeg][Startup] ffmpeg=" << ffmpegPath
+                     << " ffmpeg_exists=" << QFileInfo::exists(ffmpegPath) << " ffprobe=" << ffprobePath
+                     << " ffprobe_exists=" << QFileInfo::exists(ffprobePath);
     }
 
     TaskManager taskManager;
@@ -194,7 +198,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [&] { mediaPreviewService.cleanupCacheBySourcePaths(playlistModel.sourcePaths()); });
 
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { QxSensorsService::instance()->shutdown(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                     [] { QxSensorsService::instance()->shutdown(); });
     // The running tool job is cancelled while the objects it reports to still exist; waiting
     // is bounded because the job's ffmpeg has its own kill path.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] { taskManager.shutdown(5000); });
@@ -223,6 +228,22 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+
+        // The process tests read back what the page is given.
+        for (const char *name :
+             {"playlistStore", "playerSettingsFilePath", "appSettingsMenuSettingsFilePath",
+              "loginDialogSettingsFilePath", "mediaPreviewService", "systemActions", "fileDialogService",
+              "taskManager", "i18n", "formatConvertViewModel", "videoCompressViewModel",
+              "videoToTextViewModel", "videoCaptureViewModel", "videoToImageViewModel", "accountManager",
+              "startupMediaFileUrlFromCpp", "startupShouldTrackActivityFromCpp", "singleInstanceService"}) {
+            const QVariant value = context->contextProperty(QString::fromLatin1(name));
+            if (!value.isValid())
+                continue;
+            const QObject *object = value.value<QObject *>();
+            TVX_LOG_INFO << "[Startup][Context]" << name << "="
+                         << (object ? QString::fromLatin1(object->metaObject()->className())
+                                    : value.toString());
+        }
 
         const QUrl mainUrl(QString::fromLatin1(kMainQmlUrl));
         QObject::connect(

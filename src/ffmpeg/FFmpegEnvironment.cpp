@@ -8,11 +8,19 @@
 
 namespace {
 
+// The bundled programs come first: "name.exe" as shipped for Windows, then the bare name that a
+// Linux bundle carries (only when it may be run), then the search path.
 QString resolveExecutablePath(const QString &rootDirectory, const QString &name)
 {
-    const QString candidate = QDir(rootDirectory).filePath(name + QStringLiteral(".exe"));
-    if (!rootDirectory.isEmpty() && QFileInfo::exists(candidate))
-        return QDir::fromNativeSeparators(QFileInfo(candidate).absoluteFilePath());
+    if (!rootDirectory.isEmpty()) {
+        const QDir root(rootDirectory);
+        const QFileInfo exe(root.filePath(name + QStringLiteral(".exe")));
+        if (exe.exists())
+            return QDir::fromNativeSeparators(exe.absoluteFilePath());
+        const QFileInfo bare(root.filePath(name));
+        if (bare.isFile() && bare.isExecutable())
+            return QDir::fromNativeSeparators(bare.absoluteFilePath());
+    }
     return app::findExecutablePath(name);
 }
 

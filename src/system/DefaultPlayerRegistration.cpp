@@ -6,7 +6,9 @@
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "platform/ChangeNotifier.h"
+#include "platform/MimeAppsList.h"
 #include "platform/RegistryStore.h"
+#include "system/DesktopAssoc.h"
 #include "system/WindowsAssoc.h"
 
 #include <QCoreApplication>
@@ -64,6 +66,12 @@ QString associationClassBackupGroup()
     return settingsKey() + QStringLiteral("\\DefaultPlayerPreviousClassProgIds_%1").arg(applicationId());
 }
 
+// Previous defaults of the MIME types in the user's "mimeapps.list", by MIME type.
+QString mimeDefaultBackupGroup()
+{
+    return settingsKey() + QStringLiteral("\\DefaultPlayerPreviousMimeDefaults_%1").arg(applicationId());
+}
+
 QString backupValueForProgId(const QString &progId)
 {
     return progId.isEmpty() ? QString::fromLatin1(kEmptyBackupValue) : progId;
@@ -86,7 +94,8 @@ QString readCurrentClassProgId(platform::RegistryStore &store, const QString &ex
 bool applyClassProgId(platform::RegistryStore &store, const QString &extension, const QString &progId)
 {
     const QString key = windows_assoc::extensionClassKey(extension);
-    const bool ok = progId.isEmpty() ? store.removeValue(key, QString()) : store.write(key, QString(), progId);
+    const bool ok =
+        progId.isEmpty() ? store.removeValue(key, QString()) : store.write(key, QString(), progId);
     return ok && store.flush();
 }
 
@@ -102,6 +111,86 @@ bool backUpOnce(platform::RegistryStore &store, const QString &group, const QStr
     if (found)
         return true;
     return store.write(group, extension, backupValueForProgId(previous));
+}
+
+// The desktop's side of the registration: the program's desktop entry in the user's
+// applications folder, and the user's default application of every MIME type it opens, each
+// previous default backed up first. False, with a detail, when the entry or the list could
+// not be written; a type whose backup failed is left to its current application.
+bool setDesktopDefaults(platform::RegistryStore &store, const QString &executablePath, QString *detail)
+{
+    const QStringList mimeTypes = desktop_assoc::programMimeTypes();
+    if (!desktop_assoc::writeUserDesktopEntry(applicationNameOrDefault(), executablePath, mimeTypes)) {
+        *detail = desktop_assoc::userDesktopEntryPath() + QStringLiteral("(write failed)");
+        return false;
+    }
+    desktop_assoc::installUserIcon();
+    platform::MimeAppsList list;
+    if (!list.load()) {
+        *detail = list.filePath() + QStringLiteral("(read failed)");
+        return false;
+    }
+    const QString ourId = desktop_assoc::desktopFileId();
+    const QString group = mimeDefaultBackupGroup();
+    QStringList unbacked;
+    for (const QString &mimeType : mimeTypes) {
+        if (list.defaultApplication(mimeType) == ourId)
+            continue;
+        if (!backUpOnce(store, group, mimeType, list.defaultEntry(mimeType)))
+            unbacked << mimeType;
+    }
+    if (!store.flush())
+        unbacked = mimeTypes;
+    for (const QString &mimeType : mimeTypes) {
+        if (!unbacked.contains(mimeType))
+            list.setDefaultEntry(mimeType, ourId);
+    }
+    if (!unbacked.isEmpty())
+        TVX_LOG_WARN << "[SystemActions][DefaultAssociation] backup failed, default kept for:"
+                     << unbacked.join(QStringLiteral(", "));
+    if (!list.save()) {
+        *detail = list.filePath() + QStringLiteral("(write failed)");
+        return false;
+    }
+    return true;
+}
+
+// Gives every MIME type whose default is still the program its backed-up default again (or
+// none when there was none); types another application took over since are left alone.
+// Returns the failed types' details.
+QStringList restoreDesktopDefaults(platform::RegistryStore &store)
+{
+    const QStringList mimeTypes = desktop_assoc::programMimeTypes();
+    platform::MimeAppsList list;
+    if (!list.load())
+        return {list.filePath() + QStringLiteral("(read failed)")};
+    const QString ourId = desktop_assoc::desktopFileId();
+    const QString group = mimeDefaultBackupGroup();
+    QStringList restored;
+    QStringList failed;
+    for (const QString &mimeType : mimeTypes) {
+        if (list.defaultApplication(mimeType) != ourId)
+            continue;
+        QString backup;
+        bool hasBackup = false;
+        if (!store.read(group, mimeType, &backup, &hasBackup)) {
+            failed << QStringLiteral("%1(read backup failed)").arg(mimeType);
+            continue;
+        }
+        list.setDefaultEntry(mimeType, hasBackup ? progIdFromBackupValue(backup) : QString());
+        restored << mimeType;
+    }
+    if (restored.isEmpty())
+        return failed;
+    if (!list.save()) {
+        for (const QString &mimeType : qAsConst(restored))
+            failed << QStringLiteral("%1(mimeapps.list rollback failed)").arg(mimeType);
+        return failed;
+    }
+    for (const QString &mimeType : qAsConst(restored))
+        store.removeValue(group, mimeType);
+    store.flush();
+    return failed;
 }
 
 } // namespace
@@ -136,7 +225,8 @@ bool SystemActions::registerDefaultPlayerForCurrentUser(QString *error) const
     const QString iconValue = QStringLiteral("\"%1\",0").arg(executablePath);
     const QString capabilitiesPath = QStringLiteral("Software\\%1\\Capabilities").arg(appId);
 
-    const QString appKey = windows_assoc::userClassesKey() + QStringLiteral("\\Applications\\") + executableFileName;
+    const QString appKey =
+        windows_assoc::userClassesKey() + QStringLiteral("\\Applications\\") + executableFileName;
     bool ok = store.write(appKey + QStringLiteral("\\FriendlyAppName"), QString(), appName);
     ok = store.write(appKey + QStringLiteral("\\shell\\open\\command"), QString(), command) && ok;
     for (const QString &ext : extensions)
@@ -147,13 +237,15 @@ bool SystemActions::registerDefaultPlayerForCurrentUser(QString *error) const
     const QString capabilitiesKey = QStringLiteral("HKEY_CURRENT_USER\\") + capabilitiesPath;
     ok = store.write(capabilitiesKey, QStringLiteral("ApplicationName"), appName);
     ok = store.write(capabilitiesKey, QStringLiteral("ApplicationDescription"),
-                     QStringLiteral("%1 媒体播放器").arg(appName)) && ok;
+                     QStringLiteral("%1 媒体播放器").arg(appName)) &&
+         ok;
     for (const QString &ext : extensions)
         ok = store.write(capabilitiesKey + QStringLiteral("\\FileAssociations"), ext, progIdFor(ext)) && ok;
     if (!(store.flush() && ok))
         return fail("system.error.write_app_capabilities_failed");
 
-    ok = store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"), appId, capabilitiesPath);
+    ok = store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"), appId,
+                     capabilitiesPath);
     if (!(store.flush() && ok))
         return fail("system.error.register_default_app_failed");
 
@@ -200,9 +292,8 @@ bool SystemActions::registerDefaultPlayerForCurrentUser(QString *error) const
             if (unbackedExtensions.contains(ext)) {
                 setError = QStringLiteral("backup failed");
             } else {
-                const QString description =
-                    i18n::t(QStringLiteral("system.file_association.description"))
-                        .replace(QLatin1String("%1"), ext.mid(1).toUpper());
+                const QString description = i18n::t(QStringLiteral("system.file_association.description"))
+                                                .replace(QLatin1String("%1"), ext.mid(1).toUpper());
                 done = windows_assoc::setAsDefault(store, progIdFor(ext), executablePath, ext, description,
                                                    iconValue, &setError);
             }
@@ -227,10 +318,19 @@ bool SystemActions::registerDefaultPlayerForCurrentUser(QString *error) const
         }
     }
 
+    if (!succeeded.isEmpty()) {
+        QString detail;
+        if (!setDesktopDefaults(store, executablePath, &detail)) {
+            TVX_LOG_ERROR << "[SystemActions][DefaultAssociation] desktop defaults failed:" << detail;
+            return fail("system.error.write_user_file_association_failed");
+        }
+    }
+
     if (failed.isEmpty())
         return true;
     if (succeeded.isEmpty()) {
-        TVX_LOG_ERROR << "[SystemActions][DefaultAssociation] failed extensions:" << failed.join(QStringLiteral(", "))
+        TVX_LOG_ERROR << "[SystemActions][DefaultAssociation] failed extensions:"
+                      << failed.join(QStringLiteral(", "))
                       << " details:" << details.join(QStringLiteral(", "));
         return fail("system.error.write_user_file_association_failed");
     }
@@ -290,11 +390,15 @@ QString SystemActions::clearDefaultPlayer()
             record(ext, QStringLiteral("%1(class ProgId rollback failed)").arg(ext));
     }
     store.flush();
+    for (const QString &detail : restoreDesktopDefaults(store)) {
+        failed << detail.section(QLatin1Char('('), 0, 0);
+        details << detail;
+    }
     platform::notifyAssociationsChanged();
 
     if (failed.isEmpty())
         return i18n::t(QStringLiteral("system.status.default_player_unset"));
-    TVX_LOG_ERROR << "[SystemActions][DefaultAssociationRollback] failed extensions:" << failed.join(QStringLiteral(", "))
-                  << " details:" << details.join(QStringLiteral(", "));
+    TVX_LOG_ERROR << "[SystemActions][DefaultAssociationRollback] failed extensions:"
+                  << failed.join(QStringLiteral(", ")) << " details:" << details.join(QStringLiteral(", "));
     return i18n::t(QStringLiteral("system.error.default_player_unset_partial_failed"));
 }

@@ -2,10 +2,11 @@
 #include "system/SystemActions.h"
 
 #include "core/AppPaths.h"
-#include "i18n/I18n.h"
 #include "core/BuildConfig.h"
+#include "i18n/I18n.h"
 #include "platform/RegistryStore.h"
 #include "platform/ShellLink.h"
+#include "system/DesktopAssoc.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -76,9 +77,9 @@ QString scopedIdentifier(const QString &base, const QString &entryScope)
 }
 
 SystemActions::SystemActions(QObject *parent)
-    : QObject(parent)
-    , m_shellLinkFactory([] { return std::unique_ptr<platform::ShellLink>(new platform::DesktopEntryLink); })
-    , m_shutdownLauncher(platform::ShutdownLauncher::systemDefault())
+    : QObject(parent),
+      m_shellLinkFactory([] { return std::unique_ptr<platform::ShellLink>(new platform::DesktopEntryLink); }),
+      m_shutdownLauncher(platform::ShutdownLauncher::systemDefault())
 {
 }
 
@@ -185,7 +186,9 @@ QString SystemActions::createDesktopShortcutInternal(const QString &shortcutPath
     link->setTargetPath(executable);
     link->setWorkingDirectory(QFileInfo(executable).absolutePath());
     link->setDescription(QStringLiteral("%1 桌面快捷方式").arg(QCoreApplication::applicationName()));
-    link->setIconLocation(executable, 0);
+    // A desktop entry names its icon in the icon theme; the executable holds none.
+    desktop_assoc::installUserIcon();
+    link->setIconLocation(desktop_assoc::iconName(), 0);
 
     if (!link->querySaveComponent()) {
         link->releaseLinkObject();
@@ -194,7 +197,8 @@ QString SystemActions::createDesktopShortcutInternal(const QString &shortcutPath
     const bool saved = link->save(shortcutPath, true);
     link->releaseSaveComponent();
     link->releaseLinkObject();
-    return finish(saved ? "system.status.desktop_shortcut_created" : "system.error.create_desktop_shortcut_failed");
+    return finish(saved ? "system.status.desktop_shortcut_created"
+                        : "system.error.create_desktop_shortcut_failed");
 }
 
 void SystemActions::setRegistryStore(platform::RegistryStore *store)

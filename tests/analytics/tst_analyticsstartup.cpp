@@ -1,7 +1,9 @@
-// Program starts as seen by analytics: store name from "set.ini", launch and activity events,
-// and "sensors_state.ini" across starts.
-#include "app/StartupState.h"
+// Starts of the real program as seen by analytics: store name from "set.ini", launch and
+// activity events, and "sensors_state.ini" across starts. Each start ends with SIGTERM, which
+// runs the quit handlers as closing the window does.
+#include "AppProcess.h"
 #include "TestSupport.h"
+#include "app/StartupState.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,9 +14,12 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
-struct Start {
+struct Start
+{
     tvxtest::ProcessResult result;
     QList<QJsonObject> journal;
     QStringList calls; // "DTrackLaunch" or "DTrackActivity!" when it failed
@@ -25,13 +30,13 @@ QString installDir()
     return tvxtest::scratchPath(QStringLiteral("install"));
 }
 
-// Copies the probe into an installation folder of its own, so "set.ini" can sit beside it.
-QString installedProbe()
+// Copies the program into an installation folder of its own, so "set.ini" can sit beside it.
+QString installedProgram()
 {
-    const QString target = installDir() + QStringLiteral("/tavrixo-probe");
+    const QString target = installDir() + QStringLiteral("/tavrixo");
     if (!QFile::exists(target)) {
         QDir().mkpath(installDir());
-        QFile::copy(QStringLiteral(TVX_ANALYTICS_PROBE), target);
+        QFile::copy(tvxtest::appExecutable(), target);
         QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
     }
     return target;
@@ -49,7 +54,21 @@ Start runStart(const QString &failures = QString())
     else
         env.insert(QStringLiteral("TVX_ANALYTICS_FAIL"), failures);
     Start s;
-    s.result = tvxtest::runProcess(installedProbe(), {}, 30000, env);
+    tvxtest::AppProcess program(installedProgram());
+    s.result.started = program.start({}, env);
+    // The last context property is published after every start-up step of analytics.
+    if (s.result.started &&
+        program.waitForLog(QStringLiteral("[Startup][Context] singleInstanceService"), 30000)) {
+        program.signal(SIGTERM);
+        program.waitForExit(30000);
+    }
+    s.result.timedOut = !program.waitForExit(0);
+    s.result.crashed = program.crashed();
+    s.result.exitCode = program.exitCode();
+    s.result.err = program.log().toUtf8();
+    s.result.out =
+        "startupShouldTrackActivity=" +
+        program.logValue(QStringLiteral("[Startup][Context] startupShouldTrackActivityFromCpp =")).toUtf8();
     QFile f(journalPath);
     if (f.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : f.readAll().split('\n')) {
@@ -67,7 +86,9 @@ Start runStart(const QString &failures = QString())
 
 bool activityRecorded()
 {
-    return QSettings(app::sensorsStateFilePath(), QSettings::IniFormat).value(QStringLiteral("startup/activity_tracked")).toBool();
+    return QSettings(app::sensorsStateFilePath(), QSettings::IniFormat)
+        .value(QStringLiteral("startup/activity_tracked"))
+        .toBool();
 }
 
 } // namespace
@@ -79,8 +100,7 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+        QVERIFY(!tvxtest::appExecutable().isEmpty());
     }
 
     void activityIsReportedUntilOneIsDelivered()
@@ -92,14 +112,16 @@ private slots:
         const Start first = runStart(QStringLiteral("DTrackActivity=3:offline"));
         QCOMPARE(first.result.exitCode, 0);
         QVERIFY(first.result.out.contains("startupShouldTrackActivity=true"));
-        QCOMPARE(first.calls, (QStringList{"DCreateInstance", "DTrackLaunch", "DTrackActivity!", "DDestroyInstance"}));
+        QCOMPARE(first.calls,
+                 (QStringList{"DCreateInstance", "DTrackLaunch", "DTrackActivity!", "DDestroyInstance"}));
         QVERIFY(first.result.err.contains("[QxSensors] startup activity tracked = false"));
         QVERIFY(first.result.err.contains("[QxSensors]  track activity  failed, code= 3 , message= offline"));
         QVERIFY(!activityRecorded());
 
         const Start second = runStart();
         QVERIFY(second.result.out.contains("startupShouldTrackActivity=true")); // read before the send
-        QCOMPARE(second.calls, (QStringList{"DCreateInstance", "DTrackLaunch", "DTrackActivity", "DDestroyInstance"}));
+        QCOMPARE(second.calls,
+                 (QStringList{"DCreateInstance", "DTrackLaunch", "DTrackActivity", "DDestroyInstance"}));
         QVERIFY(second.result.err.contains("[QxSensors] startup activity tracked = true"));
         QVERIFY(second.result.err.contains("[QxSensors] shutdown."));
         QVERIFY(activityRecorded());
@@ -132,15 +154,17 @@ private slots:
         QTest::newRow("no key") << QByteArray("[Install]\nOther=1\n") << "Default Store";
         QTest::newRow("empty value") << QByteArray("[Install]\nAPPStore=\n") << "Default Store";
         QTest::newRow("plain") << QByteArray("[Install]\nAPPStore=StoreA\n") << "StoreA";
-        QTest::newRow("GBK Chinese") << (QByteArray("[Install]\nAPPStore=") + gbk->fromUnicode(QStringLiteral("应用商店")) + "\n")
+        QTest::newRow("GBK Chinese") << (QByteArray("[Install]\nAPPStore=") +
+                                         gbk->fromUnicode(QStringLiteral("应用商店")) + "\n")
                                      << QStringLiteral("应用商店");
-        QTest::newRow("quoted blanks kept") << QByteArray("[Install]\nAPPStore=\" Store B \"\n") << " Store B ";
+        QTest::newRow("quoted blanks kept")
+            << QByteArray("[Install]\nAPPStore=\" Store B \"\n") << " Store B ";
     }
     void storeNameFromSetIni()
     {
         QFETCH(QByteArray, setIni);
         QFETCH(QString, storeName);
-        installedProbe();
+        installedProgram();
         const QString path = installDir() + QStringLiteral("/set.ini");
         QFile::remove(path);
         if (!setIni.isNull())
@@ -151,7 +175,7 @@ private slots:
         QCOMPARE(create.value(QStringLiteral("call")).toString(), QStringLiteral("DCreateInstance"));
         QCOMPARE(create.value(QStringLiteral("storeName")).toString(), storeName);
         QCOMPARE(create.value(QStringLiteral("applicationName")).toString(), QStringLiteral("Tavrixo"));
-        QCOMPARE(create.value(QStringLiteral("version")).toString(), QStringLiteral("1.0.0.0"));
+        QCOMPARE(create.value(QStringLiteral("version")).toString(), QStringLiteral(TVX_PROJECT_VERSION));
         QCOMPARE(create.value(QStringLiteral("language")).toString(), QStringLiteral("zh-cn"));
         QVERIFY(create.value(QStringLiteral("reservedZeroes")).toBool());
         QVERIFY(create.value(QStringLiteral("reservedNulls")).toBool());

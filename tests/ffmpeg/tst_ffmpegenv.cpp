@@ -31,6 +31,13 @@ private slots:
             << "path" << true;
         QTest::newRow("search path bare name") << QStringList{} << QStringList{"ffmpeg", "ffprobe"} << "path"
                                                << "path" << true;
+        QTest::newRow("root folder bare names before the search path")
+            << QStringList{"ffmpeg", "ffprobe"} << QStringList{"ffmpeg", "ffprobe"} << "root"
+            << "root" << true;
+        QTest::newRow("root .exe before root bare name")
+            << QStringList{"ffmpeg.exe", "ffmpeg", "ffprobe"} << QStringList{} << "root" << "root" << true;
+        QTest::newRow("root bare name not executable")
+            << QStringList{"ffmpeg", "!ffprobe"} << QStringList{"ffprobe"} << "root" << "path" << true;
         QTest::newRow("only ffmpeg") << QStringList{"ffmpeg.exe"} << QStringList{} << "root"
                                      << "" << false;
         QTest::newRow("only ffprobe") << QStringList{} << QStringList{"ffprobe"} << ""
@@ -52,8 +59,13 @@ private slots:
             tvxtest::scratchPath(tag + QStringLiteral("/root/x")).section(QLatin1Char('/'), 0, -2);
         const QString bin =
             tvxtest::scratchPath(tag + QStringLiteral("/bin/x")).section(QLatin1Char('/'), 0, -2);
-        for (const QString &f : rootFiles)
-            tvxtest::writeScript(root + QLatin1Char('/') + f, QStringLiteral("exit 0"));
+        // "!name": a plain file that may not be run.
+        for (QString &f : rootFiles) {
+            if (f.startsWith(QLatin1Char('!')))
+                tvxtest::writeFile(root + QLatin1Char('/') + f.remove(0, 1), "data");
+            else
+                tvxtest::writeScript(root + QLatin1Char('/') + f, QStringLiteral("exit 0"));
+        }
         for (const QString &f : pathFiles)
             tvxtest::writeScript(bin + QLatin1Char('/') + f, QStringLiteral("exit 0"));
         const QByteArray oldPath = qgetenv("PATH");
@@ -62,8 +74,10 @@ private slots:
         // A root given with a trailing separator and a relative segment is still found.
         FFmpegEnvironment env(root + QStringLiteral("/../root/"));
         auto expected = [&](const QString &where, const QString &name) -> QString {
-            if (where == QLatin1String("root"))
-                return root + QLatin1Char('/') + name + QStringLiteral(".exe");
+            if (where == QLatin1String("root")) {
+                const QString exe = root + QLatin1Char('/') + name + QStringLiteral(".exe");
+                return QFileInfo::exists(exe) ? exe : root + QLatin1Char('/') + name;
+            }
             if (where == QLatin1String("path")) {
                 const QString exe = bin + QLatin1Char('/') + name + QStringLiteral(".exe");
                 return QFileInfo::exists(exe) ? exe : bin + QLatin1Char('/') + name;

@@ -134,7 +134,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         qputenv("TVX_MPV_AO", "null");
         qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
         qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");

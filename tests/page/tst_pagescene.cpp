@@ -51,6 +51,15 @@ void saveShot(const QImage &image, const char *variable)
 }
 
 // The thumbnail image of a row in the thumbnail view has loaded.
+// Asks for a frame and waits until the window has drawn it, so what a grab or a check sees
+// is the scene's current state (and the render thread has let go of deleted items).
+bool waitForFrame(QQuickWindow *window)
+{
+    QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
+    window->update();
+    return swapped.wait(5000) || swapped.count() > 0;
+}
+
 bool rowThumbnailReady(QObject *list, int row)
 {
     QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 0));
@@ -132,6 +141,7 @@ private slots:
         window->requestActivate();
         QTest::keyClick(window, Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(mpv->paused(), 5000);
+        // Paused is a clip that holds still: an observation over time, not a state to wait for.
         QTest::qWait(300);
         const double pausedAt = mpv->position();
         QTest::qWait(600);
@@ -149,14 +159,14 @@ private slots:
         QObject *list = child(panel, "playlistView");
         QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, 5000);
         if (!qEnvironmentVariableIsEmpty("TVX_PAGE_LIST_SCREENSHOT")) {
-            QTest::qWait(1500);
+            QVERIFY(waitForFrame(window));
             saveShot(window->grabWindow(), "TVX_PAGE_LIST_SCREENSHOT");
         }
         // The new row gets its thumbnail from the preview service.
         panel->setProperty("thumbnailMode", true);
         QTRY_VERIFY_WITH_TIMEOUT(rowThumbnailReady(list, 1), 30000);
         if (!qEnvironmentVariableIsEmpty("TVX_PAGE_PANEL_SCREENSHOT")) {
-            QTest::qWait(800);
+            QVERIFY(waitForFrame(window));
             saveShot(window->grabWindow(), "TVX_PAGE_PANEL_SCREENSHOT");
         }
 
@@ -236,9 +246,17 @@ private slots:
             QVERIFY(QMetaObject::invokeMethod(player, "openForPreview", Q_ARG(QVariant, url),
                                               Q_ARG(QVariant, 1.0), Q_ARG(QVariant, round == 1)));
             QTRY_VERIFY_WITH_TIMEOUT(player->property("hasMedia").toBool(), 10000);
-            QTest::qWait(200 + 100 * round);
+            // Each round tears the player down at a later point of its start: as soon as it
+            // has media, after its first drawn frame, once the clip plays.
+            if (round >= 1)
+                QVERIFY(waitForFrame(window));
+            if (round == 2) {
+                auto *mpv = qobject_cast<MpvEngine *>(player->property("engine").value<QObject *>());
+                QVERIFY(mpv);
+                QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.1, 10000);
+            }
             delete player;
-            QTest::qWait(50);
+            QVERIFY(waitForFrame(window));
         }
     }
 

@@ -34,9 +34,21 @@ QString scratchPath(const QString &relative)
     return path;
 }
 
+namespace {
+// The program's identity decides where settings and state files go; every test process gets
+// it as its application object is made, whether or not it calls initTestProcess().
+void setProgramIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(setProgramIdentity)
+
 void initTestProcess()
 {
     std::setlocale(LC_NUMERIC, "C");
+    setProgramIdentity();
     failOnGuardWarnings();
 }
 
@@ -152,8 +164,8 @@ QString ensure(const QString &name, const std::function<bool(const QString &tmpP
 
 bool ffmpeg(const QStringList &args, const QString &out)
 {
-    QStringList full{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"),
-                     QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
+    QStringList full{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                     QStringLiteral("error"), QStringLiteral("-y")};
     full << args << out;
     const ProcessResult r = runProcess(QStringLiteral("ffmpeg"), full, 120000);
     if (r.exitCode != 0 || r.timedOut)
@@ -205,8 +217,8 @@ QString mkvTwoAudio()
                           lavfi(QStringLiteral("sine=frequency=880:duration=3")) +
                           QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "libx264",
                                       "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-                                      "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
-                                      "language=chi", "-shortest"},
+                                      "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=chi",
+                                      "-shortest"},
                       tmp);
     });
 }
@@ -214,9 +226,10 @@ QString mkvTwoAudio()
 QString srtFile()
 {
     return ensure(QStringLiteral("subtitles.srt"), [](const QString &tmp) {
-        writeFile(tmp, QByteArrayLiteral("1\n00:00:00,000 --> 00:00:01,000\nFirst line\n\n"
-                                         "2\n00:00:01,000 --> 00:00:02,000\n\xe7\xac\xac\xe4\xba\x8c\xe8\xa1\x8c\n\n"
-                                         "3\n00:00:02,000 --> 00:00:03,000\nThird line\n"));
+        writeFile(tmp, QByteArrayLiteral(
+                           "1\n00:00:00,000 --> 00:00:01,000\nFirst line\n\n"
+                           "2\n00:00:01,000 --> 00:00:02,000\n\xe7\xac\xac\xe4\xba\x8c\xe8\xa1\x8c\n\n"
+                           "3\n00:00:02,000 --> 00:00:03,000\nThird line\n"));
         return true;
     });
 }

@@ -16,7 +16,8 @@ QString scratchDir();
 // A path inside the scratch folder; parent folders are created.
 QString scratchPath(const QString &relative);
 
-// Process-wide set-up every test calls first (C locale for numbers, which libmpv needs).
+// Process-wide set-up every test calls first: C locale for numbers (libmpv needs it) and the
+// program's organisation and application names.
 void initTestProcess();
 
 // Spins the event loop until pred() is true or timeoutMs passes.
@@ -27,7 +28,8 @@ QString writeFile(const QString &path, const QByteArray &bytes);
 // Writes an executable shell script (for fake "ffmpeg.exe"/"ffprobe.exe" programs).
 QString writeScript(const QString &path, const QString &body);
 
-struct ProcessResult {
+struct ProcessResult
+{
     int exitCode = -1;
     bool started = false;
     bool timedOut = false;
@@ -50,13 +52,13 @@ QString sourceDir();
 // Media fixtures, generated with ffmpeg on first use and shared by all tests of a build.
 // Each returns an absolute path, or an empty string when ffmpeg could not make it.
 namespace fixtures {
-QString smallMp4();       // 3 s, 320x240, H.264 + AAC
-QString clip1080p();      // 2 s, 1920x1080, H.264
-QString audioMp3();       // 3 s sine, MP3, no video
-QString mkvTwoAudio();    // 3 s, H.264 + two AAC tracks (languages "eng", "chi")
-QString srtFile();        // three cues
-QString garbageMp4();     // random bytes named ".mp4"
-QString zeroByteFile();   // an empty ".mp4"
+QString smallMp4();        // 3 s, 320x240, H.264 + AAC
+QString clip1080p();       // 2 s, 1920x1080, H.264
+QString audioMp3();        // 3 s sine, MP3, no video
+QString mkvTwoAudio();     // 3 s, H.264 + two AAC tracks (languages "eng", "chi")
+QString srtFile();         // three cues
+QString garbageMp4();      // random bytes named ".mp4"
+QString zeroByteFile();    // an empty ".mp4"
 QString unicodeNamedMp4(); // copy of smallMp4 named with blanks and Chinese characters
 } // namespace fixtures
 

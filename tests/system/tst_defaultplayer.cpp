@@ -1,11 +1,11 @@
 // Default-player registration and rollback on the registry stand-in, with failures at every step.
-#include "system/SystemActions.h"
-#include "system/WindowsAssoc.h"
+#include "TestSupport.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "platform/ChangeNotifier.h"
 #include "platform/RegistryStore.h"
-#include "TestSupport.h"
+#include "system/SystemActions.h"
+#include "system/WindowsAssoc.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,8 +22,10 @@ using Op = RegistryStore::Operation;
 namespace {
 
 const QString kClasses = QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes");
-const QString kUserChoiceGroup = QStringLiteral("HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousProgIds_Tavrixo");
-const QString kClassGroup = QStringLiteral("HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousClassProgIds_Tavrixo");
+const QString kUserChoiceGroup =
+    QStringLiteral("HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousProgIds_Tavrixo");
+const QString kClassGroup = QStringLiteral(
+    "HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousClassProgIds_Tavrixo");
 
 QStringList g_log;
 QtMessageHandler g_previousHandler = nullptr;
@@ -51,7 +53,8 @@ QStringList extensions()
     return out;
 }
 
-QString value(RegistryStore &store, const QString &key, const QString &name = QString(), bool *found = nullptr)
+QString value(RegistryStore &store, const QString &key, const QString &name = QString(),
+              bool *found = nullptr)
 {
     QString v;
     store.read(key, name, &v, found);
@@ -75,7 +78,8 @@ void seedPreviousAssociations(RegistryStore &store)
 {
     store.write(kClasses + QStringLiteral("\\.mp4"), QString(), QStringLiteral("VLC.mp4"));
     store.write(kClasses + QStringLiteral("\\.mkv"), QString(), QStringLiteral("  Other.mkv  "));
-    store.write(windows_assoc::userChoiceKey(QStringLiteral(".avi")), QStringLiteral("ProgId"), QStringLiteral("Chooser.avi"));
+    store.write(windows_assoc::userChoiceKey(QStringLiteral(".avi")), QStringLiteral("ProgId"),
+                QStringLiteral("Chooser.avi"));
     store.write(kClasses + QStringLiteral("\\.mov"), QString(), QStringLiteral("Tavrixo.mov"));
     QVERIFY(store.flush());
 }
@@ -91,7 +95,8 @@ class DefaultPlayerTest : public QObject
 
     RegistryStore &freshStore()
     {
-        m_store = std::make_unique<RegistryStore>(tvxtest::scratchPath(QStringLiteral("registry/%1.ini").arg(++m_row)));
+        m_store = std::make_unique<RegistryStore>(
+            tvxtest::scratchPath(QStringLiteral("registry/%1.ini").arg(++m_row)));
         return *m_store;
     }
 
@@ -99,8 +104,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         g_previousHandler = qInstallMessageHandler(captureLog);
     }
     void init() { g_log.clear(); }
@@ -123,8 +126,10 @@ private slots:
         QCOMPARE(value(reread, app + QStringLiteral("\\shell\\open\\command")), command);
         const QString caps = QStringLiteral("HKEY_CURRENT_USER\\Software\\Tavrixo\\Capabilities");
         QCOMPARE(value(reread, caps, QStringLiteral("ApplicationName")), QStringLiteral("Tavrixo"));
-        QCOMPARE(value(reread, caps, QStringLiteral("ApplicationDescription")), QStringLiteral("Tavrixo 媒体播放器"));
-        QCOMPARE(value(reread, QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"), QStringLiteral("Tavrixo")),
+        QCOMPARE(value(reread, caps, QStringLiteral("ApplicationDescription")),
+                 QStringLiteral("Tavrixo 媒体播放器"));
+        QCOMPARE(value(reread, QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"),
+                       QStringLiteral("Tavrixo")),
                  QStringLiteral("Software\\Tavrixo\\Capabilities"));
         for (const QString &ext : extensions()) {
             const QString progId = QStringLiteral("Tavrixo") + ext;
@@ -132,9 +137,13 @@ private slots:
             QCOMPARE(value(reread, caps + QStringLiteral("\\FileAssociations"), ext), progId);
             QCOMPARE(classDefault(reread, ext), progId);
             QCOMPARE(value(reread, kClasses + QLatin1Char('\\') + ext, progId), progId);
-            QCOMPARE(value(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds")), progId);
-            QVERIFY(hasValue(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds"), progId));
-            QCOMPARE(value(reread, kClasses + QLatin1Char('\\') + progId + QStringLiteral("\\Shell\\Open\\Command")), command);
+            QCOMPARE(value(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds")),
+                     progId);
+            QVERIFY(hasValue(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds"),
+                             progId));
+            QCOMPARE(value(reread,
+                           kClasses + QLatin1Char('\\') + progId + QStringLiteral("\\Shell\\Open\\Command")),
+                     command);
             QCOMPARE(value(reread, kClasses + QLatin1Char('\\') + progId + QStringLiteral("\\DefaultIcon")),
                      QStringLiteral("\"%1\",0").arg(exe));
             QVERIFY(!value(reread, kClasses + QLatin1Char('\\') + progId).isEmpty());
@@ -163,19 +172,36 @@ private slots:
         QTest::addColumn<QString>("expectedKey");
         QTest::addColumn<QString>("logged");
         QTest::addColumn<bool>("classesTouched");
-        QTest::newRow("applications entry") << "applications" << "system.error.write_system_association_failed" << "" << false;
-        QTest::newRow("capabilities") << "capabilities" << "system.error.write_app_capabilities_failed" << "" << false;
-        QTest::newRow("registered applications") << "registered" << "system.error.register_default_app_failed" << "" << false;
-        QTest::newRow("first pass fails, second succeeds") << "once" << "system.status.default_player_set" << "" << true;
-        QTest::newRow("some extensions fail") << "some" << "system.status.default_player_set"
+        QTest::newRow("applications entry") << "applications"
+                                            << "system.error.write_system_association_failed"
+                                            << "" << false;
+        QTest::newRow("capabilities") << "capabilities"
+                                      << "system.error.write_app_capabilities_failed"
+                                      << "" << false;
+        QTest::newRow("registered applications") << "registered"
+                                                 << "system.error.register_default_app_failed"
+                                                 << "" << false;
+        QTest::newRow("first pass fails, second succeeds") << "once"
+                                                           << "system.status.default_player_set"
+                                                           << "" << true;
+        QTest::newRow("some extensions fail")
+            << "some"
+            << "system.status.default_player_set"
             << "[SystemActions][DefaultAssociation] partial failed extensions: .mkv, .avi  details: "
-               ".mkv(setAsDefault failed), .avi(setAsDefault failed)" << true;
-        QTest::newRow("every extension fails") << "all" << "system.error.write_user_file_association_failed"
+               ".mkv(setAsDefault failed), .avi(setAsDefault failed)"
+            << true;
+        QTest::newRow("every extension fails")
+            << "all"
+            << "system.error.write_user_file_association_failed"
             << "[SystemActions][DefaultAssociation] failed extensions:" << false;
-        QTest::newRow("unreadable user choice") << "userchoice" << "system.status.default_player_set"
-            << "[SystemActions][DefaultAssociation] read current ProgId failed for .flv error: read UserChoice failed" << true;
-        QTest::newRow("backup cannot be written") << "backup" << "system.status.default_player_set"
-            << ".mp4(backup failed)" << true;
+        QTest::newRow("unreadable user choice") << "userchoice"
+                                                << "system.status.default_player_set"
+                                                << "[SystemActions][DefaultAssociation] read current ProgId "
+                                                   "failed for .flv error: read UserChoice failed"
+                                                << true;
+        QTest::newRow("backup cannot be written") << "backup"
+                                                  << "system.status.default_player_set"
+                                                  << ".mp4(backup failed)" << true;
     }
     void registrationFailures()
     {
@@ -194,7 +220,8 @@ private slots:
                 return op == Op::Write && key.contains(QLatin1String("\\Capabilities"));
             if (scenario == QLatin1String("registered"))
                 return op == Op::Write && key.endsWith(QLatin1String("RegisteredApplications"));
-            if (scenario == QLatin1String("once") && classWrite && key.endsWith(QLatin1String(".mkv")) && name.isEmpty())
+            if (scenario == QLatin1String("once") && classWrite && key.endsWith(QLatin1String(".mkv")) &&
+                name.isEmpty())
                 return ++(*writes)[key] == 1;
             if (scenario == QLatin1String("some") && classWrite)
                 return key.contains(QLatin1String(".mkv")) || key.contains(QLatin1String(".avi"));
@@ -220,15 +247,18 @@ private slots:
         store.setFailureRule(nullptr);
         QCOMPARE(classDefault(store, QStringLiteral(".flv")) == QLatin1String("Tavrixo.flv"), classesTouched);
         if (scenario == QLatin1String("some")) {
-            QCOMPARE(classDefault(store, QStringLiteral(".mkv")), QStringLiteral("  Other.mkv  ")); // untouched
+            QCOMPARE(classDefault(store, QStringLiteral(".mkv")),
+                     QStringLiteral("  Other.mkv  ")); // untouched
             QCOMPARE(classDefault(store, QStringLiteral(".mp4")), QStringLiteral("Tavrixo.mp4"));
         }
         if (scenario == QLatin1String("once"))
             QCOMPARE(classDefault(store, QStringLiteral(".mkv")), QStringLiteral("Tavrixo.mkv"));
         if (scenario == QLatin1String("all"))
-            QCOMPARE(value(store, kClassGroup, QStringLiteral(".mp4")), QStringLiteral("VLC.mp4")); // backups stay
+            QCOMPARE(value(store, kClassGroup, QStringLiteral(".mp4")),
+                     QStringLiteral("VLC.mp4")); // backups stay
         if (scenario == QLatin1String("backup"))
-            QCOMPARE(classDefault(store, QStringLiteral(".mp4")), QStringLiteral("VLC.mp4")); // never taken over unrecorded
+            QCOMPARE(classDefault(store, QStringLiteral(".mp4")),
+                     QStringLiteral("VLC.mp4")); // never taken over unrecorded
         if (!classesTouched && scenario != QLatin1String("all")) {
             QVERIFY(!hasValue(store, kClassGroup, QStringLiteral(".mp4")));
             QCOMPARE(classDefault(store, QStringLiteral(".mp4")), QStringLiteral("VLC.mp4"));
@@ -261,10 +291,14 @@ private slots:
             QCOMPARE(found, before.contains(ext)); // "__EMPTY__" removed the value rather than writing ""
             QVERIFY(!hasValue(reread, kClassGroup, ext));
             // The program stays among the open-with choices.
-            QVERIFY(hasValue(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds"), QStringLiteral("Tavrixo") + ext));
-            QVERIFY(!value(reread, kClasses + QStringLiteral("\\Tavrixo") + ext + QStringLiteral("\\Shell\\Open\\Command")).isEmpty());
+            QVERIFY(hasValue(reread, kClasses + QLatin1Char('\\') + ext + QStringLiteral("\\OpenWithProgIds"),
+                             QStringLiteral("Tavrixo") + ext));
+            QVERIFY(!value(reread, kClasses + QStringLiteral("\\Tavrixo") + ext +
+                                       QStringLiteral("\\Shell\\Open\\Command"))
+                         .isEmpty());
         }
-        QCOMPARE(value(reread, QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"), QStringLiteral("Tavrixo")),
+        QCOMPARE(value(reread, QStringLiteral("HKEY_CURRENT_USER\\Software\\RegisteredApplications"),
+                       QStringLiteral("Tavrixo")),
                  QStringLiteral("Software\\Tavrixo\\Capabilities"));
 
         // A second rollback finds nothing of ours and changes nothing.
@@ -277,16 +311,28 @@ private slots:
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("expectedKey");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("class default taken by another program since") << "later" << "system.status.default_player_unset" << "";
-        QTest::newRow("user choice names the program") << "ourchoice" << "system.status.default_player_unset" << "";
-        QTest::newRow("user choice names another program") << "otherchoice" << "system.status.default_player_unset" << "";
-        QTest::newRow("user choice ours, no backups") << "nobackup" << "system.status.default_player_unset" << "";
-        QTest::newRow("user choice unreadable") << "readfail" << "system.error.default_player_unset_partial_failed"
+        QTest::newRow("class default taken by another program since") << "later"
+                                                                      << "system.status.default_player_unset"
+                                                                      << "";
+        QTest::newRow("user choice names the program") << "ourchoice"
+                                                       << "system.status.default_player_unset"
+                                                       << "";
+        QTest::newRow("user choice names another program") << "otherchoice"
+                                                           << "system.status.default_player_unset"
+                                                           << "";
+        QTest::newRow("user choice ours, no backups") << "nobackup"
+                                                      << "system.status.default_player_unset"
+                                                      << "";
+        QTest::newRow("user choice unreadable") << "readfail"
+                                                << "system.error.default_player_unset_partial_failed"
                                                 << ".mkv(read UserChoice failed)";
-        QTest::newRow("user choice cannot be deleted") << "clearfail" << "system.error.default_player_unset_partial_failed"
+        QTest::newRow("user choice cannot be deleted") << "clearfail"
+                                                       << "system.error.default_player_unset_partial_failed"
                                                        << ".mkv(clear UserChoice failed)";
-        QTest::newRow("class default cannot be restored") << "classfail" << "system.error.default_player_unset_partial_failed"
-                                                          << ".mkv(class ProgId rollback failed)";
+        QTest::newRow("class default cannot be restored")
+            << "classfail"
+            << "system.error.default_player_unset_partial_failed"
+            << ".mkv(class ProgId rollback failed)";
     }
     void rollbackCases()
     {
@@ -316,7 +362,8 @@ private slots:
             if (scenario == QLatin1String("clearfail"))
                 return op == Op::RemoveKey && key == mkvChoice;
             if (scenario == QLatin1String("classfail"))
-                return (op == Op::Write || op == Op::RemoveValue) && key == kClasses + QStringLiteral("\\.mkv");
+                return (op == Op::Write || op == Op::RemoveValue) &&
+                       key == kClasses + QStringLiteral("\\.mkv");
             return false;
         });
         const int notified = platform::associationChangeNotificationCount();
@@ -325,8 +372,10 @@ private slots:
         store.setFailureRule(nullptr);
 
         if (!detail.isEmpty()) {
-            const QString line = logLineContaining(QStringLiteral("[SystemActions][DefaultAssociationRollback] failed extensions: .mkv "));
-            QVERIFY2(line.contains(QStringLiteral(" details: ") + detail), qPrintable(g_log.join(QLatin1Char('\n'))));
+            const QString line = logLineContaining(
+                QStringLiteral("[SystemActions][DefaultAssociationRollback] failed extensions: .mkv "));
+            QVERIFY2(line.contains(QStringLiteral(" details: ") + detail),
+                     qPrintable(g_log.join(QLatin1Char('\n'))));
         }
         // Every other extension is rolled back whatever happened to .mkv.
         QCOMPARE(classDefault(store, QStringLiteral(".mp4")),
@@ -359,6 +408,98 @@ private slots:
         }
     }
 
+    void desktopDefaultsFollowRegistrationAndRollback()
+    {
+        const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
+        const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/");
+        QFile::remove(apps + QStringLiteral("tavrixo.desktop"));
+        tvxtest::writeFile(apps + QStringLiteral("other.desktop"),
+                           "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n");
+        tvxtest::writeFile(apps + QStringLiteral("editor.desktop"),
+                           "[Desktop Entry]\nType=Application\nName=Editor\nExec=/bin/true %f\n");
+        const QByteArray seed = "[Added Associations]\nvideo/mp4=other.desktop;\n\n"
+                                "[Default Applications]\nvideo/mp4=other.desktop;vlc.desktop;\n"
+                                "text/plain=editor.desktop\n\n[Removed Associations]\n";
+        tvxtest::writeFile(listPath, seed);
+        const auto queryDefault = [](const QString &mimeType) {
+            const tvxtest::ProcessResult r = tvxtest::runProcess(
+                QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+            return QString::fromUtf8(r.out).trimmed();
+        };
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+
+        RegistryStore &store = freshStore();
+        SystemActions actions;
+        actions.setRegistryStore(&store);
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("tavrixo.desktop"));
+        QCOMPARE(queryDefault(QStringLiteral("video/x-matroska")), QStringLiteral("tavrixo.desktop"));
+        QCOMPARE(queryDefault(QStringLiteral("text/plain")), QStringLiteral("editor.desktop"));
+
+        // The entry lists the MIME type of every extension the program opens, and runs this program.
+        QFile entry(apps + QStringLiteral("tavrixo.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString entryText = QString::fromUtf8(entry.readAll());
+        const QStringList listed = entryText.section(QStringLiteral("\nMimeType="), 1)
+                                       .section(QLatin1Char('\n'), 0, 0)
+                                       .split(QLatin1Char(';'));
+        for (const QString &mimeType :
+             QStringList{"video/mp4", "video/x-matroska", "video/x-msvideo", "audio/mpeg"})
+            QVERIFY2(listed.contains(mimeType), qPrintable(entryText));
+        QVERIFY2(entryText.contains(
+                     QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())),
+                 qPrintable(entryText));
+        QVERIFY(entryText.contains(QStringLiteral("\nIcon=tavrixo\n")));
+
+        // A second registration keeps the first one's view of what was there.
+        const QString group = QStringLiteral(
+            "HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousMimeDefaults_Tavrixo");
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
+                 QStringLiteral("other.desktop;vlc.desktop;"));
+        QCOMPARE(value(store, group, QStringLiteral("video/x-matroska")), QStringLiteral("__EMPTY__"));
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
+                 QStringLiteral("other.desktop;vlc.desktop;"));
+
+        QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QFile list(listPath);
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QCOMPARE(list.readAll(), seed); // exactly what was there
+        bool found = true;
+        value(store, group, QStringLiteral("video/mp4"), &found);
+        QVERIFY(!found);
+
+        // A type another program took over since is left to it.
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        QVERIFY(tvxtest::runProcess(
+                    QStringLiteral("xdg-mime"),
+                    {QStringLiteral("default"), QStringLiteral("other.desktop"), QStringLiteral("video/mp4")})
+                    .exitCode == 0);
+        QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
+        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QFile after(listPath);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY(!after.readAll().contains("video/x-matroska=")); // no default before, none after
+        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
+                 QStringLiteral("other.desktop;vlc.desktop;"));
+        QFile::remove(listPath);
+    }
+
+    void unwritableMimeListFailsTheRegistration()
+    {
+        const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
+        QFile::remove(listPath);
+        QVERIFY(QDir().mkpath(listPath)); // a folder where the file belongs
+        RegistryStore &store = freshStore();
+        SystemActions actions;
+        actions.setRegistryStore(&store);
+        QCOMPARE(actions.setAsDefaultPlayer(),
+                 i18n::t(QStringLiteral("system.error.write_user_file_association_failed")));
+        QVERIFY(!logLineContaining(QStringLiteral("desktop defaults failed:")).isEmpty());
+        QVERIFY(QDir(listPath).removeRecursively());
+    }
+
     void missingExecutableWritesNothing()
     {
         // A copy of this program deletes itself, then tries to register and make a shortcut.
@@ -366,13 +507,16 @@ private slots:
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
         QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TVX_DEFAULTPLAYER_CHILD"), tvxtest::scratchPath(QStringLiteral("gone/registry.ini")));
+        env.insert(QStringLiteral("TVX_DEFAULTPLAYER_CHILD"),
+                   tvxtest::scratchPath(QStringLiteral("gone/registry.ini")));
         const tvxtest::ProcessResult r = tvxtest::runProcess(copy, {}, 30000, env);
         QCOMPARE(r.exitCode, 0);
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(QString::fromUtf8(lines.at(0)), i18n::t(QStringLiteral("system.error.executable_not_found_set_default_player_failed")));
-        QCOMPARE(QString::fromUtf8(lines.at(1)), i18n::t(QStringLiteral("system.error.executable_not_found_create_shortcut_failed")));
+        QCOMPARE(QString::fromUtf8(lines.at(0)),
+                 i18n::t(QStringLiteral("system.error.executable_not_found_set_default_player_failed")));
+        QCOMPARE(QString::fromUtf8(lines.at(1)),
+                 i18n::t(QStringLiteral("system.error.executable_not_found_create_shortcut_failed")));
         QVERIFY(!QFileInfo::exists(tvxtest::scratchPath(QStringLiteral("gone/registry.ini"))));
         QVERIFY(!QFileInfo::exists(QDir::homePath() + QStringLiteral("/Desktop/Tavrixo.desktop")));
     }

@@ -84,8 +84,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         m_media = tvxtest::scratchPath(QStringLiteral("media in/片"));
         tvxtest::writeFile(m_media + QStringLiteral("/a.mp4"), "x");
         tvxtest::writeFile(m_media + QStringLiteral("/b c.mkv"), "x");

@@ -1,8 +1,8 @@
 // System actions: identity, customer-service address, clipboard, shutdown and the shortcut ladder.
-#include "system/SystemActions.h"
+#include "TestSupport.h"
 #include "i18n/I18n.h"
 #include "platform/ShellLink.h"
-#include "TestSupport.h"
+#include "system/SystemActions.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QUrlQuery>
 #include <QtTest>
 
@@ -40,14 +41,25 @@ class LadderLink : public platform::DesktopEntryLink
 {
 public:
     LadderLink(std::shared_ptr<QStringList> log, InitResult init, QString failAt)
-        : m_log(std::move(log)), m_init(init), m_failAt(std::move(failAt)) {}
-    InitResult initializeComponents() override { *m_log << QStringLiteral("init"); return m_init; }
+        : m_log(std::move(log)), m_init(init), m_failAt(std::move(failAt))
+    {
+    }
+    InitResult initializeComponents() override
+    {
+        *m_log << QStringLiteral("init");
+        return m_init;
+    }
     bool createLinkObject() override { return step(QStringLiteral("create")); }
-    void setDescription(const QString &t) override { *m_log << QStringLiteral("description:") + t; DesktopEntryLink::setDescription(t); }
+    void setDescription(const QString &t) override
+    {
+        *m_log << QStringLiteral("description:") + t;
+        DesktopEntryLink::setDescription(t);
+    }
     bool querySaveComponent() override { return step(QStringLiteral("query")); }
     bool save(const QString &path, bool remember) override
     {
-        *m_log << QStringLiteral("save:") + QFileInfo(path).fileName() + (remember ? QStringLiteral(":remember") : QString());
+        *m_log << QStringLiteral("save:") + QFileInfo(path).fileName() +
+                      (remember ? QStringLiteral(":remember") : QString());
         return m_failAt != QLatin1String("save") && DesktopEntryLink::save(path, remember);
     }
     void releaseSaveComponent() override { *m_log << QStringLiteral("releaseSave"); }
@@ -74,7 +86,8 @@ struct CustomerServiceRun
 
 // Opens the customer-service page with a config file holding configText, the browser replaced by
 // a recorder; the config is unset again afterwards.
-CustomerServiceRun openCustomerService(const QString &configName, const QByteArray &configText, const QString &uid)
+CustomerServiceRun openCustomerService(const QString &configName, const QByteArray &configText,
+                                       const QString &uid)
 {
     const QString config = tvxtest::writeFile(tvxtest::scratchPath(configName), configText);
     qputenv("TVX_CONFIG", config.toUtf8());
@@ -99,8 +112,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
         qunsetenv("TVX_CONFIG");
     }
@@ -118,13 +129,20 @@ private slots:
     {
         QTest::addColumn<QString>("scope");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("main") << "main" << "Tavrixo";
-        QTest::newRow("main, padded and upper case") << "  MAIN " << "Tavrixo";
-        QTest::newRow("empty") << "" << "Tavrixo";
-        QTest::newRow("ASCII punctuation") << " Beta-1.x " << "Tavrixo_beta_1_x";
-        QTest::newRow("letters beyond ASCII stay") << "渠道Ä" << "Tavrixo_渠道ä";
-        QTest::newRow("symbols beyond ASCII") << "a•b" << "Tavrixo_a_b";
-        QTest::newRow("only punctuation") << "--" << "Tavrixo___";
+        QTest::newRow("main") << "main"
+                              << "Tavrixo";
+        QTest::newRow("main, padded and upper case") << "  MAIN "
+                                                     << "Tavrixo";
+        QTest::newRow("empty") << ""
+                               << "Tavrixo";
+        QTest::newRow("ASCII punctuation") << " Beta-1.x "
+                                           << "Tavrixo_beta_1_x";
+        QTest::newRow("letters beyond ASCII stay") << "渠道Ä"
+                                                   << "Tavrixo_渠道ä";
+        QTest::newRow("symbols beyond ASCII") << "a•b"
+                                              << "Tavrixo_a_b";
+        QTest::newRow("only punctuation") << "--"
+                                          << "Tavrixo___";
     }
     void scopedIdentifiers()
     {
@@ -140,14 +158,16 @@ private slots:
         QTest::newRow("no id") << QString() << QString();
         QTest::newRow("blank id") << QStringLiteral("   ") << QString();
         QTest::newRow("padded id") << QStringLiteral("  u-1234  ") << QStringLiteral("u-1234");
-        QTest::newRow("id with query delimiters") << QStringLiteral("a&b=c #d+e%f") << QStringLiteral("a&b=c #d+e%f");
+        QTest::newRow("id with query delimiters")
+            << QStringLiteral("a&b=c #d+e%f") << QStringLiteral("a&b=c #d+e%f");
     }
     void customerServiceAddress()
     {
         QFETCH(QString, uid);
         QFETCH(QString, expectedUid);
-        const CustomerServiceRun run = openCustomerService(
-            QStringLiteral("cs.ini"), "[customer_service]\nhost=cs.loopback.test\nqtype=4321\ngid=8765\n", uid);
+        const CustomerServiceRun run =
+            openCustomerService(QStringLiteral("cs.ini"),
+                                "[customer_service]\nhost=cs.loopback.test\nqtype=4321\ngid=8765\n", uid);
 
         QCOMPARE(run.status, text("system.status.customer_service_opened"));
         QCOMPARE(run.opened.size(), 1);
@@ -155,7 +175,10 @@ private slots:
         QCOMPARE(opened.scheme(), QStringLiteral("https"));
         QCOMPARE(opened.host(), QStringLiteral("cs.loopback.test"));
         QCOMPARE(opened.path(), QStringLiteral("/client"));
-        Pairs expected{{"k", "5c1e9a07d3b84f62a9e0c7b15d4f38e2"}, {"wp", "1"}, {"qtype", "4321"}, {"gid", "8765"},
+        Pairs expected{{"k", "5c1e9a07d3b84f62a9e0c7b15d4f38e2"},
+                       {"wp", "1"},
+                       {"qtype", "4321"},
+                       {"gid", "8765"},
                        {"robotShuntSwitch", "1"}};
         QUrl withoutUid = opened;
         if (!expectedUid.isEmpty()) {
@@ -170,8 +193,8 @@ private slots:
 
     void customerServiceWithBadHostOpensNothing()
     {
-        const CustomerServiceRun run =
-            openCustomerService(QStringLiteral("bad.ini"), "[customer_service]\nhost=\"bad host/\"\n", QStringLiteral("u"));
+        const CustomerServiceRun run = openCustomerService(
+            QStringLiteral("bad.ini"), "[customer_service]\nhost=\"bad host/\"\n", QStringLiteral("u"));
         QCOMPARE(run.status, text("system.error.customer_service_url_invalid"));
         QVERIFY(run.opened.isEmpty());
     }
@@ -188,12 +211,14 @@ private slots:
     void shutdownStartsTheLauncherDetached()
     {
         const QString out = tvxtest::scratchPath(QStringLiteral("shutdown.txt"));
-        const QString recorder = tvxtest::writeScript(tvxtest::scratchPath(QStringLiteral("shutdown-recorder")),
+        const QString recorder = tvxtest::writeScript(
+            tvxtest::scratchPath(QStringLiteral("shutdown-recorder")),
             QStringLiteral("printf '%s|' \"$@\" > '%1.tmp' && mv '%1.tmp' '%1'").arg(out));
         SystemActions actions;
         // Inside the test runner the system command is replaced by nothing at all.
         QCOMPARE(actions.shutdownComputer(), text("system.error.shutdown_start_failed"));
-        actions.setShutdownLauncher(platform::ShutdownLauncher(recorder, {QStringLiteral("/s"), QStringLiteral("/t"), QStringLiteral("0")}));
+        actions.setShutdownLauncher(platform::ShutdownLauncher(
+            recorder, {QStringLiteral("/s"), QStringLiteral("/t"), QStringLiteral("0")}));
         QCOMPARE(actions.shutdownComputer(), text("system.status.shutting_down"));
         QVERIFY(tvxtest::waitUntil([&] { return QFileInfo::exists(out); }));
         QFile f(out);
@@ -209,20 +234,25 @@ private slots:
         QTest::addColumn<QString>("expectedKey");
         QTest::addColumn<QStringList>("ladder");
         const QString desc = QStringLiteral("description:Tavrixo 桌面快捷方式");
-        const QStringList full{"init", "create", desc, "query", "save:Tavrixo.desktop:remember", "releaseSave", "releaseLink"};
-        QTest::newRow("success") << int(Init::Initialized) << QString() << "system.status.desktop_shortcut_created"
+        const QStringList full{"init",        "create",     desc, "query", "save:Tavrixo.desktop:remember",
+                               "releaseSave", "releaseLink"};
+        QTest::newRow("success") << int(Init::Initialized) << QString()
+                                 << "system.status.desktop_shortcut_created"
                                  << (full + QStringList{"uninit"});
-        QTest::newRow("components fail") << int(Init::Failed) << QString()
-                                         << "system.error.com_init_failed_create_shortcut_failed" << QStringList{"init"};
+        QTest::newRow("components fail")
+            << int(Init::Failed) << QString() << "system.error.com_init_failed_create_shortcut_failed"
+            << QStringList{"init"};
         QTest::newRow("changed mode still creates, never uninitialises")
             << int(Init::ChangedMode) << QString() << "system.status.desktop_shortcut_created" << full;
-        QTest::newRow("link object fails") << int(Init::Initialized) << "create"
-                                           << "system.error.shortcut_component_create_failed"
-                                           << QStringList{"init", "create", "uninit"};
-        QTest::newRow("save component fails") << int(Init::Initialized) << "query"
-                                              << "system.error.shortcut_save_component_create_failed"
-                                              << QStringList{"init", "create", desc, "query", "releaseLink", "uninit"};
-        QTest::newRow("save fails") << int(Init::Initialized) << "save" << "system.error.create_desktop_shortcut_failed"
+        QTest::newRow("link object fails")
+            << int(Init::Initialized) << "create"
+            << "system.error.shortcut_component_create_failed" << QStringList{"init", "create", "uninit"};
+        QTest::newRow("save component fails")
+            << int(Init::Initialized) << "query"
+            << "system.error.shortcut_save_component_create_failed"
+            << QStringList{"init", "create", desc, "query", "releaseLink", "uninit"};
+        QTest::newRow("save fails") << int(Init::Initialized) << "save"
+                                    << "system.error.create_desktop_shortcut_failed"
                                     << (full + QStringList{"uninit"});
         QTest::newRow("changed mode, save fails") << int(Init::ChangedMode) << "save"
                                                   << "system.error.create_desktop_shortcut_failed" << full;
@@ -238,11 +268,13 @@ private slots:
         auto log = std::make_shared<QStringList>();
         SystemActions actions;
         actions.setShellLinkFactory([&] {
-            return std::unique_ptr<platform::ShellLink>(new LadderLink(log, platform::ShellLink::InitResult(init), failAt));
+            return std::unique_ptr<platform::ShellLink>(
+                new LadderLink(log, platform::ShellLink::InitResult(init), failAt));
         });
         QCOMPARE(actions.createDesktopShortcut(), i18n::t(expectedKey));
         QCOMPARE(*log, ladder);
-        QCOMPARE(QFileInfo::exists(shortcut), expectedKey == QLatin1String("system.status.desktop_shortcut_created"));
+        QCOMPARE(QFileInfo::exists(shortcut),
+                 expectedKey == QLatin1String("system.status.desktop_shortcut_created"));
     }
 
     void shortcutOnTheRealDesktop()
@@ -255,8 +287,14 @@ private slots:
         QFile f(desktop + QStringLiteral("/Tavrixo.desktop"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QString entry = QString::fromUtf8(f.readAll());
-        QVERIFY(entry.contains(QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())));
+        QVERIFY(entry.contains(
+            QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())));
         QVERIFY(entry.contains(QStringLiteral("\nPath=%1\n").arg(QCoreApplication::applicationDirPath())));
+        // The icon is named in the icon theme, and the theme in the user's data folder has it.
+        QVERIFY2(entry.contains(QStringLiteral("\nIcon=tavrixo\n")), qPrintable(entry));
+        const QImage icon(qEnvironmentVariable("XDG_DATA_HOME") +
+                          QStringLiteral("/icons/hicolor/256x256/apps/tavrixo.png"));
+        QCOMPARE(icon.size(), QSize(256, 256));
         QVERIFY(QFileInfo(f).isExecutable());
         f.close();
 

@@ -7,6 +7,11 @@
 // error record. The message "@null" leaves the record's message null, "@nolength" gives it a
 // length of 0, and "\0" in a message stands for a zero byte. A failing DCreateInstance creates
 // no tracker; a failing DGetInstance still returns the tracker.
+//
+// The journal is the stand-in's delivery: an event whose line could not be written fails with
+// code 5 ("journal write failed"). When a line would take the journal past
+// TVX_ANALYTICS_JOURNAL_MAX_BYTES (default 1 MiB), the journal first becomes "<journal>.1",
+// replacing the previous one, so two files at most are kept.
 #include "analytics/telvane/Telvane.h"
 
 #include <QByteArray>
@@ -24,7 +29,8 @@
 
 namespace {
 
-struct Tracker {
+struct Tracker
+{
     QJsonObject identity;
 };
 
@@ -32,7 +38,8 @@ std::mutex g_mutex;
 Tracker *g_tracker = nullptr;
 thread_local std::string t_message;
 
-struct Failure {
+struct Failure
+{
     bool active = false;
     qint64 code = 0;
     QByteArray message;
@@ -96,8 +103,18 @@ QString journalPath()
         .filePath(QStringLiteral("analytics_journal.jsonl"));
 }
 
+const qint64 kDefaultJournalMaxBytes = 1024 * 1024;
+
+qint64 journalMaxBytes()
+{
+    bool ok = false;
+    const qint64 configured = qEnvironmentVariable("TVX_ANALYTICS_JOURNAL_MAX_BYTES").toLongLong(&ok);
+    return ok && configured > 0 ? configured : kDefaultJournalMaxBytes;
+}
+
 // One line per call, appended with a single write so concurrent writers never interleave.
-void journal(const char *call, const Failure &f, QJsonObject fields)
+// False when the line was not stored whole.
+bool journal(const char *call, const Failure &f, QJsonObject fields)
 {
     fields.insert(QStringLiteral("call"), QString::fromLatin1(call));
     fields.insert(QStringLiteral("ok"), !f.active);
@@ -105,11 +122,18 @@ void journal(const char *call, const Failure &f, QJsonObject fields)
     fields.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     fields.insert(QStringLiteral("pid"), QCoreApplication::applicationPid());
     const QString path = journalPath();
+    const QByteArray line = QJsonDocument(fields).toJson(QJsonDocument::Compact) + '\n';
     QDir().mkpath(QFileInfo(path).absolutePath());
+    const QFileInfo existing(path);
+    if (existing.isFile() && existing.size() > 0 && existing.size() + line.size() > journalMaxBytes()) {
+        const QString rotated = path + QStringLiteral(".1");
+        QFile::remove(rotated);
+        QFile::rename(path, rotated);
+    }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return;
-    file.write(QJsonDocument(fields).toJson(QJsonDocument::Compact) + '\n');
+        return false;
+    return file.write(line) == line.size();
 }
 
 int trackEvent(const char *call, void *handle, QxExceptionInfo *info, QJsonObject fields)
@@ -122,8 +146,12 @@ int trackEvent(const char *call, void *handle, QxExceptionInfo *info, QJsonObjec
         f.message = "unknown tracker handle";
     }
     fields.insert(QStringLiteral("handleValid"), handle && handle == g_tracker);
+    if (!journal(call, f, fields) && !f.active) {
+        f.active = true;
+        f.code = 5;
+        f.message = "journal write failed";
+    }
     report(info, f);
-    journal(call, f, fields);
     return f.active ? -1 : 0;
 }
 
@@ -159,8 +187,9 @@ void *DGetInstance(QxExceptionInfo *info)
     std::lock_guard<std::mutex> lock(g_mutex);
     const Failure f = failureFor("DGetInstance");
     report(info, f);
-    journal("DGetInstance", f, {{QStringLiteral("hasRecord"), info != nullptr},
-                                {QStringLiteral("hasTracker"), g_tracker != nullptr}});
+    journal("DGetInstance", f,
+            {{QStringLiteral("hasRecord"), info != nullptr},
+             {QStringLiteral("hasTracker"), g_tracker != nullptr}});
     return g_tracker;
 }
 

@@ -1,0 +1,31 @@
+// SIGTERM, SIGINT and SIGHUP end the program through the event loop, so the quit handlers and
+// the teardown run as they do when the window is closed.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace app {
+
+class QuitSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QuitSignals(QObject *parent = nullptr);
+    ~QuitSignals() override; // restores the default dispositions
+
+    // False when the pipe or a handler could not be set up (the signals then act as before).
+    bool installed() const { return m_installed; }
+
+signals:
+    void received(int signalNumber);
+
+private:
+    void drain();
+
+    QSocketNotifier *m_notifier = nullptr;
+    bool m_installed = false;
+};
+
+} // namespace app

@@ -1,0 +1,107 @@
+#include "system/DesktopAssoc.h"
+
+#include "media/MediaFormats.h"
+#include "platform/ShellLink.h"
+#include "system/SystemActions.h"
+
+#include "core/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace desktop_assoc {
+namespace {
+
+const char kIconResource[] = ":/assets/app_icon_256.png";
+
+} // namespace
+
+QString desktopFileId()
+{
+    return scopedIdentifier(QStringLiteral("tavrixo")) + QStringLiteral(".desktop");
+}
+
+QString iconName()
+{
+    return QStringLiteral("tavrixo");
+}
+
+QStringList programMimeTypes()
+{
+    const QMimeDatabase database;
+    QStringList out;
+    for (const QString &extension : media::defaultAssociationExtensions()) {
+        const QString ext = extension.trimmed().toLower();
+        if (ext.isEmpty())
+            continue;
+        // ".ts" is also a translation source: a player claims no text type.
+        for (const QMimeType &type : database.mimeTypesForFileName(QStringLiteral("file.") + ext)) {
+            if (!type.name().startsWith(QLatin1String("text/")) && !out.contains(type.name()))
+                out << type.name();
+        }
+    }
+    return out;
+}
+
+QString desktopEntry(const QString &applicationName, const QString &exec, const QStringList &mimeTypes)
+{
+    using platform::DesktopEntryLink;
+    const QString program =
+        exec.contains(QLatin1Char('/')) ? DesktopEntryLink::quoteExecArgument(exec) : exec;
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Version=1.0\n");
+    text += QStringLiteral("Name=%1\n").arg(DesktopEntryLink::escapeEntryValue(applicationName));
+    text += QStringLiteral("GenericName=Media Player\n");
+    text +=
+        QStringLiteral("Exec=%1\n").arg(DesktopEntryLink::escapeEntryValue(program + QStringLiteral(" %f")));
+    text += QStringLiteral("Icon=%1\n").arg(iconName());
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("Categories=AudioVideo;Audio;Video;Player;\n");
+    text += QStringLiteral("MimeType=%1;\n").arg(mimeTypes.join(QLatin1Char(';')));
+    return text;
+}
+
+QString userDesktopEntryPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("applications/") + desktopFileId());
+}
+
+bool writeUserDesktopEntry(const QString &applicationName, const QString &executablePath,
+                           const QStringList &mimeTypes)
+{
+    const QString path = userDesktopEntryPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = desktopEntry(applicationName, executablePath, mimeTypes).toUtf8();
+    return file.write(bytes) == bytes.size() && file.commit();
+}
+
+bool installUserIcon()
+{
+    QFile source(QString::fromLatin1(kIconResource));
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                             .filePath(QStringLiteral("icons/hicolor/256x256/apps/%1.png").arg(iconName()));
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
+        return true;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!ok)
+        TVX_LOG_WARN << "[SystemActions] icon not written:" << path;
+    return ok;
+}
+
+} // namespace desktop_assoc

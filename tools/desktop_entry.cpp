@@ -1,0 +1,28 @@
+// Build step: writes the desktop entry that `cmake --install` puts into the applications
+// folder, from the same extension list that the registration uses.
+// Usage: tvx_desktop_entry <installed program path> <output file>
+#include "system/DesktopAssoc.h"
+
+#include <QCoreApplication>
+#include <QSaveFile>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: tvx_desktop_entry <program path> <output file>\n");
+        return 2;
+    }
+    const QByteArray text =
+        desktop_assoc::desktopEntry(QStringLiteral("Tavrixo"), args.at(1), desktop_assoc::programMimeTypes())
+            .toUtf8();
+    QSaveFile file(args.at(2));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        std::fprintf(stderr, "tvx_desktop_entry: cannot write %s\n", qPrintable(args.at(2)));
+        return 1;
+    }
+    return 0;
+}
