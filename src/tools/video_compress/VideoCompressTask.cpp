@@ -292,7 +292,8 @@ QString VideoCompressTask::cancelledText() const
 
 void VideoCompressTask::executeStart()
 {
-    beginRun();
+    if (!beginRun())
+        return;
     m_actualOutputSizeBytes = -1;
     if (!markRunning(i18n::t(QStringLiteral("tool.video_compress.task.preparing"))))
         return; // cancelled before it could run
@@ -312,6 +313,8 @@ void VideoCompressTask::executeStart()
     const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath, cancelFlag());
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
+    if (info.transient)
+        return finishFailedWithKey("source_probe_failed", "tool.video_compress.error.probe_failed");
     if (info.width < 0 || info.height < 0)
         return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
