@@ -2,14 +2,10 @@
 // checked against them: each member a document reaches through Guard must exist on the class it
 // reaches, so a misspelt member, or a member that only a test's stand-in has, fails here instead
 // of turning into a silent no-op. And a file the real engine cannot play empties the player.
-#include "ffmpeg/FFmpegEnvironment.h"
-#include "ffmpeg/FFprobeService.h"
-#include "tools/format_convert/FormatConvertTaskFactory.h"
-#include "tools/format_convert/FormatConvertViewModel.h"
-#include "tools/video_compress/VideoCompressTaskFactory.h"
-#include "tools/video_compress/VideoCompressViewModel.h"
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
 #include "i18n/I18nService.h"
 #include "player/MediaPreviewService.h"
 #include "player/MpvEngine.h"
@@ -18,6 +14,10 @@
 #include "system/SingleInstanceService.h"
 #include "system/SystemActions.h"
 #include "tasks/TaskManager.h"
+#include "tools/format_convert/FormatConvertTaskFactory.h"
+#include "tools/format_convert/FormatConvertViewModel.h"
+#include "tools/video_compress/VideoCompressTaskFactory.h"
+#include "tools/video_compress/VideoCompressViewModel.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -130,12 +130,12 @@ class PageWiringTest : public QObject
 
     // What the documents name and this build does not have yet: their classes do not exist, so
     // their members cannot be checked.
-    const QSet<QString> m_notBuilt{
-        QStringLiteral("accountManager"), QStringLiteral("videoCaptureViewModel"),
-        QStringLiteral("videoToImageViewModel"), QStringLiteral("videoToTextViewModel"),
-        QStringLiteral("loginDialogSettingsFilePath"),
-        // A tool page's view model, whichever of the above the page was given.
-        QStringLiteral("viewModel")};
+    const QSet<QString> m_notBuilt{QStringLiteral("accountManager"), QStringLiteral("videoCaptureViewModel"),
+                                   QStringLiteral("videoToImageViewModel"),
+                                   QStringLiteral("videoToTextViewModel"),
+                                   QStringLiteral("loginDialogSettingsFilePath"),
+                                   // A tool page's view model, whichever of the above the page was given.
+                                   QStringLiteral("viewModel")};
     // The expressions by which documents reach the player engine.
     const QSet<QString> m_engineExpressions{QStringLiteral("mpvEngine"), QStringLiteral("videoPlayer.engine"),
                                             QStringLiteral("engine"), QStringLiteral("playerEngine"),
