@@ -170,14 +170,14 @@ int ToolBatch::addFiles(const QStringList &fileUrls)
     timer.start();
     const bool log = !m_config.logTag.isEmpty();
     if (log)
-        TVX_LOG_INFO << m_config.logTag << "[AddFiles] begin count=" << fileUrls.size();
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFiles] begin count=") << fileUrls.size();
     int accepted = 0;
     for (const QString &entry : fileUrls) {
         if (addSourceFile(app::localPathFromUrlOrPath(entry)))
             ++accepted;
     }
     if (log)
-        TVX_LOG_INFO << m_config.logTag << "[AddFiles] end count=" << fileUrls.size()
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFiles] end count=") << fileUrls.size()
                      << " accepted=" << accepted << " elapsedMs=" << timer.elapsed();
     return accepted;
 }
@@ -189,10 +189,10 @@ int ToolBatch::addFolder(const QString &folderUrl)
     const bool log = !m_config.logTag.isEmpty();
     const QString folder = app::localPathFromUrlOrPath(folderUrl);
     if (log)
-        TVX_LOG_INFO << m_config.logTag << "[AddFolder] begin folder=" << folder;
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] begin folder=") << folder;
     const QStringList files = collectFiles(folder, m_config.acceptsPath);
     if (log)
-        TVX_LOG_INFO << m_config.logTag << "[AddFolder] collected files=" << files.size()
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] collected files=") << files.size()
                      << " collectElapsedMs=" << timer.elapsed();
     int accepted = 0;
     for (const QString &file : files) {
@@ -200,8 +200,8 @@ int ToolBatch::addFolder(const QString &folderUrl)
             ++accepted;
     }
     if (log)
-        TVX_LOG_INFO << m_config.logTag << "[AddFolder] end folder=" << folder << " accepted=" << accepted
-                     << " totalElapsedMs=" << timer.elapsed();
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] end folder=") << folder
+                     << " accepted=" << accepted << " totalElapsedMs=" << timer.elapsed();
     return accepted;
 }
 
@@ -213,33 +213,37 @@ bool ToolBatch::addSourceFile(const QString &sourcePath)
     const QString tag = m_config.logTag + QStringLiteral("[AddSourceFile] ");
     if (!m_model || !m_config.createAndAppendTask) {
         if (log)
-            TVX_LOG_WARN << tag << "missing dependencies sourcePath=" << sourcePath;
+            TVX_LOG_WARN << tag + QStringLiteral("missing dependencies sourcePath=") << sourcePath;
         return false;
     }
     const QString path = normalizeLocalPath(sourcePath);
     if (path.isEmpty()) {
         if (log)
-            TVX_LOG_WARN << tag << "normalized path empty sourcePath=" << sourcePath
+            TVX_LOG_WARN << tag + QStringLiteral("normalized path empty sourcePath=") << sourcePath
                          << " elapsedMs=" << timer.elapsed();
         return false;
     }
     if (!QFileInfo::exists(path)) {
         if (log)
-            TVX_LOG_WARN << tag << "file missing path=" << path << " elapsedMs=" << timer.elapsed();
+            TVX_LOG_WARN << tag + QStringLiteral("file missing path=") << path
+                         << " elapsedMs=" << timer.elapsed();
         return false;
     }
     if (!m_config.acceptsPath || !m_config.acceptsPath(path)) {
         if (log)
-            TVX_LOG_WARN << tag << "unsupported file path=" << path << " elapsedMs=" << timer.elapsed();
+            TVX_LOG_WARN << tag + QStringLiteral("unsupported file path=") << path
+                         << " elapsedMs=" << timer.elapsed();
         return false;
     }
     if (m_model->containsSourcePath(path)) {
         if (log)
-            TVX_LOG_INFO << tag << "duplicate skipped path=" << path << " elapsedMs=" << timer.elapsed();
+            TVX_LOG_INFO << tag + QStringLiteral("duplicate skipped path=") << path
+                         << " elapsedMs=" << timer.elapsed();
         return false;
     }
     if (log)
-        TVX_LOG_INFO << tag << "creating task path=" << path << " size=" << QFileInfo(path).size();
+        TVX_LOG_INFO << tag + QStringLiteral("creating task path=") << path
+                     << " size=" << QFileInfo(path).size();
     FFmpegOutputTask *task = m_config.createAndAppendTask(path);
     if (!task)
         return false;
@@ -247,8 +251,8 @@ bool ToolBatch::addSourceFile(const QString &sourcePath)
     emit startActionChanged();
     emit listChanged();
     if (log)
-        TVX_LOG_INFO << tag << "task visible path=" << path << " rowCount=" << m_model->rowCount()
-                     << " elapsedMs=" << timer.elapsed();
+        TVX_LOG_INFO << tag + QStringLiteral("task visible path=") << path
+                     << " rowCount=" << m_model->rowCount() << " elapsedMs=" << timer.elapsed();
     return true;
 }
 
@@ -258,12 +262,12 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
     const QString tag = m_config.logTag + QStringLiteral("[ResolveMetadata] ");
     if (!task || !m_prober) {
         if (log)
-            TVX_LOG_WARN << tag << "skip task or service unavailable";
+            TVX_LOG_WARN << tag + QStringLiteral("skip task or service unavailable");
         return;
     }
     const QString path = task->sourcePath();
     if (log)
-        TVX_LOG_INFO << tag << "queued path=" << path;
+        TVX_LOG_INFO << tag + QStringLiteral("queued path=") << path;
     auto *watcher = new QFutureWatcher<FFprobeService::MediaInfo>(this);
     QElapsedTimer clock;
     clock.start();
@@ -273,15 +277,15 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
                 watcher->deleteLater();
                 if (!m_model) {
                     if (log)
-                        TVX_LOG_WARN << tag << "finished but task/model missing path=" << path;
+                        TVX_LOG_WARN << tag + QStringLiteral("finished but task/model missing path=") << path;
                     return;
                 }
                 if (info.transient) {
                     // A busy machine or a stalled drive says nothing about the file: leave the row
                     // as it is and ask again a little later.
                     if (log)
-                        TVX_LOG_WARN << tag << "probe inconclusive path=" << path << " attempt=" << attempt
-                                     << " error=" << info.errorText;
+                        TVX_LOG_WARN << tag + QStringLiteral("probe inconclusive path=") << path
+                                     << " attempt=" << attempt << " error=" << info.errorText;
                     if (attempt < kMaxProbeAttempts && m_model->containsTask(task))
                         QTimer::singleShot(kProbeRetryDelayMs * attempt, this, [this, task, attempt]() {
                             resolveTaskMetadataAsync(task, attempt + 1);
@@ -295,7 +299,7 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
                     // A damaged file no longer counts towards the start button.
                     emit startActionChanged();
                     if (log)
-                        TVX_LOG_WARN << tag << "invalid media path=" << path
+                        TVX_LOG_WARN << tag + QStringLiteral("invalid media path=") << path
                                      << " durationSeconds=" << info.durationSeconds
                                      << " error=" << info.errorText
                                      << " callbackElapsedMs=" << clock.elapsed();
@@ -306,7 +310,7 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
                     m_model->notifyTaskChanged(task);
                     emit listChanged();
                     if (log)
-                        TVX_LOG_INFO << tag << "finished path=" << path
+                        TVX_LOG_INFO << tag + QStringLiteral("finished path=") << path
                                      << " resolution=" << task->sourceResolution()
                                      << " valid=true error=" << info.errorText
                                      << " callbackElapsedMs=" << clock.elapsed();
@@ -314,7 +318,7 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
                 }
                 m_model->notifyTaskChanged(task);
                 if (log)
-                    TVX_LOG_INFO << tag << "finished without resolution path=" << path
+                    TVX_LOG_INFO << tag + QStringLiteral("finished without resolution path=") << path
                                  << " valid=true durationSeconds=" << info.durationSeconds
                                  << " error=" << info.errorText << " callbackElapsedMs=" << clock.elapsed();
             });
@@ -323,11 +327,11 @@ void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
         QElapsedTimer timer;
         timer.start();
         if (log)
-            TVX_LOG_INFO << tag << "probe start path=" << path;
+            TVX_LOG_INFO << tag + QStringLiteral("probe start path=") << path;
         const FFprobeService::MediaInfo info = prober->probeMedia(path);
         if (log)
-            TVX_LOG_INFO << tag << "probe end path=" << path << " valid=" << (info.valid ? "true" : "false")
-                         << " resolution="
+            TVX_LOG_INFO << tag + QStringLiteral("probe end path=") << path
+                         << " valid=" << (info.valid ? "true" : "false") << " resolution="
                          << (info.width < 0 || info.height < 0
                                  ? QStringLiteral("invalid")
                                  : QStringLiteral("%1x%2").arg(info.width).arg(info.height))
@@ -440,7 +444,7 @@ void ToolBatch::maybeShutdownWhenBatchFinished()
     m_shutdownRequested = true;
     const QString result = m_systemActions->shutdownComputer();
     if (!m_config.logTag.isEmpty())
-        TVX_LOG_INFO << m_config.logTag << "[Shutdown] result=" << result;
+        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[Shutdown] result=") << result;
 }
 
 void ToolBatch::maybeEmitBatchExecutionFinished()
