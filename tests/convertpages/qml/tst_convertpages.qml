@@ -4,6 +4,8 @@
 import QtQuick 2.14
 import QtTest 1.2
 import "qrc:/qml/app/tools"
+import "qrc:/qml/app/tools/format_convert/components"
+import "qrc:/qml/app/tools/video_compress/components"
 import "qrc:/qml/shared"
 
 TestCase {
@@ -16,6 +18,16 @@ TestCase {
     Component {
         id: windowComponent
         ToolWindow {}
+    }
+
+    Component {
+        id: cardComponent
+        FormatConvertTaskCard { width: 600 }
+    }
+
+    Component {
+        id: compressCardComponent
+        VideoCompressTaskCard { width: 600 }
     }
 
     function findChild(item, name) {
@@ -136,5 +148,72 @@ TestCase {
         verify(findChild(page, "outputDirectoryToast").visible)
         compare(page.viewModel.outputDirectory, before)
         tryCompare(page, "outputDirectoryToastText", "", 5000)
+    }
+
+    function test_5_resultDialogForms_data() {
+        return [
+            { tag: "all done", ok: 3, failed: 0, shown: true, success: true },
+            { tag: "one failed", ok: 2, failed: 1, shown: true, success: false },
+            { tag: "all cancelled", ok: 0, failed: 0, shown: false, success: false }
+        ]
+    }
+
+    function test_5_resultDialogForms(data) {
+        var page = openTool("video-compress", testHelper.scratch("dialog-out/x").replace(/\/x$/, ""))
+        var dialog = findChild(page, "resultDialog")
+        page.resultDialogIsSuccess = false
+        page.showBatchResult(data.ok, data.failed)
+        compare(dialog.visible, data.shown)
+        if (!data.shown)
+            return
+        compare(page.resultDialogIsSuccess, data.success)
+        compare(dialog.messageText, data.success
+                ? Tr.t("tool.result.dialog.success_summary", { count: data.ok })
+                : Tr.t("tool.result.dialog.failed_summary", { success: data.ok, failed: data.failed }))
+        compare(dialog.secondaryButtonText, Tr.t(data.success ? "tool.result.dialog.open_folder"
+                                                              : "tool.result.dialog.contact_service"))
+    }
+
+    function test_6_cardStates_data() {
+        return [
+            { tag: "waiting", status: 0, progress: 0.4, band: false, text: "" },
+            { tag: "running", status: 1, progress: 0.426, band: true, text: "43%" },
+            { tag: "done", status: 2, progress: 1, band: true, text: "100%" },
+            { tag: "failed", status: 3, progress: 0.2, band: true, text: Tr.t("tool.common.export_failed") },
+            { tag: "cancelled", status: 4, progress: 0.5, band: false, text: "" }
+        ]
+    }
+
+    function test_6_cardStates(data) {
+        var card = createTemporaryObject(cardComponent, testCase, { status: data.status, progress: data.progress })
+        verify(card)
+        compare(card.isRunning || card.isCompleted || card.isFailed, data.band)
+        var label = data.status === 1 ? card.progressPercent + "%" : data.status === 2 ? "100%"
+                  : data.status === 3 ? Tr.t("tool.common.export_failed") : ""
+        compare(label, data.text)
+        var removed = []
+        card.itemIndex = 4
+        card.removeRequested.connect(function (row) { removed.push(row) })
+        findChild(card, "removeArea").clicked(null)
+        compare(removed, [4])
+    }
+
+    // A damaged source replaces the format line on both cards; the compress card shows the
+    // size and the mode line otherwise.
+    function test_7_damagedAndCompressCard() {
+        var marker = Tr.t("ui.text.file.damaged") + "，无法解析"
+        var card = createTemporaryObject(compressCardComponent, testCase,
+                                         { sourceResolution: "1280x720", fileSizeText: "15.7MB",
+                                           compressionModeLabel: "平衡模式", compressionRatioText: "70%",
+                                           targetSizeLabel: "预估大小:  ", targetSizeText: "11.0MB" })
+        compare(card.sourceSecondaryValue, "15.7MB")
+        compare(card.parseErrorText, "")
+        compare(card.extraInfoText, "压缩方式: 平衡模式    压缩比例: 70%")
+        compare(card.height, 116)
+        card.sourceResolution = marker
+        compare(card.parseErrorText, marker)
+        compare(card.sourceSecondaryValue, marker)
+        compare(card.displayDurationText, Tr.t("ui.text.file.damaged"))
+        compare(card.height, 96)
     }
 }

@@ -86,7 +86,8 @@ Item {
             anchors.fill: parent
             fillMode: Image.PreserveAspectCrop
             asynchronous: true
-            source: FileUrl.fromLocalPath(card.thumbnailSource)
+            // The preview service may hand a path or a file URL.
+            source: /^file:/.test(card.thumbnailSource) ? card.thumbnailSource : FileUrl.fromLocalPath(card.thumbnailSource)
             visible: status === Image.Ready
         }
         Image {
