@@ -132,9 +132,13 @@ int main(int argc, char **argv)
     for (const QString &source : sources)
         urls << QUrl::fromLocalFile(source).toString();
     viewModel.addFiles(urls);
-    // Wait for the probes so the batch starts with every row known.
+    // A user adds the files, looks at the cards and then starts: the batch begins once the shown
+    // cards have their previews (no preview for 3 s), so both sides get the machine to themselves.
+    QElapsedTimer quiet;
+    quiet.start();
+    QObject::connect(&previews, &MediaPreviewService::previewReady, [&] { quiet.restart(); });
     settle.restart();
-    while (settle.elapsed() < 5000)
+    while (settle.elapsed() < 60000 && quiet.elapsed() < 3000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     qint64 longestGapMs = 0;
