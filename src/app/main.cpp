@@ -23,7 +23,9 @@
 #include "system/SystemActions.h"
 #include "tasks/TaskManager.h"
 #include "tools/format_convert/FormatConvertTaskFactory.h"
+#include "tools/format_convert/FormatConvertViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
+#include "tools/video_compress/VideoCompressViewModel.h"
 #include "webview/MiniBlinkWrapper.h"
 
 #include "tvx_build_config.h"
@@ -193,6 +195,10 @@ int main(int argc, char *argv[])
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
     FormatConvertTaskFactory formatConvertTaskFactory(&ffprobeService);
     VideoCompressTaskFactory videoCompressTaskFactory(&ffprobeService);
+    FormatConvertViewModel formatConvertViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager, &systemActions,
+                                                  &formatConvertTaskFactory);
+    VideoCompressViewModel videoCompressViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager, &systemActions,
+                                                  &videoCompressTaskFactory);
 
     mediaPreviewService.warmup();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
@@ -225,6 +231,8 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
         context->setContextProperty(QStringLiteral("taskManager"), &taskManager);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
+        context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvertViewModel);
+        context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompressViewModel);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);

@@ -69,7 +69,8 @@ FFprobeService::~FFprobeService()
         QThread::msleep(5);
 }
 
-FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path, const std::atomic_bool *cancel) const
+FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path,
+                                                     const std::atomic_bool *cancel) const
 {
     InFlight inFlight(m_shared->inFlight);
     MediaInfo result;
@@ -100,6 +101,7 @@ FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path, const 
     result.width = read.width;
     result.height = read.height;
     result.valid = errorText.isEmpty();
+    result.transient = transient && !result.valid;
     result.errorText = errorText;
     // A probe that timed out, could not start or was cancelled says nothing about the file: a busy
     // machine must not mark a good file damaged for the rest of the run.
@@ -164,7 +166,8 @@ void FFprobeService::updateCache(const CacheKey &key, const MediaInfo &info) con
 }
 
 FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath, QString *errorText,
-                                                        bool *transient, const std::atomic_bool *callerCancel) const
+                                                        bool *transient,
+                                                        const std::atomic_bool *callerCancel) const
 {
     MediaInfo info;
     info.filePath = filePath;
@@ -208,9 +211,11 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
         info.durationSeconds = ffmpeg::ceilSeconds(largest);
     } else {
         bool scanTransient = false;
-        qint64 seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("v:0"), &scanTransient, callerCancel);
+        qint64 seconds =
+            readDurationSecondsFromPacketPts(filePath, QStringLiteral("v:0"), &scanTransient, callerCancel);
         if (seconds <= 0)
-            seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("a:0"), &scanTransient, callerCancel);
+            seconds = readDurationSecondsFromPacketPts(filePath, QStringLiteral("a:0"), &scanTransient,
+                                                       callerCancel);
         info.durationSeconds = qMax<qint64>(0, seconds);
         if (scanTransient && transient)
             *transient = true;
@@ -230,12 +235,13 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
 }
 
 qint64 FFprobeService::readDurationSecondsFromPacketPts(const QString &filePath, const QString &selector,
-                                                        bool *transient, const std::atomic_bool *callerCancel) const
+                                                        bool *transient,
+                                                        const std::atomic_bool *callerCancel) const
 {
     if (!m_environment || !m_environment->hasFFprobeExecutable())
         return 0;
-    const ffmpeg::PacketScanResult scan = ffmpeg::scanMaxPacketPts(m_environment->ffprobeExecutablePath(),
-                                                                   filePath, selector, &m_shared->cancel, callerCancel);
+    const ffmpeg::PacketScanResult scan = ffmpeg::scanMaxPacketPts(
+        m_environment->ffprobeExecutablePath(), filePath, selector, &m_shared->cancel, callerCancel);
     if (scan.transientFailure && transient)
         *transient = true;
     return scan.seconds;

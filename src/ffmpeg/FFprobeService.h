@@ -22,6 +22,9 @@ public:
         int width = -1;
         int height = -1;
         bool valid = false;
+        // The probe timed out, could not start or was cancelled: it says nothing about the file,
+        // was not cached, and is worth another try.
+        bool transient = false;
         QString errorText;
     };
 
@@ -57,8 +60,8 @@ private:
     void updateCache(const CacheKey &key, const MediaInfo &info) const;
     MediaInfo readMediaInfo(const QString &filePath, QString *errorText, bool *transient,
                             const std::atomic_bool *callerCancel) const;
-    qint64 readDurationSecondsFromPacketPts(const QString &filePath, const QString &selector,
-                                            bool *transient, const std::atomic_bool *callerCancel) const;
+    qint64 readDurationSecondsFromPacketPts(const QString &filePath, const QString &selector, bool *transient,
+                                            const std::atomic_bool *callerCancel) const;
 
     FFmpegEnvironment *m_environment = nullptr;
     mutable QMutex m_cacheMutex;

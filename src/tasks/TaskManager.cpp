@@ -5,11 +5,9 @@
 
 TaskManager::TaskManager(QObject *parent) : QObject(parent), m_scheduler(new TaskScheduler(this)) {}
 
-void TaskManager::submitTask(BackgroundTask *task)
+bool TaskManager::submitTask(BackgroundTask *task)
 {
-    if (!task || !m_scheduler)
-        return;
-    m_scheduler->enqueue(task);
+    return task && m_scheduler && m_scheduler->enqueue(task);
 }
 
 bool TaskManager::shutdown(int waitMs)

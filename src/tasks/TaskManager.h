@@ -12,7 +12,8 @@ public:
     explicit TaskManager(QObject *parent = nullptr);
 
     TaskScheduler *scheduler() const { return m_scheduler; }
-    void submitTask(BackgroundTask *task);
+    // Whether the task will run (see TaskScheduler::enqueue).
+    bool submitTask(BackgroundTask *task);
     // Quit path: cancel the running job and wait for it at most waitMs.
     bool shutdown(int waitMs);
 

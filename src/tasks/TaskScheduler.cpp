@@ -20,12 +20,18 @@ TaskScheduler::~TaskScheduler()
     shutdown(kDestructorWaitMs);
 }
 
-void TaskScheduler::enqueue(BackgroundTask *task)
+bool TaskScheduler::enqueue(BackgroundTask *task)
 {
-    if (!task || m_shutDown || isTaskActive(task))
-        return;
+    if (!task || m_shutDown)
+        return false;
+    if (m_queue.contains(task))
+        return true;
+    // Only a task reset to Pending has anything left to run once its last job is reported.
+    if (isTaskActive(task) && task->status() != BackgroundTask::Pending)
+        return false;
     m_queue.append(task);
     startNextTasks();
+    return true;
 }
 
 void TaskScheduler::setMaxConcurrentTasks(int count)
@@ -45,10 +51,15 @@ bool TaskScheduler::isTaskActive(const BackgroundTask *task) const
 
 void TaskScheduler::startNextTasks()
 {
-    while (!m_shutDown && m_active.size() < m_maxConcurrentTasks && !m_queue.isEmpty()) {
-        BackgroundTask *task = m_queue.takeFirst();
-        if (!task)
+    int next = 0;
+    while (!m_shutDown && m_active.size() < m_maxConcurrentTasks && next < m_queue.size()) {
+        // A task whose last job has not been reported yet keeps its place; the jobs behind it
+        // go first, and the report of its last job starts it.
+        if (m_active.contains(m_queue.at(next))) {
+            ++next;
             continue;
+        }
+        BackgroundTask *task = m_queue.takeAt(next);
         m_active.append(task);
         auto *watcher = new QFutureWatcher<void>(this);
         m_watchers.append(watcher);

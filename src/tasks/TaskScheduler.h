@@ -16,8 +16,11 @@ public:
     // Cancels the running job and waits for it (bounded), so the job never outlives what it uses.
     ~TaskScheduler() override;
 
-    // Null tasks and tasks whose job is still active are ignored.
-    void enqueue(BackgroundTask *task);
+    // Returns whether the task will run: false for a null task, after shutdown, and for a task
+    // whose job is still active and that is not Pending. A Pending task whose previous job is
+    // still being wound up waits in the queue until that job has been reported; a task already
+    // waiting is not queued twice.
+    bool enqueue(BackgroundTask *task);
 
     void setMaxConcurrentTasks(int count);
     int maxConcurrentTasks() const { return m_maxConcurrentTasks; }

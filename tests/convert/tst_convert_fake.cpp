@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
+#include "ffmpeg/TimingProfile.h"
 #include "i18n/I18n.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
@@ -60,7 +61,8 @@ esac
 exit 3)SH";
 
 // Fake ffprobe: a 120 s clip with a 320x240 video stream.
-const char *kFakeProbe = R"SH(printf '{"format":{"duration":"120.000000"},"streams":[{"codec_type":"video","width":320,"height":240,"duration":"120.000000"}]}'
+const char *kFakeProbe =
+    R"SH(printf '{"format":{"duration":"120.000000"},"streams":[{"codec_type":"video","width":320,"height":240,"duration":"120.000000"}]}'
 exit 0)SH";
 
 struct Rig
@@ -73,7 +75,8 @@ struct Rig
 
     Rig(const QString &name, const QString &mode)
     {
-        const QString base = tvxtest::scratchPath(name + QStringLiteral("/x")).section(QLatin1Char('/'), 0, -2);
+        const QString base =
+            tvxtest::scratchPath(name + QStringLiteral("/x")).section(QLatin1Char('/'), 0, -2);
         QDir(base).removeRecursively();
         root = base + QStringLiteral("/ffmpeg");
         outDir = base + QStringLiteral("/out");
@@ -111,12 +114,12 @@ bool processGone(qint64 pid)
 struct Tool
 {
     bool compress = false;
-    QString finalName;      // of a run with the default options for source clip.mp4
-    QString nextName;       // the free name after finalName
+    QString finalName; // of a run with the default options for source clip.mp4
+    QString nextName;  // the free name after finalName
     QString cancelledText;
     QString failedFallback;
     QString commitFailed;
-    QString progressText;   // at 50 %
+    QString progressText; // at 50 %
     QString completedText(const QString &path) const
     {
         const QString native = QDir::toNativeSeparators(path);
@@ -137,8 +140,8 @@ Tool toolFor(bool compress)
         tool.cancelledText = i18n::t(QStringLiteral("tool.common.task_cancelled"));
         tool.failedFallback = i18n::t(QStringLiteral("tool.video_compress.error.compress_failed"));
         tool.commitFailed = i18n::t(QStringLiteral("tool.video_compress.error.finalize_output_failed"));
-        tool.progressText =
-            i18n::t(QStringLiteral("tool.video_compress.task.compressing_percent"), {{QStringLiteral("percent"), 50}});
+        tool.progressText = i18n::t(QStringLiteral("tool.video_compress.task.compressing_percent"),
+                                    {{QStringLiteral("percent"), 50}});
     } else {
         tool.finalName = QStringLiteral("clip.mkv");
         tool.nextName = QStringLiteral("clip(1).mkv");
@@ -217,7 +220,8 @@ private slots:
             auto *compressTask = static_cast<VideoCompressTask *>(task);
             QCOMPARE(compressTask->actualOutputSizeBytes(), qint64(9));
             QCOMPARE(compressTask->targetSizeText(), VideoCompressTask::formatFileSize(9));
-            QCOMPARE(compressTask->targetSizeLabel(), i18n::t(QStringLiteral("tool.video_compress.size.actual_label")));
+            QCOMPARE(compressTask->targetSizeLabel(),
+                     i18n::t(QStringLiteral("tool.video_compress.size.actual_label")));
         }
     }
 
@@ -229,13 +233,21 @@ private slots:
         QTest::addColumn<QString>("text"); // empty: the tool's own fallback text
         for (bool compress : {false, true}) {
             const char *tool = compress ? "compress" : "convert";
-            QTest::addRow("%s: exit 1, empty stderr", tool) << compress << "fail" << "ffmpeg_failed" << "";
-            QTest::addRow("%s: exit 1 with stderr", tool)
-                << compress << "fail_text" << "ffmpeg_failed" << "first line\nInvalid data found";
-            QTest::addRow("%s: crash", tool) << compress << "crash" << "ffmpeg_failed" << "";
-            QTest::addRow("%s: exit 0 without output", tool) << compress << "no_output" << "output_commit_failed" << "";
-            QTest::addRow("%s: output folder deleted", tool)
-                << compress << "folder_gone" << "output_commit_failed" << "";
+            QTest::addRow("%s: exit 1, empty stderr", tool) << compress << "fail"
+                                                            << "ffmpeg_failed"
+                                                            << "";
+            QTest::addRow("%s: exit 1 with stderr", tool) << compress << "fail_text"
+                                                          << "ffmpeg_failed"
+                                                          << "first line\nInvalid data found";
+            QTest::addRow("%s: crash", tool) << compress << "crash"
+                                             << "ffmpeg_failed"
+                                             << "";
+            QTest::addRow("%s: exit 0 without output", tool) << compress << "no_output"
+                                                             << "output_commit_failed"
+                                                             << "";
+            QTest::addRow("%s: output folder deleted", tool) << compress << "folder_gone"
+                                                             << "output_commit_failed"
+                                                             << "";
         }
     }
 
@@ -270,17 +282,25 @@ private slots:
         for (bool compress : {false, true}) {
             const char *tool = compress ? "compress" : "convert";
             QTest::addRow("%s: blank source", tool)
-                << compress << "blank" << "ok" << "invalid_source"
+                << compress << "blank"
+                << "ok"
+                << "invalid_source"
                 << (compress ? "tool.video_compress.error.source_empty" : "cpp.msg.source_file_empty");
             QTest::addRow("%s: blank folder", tool)
-                << compress << "ok" << "blank" << "invalid_output_directory"
+                << compress << "ok"
+                << "blank"
+                << "invalid_output_directory"
                 << (compress ? "tool.common.error.output_dir_empty" : "cpp.msg.output_directory_empty");
             QTest::addRow("%s: folder cannot be made", tool)
-                << compress << "ok" << "blocked" << "invalid_output_directory"
+                << compress << "ok"
+                << "blocked"
+                << "invalid_output_directory"
                 << (compress ? "tool.common.error.output_dir_create_failed"
                              : "cpp.msg.create_output_directory_failed");
             QTest::addRow("%s: no ffmpeg", tool)
-                << compress << "ok" << "ok" << "ffmpeg_unavailable"
+                << compress << "ok"
+                << "ok"
+                << "ffmpeg_unavailable"
                 << (compress ? "tool.common.ffmpeg_unavailable" : "cpp.msg.ffmpeg_unavailable");
         }
     }
@@ -305,8 +325,8 @@ private slots:
             QFile::remove(rig.root + QStringLiteral("/ffmpeg.exe"));
             qputenv("PATH", "");
         }
-        BackgroundTask *task =
-            makeTask(tool, rig, sourceCase == QLatin1String("blank") ? QStringLiteral(" ") : rig.source, outDir);
+        BackgroundTask *task = makeTask(
+            tool, rig, sourceCase == QLatin1String("blank") ? QStringLiteral(" ") : rig.source, outDir);
         TaskManager manager;
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
         manager.submitTask(task);
@@ -449,6 +469,54 @@ private slots:
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QVERIFY(!rig.has(QStringLiteral("pid")));
         QCOMPARE(rig.outputs(), QStringList());
+    }
+
+    // A task that completed once and was reset cancels like a new one: it ends Cancelled at once
+    // and its queued job creates nothing, not even the output folder.
+    void cancelAfterResetCreatesNothing_data() { addToolRows(); }
+    void cancelAfterResetCreatesNothing()
+    {
+        QFETCH(bool, compress);
+        const Tool tool = toolFor(compress);
+        const Rig rig(QStringLiteral("resetcancel"), QStringLiteral("hold"));
+        rig.release();
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        BackgroundTask *task = makeTask(tool, rig, rig.source, rig.outDir);
+        QVERIFY(manager.submitTask(task));
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QVERIFY(QDir(rig.outDir).removeRecursively());
+
+        QVERIFY(task->resetToPending(QString()));
+        task->cancel();
+        QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
+        QCOMPARE(task->message(), tool.cancelledText);
+        QVERIFY(manager.submitTask(task));
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
+        QVERIFY(!QFileInfo::exists(rig.outDir));
+    }
+
+    // A probe that timed out says nothing about the source: the compress job fails with a
+    // try-again error, never with the verdict of a damaged or audio-only source.
+    void compressProbeTimeoutIsNotABadSource()
+    {
+        ffmpeg::TimingProfile timing;
+        timing.probeMs = 300;
+        ffmpeg::setTimingProfile(timing);
+        const Rig rig(QStringLiteral("probestall"), QStringLiteral("hold"));
+        tvxtest::writeScript(rig.root + QStringLiteral("/ffprobe.exe"),
+                             QStringLiteral("case \"$*\" in *-version*) exit 0;; esac\nsleep 5\n"));
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        BackgroundTask *task = makeTask(toolFor(true), rig, rig.source, rig.outDir);
+        QVERIFY(manager.submitTask(task));
+        QVERIFY(finished.wait(20000));
+        ffmpeg::setTimingProfile(ffmpeg::TimingProfile());
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("source_probe_failed"));
+        QVERIFY(!rig.has(QStringLiteral("pid")));
     }
 
     // A task reset after a failure runs again from scratch and picks a fresh name.

@@ -99,6 +99,8 @@ private slots:
             {"fileDialogService", "FileDialogService"},
             {"taskManager", "QObject"}, // the job queue has no meta-object of its own
             {"i18n", "I18nService"},
+            {"formatConvertViewModel", "FormatConvertViewModel"},
+            {"videoCompressViewModel", "VideoCompressViewModel"},
             {"startupMediaFileUrlFromCpp", QUrl::fromLocalFile(file).toString()},
             {"startupShouldTrackActivityFromCpp", "true"},
             {"singleInstanceService", "SingleInstanceService"},

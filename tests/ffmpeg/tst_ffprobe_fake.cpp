@@ -148,6 +148,7 @@ private slots:
         QTEST(info.height, "height");
         QTEST(info.valid, "valid");
         QTEST(info.errorText, "error");
+        QVERIFY(!info.transient); // a finished ffprobe's verdict is about the file
         QTEST(fake.runs(), "runs");
         // Every outcome of a finished ffprobe is cached: asking again runs nothing.
         const FFprobeService::MediaInfo again = prober.probeMedia(fake.media);
@@ -237,10 +238,12 @@ private slots:
         FFprobeService::MediaInfo info = prober.probeMedia(fake.media);
         QVERIFY(!info.valid);
         QCOMPARE(info.errorText, QStringLiteral("Timed out while reading media info"));
+        QVERIFY(info.transient);
         QVERIFY(processGone(fake.root + QStringLiteral("/pid")));
         QFile::remove(fake.root + QStringLiteral("/stall"));
         info = prober.probeMedia(fake.media);
         QVERIFY(info.valid);
+        QVERIFY(!info.transient);
         QCOMPARE(info.durationSeconds, qint64(9));
         ffmpeg::setTimingProfile(ffmpeg::TimingProfile());
     }
@@ -253,8 +256,9 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner);
         FFmpegEnvironment env(fake.root);
         FFprobeService prober(&env);
-        QCOMPARE(prober.probeMedia(fake.media).errorText,
-                 QStringLiteral("Timed out while reading media info"));
+        const FFprobeService::MediaInfo failed = prober.probeMedia(fake.media);
+        QCOMPARE(failed.errorText, QStringLiteral("Timed out while reading media info"));
+        QVERIFY(failed.transient);
         QFile::setPermissions(fake.root + QStringLiteral("/ffprobe.exe"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(prober.probeMedia(fake.media).durationSeconds, qint64(7));

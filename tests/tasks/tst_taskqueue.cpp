@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 #include <atomic>
@@ -150,7 +151,7 @@ private slots:
     {
         TaskManager manager;
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
-        manager.submitTask(nullptr);
+        QVERIFY(!manager.submitTask(nullptr));
         QCOMPARE(manager.scheduler()->queuedTaskCount(), 0);
         QCOMPARE(manager.scheduler()->activeTaskCount(), 0);
         QTest::qWait(20);
@@ -252,7 +253,7 @@ private slots:
         QVERIFY(!stubborn.resetToPending(QStringLiteral("again")));
         QCOMPARE(stubborn.status(), int(BackgroundTask::Cancelled));
         QVERIFY(manager.scheduler()->isTaskActive(&stubborn));
-        manager.submitTask(&stubborn);
+        QVERIFY(!manager.submitTask(&stubborn));
         QCOMPARE(manager.scheduler()->queuedTaskCount(), 0);
         stubborn.latch.release();
         QVERIFY(tvxtest::waitUntil([&] { return finished.count() == 1; }));
@@ -263,6 +264,35 @@ private slots:
         QVERIFY(stubborn.resetToPending(QStringLiteral("again")));
         QCOMPARE(stubborn.status(), int(BackgroundTask::Pending));
         QVERIFY(!stubborn.isCancelRequested());
+    }
+
+    // A batch restarted between the end of a job and its report must not lose the task: it waits
+    // for the report and then runs again, and the caller is told it will.
+    void taskResetBeforeItsReportRunsAgain()
+    {
+        RunLog log;
+        LatchedTask task(QStringLiteral("again"), &log);
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        QVERIFY(manager.submitTask(&task));
+        QVERIFY(tvxtest::waitUntil([&] { return task.startedRunning(); }));
+        task.release();
+        // No event is processed here, so the job's report is still on its way.
+        for (int i = 0; i < 500 && (task.isExecuting() || task.status() != BackgroundTask::Completed); ++i)
+            QThread::msleep(5);
+        QCOMPARE(task.status(), int(BackgroundTask::Completed));
+        QVERIFY(manager.scheduler()->isTaskActive(&task));
+        QVERIFY(task.resetToPending(QString()));
+        QVERIFY(manager.submitTask(&task));
+        QVERIFY(manager.submitTask(&task)); // already waiting: not queued twice
+        QCOMPARE(manager.scheduler()->queuedTaskCount(), 1);
+        QVERIFY(tvxtest::waitUntil(
+            [&] { return task.executeCount() == 2 && task.status() == BackgroundTask::Running; }));
+        task.release();
+        QVERIFY(tvxtest::waitUntil([&] { return finished.count() == 2; }));
+        QCOMPARE(task.status(), int(BackgroundTask::Completed));
+        QTest::qWait(20);
+        QCOMPARE(finished.count(), 2);
     }
 
     void shutdownCancelsRunningAndDropsQueued()

@@ -47,3 +47,15 @@ function toLocalPath(url) {
         return "//" + decodePercent(host) + path
     return path
 }
+
+// The "file:" URL of a local path, each path segment percent-encoded ("#", "?", "%" and blanks
+// included): "/home/u/a b" -> "file:///home/u/a%20b", "C:\\x" -> "file:///C%3A/x". Empty stays empty.
+function fromLocalPath(path) {
+    if (path === undefined || path === null)
+        return ""
+    var text = String(path).replace(/\\/g, "/")
+    if (text.length === 0)
+        return ""
+    var encoded = text.split("/").map(function (segment) { return encodeURIComponent(segment) }).join("/")
+    return encoded.charAt(0) === "/" ? "file://" + encoded : "file:///" + encoded
+}

@@ -142,4 +142,11 @@ QtObject {
         default: return current ? "#7FB8FF" : "#4C8FE6"
         }
     }
+
+    // Tool task cards and the tool pages' error toast.
+    readonly property color taskBandRunning: "#3D8BFF"
+    readonly property color taskBandDone: "#2EAD5B"
+    readonly property color taskBandFailed: "#E04848"
+    readonly property color toastVeil: "#66000000"
+    readonly property color toastError: "#D93A3A"
 }

@@ -108,7 +108,7 @@ void FFmpegOutputTask::removeTemporaryLocked()
         QFile::remove(m_temporaryOutputPath);
 }
 
-void FFmpegOutputTask::beginRun()
+bool FFmpegOutputTask::beginRun()
 {
     {
         QMutexLocker lock(&m_temporaryMutex);
@@ -118,6 +118,10 @@ void FFmpegOutputTask::beginRun()
     // The framework's flag is cleared only when the task is reset to Pending, so a cancel that
     // arrived between the hand-over to the pool and this line is not forgotten.
     m_cancelRequested = isCancelRequested();
+    if (!m_cancelRequested)
+        return true;
+    markCancelled(cancelledText());
+    return false;
 }
 
 bool FFmpegOutputTask::cancelRequestedNow() const
@@ -159,8 +163,9 @@ void FFmpegOutputTask::executeCancel()
     m_cancelRequested = true;
     {
         QMutexLocker lock(&m_temporaryMutex);
-        // The worker already renamed its file into place: the job is done, too late to cancel.
-        if (m_committed)
+        // The worker already renamed its file into place: the job is done, too late to cancel. The
+        // mark belongs to the run in progress; a task reset to Pending since cancels like a new one.
+        if (m_committed && status() == Running)
             return;
         removeTemporaryLocked();
     }

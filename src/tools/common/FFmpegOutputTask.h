@@ -82,8 +82,9 @@ protected:
         std::function<void()> onStarted;
     };
 
-    // Clears the state of a previous run; call first in executeStart.
-    void beginRun();
+    // Clears the state of a previous run; call first in executeStart. Returns false, with the task
+    // marked cancelled, when a cancel came before the job started: nothing may be created then.
+    bool beginRun();
     // The cancel flag of this task or of the job framework.
     bool cancelRequestedNow() const;
     // Handed to the prober so a cancel also kills a probe in progress.

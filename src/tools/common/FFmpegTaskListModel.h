@@ -24,14 +24,15 @@ public:
     QVariantMap taskAt(int row) const;
     void notifyTaskChanged(FFmpegOutputTask *task);
     void handleTaskChanged(FFmpegOutputTask *task);
+    // Null for a row out of range.
+    FFmpegOutputTask *outputTaskAt(int row) const;
+    const QList<FFmpegOutputTask *> &outputTasks() const;
 
 protected:
     explicit FFmpegTaskListModel(QObject *parent);
 
     // Appends a non-null task and returns its row; -1 (and no row) for null.
     int appendTask(FFmpegOutputTask *task);
-    FFmpegOutputTask *outputTaskAt(int row) const;
-    const QList<FFmpegOutputTask *> &outputTasks() const;
     // The tool's own roles; task is the one of a valid row.
     virtual QVariant taskData(const FFmpegOutputTask &task, int role) const = 0;
 

@@ -243,7 +243,8 @@ QString FormatConvertTask::cancelledText() const
 
 void FormatConvertTask::executeStart()
 {
-    beginRun();
+    if (!beginRun())
+        return;
     if (!markRunning(i18n::t(QStringLiteral("cpp.msg.preparing_conversion"))))
         return; // cancelled before it could run
     setProgress(0.05);
@@ -271,7 +272,8 @@ void FormatConvertTask::executeStart()
 
     setProgress(0.15);
     setMessage(i18n::t(QStringLiteral("cpp.msg.converting")));
-    const qint64 duration = qMax<qint64>(0, m_ffprobeService->probeMedia(job.sourcePath, cancelFlag()).durationSeconds);
+    const qint64 duration =
+        qMax<qint64>(0, m_ffprobeService->probeMedia(job.sourcePath, cancelFlag()).durationSeconds);
 
     RunSpec spec;
     spec.program = environment->ffmpegExecutablePath();

@@ -292,7 +292,8 @@ QString VideoCompressTask::cancelledText() const
 
 void VideoCompressTask::executeStart()
 {
-    beginRun();
+    if (!beginRun())
+        return;
     m_actualOutputSizeBytes = -1;
     if (!markRunning(i18n::t(QStringLiteral("tool.video_compress.task.preparing"))))
         return; // cancelled before it could run
@@ -312,6 +313,10 @@ void VideoCompressTask::executeStart()
     const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath, cancelFlag());
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
+    // The probe said nothing about the file (it timed out or was cut short): a try-again error,
+    // not the verdict of a source without a picture.
+    if (info.transient)
+        return finishFailed(QStringLiteral("source_probe_failed"), info.errorText);
     if (info.width < 0 || info.height < 0)
         return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
