@@ -19,7 +19,9 @@
 #include "system/SystemActions.h"
 #include "tasks/TaskManager.h"
 #include "tools/format_convert/FormatConvertTaskFactory.h"
+#include "tools/video_capture/VideoCaptureViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
+#include "tools/video_to_image/VideoToImageViewModel.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 
 #include "tvx_build_config.h"
@@ -182,6 +184,8 @@ int main(int argc, char *argv[])
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
     FormatConvertTaskFactory formatConvertTaskFactory(&ffprobeService);
     VideoCompressTaskFactory videoCompressTaskFactory(&ffprobeService);
+    VideoCaptureViewModel videoCaptureViewModel(&ffmpegEnvironment, &ffprobeService);
+    VideoToImageViewModel videoToImageViewModel(&ffmpegEnvironment, &ffprobeService);
 
     mediaPreviewService.warmup();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
@@ -208,6 +212,8 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
         context->setContextProperty(QStringLiteral("taskManager"), &taskManager);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
+        context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &videoCaptureViewModel);
+        context->setContextProperty(QStringLiteral("videoToImageViewModel"), &videoToImageViewModel);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
@@ -223,6 +229,9 @@ int main(int argc, char *argv[])
         engine.load(mainUrl);
         exitCode = app.exec();
     }
+    // The capture tools' probes and ffmpeg runs call the prober: they end before it is destroyed.
+    videoToImageViewModel.waitForJobs(5000);
+    videoCaptureViewModel.waitForJobs(5000);
     // Pool jobs (previews, probes, tool jobs) may still hold pointers to the services below.
     QThreadPool::globalInstance()->waitForDone(10000);
     return exitCode;
