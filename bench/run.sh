@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|engine|mainroad|mediaproc|convert ...]   (default: all)
+# bench/run.sh [startup|engine|mainroad|mediaproc|convert|capture ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert capture)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
@@ -23,6 +23,7 @@ for g in "${groups[@]}"; do
       "$run" --gui -- "$BUILD_DIR/bench/mainroad/bench_mainroad" 5 ;;
     mediaproc) "$run" -- "$BUILD_DIR/bench/mediaproc/bench_mediaproc" ;;
     convert) "$run" -- "$BUILD_DIR/bench/convert/bench_convert" ;;
+    capture) "$run" -- "$BUILD_DIR/bench/capture/bench_capture" ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
   esac
 done
