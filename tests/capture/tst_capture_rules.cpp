@@ -141,6 +141,33 @@ private slots:
         QVERIFY(frames.at(0).endsWith("_000001.png"));
     }
 
+    // A series that fails part-way leaves none of its frames behind; other files stay.
+    void failedSeriesRemovesItsFrames()
+    {
+        const QString fake =
+            tvxtest::writeScript(tvxtest::scratchPath("fake_series/ffmpeg"),
+                                 "for a in \"$@\"; do out=\"$a\"; done\n"
+                                 "for n in 000001 000002; do printf x > \"$(printf '%s' \"$out\" | "
+                                 "sed \"s/%06d/$n/\")\"; done\n"
+                                 "echo 'broken stream' >&2; exit 1\n");
+        toimage::AddRequest request;
+        request.ffmpegPath = fake;
+        request.sourcePath = tvxtest::writeFile(tvxtest::scratchPath("fake_series/src.mp4"), "x");
+        request.previewFolder = tvxtest::scratchPath("fake_series/preview");
+        request.captureMode = "continuous";
+        request.continuousMode = "all_frames";
+        request.format = "PNG";
+        request.now = QDateTime::currentDateTime();
+        QDir().mkpath(request.previewFolder);
+        const QString other = tvxtest::writeFile(request.previewFolder + "/queued_frame.png", "keep");
+        const toimage::ExportResult result = toimage::runAdd(request, nullptr);
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, i18n::t("tool.video_to_image.error.batch_export_failed_with_detail",
+                                         {{"detail", "broken stream"}}));
+        QCOMPARE(QDir(request.previewFolder).entryList(QDir::Files), QStringList{"queued_frame.png"});
+        QVERIFY(QFileInfo::exists(other));
+    }
+
     void timeTextAndPaths()
     {
         QCOMPARE(frames::formatDurationText(65.25), QStringLiteral("00:01:05.250"));

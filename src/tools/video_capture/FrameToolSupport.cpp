@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include <climits>
 #include <cmath>
 
 namespace tools::frames {
@@ -269,6 +270,26 @@ FrameGrabOutcome grabFrame(const FrameGrabRequest &request, int timeoutMs, const
     if (!outcome.detail.contains(QLatin1String("already exists")))
         removePartialOutput(request.outputPath);
     return outcome;
+}
+
+void dropWatcher(QObject *watcher, QObject *owner)
+{
+    if (!watcher)
+        return;
+    QObject::disconnect(watcher, nullptr, owner, nullptr);
+    watcher->deleteLater();
+}
+
+ProbedSource readProbedSource(const FFprobeService::MediaInfo &info)
+{
+    ProbedSource source;
+    if (!info.valid || info.width < 0 || info.height < 0)
+        return source;
+    source.valid = true;
+    source.width = info.width;
+    source.height = info.height;
+    source.durationSeconds = static_cast<int>(qBound<qint64>(0, info.durationSeconds, INT_MAX));
+    return source;
 }
 
 PoolJobSet::PoolJobSet() : m_abort(std::make_shared<std::atomic_bool>(false)) {}

@@ -2,13 +2,19 @@
 // free names, the persisted output folder, one-frame ffmpeg runs and the wait for pool jobs.
 #pragma once
 
+#include "ffmpeg/FFprobeService.h"
+#include "ffmpeg/PoolJob.h"
+
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 namespace tools::frames {
 
@@ -110,5 +116,42 @@ private:
     std::shared_ptr<std::atomic_bool> m_abort;
     QList<QFuture<void>> m_futures;
 };
+
+// Runs fn on the pool under jobs' wait; done(watcher) runs on owner's thread when it ends. The
+// watcher is a child of owner.
+template <typename Fn, typename Done>
+auto startWatchedJob(QObject *owner, PoolJobSet &jobs, Fn fn, Done done)
+    -> QFutureWatcher<std::invoke_result_t<Fn>> *
+{
+    using T = std::invoke_result_t<Fn>;
+    auto *watcher = new QFutureWatcher<T>(owner);
+    QObject::connect(watcher, &QFutureWatcher<T>::finished, owner, [watcher, done] { done(watcher); });
+    const QFuture<T> future = ffmpeg::startPoolJob(std::move(fn));
+    jobs.track(future);
+    watcher->setFuture(future);
+    return watcher;
+}
+
+// The result of a finished watcher (a default record when it holds none); the watcher goes.
+template <typename T> T takeWatcherResult(QFutureWatcher<T> *watcher)
+{
+    const T result = watcher->future().resultCount() > 0 ? watcher->result() : T();
+    watcher->deleteLater();
+    return result;
+}
+
+// A superseded watcher: it no longer reports to owner, and goes once it can.
+void dropWatcher(QObject *watcher, QObject *owner);
+
+// What a finished probe says about the source: valid with its size and whole seconds, or
+// nothing at all.
+struct ProbedSource
+{
+    bool valid = false;
+    int durationSeconds = 0;
+    int width = 0;
+    int height = 0;
+};
+ProbedSource readProbedSource(const FFprobeService::MediaInfo &info);
 
 } // namespace tools::frames

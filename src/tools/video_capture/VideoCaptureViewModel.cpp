@@ -96,11 +96,8 @@ void VideoCaptureViewModel::setSourceFromUrl(const QString &sourceUrlOrPath)
 
 void VideoCaptureViewModel::probeSourceAsync()
 {
-    if (m_probeWatcher) {
-        disconnect(m_probeWatcher, nullptr, this, nullptr);
-        m_probeWatcher->deleteLater();
-        m_probeWatcher = nullptr;
-    }
+    tools::frames::dropWatcher(m_probeWatcher, this);
+    m_probeWatcher = nullptr;
     if (m_sourcePath.isEmpty() || !QFileInfo::exists(m_sourcePath) || !m_prober) {
         m_durationSeconds = 0;
         m_sourceWidth = 0;
@@ -117,44 +114,30 @@ void VideoCaptureViewModel::probeSourceAsync()
         updateCanCapture();
         return;
     }
-    auto *watcher = new QFutureWatcher<FFprobeService::MediaInfo>(this);
-    m_probeWatcher = watcher;
     if (!m_probing) {
         m_probing = true;
         emit probingSourceChanged();
     }
     setStatusMessage(catalogText("tool.common.status.probing_media_info"));
     updateCanCapture();
-    connect(watcher, &QFutureWatcher<FFprobeService::MediaInfo>::finished, this,
-            [this, watcher] { onProbeFinished(watcher); });
     FFprobeService *prober = m_prober;
     const QString path = m_sourcePath;
     const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    const QFuture<FFprobeService::MediaInfo> future =
-        ffmpeg::startPoolJob([prober, path, abort] { return prober->probeMedia(path, abort.get()); });
-    m_jobs.track(future);
-    watcher->setFuture(future);
+    m_probeWatcher = tools::frames::startWatchedJob(
+        this, m_jobs, [prober, path, abort] { return prober->probeMedia(path, abort.get()); },
+        [this](QFutureWatcher<FFprobeService::MediaInfo> *watcher) { onProbeFinished(watcher); });
 }
 
 void VideoCaptureViewModel::onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher)
 {
     if (watcher == m_probeWatcher)
         m_probeWatcher = nullptr;
-    const FFprobeService::MediaInfo info =
-        watcher->future().resultCount() > 0 ? watcher->result() : FFprobeService::MediaInfo();
-    watcher->deleteLater();
-
-    if (info.valid && info.width >= 0 && info.height >= 0) {
-        m_sourceValid = true;
-        m_sourceWidth = info.width;
-        m_sourceHeight = info.height;
-        m_durationSeconds = static_cast<int>(qBound<qint64>(0, info.durationSeconds, INT_MAX));
-    } else {
-        m_sourceValid = false;
-        m_durationSeconds = 0;
-        m_sourceWidth = 0;
-        m_sourceHeight = 0;
-    }
+    const tools::frames::ProbedSource probed =
+        tools::frames::readProbedSource(tools::frames::takeWatcherResult(watcher));
+    m_sourceValid = probed.valid;
+    m_durationSeconds = probed.durationSeconds;
+    m_sourceWidth = probed.width;
+    m_sourceHeight = probed.height;
     emit durationChanged();
     if (m_sourceWidth > 0 && m_sourceHeight > 0) {
         m_outputWidth = m_sourceWidth;
@@ -339,27 +322,21 @@ void VideoCaptureViewModel::captureFrame()
     request.grab.qualityPreset = m_qualityPreset;
     request.timeoutMs = tools::frames::timings().captureMs;
 
-    auto *watcher = new QFutureWatcher<CaptureResult>(this);
-    m_captureWatcher = watcher;
     m_busy = true;
     emit busyChanged();
     updateCanCapture();
     setStatusMessage(catalogText("tool.video_capture.status.saving"));
-    connect(watcher, &QFutureWatcher<CaptureResult>::finished, this,
-            [this, watcher] { onCaptureFinished(watcher); });
     const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    const QFuture<CaptureResult> future =
-        ffmpeg::startPoolJob([request, abort] { return runCapture(request, abort.get()); });
-    m_jobs.track(future);
-    watcher->setFuture(future);
+    m_captureWatcher = tools::frames::startWatchedJob(
+        this, m_jobs, [request, abort] { return runCapture(request, abort.get()); },
+        [this](QFutureWatcher<CaptureResult> *watcher) { onCaptureFinished(watcher); });
 }
 
 void VideoCaptureViewModel::onCaptureFinished(QFutureWatcher<CaptureResult> *watcher)
 {
     if (watcher == m_captureWatcher)
         m_captureWatcher = nullptr;
-    const CaptureResult result = watcher->future().resultCount() > 0 ? watcher->result() : CaptureResult();
-    watcher->deleteLater();
+    const CaptureResult result = tools::frames::takeWatcherResult(watcher);
     m_busy = false;
     emit busyChanged();
     if (result.success) {

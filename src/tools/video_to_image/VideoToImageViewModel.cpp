@@ -147,11 +147,8 @@ void VideoToImageViewModel::setSourceFromUrl(const QString &sourceUrlOrPath)
 
 void VideoToImageViewModel::probeSourceAsync()
 {
-    if (m_probeWatcher) {
-        disconnect(m_probeWatcher, nullptr, this, nullptr);
-        m_probeWatcher->deleteLater();
-        m_probeWatcher = nullptr;
-    }
+    tools::frames::dropWatcher(m_probeWatcher, this);
+    m_probeWatcher = nullptr;
     if (m_sourcePath.isEmpty() || !QFileInfo::exists(m_sourcePath) || !m_prober) {
         m_durationSeconds = 0;
         m_sourceWidth = 0;
@@ -174,44 +171,30 @@ void VideoToImageViewModel::probeSourceAsync()
         updateActionStates();
         return;
     }
-    auto *watcher = new QFutureWatcher<FFprobeService::MediaInfo>(this);
-    m_probeWatcher = watcher;
     if (!m_probing) {
         m_probing = true;
         emit probingSourceChanged();
     }
     setStatusMessage(catalogText("tool.common.status.probing_media_info"));
     updateActionStates();
-    connect(watcher, &QFutureWatcher<FFprobeService::MediaInfo>::finished, this,
-            [this, watcher] { onProbeFinished(watcher); });
     FFprobeService *prober = m_prober;
     const QString path = m_sourcePath;
     const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    const QFuture<FFprobeService::MediaInfo> future =
-        ffmpeg::startPoolJob([prober, path, abort] { return prober->probeMedia(path, abort.get()); });
-    m_jobs.track(future);
-    watcher->setFuture(future);
+    m_probeWatcher = tools::frames::startWatchedJob(
+        this, m_jobs, [prober, path, abort] { return prober->probeMedia(path, abort.get()); },
+        [this](QFutureWatcher<FFprobeService::MediaInfo> *watcher) { onProbeFinished(watcher); });
 }
 
 void VideoToImageViewModel::onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher)
 {
     if (watcher == m_probeWatcher)
         m_probeWatcher = nullptr;
-    const FFprobeService::MediaInfo info =
-        watcher->future().resultCount() > 0 ? watcher->result() : FFprobeService::MediaInfo();
-    watcher->deleteLater();
-
-    if (info.valid && info.width >= 0 && info.height >= 0) {
-        m_sourceValid = true;
-        m_sourceWidth = info.width;
-        m_sourceHeight = info.height;
-        m_durationSeconds = static_cast<int>(qBound<qint64>(0, info.durationSeconds, INT_MAX));
-    } else {
-        m_sourceValid = false;
-        m_durationSeconds = 0;
-        m_sourceWidth = 0;
-        m_sourceHeight = 0;
-    }
+    const tools::frames::ProbedSource probed =
+        tools::frames::readProbedSource(tools::frames::takeWatcherResult(watcher));
+    m_sourceValid = probed.valid;
+    m_durationSeconds = probed.durationSeconds;
+    m_sourceWidth = probed.width;
+    m_sourceHeight = probed.height;
     emit durationChanged();
     if (m_sourceWidth > 0 && m_sourceHeight > 0) {
         m_outputWidth = m_sourceWidth;
@@ -465,20 +448,15 @@ void VideoToImageViewModel::addToExportList()
     request.frameInterval = m_frameInterval;
     request.now = QDateTime::currentDateTime();
 
-    auto *watcher = new QFutureWatcher<ExportResult>(this);
-    m_addWatcher = watcher;
     m_addingBusy = true;
     emit addingToListBusyChanged();
     emit busyChanged();
     updateActionStates();
     setStatusMessage(catalogText("tool.video_to_image.status.adding_to_queue"));
-    connect(watcher, &QFutureWatcher<ExportResult>::finished, this,
-            [this, watcher] { onAddFinished(watcher); });
     const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    const QFuture<ExportResult> future =
-        ffmpeg::startPoolJob([request, abort] { return tools::toimage::runAdd(request, abort.get()); });
-    m_jobs.track(future);
-    watcher->setFuture(future);
+    m_addWatcher = tools::frames::startWatchedJob(
+        this, m_jobs, [request, abort] { return tools::toimage::runAdd(request, abort.get()); },
+        [this](QFutureWatcher<ExportResult> *watcher) { onAddFinished(watcher); });
 }
 
 void VideoToImageViewModel::exportImages()
@@ -490,8 +468,7 @@ void VideoToImageViewModel::onAddFinished(QFutureWatcher<ExportResult> *watcher)
 {
     if (watcher == m_addWatcher)
         m_addWatcher = nullptr;
-    const ExportResult result = watcher->future().resultCount() > 0 ? watcher->result() : ExportResult();
-    watcher->deleteLater();
+    const ExportResult result = tools::frames::takeWatcherResult(watcher);
     m_addingBusy = false;
     emit addingToListBusyChanged();
     emit busyChanged();
@@ -570,28 +547,22 @@ void VideoToImageViewModel::exportList()
         }
     }
 
-    auto *watcher = new QFutureWatcher<ExportResult>(this);
-    m_exportWatcher = watcher;
     m_exportingBusy = true;
     emit exportingBusyChanged();
     emit busyChanged();
     updateActionStates();
     setStatusMessage(catalogText("tool.video_to_image.status.exporting_queue"));
-    connect(watcher, &QFutureWatcher<ExportResult>::finished, this,
-            [this, watcher] { onExportFinished(watcher); });
     const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    const QFuture<ExportResult> future =
-        ffmpeg::startPoolJob([request, abort] { return tools::toimage::runExport(request, abort.get()); });
-    m_jobs.track(future);
-    watcher->setFuture(future);
+    m_exportWatcher = tools::frames::startWatchedJob(
+        this, m_jobs, [request, abort] { return tools::toimage::runExport(request, abort.get()); },
+        [this](QFutureWatcher<ExportResult> *watcher) { onExportFinished(watcher); });
 }
 
 void VideoToImageViewModel::onExportFinished(QFutureWatcher<ExportResult> *watcher)
 {
     if (watcher == m_exportWatcher)
         m_exportWatcher = nullptr;
-    const ExportResult result = watcher->future().resultCount() > 0 ? watcher->result() : ExportResult();
-    watcher->deleteLater();
+    const ExportResult result = tools::frames::takeWatcherResult(watcher);
     m_exportingBusy = false;
     emit exportingBusyChanged();
     emit busyChanged();
