@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|engine|mainroad|mediaproc|convert|convertbatch|webapi ...]   (default: all)
+# bench/run.sh [startup|engine|mainroad|mediaproc|convert|convertbatch|capture|webapi ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch webapi)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch capture webapi)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
@@ -24,6 +24,7 @@ for g in "${groups[@]}"; do
     mediaproc) "$run" -- "$BUILD_DIR/bench/mediaproc/bench_mediaproc" ;;
     convert) "$run" -- "$BUILD_DIR/bench/convert/bench_convert" ;;
     convertbatch) "$run" --gui -- "$BUILD_DIR/bench/convertbatch/bench_convertbatch" 8 60 ;;
+    capture) "$run" -- "$BUILD_DIR/bench/capture/bench_capture" ;;
     webapi)
       # The web client is measured beside the curl program making the same request.
       command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";

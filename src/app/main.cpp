@@ -24,8 +24,10 @@
 #include "tasks/TaskManager.h"
 #include "tools/format_convert/FormatConvertTaskFactory.h"
 #include "tools/format_convert/FormatConvertViewModel.h"
+#include "tools/video_capture/VideoCaptureViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
+#include "tools/video_to_image/VideoToImageViewModel.h"
 #include "webview/MiniBlinkWrapper.h"
 
 #include "tvx_build_config.h"
@@ -199,6 +201,8 @@ int main(int argc, char *argv[])
                                                   &formatConvertTaskFactory);
     VideoCompressViewModel videoCompressViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager, &systemActions,
                                                   &videoCompressTaskFactory);
+    VideoCaptureViewModel videoCaptureViewModel(&ffmpegEnvironment, &ffprobeService);
+    VideoToImageViewModel videoToImageViewModel(&ffmpegEnvironment, &ffprobeService);
 
     mediaPreviewService.warmup();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
@@ -233,6 +237,8 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvertViewModel);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompressViewModel);
+        context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &videoCaptureViewModel);
+        context->setContextProperty(QStringLiteral("videoToImageViewModel"), &videoToImageViewModel);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
@@ -264,6 +270,9 @@ int main(int argc, char *argv[])
         engine.load(mainUrl);
         exitCode = app.exec();
     }
+    // The capture tools' probes and ffmpeg runs call the prober: they end before it is destroyed.
+    videoToImageViewModel.waitForJobs(5000);
+    videoCaptureViewModel.waitForJobs(5000);
     // Pool jobs (previews, probes, tool jobs) may still hold pointers to the services below.
     QThreadPool::globalInstance()->waitForDone(10000);
     return exitCode;

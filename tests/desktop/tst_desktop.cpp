@@ -101,6 +101,8 @@ private slots:
             {"i18n", "I18nService"},
             {"formatConvertViewModel", "FormatConvertViewModel"},
             {"videoCompressViewModel", "VideoCompressViewModel"},
+            {"videoCaptureViewModel", "VideoCaptureViewModel"},
+            {"videoToImageViewModel", "VideoToImageViewModel"},
             {"startupMediaFileUrlFromCpp", QUrl::fromLocalFile(file).toString()},
             {"startupShouldTrackActivityFromCpp", "true"},
             {"singleInstanceService", "SingleInstanceService"},

@@ -85,7 +85,7 @@ Item {
         }
 
         function test_placeholderPageGetsTheStartupFileAsLocalPath() {
-            var window = createWindow({ toolId: "video-to-image", startupSourcePath: "file:///tmp/my%20clip.mp4" })
+            var window = createWindow({ toolId: "video-to-text", startupSourcePath: "file:///tmp/my%20clip.mp4" })
             verify(window.toolPage !== null)
             tryCompare(window.toolPage, "lastSourcePath", "/tmp/my clip.mp4")
             window.startupSourcePath = "/srv/other.mkv"
@@ -93,21 +93,21 @@ Item {
         }
 
         function test_retargetWithoutPathHandsNoStaleFile() {
-            var window = createWindow({ toolId: "video-capture", startupSourcePath: "/tmp/a.mp4" })
+            var window = createWindow({ toolId: "video-to-text", startupSourcePath: "/tmp/a.mp4" })
             tryCompare(window.toolPage, "lastSourcePath", "/tmp/a.mp4")
             // What the main window does for a new request without a file.
-            window.toolId = "video-to-image"
+            window.toolId = "video-capture"
             window.startupSourcePath = ""
             var page = window.toolPage
             wait(0)
             compare(window.toolPage, page)
-            compare(page.lastSourcePath, "")
-            compare(page.titleKey, "tool.video_to_image.title")
+            compare(page.startupSourcePath, "")
+            compare(page.frameStepCount, 1)
         }
 
         function test_loadedPageGetsThePathSetAfterTheToolId() {
             var window = createWindow({ toolId: "video-capture" })
-            window.toolId = "format-convert"
+            window.toolId = "video-to-text"
             window.startupSourcePath = "file:///tmp/b%20c.mkv"
             tryCompare(window.toolPage, "lastSourcePath", "/tmp/b c.mkv")
         }
@@ -142,7 +142,7 @@ Item {
         }
 
         function test_dropReachesTheRealPlaceholderPage() {
-            var window = createWindow({ toolId: "video-capture" })
+            var window = createWindow({ toolId: "video-to-text" })
             window.handleDropped(fakeDrag(["file:///tmp/a%20b.mp4"]))
             compare(window.toolPage.lastSourcePath, "/tmp/a b.mp4")
         }

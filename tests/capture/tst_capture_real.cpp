@@ -1,0 +1,283 @@
+// The capture and to-image tools against the real ffmpeg: captured frames read back, series
+// counts per mode, the long image, time-outs and the wait at exit.
+#include "TestSupport.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
+#include "i18n/I18n.h"
+#include "tools/video_capture/FrameToolSupport.h"
+#include "tools/video_capture/VideoCaptureViewModel.h"
+#include "tools/video_to_image/VideoToImageViewModel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace tools;
+
+namespace {
+
+// 3 s at 25 fps, 160x120: red for the first second, green for the second, blue for the third.
+QString colourBandClip(const QString &name)
+{
+    const QString path = tvxtest::scratchPath(name);
+    if (QFileInfo::exists(path))
+        return path;
+    const auto r = tvxtest::runProcess("ffmpeg", {"-v",
+                                                  "error",
+                                                  "-y",
+                                                  "-f",
+                                                  "lavfi",
+                                                  "-i",
+                                                  "color=c=red:s=160x120:r=25:d=1",
+                                                  "-f",
+                                                  "lavfi",
+                                                  "-i",
+                                                  "color=c=lime:s=160x120:r=25:d=1",
+                                                  "-f",
+                                                  "lavfi",
+                                                  "-i",
+                                                  "color=c=blue:s=160x120:r=25:d=1",
+                                                  "-filter_complex",
+                                                  "[0:v][1:v][2:v]concat=n=3:v=1:a=0",
+                                                  "-c:v",
+                                                  "libx264",
+                                                  "-pix_fmt",
+                                                  "yuv420p",
+                                                  path});
+    return r.exitCode == 0 ? path : QString();
+}
+
+// The dominant channel of the image's centre: 'r', 'g' or 'b'.
+char dominantChannel(const QImage &image)
+{
+    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+        return 'r';
+    if (c.green() > 150 && c.red() < 100 && c.blue() < 100)
+        return 'g';
+    if (c.blue() > 150 && c.red() < 100 && c.green() < 100)
+        return 'b';
+    return '?';
+}
+
+} // namespace
+
+class TstCaptureReal : public QObject
+{
+    Q_OBJECT
+
+    FFmpegEnvironment m_environment;
+    std::unique_ptr<FFprobeService> m_prober;
+    QString m_clip;
+
+    template <typename Model> bool loadSource(Model &model, const QString &path)
+    {
+        model.setSourceFromUrl(path);
+        return tvxtest::waitUntil([&] { return !model.probingSource(); }, 20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
+        m_prober = std::make_unique<FFprobeService>(&m_environment);
+        m_clip = colourBandClip("bands.mp4");
+        QVERIFY(!m_clip.isEmpty());
+    }
+
+    void captureFormatsAtSize_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<char>("channel");
+        QTest::newRow("png red") << "PNG" << 0.5 << 'r';
+        QTest::newRow("jpg green") << "JPG" << 1.5 << 'g';
+        QTest::newRow("webp blue") << "WEBP" << 2.5 << 'b';
+        QTest::newRow("bmp green") << "BMP" << 1.2 << 'g';
+        QTest::newRow("end of the time line gives the last frame") << "PNG" << 3.0 << 'b';
+    }
+    void captureFormatsAtSize()
+    {
+        QFETCH(QString, format);
+        QFETCH(double, seconds);
+        QFETCH(char, channel);
+        VideoCaptureViewModel model(&m_environment, m_prober.get());
+        const QString out =
+            tvxtest::scratchPath("captures/" + QString(QTest::currentDataTag()).replace(' ', '_'));
+        model.setOutputDirectory(out);
+        QVERIFY(loadSource(model, m_clip));
+        QVERIFY(model.canCapture());
+        QCOMPARE(model.outputWidth(), 160);
+        model.setOutputWidth(80); // the lock gives 60
+        QCOMPARE(model.outputHeight(), 60);
+        model.setOutputFormat(format);
+        model.setCaptureTimeSeconds(seconds);
+        QSignalSpy finished(&model, &VideoCaptureViewModel::captureFinished);
+        model.captureFrame();
+        QVERIFY(model.busy());
+        QVERIFY(finished.wait(20000));
+        QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(finished.at(0).at(1).toString()));
+        const QString path = finished.at(0).at(2).toString();
+        QCOMPARE(path, model.lastOutputPath());
+        QVERIFY(path.endsWith("." + frames::extensionForFormat(format)));
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(80, 60));
+        QCOMPARE(dominantChannel(image), channel);
+
+        // The same second again never replaces the first image.
+        model.captureFrame();
+        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.at(1).at(2).toString().contains("(1)."));
+    }
+
+    void failedCaptureLeavesNothing()
+    {
+        const QString garbage =
+            tvxtest::writeFile(tvxtest::scratchPath("garbage.mp4"), QByteArray(4096, 'z'));
+        VideoCaptureViewModel::CaptureRequest request;
+        request.grab.ffmpegPath = m_environment.ffmpegExecutablePath();
+        request.grab.sourcePath = garbage;
+        request.grab.outputPath = tvxtest::scratchPath("failed/out.png");
+        request.grab.format = "PNG";
+        const auto result = VideoCaptureViewModel::runCapture(request, nullptr);
+        QVERIFY(!result.success);
+        QVERIFY(result.message.startsWith(
+            i18n::t("tool.video_capture.error.capture_failed_with_detail", {{"detail", QString()}})));
+        QVERIFY(!QFileInfo::exists(request.grab.outputPath));
+    }
+
+    // A stalled ffmpeg is killed at the limit and its partial image goes with it.
+    void timedOutCaptureRemovesItsImage()
+    {
+        const QString fake = tvxtest::writeScript(tvxtest::scratchPath("fake/ffmpeg"),
+                                                  "for a in \"$@\"; do out=\"$a\"; done\n"
+                                                  "printf partial > \"$out\"\nexec sleep 30\n");
+        frames::Timings quick;
+        quick.captureMs = 300;
+        quick.killGraceMs = 200;
+        frames::setTimings(quick);
+        VideoCaptureViewModel::CaptureRequest request;
+        request.grab.ffmpegPath = fake;
+        request.grab.sourcePath = m_clip;
+        request.grab.outputPath = tvxtest::scratchPath("stalled/out.png");
+        request.timeoutMs = frames::timings().captureMs;
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = VideoCaptureViewModel::runCapture(request, nullptr);
+        frames::setTimings(frames::Timings());
+        QCOMPARE(result.message, i18n::t("tool.video_capture.error.timeout"));
+        QVERIFY(!QFileInfo::exists(request.grab.outputPath));
+        QVERIFY(timer.elapsed() < 5000);
+    }
+
+    void seriesFrameCounts_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("count");
+        QTest::newRow("every second") << "time_interval" << 3;
+        QTest::newRow("every 5th frame") << "frame_interval" << 15;
+        QTest::newRow("every frame") << "all_frames" << 75;
+    }
+    void seriesFrameCounts()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, count);
+        // "[1]" and "%" in the name: frames are matched literally and the pattern escapes "%".
+        const QString source = tvxtest::scratchPath("series/clip 100% [1].mp4");
+        if (!QFileInfo::exists(source))
+            QVERIFY(QFile::copy(m_clip, source));
+        VideoToImageViewModel model(&m_environment, m_prober.get());
+        QVERIFY(loadSource(model, source));
+        QCOMPARE(model.continuousEndSeconds(), double(model.durationSeconds()));
+        model.setCaptureMode("continuous");
+        model.setContinuousMode(mode);
+        model.setFrameInterval(5);
+        model.setTimeIntervalSeconds(1);
+        QSignalSpy items(&model, &VideoToImageViewModel::previewItemsChanged);
+        model.addToExportList();
+        QVERIFY(model.addingToListBusy());
+        QVERIFY(tvxtest::waitUntil([&] { return !model.addingToListBusy(); }, 60000));
+        QCOMPARE(model.previewCount(), count);
+        const QString first = model.previewItems().first().toMap().value("name").toString();
+        QVERIFY2(first.startsWith("clip 100% [1]_batch_") && first.endsWith("_000001.png"),
+                 qPrintable(first));
+        QCOMPARE(QDir(model.previewFolder()).entryList(QDir::Files).size(), count);
+    }
+
+    void addThenExportListAndLongImage()
+    {
+        VideoToImageViewModel model(&m_environment, m_prober.get());
+        const QString out = tvxtest::scratchPath("to_image_out");
+        model.setOutputDirectory(out);
+        QVERIFY(loadSource(model, m_clip));
+        model.setOutputFormat("JPG");
+        for (double t : {0.5, 2.5}) {
+            model.setSingleCaptureTimeSeconds(t);
+            model.addToExportList();
+            QVERIFY(tvxtest::waitUntil([&] { return !model.addingToListBusy(); }, 20000));
+        }
+        QCOMPARE(model.previewCount(), 2);
+        QCOMPARE(model.previewItems().at(0).toMap().value("name").toString(),
+                 QStringLiteral("bands_00-00-00.jpg"));
+        model.setOutputLongImage(true);
+        QVERIFY(model.outputLongImage());
+        QSignalSpy done(&model, &VideoToImageViewModel::exportBatchFinished);
+        model.exportList();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(done.at(0).at(0).toBool(), qPrintable(done.at(0).at(1).toString()));
+        QCOMPARE(model.previewCount(), 0);
+        const QImage stitched(out + "/export_long.jpg");
+        QCOMPARE(stitched.size(), QSize(160, 240));
+        QCOMPARE(dominantChannel(stitched.copy(0, 0, 160, 120)), 'r');
+        QCOMPARE(dominantChannel(stitched.copy(0, 120, 160, 120)), 'b');
+        QCOMPARE(QDir(model.previewFolder()).entryList(QDir::Files).size(), 0);
+    }
+
+    // The preview folder starts empty: frames of an earlier run are never listed again.
+    void previewFolderEmptiedAtStart()
+    {
+        QString folder;
+        {
+            VideoToImageViewModel first(nullptr, nullptr);
+            folder = first.previewFolder();
+            tvxtest::writeFile(folder + "/left_over.png", "x");
+        }
+        VideoToImageViewModel second(nullptr, nullptr);
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 0);
+    }
+
+    // Destroying the view models while their jobs run stops and awaits them.
+    void destroyedWhileWorking()
+    {
+        const QString fake =
+            tvxtest::writeScript(tvxtest::scratchPath("fake_slow/ffmpeg"), "exec sleep 30\n");
+        FFmpegEnvironment slowEnvironment(tvxtest::scratchPath("fake_slow"));
+        Q_UNUSED(slowEnvironment)
+        QElapsedTimer timer;
+        timer.start();
+        {
+            VideoCaptureViewModel model(&m_environment, m_prober.get());
+            QVERIFY(loadSource(model, m_clip));
+            model.captureFrame();
+            model.setSourceFromUrl(tvxtest::scratchPath("series/clip 100% [1].mp4"));
+            QVERIFY(model.busy());
+        }
+        {
+            VideoToImageViewModel model(&m_environment, m_prober.get());
+            QVERIFY(loadSource(model, m_clip));
+            model.setCaptureMode("continuous");
+            model.setContinuousMode("all_frames");
+            model.addToExportList();
+            QVERIFY(model.waitForJobs(5000));
+        }
+        QVERIFY(timer.elapsed() < 15000);
+        Q_UNUSED(fake)
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCaptureReal)
+#include "tst_capture_real.moc"
