@@ -210,7 +210,8 @@ PlayerFigures benchOurs(ScreenWatcher &screen, const Clips &clips, int runs)
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("playlistStore"), &playlist);
     engine.loadData(tvxtest::mainRoadSceneQml("    x: 0; y: 0; width: 1280; height: 720\n"
-                                                   "    flags: Qt.FramelessWindowHint"), QUrl(QStringLiteral("qrc:/mainroad/BenchScene.qml")));
+                                              "    flags: Qt.FramelessWindowHint"),
+                    QUrl(QStringLiteral("qrc:/mainroad/BenchScene.qml")));
     if (engine.rootObjects().isEmpty())
         return figures;
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());

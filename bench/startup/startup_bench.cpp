@@ -65,11 +65,13 @@ int main(int argc, char *argv[])
     for (int i = 0; i < runs; ++i) {
         // Interleaved so that both see the same machine load.
         bare.push_back(firstFrameMs(QStringLiteral(TVX_BARE_EXE), scratch.path() + QStringLiteral("/bare")));
-        player.push_back(firstFrameMs(QStringLiteral(TVX_APP_EXE), scratch.path() + QStringLiteral("/player")));
+        player.push_back(
+            firstFrameMs(QStringLiteral(TVX_APP_EXE), scratch.path() + QStringLiteral("/player")));
     }
     const double p = median(player);
     const double b = median(bare);
-    out << "start to first frame, median of " << runs << " runs, " << QThread::idealThreadCount() << " cores\n";
+    out << "start to first frame, median of " << runs << " runs, " << QThread::idealThreadCount()
+        << " cores\n";
     out << "  tavrixo main window: " << QString::number(p, 'f', 1) << " ms\n";
     out << "  bare Qt Quick window: " << QString::number(b, 'f', 1) << " ms\n";
     out << "  ratio: " << QString::number(b > 0 ? p / b : 0, 'f', 2) << "\n";

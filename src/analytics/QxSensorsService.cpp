@@ -3,8 +3,8 @@
 
 #include "analytics/telvane/Telvane.h"
 #include "core/AppPaths.h"
-#include "core/Log.h"
 #include "core/BuildConfig.h"
+#include "core/Log.h"
 
 #include "tvx_build_config.h"
 
@@ -38,7 +38,8 @@ QString GetAppStoreName()
         QSettings settings(app::applicationDirFilePath(QStringLiteral("set.ini")), QSettings::IniFormat);
         if (QTextCodec *gbk = QTextCodec::codecForName("GBK"))
             settings.setIniCodec(gbk);
-        store = settings.value(QStringLiteral("Install") + QLatin1Char('/') + QStringLiteral("APPStore")).toString();
+        store = settings.value(QStringLiteral("Install") + QLatin1Char('/') + QStringLiteral("APPStore"))
+                    .toString();
     }
     return store.isEmpty() ? QStringLiteral("Default Store") : store;
 }
@@ -78,8 +79,8 @@ void QxSensorsService::initialize()
     std::string language = toStdString(QStringLiteral("zh-cn"));
 
     DCreateInstance(mutableCString(applicationName), mutableCString(productNumber), mutableCString(version),
-                    mutableCString(applicationKey), mutableCString(storeName), 0, mutableCString(language), nullptr,
-                    0, nullptr, nullptr);
+                    mutableCString(applicationKey), mutableCString(storeName), 0, mutableCString(language),
+                    nullptr, 0, nullptr, nullptr);
     if (DGetInstance(nullptr)) {
         initialized = true;
         return;
@@ -126,7 +127,8 @@ bool QxSensorsService::trackActivityEvent()
     return info.code == 0;
 }
 
-void QxSensorsService::trackClickEvent(const QString &first, const QString &second, const QString &third, int number)
+void QxSensorsService::trackClickEvent(const QString &first, const QString &second, const QString &third,
+                                       int number)
 {
     if (!initialized) {
         TVX_LOG_WARN << "[QxSensors] Sensors service not initialized.";
@@ -144,8 +146,8 @@ void QxSensorsService::trackClickEvent(const QString &first, const QString &seco
     std::string thirdText = toStdString(third);
     TVX_LOG_INFO << "[QxSensors][Track]Event=Click:" << first << second << third;
     QxExceptionInfo info{0, nullptr, 0};
-    DTrackClick(handle, mutableCString(firstText), number, mutableCString(secondText), mutableCString(thirdText),
-                nullptr, &info);
+    DTrackClick(handle, mutableCString(firstText), number, mutableCString(secondText),
+                mutableCString(thirdText), nullptr, &info);
     logExceptionIfNeeded(info, "track click");
 }
 

@@ -197,10 +197,10 @@ int main(int argc, char *argv[])
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
     FormatConvertTaskFactory formatConvertTaskFactory(&ffprobeService);
     VideoCompressTaskFactory videoCompressTaskFactory(&ffprobeService);
-    FormatConvertViewModel formatConvertViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager, &systemActions,
-                                                  &formatConvertTaskFactory);
-    VideoCompressViewModel videoCompressViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager, &systemActions,
-                                                  &videoCompressTaskFactory);
+    FormatConvertViewModel formatConvertViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager,
+                                                  &systemActions, &formatConvertTaskFactory);
+    VideoCompressViewModel videoCompressViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager,
+                                                  &systemActions, &videoCompressTaskFactory);
     VideoCaptureViewModel videoCaptureViewModel(&ffmpegEnvironment, &ffprobeService);
     VideoToImageViewModel videoToImageViewModel(&ffmpegEnvironment, &ffprobeService);
 

@@ -23,7 +23,8 @@ BoundedRunResult runBoundedProcess(const QString &program, const QStringList &ar
 {
     BoundedRunResult result;
     const auto cancelled = [&options] {
-        return (options.cancel && options.cancel->load()) || (options.callerCancel && options.callerCancel->load());
+        return (options.cancel && options.cancel->load()) ||
+               (options.callerCancel && options.callerCancel->load());
     };
     if (cancelled()) {
         result.end = BoundedRunResult::End::Cancelled;

@@ -58,8 +58,7 @@ bool unquote(const QString &line, int &pos, QString *out)
 
 } // namespace
 
-RegistryStore::RegistryStore(const QString &filePath)
-    : m_filePath(filePath)
+RegistryStore::RegistryStore(const QString &filePath) : m_filePath(filePath)
 {
     load();
 }

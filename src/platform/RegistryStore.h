@@ -33,7 +33,7 @@ public:
     // False on a failure; an absent key or value reads as an empty text with *found false.
     bool read(const QString &key, const QString &name, QString *value, bool *found = nullptr);
     bool write(const QString &key, const QString &name, const QString &value); // creates the key
-    bool removeValue(const QString &key, const QString &name); // true also when absent
+    bool removeValue(const QString &key, const QString &name);                 // true also when absent
     bool removeKey(const QString &key); // with all its subkeys; true also when absent
     bool flush();
 
@@ -41,10 +41,11 @@ public:
     void reload();
 
 private:
-    struct Key {
-        QString path;                     // as first written
-        QMap<QString, QString> names;     // lower-cased name -> name as written
-        QMap<QString, QString> values;    // lower-cased name -> value
+    struct Key
+    {
+        QString path;                  // as first written
+        QMap<QString, QString> names;  // lower-cased name -> name as written
+        QMap<QString, QString> values; // lower-cased name -> value
     };
 
     bool fails(Operation op, const QString &key = QString(), const QString &name = QString()) const;

@@ -57,7 +57,8 @@ QString DesktopEntryLink::entryText(const QString &shortcutPath) const
     text += QStringLiteral("Name=") + escapeEntryValue(name) + QLatin1Char('\n');
     if (!m_description.isEmpty())
         text += QStringLiteral("Comment=") + escapeEntryValue(m_description) + QLatin1Char('\n');
-    text += QStringLiteral("Exec=") + escapeEntryValue(quoteExecArgument(m_target) + QStringLiteral(" %f")) + QLatin1Char('\n');
+    text += QStringLiteral("Exec=") + escapeEntryValue(quoteExecArgument(m_target) + QStringLiteral(" %f")) +
+            QLatin1Char('\n');
     if (!m_workingDirectory.isEmpty())
         text += QStringLiteral("Path=") + escapeEntryValue(m_workingDirectory) + QLatin1Char('\n');
     if (!m_icon.isEmpty())
@@ -79,9 +80,9 @@ bool DesktopEntryLink::save(const QString &shortcutPath, bool remember)
         return false;
     // The permissions are set on the temporary file, so the finished launcher never appears
     // without its executable bit.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                        | QFileDevice::ExeOther);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                        QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                        QFileDevice::ExeOther);
     return file.commit();
 }
 

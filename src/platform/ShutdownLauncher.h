@@ -17,7 +17,9 @@ public:
 
     ShutdownLauncher() = default;
     ShutdownLauncher(const QString &program, const QStringList &arguments)
-        : m_program(program), m_arguments(arguments) {}
+        : m_program(program), m_arguments(arguments)
+    {
+    }
 
     QString program() const { return m_program; }
     QStringList arguments() const { return m_arguments; }

@@ -28,8 +28,7 @@ QString catalogText(const char *key)
 
 } // namespace
 
-FileDialogService::FileDialogService(QObject *parent)
-    : QObject(parent)
+FileDialogService::FileDialogService(QObject *parent) : QObject(parent)
 {
     loadLastDirectory();
 }
@@ -52,13 +51,15 @@ QStringList FileDialogService::nameFilters(const QString &filterKey, const QStri
     const QString label = filterLabel(i18n::t(filterKey));
     // Qt's dialog reads the patterns from the parentheses; without " (*)" the all-files entry
     // would match nothing at all.
-    return {QStringLiteral("%1 (%2)").arg(label, pattern), catalogText("ui.file_dialog.filter.all") + QStringLiteral(" (*)")};
+    return {QStringLiteral("%1 (%2)").arg(label, pattern),
+            catalogText("ui.file_dialog.filter.all") + QStringLiteral(" (*)")};
 }
 
 QStringList FileDialogService::pickPlayableMediaFiles()
 {
-    return openFiles(catalogText("ui.file_dialog.title.pick_media_files"),
-                     nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::playableWildcardPattern()));
+    return openFiles(
+        catalogText("ui.file_dialog.title.pick_media_files"),
+        nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::playableWildcardPattern()));
 }
 
 QStringList FileDialogService::pickMediaFiles()
@@ -68,20 +69,23 @@ QStringList FileDialogService::pickMediaFiles()
 
 QStringList FileDialogService::pickTranscodeMediaFiles()
 {
-    return openFiles(catalogText("ui.file_dialog.title.pick_media_files"),
-                     nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::transcodeInputWildcardPattern()));
+    return openFiles(
+        catalogText("ui.file_dialog.title.pick_media_files"),
+        nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::transcodeInputWildcardPattern()));
 }
 
 QStringList FileDialogService::pickVideoToolMediaFiles()
 {
-    return openFiles(catalogText("ui.file_dialog.title.pick_media_files"),
-                     nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::videoToolInputWildcardPattern()));
+    return openFiles(
+        catalogText("ui.file_dialog.title.pick_media_files"),
+        nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::videoToolInputWildcardPattern()));
 }
 
 QString FileDialogService::pickPlayableMediaFile()
 {
-    return openFile(catalogText("ui.file_dialog.title.pick_media_file"),
-                    nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::playableWildcardPattern()));
+    return openFile(
+        catalogText("ui.file_dialog.title.pick_media_file"),
+        nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::playableWildcardPattern()));
 }
 
 QString FileDialogService::pickMediaFile()
@@ -91,14 +95,17 @@ QString FileDialogService::pickMediaFile()
 
 QString FileDialogService::pickVideoToolMediaFile()
 {
-    return openFile(catalogText("ui.file_dialog.title.pick_media_file"),
-                    nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::videoToolInputWildcardPattern()));
+    return openFile(
+        catalogText("ui.file_dialog.title.pick_media_file"),
+        nameFilters(QStringLiteral("ui.file_dialog.filter.media"), media::videoToolInputWildcardPattern()));
 }
 
 QString FileDialogService::pickSubtitleFile(const QString &title)
 {
-    const QString shown = title.trimmed().isEmpty() ? catalogText("ui.file_dialog.title.pick_subtitle_file") : title;
-    return openFile(shown, nameFilters(QStringLiteral("ui.file_dialog.filter.subtitle"), media::subtitleWildcardPattern()));
+    const QString shown =
+        title.trimmed().isEmpty() ? catalogText("ui.file_dialog.title.pick_subtitle_file") : title;
+    return openFile(shown, nameFilters(QStringLiteral("ui.file_dialog.filter.subtitle"),
+                                       media::subtitleWildcardPattern()));
 }
 
 QString FileDialogService::pickFolder()
@@ -108,7 +115,8 @@ QString FileDialogService::pickFolder()
 
 QFileDialog::Options FileDialogService::buildDialogOptions() const
 {
-    return m_useNativeDialog ? QFileDialog::Options() : QFileDialog::Options(QFileDialog::DontUseNativeDialog);
+    return m_useNativeDialog ? QFileDialog::Options()
+                             : QFileDialog::Options(QFileDialog::DontUseNativeDialog);
 }
 
 QString FileDialogService::initialDirectory() const
@@ -123,18 +131,18 @@ QString FileDialogService::initialDirectory() const
 
 QStringList FileDialogService::openFiles(const QString &title, const QStringList &filters)
 {
-    const QStringList selection = QFileDialog::getOpenFileNames(nullptr, title, initialDirectory(),
-                                                                filters.join(QStringLiteral(";;")), nullptr,
-                                                                buildDialogOptions());
+    const QStringList selection =
+        QFileDialog::getOpenFileNames(nullptr, title, initialDirectory(), filters.join(QStringLiteral(";;")),
+                                      nullptr, buildDialogOptions());
     rememberDirectoryFromSelection(selection);
     return toFileUrls(selection);
 }
 
 QString FileDialogService::openFile(const QString &title, const QStringList &filters)
 {
-    const QString chosen = QFileDialog::getOpenFileName(nullptr, title, initialDirectory(),
-                                                        filters.join(QStringLiteral(";;")), nullptr,
-                                                        buildDialogOptions());
+    const QString chosen =
+        QFileDialog::getOpenFileName(nullptr, title, initialDirectory(), filters.join(QStringLiteral(";;")),
+                                     nullptr, buildDialogOptions());
     rememberDirectoryFromSelection(chosen.isEmpty() ? QStringList() : QStringList{chosen});
     return toFileUrl(chosen);
 }
@@ -166,15 +174,16 @@ void FileDialogService::rememberDirectoryFromSelection(const QStringList &select
     if (first.isEmpty())
         return;
     const QFileInfo info(first);
-    m_lastDirectory = QDir::fromNativeSeparators(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+    m_lastDirectory =
+        QDir::fromNativeSeparators(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
     saveLastDirectory();
 }
 
 void FileDialogService::loadLastDirectory()
 {
     const QSettings settings(settingsFilePath(), QSettings::IniFormat);
-    const QString stored =
-        QDir::fromNativeSeparators(settings.value(QString::fromLatin1(kLastDirectoryKey)).toString().trimmed());
+    const QString stored = QDir::fromNativeSeparators(
+        settings.value(QString::fromLatin1(kLastDirectoryKey)).toString().trimmed());
     m_lastDirectory = (!stored.isEmpty() && QFileInfo::exists(stored)) ? stored : QString();
 }
 

@@ -9,7 +9,8 @@
 class FileDialogService : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(bool useNativeDialog READ useNativeDialog WRITE setUseNativeDialog NOTIFY useNativeDialogChanged)
+    Q_PROPERTY(
+        bool useNativeDialog READ useNativeDialog WRITE setUseNativeDialog NOTIFY useNativeDialogChanged)
 
 public:
     explicit FileDialogService(QObject *parent = nullptr);

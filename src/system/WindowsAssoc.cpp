@@ -12,8 +12,9 @@ void setError(QString *error, const char *text)
         *error = QString::fromLatin1(text);
 }
 
-bool setAsDefaultInternal(platform::RegistryStore &store, const QString &progId, const QString &executablePath,
-                          const QString &extension, const QString &description, const QString &iconValue)
+bool setAsDefaultInternal(platform::RegistryStore &store, const QString &progId,
+                          const QString &executablePath, const QString &extension, const QString &description,
+                          const QString &iconValue)
 {
     const QString extKey = extensionClassKey(extension);
     const QString openWithKey = extKey + QStringLiteral("\\OpenWithProgIds");
@@ -24,7 +25,9 @@ bool setAsDefaultInternal(platform::RegistryStore &store, const QString &progId,
     ok = store.flush() && ok;
 
     const QString progIdKey = userClassesKey() + QLatin1Char('\\') + progId;
-    ok = store.write(progIdKey + QStringLiteral("\\Shell\\Open\\Command"), QString(), openCommand(executablePath)) && ok;
+    ok = store.write(progIdKey + QStringLiteral("\\Shell\\Open\\Command"), QString(),
+                     openCommand(executablePath)) &&
+         ok;
     ok = store.write(progIdKey, QString(), description) && ok;
     ok = store.write(progIdKey + QStringLiteral("\\DefaultIcon"), QString(), iconValue) && ok;
     ok = store.flush() && ok;
@@ -45,8 +48,9 @@ QString extensionClassKey(const QString &dottedExtension)
 
 QString userChoiceKey(const QString &dottedExtension)
 {
-    return QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\")
-           + dottedExtension + QStringLiteral("\\UserChoice");
+    return QStringLiteral(
+               "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\") +
+           dottedExtension + QStringLiteral("\\UserChoice");
 }
 
 QString openCommand(const QString &executablePath)

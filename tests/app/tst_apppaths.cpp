@@ -1,8 +1,8 @@
 // Application paths: which functions create folders, trimming, separators and fallbacks.
+#include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
-#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,15 +36,34 @@ private slots:
         QTest::addColumn<QString>("arg");
         QTest::addColumn<QString>("expectSuffix");
         QTest::addColumn<bool>("returnedExists");
-        QTest::newRow("appDataFilePath creates root only") << "appDataFile" << "player.ini" << "/Tavrixo/player.ini" << false;
-        QTest::newRow("appDataDirPath creates folder") << "appDataDir" << "cache/x" << "/Tavrixo/cache/x" << true;
-        QTest::newRow("appDataDirPath empty is root") << "appDataDir" << "" << "/Kestrane/Tavrixo" << true;
-        QTest::newRow("tempDirPath trims") << "tempDir" << "  sub dir  " << "/cache/sub dir" << true;
-        QTest::newRow("tempDirPath blank is root") << "tempDir" << "   " << "/cache" << true;
-        QTest::newRow("tempFilePath creates nothing") << "tempFile" << "x.lock" << "/cache/x.lock" << false;
-        QTest::newRow("desktopOutputDirPath trims what it creates") << "deskOut" << "video_to_image  " << "/Desktop/Tavrixo/video_to_image" << true;
-        QTest::newRow("desktopOutputDirPath blank is root") << "deskOut" << " " << "/Desktop/Tavrixo" << true;
-        QTest::newRow("desktopOutputRootPath creates nothing") << "deskRoot" << "" << "/Desktop/Tavrixo" << false;
+        QTest::newRow("appDataFilePath creates root only") << "appDataFile"
+                                                           << "player.ini"
+                                                           << "/Tavrixo/player.ini" << false;
+        QTest::newRow("appDataDirPath creates folder") << "appDataDir"
+                                                       << "cache/x"
+                                                       << "/Tavrixo/cache/x" << true;
+        QTest::newRow("appDataDirPath empty is root") << "appDataDir"
+                                                      << ""
+                                                      << "/Kestrane/Tavrixo" << true;
+        QTest::newRow("tempDirPath trims") << "tempDir"
+                                           << "  sub dir  "
+                                           << "/cache/sub dir" << true;
+        QTest::newRow("tempDirPath blank is root") << "tempDir"
+                                                   << "   "
+                                                   << "/cache" << true;
+        QTest::newRow("tempFilePath creates nothing") << "tempFile"
+                                                      << "x.lock"
+                                                      << "/cache/x.lock" << false;
+        QTest::newRow("desktopOutputDirPath trims what it creates")
+            << "deskOut"
+            << "video_to_image  "
+            << "/Desktop/Tavrixo/video_to_image" << true;
+        QTest::newRow("desktopOutputDirPath blank is root") << "deskOut"
+                                                            << " "
+                                                            << "/Desktop/Tavrixo" << true;
+        QTest::newRow("desktopOutputRootPath creates nothing") << "deskRoot"
+                                                               << ""
+                                                               << "/Desktop/Tavrixo" << false;
     }
     void creationTable()
     {
@@ -56,12 +75,18 @@ private slots:
         QDir(app::appDataRootPath()).removeRecursively();
         QDir(app::desktopOutputRootPath()).removeRecursively();
         QString got;
-        if (which == "appDataFile") got = app::appDataFilePath(arg);
-        else if (which == "appDataDir") got = app::appDataDirPath(arg);
-        else if (which == "tempDir") got = app::tempDirPath(arg);
-        else if (which == "tempFile") got = app::tempFilePath(arg);
-        else if (which == "deskOut") got = app::desktopOutputDirPath(arg);
-        else if (which == "deskRoot") got = app::desktopOutputRootPath();
+        if (which == "appDataFile")
+            got = app::appDataFilePath(arg);
+        else if (which == "appDataDir")
+            got = app::appDataDirPath(arg);
+        else if (which == "tempDir")
+            got = app::tempDirPath(arg);
+        else if (which == "tempFile")
+            got = app::tempFilePath(arg);
+        else if (which == "deskOut")
+            got = app::desktopOutputDirPath(arg);
+        else if (which == "deskRoot")
+            got = app::desktopOutputRootPath();
         QVERIFY2(got.endsWith(expectSuffix), qPrintable(got));
         QCOMPARE(QFileInfo(got).isDir(), returnedExists);
         QVERIFY(!got.contains(QLatin1Char('\\')));
@@ -99,7 +124,9 @@ private slots:
     {
         const QString t = getCurrectTime();
         QCOMPARE(t.size(), 12);
-        QVERIFY(QRegularExpression(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d\\.\\d{3}$")).match(t).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d\\.\\d{3}$"))
+                    .match(t)
+                    .hasMatch());
         QVERIFY(app::logHead("main").startsWith(QLatin1Char('[')));
         QVERIFY(app::logHead("main").endsWith(QStringLiteral("] FUNC: main")));
     }
@@ -108,11 +135,16 @@ private slots:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("absolute linux") << "file:///home/u/a.mp4" << "/home/u/a.mp4";
-        QTest::newRow("percent-encoded blank") << "file:///home/u/a%20b.mp4" << "/home/u/a b.mp4";
-        QTest::newRow("chinese") << "file:///home/u/%E6%B5%8B%E8%AF%95.mp4" << "/home/u/测试.mp4";
-        QTest::newRow("plain path unchanged") << "  /home/u/a.mp4 " << "/home/u/a.mp4";
-        QTest::newRow("web link unchanged") << "https://example.org/a.mp4" << "https://example.org/a.mp4";
+        QTest::newRow("absolute linux") << "file:///home/u/a.mp4"
+                                        << "/home/u/a.mp4";
+        QTest::newRow("percent-encoded blank") << "file:///home/u/a%20b.mp4"
+                                               << "/home/u/a b.mp4";
+        QTest::newRow("chinese") << "file:///home/u/%E6%B5%8B%E8%AF%95.mp4"
+                                 << "/home/u/测试.mp4";
+        QTest::newRow("plain path unchanged") << "  /home/u/a.mp4 "
+                                              << "/home/u/a.mp4";
+        QTest::newRow("web link unchanged") << "https://example.org/a.mp4"
+                                            << "https://example.org/a.mp4";
     }
     void fileUrlsKeepTheLeadingSlash()
     {

@@ -118,11 +118,12 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(Getter, expected);
 
-        const QString source = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("roles/clip.avi")),
-                                                  QByteArray(3000, 'x'));
+        const QString source =
+            tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("roles/clip.avi")), QByteArray(3000, 'x'));
         FormatConvertTaskModel convertModel;
         VideoCompressTaskModel compressModel;
-        QAbstractItemModel *model = compress ? static_cast<QAbstractItemModel *>(&compressModel) : &convertModel;
+        QAbstractItemModel *model =
+            compress ? static_cast<QAbstractItemModel *>(&compressModel) : &convertModel;
         BackgroundTask *task = nullptr;
         if (compress) {
             auto *t = compressTask(source);
@@ -195,7 +196,8 @@ private slots:
         QCOMPARE(outside.size(), 11);
         for (const QVariant &value : outside)
             QVERIFY(!value.isValid());
-        QCOMPARE(model.taskAt(1).value(QStringLiteral("sourcePath")).toString(), QStringLiteral("/media/b.mp4"));
+        QCOMPARE(model.taskAt(1).value(QStringLiteral("sourcePath")).toString(),
+                 QStringLiteral("/media/b.mp4"));
         QVERIFY(!model.data(model.index(0, 0), Qt::UserRole + 12).isValid()); // 268 is a compress role
 
         model.removeAt(-1);

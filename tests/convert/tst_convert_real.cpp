@@ -33,14 +33,15 @@ Probe probe(const QString &path)
 {
     const tvxtest::ProcessResult r = tvxtest::runProcess(
         QStringLiteral("ffprobe"),
-        {"-v", "error", "-show_entries", "format=format_name,duration:stream=codec_type,codec_name", "-of", "json",
-         path});
+        {"-v", "error", "-show_entries", "format=format_name,duration:stream=codec_type,codec_name", "-of",
+         "json", path});
     Probe p;
     const QJsonObject root = QJsonDocument::fromJson(r.out).object();
     p.formatName = root.value("format").toObject().value("format_name").toString();
     p.duration = root.value("format").toObject().value("duration").toString().toDouble();
     for (const QJsonValue &s : root.value("streams").toArray())
-        p.streams << s.toObject().value("codec_type").toString() + ":" + s.toObject().value("codec_name").toString();
+        p.streams << s.toObject().value("codec_type").toString() + ":" +
+                         s.toObject().value("codec_name").toString();
     return p;
 }
 
@@ -79,7 +80,8 @@ private slots:
         tvxtest::initTestProcess();
         QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
         // No "ffmpeg.exe" in this folder: the programs come from the search path.
-        m_environment = std::make_unique<FFmpegEnvironment>(tvxtest::scratchPath(QStringLiteral("no-ffmpeg-here")));
+        m_environment =
+            std::make_unique<FFmpegEnvironment>(tvxtest::scratchPath(QStringLiteral("no-ffmpeg-here")));
         QVERIFY(m_environment->ready());
         m_prober = std::make_unique<FFprobeService>(m_environment.get());
         QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
@@ -91,9 +93,12 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("formatName");
         QTest::addColumn<QStringList>("streams");
-        QTest::newRow("MKV") << "MKV" << "matroska,webm" << QStringList{"video:h264", "audio:aac"};
-        QTest::newRow("MP3") << "MP3" << "mp3" << QStringList{"audio:mp3"};
-        QTest::newRow("AVI") << "AVI" << "avi" << QStringList{"video:mpeg4", "audio:mp3"};
+        QTest::newRow("MKV") << "MKV"
+                             << "matroska,webm" << QStringList{"video:h264", "audio:aac"};
+        QTest::newRow("MP3") << "MP3"
+                             << "mp3" << QStringList{"audio:mp3"};
+        QTest::newRow("AVI") << "AVI"
+                             << "avi" << QStringList{"video:mpeg4", "audio:mp3"};
     }
 
     void convert()

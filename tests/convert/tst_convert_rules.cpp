@@ -47,29 +47,46 @@ private slots:
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("convert: two collisions") << "convert" << "in/clip.mp4" << "MKV"
-                                                 << QStringList{"clip.mkv", "clip(1).mkv"} << "clip(2).mkv";
-        QTest::newRow("convert: free name") << "convert" << "in/clip.mp4" << " mkv " << QStringList{} << "clip.mkv";
-        QTest::newRow("convert: no base name") << "convert" << "in/.mp4" << "MKV" << QStringList{}
-                                               << "converted_file.mkv";
-        QTest::newRow("convert: never the source") << "convert" << "a.mp4" << "MP4" << QStringList{} << "a(1).mp4";
-        QTest::newRow("convert: counter in the name") << "convert" << "a(1).mp4" << "MP4" << QStringList{}
-                                                      << "a(1)(1).mp4";
-        QTest::newRow("convert: dots in the base") << "convert" << "in/a.b.avi" << "MKV" << QStringList{}
-                                                   << "a.b.mkv";
-        QTest::newRow("convert: a folder takes the name") << "convert" << "in/clip.mp4" << "MKV"
-                                                          << QStringList{"clip.mkv/"} << "clip(1).mkv";
-        QTest::newRow("compress: source avi") << "compress" << "in/clip.avi" << "Source" << QStringList{}
-                                              << "clip_compressed.mp4";
-        QTest::newRow("compress: source MOV lowered") << "compress" << "in/clip.MOV" << "source" << QStringList{}
-                                                      << "clip_compressed.mov";
-        QTest::newRow("compress: MKV for any source") << "compress" << "in/clip.avi" << "MKV" << QStringList{}
-                                                      << "clip_compressed.mkv";
-        QTest::newRow("compress: no base name") << "compress" << "in/.mp4" << "Source" << QStringList{}
-                                                << "compressed_video.mp4";
-        QTest::newRow("compress: collisions") << "compress" << "in/clip.mp4" << "Source"
-                                              << QStringList{"clip_compressed.mp4", "clip_compressed(1).mp4"}
-                                              << "clip_compressed(2).mp4";
+        QTest::newRow("convert: two collisions")
+            << "convert"
+            << "in/clip.mp4"
+            << "MKV" << QStringList{"clip.mkv", "clip(1).mkv"} << "clip(2).mkv";
+        QTest::newRow("convert: free name") << "convert"
+                                            << "in/clip.mp4"
+                                            << " mkv " << QStringList{} << "clip.mkv";
+        QTest::newRow("convert: no base name") << "convert"
+                                               << "in/.mp4"
+                                               << "MKV" << QStringList{} << "converted_file.mkv";
+        QTest::newRow("convert: never the source") << "convert"
+                                                   << "a.mp4"
+                                                   << "MP4" << QStringList{} << "a(1).mp4";
+        QTest::newRow("convert: counter in the name") << "convert"
+                                                      << "a(1).mp4"
+                                                      << "MP4" << QStringList{} << "a(1)(1).mp4";
+        QTest::newRow("convert: dots in the base") << "convert"
+                                                   << "in/a.b.avi"
+                                                   << "MKV" << QStringList{} << "a.b.mkv";
+        QTest::newRow("convert: a folder takes the name")
+            << "convert"
+            << "in/clip.mp4"
+            << "MKV" << QStringList{"clip.mkv/"} << "clip(1).mkv";
+        QTest::newRow("compress: source avi") << "compress"
+                                              << "in/clip.avi"
+                                              << "Source" << QStringList{} << "clip_compressed.mp4";
+        QTest::newRow("compress: source MOV lowered") << "compress"
+                                                      << "in/clip.MOV"
+                                                      << "source" << QStringList{} << "clip_compressed.mov";
+        QTest::newRow("compress: MKV for any source") << "compress"
+                                                      << "in/clip.avi"
+                                                      << "MKV" << QStringList{} << "clip_compressed.mkv";
+        QTest::newRow("compress: no base name") << "compress"
+                                                << "in/.mp4"
+                                                << "Source" << QStringList{} << "compressed_video.mp4";
+        QTest::newRow("compress: collisions")
+            << "compress"
+            << "in/clip.mp4"
+            << "Source" << QStringList{"clip_compressed.mp4", "clip_compressed(1).mp4"}
+            << "clip_compressed(2).mp4";
     }
 
     void outputNames()
@@ -120,11 +137,15 @@ private slots:
     {
         QTest::addColumn<QString>("finalPath");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "/out/clip(2).mkv" << "/out/clip(2).__tvx_tmp__.T.part.mkv";
+        QTest::newRow("plain") << "/out/clip(2).mkv"
+                               << "/out/clip(2).__tvx_tmp__.T.part.mkv";
         // Complete base name "a.b" and complete suffix "b.mkv", as QFileInfo reads them.
-        QTest::newRow("several dots") << "/out/a.b.mkv" << "/out/a.b.__tvx_tmp__.T.part.mkv";
-        QTest::newRow("no suffix") << "/out/clip" << "/out/clip.__tvx_tmp__.T.part";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("several dots") << "/out/a.b.mkv"
+                                      << "/out/a.b.__tvx_tmp__.T.part.mkv";
+        QTest::newRow("no suffix") << "/out/clip"
+                                   << "/out/clip.__tvx_tmp__.T.part";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void temporaryNames()
@@ -132,9 +153,11 @@ private slots:
         QFETCH(QString, finalPath);
         QFETCH(QString, expected);
         QCOMPARE(tools::temporaryOutputFilePath(finalPath, kTaskId), expected);
-        QCOMPARE(FormatConvertTask(kTaskId, FormatConvertParams(), nullptr).buildTemporaryOutputFilePath(finalPath),
+        QCOMPARE(FormatConvertTask(kTaskId, FormatConvertParams(), nullptr)
+                     .buildTemporaryOutputFilePath(finalPath),
                  expected);
-        QCOMPARE(VideoCompressTask(kTaskId, VideoCompressParams(), nullptr).buildTemporaryOutputFilePath(finalPath),
+        QCOMPARE(VideoCompressTask(kTaskId, VideoCompressParams(), nullptr)
+                     .buildTemporaryOutputFilePath(finalPath),
                  expected);
     }
 
@@ -147,8 +170,9 @@ private slots:
         QVERIFY(!FormatConvertTask(kTaskId, p, nullptr).ensureOutputDirectoryReady(&error));
         QCOMPARE(error, empty);
 
-        p.outputDirectory = tvxtest::scratchPath(QStringLiteral("made/deep/x")).section(QLatin1Char('/'), 0, -2) +
-                            QStringLiteral("/new");
+        p.outputDirectory =
+            tvxtest::scratchPath(QStringLiteral("made/deep/x")).section(QLatin1Char('/'), 0, -2) +
+            QStringLiteral("/new");
         QVERIFY(FormatConvertTask(kTaskId, p, nullptr).ensureOutputDirectoryReady(&error));
         QVERIFY(QFileInfo(p.outputDirectory).isDir());
 
@@ -177,38 +201,57 @@ private slots:
                                   << QStringList{"-c:v", "libx264", "-c:a", "aac", "-b:a", "192k"};
         QTest::newRow("MKV auto") << "MKV" << A << A << A << A << A << A
                                   << QStringList{"-c:v", "libx264", "-c:a", "aac", "-b:a", "192k"};
-        QTest::newRow("MP3 audio only") << "MP3" << "H.265" << "30" << "1280x720" << "2400" << A << A
-                                        << QStringList{"-vn", "-c:a", "libmp3lame", "-b:a", "192k"};
-        QTest::newRow("WAV") << "WAV" << A << A << A << A << A << A << QStringList{"-vn", "-c:a", "pcm_s16le"};
-        QTest::newRow("FLAC with a bit rate") << " flac " << A << A << A << A << A << "320"
-                                              << QStringList{"-vn", "-c:a", "flac"};
+        QTest::newRow("MP3 audio only")
+            << "MP3"
+            << "H.265"
+            << "30"
+            << "1280x720"
+            << "2400" << A << A << QStringList{"-vn", "-c:a", "libmp3lame", "-b:a", "192k"};
+        QTest::newRow("WAV") << "WAV" << A << A << A << A << A << A
+                             << QStringList{"-vn", "-c:a", "pcm_s16le"};
+        QTest::newRow("FLAC with a bit rate")
+            << " flac " << A << A << A << A << A << "320" << QStringList{"-vn", "-c:a", "flac"};
         QTest::newRow("AAC") << "AAC" << A << A << A << A << A << A
                              << QStringList{"-vn", "-c:a", "aac", "-b:a", "192k"};
         QTest::newRow("AVI auto") << "AVI" << A << A << A << A << A << A
                                   << QStringList{"-c:v", "mpeg4", "-c:a", "libmp3lame", "-b:a", "192k"};
         QTest::newRow("copy drops the video bit rate")
-            << "MP4" << "Copy" << A << A << "2400" << A << A
+            << "MP4"
+            << "Copy" << A << A << "2400" << A << A
             << QStringList{"-c:v", "copy", "-c:a", "aac", "-b:a", "192k"};
-        QTest::newRow("H.264 with a bit rate") << "MOV" << "H.264" << A << A << "2400" << A << A
-                                               << QStringList{"-c:v", "libx264", "-b:v", "2400k", "-c:a", "aac",
-                                                              "-b:a", "192k"};
+        QTest::newRow("H.264 with a bit rate")
+            << "MOV"
+            << "H.264" << A << A << "2400" << A << A
+            << QStringList{"-c:v", "libx264", "-b:v", "2400k", "-c:a", "aac", "-b:a", "192k"};
         QTest::newRow("rate and scale, even with copy")
-            << "MKV" << "Copy" << " 29.97 " << "1920x1080" << A << A << A
-            << QStringList{"-c:v", "copy", "-r", "29.97", "-vf", "scale=1920x1080", "-c:a", "aac", "-b:a", "192k"};
+            << "MKV"
+            << "Copy"
+            << " 29.97 "
+            << "1920x1080" << A << A << A
+            << QStringList{"-c:v", "copy", "-r",   "29.97", "-vf", "scale=1920x1080",
+                           "-c:a", "aac",  "-b:a", "192k"};
         QTest::newRow("H.265, VP9-like pass-through, units kept")
-            << "MKV" << "libfoo" << A << A << "3M" << "MP3" << "256"
-            << QStringList{"-c:v", "libfoo", "-b:v", "3M", "-c:a", "libmp3lame", "-b:a", "256k"};
+            << "MKV"
+            << "libfoo" << A << A << "3M"
+            << "MP3"
+            << "256" << QStringList{"-c:v", "libfoo", "-b:v", "3M", "-c:a", "libmp3lame", "-b:a", "256k"};
         QTest::newRow("H.265 and zero bit rate kept as text")
-            << "MKV" << "H.265" << "" << " " << "0" << A << A
-            << QStringList{"-c:v", "libx265", "-b:v", "0", "-c:a", "aac", "-b:a", "192k"};
-        QTest::newRow("VP9, PCM never gets a bit rate") << "MKV" << "VP9" << A << A << A << "PCM" << "192"
-                                                        << QStringList{"-c:v", "libvpx-vp9", "-c:a", "pcm_s16le"};
-        QTest::newRow("MPEG-4, audio copy") << "AVI" << "MPEG-4" << A << A << A << "Copy" << A
-                                            << QStringList{"-c:v", "mpeg4", "-c:a", "copy"};
-        QTest::newRow("FLAC codec in MKV") << "MKV" << A << A << A << A << "FLAC" << A
-                                           << QStringList{"-c:v", "libx264", "-c:a", "flac"};
-        QTest::newRow("empty audio bit rate") << "MP4" << A << A << A << A << "AAC" << " "
-                                              << QStringList{"-c:v", "libx264", "-c:a", "aac"};
+            << "MKV"
+            << "H.265"
+            << ""
+            << " "
+            << "0" << A << A << QStringList{"-c:v", "libx265", "-b:v", "0", "-c:a", "aac", "-b:a", "192k"};
+        QTest::newRow("VP9, PCM never gets a bit rate")
+            << "MKV"
+            << "VP9" << A << A << A << "PCM"
+            << "192" << QStringList{"-c:v", "libvpx-vp9", "-c:a", "pcm_s16le"};
+        QTest::newRow("MPEG-4, audio copy")
+            << "AVI"
+            << "MPEG-4" << A << A << A << "Copy" << A << QStringList{"-c:v", "mpeg4", "-c:a", "copy"};
+        QTest::newRow("FLAC codec in MKV")
+            << "MKV" << A << A << A << A << "FLAC" << A << QStringList{"-c:v", "libx264", "-c:a", "flac"};
+        QTest::newRow("empty audio bit rate") << "MP4" << A << A << A << A << "AAC"
+                                              << " " << QStringList{"-c:v", "libx264", "-c:a", "aac"};
     }
 
     void convertArguments()
@@ -232,8 +275,8 @@ private slots:
         p.audioCodec = audioCodec;
         p.audioBitrate = audioBitrate;
         const QString temporary = QStringLiteral("/out/a.__tvx_tmp__.T.part.mp4");
-        const QStringList expected = QStringList{"-nostdin", "-hide_banner", "-y",      "-i",
-                                                 "/in/a.avi", "-progress",   "pipe:1", "-nostats"} +
+        const QStringList expected = QStringList{"-nostdin",  "-hide_banner", "-y",     "-i",
+                                                 "/in/a.avi", "-progress",    "pipe:1", "-nostats"} +
                                      middle + QStringList{temporary};
         QCOMPARE(FormatConvertTask::buildFFmpegArguments(p, temporary), expected);
     }
@@ -251,28 +294,30 @@ private slots:
         QTest::addColumn<bool>("fastDecode");
 
         // Six million bytes over 60 s is 800 kbit/s.
-        QTest::newRow("balanced 70") << "Balanced" << 70 << qint64(6000000) << qint64(60) << "medium" << 25 << "128k"
-                                     << QStringList{"432k", "496k", "864k"} << false;
-        QTest::newRow("speed 70") << "Speed" << 70 << qint64(6000000) << qint64(60) << "veryfast" << 30 << "96k"
-                                  << QStringList{"385k", "442k", "770k"} << true;
-        QTest::newRow("quality 70") << "Quality" << 70 << qint64(6000000) << qint64(60) << "slow" << 22 << "160k"
-                                    << QStringList{"467k", "537k", "934k"} << false;
-        QTest::newRow("floor: small file") << "Balanced" << 70 << qint64(100000) << qint64(60) << "medium" << 25
-                                           << "128k" << QStringList{"220k", "252k", "440k"} << false;
+        QTest::newRow("balanced 70") << "Balanced" << 70 << qint64(6000000) << qint64(60) << "medium" << 25
+                                     << "128k" << QStringList{"432k", "496k", "864k"} << false;
+        QTest::newRow("speed 70") << "Speed" << 70 << qint64(6000000) << qint64(60) << "veryfast" << 30
+                                  << "96k" << QStringList{"385k", "442k", "770k"} << true;
+        QTest::newRow("quality 70") << "Quality" << 70 << qint64(6000000) << qint64(60) << "slow" << 22
+                                    << "160k" << QStringList{"467k", "537k", "934k"} << false;
+        QTest::newRow("floor: small file") << "Balanced" << 70 << qint64(100000) << qint64(60) << "medium"
+                                           << 25 << "128k" << QStringList{"220k", "252k", "440k"} << false;
         // 65250 bytes in 1 s at 50 % is exactly 261 kbit/s: above the threshold, below the floor.
         QTest::newRow("floor: total 261") << "Balanced" << 50 << qint64(65250) << qint64(1) << "medium" << 25
                                           << "128k" << QStringList{"220k", "252k", "440k"} << false;
-        QTest::newRow("ratio 150 as 100") << "Balanced" << 150 << qint64(6000000) << qint64(60) << "medium" << 25
-                                          << "128k" << QStringList{"656k", "754k", "1312k"} << false;
-        QTest::newRow("ratio 10 as 20") << "Balanced" << 10 << qint64(60000000) << qint64(60) << "medium" << 25
-                                        << "128k" << QStringList{"1472k", "1692k", "2944k"} << false;
-        QTest::newRow("'speed ' with a blank") << "speed " << 70 << qint64(6000000) << qint64(60) << "veryfast"
-                                               << 30 << "96k" << QStringList{"385k", "442k", "770k"} << true;
-        QTest::newRow("unknown mode is balanced") << "Fast" << 70 << qint64(6000000) << qint64(60) << "medium"
-                                                  << 25 << "128k" << QStringList{"432k", "496k", "864k"} << false;
-        QTest::newRow("duration 0 divides by 1 s") << "Balanced" << 70 << qint64(6000000) << qint64(0) << "medium"
-                                                   << 25 << "128k" << QStringList{"33472k", "38492k", "66944k"}
-                                                   << false;
+        QTest::newRow("ratio 150 as 100") << "Balanced" << 150 << qint64(6000000) << qint64(60) << "medium"
+                                          << 25 << "128k" << QStringList{"656k", "754k", "1312k"} << false;
+        QTest::newRow("ratio 10 as 20") << "Balanced" << 10 << qint64(60000000) << qint64(60) << "medium"
+                                        << 25 << "128k" << QStringList{"1472k", "1692k", "2944k"} << false;
+        QTest::newRow("'speed ' with a blank")
+            << "speed " << 70 << qint64(6000000) << qint64(60) << "veryfast" << 30 << "96k"
+            << QStringList{"385k", "442k", "770k"} << true;
+        QTest::newRow("unknown mode is balanced")
+            << "Fast" << 70 << qint64(6000000) << qint64(60) << "medium" << 25 << "128k"
+            << QStringList{"432k", "496k", "864k"} << false;
+        QTest::newRow("duration 0 divides by 1 s")
+            << "Balanced" << 70 << qint64(6000000) << qint64(0) << "medium" << 25 << "128k"
+            << QStringList{"33472k", "38492k", "66944k"} << false;
     }
 
     void compressPlan()
@@ -308,12 +353,15 @@ private slots:
         QCOMPARE(QStringLiteral("%1k").arg(plan.videoBitrateKbps), rateArgs.at(0));
 
         const QString temporary = QStringLiteral("/out/clip_compressed.__tvx_tmp__.T.part.mkv");
-        QStringList expected{"-nostdin", "-hide_banner", "-y",  "-i",     source,   "-progress", "pipe:1",
-                             "-nostats", "-c:v",         "libx264", "-preset", preset, "-crf",      QString::number(crf),
-                             "-b:v",     rateArgs.at(0), "-maxrate", rateArgs.at(1), "-bufsize", rateArgs.at(2),
-                             "-c:a",     "aac",          "-b:a",   audio,    "-movflags", "+faststart"};
+        QStringList expected{
+            "-nostdin",  "-hide_banner",       "-y",   "-i",           source,     "-progress",
+            "pipe:1",    "-nostats",           "-c:v", "libx264",      "-preset",  preset,
+            "-crf",      QString::number(crf), "-b:v", rateArgs.at(0), "-maxrate", rateArgs.at(1),
+            "-bufsize",  rateArgs.at(2),       "-c:a", "aac",          "-b:a",     audio,
+            "-movflags", "+faststart"};
         if (fastDecode)
-            expected << "-tune" << "fastdecode";
+            expected << "-tune"
+                     << "fastdecode";
         expected << temporary;
         QCOMPARE(VideoCompressTask::buildFFmpegArguments(p, plan, temporary), expected);
     }
@@ -348,7 +396,8 @@ private slots:
 
     void compressDisplay()
     {
-        const QString source = sparseFile(tvxtest::scratchPath(QStringLiteral("gib/clip.MOV")), qint64(1) << 30);
+        const QString source =
+            sparseFile(tvxtest::scratchPath(QStringLiteral("gib/clip.MOV")), qint64(1) << 30);
         VideoCompressParams p;
         p.sourcePath = source;
         VideoCompressTask task(kTaskId, p, nullptr);
@@ -385,15 +434,24 @@ private slots:
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("convertText");
         QTest::addColumn<QString>("compressText");
-        QTest::newRow("zero") << qint64(0) << "0B" << "0.00KB";
-        QTest::newRow("negative") << qint64(-5) << "0B" << "0.00KB";
-        QTest::newRow("500 B") << qint64(500) << "500B" << "0.49KB";
-        QTest::newRow("1023 B") << qint64(1023) << "1023B" << "1.00KB";
-        QTest::newRow("512 KiB") << qint64(512 * 1024) << "512K" << "512.00KB";
-        QTest::newRow("1.5 MiB") << qint64(3 * 512 * 1024) << "1.5M" << "1.50MB";
-        QTest::newRow("70 MiB") << qint64(73400320) << "70.0M" << "70.00MB";
-        QTest::newRow("3 GiB") << (qint64(3) << 30) << "3.0G" << "3.00GB";
-        QTest::newRow("2048 GiB") << (qint64(2048) << 30) << "2048G" << "2048.00GB";
+        QTest::newRow("zero") << qint64(0) << "0B"
+                              << "0.00KB";
+        QTest::newRow("negative") << qint64(-5) << "0B"
+                                  << "0.00KB";
+        QTest::newRow("500 B") << qint64(500) << "500B"
+                               << "0.49KB";
+        QTest::newRow("1023 B") << qint64(1023) << "1023B"
+                                << "1.00KB";
+        QTest::newRow("512 KiB") << qint64(512 * 1024) << "512K"
+                                 << "512.00KB";
+        QTest::newRow("1.5 MiB") << qint64(3 * 512 * 1024) << "1.5M"
+                                 << "1.50MB";
+        QTest::newRow("70 MiB") << qint64(73400320) << "70.0M"
+                                << "70.00MB";
+        QTest::newRow("3 GiB") << (qint64(3) << 30) << "3.0G"
+                               << "3.00GB";
+        QTest::newRow("2048 GiB") << (qint64(2048) << 30) << "2048G"
+                                  << "2048.00GB";
     }
 
     void sizeTexts()
@@ -453,7 +511,8 @@ private slots:
         QCOMPARE(FormatConvertParams::fromVariantMap(map).toVariantMap(), map);
 
         const FormatConvertParams defaults = FormatConvertParams::fromVariantMap(
-            {{QStringLiteral("frameRate"), 25}, {QStringLiteral("shutdownWhenFinished"), QStringLiteral("true")}});
+            {{QStringLiteral("frameRate"), 25},
+             {QStringLiteral("shutdownWhenFinished"), QStringLiteral("true")}});
         QCOMPARE(defaults.sourcePath, QString());
         QCOMPARE(defaults.outputFormat, QStringLiteral("MP4"));
         QCOMPARE(defaults.videoCodec, QStringLiteral("Auto"));
@@ -473,7 +532,8 @@ private slots:
         QVERIFY(parser.finish());
         QCOMPARE(parser.lastOutTime(), qint64(12));
         // The last value of a read wins; other keys and garbage are skipped.
-        QVERIFY(parser.feed("out_time_ms=5\nout_time_us=9\nxout_time_ms=7 tail\nout_time_ms=\nout_time_ms=N/A\n"));
+        QVERIFY(parser.feed(
+            "out_time_ms=5\nout_time_us=9\nxout_time_ms=7 tail\nout_time_ms=\nout_time_ms=N/A\n"));
         QCOMPARE(parser.lastOutTime(), qint64(7));
         QVERIFY(!parser.feed("out_time_ms=99999999999999999999999\n"));
         QCOMPARE(parser.lastOutTime(), qint64(7));

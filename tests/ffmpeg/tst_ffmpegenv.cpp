@@ -35,9 +35,11 @@ private slots:
             << QStringList{"ffmpeg", "ffprobe"} << QStringList{"ffmpeg", "ffprobe"} << "root"
             << "root" << true;
         QTest::newRow("root .exe before root bare name")
-            << QStringList{"ffmpeg.exe", "ffmpeg", "ffprobe"} << QStringList{} << "root" << "root" << true;
+            << QStringList{"ffmpeg.exe", "ffmpeg", "ffprobe"} << QStringList{} << "root"
+            << "root" << true;
         QTest::newRow("root bare name not executable")
-            << QStringList{"ffmpeg", "!ffprobe"} << QStringList{"ffprobe"} << "root" << "path" << true;
+            << QStringList{"ffmpeg", "!ffprobe"} << QStringList{"ffprobe"} << "root"
+            << "path" << true;
         QTest::newRow("only ffmpeg") << QStringList{"ffmpeg.exe"} << QStringList{} << "root"
                                      << "" << false;
         QTest::newRow("only ffprobe") << QStringList{} << QStringList{"ffprobe"} << ""

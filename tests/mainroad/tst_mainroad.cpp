@@ -162,7 +162,8 @@ private slots:
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
         m_engine->rootContext()->setContextProperty(QStringLiteral("playlistStore"), m_playlist.get());
-        m_engine->loadData(tvxtest::mainRoadSceneQml("    width: 320; height: 240"), QUrl(QStringLiteral("qrc:/mainroad/Scene.qml")));
+        m_engine->loadData(tvxtest::mainRoadSceneQml("    width: 320; height: 240"),
+                           QUrl(QStringLiteral("qrc:/mainroad/Scene.qml")));
         QCOMPARE(m_engine->rootObjects().size(), 1);
         m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
         QVERIFY(m_window);

@@ -6,8 +6,8 @@
 #include "TestSupport.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
-#include "i18n/I18nService.h"
 #include "ffmpeg/MediaPreviewService.h"
+#include "i18n/I18nService.h"
 #include "player/MpvEngine.h"
 #include "player/PlaylistModel.h"
 #include "system/FileDialogService.h"
@@ -293,7 +293,8 @@ private slots:
         QObject *view = page->findChild<QObject *>(QStringLiteral("playerView"));
         QVERIFY(view);
 
-        const QVariantList urls{QUrl::fromLocalFile(garbage).toString(), QUrl::fromLocalFile(good).toString()};
+        const QVariantList urls{QUrl::fromLocalFile(garbage).toString(),
+                                QUrl::fromLocalFile(good).toString()};
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
         QTRY_COMPARE_WITH_TIMEOUT(scene.playlist.currentFileUrl(), QUrl::fromLocalFile(good), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), 10000);

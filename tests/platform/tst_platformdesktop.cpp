@@ -1,9 +1,9 @@
 // Desktop stand-ins: the Desktop Entry launcher, the shutdown launcher and the build configuration.
+#include "TestSupport.h"
 #include "core/BuildConfig.h"
 #include "platform/ChangeNotifier.h"
 #include "platform/ShellLink.h"
 #include "platform/ShutdownLauncher.h"
-#include "TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -82,7 +82,8 @@ private slots:
         exec.chop(3);
         exec.replace(QLatin1String("%%"), QLatin1String("%"));
         // Inside double quotes the Exec rules are those of a POSIX shell, so sh runs it as a launcher would.
-        const tvxtest::ProcessResult r = tvxtest::runProcess(QStringLiteral("/bin/sh"),
+        const tvxtest::ProcessResult r = tvxtest::runProcess(
+            QStringLiteral("/bin/sh"),
             {QStringLiteral("-c"), exec + QStringLiteral(" \"$0\""), QStringLiteral("/media/a b.mp4")});
         QCOMPARE(r.exitCode, 0);
         QFile m(marker);
@@ -102,16 +103,20 @@ private slots:
     void shutdownLauncherPassesItsArgumentsToTheProgram()
     {
         const QString out = tvxtest::scratchPath(QStringLiteral("shutdown-args.txt"));
-        const QString recorder = tvxtest::writeScript(tvxtest::scratchPath(QStringLiteral("recorder.sh")),
-            QStringLiteral("for a in \"$@\"; do printf '[%s]' \"$a\"; done > '%1.tmp' && mv '%1.tmp' '%1'").arg(out));
-        const platform::ShutdownLauncher launcher(recorder, {QStringLiteral("/s"), QStringLiteral("/t"), QStringLiteral("0")});
+        const QString recorder = tvxtest::writeScript(
+            tvxtest::scratchPath(QStringLiteral("recorder.sh")),
+            QStringLiteral("for a in \"$@\"; do printf '[%s]' \"$a\"; done > '%1.tmp' && mv '%1.tmp' '%1'")
+                .arg(out));
+        const platform::ShutdownLauncher launcher(
+            recorder, {QStringLiteral("/s"), QStringLiteral("/t"), QStringLiteral("0")});
         QVERIFY(launcher.start());
         QVERIFY(tvxtest::waitUntil([&] { return QFileInfo::exists(out); }));
         QFile f(out);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("[/s][/t][0]"));
 
-        QVERIFY(!platform::ShutdownLauncher(tvxtest::scratchPath(QStringLiteral("missing-program")), {}).start());
+        QVERIFY(
+            !platform::ShutdownLauncher(tvxtest::scratchPath(QStringLiteral("missing-program")), {}).start());
         QVERIFY(!platform::ShutdownLauncher().start());
     }
 
@@ -122,8 +127,9 @@ private slots:
         QVERIFY(platform::ShutdownLauncher::systemDefault().program().isEmpty());
         QVERIFY(!platform::ShutdownLauncher::systemDefault().start());
 
-        const QString config = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("shutdown.ini")),
-            "[shutdown]\nprogram=/opt/recorder\narguments=\"\\\"-h now\\\" --flag\"\n");
+        const QString config =
+            tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("shutdown.ini")),
+                               "[shutdown]\nprogram=/opt/recorder\narguments=\"\\\"-h now\\\" --flag\"\n");
         qputenv("TVX_CONFIG", config.toUtf8());
         const platform::ShutdownLauncher configured = platform::ShutdownLauncher::systemDefault();
         qunsetenv("TVX_CONFIG");
@@ -134,19 +140,25 @@ private slots:
     void buildConfigurationOverride()
     {
         qunsetenv("TVX_CONFIG");
-        QCOMPARE(platform::config::customerServiceHost(), QString::fromLatin1(platform::config::kCustomerServiceHost));
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(platform::config::analyticsAppKey()).hasMatch());
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9]{4}$")).match(platform::config::analyticsProductNumber()).hasMatch());
+        QCOMPARE(platform::config::customerServiceHost(),
+                 QString::fromLatin1(platform::config::kCustomerServiceHost));
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$"))
+                    .match(platform::config::analyticsAppKey())
+                    .hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9]{4}$"))
+                    .match(platform::config::analyticsProductNumber())
+                    .hasMatch());
 
         const QString config = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("config.ini")),
-            "[customer_service]\nhost=127.0.0.1\ngid=7\n");
+                                                  "[customer_service]\nhost=127.0.0.1\ngid=7\n");
         qputenv("TVX_CONFIG", config.toUtf8());
         QCOMPARE(platform::config::customerServiceHost(), QStringLiteral("127.0.0.1"));
         QCOMPARE(platform::config::customerServiceGroupNumber(), QStringLiteral("7"));
         QCOMPARE(platform::config::customerServiceQueueNumber(),
                  QString::fromLatin1(platform::config::kCustomerServiceQueueNumber));
         qputenv("TVX_CONFIG", tvxtest::scratchPath(QStringLiteral("missing.ini")).toUtf8());
-        QCOMPARE(platform::config::customerServiceHost(), QString::fromLatin1(platform::config::kCustomerServiceHost));
+        QCOMPARE(platform::config::customerServiceHost(),
+                 QString::fromLatin1(platform::config::kCustomerServiceHost));
         qunsetenv("TVX_CONFIG");
     }
 

@@ -1,6 +1,6 @@
 // Registry stand-in: persistence, registry-like naming rules, and injected failures.
-#include "platform/RegistryStore.h"
 #include "TestSupport.h"
+#include "platform/RegistryStore.h"
 
 #include <QFile>
 #include <QtTest>
@@ -20,20 +20,26 @@ private slots:
         const QString awkward = QStringLiteral("a \"quoted\" C:\\path\\x = y\nsecond line ; [not a section]");
         {
             RegistryStore store(path);
-            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"), QString(), QStringLiteral("Tavrixo.mp4")));
-            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"), QStringLiteral("Tavrixo.mp4"), QString()));
+            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"), QString(),
+                                QStringLiteral("Tavrixo.mp4")));
+            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"),
+                                QStringLiteral("Tavrixo.mp4"), QString()));
             QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\X"), awkward, awkward));
-            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Empty\\Sub"), QStringLiteral("v"), QString()));
-            QVERIFY(store.removeValue(QStringLiteral("HKEY_CURRENT_USER\\Software\\Empty\\Sub"), QStringLiteral("v")));
+            QVERIFY(store.write(QStringLiteral("HKEY_CURRENT_USER\\Software\\Empty\\Sub"),
+                                QStringLiteral("v"), QString()));
+            QVERIFY(store.removeValue(QStringLiteral("HKEY_CURRENT_USER\\Software\\Empty\\Sub"),
+                                      QStringLiteral("v")));
             // No explicit flush: the destructor must not lose what was written.
         }
         RegistryStore reopened(path);
         QString value;
         bool found = false;
-        QVERIFY(reopened.read(QStringLiteral("hkey_current_user\\software\\CLASSES\\.MP4"), QString(), &value, &found));
+        QVERIFY(reopened.read(QStringLiteral("hkey_current_user\\software\\CLASSES\\.MP4"), QString(), &value,
+                              &found));
         QVERIFY(found);
         QCOMPARE(value, QStringLiteral("Tavrixo.mp4"));
-        QVERIFY(reopened.read(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"), QStringLiteral("TAVRIXO.MP4"), &value, &found));
+        QVERIFY(reopened.read(QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes\\.mp4"),
+                              QStringLiteral("TAVRIXO.MP4"), &value, &found));
         QVERIFY(found);
         QCOMPARE(value, QString());
         QVERIFY(reopened.read(QStringLiteral("HKEY_CURRENT_USER\\Software\\X"), awkward, &value, &found));
@@ -42,7 +48,8 @@ private slots:
         bool exists = false;
         QVERIFY(reopened.keyExists(QStringLiteral("HKEY_CURRENT_USER\\Software\\Empty\\Sub"), &exists));
         QVERIFY2(exists, "a key stays after its last value is removed, as in the registry");
-        QVERIFY(reopened.read(QStringLiteral("HKEY_CURRENT_USER\\Software\\Nope"), QString(), &value, &found));
+        QVERIFY(
+            reopened.read(QStringLiteral("HKEY_CURRENT_USER\\Software\\Nope"), QString(), &value, &found));
         QVERIFY(!found);
         QVERIFY(value.isEmpty());
     }
@@ -51,7 +58,8 @@ private slots:
     {
         RegistryStore store(tvxtest::scratchPath(QStringLiteral("reg/remove.ini")));
         const QString base = QStringLiteral("HKEY_CURRENT_USER\\Software\\FileExts\\.mp4");
-        QVERIFY(store.write(base + QStringLiteral("\\UserChoice"), QStringLiteral("ProgId"), QStringLiteral("Other.mp4")));
+        QVERIFY(store.write(base + QStringLiteral("\\UserChoice"), QStringLiteral("ProgId"),
+                            QStringLiteral("Other.mp4")));
         QVERIFY(store.write(base + QStringLiteral("\\UserChoice\\Deeper"), QString(), QStringLiteral("x")));
         QVERIFY(store.write(base + QStringLiteral("\\UserChoiceTwin"), QString(), QStringLiteral("y")));
         QVERIFY(store.removeKey(base + QStringLiteral("\\userchoice")));
@@ -94,7 +102,8 @@ private slots:
         // A failed flush leaves the file as it was: the earlier content is still there.
         RegistryStore other(path);
         QVERIFY(other.read(key, QStringLiteral("v"), &value));
-        QCOMPARE(value, op == int(Op::Write) || op == int(Op::Flush) ? QStringLiteral("before") : QStringLiteral("after"));
+        QCOMPARE(value, op == int(Op::Write) || op == int(Op::Flush) ? QStringLiteral("before")
+                                                                     : QStringLiteral("after"));
     }
 
     void flushFailsWhenTheFolderCannotExist()
@@ -109,12 +118,12 @@ private slots:
     void damagedLinesAreSkipped()
     {
         const QString path = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("reg/damaged.ini")),
-            "value outside any key\n"
-            "[HKEY_CURRENT_USER\\Good]\n"
-            "@=\"default\"\n"
-            "\"unterminated=\"x\n"
-            "\"named\"=\"ok\"\n"
-            "garbage line\n");
+                                                "value outside any key\n"
+                                                "[HKEY_CURRENT_USER\\Good]\n"
+                                                "@=\"default\"\n"
+                                                "\"unterminated=\"x\n"
+                                                "\"named\"=\"ok\"\n"
+                                                "garbage line\n");
         RegistryStore store(path);
         QString value;
         QVERIFY(store.read(QStringLiteral("HKEY_CURRENT_USER\\Good"), QString(), &value));

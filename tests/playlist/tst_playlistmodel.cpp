@@ -682,9 +682,11 @@ private slots:
         QTest::newRow("huge size") << "[playlist]\n" + QString(entries).replace("size=2", "size=2000000000")
                                    << QStringList{"a.mp4", "b.mp4"} << 1;
         QTest::newRow("negative size still reads every entry")
-            << "[playlist]\n" + QString(entries).replace("size=2", "size=-5") << QStringList{"a.mp4", "b.mp4"} << 1;
+            << "[playlist]\n" + QString(entries).replace("size=2", "size=-5") << QStringList{"a.mp4", "b.mp4"}
+            << 1;
         QTest::newRow("entries past size still read")
-            << "[playlist]\n" + QString(entries).replace("size=2", "size=1") << QStringList{"a.mp4", "b.mp4"} << 1;
+            << "[playlist]\n" + QString(entries).replace("size=2", "size=1") << QStringList{"a.mp4", "b.mp4"}
+            << 1;
         QTest::newRow("garbage bytes")
             << QString::fromLatin1("\x01\x02[[[==\n\xff\xfe") << QStringList{} << 1;
         QTest::newRow("empty file") << QString() << QStringList{} << 1;

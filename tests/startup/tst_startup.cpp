@@ -1,6 +1,6 @@
 // Start-up of the real executable: first log line, single-instance hand-off, exit codes.
-#include "system/SingleInstanceService.h"
 #include "TestSupport.h"
+#include "system/SingleInstanceService.h"
 
 #include <QCoreApplication>
 #include <QLockFile>
@@ -25,7 +25,8 @@ public:
             m_process.waitForFinished(5000);
         }
     }
-    void start(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    void start(const QStringList &args,
+               const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessEnvironment(env);
         m_process.start(m_exe, args);
@@ -80,8 +81,8 @@ private slots:
         primary.start({});
         QVERIFY2(primary.waitForLog(QStringLiteral("SSL build =")), qPrintable(primary.log()));
         const QString firstLine = primary.log().section(QLatin1Char('\n'), 0, 0);
-        QVERIFY2(QRegularExpression(QStringLiteral(
-                     "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] FUNC: main : \\[Startup\\] Start Official Server APP!$"))
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] FUNC: main : "
+                                                   "\\[Startup\\] Start Official Server APP!$"))
                      .match(firstLine)
                      .hasMatch(),
                  qPrintable(firstLine));
@@ -90,8 +91,9 @@ private slots:
         // arguments after it are ignored.
         const QString file = tvxtest::fixtures::unicodeNamedMp4();
         PlayerProcess second;
-        second.start({QStringLiteral("  "), QString(), QStringLiteral("/no/such/file.mp4"), tvxtest::scratchDir(),
-                      QUrl::fromLocalFile(file).toString(), tvxtest::fixtures::smallMp4()});
+        second.start({QStringLiteral("  "), QString(), QStringLiteral("/no/such/file.mp4"),
+                      tvxtest::scratchDir(), QUrl::fromLocalFile(file).toString(),
+                      tvxtest::fixtures::smallMp4()});
         QVERIFY(second.waitForExit());
         QCOMPARE(second.exitCode(), 0);
         QVERIFY2(second.log().contains(QStringLiteral("Existing process activated. Exit current process.")),
@@ -99,7 +101,8 @@ private slots:
         QVERIFY2(!second.log().contains(QStringLiteral("SSL build =")), "the second start must not go on");
 
         const QString expectedUrl = QUrl::fromLocalFile(file).toString();
-        QVERIFY2(primary.waitForLog(QStringLiteral("mediaOpenRequested ") + expectedUrl), qPrintable(primary.log()));
+        QVERIFY2(primary.waitForLog(QStringLiteral("mediaOpenRequested ") + expectedUrl),
+                 qPrintable(primary.log()));
     }
 
     void staleLockIsTakenOver()

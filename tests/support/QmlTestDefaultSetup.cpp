@@ -4,6 +4,9 @@
 
 QmlTestSetup::QmlTestSetup() = default;
 QmlTestSetup::~QmlTestSetup() = default;
-void QmlTestSetup::applicationAvailable() { tvxtest::initTestProcess(); }
+void QmlTestSetup::applicationAvailable()
+{
+    tvxtest::initTestProcess();
+}
 void QmlTestSetup::qmlEngineAvailable(QQmlEngine *) {}
 void QmlTestSetup::cleanupTestCase() {}

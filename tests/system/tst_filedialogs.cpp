@@ -1,8 +1,8 @@
 // File and folder pickers driven by a timer that accepts or cancels the modal dialog.
-#include "system/FileDialogService.h"
+#include "TestSupport.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
-#include "TestSupport.h"
+#include "system/FileDialogService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +18,8 @@
 
 namespace {
 
-struct Seen {
+struct Seen
+{
     QString title;
     QString directory;
     QStringList filters;
@@ -57,7 +58,8 @@ void acceptFiles(QFileDialog *dialog, const QString &folder, const QStringList &
     QStringList quoted;
     for (const QString &n : names)
         quoted << QLatin1Char('"') + n + QLatin1Char('"');
-    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(names.size() == 1 ? names.first() : quoted.join(QLatin1Char(' ')));
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+        ->setText(names.size() == 1 ? names.first() : quoted.join(QLatin1Char(' ')));
     static_cast<QDialog *>(dialog)->accept();
 }
 
@@ -69,7 +71,9 @@ QByteArray settingsBytes()
 
 QString storedLastDirectory()
 {
-    return QSettings(FileDialogService::settingsFilePath(), QSettings::IniFormat).value(QStringLiteral("file_dialog/last_directory")).toString();
+    return QSettings(FileDialogService::settingsFilePath(), QSettings::IniFormat)
+        .value(QStringLiteral("file_dialog/last_directory"))
+        .toString();
 }
 
 } // namespace
@@ -97,15 +101,19 @@ private slots:
         QFile::remove(FileDialogService::settingsFilePath());
         FileDialogService service;
         Seen seen;
-        whenDialogOpens(&seen, [&](QFileDialog *d) { acceptFiles(d, m_media, {QStringLiteral("a.mp4"), QStringLiteral("b c.mkv")}); });
+        whenDialogOpens(&seen, [&](QFileDialog *d) {
+            acceptFiles(d, m_media, {QStringLiteral("a.mp4"), QStringLiteral("b c.mkv")});
+        });
         const QStringList urls = service.pickPlayableMediaFiles();
         QCOMPARE(urls, (QStringList{QUrl::fromLocalFile(m_media + QStringLiteral("/a.mp4")).toString(),
                                     QUrl::fromLocalFile(m_media + QStringLiteral("/b c.mkv")).toString()}));
         QCOMPARE(seen.title, i18n::t(QStringLiteral("ui.file_dialog.title.pick_media_files")));
         QCOMPARE(seen.directory, QDir::homePath() + QStringLiteral("/Desktop"));
-        QCOMPARE(seen.filters, (QStringList{i18n::t(QStringLiteral("ui.file_dialog.filter.media")) + QStringLiteral(" (")
-                                                + media::playableWildcardPattern() + QLatin1Char(')'),
-                                            i18n::t(QStringLiteral("ui.file_dialog.filter.all")) + QStringLiteral(" (*)")}));
+        QCOMPARE(
+            seen.filters,
+            (QStringList{i18n::t(QStringLiteral("ui.file_dialog.filter.media")) + QStringLiteral(" (") +
+                             media::playableWildcardPattern() + QLatin1Char(')'),
+                         i18n::t(QStringLiteral("ui.file_dialog.filter.all")) + QStringLiteral(" (*)")}));
         QCOMPARE(seen.shownFilters, QStringList{QStringLiteral("*")}); // the all-files entry shows files
         QCOMPARE(storedLastDirectory(), m_media);
 
@@ -139,11 +147,16 @@ private slots:
         whenDialogOpens(&seen, [](QFileDialog *d) { d->reject(); });
         const QByteArray before = settingsBytes();
         QVariant result;
-        if (picker == QLatin1String("files")) result = service.pickVideoToolMediaFiles();
-        else if (picker == QLatin1String("file")) result = service.pickVideoToolMediaFile();
-        else if (picker == QLatin1String("subtitle")) result = service.pickSubtitleFile();
-        else result = service.pickFolder();
-        QVERIFY(result.type() == QVariant::StringList ? result.toStringList().isEmpty() : result.toString().isEmpty());
+        if (picker == QLatin1String("files"))
+            result = service.pickVideoToolMediaFiles();
+        else if (picker == QLatin1String("file"))
+            result = service.pickVideoToolMediaFile();
+        else if (picker == QLatin1String("subtitle"))
+            result = service.pickSubtitleFile();
+        else
+            result = service.pickFolder();
+        QVERIFY(result.type() == QVariant::StringList ? result.toStringList().isEmpty()
+                                                      : result.toString().isEmpty());
         QCOMPARE(settingsBytes(), before);
     }
 
@@ -151,8 +164,10 @@ private slots:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("empty") << QString() << i18n::t(QStringLiteral("ui.file_dialog.title.pick_subtitle_file"));
-        QTest::newRow("blank") << QStringLiteral("   ") << i18n::t(QStringLiteral("ui.file_dialog.title.pick_subtitle_file"));
+        QTest::newRow("empty") << QString()
+                               << i18n::t(QStringLiteral("ui.file_dialog.title.pick_subtitle_file"));
+        QTest::newRow("blank") << QStringLiteral("   ")
+                               << i18n::t(QStringLiteral("ui.file_dialog.title.pick_subtitle_file"));
         QTest::newRow("given, untrimmed") << QStringLiteral(" 主字幕 ") << QStringLiteral(" 主字幕 ");
     }
     void subtitleTitleAndFilter()
@@ -162,10 +177,12 @@ private slots:
         FileDialogService service;
         Seen seen;
         whenDialogOpens(&seen, [&](QFileDialog *d) { acceptFiles(d, m_media, {QStringLiteral("s.srt")}); });
-        QCOMPARE(service.pickSubtitleFile(title), QUrl::fromLocalFile(m_media + QStringLiteral("/s.srt")).toString());
+        QCOMPARE(service.pickSubtitleFile(title),
+                 QUrl::fromLocalFile(m_media + QStringLiteral("/s.srt")).toString());
         QCOMPARE(seen.title, shown);
-        QCOMPARE(seen.filters.first(), i18n::t(QStringLiteral("ui.file_dialog.filter.subtitle")) + QStringLiteral(" (")
-                                           + media::subtitleWildcardPattern() + QLatin1Char(')'));
+        QCOMPARE(seen.filters.first(), i18n::t(QStringLiteral("ui.file_dialog.filter.subtitle")) +
+                                           QStringLiteral(" (") + media::subtitleWildcardPattern() +
+                                           QLatin1Char(')'));
     }
 
     void deletedFolderFallsBack()

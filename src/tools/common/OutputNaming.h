@@ -14,7 +14,8 @@ bool pathIsTaken(const QString &path);
 QString freeOutputFilePath(const QString &directory, const QString &baseName, const QString &extension,
                            const QString &sourcePath);
 
-// "<folder>/<complete base>.__tvx_tmp__.<taskId>.part.<suffix>" (".part" without a suffix); empty when finalPath is empty.
+// "<folder>/<complete base>.__tvx_tmp__.<taskId>.part.<suffix>" (".part" without a suffix); empty when
+// finalPath is empty.
 QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId);
 
 // True when the folder exists or could be created; otherwise errorText (when given) receives
