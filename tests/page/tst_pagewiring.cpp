@@ -124,6 +124,18 @@ struct MainScene
     }
 };
 
+// The main window loaded and shown; its player page, or null when either failed.
+QObject *shownPage(MainScene &scene)
+{
+    scene.engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    if (scene.engine.rootObjects().size() != 1)
+        return nullptr;
+    auto *window = qobject_cast<QQuickWindow *>(scene.engine.rootObjects().first());
+    if (!window || !QTest::qWaitForWindowExposed(window))
+        return nullptr;
+    return window->property("pageItem").value<QObject *>();
+}
+
 class PageWiringTest : public QObject
 {
     Q_OBJECT
@@ -255,12 +267,7 @@ private slots:
         const QString garbage = tvxtest::fixtures::garbageMp4();
         QVERIFY(!garbage.isEmpty());
         MainScene scene;
-        scene.engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QCOMPARE(scene.engine.rootObjects().size(), 1);
-        auto *window = qobject_cast<QQuickWindow *>(scene.engine.rootObjects().first());
-        QVERIFY(window);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QObject *page = window->property("pageItem").value<QObject *>();
+        QObject *page = shownPage(scene);
         QVERIFY(page);
         QObject *view = page->findChild<QObject *>(QStringLiteral("playerView"));
         QVERIFY(view);
@@ -283,12 +290,7 @@ private slots:
         const QString good = tvxtest::fixtures::smallMp4();
         QVERIFY(!garbage.isEmpty() && !good.isEmpty());
         MainScene scene;
-        scene.engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QCOMPARE(scene.engine.rootObjects().size(), 1);
-        auto *window = qobject_cast<QQuickWindow *>(scene.engine.rootObjects().first());
-        QVERIFY(window);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QObject *page = window->property("pageItem").value<QObject *>();
+        QObject *page = shownPage(scene);
         QVERIFY(page);
         QObject *view = page->findChild<QObject *>(QStringLiteral("playerView"));
         QVERIFY(view);
