@@ -30,10 +30,12 @@ bool MpvEngine::updateSetting(T &field, const T &value, SendToMpv sendToMpv, voi
     if (!PlayerSettings::differs(field, value))
         return true;
     field = value;
-    if (timing == SaveTiming::Deferred)
+    // Braced: with "emit" expanding to nothing, clang reads the next line as part of the else.
+    if (timing == SaveTiming::Deferred) {
         scheduleSettingsSave();
-    else
+    } else {
         saveSettings();
+    }
     emit(this->*changed)();
     return true;
 }
