@@ -440,7 +440,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     // One deadline for the whole wait: wake-ups that find no answer do not restart the clock.
     const QDeadlineTimer deadline(timeoutMs);
-    while (!state.done && !closing) {
+    while (!state.done) {
         if (!state.condition.wait(&mutex, deadline)) {
             break;
         }
