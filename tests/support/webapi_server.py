@@ -15,7 +15,8 @@ rewrite it between requests (write a temporary file and rename it). Missing file
         "body": "{...}",             # answer text (default: see below)
         "body_hex": "c3 28",         # answer bytes given as hex (wins over "body")
         "size": 10485760,            # answer of this many bytes ("x" repeated; wins over both)
-        "headers": {"x-machineid": "20-201"},   # extra answer headers
+        "headers": {"x-machineid": "20-201"},   # extra answer headers (a Content-Type here
+                                                # replaces the default application/json)
         "delay_ms": 0,               # wait before answering
         "mode": "normal"             # normal | silent (read, never answer, hold the
                                      # connection) | close (headers and half the body,
@@ -167,8 +168,11 @@ def answer(conn, request, tls):
     else:
         payload = default_body(method, path, sign_ok).encode("utf-8")
     status = int(rule.get("status", 200))
-    head = ["HTTP/1.1 %d Scripted" % status, "Content-Type: application/json"]
-    for name, value in rule.get("headers", {}).items():
+    extra = rule.get("headers", {})
+    head = ["HTTP/1.1 %d Scripted" % status]
+    if not any(name.lower() == "content-type" for name in extra):
+        head.append("Content-Type: application/json")
+    for name, value in extra.items():
         head.append("%s: %s" % (name, value))
     if mode == "chunks":
         head.append("Transfer-Encoding: chunked")
@@ -224,7 +228,8 @@ def serve(conn, tls_context):
 #     virtualactregister      a virtual account (accounttype 5) named after the device id
 #     checktoken              10000 when the token is in options.valid_tokens (default
 #                             ["tok-1"]), else 10060
-#     memprofile              the account of the token (10000), or 10060 as above
+#     memprofile              the account of the token (10000), or 10060 as above; its
+#                             nickname and head_portrait from options.nickname, options.avatar
 #     imgverify               a data-URL image in "message"
 #     smsverify, safsmsverify 10000, or options.sms_code_error (e.g. 28001) when given
 #     loginquick, safloginquick  the phone's account when smscode equals options.sms_code
@@ -276,8 +281,11 @@ def account_body(path, body, options):
     if name == "memprofile":
         if req.get("usertoken") not in valid:
             return json.dumps({"code": 10060, "message": ""})
-        user = account_user(req.get("account", ""), req.get("usertoken", ""))
+        token = req.get("usertoken", "")
+        # The device-bound accounts this server issues keep their type when refreshed.
+        user = account_user(req.get("account", ""), token, 5 if token.startswith("vt-") else 1)
         user["nickname"] = options.get("nickname", "")
+        user["head_portrait"] = options.get("avatar", "")
         return json.dumps({"code": 10000, "userinfo": user})
     if name == "imgverify":
         return json.dumps({"code": 10000, "message": "data:image/png;base64,iVBORw0KGgo="})
