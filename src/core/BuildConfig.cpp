@@ -122,6 +122,12 @@ int webApiProbeTimeoutMs()
     return milliseconds("webapi/probe_timeout_ms", 5000);
 }
 
+QString cloudHost()
+{
+    const QString host = text("cloud/host", TVX_CLOUD_HOST).trimmed();
+    return host.isEmpty() ? webApiAppHost() : host;
+}
+
 QString lenovoAppId()
 {
     return value(QStringLiteral("lenovo_sdk/appid"), QString::fromLatin1(kLenovoAppId));

@@ -49,6 +49,11 @@ int webApiRequestTimeoutMs();    // "webapi/request_timeout_ms", 10000
 int webApiServerTimeTimeoutMs(); // "webapi/server_time_timeout_ms", 20000
 int webApiProbeTimeoutMs();      // "webapi/probe_timeout_ms", 5000
 
+// Cloud conversion API host (bare host name, optionally with ":port"); the primary account
+// host when neither the build nor the override file names one. Its certificate is checked
+// against webApiCaFile().
+QString cloudHost(); // "cloud/host"
+
 // The vendor account SDK's application information.
 QString lenovoAppId();      // "lenovo_sdk/appid"
 QString lenovoMerchantId(); // "lenovo_sdk/mch_id"
