@@ -34,7 +34,7 @@ for g in "${groups[@]}"; do
       # The cloud client's sliced upload is measured beside the curl program posting the same slices.
       command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
-      "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3 ;;
+      TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3 ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
   esac
 done
