@@ -16,6 +16,7 @@ set(TVX_WEBAPI_STATS_HOST "stats.kestrane.example" CACHE STRING "Primary statist
 set(TVX_WEBAPI_STATS_HOST_BACKUP "stats2.kestrane.example" CACHE STRING "Backup statistics host")
 set(TVX_WEBAPI_PAGE_HOST "www.kestrane.example" CACHE STRING "Primary web-page host")
 set(TVX_WEBAPI_PAGE_HOST_BACKUP "www2.kestrane.example" CACHE STRING "Backup web-page host")
+set(TVX_WEBAPI_UPDATE_HOST "update.kestrane.example" CACHE STRING "Software update host")
 set(TVX_WEBAPI_TEST_SERVER "127.0.0.1:8080" CACHE STRING "Account test server (address:port)")
 set(TVX_WEBAPI_PRODUCT_ID "101" CACHE STRING "Account web-API product id")
 set(TVX_WEBAPI_VERSION "1.0.0.0" CACHE STRING "Version sent to the account web API")

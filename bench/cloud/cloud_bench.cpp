@@ -134,11 +134,19 @@ int main(int argc, char **argv)
         const QString uploadUrl = service.buildRequestUrl("/api/v4/uploadpointfile");
         auto curlArgs = [&](int i) {
             const QString url = user_pay::buildUploadChunkUrl(uploadUrl, context, i);
-            QStringList args{"-s", "-o", "/dev/null", "--cacert", server.caFile(), "-H",
-                             "Content-Type: application/octet-stream", "-H", "Expect:"};
+            QStringList args{"-s",
+                             "-o",
+                             "/dev/null",
+                             "--cacert",
+                             server.caFile(),
+                             "-H",
+                             "Content-Type: application/octet-stream",
+                             "-H",
+                             "Expect:"};
             for (const auto &h : service.commonHeaders(url))
                 args << "-H" << QString::fromUtf8(h.first + ": " + h.second);
-            return args << "--data-binary" << "@" + sliceFiles[i] << url;
+            return args << "--data-binary"
+                        << "@" + sliceFiles[i] << url;
         };
         t.restart();
         for (int i = 0; i < slices; ++i) {
@@ -167,10 +175,10 @@ int main(int argc, char **argv)
     const double mib = double(size) / kMiB;
     std::printf("upload of 256 MiB in %d slices of 2 MiB (%d runs, medians)\n", slices, runs);
     std::printf("  cloud client:                      %.2f s (%.0f MiB/s)\n", c, mib / c);
-    std::printf("  curl, one process per slice:       %.2f s (%.0f MiB/s)  ratio client/curl %.2f\n", e, mib / e,
-                c / e);
-    std::printf("  curl, one process, reused conn.:   %.2f s (%.0f MiB/s)  ratio client/curl %.2f\n", o, mib / o,
-                c / o);
+    std::printf("  curl, one process per slice:       %.2f s (%.0f MiB/s)  ratio client/curl %.2f\n", e,
+                mib / e, c / e);
+    std::printf("  curl, one process, reused conn.:   %.2f s (%.0f MiB/s)  ratio client/curl %.2f\n", o,
+                mib / o, c / o);
     for (const QString &f : sliceFiles)
         QFile::remove(f);
     QFile::remove(big);
@@ -193,6 +201,7 @@ int main(int argc, char **argv)
                     sizes[i] / kMiB, peak, growth[i]);
         QFile::remove(file);
     }
-    std::printf("difference 1 GiB vs 50 MiB: %ld KiB (one slice is %d KiB)\n", growth[1] - growth[0], kSliceK);
+    std::printf("difference 1 GiB vs 50 MiB: %ld KiB (one slice is %d KiB)\n", growth[1] - growth[0],
+                kSliceK);
     return 0;
 }

@@ -122,6 +122,26 @@ int webApiProbeTimeoutMs()
     return milliseconds("webapi/probe_timeout_ms", 5000);
 }
 
+int webApiDataTimeoutMs()
+{
+    return milliseconds("webapi/data_timeout_ms", 20000);
+}
+
+int webApiDownloadTimeoutMs()
+{
+    return milliseconds("webapi/download_timeout_ms", 1500000);
+}
+
+int webApiStatsTimeoutMs()
+{
+    return milliseconds("webapi/stats_timeout_ms", 3000);
+}
+
+QString webApiUpdateHost()
+{
+    return text("webapi/update_host", TVX_WEBAPI_UPDATE_HOST);
+}
+
 QString cloudHost()
 {
     const QString host = text("cloud/host", TVX_CLOUD_HOST).trimmed();

@@ -48,6 +48,10 @@ bool webApiInsecureTls(); // "webapi/insecure_tls_for_test_server"
 int webApiRequestTimeoutMs();    // "webapi/request_timeout_ms", 10000
 int webApiServerTimeTimeoutMs(); // "webapi/server_time_timeout_ms", 20000
 int webApiProbeTimeoutMs();      // "webapi/probe_timeout_ms", 5000
+int webApiDataTimeoutMs();       // "webapi/data_timeout_ms", 20000
+int webApiDownloadTimeoutMs();   // "webapi/download_timeout_ms", 1500000
+int webApiStatsTimeoutMs();      // "webapi/stats_timeout_ms", 3000
+QString webApiUpdateHost();      // "webapi/update_host"
 
 // Cloud conversion API host (bare host name, optionally with ":port"); the primary account
 // host when neither the build nor the override file names one. Its certificate is checked

@@ -4,6 +4,7 @@
 
 #include "core/BuildConfig.h"
 #include "core/Log.h"
+#include "user_pay/UUIDProvider.h"
 #include "webapi/Md5.h"
 #include "webapi/WebInterface.h"
 #include "webapi/curlhttp.h"
@@ -49,14 +50,11 @@ const char kTaskStatePath[] = "/api/v4/taskstate";
 const char kTaskDownPath[] = "/api/v4/taskdown";
 const char kDeleteTaskPath[] = "/api/v4/deltask";
 
-QString machineUuid();
-std::atomic<FileProcessService::UuidSource> g_uuidSource{&machineUuid};
-
 QString machineUuid()
 {
-    // The device-id reader arrives with the account side; until then every run makes its own.
-    return QString();
+    return UUIDProvider::getUuid();
 }
+std::atomic<FileProcessService::UuidSource> g_uuidSource{&machineUuid};
 
 UserPayResult ok()
 {

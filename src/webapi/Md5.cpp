@@ -1,6 +1,7 @@
 // MD5 as RFC 1321 defines it, written for byte streams of any split.
 #include "webapi/Md5.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -116,3 +117,27 @@ void md5_finish(md5_state_t *state, uint8_t digest[16])
     for (int i = 0; i < 16; ++i)
         digest[i] = uint8_t(state->abcd[i >> 2] >> ((i & 3) << 3));
 }
+
+namespace webapi {
+
+void md5Hex(const char *data, size_t length, char out[33])
+{
+    md5_state_t state;
+    md5_init(&state);
+    // md5_append takes a signed 32-bit count: longer texts go in pieces.
+    for (size_t done = 0; done < length;) {
+        const size_t piece = std::min<size_t>(length - done, size_t(1) << 30);
+        md5_append(&state, reinterpret_cast<const uint8_t *>(data + done), int32_t(piece));
+        done += piece;
+    }
+    uint8_t digest[16];
+    md5_finish(&state, digest);
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 16; ++i) {
+        out[i * 2] = kHex[digest[i] >> 4];
+        out[i * 2 + 1] = kHex[digest[i] & 15];
+    }
+    out[32] = '\0';
+}
+
+} // namespace webapi

@@ -15,3 +15,10 @@ void md5_init(md5_state_t *state);
 void md5_append(md5_state_t *state, const uint8_t *data, int32_t count);
 void md5_finish(md5_state_t *state, uint8_t digest[16]);
 void md5_process(md5_state_t *state, const uint8_t block[64]);
+
+#include <cstddef>
+
+namespace webapi {
+// The digest of length bytes as 32 lower-case hexadecimal characters and a terminating zero.
+void md5Hex(const char *data, size_t length, char out[33]);
+} // namespace webapi

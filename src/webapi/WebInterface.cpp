@@ -5,6 +5,8 @@
 #include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/QxUrlList.h"
+#include "webapi/RequestText.h"
+#include "webapi/WideText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,46 +30,6 @@ bool append(char *buffer, size_t &used, const std::string &text)
     used += text.size();
     buffer[used] = '\0';
     return true;
-}
-
-void hexDigest(const char *data, size_t length, char *out)
-{
-    md5_state_t state;
-    md5_init(&state);
-    // md5_append takes a signed 32-bit count: longer texts go in pieces.
-    for (size_t done = 0; done < length;) {
-        const size_t piece = std::min<size_t>(length - done, size_t(1) << 30);
-        md5_append(&state, reinterpret_cast<const uint8_t *>(data + done), int32_t(piece));
-        done += piece;
-    }
-    uint8_t digest[16];
-    md5_finish(&state, digest);
-    static const char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < 16; ++i) {
-        out[i * 2] = kHex[digest[i] >> 4];
-        out[i * 2 + 1] = kHex[digest[i] & 15];
-    }
-    out[32] = '\0';
-}
-
-std::string jsonEscaped(const std::string &value)
-{
-    std::string out;
-    out.reserve(value.size());
-    for (const char c : value) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 struct CodeText
@@ -124,6 +86,16 @@ WebInterface::WebInterface(void *userData_, std::string deviceId_, std::string s
 {
 }
 
+WebInterface::WebInterface(void *userData_, std::wstring deviceId_, std::wstring softLink_,
+                           std::wstring softName_, std::wstring softVersion_, std::wstring language_,
+                           std::wstring productId_, std::wstring credits_, std::wstring extra_)
+    : WebInterface(userData_, webapi::wideToUtf8(deviceId_), webapi::wideToUtf8(softLink_),
+                   webapi::wideToUtf8(softName_), webapi::wideToUtf8(softVersion_),
+                   webapi::wideToUtf8(language_), webapi::wideToUtf8(productId_),
+                   webapi::wideToUtf8(credits_), webapi::wideToUtf8(extra_))
+{
+}
+
 WebInterface::~WebInterface()
 {
     for (int i = 0; i < kCallTypes; ++i) {
@@ -135,6 +107,11 @@ WebInterface::~WebInterface()
 void WebInterface::connect(WebInterfaceCallback cb)
 {
     callback.store(cb);
+}
+
+void WebInterface::connectW(WebInterfaceCallbackW cb)
+{
+    wideCallback.store(cb);
 }
 
 void WebInterface::SetInterfaceVer(int version)
@@ -166,35 +143,17 @@ void WebInterface::SetTestServer(bool enabled, bool useTestServer)
 
 void WebInterface::Md5(char *out, const char *text)
 {
-    hexDigest(text, std::strlen(text), out);
+    webapi::md5Hex(text, std::strlen(text), out);
 }
 
 std::string WebInterface::UnicodeToUtf8(std::wstring text)
 {
-    std::string out;
-    for (const wchar_t wc : text) {
-        auto c = static_cast<uint32_t>(wc);
-        if (c == 0)
-            break;
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return webapi::wideToUtf8(text);
+}
+
+std::wstring WebInterface::Utf8ToUnicode(std::string text)
+{
+    return webapi::utf8ToWide(text);
 }
 
 char *WebInterface::bodyBufferFor(int callType)
@@ -221,19 +180,39 @@ int WebInterface::InitParameters(int callType)
     return 1;
 }
 
-curlhttp *WebInterface::channelFor(int callType, int objectID)
+curlhttp *WebInterface::channelFor(int callType, int objectID, Binding binding)
 {
     std::lock_guard<std::mutex> lock(slotMutex);
-    if (!channels[callType])
-        channels[callType] = new curlhttp(userData, callType, callback.load(), objectID);
+    if (!channels[callType]) {
+        // A channel keeps the binding it was created with for its whole life.
+        const WebInterfaceCallback narrow = callback.load();
+        const WebInterfaceCallbackW wide = wideCallback.load();
+        if (binding == Binding::Signed && !narrow && wide)
+            channels[callType] = new curlhttp(userData, callType, wide, objectID);
+        else
+            channels[callType] = new curlhttp(userData, callType, narrow, objectID);
+    }
     return channels[callType];
+}
+
+bool WebInterface::hasCallbackFor(Binding binding) const
+{
+    switch (binding) {
+    case Binding::Signed:
+        return callback.load() || wideCallback.load();
+    case Binding::NarrowOnly:
+        return callback.load() != nullptr;
+    case Binding::Statistics:
+        return true;
+    }
+    return false;
 }
 
 int WebInterface::InitCurlHttp(int callType, int objectID)
 {
-    if (callType < 0 || callType >= kCallTypes || !callback.load())
+    if (callType < 0 || callType >= kCallTypes || !hasCallbackFor(Binding::Signed))
         return 0;
-    curlhttp *channel = channelFor(callType, objectID);
+    curlhttp *channel = channelFor(callType, objectID, Binding::Signed);
     if (channel->tryClaim()) {
         channel->setObjectID(objectID);
         channel->release();
@@ -251,6 +230,11 @@ std::string WebInterface::CodeMessage(int callType, int serverCode)
             return row.text;
     }
     return "缺少参数";
+}
+
+std::wstring WebInterface::CodeMessageW(int callType, int serverCode)
+{
+    return webapi::utf8ToWide(CodeMessage(callType, serverCode));
 }
 
 std::string WebInterface::getEditionURL(std::string url)
@@ -315,7 +299,7 @@ int WebInterface::V4ChangePhoto(std::string, std::string, char *, int)
 
 int WebInterface::V4GetServerTime(int objectID)
 {
-    curlhttp *channel = channelFor(65, objectID);
+    curlhttp *channel = channelFor(65, objectID, Binding::Signed);
     if (!channel->tryClaim())
         return 0;
     channel->setObjectID(objectID);
@@ -341,13 +325,13 @@ bool WebInterface::buildSignedRequest(Fields fields, char *signString, char *bod
     bool fits = true;
     for (size_t i = 0; i < fields.size() && fits; ++i) {
         fits = append(sign, signUsed, (i ? "&" : "") + fields[i].first + "=" + fields[i].second);
-        json += (i ? ",\"" : "\"") + fields[i].first + "\":\"" + jsonEscaped(fields[i].second) + "\"";
+        json += (i ? ",\"" : "\"") + fields[i].first + "\":\"" + webapi::jsonEscaped(fields[i].second) + "\"";
     }
     fits = fits && append(sign, signUsed, kSalt);
     if (!fits)
         return false;
     char datasign[33] = {};
-    hexDigest(sign, signUsed, datasign);
+    webapi::md5Hex(sign, signUsed, datasign);
     json += std::string(fields.empty() ? "" : ",") + "\"datasign\":\"" + datasign + "\"}";
     if (json.size() >= size_t(kBufferSize))
         return false;
@@ -356,40 +340,69 @@ bool WebInterface::buildSignedRequest(Fields fields, char *signString, char *bod
     return true;
 }
 
-int WebInterface::signedCall(int callType, const char *path, Fields fields, int objectID)
+int WebInterface::request(int callType, Binding binding, int objectID, const Compose &compose,
+                          const Send &send)
 {
-    fields.insert(fields.end(), {{"deviceos", deviceOs},
-                                 {"devicetype", deviceType},
-                                 {"language", language},
-                                 {"productid", productId},
-                                 {"softname", softName},
-                                 {"softversion", softVersion},
-                                 {"timestamp", std::to_string(requestTime())}});
-    if (std::none_of(fields.begin(), fields.end(), [](const auto &f) { return f.first == "deviceid"; }))
-        fields.emplace_back("deviceid", deviceId);
-
     char *bodyBuffer = bodyBufferFor(callType);
-    if (!callback.load())
+    if (!hasCallbackFor(binding))
         return 1;
-    curlhttp *channel = channelFor(callType, objectID);
+    curlhttp *channel = channelFor(callType, objectID, binding);
     if (!channel->usable()) {
         debugLine("request refused: the channel of call type " + std::to_string(callType) + " has no thread");
         return 1;
     }
     if (!channel->tryClaim())
         return 0; // the previous request of this call type is still in flight
-    char signString[kBufferSize] = {};
-    char body[kBufferSize] = {};
-    if (!buildSignedRequest(std::move(fields), signString, body)) {
+    Outgoing out;
+    if (!compose(out)) {
         channel->release();
-        debugLine("request refused: call type " + std::to_string(callType) + " does not fit its buffer");
+        debugLine("request refused: call type " + std::to_string(callType) + ": " +
+                  (out.refusal.empty() ? std::string("does not fit its buffer") : out.refusal));
         return 1;
     }
-    std::memcpy(bodyBuffer, body, kBufferSize);
+    if (out.url.size() >= size_t(kBufferSize) || out.body.size() >= size_t(kBufferSize)) {
+        channel->release();
+        debugLine("request refused: call type " + std::to_string(callType) + ": does not fit its buffer");
+        return 1;
+    }
+    std::memcpy(bodyBuffer, out.body.c_str(), out.body.size() + 1);
     channel->setObjectID(objectID);
-    const std::string url = getEditionURL("https://" + apphostTable().primary() + "/api/v4/" + path);
-    channel->v4post(url.c_str(), bodyBuffer, true);
+    send(*channel, out.url.c_str(), bodyBuffer);
     return 0;
+}
+
+int WebInterface::signedCall(int callType, const char *path, Fields fields, int objectID, CommonFields common)
+{
+    const std::string timestamp = std::to_string(requestTime());
+    if (common == CommonFields::Reduced) {
+        fields.insert(fields.end(), {{"productid", productId},
+                                     {"softname", softName},
+                                     {"softversion", softVersion},
+                                     {"timestamp", timestamp}});
+    } else {
+        fields.insert(fields.end(), {{"deviceos", deviceOs},
+                                     {"devicetype", deviceType},
+                                     {"language", language},
+                                     {"productid", productId},
+                                     {"softname", softName},
+                                     {"softversion", softVersion},
+                                     {"timestamp", timestamp}});
+    }
+    if (std::none_of(fields.begin(), fields.end(), [](const auto &f) { return f.first == "deviceid"; }))
+        fields.emplace_back("deviceid", deviceId);
+
+    return request(
+        callType, Binding::Signed, objectID,
+        [&](Outgoing &out) {
+            char signString[kBufferSize] = {};
+            char body[kBufferSize] = {};
+            if (!buildSignedRequest(std::move(fields), signString, body))
+                return false;
+            out.body = body;
+            out.url = getEditionURL("https://" + apphostTable().primary() + "/api/v4/" + path);
+            return true;
+        },
+        [](curlhttp &channel, const char *url, const char *body) { channel.v4post(url, body, true); });
 }
 
 int WebInterface::V4GetImgCheckCode(int width, int height, int length, int fontsize, int objectID)

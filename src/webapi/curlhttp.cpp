@@ -3,7 +3,11 @@
 
 #include "core/BuildConfig.h"
 #include "webapi/DebugOutput.h"
+#include "webapi/Md5.h"
+#include "webapi/RequestText.h"
+#include "webapi/WideText.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +17,8 @@
 namespace {
 
 const char kNoAnswer[] = "{\"code\":-1}";
+const char kNoAnswerWide[] = "{\"code\":0}";
+const char kFormType[] = "Content-Type:application/x-www-form-urlencoded;charset:utf-8";
 
 std::mutex g_headerMutex;
 curlhttp::HeaderValues g_headers{"0", "0", "0", "0", "windows"};
@@ -28,9 +34,13 @@ curl_slist *headerList(const char *contentType)
     curl_slist *list = nullptr;
     if (contentType)
         list = curl_slist_append(list, contentType);
-    const std::string lines[] = {"X-Product:" + h.productId, "X-Domain:" + h.domain,
-                                 "X-Version:" + h.softVersion, "X-Credits:" + h.credits,
-                                 "X-Channel:" + h.channel};
+    // The values come from configuration and the probed host: a line break in one must not
+    // start a header of its own.
+    using webapi::withoutLineBreaks;
+    const std::string lines[] = {
+        "X-Product:" + withoutLineBreaks(h.productId), "X-Domain:" + withoutLineBreaks(h.domain),
+        "X-Version:" + withoutLineBreaks(h.softVersion), "X-Credits:" + withoutLineBreaks(h.credits),
+        "X-Channel:" + withoutLineBreaks(h.channel)};
     for (const std::string &line : lines) {
         if (curl_slist *grown = curl_slist_append(list, line.c_str()))
             list = grown;
@@ -69,8 +79,21 @@ void webapiGlobalInit()
     });
 }
 
+constexpr char curlhttp::kStatsSignPrefix[];
+
 curlhttp::curlhttp(void *userData_, int callType, WebInterfaceCallback callback_, int objectID_)
     : objectID(objectID_), callbackType(callType), callback(callback_), userData(userData_)
+{
+    start(&curlhttp::httpthread);
+}
+
+curlhttp::curlhttp(void *userData_, int callType, WebInterfaceCallbackW callback_, int objectID_)
+    : objectID(objectID_), callbackType(callType), wideCallback(callback_), userData(userData_)
+{
+    start(&curlhttp::httpthreadw);
+}
+
+void curlhttp::start(void (*entry)(curlhttp *))
 {
     webapiGlobalInit();
     multi = curl_multi_init();
@@ -78,7 +101,7 @@ curlhttp::curlhttp(void *userData_, int callType, WebInterfaceCallback callback_
     if (multi)
         curl_multi_setopt(multi, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
     try {
-        m_thread = std::thread(&curlhttp::httpthread, this);
+        m_thread = std::thread(entry, this);
         m_threadStarted = true;
     } catch (const std::system_error &e) {
         debugLine("curlhttp", std::string("worker thread could not start: ") + e.what());
@@ -128,56 +151,184 @@ bool curlhttp::claimForRequest(bool claimed)
     return claimed ? m_state.load() == kClaimed : tryClaim();
 }
 
-bool curlhttp::issue(const char *operation, const char *url, const char *postBody, const char *contentType,
-                     long timeoutMs, bool claimed)
+void curlhttp::prepare(const Request &r, curl_slist *headers)
+{
+    m_response.clear();
+    curl_slist_free_all(m_headers);
+    m_headers = headers;
+    m_finished = r.finished;
+    m_writeTarget = r.writeTarget;
+    body = r.postBody;
+    if (!multi || !easy)
+        return;
+    curl_easy_reset(easy);
+    applyCommon(easy);
+    applyTls(easy);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
+    if (r.write) {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, r.write);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, r.writeTarget);
+        curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 131072L);
+    } else {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &curlhttp::response);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &m_response);
+    }
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, r.timeoutMs);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, r.timeoutMs);
+    curl_easy_setopt(easy, CURLOPT_URL, r.url);
+    if (r.followRedirects) {
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    }
+    if (body) {
+        // libcurl reads the body in place: it stays where the caller keeps it until the
+        // transfer has ended.
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        if (r.postLength >= 0)
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.postLength));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
+        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    }
+    curl_multi_add_handle(multi, easy);
+}
+
+bool curlhttp::issue(const Request &r, bool claimed)
 {
     if (!claimForRequest(claimed))
         return false;
     if (webapi::g_detailedLog.load()) {
-        debugLine(operation, "CallBack Type:" + std::to_string(callbackType) +
-                                 " ObjectID:" + std::to_string(objectID.load()));
-        debugLine(operation, std::string("pszUrl: ") + url);
-        if (postBody)
-            debugLine(operation, std::string("pszData: ") + postBody);
+        debugLine(r.operation, "CallBack Type:" + std::to_string(callbackType) +
+                                   " ObjectID:" + std::to_string(objectID.load()));
+        debugLine(r.operation, std::string("pszUrl: ") + r.url);
+        if (r.postBody && r.postLength >= 0)
+            debugLine(r.operation, "nDataLen: " + std::to_string(r.postLength));
+        else if (r.postBody && r.logBody)
+            debugLine(r.operation, std::string("pszData: ") + r.postBody);
     }
-    body = postBody;
-    m_response.clear();
-    curl_slist_free_all(m_headers);
-    m_headers = headerList(contentType);
-    if (multi && easy) {
-        curl_easy_reset(easy);
-        applyCommon(easy);
-        applyTls(easy);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &curlhttp::response);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &m_response);
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-        curl_easy_setopt(easy, CURLOPT_URL, url);
-        if (body) {
-            // libcurl reads the body in place: it stays in the call type's buffer until the
-            // transfer has ended.
-            curl_easy_setopt(easy, CURLOPT_POST, 1L);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body);
-            curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
-        }
-        curl_multi_add_handle(multi, easy);
-    }
+    prepare(r, headerList(r.contentType));
     m_state.store(kPending);
     return true;
 }
 
 bool curlhttp::v4post(const char *url, const char *postBody, bool claimed)
 {
-    return issue("v4post", url, postBody ? postBody : "", "Content-Type:application/json",
-                 platform::config::webApiRequestTimeoutMs(), claimed);
+    return issue({"v4post", url, "Content-Type:application/json", platform::config::webApiRequestTimeoutMs(),
+                  postBody ? postBody : ""},
+                 claimed);
 }
 
 bool curlhttp::getservertime(const char *url, bool claimed)
 {
-    return issue("getservertime", url, nullptr,
-                 "Content-Type:application/x-www-form-urlencoded;charset:utf-8",
-                 platform::config::webApiServerTimeTimeoutMs(), claimed);
+    return issue({"getservertime", url, kFormType, platform::config::webApiServerTimeTimeoutMs()}, claimed);
+}
+
+bool curlhttp::post(const char *url, const char *postBody, bool claimed)
+{
+    return issue(
+        {"post", url, kFormType, platform::config::webApiRequestTimeoutMs(), postBody ? postBody : ""},
+        claimed);
+}
+
+bool curlhttp::posthttps(const char *url, const char *postBody, bool claimed)
+{
+    return issue(
+        {"posthttps", url, kFormType, platform::config::webApiRequestTimeoutMs(), postBody ? postBody : ""},
+        claimed);
+}
+
+bool curlhttp::postjson(const char *url, const char *postBody, bool claimed)
+{
+    return issue({"postjson", url, "Content-Type:application/json;charset:utf-8",
+                  platform::config::webApiRequestTimeoutMs(), postBody ? postBody : ""},
+                 claimed);
+}
+
+bool curlhttp::postV4GBK(const char *url, const char *postBody, bool claimed)
+{
+    return issue({"postV4GBK", url, "Content-Type:application/json;charset=GBK",
+                  platform::config::webApiRequestTimeoutMs(), postBody ? postBody : ""},
+                 claimed);
+}
+
+bool curlhttp::v4post_data(const char *url, const char *data, int length, bool claimed)
+{
+    Request r{"v4post_data", url, "Content-Type:application/octet-stream",
+              platform::config::webApiDataTimeoutMs(), data ? data : ""};
+    r.postLength = data ? std::max(length, 0) : 0;
+    return issue(r, claimed);
+}
+
+bool curlhttp::download(const char *url, curl_write_callback write, void *target, DownloadFinished finished,
+                        bool claimed)
+{
+    Request r{"download", url, kFormType, platform::config::webApiDownloadTimeoutMs()};
+    r.write = write;
+    r.writeTarget = target;
+    r.finished = finished;
+    r.followRedirects = true;
+    return issue(r, claimed);
+}
+
+bool curlhttp::get(const char *url, const char *sign, const char *header1, const char *header2,
+                   const char *header3, const char *header4, const char *header5, const char *header6,
+                   const char *header7, const char *header8, const char *header9, const char *header10,
+                   bool claimed)
+{
+    if (!claimForRequest(claimed))
+        return false;
+    if (webapi::g_detailedLog.load()) {
+        debugLine("get", "CallBack Type:" + std::to_string(callbackType) +
+                             " ObjectID:" + std::to_string(objectID.load()));
+        debugLine("get", std::string("pszUrl: ") + (url ? url : ""));
+    }
+    auto text = [](const char *t) { return std::string(t ? t : ""); };
+    statsUrl = text(url);
+    statsSign = text(sign);
+    statsHeaders = {text(header1), text(header2), text(header3), text(header4), text(header5),
+                    text(header6), text(header7), text(header8), text(header9), text(header10)};
+    secondStageDone = false;
+    prepare(
+        {"getservertime", serverTimeUrl.c_str(), kFormType, platform::config::webApiServerTimeTimeoutMs()},
+        headerList(kFormType));
+    m_state.store(kPending);
+    return true;
+}
+
+std::string curlhttp::statsTimeText(const std::string &answer)
+{
+    return answer.size() > 22 ? answer.substr(answer.size() - 12, 10) : std::string();
+}
+
+void curlhttp::startSecondStage(const std::string &timeText)
+{
+    char digest[33] = {};
+    Md5(digest, (std::string(kStatsSignPrefix) + timeText).c_str());
+    const std::string signLine = std::string("sign:") + digest + timeText;
+    curl_slist *headers = headerList(kFormType);
+    if (curl_slist *grown = curl_slist_append(headers, signLine.c_str()))
+        headers = grown;
+    for (const std::string &line : statsHeaders) {
+        if (curl_slist *grown = curl_slist_append(headers, line.c_str()))
+            headers = grown;
+    }
+    prepare({"get", statsUrl.c_str(), kFormType, platform::config::webApiStatsTimeoutMs()}, headers);
+}
+
+void curlhttp::setProductID(const std::string &productId)
+{
+    std::lock_guard<std::mutex> lock(g_headerMutex);
+    g_headers.productId = productId;
+}
+
+void curlhttp::Md5(char *out, const char *text)
+{
+    webapi::md5Hex(text, std::strlen(text), out);
+}
+
+std::wstring curlhttp::Utf8ToUnicode(std::string text)
+{
+    return webapi::utf8ToWide(text);
 }
 
 size_t curlhttp::response(char *data, size_t size, size_t count, void *target)
@@ -207,7 +358,40 @@ void curlhttp::httpthread(curlhttp *self)
     self->run();
 }
 
+void curlhttp::httpthreadw(curlhttp *self)
+{
+    self->runw();
+}
+
+// The two loops differ only in the callback they deliver to, which the channel fixed at
+// construction; deliver() makes that choice.
 void curlhttp::run()
+{
+    loop();
+}
+
+void curlhttp::runw()
+{
+    loop();
+}
+
+void curlhttp::deliver()
+{
+    if (stop.load())
+        return;
+    const char *tag = wideCallback ? "runw" : "run";
+    if ((callback || wideCallback) && webapi::g_detailedLog.load()) {
+        debugLine(tag, "CallBack Type:" + std::to_string(callbackType) +
+                           " ObjectID:" + std::to_string(objectID.load()));
+        debugLine(tag, "CallBack Data:" + m_response);
+    }
+    if (wideCallback)
+        wideCallback(userData, callbackType, objectID.load(), webapi::utf8ToWide(m_response));
+    else if (callback)
+        callback(userData, callbackType, objectID.load(), m_response);
+}
+
+void curlhttp::loop()
 {
     active.store(true);
     running = 0;
@@ -231,16 +415,26 @@ void curlhttp::run()
                 }
             }
         }
+        if (m_finished) {
+            long status = 0;
+            if (easy)
+                curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            m_finished(m_writeTarget, !failed && status >= 200 && status < 300);
+            m_finished = nullptr;
+        }
         // A broken transfer never passes on a partial body.
         if (failed || m_response.empty())
-            m_response = kNoAnswer;
-        if (callback && !stop.load()) {
-            if (webapi::g_detailedLog.load()) {
-                debugLine("run", "CallBack Type:" + std::to_string(callbackType) +
-                                     " ObjectID:" + std::to_string(objectID.load()));
-                debugLine("run", "CallBack Data:" + m_response);
-            }
-            callback(userData, callbackType, objectID.load(), m_response);
+            m_response = wideCallback ? kNoAnswerWide : kNoAnswer;
+        deliver();
+        if (multi && easy)
+            curl_multi_remove_handle(multi, easy);
+        // A statistics event goes on from its time answer to its own request without the
+        // channel ever showing idle in between.
+        if (!secondStageDone && callbackType >= 18 && callbackType <= 28 && !stop.load()) {
+            const std::string timeText = statsTimeText(m_response);
+            secondStageDone = true;
+            startSecondStage(timeText);
+            continue;
         }
         finishTransfer();
     }
@@ -254,6 +448,7 @@ void curlhttp::finishTransfer()
     curl_slist_free_all(m_headers);
     m_headers = nullptr;
     body = nullptr;
+    m_writeTarget = nullptr;
     m_state.store(kIdle);
 }
 

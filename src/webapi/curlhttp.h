@@ -7,15 +7,23 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Result callback: runs on the channel's worker thread; response is the answer's body, or
 // "{\"code\":-1}" when the transfer failed or nothing arrived.
 typedef void (*WebInterfaceCallback)(void *userData, int callbackType, int objectID, std::string response);
+// Its wide twin: the answer converted from UTF-8, "{\"code\":0}" when nothing arrived.
+typedef void (*WebInterfaceCallbackW)(void *userData, int callbackType, int objectID, std::wstring response);
+// Told on the worker thread when a download has ended, before the result callback, which
+// reports "no answer" either way: complete is true only for a whole body with a 2xx status.
+typedef void (*DownloadFinished)(void *target, bool complete);
 
 class curlhttp
 {
 public:
     curlhttp(void *userData, int callType, WebInterfaceCallback callback, int objectID);
+    // A channel that delivers to the wide callback (and never to the narrow one).
+    curlhttp(void *userData, int callType, WebInterfaceCallbackW callback, int objectID);
     ~curlhttp();
     curlhttp(const curlhttp &) = delete;
     curlhttp &operator=(const curlhttp &) = delete;
@@ -30,9 +38,32 @@ public:
     void release();
     bool busy() const { return m_state.load() != kIdle; }
 
-    // Both return false when the request was dropped (channel busy or stopping).
+    // Each returns false when the request was dropped (channel busy or stopping). Bodies and
+    // data are kept by pointer: the caller leaves them unchanged until the answer has come.
     bool v4post(const char *url, const char *body, bool claimed = false);
     bool getservertime(const char *url, bool claimed = false);
+    bool post(const char *url, const char *body, bool claimed = false);
+    bool posthttps(const char *url, const char *body, bool claimed = false);
+    bool postjson(const char *url, const char *body, bool claimed = false);
+    bool postV4GBK(const char *url, const char *body, bool claimed = false);
+    bool v4post_data(const char *url, const char *data, int length, bool claimed = false);
+    bool download(const char *url, curl_write_callback write, void *target,
+                  DownloadFinished finished = nullptr, bool claimed = false);
+
+    // Statistics GET in two stages: the server time from serverTimeUrl first, then the event's
+    // URL signed with that time and followed by the ten header lines. The callback runs for both.
+    bool get(const char *url, const char *sign, const char *header1, const char *header2, const char *header3,
+             const char *header4, const char *header5, const char *header6, const char *header7,
+             const char *header8, const char *header9, const char *header10, bool claimed = false);
+    void setServerTimeUrl(const std::string &url) { serverTimeUrl = url; }
+    // The ten characters that end two characters before the end of a time answer longer than
+    // 22 characters; otherwise empty.
+    static std::string statsTimeText(const std::string &answer);
+    static constexpr char kStatsSignPrefix[] = "qavex_metrics_v1_##$$!";
+
+    static void setProductID(const std::string &productId);
+    void Md5(char *out, const char *text);
+    std::wstring Utf8ToUnicode(std::string text);
 
     // libcurl write callback: appends the chunk up to its first NUL byte.
     static size_t response(char *data, size_t size, size_t count, void *target);
@@ -58,11 +89,33 @@ public:
 private:
     enum State { kIdle = 0, kPending = 1, kClaimed = 2 };
 
+    // What one transfer needs beyond the channel: the table of operations in one shape.
+    struct Request
+    {
+        const char *operation;
+        const char *url;
+        const char *contentType;
+        long timeoutMs;
+        const char *postBody = nullptr; // null: a GET
+        long postLength = -1;           // -1: up to the body's terminating zero
+        curl_write_callback write = nullptr;
+        void *writeTarget = nullptr;
+        DownloadFinished finished = nullptr;
+        bool followRedirects = false;
+        bool logBody = true;
+    };
+
+    void start(void (*entry)(curlhttp *));
     static void httpthread(curlhttp *self);
+    static void httpthreadw(curlhttp *self);
     void run();
+    void runw();
+    void loop();
+    void deliver();
     bool claimForRequest(bool claimed);
-    bool issue(const char *operation, const char *url, const char *postBody, const char *contentType,
-               long timeoutMs, bool claimed);
+    bool issue(const Request &request, bool claimed);
+    void prepare(const Request &request, curl_slist *headers);
+    void startSecondStage(const std::string &timeText);
     void finishTransfer();
 
     int running = 0;
@@ -74,7 +127,13 @@ private:
     std::atomic<bool> active{false};
     std::atomic<int> objectID;
     const int callbackType;
-    const WebInterfaceCallback callback;
+    const WebInterfaceCallback callback = nullptr;
+    const WebInterfaceCallbackW wideCallback = nullptr;
+    DownloadFinished m_finished = nullptr;
+    void *m_writeTarget = nullptr;
+    std::string serverTimeUrl, statsUrl, statsSign;
+    std::vector<std::string> statsHeaders;
+    bool secondStageDone = true;
     void *const userData;
     const char *body = nullptr;
     curl_slist *m_headers = nullptr;

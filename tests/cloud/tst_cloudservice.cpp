@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
 #include "user_pay/FileProcessService.h"
+#include "user_pay/UUIDProvider.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -278,6 +279,19 @@ private slots:
             QVERIFY(FileProcessService().resolveDeviceId() != id); // each process makes its own
         g_uuidText = "fedcba9876543210fedcba9876543210";
         QCOMPARE(first.resolveDeviceId(), id); // kept for the life of the service
+    }
+
+    // Without a test source the id comes from the machine's reader, kept as it comes when it
+    // has the expected form.
+    void deviceIdFromMachine()
+    {
+        FileProcessService::setUuidSourceForTesting(nullptr);
+        const QRegularExpression form("^[0-9a-z]{32}$");
+        const QString machine = UUIDProvider::getUuid().trimmed().toLower();
+        const QString id = FileProcessService().resolveDeviceId();
+        QVERIFY(form.match(id).hasMatch());
+        if (form.match(machine).hasMatch())
+            QCOMPARE(id, machine);
     }
 
     void deviceIdMadeOnceUnderConcurrentFirstUse()

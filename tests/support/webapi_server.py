@@ -25,6 +25,11 @@ rewrite it between requests (write a temporary file and rename it). Missing file
     },
     "default": { ... same members, for every path not listed ... }
   }
+Statistics: "/ver1/getUnixTime" gets {"code":10000,"time":"<unix seconds>"}; a request with a
+"sign:" header is logged with "stats_sign_ok": the header must be "sign:" + MD5(prefix + time) +
+time, the time empty or within 120 s of the server's clock.
+Voice calls sign a few members differently: "/api/v4/uploadpar" signs "parainfo" without sending
+it, and the voice paths leave "account" and "usertoken" out of the sign while "account" is empty.
 Default answer: signed POSTs get {"code":10000,"msg":"ok","path":P} when the recomputed
 datasign matches and {"code":-2,"msg":"bad datasign"} when it does not; "/api/v4/getutctime"
 gets {"code":10000,"data":{"time":<unix seconds>}}; other paths {"code":10000}.
@@ -63,17 +68,35 @@ def rule_for(path):
     return script.get("paths", {}).get(path) or script.get("default") or {}
 
 
-def check_sign(body):
+VOICE_PATHS = ("/api/v4/uploadpar", "/api/v4/taskstate", "/api/v4/taskdown")
+
+
+def check_sign(body, path=""):
     try:
         obj = json.loads(body.decode("utf-8"))
     except (UnicodeDecodeError, ValueError):
         return None, None
     if not isinstance(obj, dict) or "datasign" not in obj:
         return None, None
+    if path == "/api/v4/uploadpar":
+        obj["parainfo"] = "maxlimit:char300000page0;"
+    if path in VOICE_PATHS and obj.get("account") == "":
+        obj.pop("account", None)
+        obj.pop("usertoken", None)
     keys = sorted(k for k in obj if k != "datasign")
     sign_string = "&".join("%s=%s" % (k, obj[k]) for k in keys) + ARGS.salt
     digest = hashlib.md5(sign_string.encode("utf-8")).hexdigest()
     return digest == obj["datasign"], sign_string
+
+
+def check_stats_sign(headers):
+    line = headers.get("sign")
+    if line is None:
+        return None
+    digest, when = line[:32], line[32:]
+    if hashlib.md5((ARGS.stats_prefix + when).encode("utf-8")).hexdigest() != digest:
+        return False
+    return when == "" or (when.isdigit() and abs(int(when) - time.time()) <= 120)
 
 
 def log(entry):
@@ -107,6 +130,8 @@ def read_request(stream):
 def default_body(method, path, sign_ok):
     if path.endswith("/getutctime"):
         return json.dumps({"code": 10000, "data": {"time": int(time.time())}})
+    if path.endswith("/getUnixTime"):
+        return json.dumps({"code": 10000, "time": str(int(time.time()))})
     if sign_ok is False:
         return json.dumps({"code": -2, "msg": "bad datasign"})
     if method == "POST":
@@ -116,9 +141,11 @@ def default_body(method, path, sign_ok):
 
 def answer(conn, request, tls):
     method, path, query, headers, body = request
-    sign_ok, sign_string = check_sign(body) if method == "POST" else (None, None)
+    sign_ok, sign_string = check_sign(body, path) if method == "POST" else (None, None)
     log({"method": method, "path": path, "query": query, "tls": tls, "headers": headers,
-         "body": body.decode("utf-8", "replace"), "sign_ok": sign_ok, "sign_string": sign_string})
+         "header_order": list(headers.keys()), "body": body.decode("utf-8", "replace"),
+         "body_hex": body.hex(), "sign_ok": sign_ok, "sign_string": sign_string,
+         "stats_sign_ok": check_stats_sign(headers)})
     rule = rule_for(path)
     if rule.get("delay_ms"):
         time.sleep(rule["delay_ms"] / 1000.0)
@@ -195,6 +222,7 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--salt", default="kQwRt20190311ZmXaP")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--stats-prefix", default="qavex_metrics_v1_##$$!")
     ARGS = parser.parse_args()
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(ARGS.cert, ARGS.key)

@@ -330,9 +330,9 @@ private slots:
                 QTest::qWait(40);
         }
         {
-            curlhttp channel(nullptr, 1, nullptr, 0);
+            curlhttp channel(nullptr, 1, WebInterfaceCallback(nullptr), 0);
         } // destroyed before its thread ran
-        curlhttp silent(nullptr, 65, nullptr, 0);
+        curlhttp silent(nullptr, 65, WebInterfaceCallback(nullptr), 0);
         QVERIFY(silent.getservertime(
             ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
         QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
