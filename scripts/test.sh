@@ -22,6 +22,7 @@ if [[ "${TVX_SKIP_SANITIZE:-0}" != 1 && $# -eq 0 ]]; then
     tst_webapicalls
     tst_webview
     tst_webuiapi
+    tst_cloudservice
   )
   # Suites that come out of a target of the list above under a name of their own.
   extra=(tst_videosurface_basic tst_webview_hidpi)
