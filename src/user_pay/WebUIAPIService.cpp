@@ -59,7 +59,15 @@ ClientEnvironment detectClientEnvironment()
 
 std::shared_ptr<WebUIAPIService> WebUIAPIService::shared()
 {
-    static const std::shared_ptr<WebUIAPIService> instance = std::make_shared<WebUIAPIService>();
+    // The client is made inside the initialiser on purpose: its TLS library registers a clean-up
+    // at exit when the first client is made, and the bridge's destructor must be registered
+    // after it, so that it runs first (exit handlers run in reverse) and the client is gone
+    // before the library cleans up.
+    static const std::shared_ptr<WebUIAPIService> instance = [] {
+        auto created = std::make_shared<WebUIAPIService>();
+        created->initialize();
+        return created;
+    }();
     instance->initialize();
     return instance;
 }
@@ -68,15 +76,16 @@ WebUIAPIService::WebUIAPIService(DeviceIdProvider provider) : deviceIdProvider(s
 
 WebUIAPIService::~WebUIAPIService()
 {
+    shutdown();
+}
+
+void WebUIAPIService::shutdown()
+{
     std::unique_ptr<WebInterface> client;
     {
         QMutexLocker lock(&mutex);
         closing = true;
         client = std::move(webInterface);
-        for (BlockingCallState *state :
-             {static_cast<BlockingCallState *>(&refreshState), &logoutState, &checkTokenState, &bindState}) {
-            state->condition.wakeAll();
-        }
     }
     // Deleting the client joins its worker threads; one of them may be delivering an answer and
     // need the mutex, so the mutex must be free meanwhile.

@@ -190,6 +190,8 @@ private:
         std::function<void(const UserPayResult &)> complete; // when the answer came
     };
 
+    // Marks the bridge closing and deletes the client (joining its worker threads).
+    void shutdown();
     WebInterface *createWebInterfaceInstance(void *userData) const;
     QString resolveWebsite() const;
     QString getUuid() const;
