@@ -217,6 +217,11 @@ void WebUIAPIService::handleWebInterfaceCallback(int callType, int objectId, con
     QString message;
     QJsonObject root;
     if (!parseResponse(text, &code, &message, &root)) {
+        // Still the answer a timed-out call was owed, whatever it says.
+        if (callType >= 0 && callType < kCallTypeCount) {
+            QMutexLocker lock(&mutex);
+            takeLateAnswer(callType);
+        }
         return;
     }
     const AnswerRoute *route = routeFor(callType, objectId);
@@ -659,6 +664,15 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
     }
 }
 
+bool WebUIAPIService::takeLateAnswer(int callType)
+{
+    if (lateAnswers[callType] == 0) {
+        return false;
+    }
+    --lateAnswers[callType];
+    return true;
+}
+
 void WebUIAPIService::finishBlockingCall(BlockingCallState &state, const UserPayResult &result)
 {
     state.result = result;
@@ -675,7 +689,7 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
     if (closing) {
         return;
     }
-    if (!bindState.inFlight) {
+    if (takeLateAnswer(callType) || !bindState.inFlight) {
         TVX_LOG_WARN << "[VirtualBind] callback ignored, bind state is not pending.";
         return;
     }
@@ -707,7 +721,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 {
     const AccountInfo account = buildAccountInfoFromResponse(root);
     QMutexLocker lock(&mutex);
-    if (closing || !refreshState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !refreshState.inFlight) {
         return;
     }
     UserPayResult result;
@@ -731,7 +745,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 void WebUIAPIService::handleCheckToken(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || !checkTokenState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !checkTokenState.inFlight) {
         return;
     }
     UserPayResult result;
@@ -754,7 +768,7 @@ void WebUIAPIService::handleCheckToken(int callType, int code, const QString &me
 void WebUIAPIService::handleLogout(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || !logoutState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !logoutState.inFlight) {
         return;
     }
     UserPayResult result;

@@ -15,6 +15,9 @@
 
 namespace user_pay {
 
+static_assert(WebUIAPIService::kCallTypeCount == WebInterface::kCallTypes,
+              "one count per call type of the client");
+
 namespace {
 
 constexpr int kVirtualBindPhoneObjectId = 10030;
@@ -439,6 +442,9 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     if (call.prepare) {
         call.prepare();
     }
+    // While an earlier call's answer is still owed, the client drops this request (its call
+    // type's channel is busy) and no answer of its own will come.
+    const bool answerOwed = lateAnswers[call.callType] > 0;
     const int ret = call.send(webInterface.get());
     if (ret != 0) {
         state.inFlight = false;
@@ -456,6 +462,9 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     if (!state.done) {
         state.inFlight = false;
+        if (!answerOwed) {
+            ++lateAnswers[call.callType];
+        }
         if (call.onTimeout) {
             call.onTimeout(timeoutMs);
         }
@@ -480,6 +489,7 @@ UserPayResult WebUIAPIService::logout(const AccountInfo &account)
     }
     BlockingCall call;
     call.state = &logoutState;
+    call.callType = 39;
     call.busyKey = QStringLiteral("user_pay.login.error.logout_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.logout_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.logout_timeout");
@@ -496,6 +506,7 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     }
     BlockingCall call;
     call.state = &checkTokenState;
+    call.callType = 44;
     call.busyKey = QStringLiteral("user_pay.login.error.check_token_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.check_token_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.check_token_timeout");
@@ -517,6 +528,7 @@ UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
     }
     BlockingCall call;
     call.state = &refreshState;
+    call.callType = 45;
     call.busyKey = QStringLiteral("user_pay.login.error.refresh_account_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.refresh_account_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.refresh_account_timeout");
@@ -550,6 +562,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
+    call.callType = 59;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
@@ -593,6 +606,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
+    call.callType = 64;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();

@@ -84,6 +84,8 @@ constexpr BridgeCallbackRegistration kBridgeCallbackRegistrations[] = {
 class WebUIAPIService
 {
 public:
+    static constexpr int kCallTypeCount = 78;
+
     using UrlCallback = std::function<void(const QString &url)>;
     using AccountCallback = std::function<void(const AccountInfo &account)>;
     using FailureCallback = std::function<void(int code, const QString &message)>;
@@ -178,6 +180,7 @@ private:
     struct BlockingCall
     {
         BlockingCallState *state;
+        int callType;
         QString busyKey;
         QString presetKey;
         QString refusedKey;
@@ -199,6 +202,9 @@ private:
     QString resolveWebApiErrorMessage(int callType, int code, const QString &serverMessage,
                                       const QString &fallback) const;
     void finishBlockingCall(BlockingCallState &state, const UserPayResult &result);
+    // True when an answer of this call type belongs to a call that already gave up (and counts
+    // it off). Called with the mutex held.
+    bool takeLateAnswer(int callType);
 
     void handleTicket(bool weChat, int callType, int code, const QString &message, const QJsonObject &root,
                       const QString &text);
@@ -256,6 +262,11 @@ private:
     BlockingCallState checkTokenState;
     BlockingCallState bindState;
     QString lastVirtualBindUserToken;
+    // Per call type: answers still to come for blocking calls that timed out. The client drops a
+    // request made while its call type's previous one is in flight and reports it sent, so such
+    // an answer can arrive while the next call of that kind waits; it must not become that
+    // call's result.
+    int lateAnswers[kCallTypeCount] = {};
 };
 
 } // namespace user_pay
