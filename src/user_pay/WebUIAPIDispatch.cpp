@@ -217,10 +217,16 @@ void WebUIAPIService::handleWebInterfaceCallback(int callType, int objectId, con
     QString message;
     QJsonObject root;
     if (!parseResponse(text, &code, &message, &root)) {
-        // Still the answer a timed-out call was owed, whatever it says.
+        // Unreadable, but still the answer to a blocking call's request: either one owed to a
+        // call that gave up, or the waiting call's own, which then ends by its time-out.
         if (callType >= 0 && callType < kCallTypeCount) {
             QMutexLocker lock(&mutex);
-            takeLateAnswer(callType);
+            if (!takeLateAnswer(callType)) {
+                BlockingCallState *state = blockingStateFor(callType, objectId);
+                if (state && state->inFlight) {
+                    state->unusableAnswer = true;
+                }
+            }
         }
         return;
     }
@@ -661,6 +667,26 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
     TVX_LOG_WARN << "[VirtualAccountLogin] failed code =" << code << " message =" << error;
     if (callback) {
         callback(code, error);
+    }
+}
+
+WebUIAPIService::BlockingCallState *WebUIAPIService::blockingStateFor(int callType, int objectId)
+{
+    const AnswerRoute *route = routeFor(callType, objectId);
+    if (!route) {
+        return nullptr;
+    }
+    switch (route->row) {
+    case AnswerRow::Bind:
+        return &bindState;
+    case AnswerRow::Refresh:
+        return &refreshState;
+    case AnswerRow::CheckToken:
+        return &checkTokenState;
+    case AnswerRow::Logout:
+        return &logoutState;
+    default:
+        return nullptr;
     }
 }
 

@@ -438,6 +438,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     state.inFlight = true;
     state.done = false;
+    state.unusableAnswer = false;
     state.result = localFailure(4, call.presetKey);
     if (call.prepare) {
         call.prepare();
@@ -462,7 +463,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     if (!state.done) {
         state.inFlight = false;
-        if (!answerOwed) {
+        if (!answerOwed && !state.unusableAnswer) {
             ++lateAnswers[call.callType];
         }
         if (call.onTimeout) {

@@ -171,6 +171,7 @@ private:
         bool inFlight = false;
         bool done = false;
         UserPayResult result;
+        bool unusableAnswer = false; // an answer came that could not be read: none is owed
     };
     struct RefreshAccountState : BlockingCallState
     {
@@ -205,6 +206,7 @@ private:
     // True when an answer of this call type belongs to a call that already gave up (and counts
     // it off). Called with the mutex held.
     bool takeLateAnswer(int callType);
+    BlockingCallState *blockingStateFor(int callType, int objectId);
 
     void handleTicket(bool weChat, int callType, int code, const QString &message, const QJsonObject &root,
                       const QString &text);
