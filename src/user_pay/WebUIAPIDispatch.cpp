@@ -217,6 +217,17 @@ void WebUIAPIService::handleWebInterfaceCallback(int callType, int objectId, con
     QString message;
     QJsonObject root;
     if (!parseResponse(text, &code, &message, &root)) {
+        // Unreadable, but still the answer to a blocking call's request: either one owed to a
+        // call that gave up, or the waiting call's own, which then ends by its time-out.
+        if (callType >= 0 && callType < kCallTypeCount) {
+            QMutexLocker lock(&mutex);
+            if (!takeLateAnswer(callType)) {
+                BlockingCallState *state = blockingStateFor(callType, objectId);
+                if (state && state->inFlight) {
+                    state->unusableAnswer = true;
+                }
+            }
+        }
         return;
     }
     const AnswerRoute *route = routeFor(callType, objectId);
@@ -659,6 +670,35 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
     }
 }
 
+WebUIAPIService::BlockingCallState *WebUIAPIService::blockingStateFor(int callType, int objectId)
+{
+    const AnswerRoute *route = routeFor(callType, objectId);
+    if (!route) {
+        return nullptr;
+    }
+    switch (route->row) {
+    case AnswerRow::Bind:
+        return &bindState;
+    case AnswerRow::Refresh:
+        return &refreshState;
+    case AnswerRow::CheckToken:
+        return &checkTokenState;
+    case AnswerRow::Logout:
+        return &logoutState;
+    default:
+        return nullptr;
+    }
+}
+
+bool WebUIAPIService::takeLateAnswer(int callType)
+{
+    if (lateAnswers[callType] == 0) {
+        return false;
+    }
+    --lateAnswers[callType];
+    return true;
+}
+
 void WebUIAPIService::finishBlockingCall(BlockingCallState &state, const UserPayResult &result)
 {
     state.result = result;
@@ -675,7 +715,7 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
     if (closing) {
         return;
     }
-    if (!bindState.inFlight) {
+    if (takeLateAnswer(callType) || !bindState.inFlight) {
         TVX_LOG_WARN << "[VirtualBind] callback ignored, bind state is not pending.";
         return;
     }
@@ -707,7 +747,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 {
     const AccountInfo account = buildAccountInfoFromResponse(root);
     QMutexLocker lock(&mutex);
-    if (closing || !refreshState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !refreshState.inFlight) {
         return;
     }
     UserPayResult result;
@@ -731,7 +771,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 void WebUIAPIService::handleCheckToken(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || !checkTokenState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !checkTokenState.inFlight) {
         return;
     }
     UserPayResult result;
@@ -754,7 +794,7 @@ void WebUIAPIService::handleCheckToken(int callType, int code, const QString &me
 void WebUIAPIService::handleLogout(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || !logoutState.inFlight) {
+    if (closing || takeLateAnswer(callType) || !logoutState.inFlight) {
         return;
     }
     UserPayResult result;

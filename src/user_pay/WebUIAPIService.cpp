@@ -15,6 +15,9 @@
 
 namespace user_pay {
 
+static_assert(WebUIAPIService::kCallTypeCount == WebInterface::kCallTypes,
+              "one count per call type of the client");
+
 namespace {
 
 constexpr int kVirtualBindPhoneObjectId = 10030;
@@ -59,7 +62,15 @@ ClientEnvironment detectClientEnvironment()
 
 std::shared_ptr<WebUIAPIService> WebUIAPIService::shared()
 {
-    static const std::shared_ptr<WebUIAPIService> instance = std::make_shared<WebUIAPIService>();
+    // The client is made inside the initialiser on purpose: its TLS library registers a clean-up
+    // at exit when the first client is made, and the bridge's destructor must be registered
+    // after it, so that it runs first (exit handlers run in reverse) and the client is gone
+    // before the library cleans up.
+    static const std::shared_ptr<WebUIAPIService> instance = [] {
+        auto created = std::make_shared<WebUIAPIService>();
+        created->initialize();
+        return created;
+    }();
     instance->initialize();
     return instance;
 }
@@ -68,15 +79,16 @@ WebUIAPIService::WebUIAPIService(DeviceIdProvider provider) : deviceIdProvider(s
 
 WebUIAPIService::~WebUIAPIService()
 {
+    shutdown();
+}
+
+void WebUIAPIService::shutdown()
+{
     std::unique_ptr<WebInterface> client;
     {
         QMutexLocker lock(&mutex);
         closing = true;
         client = std::move(webInterface);
-        for (BlockingCallState *state :
-             {static_cast<BlockingCallState *>(&refreshState), &logoutState, &checkTokenState, &bindState}) {
-            state->condition.wakeAll();
-        }
     }
     // Deleting the client joins its worker threads; one of them may be delivering an answer and
     // need the mutex, so the mutex must be free meanwhile.
@@ -426,10 +438,14 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     state.inFlight = true;
     state.done = false;
+    state.unusableAnswer = false;
     state.result = localFailure(4, call.presetKey);
     if (call.prepare) {
         call.prepare();
     }
+    // While an earlier call's answer is still owed, the client drops this request (its call
+    // type's channel is busy) and no answer of its own will come.
+    const bool answerOwed = lateAnswers[call.callType] > 0;
     const int ret = call.send(webInterface.get());
     if (ret != 0) {
         state.inFlight = false;
@@ -447,6 +463,9 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     if (!state.done) {
         state.inFlight = false;
+        if (!answerOwed && !state.unusableAnswer) {
+            ++lateAnswers[call.callType];
+        }
         if (call.onTimeout) {
             call.onTimeout(timeoutMs);
         }
@@ -471,6 +490,7 @@ UserPayResult WebUIAPIService::logout(const AccountInfo &account)
     }
     BlockingCall call;
     call.state = &logoutState;
+    call.callType = 39;
     call.busyKey = QStringLiteral("user_pay.login.error.logout_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.logout_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.logout_timeout");
@@ -487,6 +507,7 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     }
     BlockingCall call;
     call.state = &checkTokenState;
+    call.callType = 44;
     call.busyKey = QStringLiteral("user_pay.login.error.check_token_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.check_token_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.check_token_timeout");
@@ -508,6 +529,7 @@ UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
     }
     BlockingCall call;
     call.state = &refreshState;
+    call.callType = 45;
     call.busyKey = QStringLiteral("user_pay.login.error.refresh_account_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.refresh_account_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.refresh_account_timeout");
@@ -541,6 +563,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
+    call.callType = 59;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
@@ -584,6 +607,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
+    call.callType = 64;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();

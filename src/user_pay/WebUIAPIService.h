@@ -84,6 +84,8 @@ constexpr BridgeCallbackRegistration kBridgeCallbackRegistrations[] = {
 class WebUIAPIService
 {
 public:
+    static constexpr int kCallTypeCount = 78;
+
     using UrlCallback = std::function<void(const QString &url)>;
     using AccountCallback = std::function<void(const AccountInfo &account)>;
     using FailureCallback = std::function<void(int code, const QString &message)>;
@@ -169,6 +171,7 @@ private:
         bool inFlight = false;
         bool done = false;
         UserPayResult result;
+        bool unusableAnswer = false; // an answer came that could not be read: none is owed
     };
     struct RefreshAccountState : BlockingCallState
     {
@@ -178,6 +181,7 @@ private:
     struct BlockingCall
     {
         BlockingCallState *state;
+        int callType;
         QString busyKey;
         QString presetKey;
         QString refusedKey;
@@ -190,6 +194,8 @@ private:
         std::function<void(const UserPayResult &)> complete; // when the answer came
     };
 
+    // Marks the bridge closing and deletes the client (joining its worker threads).
+    void shutdown();
     WebInterface *createWebInterfaceInstance(void *userData) const;
     QString resolveWebsite() const;
     QString getUuid() const;
@@ -197,6 +203,10 @@ private:
     QString resolveWebApiErrorMessage(int callType, int code, const QString &serverMessage,
                                       const QString &fallback) const;
     void finishBlockingCall(BlockingCallState &state, const UserPayResult &result);
+    // True when an answer of this call type belongs to a call that already gave up (and counts
+    // it off). Called with the mutex held.
+    bool takeLateAnswer(int callType);
+    BlockingCallState *blockingStateFor(int callType, int objectId);
 
     void handleTicket(bool weChat, int callType, int code, const QString &message, const QJsonObject &root,
                       const QString &text);
@@ -254,6 +264,11 @@ private:
     BlockingCallState checkTokenState;
     BlockingCallState bindState;
     QString lastVirtualBindUserToken;
+    // Per call type: answers still to come for blocking calls that timed out. The client drops a
+    // request made while its call type's previous one is in flight and reports it sent, so such
+    // an answer can arrive while the next call of that kind waits; it must not become that
+    // call's result.
+    int lateAnswers[kCallTypeCount] = {};
 };
 
 } // namespace user_pay

@@ -222,7 +222,8 @@ def serve(conn, tls_context):
 # ---------------------------------------------------------------------------------------------
 # Added for the sign-in bridge's tests. Two more rule members; rules without them behave as above.
 #   "sequence": [rule, ...]   the path's requests take these rules in turn (the last one repeats);
-#                             counted per path from the server's start.
+#                             counted per path and sequence from the server's start, so a test
+#                             that wants a fresh count gives a sequence of its own.
 #   "account": {options}      answer as the account service would, from the request's members:
 #     getutctime              {"code":10000,"utctime":<options.utctime or now>}
 #     virtualactregister      a virtual account (accounttype 5) named after the device id
@@ -250,9 +251,10 @@ def sequence_step(path, rule):
     steps = rule.get("sequence")
     if not steps:
         return rule
+    key = path + json.dumps(steps, sort_keys=True)
     with SEQUENCE_LOCK:
-        n = SEQUENCE_COUNTS.get(path, 0)
-        SEQUENCE_COUNTS[path] = n + 1
+        n = SEQUENCE_COUNTS.get(key, 0)
+        SEQUENCE_COUNTS[key] = n + 1
     return steps[min(n, len(steps) - 1)]
 
 

@@ -504,6 +504,37 @@ private slots:
         QCOMPARE(bridge->takeLastVirtualBindUserToken(), QString());
     }
 
+    // The first call gives up; the second is made while the first's request is still on its
+    // way, so the client drops it. The first's late answer must not become the second's result.
+    void lateAnswerDoesNotAnswerTheNextCall()
+    {
+        QJsonObject slowValid = bodyRule(R"({"code":10000})", kBlockingTimeoutMs + 500);
+        m_server.setPathRule("/api/v4/checktoken",
+                             QJsonObject{{"sequence", QJsonArray{slowValid, bodyRule(R"({"code":10060})")}}});
+        Events events;
+        auto bridge = readyBridge(events);
+        QVERIFY(bridge);
+        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("4|登录状态校验超时。|0"));
+        QCOMPARE(result(bridge->checkToken("u2", "tok-2")), QStringLiteral("4|登录状态校验超时。|0"));
+        QCOMPARE(count("checktoken"), 1);
+        // Once the late answer is counted off, the next call gets its own answer.
+        QCOMPARE(result(bridge->checkToken("u3", "tok-3")), QStringLiteral("2|缺少参数|10060"));
+    }
+
+    // An unreadable answer ends its call by the time-out, but it was that call's answer: the
+    // next call is not kept from its own.
+    void unreadableAnswerIsNotOwedAgain()
+    {
+        m_server.setPathRule(
+            "/api/v4/checktoken",
+            QJsonObject{{"sequence", QJsonArray{bodyRule("no JSON"), bodyRule(R"({"code":10060})")}}});
+        Events events;
+        auto bridge = readyBridge(events);
+        QVERIFY(bridge);
+        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("4|登录状态校验超时。|0"));
+        QCOMPARE(result(bridge->checkToken("u2", "tok-2")), QStringLiteral("2|缺少参数|10060"));
+    }
+
     void dispatcher_data()
     {
         QTest::addColumn<int>("callType");
