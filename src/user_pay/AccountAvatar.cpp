@@ -67,16 +67,16 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     loop.exec();
 
     if (!timer.isActive() || tooLarge) {
-        TVX_LOG_WARN << (tooLarge ? "[AccountManager][Avatar] avatar too large, url =" :
-                                    "[AccountManager][Avatar] download timeout, url =")
+        TVX_LOG_WARN << (tooLarge ? "[AccountManager][Avatar] avatar too large, url ="
+                                  : "[AccountManager][Avatar] download timeout, url =")
                      << address;
         reply->abort();
         return;
     }
     timer.stop();
     if (reply->error() != QNetworkReply::NoError) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address << "error ="
-                     << reply->errorString();
+        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address
+                     << "error =" << reply->errorString();
         return;
     }
     const QByteArray body = reply->readAll();
@@ -102,7 +102,8 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     }
     const QString cachePath = avatarCacheFilePath();
     QSaveFile file(cachePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(jpeg) != jpeg.size() ||
+        !file.commit()) {
         file.cancelWriting();
         TVX_LOG_WARN << "[AccountManager][Avatar] failed to write avatar cache, path =" << cachePath;
         return;

@@ -155,7 +155,8 @@ void AccountManager::registerCallbacks()
     });
     bridge.setVirtualAccountLoginFailedCallback([g](int code, const QString &message) {
         g->post([code, message] {
-            TVX_LOG_WARN << "[AccountManager] virtual account login failed, code=" << code << " message=" << message;
+            TVX_LOG_WARN << "[AccountManager] virtual account login failed, code=" << code
+                         << " message=" << message;
         });
     });
 }
@@ -331,7 +332,8 @@ void AccountManager::pollLenovoLoginStatus()
 
 void AccountManager::updateLenovoState(bool loggedInState, bool tokenAvailable, bool deviceMode)
 {
-    if (lenovoLoggedIn == loggedInState && lenovoTokenAvailable == tokenAvailable && lenovoDeviceMode == deviceMode)
+    if (lenovoLoggedIn == loggedInState && lenovoTokenAvailable == tokenAvailable &&
+        lenovoDeviceMode == deviceMode)
         return;
     lenovoLoggedIn = loggedInState;
     lenovoTokenAvailable = tokenAvailable;

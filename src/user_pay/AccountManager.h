@@ -77,7 +77,8 @@ public:
     Q_INVOKABLE void pollQQLoginStatus();
     Q_INVOKABLE void requestPhoneImageCode();
     Q_INVOKABLE void requestPhoneSmsCode(const QString &phoneNumber, const QString &imageCode);
-    Q_INVOKABLE void loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode, const QString &imageCode);
+    Q_INVOKABLE void loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode,
+                                      const QString &imageCode);
     Q_INVOKABLE void requestLenovoLogin();
     Q_INVOKABLE void pollLenovoLoginStatus();
 
@@ -127,7 +128,8 @@ private:
     UserPayResult bindVirtualAccountAfterLogin(const AccountInfo &thirdAccount, ThirdLoginType type,
                                                const AccountInfo &virtualAccount) const;
     void handleThirdLoginSucceeded(const AccountInfo &thirdAccount, ThirdLoginType type);
-    void rollbackToVirtualAccountAfterBindFailure(const AccountInfo &thirdAccount, const AccountInfo &virtualAccount,
+    void rollbackToVirtualAccountAfterBindFailure(const AccountInfo &thirdAccount,
+                                                  const AccountInfo &virtualAccount,
                                                   const UserPayResult &bindResult, ThirdLoginType type);
     void bindPhoneDirectly(const QString &phone, const QString &smsCode, const QString &imageCode);
     void setChallengeRequired(bool required);

@@ -38,8 +38,8 @@ void AccountManager::completeVirtualAccountLogin(AccountInfo account)
         const UserPayResult refresh = webApiService->refreshAccount(&copy);
         if (refresh.code == 0) {
             account = copy;
-            TVX_LOG_INFO << "[AccountManager] virtual auto login refresh succeeded, accountId =" << account.accountId
-                         << " accountType =" << account.accountType
+            TVX_LOG_INFO << "[AccountManager] virtual auto login refresh succeeded, accountId ="
+                         << account.accountId << " accountType =" << account.accountType
                          << " isVirtualAccount =" << account.isVirtualAccount;
         } else {
             TVX_LOG_WARN << "[AccountManager] virtual auto login refresh failed:" << refresh.message
@@ -83,7 +83,8 @@ void AccountManager::handleThirdLoginSucceeded(const AccountInfo &thirdAccount, 
     const AccountInfo snapshot = accountInfo;
     TVX_LOG_INFO << "[AccountManager][VirtualBind] third login success, loginType =" << int(type)
                  << " loginScene =" << loginScene << " shouldBindVirtual =" << bind
-                 << " thirdAccount =" << thirdAccount.accountId << " thirdAccountType =" << thirdAccount.accountType
+                 << " thirdAccount =" << thirdAccount.accountId
+                 << " thirdAccountType =" << thirdAccount.accountType
                  << " virtualAccount =" << snapshot.accountId
                  << " virtualTokenEmpty =" << snapshot.token.trimmed().isEmpty();
     if (bind) {
@@ -120,7 +121,8 @@ void AccountManager::handleThirdLoginSucceeded(const AccountInfo &thirdAccount, 
     emit loginFinished(true);
 }
 
-UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &thirdAccount, ThirdLoginType type,
+UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &thirdAccount,
+                                                           ThirdLoginType type,
                                                            const AccountInfo &virtualAccount) const
 {
     if (!webApiService)
@@ -132,8 +134,8 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
     }
     if (type == ThirdLoginPhone) {
         const QString accountId = virtualAccount.accountId.trimmed();
-        TVX_LOG_INFO << "[AccountManager][VirtualBind] check virtual token before phone bind, accountId =" << accountId
-                     << " tokenEmpty =" << false;
+        TVX_LOG_INFO << "[AccountManager][VirtualBind] check virtual token before phone bind, accountId ="
+                     << accountId << " tokenEmpty =" << false;
         const UserPayResult check = webApiService->checkToken(accountId, virtualToken);
         if (check.code != 0) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
@@ -157,20 +159,24 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
 
 void AccountManager::rollbackToVirtualAccountAfterBindFailure(const AccountInfo &thirdAccount,
                                                               const AccountInfo &virtualAccount,
-                                                              const UserPayResult &bindResult, ThirdLoginType type)
+                                                              const UserPayResult &bindResult,
+                                                              ThirdLoginType type)
 {
     if (lenovoLoggedIn) {
         lenovoLoggedIn = false;
         emit lenovoLoginStateChanged();
     }
     const int code = reportedCode(bindResult);
-    const QString message = bindResult.message.trimmed().isEmpty() ? QStringLiteral("Bind failed, please try again.")
-                                                                     : bindResult.message;
+    const QString message = bindResult.message.trimmed().isEmpty()
+                                ? QStringLiteral("Bind failed, please try again.")
+                                : bindResult.message;
     TVX_LOG_WARN << "[AccountManager][VirtualBind] rollback after bind failure, loginType =" << int(type)
                  << " bindErrorCode =" << code << " bindErrorMessage =" << message
-                 << " thirdAccount =" << thirdAccount.accountId << " virtualAccount =" << virtualAccount.accountId;
+                 << " thirdAccount =" << thirdAccount.accountId
+                 << " virtualAccount =" << virtualAccount.accountId;
     if (!thirdAccount.accountId.trimmed().isEmpty() && !thirdAccount.token.trimmed().isEmpty())
-        signOutRemotely(thirdAccount, "[AccountManager] logout third-party account after bind failure failed:");
+        signOutRemotely(thirdAccount,
+                        "[AccountManager] logout third-party account after bind failure failed:");
     if (!virtualAccount.accountId.trimmed().isEmpty() && !virtualAccount.token.trimmed().isEmpty()) {
         TVX_LOG_INFO << "[AccountManager][VirtualBind] restore local virtual account snapshot.";
         applyAccountInfo(virtualAccount);
@@ -179,7 +185,8 @@ void AccountManager::rollbackToVirtualAccountAfterBindFailure(const AccountInfo 
             emit loggedInChanged();
         }
     } else {
-        TVX_LOG_INFO << "[AccountManager][VirtualBind] no local virtual snapshot, request virtual account login.";
+        TVX_LOG_INFO
+            << "[AccountManager][VirtualBind] no local virtual snapshot, request virtual account login.";
         requestVirtualAccountLoginIfNeeded();
     }
     setChallengeRequired(false);
@@ -206,8 +213,8 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
 {
     const QString accountId = accountInfo.accountId.trimmed();
     const QString token = accountInfo.token.trimmed();
-    TVX_LOG_INFO << "[AccountManager][VirtualBind] bind phone directly without phone login, accountId =" << accountId
-                 << " tokenEmpty =" << token.isEmpty();
+    TVX_LOG_INFO << "[AccountManager][VirtualBind] bind phone directly without phone login, accountId ="
+                 << accountId << " tokenEmpty =" << token.isEmpty();
     auto fail = [this](const UserPayResult &result) {
         const int code = reportedCode(result);
         emit operationFailed(code, result.message);
@@ -217,8 +224,8 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
     };
     const UserPayResult check = webApiService->checkToken(accountId, token);
     if (check.code != 0) {
-        TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:" << check.message
-                     << " serviceCode =" << check.serviceCode;
+        TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
+                     << check.message << " serviceCode =" << check.serviceCode;
         return fail(check);
     }
     const UserPayResult bound = webApiService->bindVirtualAccountWithPhone(phone, token, smsCode, imageCode);

@@ -13,7 +13,8 @@ const char kPreviewPage[] =
     "data:text/html;charset=utf-8,<html><head><meta charset='utf-8'/><style>body{margin:0;background:#f5f7fb;"
     "font-family:Arial;} .box{height:100vh;display:flex;align-items:center;justify-content:center;} "
     ".card{padding:16px 20px;border:1px solid #d8e2f0;border-radius:10px;background:#fff;color:#1f2d3d;"
-    "font-size:16px;box-shadow:0 6px 18px rgba(0,0,0,.08);} .ok{color:#1e72d8;font-weight:700;}</style></head>"
+    "font-size:16px;box-shadow:0 6px 18px rgba(0,0,0,.08);} "
+    ".ok{color:#1e72d8;font-weight:700;}</style></head>"
     "<body><div class='box'><div class='card'>MiniBlink <span class='ok'>WebView OK</span></div></div></body>"
     "</html>";
 
@@ -51,9 +52,10 @@ bool AccountManager::validatePhoneNumber(const QString &value, QString *error)
     const QString t = value.trimmed();
     bool digits = t.size() == 11;
     for (const QChar c : t)
-        digits = digits && (c.isDigit() && (c.unicode() >= 0x80 || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))));
-    return validate(value, digits, "user_pay.login.error.phone_required", "user_pay.login.error.phone_invalid",
-                    error);
+        digits = digits &&
+                 (c.isDigit() && (c.unicode() >= 0x80 || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))));
+    return validate(value, digits, "user_pay.login.error.phone_required",
+                    "user_pay.login.error.phone_invalid", error);
 }
 
 bool AccountManager::validatePhoneCode(const QString &value, QString *error)
@@ -89,7 +91,8 @@ void AccountManager::requestPhoneSmsCode(const QString &phoneNumber, const QStri
         emit phoneCodeFailed(code, message);
     };
     QString error;
-    if (!validatePhoneNumber(phone, &error) || (phoneCodeChallengeRequired && !validateImageCode(image, &error)))
+    if (!validatePhoneNumber(phone, &error) ||
+        (phoneCodeChallengeRequired && !validateImageCode(image, &error)))
         return fail(1, error);
     if (!webApiService)
         return fail(4, text("user_pay.login.error.phone_service_not_ready"));
@@ -97,7 +100,8 @@ void AccountManager::requestPhoneSmsCode(const QString &phoneNumber, const QStri
         fail(4, text("user_pay.login.error.sms_code_request_failed"));
 }
 
-void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode, const QString &imageCode)
+void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode,
+                                      const QString &imageCode)
 {
     pendingPhoneNumber = phoneNumber.trimmed();
     pendingPhoneCode = phoneCode.trimmed();
@@ -141,7 +145,8 @@ void AccountManager::requestWeChatQrLogin()
                  << " loggedIn =" << loggedIn << " virtualAccount =" << accountInfo.isVirtualAccount;
     if (previewEnabled()) {
         weChatLoginUrl = previewPage();
-        TVX_LOG_INFO << "[AccountManager][Debug] skip wechat QR request, direct preview url =" << weChatLoginUrl;
+        TVX_LOG_INFO << "[AccountManager][Debug] skip wechat QR request, direct preview url ="
+                     << weChatLoginUrl;
         emit weChatLoginUrlChanged();
         return;
     }
@@ -207,8 +212,9 @@ void AccountManager::login(const QString &account, const QString &credential)
         return;
     }
     AccountInfo signedIn;
-    const UserPayResult result = webApiService ? webApiService->login({account, credential}, &signedIn)
-                                               : UserPayResult{4, text("user_pay.service.error.webui_not_ready"), 0};
+    const UserPayResult result = webApiService
+                                     ? webApiService->login({account, credential}, &signedIn)
+                                     : UserPayResult{4, text("user_pay.service.error.webui_not_ready"), 0};
     if (result.code != 0) {
         emit operationFailed(result.code, result.message);
         emit loginFinished(false);

@@ -411,8 +411,7 @@ bool WebUIAPIService::requestLenovoTokenLogin(const QString &token)
         return true;
     }
     lenovoLoginPending = true;
-    // The vendor-channel login call is not part of this client yet: the request is refused.
-    const int ret = 1;
+    const int ret = webInterface->V4_LenvoeLogin(utf8(trimmed), 27);
     if (ret != 0) {
         lenovoLoginPending = false;
         return false;

@@ -76,9 +76,7 @@ public:
     Heartbeat()
     {
         m_clock.start();
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_longest = qMax(m_longest, m_clock.restart());
-        });
+        connect(&m_timer, &QTimer::timeout, this, [this] { m_longest = qMax(m_longest, m_clock.restart()); });
         m_timer.start(10);
     }
     qint64 longest()
@@ -142,12 +140,13 @@ private slots:
         tvxtest::initTestProcess();
         QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
         QVERIFY(m_server.start());
-        tvxtest::writeConfigOverride({{"webapi/app_host", m_server.host()},
-                                      {"webapi/app_host_backup", "127.0.0.1:" + QString::number(closedPort())},
-                                      {"webapi/ca_file", m_server.caFile()},
-                                      {"webapi/request_timeout_ms", "3000"},
-                                      {"webapi/server_time_timeout_ms", "3000"},
-                                      {"user_pay/blocking_call_timeout_ms", QString::number(kBlockingTimeoutMs)}});
+        tvxtest::writeConfigOverride(
+            {{"webapi/app_host", m_server.host()},
+             {"webapi/app_host_backup", "127.0.0.1:" + QString::number(closedPort())},
+             {"webapi/ca_file", m_server.caFile()},
+             {"webapi/request_timeout_ms", "3000"},
+             {"webapi/server_time_timeout_ms", "3000"},
+             {"user_pay/blocking_call_timeout_ms", QString::number(kBlockingTimeoutMs)}});
     }
 
     void init()
@@ -171,8 +170,8 @@ private slots:
         QTest::newRow("token and refresh pass") << "tok-1" << QJsonObject() << true << false << "Nick" << 0;
         QTest::newRow("token refused") << "stale" << QJsonObject() << true << true << "" << 1;
         QTest::newRow("refresh says invalid token")
-            << "tok-1" << QJsonObject{{"/api/v4/memprofile", QJsonObject{{"body", "{\"code\":10060}"}}}} << false
-            << false << "" << 0;
+            << "tok-1" << QJsonObject{{"/api/v4/memprofile", QJsonObject{{"body", "{\"code\":10060}"}}}}
+            << false << false << "" << 0;
         QTest::newRow("silent server keeps the account")
             << "tok-1" << QJsonObject{{"/api/v4/checktoken", QJsonObject{{"mode", "silent"}, {"hold_s", 5}}}}
             << true << false << "Stored" << 0;
@@ -260,13 +259,19 @@ private slots:
         QTest::addColumn<int>("which"); // 0 phone, 1 SMS code, 2 image code
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error"); // empty: valid
-        QTest::newRow("phone with blanks") << 0 << " 13800138000 " << "";
+        QTest::newRow("phone with blanks") << 0 << " 13800138000 "
+                                           << "";
         QTest::newRow("full-width digits") << 0 << QString::fromUtf8("１３８００１３８０００") << "";
-        QTest::newRow("phone with a letter") << 0 << "1380013800a" << "手机号格式不正确。";
-        QTest::newRow("no phone") << 0 << "  " << "请输入手机号。";
-        QTest::newRow("letters as SMS code") << 1 << "abcd" << "";
-        QTest::newRow("five-digit SMS code") << 1 << "12345" << "短信验证码格式不正确。";
-        QTest::newRow("no image code") << 2 << "" << "请输入图形验证码。";
+        QTest::newRow("phone with a letter") << 0 << "1380013800a"
+                                             << "手机号格式不正确。";
+        QTest::newRow("no phone") << 0 << "  "
+                                  << "请输入手机号。";
+        QTest::newRow("letters as SMS code") << 1 << "abcd"
+                                             << "";
+        QTest::newRow("five-digit SMS code") << 1 << "12345"
+                                             << "短信验证码格式不正确。";
+        QTest::newRow("no image code") << 2 << ""
+                                       << "请输入图形验证码。";
     }
     void validators()
     {
@@ -321,7 +326,8 @@ private slots:
         }
         QVERIFY(tvxtest::waitUntil([&] { return !succeeded.isEmpty() || !failed.isEmpty(); }, 8000));
         // Each bind holds the GUI thread for one blocking call at most.
-        QVERIFY2(heartbeat.longest() < kBlockingTimeoutMs + 1000, qPrintable(QString::number(heartbeat.longest())));
+        QVERIFY2(heartbeat.longest() < kBlockingTimeoutMs + 1000,
+                 qPrintable(QString::number(heartbeat.longest())));
         QCOMPARE(count("virtualactbindopenid"), 1);
         QCOMPARE(loggedInChanged.count(), 0);
         if (bindSucceeds) {
@@ -354,7 +360,8 @@ private slots:
     // A virtual account that answers late never replaces a real sign-in made meanwhile.
     void lateVirtualAnswerKeepsTheRealAccount()
     {
-        m_server.setPathRule("/api/v4/virtualactregister", QJsonObject{{"account", accountRule()["account"]}, {"delay_ms", 1500}});
+        m_server.setPathRule("/api/v4/virtualactregister",
+                             QJsonObject{{"account", accountRule()["account"]}, {"delay_ms", 1500}});
         AccountManager manager(bridge(), nullptr);
         manager.initialize();
         QVERIFY(waitForImageCode(manager));
@@ -400,9 +407,11 @@ private slots:
     {
         QFETCH(QString, contentType);
         QFETCH(bool, cached);
-        m_server.setPathRule("/avatar.png", QJsonObject{{"body_hex", QString::fromLatin1(pngBytes().toHex())},
-                                                        {"headers", QJsonObject{{"Content-Type", contentType}}}});
-        m_server.setDefaultRule(accountRule({{"nickname", "Nick"}, {"avatar", "HTTPS://" + m_server.host() + "/avatar.png"}}));
+        m_server.setPathRule("/avatar.png",
+                             QJsonObject{{"body_hex", QString::fromLatin1(pngBytes().toHex())},
+                                         {"headers", QJsonObject{{"Content-Type", contentType}}}});
+        m_server.setDefaultRule(
+            accountRule({{"nickname", "Nick"}, {"avatar", "HTTPS://" + m_server.host() + "/avatar.png"}}));
         QFile::remove(AccountManager::avatarCacheFilePath());
         QVERIFY(AccountLocalStore().save(storedAccount("tok-1")));
         AccountManager manager(bridge(), nullptr);
@@ -417,7 +426,8 @@ private slots:
             QFile file(AccountManager::avatarCacheFilePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY(file.read(3).startsWith("\xFF\xD8\xFF")); // JPEG
-            QCOMPARE(QUrl(manager.avatarLocalPathValue()).toLocalFile(), AccountManager::avatarCacheFilePath());
+            QCOMPARE(QUrl(manager.avatarLocalPathValue()).toLocalFile(),
+                     AccountManager::avatarCacheFilePath());
         }
         manager.logout();
         QVERIFY(!QFile::exists(AccountManager::avatarCacheFilePath()));

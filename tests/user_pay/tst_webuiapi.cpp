@@ -326,6 +326,15 @@ private slots:
         QCOMPARE(result(bridge.login({"a", "b"}, &out)), QStringLiteral("3|当前登录方式暂未实现。|0"));
         QCOMPARE(out.accountId, QStringLiteral("kept"));
         QVERIFY2(waitForCount("getutctime", 1), "login makes the client");
+
+        // The vendor-channel token goes out as the client's signed Lenovo login.
+        Events events;
+        registerAll(bridge, events);
+        QVERIFY(bridge.requestLenovoTokenLogin(" acc-token "));
+        QVERIFY(waitForCount("loginlenovo", 1));
+        QCOMPARE(lastBody("loginlenovo").value("accesstoken").toString(), QStringLiteral("acc-token"));
+        QVERIFY(events.waitFor(1));
+        QVERIFY(events.all().at(0).startsWith("lenovo"));
     }
 
     void blockingCalls_data()
