@@ -81,7 +81,8 @@ EngineHost *EngineHost::start()
 
     // Setting the variable also keeps the program's own command line away from Chromium.
     QStringList reasons;
-    QStringList flags = QString::fromLocal8Bit(qgetenv(kChromiumFlagsVariable)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList flags =
+        QString::fromLocal8Bit(qgetenv(kChromiumFlagsVariable)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString &flag : chromiumSwitches(&reasons)) {
         if (!flags.contains(flag))
             flags << flag;
@@ -149,8 +150,9 @@ QWebEngineProfile *EngineHost::profileFor(const QString &folder)
         return profile;
     QDir().mkpath(key);
     // Profiles on disk need a name of their own; the folder decides which one a view gets.
-    const QString name = QStringLiteral("tvx-") +
-                         QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex().left(16));
+    const QString name =
+        QStringLiteral("tvx-") +
+        QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex().left(16));
     auto *profile = new QWebEngineProfile(name, this);
     profile->setPersistentStoragePath(key);
     profile->setCachePath(key);

@@ -113,7 +113,8 @@ private:
 
 } // namespace
 
-OffscreenWebView::OffscreenWebView(EngineHost *host) : m_host(host), m_widget(std::make_unique<QWebEngineView>())
+OffscreenWebView::OffscreenWebView(EngineHost *host)
+    : m_host(host), m_widget(std::make_unique<QWebEngineView>())
 {
     // Shown, so Chromium counts the page visible and keeps drawing it, but never mapped.
     m_widget->setAttribute(Qt::WA_DontShowOnScreen, true);
@@ -288,7 +289,7 @@ void OffscreenWebView::captureFrame()
     QOpenGLFramebufferObject *target = m_delegate->quickWindow()->renderTarget();
     if (!target)
         return;
-    m_frame = target->toImage(false);
+    m_frame = target->toImage();
     m_dirty = true;
 }
 
