@@ -1,6 +1,7 @@
 // A loopback HTTP server with the few pages the engine tests show: a coloured block with a
 // button that recolours it and a text field that reports its value, a second page, a cookie
-// that is set and one that is echoed, and an address that never answers.
+// that is set and one that is echoed, a block that changes colour by itself and reports each
+// change, a page taller than the view, and an address that never answers.
 #pragma once
 
 #include <QByteArray>
@@ -36,6 +37,8 @@ public:
     QStringList echoedCookies;
     // Paths requested, in order.
     QStringList requested;
+    // Colour changes the changing block reported.
+    int ticks = 0;
 
     PageServer()
     {
@@ -81,6 +84,19 @@ private:
         } else if (path == QLatin1String("/typed")) {
             typed << QUrl::fromPercentEncoding(target.query(QUrl::FullyEncoded).mid(2).toLatin1());
             body = "ok";
+        } else if (path == QLatin1String("/changing")) {
+            body = page(blockColour(), true);
+            body.replace("</body>", "<script>var n=0;setInterval(function(){n++;"
+                                    "document.getElementById('block').style.background=n%2?'" +
+                                        secondColour().name().toLatin1() + "':'" +
+                                        blockColour().name().toLatin1() +
+                                        "';fetch('/tick')},150)</script></body>");
+        } else if (path == QLatin1String("/tick")) {
+            ++ticks;
+            body = "ok";
+        } else if (path == QLatin1String("/tall")) {
+            body = page(blockColour(), true);
+            body.replace("</body>", "<div style=\"height:4000px\"></div></body>");
         } else if (path == QLatin1String("/never")) {
             return; // the socket stays open and unanswered
         } else {
@@ -89,8 +105,9 @@ private:
             return;
         }
         const QByteArray type = body.startsWith("<!DOCTYPE") ? "text/html; charset=utf-8" : "text/plain";
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nCache-Control: no-store\r\n" + headers +
-                      "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nCache-Control: no-store\r\n" +
+                      headers + "Content-Length: " + QByteArray::number(body.size()) +
+                      "\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
 
@@ -98,15 +115,16 @@ private:
     // (20,220)-(220,260). The button and the field are only on the first page.
     static QByteArray page(const QColor &colour, bool cookiePage)
     {
-        QByteArray html = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>engine test</title><style>"
-                          "body{margin:0;background:#fff}"
-                          "#block{position:absolute;left:0;top:0;width:200px;height:100px;background:" +
-                          colour.name().toLatin1() +
-                          "}"
-                          "#btn{position:absolute;left:20px;top:140px;width:160px;height:60px;margin:0}"
-                          "#field{position:absolute;left:20px;top:220px;width:200px;height:40px;margin:0;"
-                          "padding:0;border:1px solid #888;font-size:20px}"
-                          "</style></head><body><div id=\"block\"></div>";
+        QByteArray html =
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>engine test</title><style>"
+            "body{margin:0;background:#fff}"
+            "#block{position:absolute;left:0;top:0;width:200px;height:100px;background:" +
+            colour.name().toLatin1() +
+            "}"
+            "#btn{position:absolute;left:20px;top:140px;width:160px;height:60px;margin:0}"
+            "#field{position:absolute;left:20px;top:220px;width:200px;height:40px;margin:0;"
+            "padding:0;border:1px solid #888;font-size:20px}"
+            "</style></head><body><div id=\"block\"></div>";
         if (colour == blockColour() && !cookiePage) {
             html += "<button id=\"btn\" onclick=\"document.getElementById('block').style.background='" +
                     clickedColour().name().toLatin1() +

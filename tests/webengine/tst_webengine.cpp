@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTextStream>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <cstdio>
@@ -103,7 +104,8 @@ int probeEngineChild(int argc, char **argv, bool widgets, bool sharedContexts)
 {
     if (sharedContexts)
         setProgramAttributes();
-    std::unique_ptr<QGuiApplication> app(widgets ? new QApplication(argc, argv) : new QGuiApplication(argc, argv));
+    std::unique_ptr<QGuiApplication> app(widgets ? new QApplication(argc, argv)
+                                                 : new QGuiApplication(argc, argv));
     QTextStream out(stdout);
     MiniBlinkWrapper item;
     out << "available=" << int(item.engineAvailable()) << "\n";
@@ -244,7 +246,48 @@ private slots:
         QInputMethodEvent commit;
         commit.setCommitString(QString::fromUtf8("中文\xF0\x9F\x98\x80"));
         QCoreApplication::sendEvent(item.get(), &commit);
-        QVERIFY2(waitForTyped(QString::fromUtf8("abC中文\xF0\x9F\x98\x80")), qPrintable(m_server.typed.join('|')));
+        QVERIFY2(waitForTyped(QString::fromUtf8("abC中文\xF0\x9F\x98\x80")),
+                 qPrintable(m_server.typed.join('|')));
+    }
+
+    void pageChangesReachTheItem()
+    {
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        item->setUrl(m_server.url("/changing").toString());
+        // A page that changes by itself, as a refreshing code does, is painted again each time.
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(waitForColour(item.get(), kInBlock, PageServer::blockColour()));
+            QVERIFY(waitForColour(item.get(), kInBlock, PageServer::secondColour()));
+        }
+    }
+
+    void wheelScrollsThePage()
+    {
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        item->setUrl(m_server.url("/tall").toString());
+        QVERIFY(waitForColour(item.get(), kInBlock, PageServer::blockColour()));
+        const QPointF at(200, 150);
+        QWheelEvent down(at, item->mapToGlobal(at), QPoint(), QPoint(0, -120 * 5), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(item.get(), &down);
+        QVERIFY(waitForColour(item.get(), kInBlock, Qt::white));
+        QWheelEvent up(at, item->mapToGlobal(at), QPoint(), QPoint(0, 120 * 5), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(item.get(), &up);
+        QVERIFY(waitForColour(item.get(), kInBlock, PageServer::blockColour()));
+    }
+
+    void aDestroyedItemsPageStopsWorking()
+    {
+        // Items never destroy their engine views; a view left behind must not go on running.
+        auto *item = showItem();
+        item->setUrl(m_server.url("/changing").toString());
+        QVERIFY(tvxtest::waitUntil([&] { return m_server.ticks >= 3; }, 30000));
+        delete item;
+        QTest::qWait(500);
+        const int after = m_server.ticks;
+        QTest::qWait(1500);
+        QCOMPARE(m_server.ticks, after);
     }
 
     void navigationSignalsComeInOrder()
@@ -336,11 +379,15 @@ private slots:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("errorPattern"); // %1 the folder, %2 the library's path
-        QTest::newRow("no library") << "none" << "^No MiniBlink runtime found under: %1$";
+        QTest::newRow("no library") << "none"
+                                    << "^No MiniBlink runtime found under: %1$";
         QTest::newRow("no Qt WebEngine")
-            << "no-webengine" << "^MiniBlink load failed: %2: libQt5WebEngineWidgetX\\.so\\.5: cannot open shared";
-        QTest::newRow("no widgets application") << "gui-only" << "^wkeInitialize failed for dll: %2$";
-        QTest::newRow("no shared OpenGL contexts") << "no-shared-gl" << "^wkeInitialize failed for dll: %2$";
+            << "no-webengine"
+            << "^MiniBlink load failed: %2: libQt5WebEngineWidgetX\\.so\\.5: cannot open shared";
+        QTest::newRow("no widgets application") << "gui-only"
+                                                << "^wkeInitialize failed for dll: %2$";
+        QTest::newRow("no shared OpenGL contexts") << "no-shared-gl"
+                                                   << "^wkeInitialize failed for dll: %2$";
     }
 
     void missingEngineShowsTheEngineError()
@@ -394,7 +441,8 @@ private slots:
         QVERIFY(QFileInfo::exists(QFileInfo(tvxtest::appExecutable()).dir().filePath("libminiblink.so")));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", tvxtest::scratchPath(warmup ? "player-warm" : "player-plain"));
-        env.insert("XDG_CONFIG_HOME", tvxtest::scratchPath(warmup ? "player-warm-config" : "player-plain-config"));
+        env.insert("XDG_CONFIG_HOME",
+                   tvxtest::scratchPath(warmup ? "player-warm-config" : "player-plain-config"));
         env.insert("TVX_MINIBLINK_WARMUP", warmup ? "1" : "0");
         QProcess player;
         player.setProcessEnvironment(env);
