@@ -202,11 +202,16 @@ void OffscreenWebView::setConsoleCallback(ConsoleCallback callback, void *param)
 void OffscreenWebView::setLocalStoragePath(const QString &folder)
 {
     m_localStoragePath = folder;
+    // Opening the storage now lets a warm-up pay for it before the first page.
+    if (!m_page)
+        m_host->profileFor(storageFolder());
 }
 
 void OffscreenWebView::setCookieJarPath(const QString &folder)
 {
     m_cookieJarPath = folder;
+    if (!m_page)
+        m_host->profileFor(storageFolder());
 }
 
 void OffscreenWebView::consoleMessage(int level, const QString &message)

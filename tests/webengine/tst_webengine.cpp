@@ -20,6 +20,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -461,6 +462,8 @@ private slots:
         if (warmup) {
             QVERIFY2(waitForLog(QStringLiteral("[MiniBlink] wkeInitialize result = 1")), qPrintable(log));
             QVERIFY2(waitForLog(QStringLiteral("[WebEngine] Chromium switches:")), qPrintable(log));
+            // The warm-up opens the storage too.
+            QVERIFY2(waitForLog(QStringLiteral("/Tavrixo/cookies")), qPrintable(log));
         } else {
             // Long enough for the window and the zero-delay start-up steps to have run.
             QTest::qWait(3000);
@@ -468,11 +471,15 @@ private slots:
             QVERIFY2(!log.contains(QStringLiteral("[MiniBlink]")), qPrintable(log));
         }
         const QString maps = mappedFiles(player.processId());
-        player.kill();
-        player.waitForFinished(10000);
         QVERIFY(!maps.isEmpty());
         QCOMPARE(maps.contains("libminiblink.so"), warmup);
         QCOMPARE(maps.contains("libQt5WebEngineCore.so"), warmup);
+        // Closing goes through the engine's teardown as well.
+        QVERIFY(::kill(pid_t(player.processId()), SIGTERM) == 0);
+        QVERIFY(tvxtest::waitUntil([&] { return player.state() == QProcess::NotRunning; }, 30000));
+        log += QString::fromUtf8(player.readAllStandardError());
+        QCOMPARE(player.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(player.exitCode() == 0, qPrintable(log.right(3000)));
     }
 };
 
