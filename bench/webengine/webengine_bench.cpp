@@ -32,7 +32,8 @@ void servePages(QTcpServer &server)
                     return;
                 const QByteArray body =
                     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>sign in</title></head>"
-                    "<body style=\"margin:0\"><div style=\"width:200px;height:100px;background:#0080ff\"></div>"
+                    "<body style=\"margin:0\"><div "
+                    "style=\"width:200px;height:100px;background:#0080ff\"></div>"
                     "<p>Scan the code to sign in</p></body></html>";
                 socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: no-store\r\n"
                               "Content-Length: " +
@@ -199,7 +200,8 @@ int main(int argc, char **argv)
     std::printf("  first view: item made (engine started) %lld ms; setUrl to page on screen %lld ms\n",
                 median(results.value("engine_start_ms")), median(results.value("first_ms")));
     std::printf("  second view: setUrl to page on screen %lld ms\n", median(results.value("second_ms")));
-    std::printf("  memory added by the first view: resident %lld MiB (sum over processes), proportional %lld MiB\n",
-                median(results.value("rss_added_kb")) / 1024, median(results.value("pss_added_kb")) / 1024);
+    std::printf(
+        "  memory added by the first view: resident %lld MiB (sum over processes), proportional %lld MiB\n",
+        median(results.value("rss_added_kb")) / 1024, median(results.value("pss_added_kb")) / 1024);
     return 0;
 }
