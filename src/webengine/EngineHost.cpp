@@ -88,8 +88,8 @@ EngineHost *EngineHost::start()
             flags << flag;
     }
     qputenv(kChromiumFlagsVariable, flags.join(QLatin1Char(' ')).toLocal8Bit());
-    TVX_LOG_INFO << "[WebEngine] Chromium switches:" << flags.join(QLatin1Char(' ')) << "("
-                 << reasons.join(QStringLiteral("; ")) << ")";
+    TVX_LOG_INFO << "[WebEngine] Chromium switches:" << flags.join(QLatin1Char(' '))
+                 << QStringLiteral("(%1)").arg(reasons.join(QStringLiteral("; ")));
 
     g_host = new EngineHost;
     return g_host;
