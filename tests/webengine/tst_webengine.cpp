@@ -249,6 +249,10 @@ private slots:
         QCoreApplication::sendEvent(item.get(), &commit);
         QVERIFY2(waitForTyped(QString::fromUtf8("abC中文\xF0\x9F\x98\x80")),
                  qPrintable(m_server.typed.join('|')));
+        // Editing keys with control: select all, then the next key replaces the selection.
+        QTest::keyClick(m_window.get(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), 'z');
+        QVERIFY2(waitForTyped(QStringLiteral("z")), qPrintable(m_server.typed.join('|')));
     }
 
     void pageChangesReachTheItem()
