@@ -289,10 +289,11 @@ private slots:
         item->setUrl(m_server.url("/changing").toString());
         QVERIFY(tvxtest::waitUntil([&] { return m_server.ticks >= 3; }, 30000));
         delete item;
-        QTest::qWait(500);
-        const int after = m_server.ticks;
-        QTest::qWait(1500);
-        QCOMPARE(m_server.ticks, after);
+        const int atDeletion = m_server.ticks;
+        // A running page reports about 20 changes in 3 s, a hidden one about 3; one report
+        // may have been on its way.
+        QTest::qWait(3000);
+        QVERIFY2(m_server.ticks - atDeletion <= 1, qPrintable(QString::number(m_server.ticks - atDeletion)));
     }
 
     void navigationSignalsComeInOrder()
