@@ -412,9 +412,8 @@ bool OffscreenWebView::fireKeyPressEvent(unsigned code, unsigned flags, bool sys
         return true;
     }
     QString text;
-    if (QChar::isLowSurrogate(unit) && m_highSurrogate) {
+    if (QChar::isLowSurrogate(unit) && m_highSurrogate)
         text.append(QChar(m_highSurrogate));
-    }
     m_highSurrogate = 0;
     text.append(QChar(unit));
     if (m_hasPendingKey) {
@@ -433,6 +432,7 @@ bool OffscreenWebView::fireKeyUpEvent(unsigned virtualKeyCode, unsigned flags)
 {
     if (!m_page)
         return false;
+    wake();
     flushPendingKey();
     QKeyEvent event(QEvent::KeyRelease, qtKeyForVirtualKey(virtualKeyCode), modifiersFromFlags(flags));
     sendToDelegate(&event);
