@@ -14,6 +14,7 @@ PACKAGES=(
   libmpv-dev libcurl4-openssl-dev libssl-dev ffmpeg
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core fonts-noto-cjk openssl python3
   xdg-utils shared-mime-info clang-format
+  qtwebengine5-dev
 )
 
 missing=()
