@@ -339,6 +339,33 @@ private slots:
         QVERIFY(nonDecreasing(run.progress));
     }
 
+    void resultFolder_data()
+    {
+        QTest::addColumn<QString>("outputDirectory"); // relative to a fresh folder; empty: none
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing folder is made") << "made/on/demand"
+                                                << "made/on/demand/clip.srt";
+        QTest::newRow("no folder: beside the source") << ""
+                                                      << "source/clip.srt";
+    }
+    void resultFolder()
+    {
+        QFETCH(QString, outputDirectory);
+        QFETCH(QString, expected);
+        const QString root = freshDir(QStringLiteral("result-folder"));
+        QDir().mkpath(root + "/source");
+        QVERIFY(QFile::copy(m_source, root + "/source/clip.mp4"));
+        VideoToTextTask *task = makeJob(root + "/source/clip.mp4", QStringLiteral("SRT"));
+        VideoToTextParams params = task->params();
+        params.outputDirectory = outputDirectory.isEmpty() ? QString() : root + "/" + outputDirectory;
+        task->applyPreset(params);
+        QVERIFY(runThroughQueue(task).finished);
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QFile result(root + "/" + expected);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), kResultText);
+    }
+
     // A redirect that stays on plain HTTP is followed to the body.
     void followsRedirect()
     {
@@ -510,7 +537,9 @@ private slots:
             // Stands in for a long extraction; exec lets the terminate reach the sleeper.
             tvxtest::writeScript(
                 bin + "/ffmpeg",
-                QStringLiteral("/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n").arg(bin));
+                QStringLiteral(
+                    "echo $$ > \"%1/pid\"\n/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n")
+                    .arg(bin));
             qputenv("PATH", bin.toLocal8Bit());
             reached = [bin] { return QFileInfo::exists(bin + "/started"); };
         } else if (stage == "creation") {
@@ -551,6 +580,15 @@ private slots:
         QCOMPARE(entriesIn(m_out), QStringList());
         if (stage == "before start")
             QCOMPARE(m_cloud->createCount.load(), 0);
+        if (stage == "ffmpeg") {
+            // The stopped program is gone, not left running on its own.
+            QFile pidFile(bin + "/pid");
+            QVERIFY(pidFile.open(QIODevice::ReadOnly));
+            const QByteArray pid = pidFile.readAll().trimmed();
+            QVERIFY(!pid.isEmpty());
+            QVERIFY2(!QFileInfo::exists("/proc/" + QString::fromLatin1(pid)), pid.constData());
+            QCOMPARE(m_cloud->createCount.load(), 0);
+        }
         if (stage == "creation") {
             // The creation was never waited for: it was still held when the job ended.
             QVERIFY(!m_cloud->createFinished.load());
