@@ -1,6 +1,7 @@
 // The video-to-text job run by the job queue with real ffmpeg, a scripted cloud service and a
 // loopback result server: results, failure codes, cancels at every stage, the kept options and
 // the working folder, and pools of one and two threads.
+#include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "V2tTestKit.h"
 #include "core/AppPaths.h"
@@ -18,6 +19,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
@@ -378,6 +381,31 @@ private slots:
         QFile result(m_out + "/small_320x240.txt");
         QVERIFY(result.open(QIODevice::ReadOnly));
         QCOMPARE(result.readAll(), kResultText);
+    }
+
+    // A redirect from HTTPS down to plain HTTP is refused, whatever the plain address would serve.
+    void refusesRedirectToPlainHttp()
+    {
+        tvxtest::CloudTestServer certificates(QStringLiteral("tls-certificates"));
+        ResultServer secure;
+        QVERIFY(secure.useTls(certificates.folder() + "/server.pem", certificates.folder() + "/server.key"));
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        const QSslConfiguration previous = ssl;
+        ssl.setCaCertificates(ssl.caCertificates() + QSslCertificate::fromPath(certificates.caFile()));
+        QSslConfiguration::setDefaultConfiguration(ssl);
+        secure.setRoute("/moved", ResultServer::Route{302, "moved", true, false,
+                                                      m_server->url("/result/T1.txt").toUtf8()});
+        m_cloud->downResult.downUrl = secure.url("/moved");
+        const int plainHits = m_server->hits("/result/T1.txt");
+        VideoToTextTask *task = makeJob(m_source);
+        const bool finished = runThroughQueue(task).finished;
+        QSslConfiguration::setDefaultConfiguration(previous);
+        QVERIFY(finished);
+        QCOMPARE(secure.hits("/moved"), 1);
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
+        QCOMPARE(m_server->hits("/result/T1.txt"), plainHits);
+        QCOMPARE(entriesIn(m_out), QStringList());
     }
 
     void failures_data()
