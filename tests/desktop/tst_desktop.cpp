@@ -103,6 +103,7 @@ private slots:
             {"videoCompressViewModel", "VideoCompressViewModel"},
             {"videoCaptureViewModel", "VideoCaptureViewModel"},
             {"videoToImageViewModel", "VideoToImageViewModel"},
+            {"accountManager", "user_pay::AccountManager"},
             {"startupMediaFileUrlFromCpp", QUrl::fromLocalFile(file).toString()},
             {"startupShouldTrackActivityFromCpp", "true"},
             {"singleInstanceService", "SingleInstanceService"},
