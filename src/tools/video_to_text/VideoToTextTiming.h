@@ -1,0 +1,30 @@
+// Waits and limits of the video-to-text job, process-wide, so tests can shorten them.
+#pragma once
+
+namespace tools {
+
+struct VideoToTextTiming
+{
+    int creationEaseMs = 15000; // the creation wait's progress curve reaches its top here
+    int creationCheckMs = 120;  // look at the creation and the cancel flag this often
+    int animationStepMs = 40;   // one step of an eased progress animation
+    int creationDoneAnimationMs = 350;
+    int pollAnimationMs = 1600;    // the bar's move after each "still converting" answer
+    int pollSleepMs = 400;         // pause between two state queries
+    int finishedAnimationMs = 700; // the bar's move once the server has finished
+    int maxPolls = 300;            // state queries before the job gives up
+    int cloudRequestTimeoutMs = 30000;
+    int downloadTimeoutMs = 120000; // the whole result download, not per stall
+    int downloadCheckMs = 120;      // the download's look at the cancel flag
+    int downloadCreepMs = 120;      // progress creep per report of a download of unknown size
+    int ffmpegStartMs = 5000;
+    int ffmpegCheckMs = 200;      // the extraction's look at the cancel flag
+    int ffmpegTerminateMs = 1500; // wait after asking ffmpeg to stop
+    int ffmpegKillMs = 1500;      // wait after killing it
+    int ffmpegFinishMs = 1000;    // wait for the end once ffmpeg is no longer running
+};
+
+VideoToTextTiming videoToTextTiming();
+void setVideoToTextTiming(const VideoToTextTiming &timing);
+
+} // namespace tools
