@@ -18,6 +18,8 @@
 #include "tools/format_convert/FormatConvertViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
+#include "tools/video_to_text/VideoToTextTaskFactory.h"
+#include "tools/video_to_text/VideoToTextViewModel.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -100,6 +102,8 @@ struct MainScene
     VideoCompressTaskFactory compressFactory{&prober};
     FormatConvertViewModel formatConvert{&ffmpeg, &prober, &tasks, &actions, &convertFactory};
     VideoCompressViewModel videoCompress{&ffmpeg, &prober, &tasks, &actions, &compressFactory};
+    VideoToTextTaskFactory videoToTextFactory;
+    VideoToTextViewModel videoToText{&prober, &tasks, &videoToTextFactory};
     QQmlApplicationEngine engine;
 
     MainScene()
@@ -121,6 +125,7 @@ struct MainScene
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvert);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompress);
+        context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToText);
     }
 };
 
@@ -144,7 +149,6 @@ class PageWiringTest : public QObject
     // their members cannot be checked.
     const QSet<QString> m_notBuilt{QStringLiteral("accountManager"), QStringLiteral("videoCaptureViewModel"),
                                    QStringLiteral("videoToImageViewModel"),
-                                   QStringLiteral("videoToTextViewModel"),
                                    QStringLiteral("loginDialogSettingsFilePath"),
                                    // A tool page's view model, whichever of the above the page was given.
                                    QStringLiteral("viewModel")};

@@ -9,6 +9,9 @@ Row {
 
     property string folder: ""
     property int fieldWidth: 260
+    property string labelKey: "tool.common.label.output_directory"
+    // 0: as wide as the label's text.
+    property int labelWidth: 0
 
     signal editRequested()
     signal openRequested()
@@ -17,7 +20,8 @@ Row {
 
     Text {
         anchors.verticalCenter: parent.verticalCenter
-        text: Tr.t("tool.common.label.output_directory")
+        width: root.labelWidth > 0 ? root.labelWidth : implicitWidth
+        text: Tr.t(root.labelKey)
         color: Theme.textLabel
         font.pixelSize: Theme.fontSmall
     }
