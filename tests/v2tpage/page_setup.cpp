@@ -15,9 +15,9 @@
 
 namespace {
 
-const char *const kRoles[] = {"taskId",         "sourcePath",   "fileName",       "fileSizeText",
-                              "sourceFormat",   "sourceResolution", "targetFormat", "targetLanguage",
-                              "status",         "progress",     "message"};
+const char *const kRoles[] = {"taskId",       "sourcePath",       "fileName",     "fileSizeText",
+                              "sourceFormat", "sourceResolution", "targetFormat", "targetLanguage",
+                              "status",       "progress",         "message"};
 
 // The view model's whole QML interface; every call is recorded as "member(arguments)".
 class FakeVideoToTextViewModel : public QObject
@@ -37,7 +37,8 @@ class FakeVideoToTextViewModel : public QObject
 
 public:
     // The model has a parent, so the engine never takes it for its own when QML asks for it.
-    explicit FakeVideoToTextViewModel(QObject *parent = nullptr) : QObject(parent), m_model(new QStandardItemModel(this))
+    explicit FakeVideoToTextViewModel(QObject *parent = nullptr)
+        : QObject(parent), m_model(new QStandardItemModel(this))
     {
         QHash<int, QByteArray> names;
         for (int i = 0; i < int(sizeof kRoles / sizeof *kRoles); ++i)
@@ -90,7 +91,8 @@ public:
         m_startText = text;
         emit startActionChanged();
     }
-    Q_INVOKABLE void finishBatch(const QVariant &successCount, const QVariant &failedCount, const QString &reason)
+    Q_INVOKABLE void finishBatch(const QVariant &successCount, const QVariant &failedCount,
+                                 const QString &reason)
     {
         m_lastFailureText = reason;
         emit lastFailureTextChanged();
@@ -199,7 +201,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     if (!g_published) {
         i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties"));
         g_published = std::make_unique<Published>();
-        g_published->i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        g_published->i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"),
+                                            QStringLiteral("zh-CN"));
     }
     QQmlContext *context = engine->rootContext();
     context->setContextProperty(QStringLiteral("i18n"), &g_published->i18nService);

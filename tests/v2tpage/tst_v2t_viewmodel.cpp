@@ -78,9 +78,10 @@ struct Rig
         environment = std::make_unique<FFmpegEnvironment>(root + QStringLiteral("/bin"));
         prober = std::make_unique<FFprobeService>(environment.get());
         tasks = std::make_unique<TaskManager>();
-        vm = std::make_unique<VideoToTextViewModel>(prober.get(), tasks.get(), withFactory ? &factory : nullptr);
-        tester = std::make_unique<QAbstractItemModelTester>(vm->taskModel(),
-                                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+        vm = std::make_unique<VideoToTextViewModel>(prober.get(), tasks.get(),
+                                                    withFactory ? &factory : nullptr);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            vm->taskModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         vm->setOutputDirectory(root + QStringLiteral("/out"));
     }
 
@@ -161,15 +162,38 @@ private slots:
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<int>("emitted");
-        QTest::newRow("format WORD") << "format" << "TXT" << "WORD" << "WORD" << 1;
-        QTest::newRow("format word falls back") << "format" << "SRT" << "word" << "TXT" << 1;
-        QTest::newRow("format fallback already TXT") << "format" << "TXT" << "docx" << "TXT" << 0;
-        QTest::newRow("format same") << "format" << "SRT" << "SRT" << "SRT" << 0;
-        QTest::newRow("language English") << "language" << "中文" << "English" << "English" << 1;
-        QTest::newRow("language other") << "language" << "中文" << "其他语种" << "其他语种" << 1;
-        QTest::newRow("language english falls back") << "language" << "English" << "english"
+        QTest::newRow("format WORD") << "format"
+                                     << "TXT"
+                                     << "WORD"
+                                     << "WORD" << 1;
+        QTest::newRow("format word falls back") << "format"
+                                                << "SRT"
+                                                << "word"
+                                                << "TXT" << 1;
+        QTest::newRow("format fallback already TXT") << "format"
+                                                     << "TXT"
+                                                     << "docx"
+                                                     << "TXT" << 0;
+        QTest::newRow("format same") << "format"
+                                     << "SRT"
+                                     << "SRT"
+                                     << "SRT" << 0;
+        QTest::newRow("language English") << "language"
+                                          << "中文"
+                                          << "English"
+                                          << "English" << 1;
+        QTest::newRow("language other") << "language"
+                                        << "中文"
+                                        << "其他语种"
+                                        << "其他语种" << 1;
+        QTest::newRow("language english falls back") << "language"
+                                                     << "English"
+                                                     << "english"
                                                      << "中文" << 1;
-        QTest::newRow("language blank already zh") << "language" << "中文" << " " << "中文" << 0;
+        QTest::newRow("language blank already zh") << "language"
+                                                   << "中文"
+                                                   << " "
+                                                   << "中文" << 0;
     }
 
     void setterFallback()
@@ -201,24 +225,25 @@ private slots:
         QTest::addColumn<QStringList>("files");   // created under in/
         QTest::addColumn<QStringList>("entries"); // "url:" or "path:" and a name under in/
         QTest::addColumn<QStringList>("listed");  // names, in row order
-        QTest::newRow("url and plain path") << QStringList{"a.mp4", "b.mkv"}
-                                            << QStringList{"url:a.mp4", "path:b.mkv"}
-                                            << QStringList{"a.mp4", "b.mkv"};
-        QTest::newRow("duplicate by url and path") << QStringList{"a.mp4"}
-                                                   << QStringList{"path:a.mp4", "url:a.mp4", "path:a.mp4"}
-                                                   << QStringList{"a.mp4"};
-        QTest::newRow("upper-case suffix") << QStringList{"LOUD.MP4", "Mixed.MkV"}
-                                           << QStringList{"path:LOUD.MP4", "url:Mixed.MkV"}
-                                           << QStringList{"LOUD.MP4", "Mixed.MkV"};
+        QTest::newRow("url and plain path")
+            << QStringList{"a.mp4", "b.mkv"} << QStringList{"url:a.mp4", "path:b.mkv"}
+            << QStringList{"a.mp4", "b.mkv"};
+        QTest::newRow("duplicate by url and path")
+            << QStringList{"a.mp4"} << QStringList{"path:a.mp4", "url:a.mp4", "path:a.mp4"}
+            << QStringList{"a.mp4"};
+        QTest::newRow("upper-case suffix")
+            << QStringList{"LOUD.MP4", "Mixed.MkV"} << QStringList{"path:LOUD.MP4", "url:Mixed.MkV"}
+            << QStringList{"LOUD.MP4", "Mixed.MkV"};
         QTest::newRow("subtitle, audio and text refused")
             << QStringList{"a.srt", "b.mp3", "c.txt", "d.webm"}
             << QStringList{"path:a.srt", "url:b.mp3", "path:c.txt", "path:d.webm"} << QStringList{"d.webm"};
-        QTest::newRow("missing file refused") << QStringList{"a.mp4"} << QStringList{"path:gone.mp4", "path:a.mp4"}
-                                              << QStringList{"a.mp4"};
-        QTest::newRow("blank entries refused") << QStringList{} << QStringList{"raw:", "raw:   "} << QStringList{};
-        QTest::newRow("name with blanks and percent") << QStringList{"my clip 100%.mp4"}
-                                                      << QStringList{"url:my clip 100%.mp4"}
-                                                      << QStringList{"my clip 100%.mp4"};
+        QTest::newRow("missing file refused")
+            << QStringList{"a.mp4"} << QStringList{"path:gone.mp4", "path:a.mp4"} << QStringList{"a.mp4"};
+        QTest::newRow("blank entries refused")
+            << QStringList{} << QStringList{"raw:", "raw:   "} << QStringList{};
+        QTest::newRow("name with blanks and percent")
+            << QStringList{"my clip 100%.mp4"} << QStringList{"url:my clip 100%.mp4"}
+            << QStringList{"my clip 100%.mp4"};
     }
 
     void intake()
@@ -290,10 +315,12 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("resolution");
         QTest::addColumn<bool>("startable");
-        QTest::newRow("clip") << "clip.mp4" << "320x240" << true;
+        QTest::newRow("clip") << "clip.mp4"
+                              << "320x240" << true;
         QTest::newRow("unreadable") << "damaged.mp4" << damaged() << false;
         QTest::newRow("no duration") << "empty.mp4" << damaged() << false;
-        QTest::newRow("no picture size keeps Auto") << "still.mp4" << "Auto" << true;
+        QTest::newRow("no picture size keeps Auto") << "still.mp4"
+                                                    << "Auto" << true;
     }
 
     void probeMarks()
@@ -334,7 +361,8 @@ private slots:
         vm.addFiles({QUrl::fromLocalFile(file).toString()});
         QCOMPARE(vm.taskModel()->rowCount(), 1);
         VideoToTextTask *task = vm.taskModel()->taskObjectAt(0);
-        QVERIFY(tvxtest::waitUntil([task] { return task->sourceResolution() != QLatin1String("Auto"); }, 20000));
+        QVERIFY(
+            tvxtest::waitUntil([task] { return task->sourceResolution() != QLatin1String("Auto"); }, 20000));
         QCOMPARE(task->sourceResolution(), resolution);
         // Without a queue nothing can be started, and saying so does no harm.
         vm.startTasks();
@@ -346,7 +374,8 @@ private slots:
         Rig rig(QStringLiteral("options"));
         rig.vm->addFiles({rig.file(QStringLiteral("done.mp4")), rig.file(QStringLiteral("failed.mp4")),
                           rig.file(QStringLiteral("running.mp4")), rig.file(QStringLiteral("damaged.mp4")),
-                          rig.file(QStringLiteral("waiting.mp4")), rig.file(QStringLiteral("cancelled.mp4"))});
+                          rig.file(QStringLiteral("waiting.mp4")),
+                          rig.file(QStringLiteral("cancelled.mp4"))});
         QVERIFY(tvxtest::waitUntil([&rig] { return rig.probed(); }));
         VideoToTextTask *done = rig.task(0), *failed = rig.task(1), *running = rig.task(2),
                         *broken = rig.task(3), *waiting = rig.task(4), *cancelled = rig.task(5);
@@ -410,7 +439,8 @@ private slots:
         QCOMPARE(refused.count(), 1);
         QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("无法创建输出目录"));
         QCOMPARE(rig.vm->outputDirectory(), before);
-        QCOMPARE(QSettings(ini, QSettings::IniFormat).value("video_to_text/output_directory").toString(), before);
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).value("video_to_text/output_directory").toString(),
+                 before);
 
         // A new folder, given with a native-looking relative path, is made and remembered.
         const QString target = rig.root + QStringLiteral("/chosen/deep");
@@ -420,7 +450,8 @@ private slots:
         QCOMPARE(rig.vm->outputDirectory(), target);
         QVERIFY(QFileInfo(target).isDir());
         QCOMPARE(QDir(target).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-        QCOMPARE(QSettings(ini, QSettings::IniFormat).value("video_to_text/output_directory").toString(), target);
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).value("video_to_text/output_directory").toString(),
+                 target);
 
         // The next start takes it, and recreates it when it was deleted meanwhile.
         QVERIFY(QDir(rig.root + QStringLiteral("/chosen")).removeRecursively());

@@ -56,9 +56,9 @@ bool isUnfinished(const VideoToTextTask *task)
 
 VideoToTextViewModel::VideoToTextViewModel(FFprobeService *ffprobeService, TaskManager *taskManager,
                                            VideoToTextTaskFactory *taskFactory, QObject *parent)
-    : QObject(parent), m_ffprobeService(ffprobeService), m_taskManager(taskManager), m_taskFactory(taskFactory),
-      m_taskModel(new VideoToTextTaskModel(this)), m_outputFormat(QStringLiteral("TXT")),
-      m_recognitionLanguage(QStringLiteral("中文"))
+    : QObject(parent), m_ffprobeService(ffprobeService), m_taskManager(taskManager),
+      m_taskFactory(taskFactory), m_taskModel(new VideoToTextTaskModel(this)),
+      m_outputFormat(QStringLiteral("TXT")), m_recognitionLanguage(QStringLiteral("中文"))
 {
     m_outputDirectory = app::ensureDesktopOutputRootPath();
     loadPersistedOutputDirectory();
@@ -202,7 +202,8 @@ void VideoToTextViewModel::resolveTaskMetadataAsync(VideoToTextTask *task, int a
                 if (!m_taskModel)
                     return;
                 if (info.transient) {
-                    TVX_LOG_WARN << QStringLiteral("[VideoToText] probe inconclusive, path=%1 attempt=%2 err=%3")
+                    TVX_LOG_WARN << QStringLiteral(
+                                        "[VideoToText] probe inconclusive, path=%1 attempt=%2 err=%3")
                                         .arg(path)
                                         .arg(attempt)
                                         .arg(info.errorText);
@@ -229,8 +230,8 @@ void VideoToTextViewModel::resolveTaskMetadataAsync(VideoToTextTask *task, int a
 
 void VideoToTextViewModel::setOutputFormat(const QString &outputFormat)
 {
-    const QString next = media::videoToTextOutputFormats().contains(outputFormat) ? outputFormat
-                                                                                  : QStringLiteral("TXT");
+    const QString next =
+        media::videoToTextOutputFormats().contains(outputFormat) ? outputFormat : QStringLiteral("TXT");
     if (next == m_outputFormat)
         return;
     m_outputFormat = next;
@@ -357,8 +358,9 @@ void VideoToTextViewModel::startTasks()
         TVX_LOG_WARN << QStringLiteral("[VideoToText] startTasks ignored, model or manager is null");
         return;
     }
-    TVX_LOG_INFO << QStringLiteral("[VideoToText] startTasks triggered, taskCount=%1 outputFormat=%2 language=%3 "
-                                   "outputDirectory=%4")
+    TVX_LOG_INFO << QStringLiteral(
+                        "[VideoToText] startTasks triggered, taskCount=%1 outputFormat=%2 language=%3 "
+                        "outputDirectory=%4")
                         .arg(m_taskModel->rowCount())
                         .arg(m_outputFormat, m_recognitionLanguage, m_outputDirectory);
     m_batchTaskIds.clear();

@@ -12,6 +12,8 @@ Row {
     property string labelKey: "tool.common.label.output_directory"
     // 0: as wide as the label's text.
     property int labelWidth: 0
+    property int labelPixelSize: Theme.fontSmall
+    property color labelColor: Theme.textLabel
 
     signal editRequested()
     signal openRequested()
@@ -22,8 +24,8 @@ Row {
         anchors.verticalCenter: parent.verticalCenter
         width: root.labelWidth > 0 ? root.labelWidth : implicitWidth
         text: Tr.t(root.labelKey)
-        color: Theme.textLabel
-        font.pixelSize: Theme.fontSmall
+        color: root.labelColor
+        font.pixelSize: root.labelPixelSize
     }
     Rectangle {
         width: root.fieldWidth

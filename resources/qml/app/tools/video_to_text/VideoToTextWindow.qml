@@ -77,6 +77,8 @@ ToolBatchPage {
             id: folderRow
             labelKey: "ui.text.export.output_dir"
             labelWidth: 76
+            labelPixelSize: Theme.fontLarge
+            labelColor: Theme.textOption
             fieldWidth: Math.max(220, page.width - options.x - 84 - 40 - 154)
             folder: Guard.read("videoToTextViewModel", "outputDirectory", "")
             onEditRequested: page.chooseOutputDirectory()
