@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|engine|mainroad|mediaproc|convert|convertbatch|capture|webapi ...]   (default: all)
+# bench/run.sh [startup|engine|mainroad|mediaproc|convert|convertbatch|capture|webapi|cloud ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch capture webapi)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch capture webapi cloud)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
@@ -30,6 +30,11 @@ for g in "${groups[@]}"; do
       command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
       "$run" -- "$BUILD_DIR/bench/webapi/bench_webapi" 15 ;;
+    cloud)
+      # The cloud client's sliced upload is measured beside the curl program posting the same slices.
+      command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
+      TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3 ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
   esac
 done

@@ -22,6 +22,8 @@ set(TVX_WEBAPI_PRODUCT_ID "101" CACHE STRING "Account web-API product id")
 set(TVX_WEBAPI_VERSION "1.0.0.0" CACHE STRING "Version sent to the account web API")
 set(TVX_WEBAPI_CREDITS "00112233445566778899aabbccddeeff" CACHE STRING "Account web-API credential (32 hex)")
 set(TVX_WEBAPI_CA_FILE "" CACHE STRING "CA bundle for the account web API (empty: the system store)")
+# Cloud conversion API: it lives on the account host unless a host of its own is given.
+set(TVX_CLOUD_HOST "" CACHE STRING "Cloud conversion host (empty: the primary account host)")
 # The vendor account SDK's application information (issued by the vendor with the application).
 set(TVX_LENOVO_APP_ID "0000000000000000" CACHE STRING "Vendor account SDK application id (16 digits)")
 set(TVX_LENOVO_MCH_ID "000000000000000" CACHE STRING "Vendor account SDK merchant id (15 digits)")

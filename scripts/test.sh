@@ -9,11 +9,11 @@ bash "$ROOT/scripts/check-format.sh"
 # UndefinedBehaviorSanitizer in a build of their own. TVX_SKIP_SANITIZE=1 skips this pass.
 if [[ "${TVX_SKIP_SANITIZE:-0}" != 1 && $# -eq 0 ]]; then
   ASAN_DIR="${ASAN_BUILD_DIR:-$ROOT/build-asan}"
-  sanitized='tst_enginesettings tst_engineplayback tst_videosurface tst_taskqueue tst_capture_real tst_capture_pages_qml tst_webapi tst_webapihost tst_webapicalls tst_webview'
+  sanitized='tst_enginesettings tst_engineplayback tst_videosurface tst_taskqueue tst_capture_real tst_capture_pages_qml tst_webapi tst_webapihost tst_webapicalls tst_webview tst_cloudservice'
   cmake -S "$ROOT" -B "$ASAN_DIR" -G Ninja -DTVX_SANITIZE=ON -DTVX_BUILD_BENCH=OFF
   cmake --build "$ASAN_DIR" -j"$(nproc)" --target $sanitized
   (cd "$ASAN_DIR" && ctest --output-on-failure -j"$(nproc)" \
-     -R '^(tst_enginesettings|tst_engineplayback|tst_videosurface|tst_videosurface_basic|tst_taskqueue|tst_capture_real|tst_capture_pages_qml|tst_webapi|tst_webapihost|tst_webapicalls|tst_webview|tst_webview_hidpi)$')
+     -R '^(tst_enginesettings|tst_engineplayback|tst_videosurface|tst_videosurface_basic|tst_taskqueue|tst_capture_real|tst_capture_pages_qml|tst_webapi|tst_webapihost|tst_webapicalls|tst_webview|tst_webview_hidpi|tst_cloudservice)$')
 fi
 
 cd "$BUILD_DIR"

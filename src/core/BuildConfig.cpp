@@ -142,6 +142,12 @@ QString webApiUpdateHost()
     return text("webapi/update_host", TVX_WEBAPI_UPDATE_HOST);
 }
 
+QString cloudHost()
+{
+    const QString host = text("cloud/host", TVX_CLOUD_HOST).trimmed();
+    return host.isEmpty() ? webApiAppHost() : host;
+}
+
 QString lenovoAppId()
 {
     return value(QStringLiteral("lenovo_sdk/appid"), QString::fromLatin1(kLenovoAppId));

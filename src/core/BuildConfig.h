@@ -53,6 +53,11 @@ int webApiDownloadTimeoutMs();   // "webapi/download_timeout_ms", 1500000
 int webApiStatsTimeoutMs();      // "webapi/stats_timeout_ms", 3000
 QString webApiUpdateHost();      // "webapi/update_host"
 
+// Cloud conversion API host (bare host name, optionally with ":port"); the primary account
+// host when neither the build nor the override file names one. Its certificate is checked
+// against webApiCaFile().
+QString cloudHost(); // "cloud/host"
+
 // The vendor account SDK's application information.
 QString lenovoAppId();      // "lenovo_sdk/appid"
 QString lenovoMerchantId(); // "lenovo_sdk/mch_id"

@@ -439,9 +439,10 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
         reply->abort();
     else
         timeoutTimer.stop();
+    const bool aborted = timedOut || reply->error() == QNetworkReply::OperationCanceledError;
     const QNetworkReply::NetworkError error = reply->error();
     const QString replyErrorText = reply->errorString().trimmed();
-    const QByteArray body = reply->readAll();
+    const QByteArray body = aborted ? QByteArray() : reply->readAll();
     delete reply;
 
     if (cancelRequested()) {
@@ -651,7 +652,8 @@ void VideoToTextTask::executeStart()
     }
 
     const QString workingDirectory = buildTaskTempDirectory();
-    if (!QFileInfo(workingDirectory).isDir() && !QDir().mkpath(workingDirectory)) {
+    if (workingDirectory.trimmed().isEmpty() ||
+        (!QFileInfo(workingDirectory).isDir() && !QDir().mkpath(workingDirectory))) {
         TVX_LOG_ERROR << QStringLiteral("[VideoToText] create temp dir failed, taskId=%1 dir=%2")
                              .arg(id, workingDirectory);
         markFailed(QStringLiteral("create_temp_dir_failed"), msg("create_temporary_directory_failed"));
@@ -664,7 +666,8 @@ void VideoToTextTask::executeStart()
 
     TVX_LOG_INFO
         << QStringLiteral("[VideoToText] cleaning temp dir, taskId=%1 dir=%2").arg(id, workingDirectory);
-    QDir(workingDirectory).removeRecursively();
+    if (!workingDirectory.trimmed().isEmpty())
+        QDir(workingDirectory).removeRecursively();
 }
 
 void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString &workingDirectory)
