@@ -1,8 +1,11 @@
 // Set-up of the video-to-text page end-to-end tests: the objects main publishes for the tool
-// (real view model, job queue, prober, previews and Debian ffmpeg), with a scripted cloud in
-// place of the conversion service: it converts when told to, or answers as an unreachable host.
+// (real view model, job queue, prober, previews and Debian ffmpeg) and the program's own cloud
+// conversion client, pointed at the loopback cloud server over TLS. The server's task states and
+// faults are scripted per test: still converting, done, a refused sign-in, or gone altogether.
+#include "CloudTestServer.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "WebApiTestServer.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/MediaPreviewService.h"
@@ -11,78 +14,44 @@
 #include "system/FileDialogService.h"
 #include "system/SystemActions.h"
 #include "tasks/TaskManager.h"
-#include "tools/video_to_text/CloudConversionTypes.h"
-#include "tools/video_to_text/VideoToTextCloud.h"
 #include "tools/video_to_text/VideoToTextTask.h"
 #include "tools/video_to_text/VideoToTextTaskFactory.h"
 #include "tools/video_to_text/VideoToTextTaskModel.h"
 #include "tools/video_to_text/VideoToTextTiming.h"
 #include "tools/video_to_text/VideoToTextViewModel.h"
+#include "user_pay/FileProcessService.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QThreadPool>
 #include <QUrl>
 
-#include <atomic>
 #include <memory>
 
 namespace {
 
-// The conversion service as a script. Called on pool threads: its state is atomic, and the
-// result address is set before any job starts.
-class ScriptedCloud : public tools::VideoToTextCloud
+const char kCredits[] = "00112233445566778899aabbccddeeff";
+const char kProductInfo[] =
+    "5D2A9C7E1B4F8036A2C5E9D17B3F6A084C1E7D2B9A5F3C60E8B4D1A7C2F95E3B6D0A8C4E1F7B2D95";
+
+QString fixedDeviceId()
 {
-public:
-    std::atomic<bool> unreachable{false};
-    std::atomic<bool> released{false};
-    std::atomic<int> creations{0};
-    QString resultUrl;
-
-    void initialize() override {}
-
-    user_pay::CreateConvertTaskResult createConvertTask(const user_pay::CreateConvertTaskRequest &request) override
-    {
-        const int n = ++creations;
-        user_pay::CreateConvertTaskResult result;
-        if (unreachable) {
-            result.serviceCode = -1;
-            result.message = QStringLiteral("Network error: Connection refused");
-            return result;
-        }
-        result.success = QFileInfo(request.filePath).size() > 0;
-        result.serviceCode = result.success ? 10000 : 18000;
-        result.taskTag = QStringLiteral("tag-%1").arg(n);
-        return result;
-    }
-
-    user_pay::QueryTaskStateResult queryTaskState(const user_pay::QueryTaskStateRequest &) override
-    {
-        user_pay::QueryTaskStateResult state;
-        state.finished = released;
-        state.shouldPoll = !released;
-        state.code = released ? 10000 : 20000;
-        return state;
-    }
-
-    user_pay::QueryTaskDownResult queryTaskDown(const user_pay::QueryTaskDownRequest &) override
-    {
-        user_pay::QueryTaskDownResult down;
-        down.success = true;
-        down.code = 10000;
-        down.downUrl = resultUrl;
-        return down;
-    }
-};
+    return QStringLiteral("0123456789abcdef0123456789abcdef");
+}
 
 class E2eHelper : public QObject
 {
     Q_OBJECT
 public:
-    E2eHelper(VideoToTextViewModel *viewModel, ScriptedCloud *cloud) : m_viewModel(viewModel), m_cloud(cloud) {}
+    E2eHelper(VideoToTextViewModel *viewModel, tvxtest::CloudTestServer *server, QString resultUrl)
+        : m_viewModel(viewModel), m_server(server), m_resultUrl(std::move(resultUrl))
+    {
+    }
 
     // A testsrc2 clip with a tone, made once per name.
     Q_INVOKABLE QString makeClip(const QString &name, int seconds, const QString &size) const
@@ -92,27 +61,59 @@ public:
             return QUrl::fromLocalFile(out).toString();
         const auto r = tvxtest::runProcess(
             QStringLiteral("ffmpeg"),
-            {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size).arg(seconds), "-f", "lavfi", "-i",
-             QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), "-c:v", "libx264", "-preset",
-             "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", out},
+            {"-nostdin",
+             "-hide_banner",
+             "-loglevel",
+             "error",
+             "-y",
+             "-f",
+             "lavfi",
+             "-i",
+             QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size).arg(seconds),
+             "-f",
+             "lavfi",
+             "-i",
+             QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
+             "-c:v",
+             "libx264",
+             "-preset",
+             "ultrafast",
+             "-pix_fmt",
+             "yuv420p",
+             "-c:a",
+             "aac",
+             "-shortest",
+             out},
             120000);
         return r.exitCode == 0 ? QUrl::fromLocalFile(out).toString() : QString();
     }
 
-    // The jobs now listed talk to the scripted cloud (the factory's jobs use the program's).
-    Q_INVOKABLE void attachCloud() const
+    // The server converts: "still converting" until finishConversion, then done; the result
+    // address points at the text the server "recognised".
+    Q_INVOKABLE void serveConversion()
     {
-        for (VideoToTextTask *task : m_viewModel->taskModel()->tasks())
-            task->setCloud(m_cloud);
+        m_server->reset();
+        m_server->setTaskStates(QStringLiteral("*"),
+                                QJsonArray{QJsonObject{{"code", 20000}, {"message", "busy"}}});
+        m_server->addFault(
+            QJsonObject{{"path", "/api/v4/taskdown"}, {"patch", QJsonObject{{"downurl", m_resultUrl}}}});
+        m_server->clearRequests();
     }
-    Q_INVOKABLE void scriptCloud(bool unreachable)
+    Q_INVOKABLE void finishConversion()
     {
-        m_cloud->unreachable = unreachable;
-        m_cloud->released = false;
+        m_server->setTaskStates(QStringLiteral("*"),
+                                QJsonArray{QJsonObject{{"code", 10000}, {"message", "done"}}});
     }
-    Q_INVOKABLE void finishConversion() { m_cloud->released = true; }
-    Q_INVOKABLE int creations() const { return m_cloud->creations; }
+    // The account host refuses a request of a device nobody is signed in on.
+    Q_INVOKABLE void refuseSignedOut(const QString &message)
+    {
+        m_server->reset();
+        m_server->addFault(QJsonObject{{"path", "/api/v4/uploadpointpar"},
+                                       {"json", QJsonObject{{"code", 10060}, {"message", message}}}});
+        m_server->clearRequests();
+    }
+    Q_INVOKABLE void stopServer() { m_server->stop(); }
+    Q_INVOKABLE int requestsTo(const QString &path) const { return m_server->requests(path).size(); }
     Q_INVOKABLE QString errorCodeAt(int row) const
     {
         VideoToTextTask *task = m_viewModel->taskModel()->taskObjectAt(row);
@@ -146,7 +147,8 @@ public:
 
 private:
     VideoToTextViewModel *m_viewModel;
-    ScriptedCloud *m_cloud;
+    tvxtest::CloudTestServer *m_server;
+    const QString m_resultUrl;
 };
 
 struct Published
@@ -160,8 +162,8 @@ struct Published
     I18nService i18nService;
     VideoToTextTaskFactory factory;
     VideoToTextViewModel viewModel{&prober, &tasks, &factory};
-    ScriptedCloud cloud;
-    E2eHelper helper{&viewModel, &cloud};
+    tvxtest::CloudTestServer server{QStringLiteral("v2t-cloud")};
+    std::unique_ptr<E2eHelper> helper;
 };
 
 std::unique_ptr<Published> g_published;
@@ -191,10 +193,25 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
         timing.maxPolls = 100000;
         tools::setVideoToTextTiming(timing);
         g_published = std::make_unique<Published>();
-        g_published->i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
-        const QString result = tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("server/result.txt")),
-                                                  QStringLiteral("大家好，这是服务器识别出的文字。\n").toUtf8());
-        g_published->cloud.resultUrl = QUrl::fromLocalFile(result).toString();
+        Published &p = *g_published;
+        p.i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        if (!p.server.start())
+            qFatal("the loopback cloud server did not start");
+        tvxtest::writeConfigOverride({{"cloud/host", p.server.host()},
+                                      {"webapi/app_host", "account.invalid"},
+                                      {"webapi/ca_file", p.server.caFile()},
+                                      {"webapi/product_id", "101"},
+                                      {"webapi/credits", kCredits}});
+        p.server.setExpectations(QJsonObject{{"x-product", "101"},
+                                             {"x-version", "1.0.0.0"},
+                                             {"x-credits", kCredits},
+                                             {"productinfo", kProductInfo}});
+        user_pay::FileProcessService::setUuidSourceForTesting(&fixedDeviceId);
+        const QString result =
+            tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("server/result.txt")),
+                               QStringLiteral("大家好，这是服务器识别出的文字。\n").toUtf8());
+        p.helper =
+            std::make_unique<E2eHelper>(&p.viewModel, &p.server, QUrl::fromLocalFile(result).toString());
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
@@ -204,7 +221,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty(QStringLiteral("taskManager"), &p.tasks);
     context->setContextProperty(QStringLiteral("i18n"), &p.i18nService);
     context->setContextProperty(QStringLiteral("videoToTextViewModel"), &p.viewModel);
-    context->setContextProperty(QStringLiteral("v2tHelper"), &p.helper);
+    context->setContextProperty(QStringLiteral("v2tHelper"), p.helper.get());
 }
 
 void QmlTestSetup::cleanupTestCase()
