@@ -508,8 +508,9 @@ private slots:
         std::function<bool()> reached;
         if (stage == "ffmpeg") {
             // Stands in for a long extraction; exec lets the terminate reach the sleeper.
-            tvxtest::writeScript(bin + "/ffmpeg",
-                                 QStringLiteral("/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n").arg(bin));
+            tvxtest::writeScript(
+                bin + "/ffmpeg",
+                QStringLiteral("/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n").arg(bin));
             qputenv("PATH", bin.toLocal8Bit());
             reached = [bin] { return QFileInfo::exists(bin + "/started"); };
         } else if (stage == "creation") {

@@ -1,12 +1,11 @@
 // The video-to-text job's view of the cloud conversion service.
 #include "tools/video_to_text/VideoToTextCloud.h"
 
-#include "tools/video_to_text/CloudConversionTypes.h"
+#include "user_pay/FileProcessService.h"
 
 namespace tools {
 namespace {
 
-#ifdef TVX_HAS_FILE_PROCESS_SERVICE
 class FileProcessCloud : public VideoToTextCloud
 {
 public:
@@ -25,7 +24,6 @@ public:
         return user_pay::FileProcessService::instance().queryTaskDown(request);
     }
 };
-#endif
 
 } // namespace
 
@@ -33,12 +31,8 @@ VideoToTextCloud::~VideoToTextCloud() = default;
 
 VideoToTextCloud *VideoToTextCloud::defaultCloud()
 {
-#ifdef TVX_HAS_FILE_PROCESS_SERVICE
     static FileProcessCloud cloud;
     return &cloud;
-#else
-    return nullptr;
-#endif
 }
 
 } // namespace tools

@@ -10,10 +10,10 @@
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
-#include "tools/video_to_text/CloudConversionTypes.h"
 #include "tools/video_to_text/VideoToTextCloud.h"
 #include "tools/video_to_text/VideoToTextTiming.h"
 #include "user_pay/AccountLocalStore.h"
+#include "user_pay/FileProcessService.h"
 
 #include <QDateTime>
 #include <QDir>
