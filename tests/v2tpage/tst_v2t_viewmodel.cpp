@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -54,6 +55,23 @@ protected:
             return;
         latch.acquire();
         markCompleted(QStringLiteral("done"));
+    }
+};
+
+// A video-to-text job whose run has begun and waits there, still Pending, until released: the
+// moment at which the view model may still see it as waiting.
+class HeldTask : public VideoToTextTask
+{
+public:
+    using VideoToTextTask::VideoToTextTask;
+    QSemaphore begun;
+    QSemaphore release;
+
+protected:
+    void executeStart() override
+    {
+        begun.release();
+        release.acquire();
     }
 };
 
@@ -532,6 +550,28 @@ private slots:
         QVERIFY(finished.count() <= 1);
         QCOMPARE(broken->status(), int(BackgroundTask::Pending));
         QVERIFY(!rig.vm->exporting());
+    }
+
+    void optionsNeverReachABegunRun()
+    {
+        VideoToTextParams params;
+        params.sourcePath = QStringLiteral("/srv/a.mp4");
+        params.outputDirectory = QStringLiteral("/srv/out");
+        HeldTask task(QStringLiteral("held"), params);
+        std::thread pool([&task] { task.start(); });
+        task.begun.acquire();
+        VideoToTextParams next = params;
+        next.outputFormat = QStringLiteral("SRT");
+        next.outputDirectory = QStringLiteral("/srv/elsewhere");
+        task.applyPreset(next);
+        QCOMPARE(task.status(), int(BackgroundTask::Pending));
+        QCOMPARE(task.params().outputFormat, QStringLiteral("TXT"));
+        QCOMPARE(task.params().outputDirectory, QStringLiteral("/srv/out"));
+        task.release.release();
+        pool.join();
+        task.applyPreset(next);
+        QCOMPARE(task.targetFormat(), QStringLiteral("SRT"));
+        QCOMPARE(task.sourcePath(), QStringLiteral("/srv/a.mp4"));
     }
 
     void secondStartSkipsFinishedJobs()
