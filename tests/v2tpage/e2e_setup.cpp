@@ -28,6 +28,8 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QThreadPool>
 #include <QUrl>
 
@@ -48,8 +50,8 @@ class E2eHelper : public QObject
 {
     Q_OBJECT
 public:
-    E2eHelper(VideoToTextViewModel *viewModel, tvxtest::CloudTestServer *server, QString resultUrl)
-        : m_viewModel(viewModel), m_server(server), m_resultUrl(std::move(resultUrl))
+    E2eHelper(VideoToTextViewModel *viewModel, tvxtest::CloudTestServer *server, QString resultText)
+        : m_viewModel(viewModel), m_server(server), m_resultText(std::move(resultText))
     {
     }
 
@@ -89,14 +91,18 @@ public:
     }
 
     // The server converts: "still converting" until finishConversion, then done; the result
-    // address points at the text the server "recognised".
+    // address is the server's own, over TLS, and answers the text it "recognised".
     Q_INVOKABLE void serveConversion()
     {
         m_server->reset();
         m_server->setTaskStates(QStringLiteral("*"),
                                 QJsonArray{QJsonObject{{"code", 20000}, {"message", "busy"}}});
-        m_server->addFault(
-            QJsonObject{{"path", "/api/v4/taskdown"}, {"patch", QJsonObject{{"downurl", m_resultUrl}}}});
+        const QString resultPath = QStringLiteral("/result/converted.txt");
+        m_server->addFault(QJsonObject{
+            {"path", "/api/v4/taskdown"},
+            {"patch",
+             QJsonObject{{"downurl", QStringLiteral("https://%1%2").arg(m_server->host(), resultPath)}}}});
+        m_server->addFault(QJsonObject{{"path", resultPath}, {"body", m_resultText}});
         m_server->clearRequests();
     }
     Q_INVOKABLE void finishConversion()
@@ -148,7 +154,7 @@ public:
 private:
     VideoToTextViewModel *m_viewModel;
     tvxtest::CloudTestServer *m_server;
-    const QString m_resultUrl;
+    const QString m_resultText;
 };
 
 struct Published
@@ -207,11 +213,13 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
                                              {"x-credits", kCredits},
                                              {"productinfo", kProductInfo}});
         user_pay::FileProcessService::setUuidSourceForTesting(&fixedDeviceId);
-        const QString result =
-            tvxtest::writeFile(tvxtest::scratchPath(QStringLiteral("server/result.txt")),
-                               QStringLiteral("大家好，这是服务器识别出的文字。\n").toUtf8());
-        p.helper =
-            std::make_unique<E2eHelper>(&p.viewModel, &p.server, QUrl::fromLocalFile(result).toString());
+        // The result download goes through Qt's own TLS, which trusts the system's authorities
+        // and, here, the loopback server's.
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.setCaCertificates(ssl.caCertificates() + QSslCertificate::fromPath(p.server.caFile()));
+        QSslConfiguration::setDefaultConfiguration(ssl);
+        p.helper = std::make_unique<E2eHelper>(&p.viewModel, &p.server,
+                                               QStringLiteral("大家好，这是服务器识别出的文字。\n"));
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
