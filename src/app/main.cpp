@@ -30,6 +30,7 @@
 #include "tools/video_to_image/VideoToImageViewModel.h"
 #include "tools/video_to_text/VideoToTextTaskFactory.h"
 #include "tools/video_to_text/VideoToTextViewModel.h"
+#include "user_pay/AccountManager.h"
 #include "webview/MiniBlinkWrapper.h"
 
 #include "tvx_build_config.h"
@@ -197,6 +198,12 @@ int main(int argc, char *argv[])
     TaskManager taskManager;
     I18nService i18nService;
     i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+    // The stored account is settled before any window exists: the page opens with the account
+    // it will keep (each server call on this path is bounded by the bridge's time limit).
+    user_pay::AccountManager accountManager;
+    accountManager.initialize();
+    QTimer::singleShot(0, &app, [&accountManager] { accountManager.warmupLoginResources(); });
+
     FormatConvertTaskFactory formatConvertTaskFactory(&ffprobeService);
     VideoCompressTaskFactory videoCompressTaskFactory(&ffprobeService);
     FormatConvertViewModel formatConvertViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager,
@@ -244,6 +251,7 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToTextViewModel);
         context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &videoCaptureViewModel);
         context->setContextProperty(QStringLiteral("videoToImageViewModel"), &videoToImageViewModel);
+        context->setContextProperty(QStringLiteral("accountManager"), &accountManager);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);

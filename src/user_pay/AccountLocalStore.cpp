@@ -1,6 +1,7 @@
 #include "user_pay/AccountLocalStore.h"
 
 #include "core/AppPaths.h"
+#include "user_pay/JsonValues.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,8 +27,7 @@ constexpr int kSchemaVersion = 1;
 
 QString stringMember(const QJsonObject &object, const QString &key)
 {
-    const QJsonValue value = object.value(key);
-    return value.isString() ? value.toString() : QString();
+    return json::stringOf(object.value(key));
 }
 
 #ifdef Q_OS_UNIX
@@ -123,8 +123,7 @@ bool AccountLocalStore::fromJsonObject(const QJsonObject &object, AccountInfo *o
     account.uid = stringMember(object, QStringLiteral("uid")).trimmed();
     account.nickname = stringMember(object, QStringLiteral("nickname"));
     account.avatarUrl = stringMember(object, QStringLiteral("avatarUrl"));
-    const QJsonValue type = object.value(QStringLiteral("accountType"));
-    account.accountType = type.isDouble() ? type.toInt() : 0;
+    account.accountType = json::intOf(object.value(QStringLiteral("accountType")), 0);
     // The stored flag is for other readers; the type is what the service decides by.
     account.isVirtualAccount = account.accountType == kVirtualAccountType;
     if (account.nickname.isEmpty()) {

@@ -144,7 +144,9 @@ FileSliceReader::FileSliceReader(const QString &path, qint64 fileSize, qint64 sl
 
 bool FileSliceReader::open()
 {
-    return m_sliceSize > 0 && m_file.open(QIODevice::ReadOnly);
+    // Unbuffered: a slice goes straight from the file into its buffer, without a stale copy of
+    // bytes read ahead for an earlier slice.
+    return m_sliceSize > 0 && m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
 qint64 FileSliceReader::sliceCountFor(qint64 fileSize, qint64 sliceSizeBytes)
@@ -176,8 +178,13 @@ bool FileSliceReader::read(qint64 index, QByteArray *bytes)
             break;
         filled += got;
     }
-    bytes->resize(int(filled));
-    return filled > 0;
+    // A file that shrank since it was measured would send a short slice in the middle of the
+    // upload and the server would merge a corrupted file: such a slice is not read at all.
+    if (filled < length) {
+        bytes->clear();
+        return false;
+    }
+    return true;
 }
 
 // ---- service object ----

@@ -123,7 +123,8 @@ public:
     // a slice size below 1.
     static qint64 sliceCountFor(qint64 fileSize, qint64 sliceSizeBytes);
     // Replaces *bytes with slice index (shorter for the last one). False, with *bytes empty,
-    // when nothing could be read: index out of range, a failed seek or read, no memory.
+    // when the whole slice could not be read: index out of range, a failed seek or read, a
+    // file shorter than the size given, no memory.
     bool read(qint64 index, QByteArray *bytes);
 
 private:

@@ -516,6 +516,13 @@ bool curlhttp::checkAvailableDomain(const std::string &host, const std::string &
     CURLcode second = CURLE_OK;
     std::string capture;
     const bool firstRan = transfer(host, nullptr, &first);
+    // A host that could not be reached at all would only make the second transfer wait out the
+    // same time limit again, on the thread that waits for the choice (at start-up, the GUI's).
+    const bool unreachable =
+        firstRan && (first == CURLE_OPERATION_TIMEDOUT || first == CURLE_COULDNT_CONNECT ||
+                     first == CURLE_COULDNT_RESOLVE_HOST);
+    if (unreachable)
+        return false;
     const bool secondRan = transfer(host + "/health", &capture, &second);
     const CURLcode result = secondRan ? second : (firstRan ? first : CURLE_OK);
 

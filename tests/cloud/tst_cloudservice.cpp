@@ -760,6 +760,28 @@ private slots:
         QFile::remove(path);
     }
 
+    // A file that shrank after the upload point was granted fails at its first missing slice
+    // instead of sending a short one.
+    void fileThatShrankIsNotSentShort()
+    {
+        const QString file = makeFile("shrinks.bin", 3000);
+        m_server.setSource(file);
+        m_server.addFault(
+            QJsonObject{{"path", kChunk}, {"chunk", 0}, {"hold_until", tvxtest::scratchPath("go")}});
+        QFuture<user_pay::CreateConvertTaskResult> future =
+            service().createConvertTaskAsync(createRequest(file, 1));
+        QVERIFY(m_server.waitForRequests(kChunk, 1));
+        QFile shrink(file);
+        QVERIFY(shrink.resize(1500)); // slice 1 now holds 476 of its 1024 bytes
+        tvxtest::writeFile(tvxtest::scratchPath("go"), "go");
+        future.waitForFinished();
+        const auto result = future.result();
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, QString("Failed to read chunk 1 from file."));
+        QCOMPARE(result.uploadedChunkCount, 1);
+        QCOMPARE(m_server.requests(kChunk).size(), 1);
+    }
+
     void sizesThatDoNotFitAreRefused()
     {
         const QString small = makeFile("small.bin", 100);

@@ -104,6 +104,7 @@ private slots:
             {"videoToTextViewModel", "VideoToTextViewModel"},
             {"videoCaptureViewModel", "VideoCaptureViewModel"},
             {"videoToImageViewModel", "VideoToImageViewModel"},
+            {"accountManager", "user_pay::AccountManager"},
             {"startupMediaFileUrlFromCpp", QUrl::fromLocalFile(file).toString()},
             {"startupShouldTrackActivityFromCpp", "true"},
             {"singleInstanceService", "SingleInstanceService"},

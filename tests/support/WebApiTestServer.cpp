@@ -7,8 +7,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QSettings>
+
+#include <cstdio>
 
 namespace tvxtest {
 
@@ -117,12 +118,17 @@ void WebApiTestServer::clearRules()
 
 void WebApiTestServer::writeScript()
 {
-    // The server re-reads the script for every request: replace it whole, never half-written.
-    QSaveFile file(m_dir + "/script.json");
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(QJsonObject{{"paths", m_paths}, {"default", m_default}}).toJson());
-        file.commit();
-    }
+    // The server re-reads the script for every request: replace it whole, never half-written
+    // and never missing. QSaveFile of Qt 5.15 on Linux removes the old file before linking the
+    // new one, so a request could meet no script at all; rename(2) replaces in one step.
+    const QString target = m_dir + "/script.json";
+    const QString temporary = target + ".new";
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    file.write(QJsonDocument(QJsonObject{{"paths", m_paths}, {"default", m_default}}).toJson());
+    file.close();
+    ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData());
 }
 
 QList<QJsonObject> WebApiTestServer::requests() const

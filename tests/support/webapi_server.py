@@ -15,7 +15,8 @@ rewrite it between requests (write a temporary file and rename it). Missing file
         "body": "{...}",             # answer text (default: see below)
         "body_hex": "c3 28",         # answer bytes given as hex (wins over "body")
         "size": 10485760,            # answer of this many bytes ("x" repeated; wins over both)
-        "headers": {"x-machineid": "20-201"},   # extra answer headers
+        "headers": {"x-machineid": "20-201"},   # extra answer headers (a Content-Type here
+                                                # replaces the default application/json)
         "delay_ms": 0,               # wait before answering
         "mode": "normal"             # normal | silent (read, never answer, hold the
                                      # connection) | close (headers and half the body,
@@ -146,7 +147,7 @@ def answer(conn, request, tls):
          "header_order": list(headers.keys()), "body": body.decode("utf-8", "replace"),
          "body_hex": body.hex(), "sign_ok": sign_ok, "sign_string": sign_string,
          "stats_sign_ok": check_stats_sign(headers)})
-    rule = rule_for(path)
+    rule = sequence_step(path, rule_for(path))
     if rule.get("delay_ms"):
         time.sleep(rule["delay_ms"] / 1000.0)
     mode = rule.get("mode", "normal")
@@ -162,11 +163,16 @@ def answer(conn, request, tls):
         payload = bytes.fromhex(rule["body_hex"])
     elif "body" in rule:
         payload = rule["body"].encode("utf-8")
+    elif "account" in rule:
+        payload = account_body(path, body, rule["account"]).encode("utf-8")
     else:
         payload = default_body(method, path, sign_ok).encode("utf-8")
     status = int(rule.get("status", 200))
-    head = ["HTTP/1.1 %d Scripted" % status, "Content-Type: application/json"]
-    for name, value in rule.get("headers", {}).items():
+    extra = rule.get("headers", {})
+    head = ["HTTP/1.1 %d Scripted" % status]
+    if not any(name.lower() == "content-type" for name in extra):
+        head.append("Content-Type: application/json")
+    for name, value in extra.items():
         head.append("%s: %s" % (name, value))
     if mode == "chunks":
         head.append("Transfer-Encoding: chunked")
@@ -211,6 +217,105 @@ def serve(conn, tls_context):
             conn.close()
         except OSError:
             pass
+
+
+# ---------------------------------------------------------------------------------------------
+# Added for the sign-in bridge's tests. Two more rule members; rules without them behave as above.
+#   "sequence": [rule, ...]   the path's requests take these rules in turn (the last one repeats);
+#                             counted per path and sequence from the server's start, so a test
+#                             that wants a fresh count gives a sequence of its own.
+#   "account": {options}      answer as the account service would, from the request's members:
+#     getutctime              {"code":10000,"utctime":<options.utctime or now>}
+#     virtualactregister      a virtual account (accounttype 5) named after the device id
+#     checktoken              10000 when the token is in options.valid_tokens (default
+#                             ["tok-1"]), else 10060
+#     memprofile              the account of the token (10000), or 10060 as above; its
+#                             nickname and head_portrait from options.nickname, options.avatar
+#     imgverify               a data-URL image in "message"
+#     smsverify, safsmsverify 10000, or options.sms_code_error (e.g. 28001) when given
+#     loginquick, safloginquick  the phone's account when smscode equals options.sms_code
+#                             (default "1234"), else 19004
+#     wechatguid              a new "logintag" ("tag-<n>") and options.appid (default "")
+#     wechatstate             11000 for the first options.pending_polls polls of a tag
+#                             (default 1), then 10000 with the account "wx-<tag>"
+#     signout                 10000
+#     virtualactbind, virtualactbindopenid  10000 with a new "usertoken" in "userinfo"
+# ---------------------------------------------------------------------------------------------
+SEQUENCE_LOCK = threading.Lock()
+SEQUENCE_COUNTS = {}
+ACCOUNT_LOCK = threading.Lock()
+ACCOUNT_STATE = {"tags": 0, "polls": {}}
+
+
+def sequence_step(path, rule):
+    steps = rule.get("sequence")
+    if not steps:
+        return rule
+    key = path + json.dumps(steps, sort_keys=True)
+    with SEQUENCE_LOCK:
+        n = SEQUENCE_COUNTS.get(key, 0)
+        SEQUENCE_COUNTS[key] = n + 1
+    return steps[min(n, len(steps) - 1)]
+
+
+def account_user(name, token, accounttype=1):
+    return {"username": name, "uid": 1000 + len(name), "nickname": "", "head_portrait": "",
+            "accounttype": accounttype, "usertoken": token}
+
+
+def account_body(path, body, options):
+    try:
+        req = json.loads(body.decode("utf-8")) if body else {}
+    except (UnicodeDecodeError, ValueError):
+        req = {}
+    if not isinstance(req, dict):
+        req = {}
+    name = path.rsplit("/", 1)[-1]
+    valid = options.get("valid_tokens", ["tok-1"])
+    if name == "getutctime":
+        return json.dumps({"code": 10000, "utctime": options.get("utctime", int(time.time()))})
+    if name == "virtualactregister":
+        device = str(req.get("deviceid", ""))
+        return json.dumps({"code": 10000, "message": "ok",
+                           "userinfo": account_user("v-" + device[:8], "vt-" + device[:8], 5)})
+    if name == "checktoken":
+        return json.dumps({"code": 10000 if req.get("usertoken") in valid else 10060, "message": ""})
+    if name == "memprofile":
+        if req.get("usertoken") not in valid:
+            return json.dumps({"code": 10060, "message": ""})
+        token = req.get("usertoken", "")
+        # The device-bound accounts this server issues keep their type when refreshed.
+        user = account_user(req.get("account", ""), token, 5 if token.startswith("vt-") else 1)
+        user["nickname"] = options.get("nickname", "")
+        user["head_portrait"] = options.get("avatar", "")
+        return json.dumps({"code": 10000, "userinfo": user})
+    if name == "imgverify":
+        return json.dumps({"code": 10000, "message": "data:image/png;base64,iVBORw0KGgo="})
+    if name in ("smsverify", "safsmsverify"):
+        return json.dumps({"code": options.get("sms_code_error", 10000), "message": ""})
+    if name in ("loginquick", "safloginquick"):
+        if req.get("smscode") != options.get("sms_code", "1234"):
+            return json.dumps({"code": 19004, "message": ""})
+        phone = req.get("account", "")
+        return json.dumps({"code": 10000, "userinfo": account_user(phone, "pt-" + phone)})
+    if name == "wechatguid":
+        with ACCOUNT_LOCK:
+            ACCOUNT_STATE["tags"] += 1
+            tag = "tag-%d" % ACCOUNT_STATE["tags"]
+        return json.dumps({"code": 10000, "logintag": tag, "appid": options.get("appid", "")})
+    if name == "wechatstate":
+        tag = req.get("logintag", "")
+        with ACCOUNT_LOCK:
+            polls = ACCOUNT_STATE["polls"].get(tag, 0)
+            ACCOUNT_STATE["polls"][tag] = polls + 1
+        if polls < options.get("pending_polls", 1):
+            return json.dumps({"code": 11000, "message": "waiting"})
+        return json.dumps({"code": 10000, "userinfo": account_user("wx-" + tag, "wt-" + tag, 2)})
+    if name == "signout":
+        return json.dumps({"code": 10000})
+    if name in ("virtualactbind", "virtualactbindopenid"):
+        return json.dumps({"code": 10000, "userinfo": {"usertoken": "bound-" + str(req.get("usertoken", ""))}})
+    return json.dumps({"code": 10000})
 
 
 def main():

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QTcpSocket>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QThread>
 
 namespace v2ttest {
@@ -125,9 +127,21 @@ ResultServer::ResultServer()
     listen(QHostAddress::LocalHost, 0);
 }
 
+bool ResultServer::useTls(const QString &certificatePath, const QString &keyPath)
+{
+    QFile certificate(certificatePath);
+    QFile key(keyPath);
+    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+        return false;
+    m_certificate = certificate.readAll();
+    m_key = key.readAll();
+    return !m_certificate.isEmpty() && !m_key.isEmpty();
+}
+
 QString ResultServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
+    const QString scheme = m_certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https");
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(serverPort()).arg(path);
 }
 
 void ResultServer::setRoute(const QString &path, const Route &route)
@@ -147,11 +161,16 @@ QByteArray ResultServer::lastUserAgent() const
 
 void ResultServer::incomingConnection(qintptr handle)
 {
-    auto *socket = new QTcpSocket(this);
+    auto *socket = new QSslSocket(this);
     socket->setSocketDescriptor(handle);
+    if (!m_certificate.isEmpty()) {
+        socket->setLocalCertificate(QSslCertificate(m_certificate, QSsl::Pem));
+        socket->setPrivateKey(QSslKey(m_key, QSsl::Ec, QSsl::Pem));
+        socket->startServerEncryption();
+    }
     auto buffer = std::make_shared<QByteArray>();
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+    connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QSslSocket::readyRead, socket, [this, socket, buffer] {
         buffer->append(socket->readAll());
         const int end = buffer->indexOf("\r\n\r\n");
         if (end < 0)

@@ -67,7 +67,8 @@ private:
 
 user_pay::QueryTaskStateResult stateAnswer(int code, const QString &message);
 
-// Serves GET requests on 127.0.0.1 from the thread that made it (its event loop must run).
+// Serves GET requests on 127.0.0.1 from the thread that made it (its event loop must run), over
+// plain HTTP or TLS.
 class ResultServer : public QTcpServer
 {
 public:
@@ -81,6 +82,8 @@ public:
     };
 
     ResultServer();
+    // Serves HTTPS from then on, with this certificate and elliptic-curve key.
+    bool useTls(const QString &certificatePath, const QString &keyPath);
     QString url(const QString &path) const;
     void setRoute(const QString &path, const Route &route);
     int hits(const QString &path) const;
@@ -93,6 +96,8 @@ private:
     QHash<QString, Route> m_routes;
     QHash<QString, int> m_hits;
     QByteArray m_userAgent;
+    QByteArray m_certificate;
+    QByteArray m_key;
 };
 
 } // namespace v2ttest

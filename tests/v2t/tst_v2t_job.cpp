@@ -1,6 +1,7 @@
 // The video-to-text job run by the job queue with real ffmpeg, a scripted cloud service and a
 // loopback result server: results, failure codes, cancels at every stage, the kept options and
 // the working folder, and pools of one and two threads.
+#include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "V2tTestKit.h"
 #include "core/AppPaths.h"
@@ -18,6 +19,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
@@ -339,6 +342,33 @@ private slots:
         QVERIFY(nonDecreasing(run.progress));
     }
 
+    void resultFolder_data()
+    {
+        QTest::addColumn<QString>("outputDirectory"); // relative to a fresh folder; empty: none
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing folder is made") << "made/on/demand"
+                                                << "made/on/demand/clip.srt";
+        QTest::newRow("no folder: beside the source") << ""
+                                                      << "source/clip.srt";
+    }
+    void resultFolder()
+    {
+        QFETCH(QString, outputDirectory);
+        QFETCH(QString, expected);
+        const QString root = freshDir(QStringLiteral("result-folder"));
+        QDir().mkpath(root + "/source");
+        QVERIFY(QFile::copy(m_source, root + "/source/clip.mp4"));
+        VideoToTextTask *task = makeJob(root + "/source/clip.mp4", QStringLiteral("SRT"));
+        VideoToTextParams params = task->params();
+        params.outputDirectory = outputDirectory.isEmpty() ? QString() : root + "/" + outputDirectory;
+        task->applyPreset(params);
+        QVERIFY(runThroughQueue(task).finished);
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QFile result(root + "/" + expected);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), kResultText);
+    }
+
     // A redirect that stays on plain HTTP is followed to the body.
     void followsRedirect()
     {
@@ -351,6 +381,31 @@ private slots:
         QFile result(m_out + "/small_320x240.txt");
         QVERIFY(result.open(QIODevice::ReadOnly));
         QCOMPARE(result.readAll(), kResultText);
+    }
+
+    // A redirect from HTTPS down to plain HTTP is refused, whatever the plain address would serve.
+    void refusesRedirectToPlainHttp()
+    {
+        tvxtest::CloudTestServer certificates(QStringLiteral("tls-certificates"));
+        ResultServer secure;
+        QVERIFY(secure.useTls(certificates.folder() + "/server.pem", certificates.folder() + "/server.key"));
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        const QSslConfiguration previous = ssl;
+        ssl.setCaCertificates(ssl.caCertificates() + QSslCertificate::fromPath(certificates.caFile()));
+        QSslConfiguration::setDefaultConfiguration(ssl);
+        secure.setRoute("/moved", ResultServer::Route{302, "moved", true, false,
+                                                      m_server->url("/result/T1.txt").toUtf8()});
+        m_cloud->downResult.downUrl = secure.url("/moved");
+        const int plainHits = m_server->hits("/result/T1.txt");
+        VideoToTextTask *task = makeJob(m_source);
+        const bool finished = runThroughQueue(task).finished;
+        QSslConfiguration::setDefaultConfiguration(previous);
+        QVERIFY(finished);
+        QCOMPARE(secure.hits("/moved"), 1);
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
+        QCOMPARE(m_server->hits("/result/T1.txt"), plainHits);
+        QCOMPARE(entriesIn(m_out), QStringList());
     }
 
     void failures_data()
@@ -510,7 +565,9 @@ private slots:
             // Stands in for a long extraction; exec lets the terminate reach the sleeper.
             tvxtest::writeScript(
                 bin + "/ffmpeg",
-                QStringLiteral("/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n").arg(bin));
+                QStringLiteral(
+                    "echo $$ > \"%1/pid\"\n/usr/bin/touch \"%1/started\"\nexec /usr/bin/sleep 60\n")
+                    .arg(bin));
             qputenv("PATH", bin.toLocal8Bit());
             reached = [bin] { return QFileInfo::exists(bin + "/started"); };
         } else if (stage == "creation") {
@@ -551,6 +608,15 @@ private slots:
         QCOMPARE(entriesIn(m_out), QStringList());
         if (stage == "before start")
             QCOMPARE(m_cloud->createCount.load(), 0);
+        if (stage == "ffmpeg") {
+            // The stopped program is gone, not left running on its own.
+            QFile pidFile(bin + "/pid");
+            QVERIFY(pidFile.open(QIODevice::ReadOnly));
+            const QByteArray pid = pidFile.readAll().trimmed();
+            QVERIFY(!pid.isEmpty());
+            QVERIFY2(!QFileInfo::exists("/proc/" + QString::fromLatin1(pid)), pid.constData());
+            QCOMPARE(m_cloud->createCount.load(), 0);
+        }
         if (stage == "creation") {
             // The creation was never waited for: it was still held when the job ended.
             QVERIFY(!m_cloud->createFinished.load());
