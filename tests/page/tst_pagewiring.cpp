@@ -153,7 +153,8 @@ class PageWiringTest : public QObject
 
     // What the documents name and this build does not have yet: their classes do not exist, so
     // their members cannot be checked.
-    const QSet<QString> m_notBuilt{QStringLiteral("videoCaptureViewModel"), QStringLiteral("videoToImageViewModel"),
+    const QSet<QString> m_notBuilt{QStringLiteral("videoCaptureViewModel"),
+                                   QStringLiteral("videoToImageViewModel"),
                                    QStringLiteral("loginDialogSettingsFilePath"),
                                    // A tool page's view model, whichever of the above the page was given.
                                    QStringLiteral("viewModel")};
