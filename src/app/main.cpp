@@ -28,6 +28,8 @@
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
 #include "tools/video_to_image/VideoToImageViewModel.h"
+#include "tools/video_to_text/VideoToTextTaskFactory.h"
+#include "tools/video_to_text/VideoToTextViewModel.h"
 #include "user_pay/AccountManager.h"
 #include "webview/MiniBlinkWrapper.h"
 
@@ -208,6 +210,8 @@ int main(int argc, char *argv[])
                                                   &systemActions, &formatConvertTaskFactory);
     VideoCompressViewModel videoCompressViewModel(&ffmpegEnvironment, &ffprobeService, &taskManager,
                                                   &systemActions, &videoCompressTaskFactory);
+    VideoToTextTaskFactory videoToTextTaskFactory;
+    VideoToTextViewModel videoToTextViewModel(&ffprobeService, &taskManager, &videoToTextTaskFactory);
     VideoCaptureViewModel videoCaptureViewModel(&ffmpegEnvironment, &ffprobeService);
     VideoToImageViewModel videoToImageViewModel(&ffmpegEnvironment, &ffprobeService);
 
@@ -244,6 +248,7 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvertViewModel);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompressViewModel);
+        context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToTextViewModel);
         context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &videoCaptureViewModel);
         context->setContextProperty(QStringLiteral("videoToImageViewModel"), &videoToImageViewModel);
         context->setContextProperty(QStringLiteral("accountManager"), &accountManager);

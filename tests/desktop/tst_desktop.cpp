@@ -101,6 +101,7 @@ private slots:
             {"i18n", "I18nService"},
             {"formatConvertViewModel", "FormatConvertViewModel"},
             {"videoCompressViewModel", "VideoCompressViewModel"},
+            {"videoToTextViewModel", "VideoToTextViewModel"},
             {"videoCaptureViewModel", "VideoCaptureViewModel"},
             {"videoToImageViewModel", "VideoToImageViewModel"},
             {"accountManager", "user_pay::AccountManager"},

@@ -18,6 +18,8 @@
 #include "tools/format_convert/FormatConvertViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
+#include "tools/video_to_text/VideoToTextTaskFactory.h"
+#include "tools/video_to_text/VideoToTextViewModel.h"
 #include "user_pay/AccountManager.h"
 #include "user_pay/WebUIAPIService.h"
 
@@ -102,6 +104,8 @@ struct MainScene
     VideoCompressTaskFactory compressFactory{&prober};
     FormatConvertViewModel formatConvert{&ffmpeg, &prober, &tasks, &actions, &convertFactory};
     VideoCompressViewModel videoCompress{&ffmpeg, &prober, &tasks, &actions, &compressFactory};
+    VideoToTextTaskFactory videoToTextFactory;
+    VideoToTextViewModel videoToText{&prober, &tasks, &videoToTextFactory};
     // Never initialised here: it signs nobody in and sends nothing.
     user_pay::AccountManager account{
         std::make_shared<user_pay::WebUIAPIService>([] { return QStringLiteral("pagewiring"); }), nullptr};
@@ -126,6 +130,7 @@ struct MainScene
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvert);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompress);
+        context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToText);
         context->setContextProperty(QStringLiteral("accountManager"), &account);
     }
 };
@@ -148,11 +153,11 @@ class PageWiringTest : public QObject
 
     // What the documents name and this build does not have yet: their classes do not exist, so
     // their members cannot be checked.
-    const QSet<QString> m_notBuilt{
-        QStringLiteral("videoCaptureViewModel"), QStringLiteral("videoToImageViewModel"),
-        QStringLiteral("videoToTextViewModel"), QStringLiteral("loginDialogSettingsFilePath"),
-        // A tool page's view model, whichever of the above the page was given.
-        QStringLiteral("viewModel")};
+    const QSet<QString> m_notBuilt{QStringLiteral("videoCaptureViewModel"),
+                                   QStringLiteral("videoToImageViewModel"),
+                                   QStringLiteral("loginDialogSettingsFilePath"),
+                                   // A tool page's view model, whichever of the above the page was given.
+                                   QStringLiteral("viewModel")};
     // The expressions by which documents reach the player engine.
     const QSet<QString> m_engineExpressions{QStringLiteral("mpvEngine"), QStringLiteral("videoPlayer.engine"),
                                             QStringLiteral("engine"), QStringLiteral("playerEngine"),

@@ -149,4 +149,8 @@ QtObject {
     readonly property color taskBandFailed: "#E04848"
     readonly property color toastVeil: "#66000000"
     readonly property color toastError: "#D93A3A"
+
+    // The option rows of the video-to-text page.
+    readonly property color textOption: "#F5F5F5"
+    readonly property color radioBorder: "#D8D8D8"
 }

@@ -146,6 +146,11 @@ QString VideoToTextTask::targetLanguage() const
 void VideoToTextTask::applyPreset(const VideoToTextParams &params)
 {
     QMutexLocker lock(&m_paramsMutex);
+    // A run copies the options under this lock once it has begun. Checked under the same lock, a
+    // run that has begun keeps the options it copied and its row never shows others, and one
+    // that has not begun yet copies these.
+    if (isExecuting())
+        return;
     m_outputDirectory = params.outputDirectory;
     m_outputFormat = params.outputFormat;
     m_recognitionLanguage = params.recognitionLanguage;

@@ -37,7 +37,7 @@ public:
     void setSourceResolution(const QString &text);
     QString targetFormat() const;
     QString targetLanguage() const;
-    // Takes every option of params except its source path.
+    // Takes every option of params except its source path; ignored once a run has begun.
     void applyPreset(const VideoToTextParams &params);
 
     // Where the cloud steps go; the program's service unless a test replaces it. Set it before

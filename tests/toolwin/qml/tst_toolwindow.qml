@@ -84,7 +84,7 @@ Item {
                 compare(window.title, Qt.application.name)
         }
 
-        function test_placeholderPageGetsTheStartupFileAsLocalPath() {
+        function test_batchPageGetsTheStartupFileAsLocalPath() {
             var window = createWindow({ toolId: "video-to-text", startupSourcePath: "file:///tmp/my%20clip.mp4" })
             verify(window.toolPage !== null)
             tryCompare(window.toolPage, "lastSourcePath", "/tmp/my clip.mp4")
@@ -141,7 +141,7 @@ Item {
             verify(drop.proposedActionAccepted)
         }
 
-        function test_dropReachesTheRealPlaceholderPage() {
+        function test_dropReachesTheRealVideoToTextPage() {
             var window = createWindow({ toolId: "video-to-text" })
             window.handleDropped(fakeDrag(["file:///tmp/a%20b.mp4"]))
             compare(window.toolPage.lastSourcePath, "/tmp/a b.mp4")

@@ -9,6 +9,11 @@ Row {
 
     property string folder: ""
     property int fieldWidth: 260
+    property string labelKey: "tool.common.label.output_directory"
+    // 0: as wide as the label's text.
+    property int labelWidth: 0
+    property int labelPixelSize: Theme.fontSmall
+    property color labelColor: Theme.textLabel
 
     signal editRequested()
     signal openRequested()
@@ -17,9 +22,10 @@ Row {
 
     Text {
         anchors.verticalCenter: parent.verticalCenter
-        text: Tr.t("tool.common.label.output_directory")
-        color: Theme.textLabel
-        font.pixelSize: Theme.fontSmall
+        width: root.labelWidth > 0 ? root.labelWidth : implicitWidth
+        text: Tr.t(root.labelKey)
+        color: root.labelColor
+        font.pixelSize: root.labelPixelSize
     }
     Rectangle {
         width: root.fieldWidth

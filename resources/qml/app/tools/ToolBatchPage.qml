@@ -12,6 +12,11 @@ Item {
 
     property string titleKey: ""
     property string emptyHintKey: ""
+    property string addFileKey: "tool.common.add_file"
+    property string addFolderKey: "tool.common.add_folder"
+    property string clearListKey: "tool.common.clear_list"
+    // Why the jobs of a batch failed, when the tool can tell; shown under the failed summary.
+    property string failureReasonText: ""
     // The file dialog member that offers this tool's inputs.
     property string pickFilesMember: "pickTranscodeMediaFiles"
     property var viewModel: null
@@ -56,7 +61,8 @@ Item {
     }
 
     function showBatchResult(successCount, failedCount) {
-        var ok = Number(successCount), failed = Number(failedCount)
+        // A count the signal did not carry reads as 0.
+        var ok = Number(successCount) || 0, failed = Number(failedCount) || 0
         if (ok <= 0 && failed <= 0)
             return
         resultDialog.titleText = Tr.t("tool.result.dialog.title")
@@ -68,7 +74,8 @@ Item {
         } else {
             resultDialogIsSuccess = false
             resultDialog.iconSource = "qrc:/assets/icons/status_error.svg"
-            resultDialog.messageText = Tr.t("tool.result.dialog.failed_summary", { success: ok, failed: failed })
+            var summary = Tr.t("tool.result.dialog.failed_summary", { success: ok, failed: failed })
+            resultDialog.messageText = failureReasonText.length > 0 ? summary + "\n" + failureReasonText : summary
             resultDialog.secondaryButtonText = Tr.t("tool.result.dialog.contact_service")
         }
         resultDialog.secondaryButtonVisible = true
@@ -105,7 +112,7 @@ Item {
 
         ToolActionButton {
             objectName: "addFileButton"
-            text: Tr.t("tool.common.add_file")
+            text: Tr.t(page.addFileKey)
             iconSource: "qrc:/assets/icons/open_file.svg"
             onClicked: {
                 var files = page.pickFilesMember === "pickVideoToolMediaFiles"
@@ -117,7 +124,7 @@ Item {
         }
         ToolActionButton {
             objectName: "addFolderButton"
-            text: Tr.t("tool.common.add_folder")
+            text: Tr.t(page.addFolderKey)
             iconSource: "qrc:/assets/icons/tool_folder.svg"
             onClicked: {
                 var folder = Guard.call("fileDialogService", "pickFolder")
@@ -132,7 +139,7 @@ Item {
         anchors.top: actions.top
         anchors.right: parent.right
         anchors.rightMargin: 20
-        text: Tr.t("tool.common.clear_list")
+        text: Tr.t(page.clearListKey)
         iconSource: "qrc:/assets/icons/playlist_delete.svg"
         onClicked: Guard.call(viewModel, "clearTasks")
     }
