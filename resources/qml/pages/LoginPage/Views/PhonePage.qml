@@ -128,7 +128,7 @@ Item {
 
     Column {
         anchors.top: parent.top
-        anchors.topMargin: 40
+        anchors.topMargin: 32
         anchors.horizontalCenter: parent.horizontalCenter
         width: 296
         spacing: 0
@@ -255,7 +255,7 @@ Item {
             }
         }
 
-        Item { width: 1; height: 24 }
+        Item { width: 1; height: 20 }
 
         Row {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -270,7 +270,7 @@ Item {
             Rectangle { anchors.verticalCenter: parent.verticalCenter; width: 70; height: 1; color: Theme.loginFieldBorder }
         }
 
-        Item { width: 1; height: 16 }
+        Item { width: 1; height: 12 }
 
         Row {
             anchors.horizontalCenter: parent.horizontalCenter
