@@ -493,6 +493,22 @@ Item {
             verify(popup.width === 292)
         }
 
+        // The pointer on one of the popup's buttons is still on the popup, so it stays open.
+        function test_popupHoverCoversItsButtons() {
+            var page = createPage()
+            accountManager.signIn("", "v-1", "", true)
+            page.handleUserButton()
+            var popup = popupOf(page)
+            var names = ["popupCopyButton", "popupBindButton", "popupLogoutLink"]
+            for (var i = 0; i < names.length; ++i) {
+                var target = findChild(popup, names[i])
+                mouseMove(target, target.width / 2, target.height / 2)
+                tryVerify(function () { return popup.pointerInside }, 2000, names[i])
+            }
+            mouseMove(page, 10, page.height - 10)
+            tryVerify(function () { return !popup.pointerInside })
+        }
+
         function test_popupActions() {
             var page = createPage()
             accountManager.signIn("", "v-1", "", true)
