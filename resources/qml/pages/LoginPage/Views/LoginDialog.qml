@@ -55,7 +55,9 @@ Rectangle {
                 || method === lastLoginMethod)
             return
         lastLoginMethod = method
-        settings.lastLoginMethod = method
+        // Without its own file the choice would land in the program's general settings.
+        if (settings.fileName.length > 0)
+            settings.lastLoginMethod = method
     }
 
     function finishLogin(method) {
