@@ -193,6 +193,8 @@ public:
     Q_INVOKABLE QString writeMediaFile(const QString &name) const;
     Q_INVOKABLE QString fileUrl(const QString &path) const;
     Q_INVOKABLE bool removeFile(const QString &path) const;
+    Q_INVOKABLE void putOnClipboard(const QString &text) const;
+    Q_INVOKABLE bool writeText(const QString &path, const QString &text) const;
 
 signals:
     void callsChanged();
@@ -211,7 +213,9 @@ private:
     QVariant m_tickSeen;
 };
 
-// accountManager: a signed-in state the test sets, with the calls the page makes recorded.
+// accountManager: the account state and sign-in addresses the test sets, every call the page
+// and the sign-in dialog make recorded ("name" or "name:arg:arg"). Tests raise the manager's
+// answers by calling its signals.
 class FakeAccountManager : public QObject
 {
     Q_OBJECT
@@ -221,17 +225,49 @@ class FakeAccountManager : public QObject
     Q_PROPERTY(QString accountId MEMBER m_accountId NOTIFY accountInfoChanged)
     Q_PROPERTY(QString uid MEMBER m_uid NOTIFY accountInfoChanged)
     Q_PROPERTY(QString avatarLocalPath MEMBER m_avatar NOTIFY accountInfoChanged)
+    Q_PROPERTY(int loginScene READ loginSceneValue WRITE setLoginScene NOTIFY loginSceneChanged)
+    Q_PROPERTY(QString weChatLoginUrl MEMBER m_weChatUrl NOTIFY weChatLoginUrlChanged)
+    Q_PROPERTY(QString qqLoginUrl MEMBER m_qqUrl NOTIFY qqLoginUrlChanged)
+    Q_PROPERTY(QString phoneImageCodeUrl MEMBER m_imageCodeUrl NOTIFY phoneImageCodeUrlChanged)
+    Q_PROPERTY(bool phoneCodeChallengeRequired MEMBER m_challenge NOTIFY phoneCodeChallengeRequiredChanged)
+    Q_PROPERTY(QString browserLoginUrl MEMBER m_browserUrl)
     Q_PROPERTY(QStringList calls MEMBER m_calls)
 
 public:
     explicit FakeAccountManager(QObject *parent = nullptr) : QObject(parent) {}
 
+    int loginSceneValue() const { return m_loginScene; }
     Q_INVOKABLE void logout() { m_calls.append(QStringLiteral("logout")); }
     Q_INVOKABLE void refreshAccountInfoInfo() { m_calls.append(QStringLiteral("refresh")); }
     Q_INVOKABLE void setLoginScene(int scene)
     {
         m_calls.append(QStringLiteral("scene:") + QString::number(scene));
+        if (scene != m_loginScene) {
+            m_loginScene = scene;
+            emit loginSceneChanged();
+        }
     }
+    Q_INVOKABLE void requestWeChatQrLogin() { m_calls.append(QStringLiteral("requestWeChatQrLogin")); }
+    Q_INVOKABLE void pollWeChatLoginStatus() { m_calls.append(QStringLiteral("pollWeChatLoginStatus")); }
+    Q_INVOKABLE QString weChatBrowserLoginUrl()
+    {
+        m_calls.append(QStringLiteral("weChatBrowserLoginUrl"));
+        return m_browserUrl;
+    }
+    Q_INVOKABLE void requestQQLogin() { m_calls.append(QStringLiteral("requestQQLogin")); }
+    Q_INVOKABLE void pollQQLoginStatus() { m_calls.append(QStringLiteral("pollQQLoginStatus")); }
+    Q_INVOKABLE void requestPhoneImageCode() { m_calls.append(QStringLiteral("requestPhoneImageCode")); }
+    Q_INVOKABLE void requestPhoneSmsCode(const QString &phoneNumber, const QString &imageCode)
+    {
+        m_calls.append(QStringLiteral("requestPhoneSmsCode:") + phoneNumber + QLatin1Char(':') + imageCode);
+    }
+    Q_INVOKABLE void loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode,
+                                      const QString &imageCode)
+    {
+        m_calls.append(QStringLiteral("loginByPhoneCode:") + phoneNumber + QLatin1Char(':') + phoneCode +
+                       QLatin1Char(':') + imageCode);
+    }
+
     Q_INVOKABLE void reset()
     {
         m_calls.clear();
@@ -241,8 +277,19 @@ public:
         m_accountId.clear();
         m_uid.clear();
         m_avatar.clear();
+        m_loginScene = 0;
+        m_weChatUrl.clear();
+        m_qqUrl.clear();
+        m_imageCodeUrl.clear();
+        m_challenge = false;
+        m_browserUrl.clear();
         emit loggedInChanged();
         emit accountInfoChanged();
+        emit loginSceneChanged();
+        emit weChatLoginUrlChanged();
+        emit qqLoginUrlChanged();
+        emit phoneImageCodeUrlChanged();
+        emit phoneCodeChallengeRequiredChanged();
     }
     Q_INVOKABLE void signIn(const QString &nickname, const QString &accountId, const QString &uid,
                             bool isVirtual)
@@ -255,6 +302,7 @@ public:
         emit accountInfoChanged();
         emit loggedInChanged();
     }
+    Q_INVOKABLE void clearCalls() { m_calls.clear(); }
     Q_INVOKABLE int countCalls(const QString &call) const { return m_calls.count(call); }
 
 signals:
@@ -262,6 +310,19 @@ signals:
     void accountInfoChanged();
     void logoutFinished(bool success);
     void virtualBindFailed(const QString &message);
+    void loginSceneChanged();
+    void weChatLoginUrlChanged();
+    void weChatLoginSucceeded();
+    void weChatLoginFailed(int code, const QString &message);
+    void qqLoginUrlChanged();
+    void qqLoginSucceeded();
+    void qqLoginFailed(int code, const QString &message);
+    void phoneImageCodeUrlChanged();
+    void phoneCodeChallengeRequiredChanged();
+    void phoneCodeSent();
+    void phoneCodeFailed(int code, const QString &message);
+    void phoneLoginSucceeded();
+    void phoneLoginFailed(int code, const QString &message);
 
 private:
     bool m_loggedIn = false;
@@ -270,5 +331,44 @@ private:
     QString m_accountId;
     QString m_uid;
     QString m_avatar;
+    int m_loginScene = 0;
+    QString m_weChatUrl;
+    QString m_qqUrl;
+    QString m_imageCodeUrl;
+    bool m_challenge = false;
+    QString m_browserUrl;
     QStringList m_calls;
+};
+
+// Registered as com.myapp.miniblink.MiniBlinkWrapper: a web view whose engine the test switches
+// on or off and whose page events the test raises by calling its signals.
+class FakeMiniBlinkWrapper : public QQuickItem
+{
+    Q_OBJECT
+    Q_PROPERTY(QString url MEMBER m_url NOTIFY urlChanged)
+    Q_PROPERTY(bool loading MEMBER m_loading NOTIFY loadingChanged)
+    Q_PROPERTY(bool engineAvailable MEMBER m_engineAvailable NOTIFY engineStatusChanged)
+    Q_PROPERTY(QString engineError MEMBER m_engineError NOTIFY engineStatusChanged)
+
+public:
+    explicit FakeMiniBlinkWrapper(QQuickItem *parent = nullptr) : QQuickItem(parent) {}
+
+public slots:
+    void reload() {}
+    void goBack() {}
+    void goForward() {}
+
+signals:
+    void urlChanged();
+    void loadingChanged();
+    void loadStarted();
+    void loadFinished(bool success);
+    void firstFrameRendered();
+    void engineStatusChanged();
+
+private:
+    QString m_url;
+    bool m_loading = false;
+    bool m_engineAvailable = false;
+    QString m_engineError = QStringLiteral("web engine not found");
 };

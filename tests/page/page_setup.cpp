@@ -8,9 +8,11 @@
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QSettings>
@@ -232,6 +234,17 @@ bool FakeServices::removeFile(const QString &path) const
     return QFile::remove(path);
 }
 
+bool FakeServices::writeText(const QString &path, const QString &text) const
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) >= 0;
+}
+
+void FakeServices::putOnClipboard(const QString &text) const
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
 namespace {
 PlaylistModel *g_playlist = nullptr;
 I18nService *g_i18n = nullptr;
@@ -248,6 +261,7 @@ void QmlTestSetup::applicationAvailable()
     qmlRegisterType<FakeMpvEngine>("Tavrixo", 1, 0, "MpvEngine");
     qmlRegisterType<FakeVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
     qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+    qmlRegisterType<FakeMiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
 }
 
 void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
@@ -271,6 +285,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty("mediaPreviewService", g_services);
     context->setContextProperty("testServices", g_services);
     context->setContextProperty("accountManager", g_account);
+    context->setContextProperty("loginDialogSettingsFilePath", tvxtest::scratchPath("login_dialog.ini"));
     context->setContextProperty("startupShouldTrackActivityFromCpp", true);
 }
 

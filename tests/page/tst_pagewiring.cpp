@@ -120,6 +120,8 @@ struct MainScene
                                     tvxtest::scratchPath("player.ini"));
         context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
                                     tvxtest::scratchPath("app_settings_menu.ini"));
+        context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
+                                    tvxtest::scratchPath("login_dialog.ini"));
         context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
         context->setContextProperty(QStringLiteral("systemActions"), &actions);
         context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
@@ -155,7 +157,6 @@ class PageWiringTest : public QObject
     // their members cannot be checked.
     const QSet<QString> m_notBuilt{QStringLiteral("videoCaptureViewModel"),
                                    QStringLiteral("videoToImageViewModel"),
-                                   QStringLiteral("loginDialogSettingsFilePath"),
                                    // A tool page's view model, whichever of the above the page was given.
                                    QStringLiteral("viewModel")};
     // The expressions by which documents reach the player engine.

@@ -153,4 +153,20 @@ QtObject {
     // The option rows of the video-to-text page.
     readonly property color textOption: "#F5F5F5"
     readonly property color radioBorder: "#D8D8D8"
+    // The sign-in dialog: a light panel over the dark page, and the account popup.
+    readonly property string loginFontFamily: "Microsoft YaHei"
+    readonly property color loginPanel: "#FFFFFF"
+    readonly property color loginTextPrimary: "#1F2329"
+    readonly property color loginTextSecondary: "#8F959E"
+    readonly property color loginFieldBackground: "#F5F6F7"
+    readonly property color loginFieldBorder: "#E5E6EB"
+    readonly property color loginFieldBorderFocus: "#3D8BFF"
+    readonly property color loginError: "#F54A45"
+    readonly property color loginBindTipBackground: "#FFF1F0"
+    readonly property color loginButtonDisabled: "#C9CDD4"
+    readonly property color loginBadge: "#FF7D00"
+    readonly property color loginCover: "#E6FFFFFF"
+    readonly property color loginCloseHover: "#F2F3F5"
+    readonly property color loginFrameBorder: "#E5E6EB"
+    readonly property int loginRadius: 12
 }

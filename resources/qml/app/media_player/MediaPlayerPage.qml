@@ -229,7 +229,7 @@ FocusScope {
     }
 
     function openUserInfoPopup(force) {
-        if (playerFullScreen || !signedIn)
+        if (playerFullScreen || !signedIn || loginDialogVisible)
             return
         var wasVisible = userInfoPopupVisible
         userInfoPopupVisible = true
@@ -238,7 +238,12 @@ FocusScope {
             refreshAccountInfo(force === true)
     }
 
+    // Without an account service there is no dialog to show: the button stays inert rather
+    // than raising a cover with nothing on it.
     function startLoginFlow(scene) {
+        if (account === null)
+            return
+        userInfoPopupVisible = false
         forceLoginDialogForBinding = scene === 1
         Guard.call("accountManager", "setLoginScene", [scene])
         loginDialogVisible = true
@@ -557,6 +562,7 @@ FocusScope {
         objectName: "userInfoPopupLoader"
         z: 21
         active: page.account !== null && page.userInfoPopupVisible && page.signedIn && !page.playerFullScreen
+                && !page.loginDialogVisible
         source: page.userInfoPopupSource
         x: item ? Logic.clampCentered(titleBar.userInfoButtonCenterX, item.width, page.width, 8) : 0
         y: titleBar.height + 6
@@ -587,7 +593,8 @@ FocusScope {
         objectName: "loginOverlay"
         anchors.fill: parent
         z: 40
-        visible: page.loginDialogVisible
+        // Shown only around a dialog that loaded; a cover alone would swallow every click.
+        visible: page.loginDialogVisible && loginLoader.status === Loader.Ready
         color: Theme.dialogScrim
 
         MouseArea {
@@ -603,6 +610,11 @@ FocusScope {
             active: page.account !== null && page.loginDialogVisible
                     && (!page.signedIn || page.forceLoginDialogForBinding)
             source: page.loginDialogSource
+            onStatusChanged: {
+                // Later, not inside the evaluation of active that started the load.
+                if (status === Loader.Error)
+                    Qt.callLater(page.closeLoginDialog)
+            }
 
             // Clicks inside the dialog stay in it.
             MouseArea {
