@@ -16,8 +16,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
-#include <QPainter>
 #include <QJsonDocument>
+#include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -145,15 +145,16 @@ private slots:
         qmlRegisterType<MiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
         QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
         QVERIFY(m_server.start());
-        tvxtest::writeConfigOverride({{"webapi/app_host", m_server.host()},
-                                      {"webapi/app_host_backup", "127.0.0.1:" + QString::number(closedPort())},
-                                      {"webapi/ca_file", m_server.caFile()},
-                                      {"webapi/request_timeout_ms", "3000"},
-                                      {"webapi/server_time_timeout_ms", "3000"},
-                                      {"user_pay/blocking_call_timeout_ms", "1500"}});
+        tvxtest::writeConfigOverride(
+            {{"webapi/app_host", m_server.host()},
+             {"webapi/app_host_backup", "127.0.0.1:" + QString::number(closedPort())},
+             {"webapi/ca_file", m_server.caFile()},
+             {"webapi/request_timeout_ms", "3000"},
+             {"webapi/server_time_timeout_ms", "3000"},
+             {"user_pay/blocking_call_timeout_ms", "1500"}});
         // The SMS login answers with a named account whatever the code (the server's own
         // answer carries no nickname).
-        const QJsonObject user{{"username", kPhone}, {"uid", 1011},          {"nickname", kNickname},
+        const QJsonObject user{{"username", kPhone},  {"uid", 1011},      {"nickname", kNickname},
                                {"head_portrait", ""}, {"accounttype", 1}, {"usertoken", "pt-1"}};
         const QString body = QString::fromUtf8(
             QJsonDocument(QJsonObject{{"code", 10000}, {"userinfo", user}}).toJson(QJsonDocument::Compact));
@@ -161,8 +162,9 @@ private slots:
             {"account", QJsonObject{{"valid_tokens", QJsonArray{"pt-1"}}, {"nickname", kNickname}}}});
         // An image code the picture can draw.
         const QString png = QString::fromLatin1(captchaPng().toBase64());
-        m_server.setPathRule("/api/v4/imgverify",
-                             QJsonObject{{"body", "{\"code\":10000,\"message\":\"data:image/png;base64," + png + "\"}"}});
+        m_server.setPathRule(
+            "/api/v4/imgverify",
+            QJsonObject{{"body", "{\"code\":10000,\"message\":\"data:image/png;base64," + png + "\"}"}});
         m_server.setPathRule("/api/v4/loginquick", QJsonObject{{"body", body}});
         m_server.setPathRule("/api/v4/safloginquick", QJsonObject{{"body", body}});
         user_pay::AccountLocalStore().clear();
