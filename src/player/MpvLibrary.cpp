@@ -62,7 +62,8 @@ MpvApi openLibrary()
         resolve(handle, "mpv_create", &api.create) && resolve(handle, "mpv_initialize", &api.initialize) &&
         resolve(handle, "mpv_terminate_destroy", &api.terminate_destroy) &&
         resolve(handle, "mpv_set_option_string", &api.set_option_string) &&
-        resolve(handle, "mpv_command", &api.command) && resolve(handle, "mpv_command_ret", &api.command_ret) &&
+        resolve(handle, "mpv_command", &api.command) &&
+        resolve(handle, "mpv_command_ret", &api.command_ret) &&
         resolve(handle, "mpv_free_node_contents", &api.free_node_contents) &&
         resolve(handle, "mpv_set_property", &api.set_property) &&
         resolve(handle, "mpv_set_property_string", &api.set_property_string) &&
@@ -94,7 +95,6 @@ const MpvApi &api()
 }
 
 } // namespace
-
 
 // Without the library every call fails as libmpv itself reports failure, so the engine's
 // own error paths (no handle, negative result) apply.
@@ -177,7 +177,8 @@ int mpv_get_property(mpv_handle *ctx, const char *name, mpv_format format, void 
 
 int mpv_get_property_async(mpv_handle *ctx, uint64_t reply_userdata, const char *name, mpv_format format)
 {
-    return api().loaded ? api().get_property_async(ctx, reply_userdata, name, format) : MPV_ERROR_UNINITIALIZED;
+    return api().loaded ? api().get_property_async(ctx, reply_userdata, name, format)
+                        : MPV_ERROR_UNINITIALIZED;
 }
 
 int mpv_observe_property(mpv_handle *mpv, uint64_t reply_userdata, const char *name, mpv_format format)
