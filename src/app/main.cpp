@@ -42,6 +42,7 @@
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
@@ -215,7 +216,6 @@ int main(int argc, char *argv[])
     VideoCaptureViewModel videoCaptureViewModel(&ffmpegEnvironment, &ffprobeService);
     VideoToImageViewModel videoToImageViewModel(&ffmpegEnvironment, &ffprobeService);
 
-    mediaPreviewService.warmup();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [&] { mediaPreviewService.cleanupCacheBySourcePaths(playlistModel.sourcePaths()); });
 
@@ -224,7 +224,16 @@ int main(int argc, char *argv[])
     // The running tool job is cancelled while the objects it reports to still exist; waiting
     // is bounded because the job's ffmpeg has its own kill path.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] { taskManager.shutdown(5000); });
-    ffprobeService.warmup();
+    // The ffmpeg programs' warm-ups serve the first preview and probe, not the window: they start
+    // once the main window has shown its first frame, so they do not compete with it.
+    bool warmupsStarted = false;
+    const auto startWarmups = [&] {
+        if (warmupsStarted)
+            return;
+        warmupsStarted = true;
+        mediaPreviewService.warmup();
+        ffprobeService.warmup();
+    };
     // Moves the web engine's start-up off the path of the first sign-in page.
     if (qEnvironmentVariableIntValue("TVX_MINIBLINK_WARMUP") == 1)
         QTimer::singleShot(0, &app, [] { MiniBlinkWrapper::warmup(); });
@@ -281,6 +290,20 @@ int main(int argc, char *argv[])
             },
             Qt::QueuedConnection);
         engine.load(mainUrl);
+        const QList<QObject *> roots = engine.rootObjects();
+        auto *mainWindow = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+        QMetaObject::Connection firstFrame;
+        if (mainWindow) {
+            firstFrame = QObject::connect(
+                mainWindow, &QQuickWindow::frameSwapped, &app,
+                [&] {
+                    QObject::disconnect(firstFrame);
+                    startWarmups();
+                },
+                Qt::QueuedConnection);
+        } else {
+            startWarmups();
+        }
         exitCode = app.exec();
     }
     // The capture tools' probes and ffmpeg runs call the prober: they end before it is destroyed.

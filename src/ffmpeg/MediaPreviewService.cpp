@@ -239,35 +239,78 @@ QVariantMap MediaPreviewService::buildPreview(const QString &key, const std::ato
     const QFileInfo info(key);
     if (!info.exists() || !info.isFile())
         return preview;
-    const qint64 duration = readDurationSeconds(key, cancel);
+    qint64 duration = 0;
+    QString qualityTag;
+    const bool tagKnown = readDurationAndQualityTag(key, cancel, &duration, &qualityTag);
     const QString thumbnail = extractThumbnail(key, cacheFilePathForSource(key), duration, cancel);
     preview.insert(QStringLiteral("thumbnailPath"),
                    thumbnail.isEmpty() ? QString() : QUrl::fromLocalFile(thumbnail).toString());
     preview.insert(QStringLiteral("durationSeconds"), QVariant::fromValue<qint64>(duration));
     preview.insert(QStringLiteral("durationText"), formatDuration(duration));
-    preview.insert(QStringLiteral("qualityTag"), readVideoQualityTag(key, cancel));
+    preview.insert(QStringLiteral("qualityTag"), tagKnown ? qualityTag : readVideoQualityTag(key, cancel));
     preview.insert(QStringLiteral("parseFailed"), isLikelyCorruptedMedia(key, duration));
     return preview;
 }
 
 qint64 MediaPreviewService::readDurationSeconds(const QString &source, const std::atomic_bool *cancel)
 {
+    QJsonObject root;
+    if (!runDurationProbe(source, QStringLiteral("format=duration:stream=duration"), cancel, &root))
+        return 0;
+    return durationFromProbe(source, root, cancel);
+}
+
+bool MediaPreviewService::readDurationAndQualityTag(const QString &source, const std::atomic_bool *cancel,
+                                                    qint64 *durationSeconds, QString *qualityTag)
+{
+    // One ffprobe run answers both the duration and the quality tag; the tag's own probe runs
+    // only where this one gave no readable answer, so a preview reads as it would from two runs.
+    *durationSeconds = 0;
+    qualityTag->clear();
+    QJsonObject root;
+    if (!runDurationProbe(source, QStringLiteral("format=duration:stream=duration,codec_type,width,height"),
+                          cancel, &root))
+        return false;
+    *durationSeconds = durationFromProbe(source, root, cancel);
+    // The tag probe reads "v:0": the first video stream in stream order, cover pictures included.
+    const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
+    for (const QJsonValue &stream : streams) {
+        const QJsonObject object = stream.toObject();
+        if (object.value(QStringLiteral("codec_type")).toString() != QLatin1String("video"))
+            continue;
+        const QJsonValue width = object.value(QStringLiteral("width"));
+        const QJsonValue height = object.value(QStringLiteral("height"));
+        if (width.isDouble() && height.isDouble())
+            *qualityTag = qualityTagForSize(width.toInt(), height.toInt());
+        break;
+    }
+    return true;
+}
+
+bool MediaPreviewService::runDurationProbe(const QString &source, const QString &entries,
+                                           const std::atomic_bool *cancel, QJsonObject *root)
+{
     const QString ffprobe = ffprobeExecutablePath();
     if (ffprobe.isEmpty())
-        return 0;
+        return false;
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         ffprobe,
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-         QStringLiteral("format=duration:stream=duration"), QStringLiteral("-of"), QStringLiteral("json"),
-         QDir::toNativeSeparators(source)},
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"), entries,
+         QStringLiteral("-of"), QStringLiteral("json"), QDir::toNativeSeparators(source)},
         runOptions(ffmpeg::timingProfile().probeMs, cancel));
     if (!run.finished())
-        return 0;
+        return false;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(run.standardOutput, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return 0;
-    const QJsonObject root = document.object();
+        return false;
+    *root = document.object();
+    return true;
+}
+
+qint64 MediaPreviewService::durationFromProbe(const QString &source, const QJsonObject &root,
+                                              const std::atomic_bool *cancel)
+{
     double largest = 0.0;
     double value = 0.0;
     if (ffmpeg::countedDuration(
@@ -371,6 +414,11 @@ QString MediaPreviewService::readVideoQualityTag(const QString &source, const st
     const int height = parts.at(1).trimmed().toInt(&heightOk);
     if (!widthOk || !heightOk)
         return QString();
+    return qualityTagForSize(width, height);
+}
+
+QString MediaPreviewService::qualityTagForSize(int width, int height)
+{
     const int longest = std::max(width, height);
     if (longest >= 7680)
         return QStringLiteral("8K");

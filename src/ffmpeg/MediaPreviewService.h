@@ -4,6 +4,7 @@
 
 #include <QFuture>
 #include <QHash>
+#include <QJsonObject>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -47,6 +48,11 @@ public:
     static QString extractThumbnail(const QString &source, const QString &thumbnailPath,
                                     qint64 durationSeconds, const std::atomic_bool *cancel = nullptr);
     static QString readVideoQualityTag(const QString &source, const std::atomic_bool *cancel = nullptr);
+    // Duration and quality tag from one ffprobe run; false when that run gave no readable answer
+    // (the duration is then 0, as readDurationSeconds would give, and the tag unknown).
+    static bool readDurationAndQualityTag(const QString &source, const std::atomic_bool *cancel,
+                                          qint64 *durationSeconds, QString *qualityTag);
+    static QString qualityTagForSize(int width, int height);
     static bool isLikelyCorruptedMedia(const QString &source, qint64 durationSeconds);
     static void runVersionProbe(const std::atomic_bool *cancel = nullptr);
     static QString ffmpegExecutablePath();
@@ -56,6 +62,10 @@ signals:
     void previewReady(const QString &sourcePath, const QVariantMap &preview);
 
 private:
+    static bool runDurationProbe(const QString &source, const QString &entries,
+                                 const std::atomic_bool *cancel, QJsonObject *root);
+    static qint64 durationFromProbe(const QString &source, const QJsonObject &root,
+                                    const std::atomic_bool *cancel);
     void requestPreview(const QString &key);
     void schedulePendingRequests();
     void handlePreviewReady(const QString &key, QFutureWatcher<QVariantMap> *watcher);

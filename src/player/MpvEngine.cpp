@@ -121,7 +121,7 @@ bool MpvEngine::initialize()
 
     if (!m_eventTimer) {
         m_eventTimer = new QTimer(this);
-        m_eventTimer->setInterval(10);
+        m_eventTimer->setInterval(kPumpIntervalMs);
         connect(m_eventTimer, &QTimer::timeout, this, &MpvEngine::pollEvents);
         m_eventTimer->start();
     }

@@ -236,6 +236,11 @@ private:
     // Sets from the pump, which must not wait for the core either.
     void setPropertyAsync(const char *name, const QByteArray &value);
 
+    // The pump wakes every 10 ms while there is a file, ten times a second without one.
+    void adjustPumpRate();
+    static constexpr int kPumpIntervalMs = 10;
+    static constexpr int kIdlePumpIntervalMs = 100;
+
     std::shared_ptr<MpvCore> m_core;
     QTimer *m_eventTimer = nullptr;
     QTimer *m_saveTimer = nullptr;

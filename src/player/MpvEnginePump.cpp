@@ -6,6 +6,8 @@
 #include "player/MpvNames.h"
 #include "player/MpvNode.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -93,9 +95,22 @@ void MpvEngine::pollEvents()
         }
     }
     m_poll.requestRound(h);
+    adjustPumpRate();
 
     if (mediaInfoDirty)
         emit mediaInfoChanged();
+}
+
+void MpvEngine::adjustPumpRate()
+{
+    if (!m_eventTimer)
+        return;
+    // With no file, mpv's side only moves when this engine asks it to, so the pump need not wake
+    // a hundred times a second; a new file (playFile runs the pump at once) brings the pace back.
+    const bool noMedia = m_ended && !m_endOfFileHandled;
+    const int interval = noMedia ? kIdlePumpIntervalMs : kPumpIntervalMs;
+    if (m_eventTimer->interval() != interval)
+        m_eventTimer->setInterval(interval);
 }
 
 void MpvEngine::handleFileEvent(bool loaded, bool &mediaInfoDirty)

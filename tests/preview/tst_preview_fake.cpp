@@ -159,11 +159,12 @@ private slots:
         const QString thumb = QUrl(preview.value(QStringLiteral("thumbnailPath")).toString()).toLocalFile();
         QCOMPARE(thumb, MediaPreviewService::cacheFilePathForSource(file));
         QCOMPARE(readText(thumb), QStringLiteral("PNG-partial-complete"));
-        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 2);
+        // One ffprobe run gave both the duration and the (empty) quality tag.
+        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 1);
         QCOMPARE(lineCount(bin(QStringLiteral("ffmpeg_runs"))), 1);
         // Ready previews come from memory.
         QCOMPARE(service.previewForFile(file), preview);
-        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 2);
+        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 1);
     }
 
     void seekTime_data()
@@ -208,6 +209,41 @@ private slots:
         tvxtest::writeFile(bin(QStringLiteral("size")), output);
         const QString tag = MediaPreviewService::readVideoQualityTag(mediaFile(QStringLiteral("tag.mp4")));
         QTEST(tag, "tag");
+    }
+
+    // The duration run's streams give the tag of the first video stream; where that run gives
+    // no readable answer, the tag's own probe ("$D/size") still runs.
+    void tagFromDurationRun_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<int>("probeRuns");
+        QTest::newRow("4K after an audio stream")
+            << QByteArray(R"({"format":{"duration":"5"},"streams":[{"codec_type":"audio","duration":"5"},)"
+                          R"({"codec_type":"video","width":3840,"height":2160},)"
+                          R"({"codec_type":"video","width":640,"height":360}]})")
+            << "4K" << 1;
+        QTest::newRow("first video stream decides")
+            << QByteArray(R"({"format":{"duration":"5"},"streams":[{"codec_type":"video","width":1920,)"
+                          R"("height":1080},{"codec_type":"video","width":7680,"height":4320}]})")
+            << QString() << 1;
+        QTest::newRow("portrait 8K") << QByteArray(R"({"format":{"duration":"5"},"streams":[{"codec_type":)"
+                                                   R"("video","width":4320,"height":7680}]})")
+                                     << "8K" << 1;
+        QTest::newRow("audio only") << QByteArray(R"({"format":{"duration":"5"},"streams":[{"codec_type":)"
+                                                  R"("audio"}]})")
+                                    << QString() << 1;
+        QTest::newRow("unreadable answer: the tag probe runs") << QByteArray("not json") << "4K" << 2;
+    }
+    void tagFromDurationRun()
+    {
+        QFETCH(QByteArray, json);
+        tvxtest::writeFile(bin(QStringLiteral("json")), json);
+        tvxtest::writeFile(bin(QStringLiteral("size")), "3840x2160\n");
+        const QVariantMap preview = MediaPreviewService::buildPreview(
+            mediaFile(QStringLiteral("tag-%1.mp4").arg(QString::number(qHash(QTest::currentDataTag())))));
+        QTEST(preview.value(QStringLiteral("qualityTag")).toString(), "tag");
+        QTEST(lineCount(bin(QStringLiteral("probe_runs"))), "probeRuns");
     }
 
     // A failed or killed ffmpeg leaves neither a thumbnail nor a temporary file behind.
@@ -339,7 +375,7 @@ private slots:
             30000));
         QCOMPARE(maxRunning, 1);
         QVERIFY(!QFileInfo::exists(bin(QStringLiteral("overlap"))));
-        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 20);
+        QCOMPARE(lineCount(bin(QStringLiteral("probe_runs"))), 10);
         service.setPlaybackActive(false);
         QCOMPARE(service.maxConcurrentJobs(), service.recommendedIdleConcurrency());
     }

@@ -19,7 +19,8 @@ QtObject {
     property Timer timer: Timer {
         interval: root.pollMs
         repeat: true
-        running: root.running
+        // Closed and not pointed at, a poll changes nothing: the timer then sleeps.
+        running: root.running && (root.open || root.hovered)
         onTriggered: root.poll()
     }
 
