@@ -184,7 +184,7 @@ int main(int argc, char *argv[])
         }));
     }
     const double s = median(service), q = median(sequential), p4 = median(parallel), same = median(sameWork);
-    std::printf("previews (%d clips, incl. 2 ffprobe runs each): %.1f/s  (%.0f ms)\n", kClips,
+    std::printf("previews (%d clips: one ffprobe run and the thumbnail each): %.1f/s  (%.0f ms)\n", kClips,
                 kClips * 1000.0 / s, s);
     std::printf("bare ffmpeg sequential: %.1f/s  ratio service/sequential %.2f\n", kClips * 1000.0 / q,
                 q / s);
