@@ -111,6 +111,7 @@ void curlhttp::start(void (*entry)(curlhttp *))
 curlhttp::~curlhttp()
 {
     stop.store(true);
+    wake();
     if (m_thread.joinable())
         m_thread.join();
     if (multi && easy)
@@ -208,6 +209,7 @@ bool curlhttp::issue(const Request &r, bool claimed)
     }
     prepare(r, headerList(r.contentType));
     m_state.store(kPending);
+    wake();
     return true;
 }
 
@@ -292,6 +294,7 @@ bool curlhttp::get(const char *url, const char *sign, const char *header1, const
         {"getservertime", serverTimeUrl.c_str(), kFormType, platform::config::webApiServerTimeTimeoutMs()},
         headerList(kFormType));
     m_state.store(kPending);
+    wake();
     return true;
 }
 
@@ -396,6 +399,12 @@ void curlhttp::loop()
     active.store(true);
     running = 0;
     while (!stop.load()) {
+        {
+            // Idle: nothing to poll until a request or the stop comes. The lock pairs with
+            // wake(), so a request made between the test and the wait is not missed.
+            std::unique_lock<std::mutex> lock(m_wakeMutex);
+            m_wake.wait(lock, [this] { return stop.load() || m_state.load() == kPending; });
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (stop.load())
             break;
@@ -439,6 +448,14 @@ void curlhttp::loop()
         finishTransfer();
     }
     active.store(false);
+}
+
+void curlhttp::wake()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+    }
+    m_wake.notify_all();
 }
 
 void curlhttp::finishTransfer()
