@@ -1,0 +1,346 @@
+// Cloud conversion client: the task operations: the sliced upload that creates a task, and the
+// task's state, result address and deletion.
+#include "user_pay/FileProcessService.h"
+
+#include "user_pay/FileProcessServiceInternal.h"
+
+#include <QFileInfo>
+#include <QFutureInterface>
+#include <QJsonArray>
+#include <QRunnable>
+#include <QThreadPool>
+
+#include <climits>
+
+namespace user_pay {
+
+using detail::blank;
+using detail::failure;
+using detail::kSuccessCode;
+using detail::ok;
+using detail::setIfNotBlank;
+
+namespace {
+
+const char kUploadPointPath[] = "/api/v4/uploadpointpar";
+const char kUploadChunkPath[] = "/api/v4/uploadpointfile";
+const char kUploadMergePath[] = "/api/v4/uploadpointmerge";
+const char kTaskStatePath[] = "/api/v4/taskstate";
+const char kTaskDownPath[] = "/api/v4/taskdown";
+const char kDeleteTaskPath[] = "/api/v4/deltask";
+
+bool isCancelled(const CreateConvertTaskRequest &request)
+{
+    return request.cancelFlag && request.cancelFlag->load();
+}
+
+UserPayResult cancelled()
+{
+    return failure(4, QStringLiteral("Create convert task cancelled."));
+}
+
+// Starts fn on Qt's global thread pool and hands back its future.
+template <typename T> QFuture<T> startOnPool(std::function<T()> fn)
+{
+    class Job : public QRunnable
+    {
+    public:
+        explicit Job(std::function<T()> f) : m_fn(std::move(f)) { m_interface.reportStarted(); }
+        QFuture<T> future() { return m_interface.future(); }
+        void run() override
+        {
+            const T value = m_fn();
+            m_interface.reportResult(value);
+            m_interface.reportFinished();
+        }
+
+    private:
+        std::function<T()> m_fn;
+        QFutureInterface<T> m_interface;
+    };
+    auto *job = new Job(std::move(fn));
+    QFuture<T> future = job->future();
+    QThreadPool::globalInstance()->start(job);
+    return future;
+}
+
+} // namespace
+
+// ---- creation ----
+
+UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequest &request,
+                                                     UploadPointContext *context) const
+{
+    if (!context)
+        return failure(1, QStringLiteral("Output context is null."));
+    const QFileInfo file(request.filePath);
+    const qint64 size = file.size();
+    const qint64 sliceBytes = qint64(request.sliceSizeK) * 1024;
+    // Slices are read whole into memory and counted in an int: sizes beyond that are refused
+    // before anything is sent.
+    if (sliceBytes > INT_MAX)
+        return failure(1, QStringLiteral("sliceSizeK is too large."));
+    const qint64 sliceCount = FileSliceReader::sliceCountFor(size, sliceBytes);
+    if (sliceCount > INT_MAX)
+        return failure(1, QStringLiteral("File has too many slices for sliceSizeK."));
+
+    QJsonObject body;
+    body.insert(QStringLiteral("tasktype"), request.taskType.trimmed());
+    body.insert(QStringLiteral("limitsize"), request.limitSizeK);
+    body.insert(QStringLiteral("slicesize"), request.sliceSizeK);
+    body.insert(QStringLiteral("fileinfo"),
+                QJsonArray{QJsonObject{{QStringLiteral("filename"), file.fileName()},
+                                       {QStringLiteral("filesize"), double(size)},
+                                       {QStringLiteral("slicecount"), double(sliceCount)}}});
+    body.insert(QStringLiteral("outext"), request.outExt.trimmed());
+    if (!request.convertParams.isEmpty())
+        body.insert(QStringLiteral("convertparm"), request.convertParams);
+    setIfNotBlank(&body, "account", request.account);
+    setIfNotBlank(&body, "usertoken", request.userToken);
+
+    QJsonObject answer;
+    const UserPayResult sent = sendSigned(QLatin1String(kUploadPointPath), body, request.clientIp,
+                                          request.platTag, 0, request.requestTimeoutMs, &answer);
+    if (sent.code != 0)
+        return sent;
+    const UserPayResult checked = parseCommonResponse(answer, QStringLiteral("uploadpointpar"), nullptr);
+    if (checked.code != 0)
+        return checked;
+
+    context->taskTag = answer.value(QStringLiteral("tasktag")).toString().trimmed();
+    context->taskToken = answer.value(QStringLiteral("tasktoken")).toString().trimmed();
+    const QJsonValue stamp = answer.value(QStringLiteral("timestamp"));
+    if (stamp.isDouble()) {
+        context->timestamp = qint64(stamp.toDouble());
+    } else {
+        bool converted = false;
+        const qint64 value = stamp.toString().trimmed().toLongLong(&converted);
+        context->timestamp = converted ? value : 0;
+    }
+    context->fileName = file.fileName();
+    context->fileSize = size;
+    context->sliceCount = int(sliceCount);
+    context->sliceSizeBytes = int(sliceBytes);
+    context->clientIp = request.clientIp;
+    context->platTag = request.platTag;
+    if (context->taskTag.isEmpty() || context->taskToken.isEmpty() || context->timestamp <= 0)
+        return failure(4, QStringLiteral("uploadpointpar response missing tasktag/tasktoken/timestamp."));
+    return ok();
+}
+
+UserPayResult FileProcessService::uploadFileChunks(const CreateConvertTaskRequest &request,
+                                                   const UploadPointContext &context, int *uploaded) const
+{
+    if (!uploaded)
+        return failure(1, QStringLiteral("Output chunk counter is null."));
+    *uploaded = 0;
+    FileSliceReader reader(request.filePath, context.fileSize, context.sliceSizeBytes);
+    if (!reader.open())
+        return failure(4, QStringLiteral("Failed to open file for upload: %1").arg(request.filePath));
+    QByteArray slice;
+    for (int i = 0; i < context.sliceCount; ++i) {
+        if (isCancelled(request))
+            return cancelled();
+        if (!reader.read(i, &slice))
+            return failure(4, QStringLiteral("Failed to read chunk %1 from file.").arg(i));
+        UserPayResult attempt;
+        for (int tries = 0; tries <= request.chunkRetryCount; ++tries) {
+            attempt = uploadSingleChunk(context, i, slice, request.requestTimeoutMs);
+            if (attempt.code == 0)
+                break;
+        }
+        if (attempt.code != 0)
+            return failure(
+                4, QStringLiteral("Chunk upload failed. index=%1, reason=%2").arg(i).arg(attempt.message),
+                attempt.serviceCode);
+        ++*uploaded;
+    }
+    return ok();
+}
+
+UserPayResult FileProcessService::uploadSingleChunk(const UploadPointContext &context, int chunkIndex,
+                                                    const QByteArray &bytes, int timeoutMs) const
+{
+    QJsonObject answer;
+    const QString url =
+        buildUploadChunkUrl(buildRequestUrl(QLatin1String(kUploadChunkPath)), context, chunkIndex);
+    const UserPayResult sent = postBinary(url, bytes, timeoutMs, &answer);
+    if (sent.code != 0)
+        return sent;
+    return parseCommonResponse(answer, QStringLiteral("uploadpointfile"), nullptr);
+}
+
+UserPayResult FileProcessService::requestUploadMerge(const UploadPointContext &context, int timeoutMs) const
+{
+    const QJsonObject body{{QStringLiteral("tasktag"), context.taskTag},
+                           {QStringLiteral("tasktoken"), context.taskToken}};
+    QJsonObject answer;
+    // The merge carries the server's own time stamp from the upload point, not the local clock.
+    const UserPayResult sent = sendSigned(QLatin1String(kUploadMergePath), body, context.clientIp,
+                                          context.platTag, context.timestamp, timeoutMs, &answer);
+    if (sent.code != 0)
+        return sent;
+    return parseCommonResponse(answer, QStringLiteral("uploadpointmerge"), nullptr);
+}
+
+CreateConvertTaskResult FileProcessService::createConvertTask(const CreateConvertTaskRequest &request) const
+{
+    CreateConvertTaskResult result;
+    auto fail = [&result](const UserPayResult &step) {
+        result.serviceCode = step.serviceCode;
+        result.message = step.message;
+        return result;
+    };
+    const UserPayResult valid = validateCreateRequest(request, nullptr);
+    if (valid.code != 0)
+        return fail(valid);
+
+    UploadPointContext context;
+    const UserPayResult point = requestUploadPoint(request, &context);
+    if (point.code != 0)
+        return fail(point);
+    result.taskTag = context.taskTag;
+    result.taskToken = context.taskToken;
+    result.timestamp = context.timestamp;
+    result.totalChunkCount = context.sliceCount;
+
+    int uploaded = 0;
+    const UserPayResult slices = uploadFileChunks(request, context, &uploaded);
+    result.uploadedChunkCount = uploaded;
+    if (slices.code != 0)
+        return fail(slices);
+
+    if (isCancelled(request))
+        return fail(cancelled());
+    const UserPayResult merged = requestUploadMerge(context, request.requestTimeoutMs);
+    if (merged.code != 0)
+        return fail(merged);
+
+    result.success = true;
+    result.serviceCode = kSuccessCode;
+    result.message = QStringLiteral("Create convert task success.");
+    return result;
+}
+
+QFuture<CreateConvertTaskResult>
+FileProcessService::createConvertTaskAsync(const CreateConvertTaskRequest &request)
+{
+    const CreateConvertTaskRequest copy = request;
+    return startOnPool<CreateConvertTaskResult>([this, copy] { return createConvertTask(copy); });
+}
+
+// ---- queries ----
+
+QueryTaskStateResult FileProcessService::queryTaskState(const QueryTaskStateRequest &request) const
+{
+    QueryTaskStateResult result;
+    const UserPayResult valid = validateQueryTaskStateRequest(request, nullptr);
+    if (valid.code != 0) {
+        result.code = valid.serviceCode;
+        result.message = valid.message;
+        return result;
+    }
+    QJsonObject body{{QStringLiteral("tasktag"), request.taskTag.trimmed()}};
+    setIfNotBlank(&body, "account", request.account);
+    setIfNotBlank(&body, "usertoken", request.userToken);
+    if (request.ifShowTxt != 0)
+        body.insert(QStringLiteral("ifshowtxt"), request.ifShowTxt);
+    if (request.isSchedule != 0)
+        body.insert(QStringLiteral("isschedule"), request.isSchedule);
+    QJsonObject answer;
+    const UserPayResult sent = sendSigned(QLatin1String(kTaskStatePath), body, request.clientIp,
+                                          request.platTag, 0, request.requestTimeoutMs, &answer);
+    if (sent.code != 0) {
+        result.code = sent.serviceCode;
+        result.message = sent.message;
+        return result;
+    }
+    result.code = answer.value(QStringLiteral("code")).toInt(0);
+    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
+    result.response = answer;
+    switch (result.code) {
+    case kSuccessCode:
+        result.finished = true;
+        break;
+    case 20000:
+        result.shouldPoll = true;
+        break;
+    case 18000:
+    case 19000:
+        break;
+    default:
+        if (blank(result.message))
+            result.message = QStringLiteral("taskstate returned unknown code.");
+    }
+    return result;
+}
+
+QueryTaskDownResult FileProcessService::queryTaskDown(const QueryTaskDownRequest &request) const
+{
+    QueryTaskDownResult result;
+    const UserPayResult valid = validateQueryTaskDownRequest(request, nullptr);
+    if (valid.code != 0) {
+        result.code = valid.serviceCode;
+        result.message = valid.message;
+        return result;
+    }
+    QJsonObject body{{QStringLiteral("tasktag"), request.taskTag.trimmed()}};
+    setIfNotBlank(&body, "account", request.account);
+    setIfNotBlank(&body, "usertoken", request.userToken);
+    if (request.downType != 2)
+        body.insert(QStringLiteral("downtype"), request.downType);
+    if (request.multiUrl != 0)
+        body.insert(QStringLiteral("multiurl"), request.multiUrl);
+    setIfNotBlank(&body, "bandname", request.bandName);
+    QJsonObject answer;
+    const UserPayResult sent = sendSigned(QLatin1String(kTaskDownPath), body, request.clientIp,
+                                          request.platTag, 0, request.requestTimeoutMs, &answer);
+    if (sent.code != 0) {
+        result.code = sent.serviceCode;
+        result.message = sent.message;
+        return result;
+    }
+    result.code = answer.value(QStringLiteral("code")).toInt(0);
+    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
+    result.response = answer;
+    if (result.code == kSuccessCode) {
+        result.downUrl = answer.value(QStringLiteral("downurl")).toString().trimmed();
+        result.success = !result.downUrl.isEmpty();
+        if (!result.success)
+            result.message = QStringLiteral("taskdown success response missing downurl.");
+    } else if (blank(result.message)) {
+        result.message = QStringLiteral("taskdown failed.");
+    }
+    return result;
+}
+
+DeleteTaskResult FileProcessService::deleteTask(const DeleteTaskRequest &request) const
+{
+    DeleteTaskResult result;
+    const UserPayResult valid = validateDeleteTaskRequest(request, nullptr);
+    if (valid.code != 0) {
+        result.code = valid.serviceCode;
+        result.message = valid.message;
+        return result;
+    }
+    const QJsonObject body{{QStringLiteral("account"), request.account.trimmed()},
+                           {QStringLiteral("usertoken"), request.userToken.trimmed()},
+                           {QStringLiteral("tasktag"), request.taskTag.trimmed()}};
+    QJsonObject answer;
+    const UserPayResult sent = sendSigned(QLatin1String(kDeleteTaskPath), body, request.clientIp,
+                                          request.platTag, 0, request.requestTimeoutMs, &answer);
+    if (sent.code != 0) {
+        result.code = sent.serviceCode;
+        result.message = sent.message;
+        return result;
+    }
+    result.code = answer.value(QStringLiteral("code")).toInt(0);
+    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
+    result.response = answer;
+    result.success = result.code == kSuccessCode;
+    if (!result.success && blank(result.message))
+        result.message = QStringLiteral("deltask failed.");
+    return result;
+}
+
+} // namespace user_pay

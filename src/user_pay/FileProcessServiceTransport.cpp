@@ -1,0 +1,236 @@
+// Cloud conversion client: the request addresses and headers and the blocking libcurl transports.
+#include "user_pay/FileProcessService.h"
+
+#include "core/BuildConfig.h"
+#include "core/Log.h"
+#include "user_pay/FileProcessServiceInternal.h"
+#include "webapi/curlhttp.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+
+namespace user_pay {
+
+using detail::failure;
+using detail::kSuccessCode;
+using detail::ok;
+
+namespace {
+
+const char kVersionHeader[] = "1.0.0.0";
+// A conversion server answers with a few hundred bytes; a larger answer is not one of its.
+const int kMaxAnswerBytes = 4 * 1024 * 1024;
+
+size_t collectAnswer(char *data, size_t size, size_t count, void *target)
+{
+    const size_t total = size * count;
+    auto *answer = static_cast<QByteArray *>(target);
+    if (qint64(answer->size()) + qint64(total) > kMaxAnswerBytes)
+        return 0; // aborts the transfer: reported as a network failure, never half an answer
+    answer->append(data, int(total));
+    return total;
+}
+
+} // namespace
+
+// ---- addresses and headers ----
+
+QString FileProcessService::buildRequestUrl(const QString &path) const
+{
+    const QString trimmed = path.trimmed();
+    if (trimmed.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+        trimmed.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return trimmed;
+    const QString base = QStringLiteral("https://") + platform::config::cloudHost().trimmed();
+    if (trimmed.isEmpty())
+        return base;
+    return trimmed.startsWith(QLatin1Char('/')) ? base + trimmed : base + QLatin1Char('/') + trimmed;
+}
+
+QString FileProcessService::resolveDomainHeader(const QString &url) const
+{
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (parsed.isValid() && !parsed.host().isEmpty()) {
+        const int port = parsed.port();
+        return port <= 0 ? parsed.host() : QStringLiteral("%1:%2").arg(parsed.host()).arg(port);
+    }
+    QString text = url.trimmed();
+    if (text.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        text = text.mid(8);
+    else if (text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        text = text.mid(7);
+    const int slash = text.indexOf(QLatin1Char('/'));
+    return slash >= 0 ? text.left(slash) : text;
+}
+
+QList<QPair<QByteArray, QByteArray>> FileProcessService::commonHeaders(const QString &url) const
+{
+    return {{"X-Product", platform::config::webApiProductId().toUtf8()},
+            {"X-Version", kVersionHeader},
+            {"X-Credits", platform::config::webApiCredits().toUtf8()},
+            {"X-Domain", resolveDomainHeader(url).toLocal8Bit()}};
+}
+
+// ---- transports ----
+
+UserPayResult FileProcessService::postJson(const QString &url, const QJsonObject &body, int timeoutMs,
+                                           QJsonObject *response) const
+{
+    if (!response)
+        return failure(1, QStringLiteral("Output response object is null."));
+    const QByteArray text = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    return post("[FileService][POST JSON]", url, text, text, "Content-Type: application/json; charset=utf-8",
+                timeoutMs, response);
+}
+
+UserPayResult FileProcessService::postBinary(const QString &url, const QByteArray &body, int timeoutMs,
+                                             QJsonObject *response) const
+{
+    if (!response)
+        return failure(1, QStringLiteral("Output response object is null."));
+    return post("[FileService][POST BIN]", url, body, QByteArray(), "Content-Type: application/octet-stream",
+                timeoutMs, response);
+}
+
+UserPayResult FileProcessService::post(const char *kind, const QString &url, const QByteArray &body,
+                                       const QByteArray &logBody, const char *contentType, int timeoutMs,
+                                       QJsonObject *response) const
+{
+    const bool binary = logBody.isNull();
+    webapiGlobalInit();
+    CURL *easy = curl_easy_init();
+    if (!easy)
+        return failure(4, QStringLiteral("Failed to create network reply."));
+
+    curl_slist *headers = nullptr;
+    auto addHeader = [&headers](const QByteArray &line) {
+        if (curl_slist *grown = curl_slist_append(headers, line.constData()))
+            headers = grown;
+    };
+    for (const auto &header : commonHeaders(url))
+        addHeader(header.first + ": " + header.second);
+    addHeader(contentType);
+    // No "100 Continue" round trip before each slice: the server answers a POST in one go.
+    addHeader("Expect:");
+
+    // Built by concatenation: a URL's percent escapes must never be read as placeholders.
+    const QString head = QLatin1String(kind);
+    if (binary)
+        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
+                            QString::number(timeoutMs) + QLatin1String(" bytes=") +
+                            QString::number(body.size());
+    else
+        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
+                            QString::number(timeoutMs) + QLatin1String(" body=") + QString::fromUtf8(logBody);
+
+    const QByteArray urlBytes = url.toUtf8();
+    QByteArray answer;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const long limitMs = std::max(1, timeoutMs);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    const QByteArray caFile = platform::config::webApiCaFile().toLocal8Bit();
+    if (!caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.constData());
+    curl_easy_setopt(easy, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collectAnswer);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limitMs);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+
+    const CURLcode code = curl_easy_perform(easy);
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+
+    if (code == CURLE_OPERATION_TIMEDOUT)
+        return failure(4, QStringLiteral("Request timeout: %1").arg(url));
+
+    QString errorText;
+    long errorCode = 0;
+    if (code != CURLE_OK) {
+        errorText = QString::fromLocal8Bit(errorBuffer).trimmed();
+        if (errorText.isEmpty())
+            errorText = QString::fromLatin1(curl_easy_strerror(code));
+        errorCode = long(code);
+    } else if (status >= 400) {
+        errorText = QStringLiteral("server replied with HTTP status %1").arg(status);
+        errorCode = status;
+    }
+    const QString answerText = QString::fromUtf8(answer);
+    if (!errorText.isEmpty()) {
+        TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + url + QLatin1String(" code=") +
+                             QString::number(errorCode) + QLatin1String(" error=") + errorText +
+                             QLatin1String(" response=") + answerText;
+        return failure(4, QStringLiteral("Network error: %1").arg(errorText));
+    }
+    TVX_LOG_INFO << head + QLatin1String(" response, url=") + url + QLatin1String(" body=") + answerText;
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return failure(4, QStringLiteral("Invalid JSON response: %1").arg(parseError.errorString()));
+    *response = document.object();
+    return ok();
+}
+
+UserPayResult FileProcessService::parseCommonResponse(const QJsonObject &response, const QString &operation,
+                                                      QJsonObject *data) const
+{
+    const int code = response.value(QStringLiteral("code")).toInt(0);
+    if (code == kSuccessCode) {
+        if (data)
+            *data = response;
+        return ok();
+    }
+    return failure(4,
+                   QStringLiteral("%1 failed: %2")
+                       .arg(operation, response.value(QStringLiteral("message")).toVariant().toString()),
+                   code);
+}
+
+UserPayResult FileProcessService::sendSigned(const QString &path, const QJsonObject &body,
+                                             const QString &clientIp, const QString &platTag,
+                                             qint64 timestamp, int timeoutMs, QJsonObject *response) const
+{
+    UserPayResult signedResult;
+    const QJsonObject payload = buildSignedPayload(body, clientIp, platTag, timestamp, &signedResult);
+    if (signedResult.code != 0)
+        return signedResult;
+    return postJson(buildRequestUrl(path), payload, timeoutMs, response);
+}
+
+QString buildUploadChunkUrl(const QString &uploadUrl, const FileProcessService::UploadPointContext &context,
+                            int chunkIndex)
+{
+    // Every value percent-encoded but the unreserved characters: a token's "+" or "&" reaches
+    // the server as itself.
+    const QPair<const char *, QString> items[] = {{"tasktag", context.taskTag},
+                                                  {"timestamp", QString::number(context.timestamp)},
+                                                  {"tasktoken", context.taskToken},
+                                                  {"fileindex", QStringLiteral("0")},
+                                                  {"chunk", QString::number(chunkIndex)}};
+    QByteArray query;
+    for (const auto &item : items) {
+        if (!query.isEmpty())
+            query += '&';
+        query += QByteArray(item.first) + '=' + QUrl::toPercentEncoding(item.second);
+    }
+    return uploadUrl + QLatin1Char('?') + QString::fromLatin1(query);
+}
+
+} // namespace user_pay
