@@ -5,6 +5,7 @@
 #include "i18n/I18n.h"
 #include "user_pay/AccountConfig.h"
 #include "user_pay/UUIDProvider.h"
+#include "user_pay/WebUIAPIServiceInternal.h"
 #include "webapi/WebInterface.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,8 @@
 #include <QUuid>
 
 namespace user_pay {
+
+using detail::boolText;
 
 static_assert(WebUIAPIService::kCallTypeCount == WebInterface::kCallTypes,
               "one count per call type of the client");
@@ -35,11 +38,6 @@ UserPayResult localFailure(int code, const QString &key)
     result.message = i18n::t(key);
     result.serviceCode = 0;
     return result;
-}
-
-const char *boolText(bool value)
-{
-    return value ? "true" : "false";
 }
 
 } // namespace
