@@ -1,0 +1,296 @@
+// The video-to-text job's local steps: its progress, the audio extracted with ffmpeg, and the
+// result downloaded and committed under a free name.
+#include "tools/video_to_text/VideoToTextTask.h"
+
+#include "core/Log.h"
+#include "ffmpeg/FFmpegCommandBuilder.h"
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "tools/common/OutputNaming.h"
+#include "tools/video_to_text/VideoToTextTaskInternal.h"
+#include "tools/video_to_text/VideoToTextTiming.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+using tools::video_to_text::msg;
+
+namespace {
+
+// ffmpeg may repeat a complaint per frame; the end of its output holds the reason for a failure.
+constexpr int kMaxStderrBytes = 256 * 1024;
+// Renames to try when each free name is taken again before the result reaches it.
+constexpr int kMaxCommitAttempts = 100;
+
+bool sameProgress(double a, double b)
+{
+    // Compared one up, so that a value near 0 is not held to a tolerance of nothing.
+    return std::abs((a + 1.0) - (b + 1.0)) * 1000000000000.0 <=
+           std::min(std::abs(a + 1.0), std::abs(b + 1.0));
+}
+
+double clampUnit(double value)
+{
+    return value > 1.0 ? 1.0 : (value > 0.0 ? value : 0.0);
+}
+
+void appendTail(QByteArray &buffer, const QByteArray &chunk)
+{
+    buffer.append(chunk);
+    if (buffer.size() > kMaxStderrBytes)
+        buffer.remove(0, buffer.size() - kMaxStderrBytes);
+}
+
+} // namespace
+
+bool VideoToTextTask::cancelRequested() const
+{
+    return m_cancelRequested.load() || isCancelRequested();
+}
+
+void VideoToTextTask::advanceProgress(double value)
+{
+    const double clamped = clampUnit(value);
+    if (clamped <= m_progressFloor)
+        return;
+    m_progressFloor = clamped;
+    setProgress(clamped);
+}
+
+double VideoToTextTask::currentProgressFloor() const
+{
+    return m_progressFloor;
+}
+
+bool VideoToTextTask::animateProgressSegment(double from, double to, int durationMs)
+{
+    from = clampUnit(from);
+    to = clampUnit(to);
+    const int stepMs = qMax(1, tools::videoToTextTiming().animationStepMs);
+    if (durationMs > 0 && !sameProgress(from, to)) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < durationMs) {
+            if (cancelRequested())
+                return false;
+            const double x = static_cast<double>(clock.elapsed()) / durationMs;
+            advanceProgress(from + (to - from) * logEaseOut(x));
+            QThread::msleep(static_cast<unsigned long>(stepMs));
+        }
+    }
+    advanceProgress(to);
+    return true;
+}
+
+bool VideoToTextTask::extractAudioToTemp(const QString &workingDirectory, QString *audioPath,
+                                         QString *errorText) const
+{
+    if (!audioPath || !errorText)
+        return false;
+    const FFmpegEnvironment environment;
+    if (!environment.hasFFmpegExecutable()) {
+        *errorText = msg("ffmpeg_executable_not_found");
+        return false;
+    }
+    const tools::VideoToTextTiming timing = tools::videoToTextTiming();
+    const QString source = sourcePath();
+    const QString outputPath =
+        workingDirectory + QLatin1Char('/') +
+        QStringLiteral("%1_%2.mp3").arg(audioBaseNameFor(source)).arg(QDateTime::currentMSecsSinceEpoch());
+    // -nostdin and -hide_banner: ffmpeg must never wait for a key, and its error text is shown
+    // to the user, so the version banner must not bury the reason.
+    const FFmpegCommandBuilder::Command command = FFmpegCommandBuilder::create(
+        environment.ffmpegExecutablePath(),
+        {QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-y"),
+         QStringLiteral("-i"), source, QStringLiteral("-vn"), QStringLiteral("-ac"), QStringLiteral("1"),
+         QStringLiteral("-ar"), QStringLiteral("16000"), QStringLiteral("-f"), QStringLiteral("mp3"),
+         outputPath});
+
+    QProcess process;
+    process.setProgram(command.program);
+    process.setArguments(command.arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(timing.ffmpegStartMs)) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(timing.ffmpegKillMs);
+        }
+        *errorText = msg("start_ffmpeg_failed");
+        return false;
+    }
+
+    QByteArray standardError;
+    for (;;) {
+        if (process.state() == QProcess::NotRunning) {
+            process.waitForFinished(timing.ffmpegFinishMs);
+            appendTail(standardError, process.readAllStandardError());
+            if (cancelRequested()) {
+                *errorText = msg("task_cancelled");
+                return false;
+            }
+            if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
+                QFileInfo::exists(outputPath)) {
+                *audioPath = QDir::fromNativeSeparators(QFileInfo(outputPath).absoluteFilePath());
+                return true;
+            }
+            const QString text = QString::fromUtf8(standardError).trimmed();
+            *errorText = text.isEmpty() ? msg("audio_extraction_failed") : text;
+            return false;
+        }
+        // Waiting for the end rather than for output still reads the pipe and wakes at least
+        // every interval to look at the cancel flag.
+        process.waitForFinished(timing.ffmpegCheckMs);
+        appendTail(standardError, process.readAllStandardError());
+        if (cancelRequested() && process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(timing.ffmpegTerminateMs)) {
+                process.kill();
+                process.waitForFinished(timing.ffmpegKillMs);
+            }
+        }
+    }
+}
+
+bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targetPath, int timeoutMs,
+                                         QString *errorText, QString *savedPath)
+{
+    if (!errorText)
+        return false;
+    const tools::VideoToTextTiming timing = tools::videoToTextTiming();
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setRawHeader("User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0");
+    QNetworkReply *reply = manager.get(request);
+    TVX_LOG_INFO << QStringLiteral("[VideoToText] start download, taskId=%1 url=%2 target=%3")
+                        .arg(taskId(), url, targetPath);
+    if (!reply) {
+        *errorText = msg("create_download_request_failed");
+        return false;
+    }
+
+    QEventLoop loop;
+    QTimer timeoutTimer;
+    timeoutTimer.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&timeoutTimer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    QTimer cancelTimer;
+    QObject::connect(&cancelTimer, &QTimer::timeout, &loop, [&] {
+        if (cancelRequested()) {
+            reply->abort();
+            loop.quit();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, &loop,
+                     [this, &timing](qint64 received, qint64 total) {
+                         if (total > 0) {
+                             const double r = static_cast<double>(received) / static_cast<double>(total);
+                             double p = 0.8;
+                             if (r > 1.0)
+                                 p = 0.99;
+                             else if (r > 0.0)
+                                 p = qBound(0.8, 0.8 + 0.19 * logEaseOut(r), 0.99);
+                             advanceProgress(p);
+                         } else {
+                             const double p = currentProgressFloor();
+                             animateProgressSegment(p, qMin(0.98, p + 0.01), timing.downloadCreepMs);
+                         }
+                     });
+    timeoutTimer.start(qMax(0, timeoutMs));
+    cancelTimer.start(qMax(1, timing.downloadCheckMs));
+    if (!reply->isFinished())
+        loop.exec();
+    cancelTimer.stop();
+    if (timedOut)
+        reply->abort();
+    else
+        timeoutTimer.stop();
+    const bool aborted = timedOut || reply->error() == QNetworkReply::OperationCanceledError;
+    const QNetworkReply::NetworkError error = reply->error();
+    const QString replyErrorText = reply->errorString().trimmed();
+    const QByteArray body = aborted ? QByteArray() : reply->readAll();
+    delete reply;
+
+    if (cancelRequested()) {
+        *errorText = msg("task_cancelled");
+        return false;
+    }
+    if (timedOut) {
+        *errorText = msg("download_timeout");
+        return false;
+    }
+    if (error != QNetworkReply::NoError || body.isEmpty()) {
+        *errorText = (error != QNetworkReply::NoError && !replyErrorText.isEmpty()) ? replyErrorText
+                                                                                    : msg("download_failed");
+        return false;
+    }
+    const QFileInfo target(targetPath);
+    if (!QDir().mkpath(target.absolutePath())) {
+        *errorText = msg("create_output_directory_failed");
+        return false;
+    }
+    // The body goes to a name of this job's own first, so no reader ever sees half a result and
+    // the final name is chosen only once the whole file is on disk.
+    const QString temporaryPath = tools::temporaryOutputFilePath(target.absoluteFilePath(), taskId());
+    QFile temporary(temporaryPath);
+    if (!temporary.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *errorText = msg("open_output_file_failed");
+        return false;
+    }
+    const bool written = temporary.write(body) == body.size() && temporary.flush();
+    temporary.close();
+    if (!written || temporary.error() != QFileDevice::NoError) {
+        QFile::remove(temporaryPath);
+        *errorText = msg("save_output_file_failed");
+        return false;
+    }
+    return commitResultFile(temporaryPath, target.absoluteFilePath(), savedPath, errorText);
+}
+
+bool VideoToTextTask::commitResultFile(const QString &temporaryPath, const QString &targetPath,
+                                       QString *savedPath, QString *errorText)
+{
+    QMutexLocker lock(&m_commitMutex);
+    if (cancelRequested()) {
+        QFile::remove(temporaryPath);
+        *errorText = msg("task_cancelled");
+        return false;
+    }
+    for (int attempt = 0; attempt < kMaxCommitAttempts; ++attempt) {
+        // Chosen now rather than before the download: a file that appeared meanwhile is not
+        // replaced, and Qt's rename refuses an existing target should one appear even later.
+        const QString candidate = ensureUniqueFilePath(targetPath);
+        if (candidate.isEmpty())
+            break;
+        if (QFile::rename(temporaryPath, candidate)) {
+            m_committed = true;
+            if (savedPath)
+                *savedPath = QDir::fromNativeSeparators(candidate);
+            return true;
+        }
+        if (!tools::pathIsTaken(temporaryPath) || !tools::pathIsTaken(candidate))
+            break;
+    }
+    QFile::remove(temporaryPath);
+    *errorText = msg("save_output_file_failed");
+    return false;
+}
