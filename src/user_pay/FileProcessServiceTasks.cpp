@@ -64,6 +64,33 @@ template <typename T> QFuture<T> startOnPool(std::function<T()> fn)
     return future;
 }
 
+// A failed step decides a query's result with its code and message; true when the step passed.
+template <typename Result> bool passed(const UserPayResult &step, Result *result)
+{
+    if (step.code == 0)
+        return true;
+    result->code = step.serviceCode;
+    result->message = step.message;
+    return false;
+}
+
+// The server's code and message and its whole answer, as every query reports them.
+template <typename Result> void takeAnswer(const QJsonObject &answer, Result *result)
+{
+    result->code = answer.value(QStringLiteral("code")).toInt(0);
+    result->message = answer.value(QStringLiteral("message")).toVariant().toString();
+    result->response = answer;
+}
+
+// The body of a query about one task: its tag, and the account and token when there are any.
+QJsonObject taskQueryBody(const QString &taskTag, const QString &account, const QString &userToken)
+{
+    QJsonObject body{{QStringLiteral("tasktag"), taskTag.trimmed()}};
+    setIfNotBlank(&body, "account", account);
+    setIfNotBlank(&body, "usertoken", userToken);
+    return body;
+}
+
 } // namespace
 
 // ---- creation ----
@@ -234,30 +261,19 @@ FileProcessService::createConvertTaskAsync(const CreateConvertTaskRequest &reque
 QueryTaskStateResult FileProcessService::queryTaskState(const QueryTaskStateRequest &request) const
 {
     QueryTaskStateResult result;
-    const UserPayResult valid = validateQueryTaskStateRequest(request, nullptr);
-    if (valid.code != 0) {
-        result.code = valid.serviceCode;
-        result.message = valid.message;
+    if (!passed(validateQueryTaskStateRequest(request, nullptr), &result))
         return result;
-    }
-    QJsonObject body{{QStringLiteral("tasktag"), request.taskTag.trimmed()}};
-    setIfNotBlank(&body, "account", request.account);
-    setIfNotBlank(&body, "usertoken", request.userToken);
+    QJsonObject body = taskQueryBody(request.taskTag, request.account, request.userToken);
     if (request.ifShowTxt != 0)
         body.insert(QStringLiteral("ifshowtxt"), request.ifShowTxt);
     if (request.isSchedule != 0)
         body.insert(QStringLiteral("isschedule"), request.isSchedule);
     QJsonObject answer;
-    const UserPayResult sent = sendSigned(QLatin1String(kTaskStatePath), body, request.clientIp,
-                                          request.platTag, 0, request.requestTimeoutMs, &answer);
-    if (sent.code != 0) {
-        result.code = sent.serviceCode;
-        result.message = sent.message;
+    if (!passed(sendSigned(QLatin1String(kTaskStatePath), body, request.clientIp, request.platTag, 0,
+                           request.requestTimeoutMs, &answer),
+                &result))
         return result;
-    }
-    result.code = answer.value(QStringLiteral("code")).toInt(0);
-    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
-    result.response = answer;
+    takeAnswer(answer, &result);
     switch (result.code) {
     case kSuccessCode:
         result.finished = true;
@@ -278,31 +294,20 @@ QueryTaskStateResult FileProcessService::queryTaskState(const QueryTaskStateRequ
 QueryTaskDownResult FileProcessService::queryTaskDown(const QueryTaskDownRequest &request) const
 {
     QueryTaskDownResult result;
-    const UserPayResult valid = validateQueryTaskDownRequest(request, nullptr);
-    if (valid.code != 0) {
-        result.code = valid.serviceCode;
-        result.message = valid.message;
+    if (!passed(validateQueryTaskDownRequest(request, nullptr), &result))
         return result;
-    }
-    QJsonObject body{{QStringLiteral("tasktag"), request.taskTag.trimmed()}};
-    setIfNotBlank(&body, "account", request.account);
-    setIfNotBlank(&body, "usertoken", request.userToken);
+    QJsonObject body = taskQueryBody(request.taskTag, request.account, request.userToken);
     if (request.downType != 2)
         body.insert(QStringLiteral("downtype"), request.downType);
     if (request.multiUrl != 0)
         body.insert(QStringLiteral("multiurl"), request.multiUrl);
     setIfNotBlank(&body, "bandname", request.bandName);
     QJsonObject answer;
-    const UserPayResult sent = sendSigned(QLatin1String(kTaskDownPath), body, request.clientIp,
-                                          request.platTag, 0, request.requestTimeoutMs, &answer);
-    if (sent.code != 0) {
-        result.code = sent.serviceCode;
-        result.message = sent.message;
+    if (!passed(sendSigned(QLatin1String(kTaskDownPath), body, request.clientIp, request.platTag, 0,
+                           request.requestTimeoutMs, &answer),
+                &result))
         return result;
-    }
-    result.code = answer.value(QStringLiteral("code")).toInt(0);
-    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
-    result.response = answer;
+    takeAnswer(answer, &result);
     if (result.code == kSuccessCode) {
         result.downUrl = answer.value(QStringLiteral("downurl")).toString().trimmed();
         result.success = !result.downUrl.isEmpty();
@@ -317,26 +322,17 @@ QueryTaskDownResult FileProcessService::queryTaskDown(const QueryTaskDownRequest
 DeleteTaskResult FileProcessService::deleteTask(const DeleteTaskRequest &request) const
 {
     DeleteTaskResult result;
-    const UserPayResult valid = validateDeleteTaskRequest(request, nullptr);
-    if (valid.code != 0) {
-        result.code = valid.serviceCode;
-        result.message = valid.message;
+    if (!passed(validateDeleteTaskRequest(request, nullptr), &result))
         return result;
-    }
     const QJsonObject body{{QStringLiteral("account"), request.account.trimmed()},
                            {QStringLiteral("usertoken"), request.userToken.trimmed()},
                            {QStringLiteral("tasktag"), request.taskTag.trimmed()}};
     QJsonObject answer;
-    const UserPayResult sent = sendSigned(QLatin1String(kDeleteTaskPath), body, request.clientIp,
-                                          request.platTag, 0, request.requestTimeoutMs, &answer);
-    if (sent.code != 0) {
-        result.code = sent.serviceCode;
-        result.message = sent.message;
+    if (!passed(sendSigned(QLatin1String(kDeleteTaskPath), body, request.clientIp, request.platTag, 0,
+                           request.requestTimeoutMs, &answer),
+                &result))
         return result;
-    }
-    result.code = answer.value(QStringLiteral("code")).toInt(0);
-    result.message = answer.value(QStringLiteral("message")).toVariant().toString();
-    result.response = answer;
+    takeAnswer(answer, &result);
     result.success = result.code == kSuccessCode;
     if (!result.success && blank(result.message))
         result.message = QStringLiteral("deltask failed.");
