@@ -19,6 +19,11 @@ constexpr int kTokenInvalid = 10060;
 
 } // namespace
 
+bool WebUIAPIService::owesAnswer(int callType, const BlockingCallState &state)
+{
+    return !closing && !takeLateAnswer(callType) && state.inFlight;
+}
+
 void WebUIAPIService::handleBind(int callType, int objectId, int code, const QString &message,
                                  const QJsonObject &root)
 {
@@ -60,7 +65,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 {
     const AccountInfo account = buildAccountInfoFromResponse(root);
     QMutexLocker lock(&mutex);
-    if (closing || takeLateAnswer(callType) || !refreshState.inFlight) {
+    if (!owesAnswer(callType, refreshState)) {
         return;
     }
     UserPayResult result;
@@ -84,7 +89,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
 void WebUIAPIService::handleCheckToken(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || takeLateAnswer(callType) || !checkTokenState.inFlight) {
+    if (!owesAnswer(callType, checkTokenState)) {
         return;
     }
     UserPayResult result;
@@ -107,7 +112,7 @@ void WebUIAPIService::handleCheckToken(int callType, int code, const QString &me
 void WebUIAPIService::handleLogout(int callType, int code, const QString &message)
 {
     QMutexLocker lock(&mutex);
-    if (closing || takeLateAnswer(callType) || !logoutState.inFlight) {
+    if (!owesAnswer(callType, logoutState)) {
         return;
     }
     UserPayResult result;

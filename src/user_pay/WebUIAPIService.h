@@ -207,6 +207,22 @@ private:
     // it off). Called with the mutex held.
     bool takeLateAnswer(int callType);
     BlockingCallState *blockingStateFor(int callType, int objectId);
+    // Called with the mutex held: true when a waiting blocking call is owed this answer; false
+    // while closing, for a late answer (counted off) or when no call waits.
+    bool owesAnswer(int callType, const BlockingCallState &state);
+
+    // When a failed answer's text is looked up: only for a callback that will hear it, or always
+    // (the text is also logged). A lookup logs the catalog keys it misses.
+    enum class ErrorLookup { ForCallback, Always };
+    // An asynchronous request's answer: under the mutex, unless the bridge is closing, clears
+    // *pending (when given) and takes the callback from slot, which hears args after the lock.
+    template <typename Callback, typename... Args>
+    void deliverAnswer(const Callback &slot, bool *pending, const Args &...args);
+    // The same for a failed answer, which also takes the text the callback is to hear (fallback()
+    // when nothing better is known); false when the bridge is closing.
+    template <typename Callback, typename Fallback>
+    bool takeFailure(const Callback &slot, bool *pending, ErrorLookup lookup, int callType, int code,
+                     const QString &message, Fallback fallback, Callback *callback, QString *error);
 
     void handleTicket(bool weChat, int callType, int code, const QString &message, const QJsonObject &root,
                       const QString &text);

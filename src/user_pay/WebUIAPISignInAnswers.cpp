@@ -11,6 +11,7 @@
 #include <QMutexLocker>
 
 #include <cmath>
+#include <utility>
 
 namespace user_pay {
 
@@ -52,6 +53,44 @@ quint32 unsignedLow32(const QJsonValue &value)
 
 } // namespace
 
+template <typename Callback, typename... Args>
+void WebUIAPIService::deliverAnswer(const Callback &slot, bool *pending, const Args &...args)
+{
+    Callback callback;
+    {
+        QMutexLocker lock(&mutex);
+        if (closing) {
+            return;
+        }
+        if (pending) {
+            *pending = false;
+        }
+        callback = slot;
+    }
+    if (callback) {
+        callback(args...);
+    }
+}
+
+template <typename Callback, typename Fallback>
+bool WebUIAPIService::takeFailure(const Callback &slot, bool *pending, ErrorLookup lookup, int callType,
+                                  int code, const QString &message, Fallback fallback, Callback *callback,
+                                  QString *error)
+{
+    QMutexLocker lock(&mutex);
+    if (closing) {
+        return false;
+    }
+    if (pending) {
+        *pending = false;
+    }
+    *callback = slot;
+    if (*callback || lookup == ErrorLookup::Always) {
+        *error = resolveWebApiErrorMessage(callType, code, message, fallback());
+    }
+    return true;
+}
+
 void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QString &message,
                                    const QJsonObject &root, const QString &text)
 {
@@ -82,28 +121,19 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
         }
         return;
     }
-    if (weChat) {
-        TVX_LOG_WARN << "[WeChatLogin] request failed, code=" << code << "message=" << message
-                     << "payload=" << text;
-    } else {
-        TVX_LOG_WARN << "[QQLogin] request failed, code=" << code << "message=" << message
-                     << "payload=" << text;
-    }
+    TVX_LOG_WARN << (weChat ? "[WeChatLogin] request failed, code=" : "[QQLogin] request failed, code=")
+                 << code << "message=" << message << "payload=" << text;
     FailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        (weChat ? weChatQrPending : qqLoginPending) = false;
-        callback = weChat ? weChatLoginFailedCallback : qqLoginFailedCallback;
-        if (callback) {
-            error = resolveWebApiErrorMessage(
-                callType, code, message,
-                weChat ? catalogText("user_pay.login.error.wechat_qr_request_failed")
-                       : catalogText("user_pay.login.error.qq_request_failed"));
-        }
+    if (!takeFailure(
+            weChat ? weChatLoginFailedCallback : qqLoginFailedCallback,
+            weChat ? &weChatQrPending : &qqLoginPending, ErrorLookup::ForCallback, callType, code, message,
+            [weChat] {
+                return catalogText(weChat ? "user_pay.login.error.wechat_qr_request_failed"
+                                          : "user_pay.login.error.qq_request_failed");
+            },
+            &callback, &error)) {
+        return;
     }
     if (callback) {
         callback(code, error);
@@ -112,49 +142,54 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
+    // The requests that wait for the server's clock, in the order they are answered.
+    struct Deferred
+    {
+        bool WebUIAPIService::*deferred;
+        bool WebUIAPIService::*pending;
+        FailureCallback WebUIAPIService::*failed;
+        const char *fallbackKey;
+        bool (WebUIAPIService::*request)();
+    };
+    static const Deferred kDeferred[] = {
+        {&WebUIAPIService::weChatQrDeferred, &WebUIAPIService::weChatQrPending,
+         &WebUIAPIService::weChatLoginFailedCallback, "user_pay.login.error.wechat_qr_request_failed",
+         &WebUIAPIService::requestWeChatQrLogin},
+        {&WebUIAPIService::qqLoginDeferred, &WebUIAPIService::qqLoginPending,
+         &WebUIAPIService::qqLoginFailedCallback, "user_pay.login.error.qq_request_failed",
+         &WebUIAPIService::requestQQLogin},
+        {&WebUIAPIService::virtualLoginDeferred, &WebUIAPIService::virtualLoginPending,
+         &WebUIAPIService::virtualAccountLoginFailedCallback, "user_pay.login.error.login_request_failed",
+         &WebUIAPIService::requestVirtualAccountLogin},
+    };
+    constexpr int kDeferredCount = int(sizeof kDeferred / sizeof kDeferred[0]);
+
     if (code != kSuccess) {
         TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << 65 << " code =" << code
                      << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
         // ever; their next attempt asks for the server time again.
-        FailureCallback weChatFailed;
-        FailureCallback qqFailed;
-        FailureCallback virtualFailed;
-        QString weChatError;
-        QString qqError;
-        QString virtualError;
+        FailureCallback failed[kDeferredCount];
+        QString errors[kDeferredCount];
         {
             QMutexLocker lock(&mutex);
             if (closing) {
                 return;
             }
-            if (weChatQrDeferred) {
-                weChatQrDeferred = weChatQrPending = false;
-                weChatFailed = weChatLoginFailedCallback;
-                weChatError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.wechat_qr_request_failed"));
-            }
-            if (qqLoginDeferred) {
-                qqLoginDeferred = qqLoginPending = false;
-                qqFailed = qqLoginFailedCallback;
-                qqError = resolveWebApiErrorMessage(65, code, message,
-                                                    catalogText("user_pay.login.error.qq_request_failed"));
-            }
-            if (virtualLoginDeferred) {
-                virtualLoginDeferred = virtualLoginPending = false;
-                virtualFailed = virtualAccountLoginFailedCallback;
-                virtualError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.login_request_failed"));
+            for (int i = 0; i < kDeferredCount; ++i) {
+                const Deferred &waiting = kDeferred[i];
+                if (this->*waiting.deferred) {
+                    this->*waiting.deferred = this->*waiting.pending = false;
+                    failed[i] = this->*waiting.failed;
+                    errors[i] =
+                        resolveWebApiErrorMessage(65, code, message, catalogText(waiting.fallbackKey));
+                }
             }
         }
-        if (weChatFailed) {
-            weChatFailed(code, weChatError);
-        }
-        if (qqFailed) {
-            qqFailed(code, qqError);
-        }
-        if (virtualFailed) {
-            virtualFailed(code, virtualError);
+        for (int i = 0; i < kDeferredCount; ++i) {
+            if (failed[i]) {
+                failed[i](code, errors[i]);
+            }
         }
         return;
     }
@@ -163,9 +198,7 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
         serverTime =
             unsignedLow32(root.value(QStringLiteral("data")).toObject().value(QStringLiteral("utctime")));
     }
-    bool reissueWeChat = false;
-    bool reissueQQ = false;
-    bool reissueVirtual = false;
+    bool reissue[kDeferredCount] = {};
     {
         QMutexLocker lock(&mutex);
         if (closing) {
@@ -175,71 +208,45 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
             webInterface->V4SyncServerTime(serverTime);
         }
         serverTimeReady = true;
-        std::swap(reissueWeChat, weChatQrDeferred);
-        std::swap(reissueQQ, qqLoginDeferred);
-        std::swap(reissueVirtual, virtualLoginDeferred);
-        if (reissueWeChat) {
-            weChatQrPending = false;
-        }
-        if (reissueQQ) {
-            qqLoginPending = false;
-        }
-        if (reissueVirtual) {
-            virtualLoginPending = false;
+        for (int i = 0; i < kDeferredCount; ++i) {
+            std::swap(reissue[i], this->*kDeferred[i].deferred);
+            if (reissue[i]) {
+                this->*kDeferred[i].pending = false;
+            }
         }
     }
-    if (reissueWeChat) {
-        requestWeChatQrLogin();
-    }
-    if (reissueQQ) {
-        requestQQLogin();
-    }
-    if (reissueVirtual) {
-        requestVirtualAccountLogin();
+    for (int i = 0; i < kDeferredCount; ++i) {
+        if (reissue[i]) {
+            (this->*kDeferred[i].request)();
+        }
     }
 }
 
 void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, const QString &message,
                                        const QJsonObject &root)
 {
-    if (weChat) {
-        TVX_LOG_INFO << "[WeChatLoginStatus] code=" << code << "message=" << message;
-    } else {
-        TVX_LOG_INFO << "[QQLoginStatus] code=" << code << "message=" << message;
-    }
+    TVX_LOG_INFO << (weChat ? "[WeChatLoginStatus] code=" : "[QQLoginStatus] code=") << code
+                 << "message=" << message;
     if (code == kLoginNotFinished) {
         return;
     }
+    bool *pending = weChat ? &weChatQrPending : &qqLoginPending;
     if (code == kSuccess) {
-        const AccountInfo account = buildAccountInfoFromResponse(root);
-        AccountCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            (weChat ? weChatQrPending : qqLoginPending) = false;
-            callback = weChat ? weChatLoginSucceededCallback : qqLoginSucceededCallback;
-        }
-        if (callback) {
-            callback(account);
-        }
+        deliverAnswer(weChat ? weChatLoginSucceededCallback : qqLoginSucceededCallback, pending,
+                      buildAccountInfoFromResponse(root));
         return;
     }
     FailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        (weChat ? weChatQrPending : qqLoginPending) = false;
-        callback = weChat ? weChatLoginFailedCallback : qqLoginFailedCallback;
-        if (callback) {
-            error = resolveWebApiErrorMessage(callType, code, message,
-                                              weChat ? catalogText("user_pay.login.error.wechat_login_failed")
-                                                     : catalogText("user_pay.login.error.qq_login_failed"));
-        }
+    if (!takeFailure(
+            weChat ? weChatLoginFailedCallback : qqLoginFailedCallback, pending, ErrorLookup::ForCallback,
+            callType, code, message,
+            [weChat] {
+                return catalogText(weChat ? "user_pay.login.error.wechat_login_failed"
+                                          : "user_pay.login.error.qq_login_failed");
+            },
+            &callback, &error)) {
+        return;
     }
     if (callback) {
         callback(code, error);
@@ -250,32 +257,15 @@ void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &m
                                         const QJsonObject &root)
 {
     if (code == kSuccess) {
-        const AccountInfo account = buildAccountInfoFromResponse(root);
-        AccountCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            lenovoLoginPending = false;
-            callback = lenovoLoginSucceededCallback;
-        }
-        if (callback) {
-            callback(account);
-        }
+        deliverAnswer(lenovoLoginSucceededCallback, &lenovoLoginPending, buildAccountInfoFromResponse(root));
         return;
     }
     FailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        lenovoLoginPending = false;
-        callback = lenovoLoginFailedCallback;
-        error = resolveWebApiErrorMessage(callType, code, message,
-                                          catalogText("user_pay.login.error.login_request_failed"));
+    if (!takeFailure(
+            lenovoLoginFailedCallback, &lenovoLoginPending, ErrorLookup::Always, callType, code, message,
+            [] { return catalogText("user_pay.login.error.login_request_failed"); }, &callback, &error)) {
+        return;
     }
     if (callback) {
         callback(code, error);
@@ -294,32 +284,17 @@ void WebUIAPIService::handleImageCode(int callType, int code, const QString &mes
             image = json::stringOf(
                 root.value(QStringLiteral("data")).toObject().value(QStringLiteral("imagecode")));
         }
-        const QString dataUrl = QStringLiteral("data:image/png;base64,") + image;
-        UrlCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            callback = phoneImageCodeChangedCallback;
-        }
-        if (callback) {
-            callback(dataUrl);
-        }
+        deliverAnswer(phoneImageCodeChangedCallback, nullptr,
+                      QStringLiteral("data:image/png;base64,") + image);
         return;
     }
     FailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        callback = phoneImageCodeFailedCallback;
-        if (callback) {
-            error = resolveWebApiErrorMessage(
-                callType, code, message, catalogText("user_pay.login.error.image_captcha_request_failed"));
-        }
+    if (!takeFailure(
+            phoneImageCodeFailedCallback, nullptr, ErrorLookup::ForCallback, callType, code, message,
+            [] { return catalogText("user_pay.login.error.image_captcha_request_failed"); }, &callback,
+            &error)) {
+        return;
     }
     if (callback) {
         callback(code, error);
@@ -329,30 +304,16 @@ void WebUIAPIService::handleImageCode(int callType, int code, const QString &mes
 void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &message)
 {
     if (code == kSuccess) {
-        NotifyCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            callback = phoneCodeSentCallback;
-        }
-        if (callback) {
-            callback();
-        }
+        deliverAnswer(phoneCodeSentCallback, nullptr);
         return;
     }
     const bool challenge = isSafeChallengeCode(code);
     ChallengeFailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        callback = phoneCodeFailedCallback;
-        error = resolveWebApiErrorMessage(callType, code, message,
-                                          catalogText("user_pay.login.error.sms_code_request_failed"));
+    if (!takeFailure(
+            phoneCodeFailedCallback, nullptr, ErrorLookup::Always, callType, code, message,
+            [] { return catalogText("user_pay.login.error.sms_code_request_failed"); }, &callback, &error)) {
+        return;
     }
     if (challenge) {
         requestPhoneImageCode();
@@ -366,32 +327,19 @@ void WebUIAPIService::handlePhoneLogin(int callType, int code, const QString &me
                                        const QJsonObject &root)
 {
     if (code == kSuccess) {
-        const AccountInfo account = buildAccountInfoFromResponse(root);
-        AccountCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            callback = phoneLoginSucceededCallback;
-        }
-        if (callback) {
-            callback(account);
-        }
+        deliverAnswer(phoneLoginSucceededCallback, nullptr, buildAccountInfoFromResponse(root));
         return;
     }
     const bool challenge = isSafeChallengeCode(code);
     ChallengeFailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        callback = phoneLoginFailedCallback;
-        const QString fallback = catalogText("user_pay.login.error.sms_login_failed_with_code")
-                                     .replace(QLatin1String("%1"), QString::number(code));
-        error = resolveWebApiErrorMessage(callType, code, message, fallback);
+    const auto fallback = [code] {
+        return catalogText("user_pay.login.error.sms_login_failed_with_code")
+            .replace(QLatin1String("%1"), QString::number(code));
+    };
+    if (!takeFailure(phoneLoginFailedCallback, nullptr, ErrorLookup::Always, callType, code, message,
+                     fallback, &callback, &error)) {
+        return;
     }
     if (challenge) {
         requestPhoneImageCode();
@@ -410,31 +358,16 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
         const AccountInfo account = buildAccountInfoFromResponse(root);
         TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << account.accountId
                      << " tokenEmpty =" << boolText(account.token.trimmed().isEmpty());
-        AccountCallback callback;
-        {
-            QMutexLocker lock(&mutex);
-            if (closing) {
-                return;
-            }
-            virtualLoginPending = false;
-            callback = virtualAccountLoginSucceededCallback;
-        }
-        if (callback) {
-            callback(account);
-        }
+        deliverAnswer(virtualAccountLoginSucceededCallback, &virtualLoginPending, account);
         return;
     }
     FailureCallback callback;
     QString error;
-    {
-        QMutexLocker lock(&mutex);
-        if (closing) {
-            return;
-        }
-        virtualLoginPending = false;
-        callback = virtualAccountLoginFailedCallback;
-        error = resolveWebApiErrorMessage(callType, code, message,
-                                          catalogText("user_pay.login.error.login_request_failed"));
+    if (!takeFailure(
+            virtualAccountLoginFailedCallback, &virtualLoginPending, ErrorLookup::Always, callType, code,
+            message, [] { return catalogText("user_pay.login.error.login_request_failed"); }, &callback,
+            &error)) {
+        return;
     }
     TVX_LOG_WARN << "[VirtualAccountLogin] failed code =" << code << " message =" << error;
     if (callback) {
