@@ -15,6 +15,7 @@
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "player/MpvEngine.h"
+#include "player/MpvLibraryLoader.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
@@ -234,6 +235,9 @@ int main(int argc, char *argv[])
         mediaPreviewService.warmup();
         ffprobeService.warmup();
     };
+    // libmpv and its few hundred shared objects are not needed for the first frame (the
+    // player page shows no video yet): they load on a thread of their own after it.
+    MpvLibraryLoader mpvLibrary;
     // Moves the web engine's start-up off the path of the first sign-in page.
     if (qEnvironmentVariableIntValue("TVX_MINIBLINK_WARMUP") == 1)
         QTimer::singleShot(0, &app, [] { MiniBlinkWrapper::warmup(); });
@@ -254,6 +258,7 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("systemActions"), &systemActions);
         context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
         context->setContextProperty(QStringLiteral("taskManager"), &taskManager);
+        context->setContextProperty(QStringLiteral("mpvLibrary"), &mpvLibrary);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvertViewModel);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompressViewModel);
@@ -298,10 +303,12 @@ int main(int argc, char *argv[])
                 mainWindow, &QQuickWindow::frameSwapped, &app,
                 [&] {
                     QObject::disconnect(firstFrame);
+                    mpvLibrary.loadInBackground();
                     startWarmups();
                 },
                 Qt::QueuedConnection);
         } else {
+            mpvLibrary.loadInBackground();
             startWarmups();
         }
         exitCode = app.exec();

@@ -2,6 +2,8 @@
 // Linked, its dependency tree (a few hundred shared objects) was mapped and relocated before
 // main, ahead of everything the first frame needs; opened here it loads when the page creates
 // its engine, and a second instance that only hands its file over never loads it.
+#include "player/MpvLibrary.h"
+
 #include "core/Log.h"
 
 #include <mpv/client.h>
@@ -9,6 +11,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -87,14 +90,28 @@ MpvApi openLibrary()
 
 std::once_flag g_once;
 MpvApi g_api;
+std::atomic<bool> g_openingDone{false};
 
 const MpvApi &api()
 {
-    std::call_once(g_once, [] { g_api = openLibrary(); });
+    std::call_once(g_once, [] {
+        g_api = openLibrary();
+        g_openingDone.store(true, std::memory_order_release);
+    });
     return g_api;
 }
 
 } // namespace
+
+bool mpvlib::open()
+{
+    return api().loaded;
+}
+
+bool mpvlib::openingDone()
+{
+    return g_openingDone.load(std::memory_order_acquire);
+}
 
 // Without the library every call fails as libmpv itself reports failure, so the engine's
 // own error paths (no handle, negative result) apply.

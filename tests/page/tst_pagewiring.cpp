@@ -9,6 +9,8 @@
 #include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18nService.h"
 #include "player/MpvEngine.h"
+#include "player/MpvLibrary.h"
+#include "player/MpvLibraryLoader.h"
 #include "player/PlaylistModel.h"
 #include "system/FileDialogService.h"
 #include "system/SingleInstanceService.h"
@@ -96,6 +98,7 @@ struct MainScene
     SystemActions actions;
     FileDialogService dialogs;
     TaskManager tasks;
+    MpvLibraryLoader mpvLibrary;
     SingleInstanceService singleInstance{QStringLiteral("pagewiring")};
     I18nService i18nService;
     FFmpegEnvironment ffmpeg;
@@ -114,6 +117,9 @@ struct MainScene
     MainScene()
     {
         i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
+        // Opened as main has it open by the time anyone plays: the page binds its engine at once.
+        mpvlib::open();
+        mpvLibrary.loadInBackground();
         QQmlContext *context = engine.rootContext();
         context->setContextProperty(QStringLiteral("playlistStore"), &playlist);
         context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
@@ -126,6 +132,7 @@ struct MainScene
         context->setContextProperty(QStringLiteral("systemActions"), &actions);
         context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
         context->setContextProperty(QStringLiteral("taskManager"), &tasks);
+        context->setContextProperty(QStringLiteral("mpvLibrary"), &mpvLibrary);
         context->setContextProperty(QStringLiteral("i18n"), &i18nService);
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), QString());
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);

@@ -27,6 +27,9 @@ Item {
     property int seekRetryDelayMs: 120
     property int seekRetryMaxAttempts: 8
     property bool hoverCenterControlEnabled: true
+    // While false the surface holds no engine, so nothing opens libmpv yet; a play request
+    // parks as it does for a surface that is not ready.
+    property bool bindEngine: true
     property int centerControlAutoHideDelayMs: 2200
 
     property string pendingPlayFileUrl: ""
@@ -105,6 +108,10 @@ Item {
         seekRetryTimer.stop()
         currentFileUrl = ""
         hasMedia = false
+        // An engine that never started has nothing to stop, and asking it would start it (the
+        // empty play list clears the player at start-up, before libmpv is wanted).
+        if (!initialized)
+            return true
         return Guard.call(mpvEngine, "stopPlayback") === true
     }
 
@@ -219,7 +226,7 @@ Item {
         id: videoSurface
         objectName: "videoSurface"
         anchors.fill: parent
-        engine: mpvEngine
+        engine: root.bindEngine ? mpvEngine : null
     }
 
     Timer {

@@ -40,6 +40,7 @@ QtObject {
         "systemActions": typeof systemActions !== "undefined" ? systemActions : null,
         "fileDialogService": typeof fileDialogService !== "undefined" ? fileDialogService : null,
         "accountManager": typeof accountManager !== "undefined" ? accountManager : null,
+        "mpvLibrary": typeof mpvLibrary !== "undefined" ? mpvLibrary : null,
         "taskManager": typeof taskManager !== "undefined" ? taskManager : null,
         "i18n": typeof i18n !== "undefined" ? i18n : null,
         "singleInstanceService": typeof singleInstanceService !== "undefined" ? singleInstanceService : null,

@@ -334,6 +334,9 @@ FocusScope {
             anchors.centerIn: parent
             width: view.committedVideoWidth
             height: view.committedVideoHeight
+            // The main window shows its first frame before libmpv is opened (main opens it in
+            // the background once that frame is out).
+            bindEngine: Guard.read("mpvLibrary", "ready", true) === true
             onEndOfFileReached: view.playbackFinished()
             onPointerActivity: {
                 view.showControlsTemporarily()
