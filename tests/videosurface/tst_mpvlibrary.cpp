@@ -35,9 +35,10 @@ private slots:
         view.setContent(QUrl(), nullptr, new QQuickItem);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QQmlComponent component(view.engine(), QUrl(QStringLiteral("qrc:/qml/components/CommonVideoPlayer.qml")));
-        QScopedPointer<QObject> player(component.createWithInitialProperties(
-            {{"bindEngine", false}, {"width", 320}, {"height", 240}}));
+        QQmlComponent component(view.engine(),
+                                QUrl(QStringLiteral("qrc:/qml/components/CommonVideoPlayer.qml")));
+        QScopedPointer<QObject> player(
+            component.createWithInitialProperties({{"bindEngine", false}, {"width", 320}, {"height", 240}}));
         QVERIFY2(player, qPrintable(component.errorString()));
         qobject_cast<QQuickItem *>(player.data())->setParentItem(view.rootObject());
         auto *engine = player->property("engine").value<MpvEngine *>();
@@ -51,8 +52,9 @@ private slots:
         QVERIFY(!mpvlib::openingDone());
         // A play request waits for the surface instead of starting libmpv.
         QVariant parked;
-        QVERIFY(QMetaObject::invokeMethod(player.data(), "play", Q_RETURN_ARG(QVariant, parked),
-                                          Q_ARG(QVariant, QUrl::fromLocalFile(tvxtest::fixtures::smallMp4()).toString())));
+        QVERIFY(QMetaObject::invokeMethod(
+            player.data(), "play", Q_RETURN_ARG(QVariant, parked),
+            Q_ARG(QVariant, QUrl::fromLocalFile(tvxtest::fixtures::smallMp4()).toString())));
         QVERIFY(player->property("playParked").toBool());
         QVERIFY(!mpvlib::openingDone());
 
