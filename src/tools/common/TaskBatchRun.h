@@ -18,8 +18,7 @@
 
 namespace tools {
 
-template <typename Task>
-class TaskBatchRun
+template <typename Task> class TaskBatchRun
 {
 public:
     using Rows = std::function<QList<Task *>()>;
@@ -37,8 +36,7 @@ public:
 
     // rows: the tool's tasks in row order; redraw: repaints one row; damaged: rows that never
     // run; poll: what the owner does at each tick (it calls refresh()).
-    TaskBatchRun(Rows rows, Redraw redraw, Damaged damaged, std::function<void()> poll,
-                 int pollIntervalMs)
+    TaskBatchRun(Rows rows, Redraw redraw, Damaged damaged, std::function<void()> poll, int pollIntervalMs)
         : m_rows(std::move(rows)), m_redraw(std::move(redraw)), m_damaged(std::move(damaged)),
           m_poll(std::move(poll))
     {
@@ -57,8 +55,7 @@ public:
 
     // Submits every sound pending row as a new batch; beforeSubmit sees each row first. Ends
     // with the owner's poll, then keeps polling while the batch has rows.
-    template <typename BeforeSubmit>
-    void start(TaskManager *taskManager, BeforeSubmit beforeSubmit)
+    template <typename BeforeSubmit> void start(TaskManager *taskManager, BeforeSubmit beforeSubmit)
     {
         m_batchTaskIds.clear();
         for (Task *task : m_rows()) {
