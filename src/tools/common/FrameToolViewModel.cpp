@@ -11,8 +11,8 @@
 
 namespace tools {
 
-FrameToolViewModel::FrameToolViewModel(FFmpegEnvironment *environment, FFprobeService *prober,
-                                       Config config, QObject *parent)
+FrameToolViewModel::FrameToolViewModel(FFmpegEnvironment *environment, FFprobeService *prober, Config config,
+                                       QObject *parent)
     : QObject(parent), m_environment(environment), m_prober(prober), m_config(std::move(config))
 {
 }
