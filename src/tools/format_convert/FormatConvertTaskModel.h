@@ -27,12 +27,7 @@ public:
     explicit FormatConvertTaskModel(QObject *parent = nullptr);
     ~FormatConvertTaskModel() override;
 
-    QHash<int, QByteArray> roleNames() const override;
-
     void addTask(FormatConvertTask *task);
     FormatConvertTask *taskObjectAt(int row) const;
     QList<FormatConvertTask *> tasks() const;
-
-protected:
-    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };

@@ -31,12 +31,7 @@ public:
     explicit VideoCompressTaskModel(QObject *parent = nullptr);
     ~VideoCompressTaskModel() override;
 
-    QHash<int, QByteArray> roleNames() const override;
-
     void addTask(VideoCompressTask *task);
     VideoCompressTask *taskObjectAt(int row) const;
     QList<VideoCompressTask *> tasks() const;
-
-protected:
-    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };
