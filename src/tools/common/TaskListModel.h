@@ -97,6 +97,12 @@ public:
         emit dataChanged(idx, idx, {});
     }
 
+    // A tool role's reader: one getter of the tool's own task type.
+    template <typename Own, auto getter> static QVariant read(const Task &task)
+    {
+        return QVariant::fromValue((static_cast<const Own &>(task).*getter)());
+    }
+
 protected:
     // The roles between the opening and the closing ones, in the order of the tool's role enum.
     TaskListModel(QVector<ToolRole> toolRoles, QObject *parent)

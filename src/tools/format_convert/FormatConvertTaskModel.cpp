@@ -4,21 +4,10 @@
 #include "core/Log.h"
 #include "tools/format_convert/FormatConvertTask.h"
 
-namespace {
-
-const FormatConvertTask &own(const tools::FFmpegOutputTask &task)
-{
-    return static_cast<const FormatConvertTask &>(task);
-}
-
-} // namespace
-
 FormatConvertTaskModel::FormatConvertTaskModel(QObject *parent)
     : FFmpegTaskListModel(
-          {{"targetFormat",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetFormat(); }},
-           {"targetResolution",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetResolution(); }}},
+          {{"targetFormat", &read<FormatConvertTask, &FormatConvertTask::targetFormat>},
+           {"targetResolution", &read<FormatConvertTask, &FormatConvertTask::targetResolution>}},
           parent)
 {
     // The job's state follows the tool's own roles.

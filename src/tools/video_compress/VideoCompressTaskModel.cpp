@@ -3,29 +3,14 @@
 
 #include "tools/video_compress/VideoCompressTask.h"
 
-namespace {
-
-const VideoCompressTask &own(const tools::FFmpegOutputTask &task)
-{
-    return static_cast<const VideoCompressTask &>(task);
-}
-
-} // namespace
-
 VideoCompressTaskModel::VideoCompressTaskModel(QObject *parent)
     : FFmpegTaskListModel(
-          {{"targetFormat",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetFormat(); }},
-           {"targetResolution",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetResolution(); }},
-           {"compressionModeLabel",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).compressionModeLabel(); }},
-           {"compressionRatioText",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).compressionRatioText(); }},
-           {"targetSizeLabel",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetSizeLabel(); }},
-           {"targetSizeText",
-            [](const tools::FFmpegOutputTask &task) -> QVariant { return own(task).targetSizeText(); }}},
+          {{"targetFormat", &read<VideoCompressTask, &VideoCompressTask::targetFormat>},
+           {"targetResolution", &read<VideoCompressTask, &VideoCompressTask::targetResolution>},
+           {"compressionModeLabel", &read<VideoCompressTask, &VideoCompressTask::compressionModeLabel>},
+           {"compressionRatioText", &read<VideoCompressTask, &VideoCompressTask::compressionRatioText>},
+           {"targetSizeLabel", &read<VideoCompressTask, &VideoCompressTask::targetSizeLabel>},
+           {"targetSizeText", &read<VideoCompressTask, &VideoCompressTask::targetSizeText>}},
           parent)
 {
     // The job's state follows the tool's own roles.

@@ -4,10 +4,9 @@
 #include "tools/video_to_text/VideoToTextTask.h"
 
 VideoToTextTaskModel::VideoToTextTaskModel(QObject *parent)
-    : TaskListModel(
-          {{"targetFormat", [](const VideoToTextTask &task) -> QVariant { return task.targetFormat(); }},
-           {"targetLanguage", [](const VideoToTextTask &task) -> QVariant { return task.targetLanguage(); }}},
-          parent)
+    : TaskListModel({{"targetFormat", &read<VideoToTextTask, &VideoToTextTask::targetFormat>},
+                     {"targetLanguage", &read<VideoToTextTask, &VideoToTextTask::targetLanguage>}},
+                    parent)
 {
     // The job's state follows the tool's own roles.
     static_assert(StatusRole == TargetLanguageRole + 1 && SourceResolutionRole == TaskIdRole + 5,
