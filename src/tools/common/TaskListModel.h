@@ -16,6 +16,17 @@ namespace tools {
 template <typename Task> class TaskListModel : public QAbstractListModel
 {
 public:
+    // The opening roles; a tool's own roles start at FirstToolRole and the job's state follows.
+    enum OpeningRole {
+        TaskIdRole = Qt::UserRole + 1,
+        SourcePathRole,
+        FileNameRole,
+        FileSizeTextRole,
+        SourceFormatRole,
+        SourceResolutionRole,
+        FirstToolRole,
+    };
+
     struct ToolRole
     {
         const char *name;
@@ -127,8 +138,8 @@ protected:
     const QList<Task *> &rowTasks() const { return m_tasks; }
 
 private:
-    static constexpr int kFirstRole = Qt::UserRole + 1;
-    static constexpr int kOpeningRoles = 6;
+    static constexpr int kFirstRole = TaskIdRole;
+    static constexpr int kOpeningRoles = FirstToolRole - TaskIdRole;
     static constexpr int kClosingRoles = 3;
 
     int roleCount() const { return kOpeningRoles + m_toolRoles.size() + kClosingRoles; }

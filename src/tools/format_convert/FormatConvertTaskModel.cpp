@@ -10,9 +10,8 @@ FormatConvertTaskModel::FormatConvertTaskModel(QObject *parent)
            {"targetResolution", &read<FormatConvertTask, &FormatConvertTask::targetResolution>}},
           parent)
 {
-    // The job's state follows the tool's own roles.
-    static_assert(StatusRole == TargetResolutionRole + 1 && SourceResolutionRole == TaskIdRole + 5,
-                  "role order");
+    // The table above lists every role of the enum between the opening ones and the job's.
+    static_assert(StatusRole == FirstToolRole + 2, "one reader a role of the tool");
 }
 
 FormatConvertTaskModel::~FormatConvertTaskModel() = default;

@@ -11,13 +11,7 @@ class FormatConvertTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
-        TaskIdRole = Qt::UserRole + 1,
-        SourcePathRole,
-        FileNameRole,
-        FileSizeTextRole,
-        SourceFormatRole,
-        SourceResolutionRole,
-        TargetFormatRole,
+        TargetFormatRole = FirstToolRole,
         TargetResolutionRole,
         StatusRole,
         ProgressRole,

@@ -13,9 +13,8 @@ VideoCompressTaskModel::VideoCompressTaskModel(QObject *parent)
            {"targetSizeText", &read<VideoCompressTask, &VideoCompressTask::targetSizeText>}},
           parent)
 {
-    // The job's state follows the tool's own roles.
-    static_assert(StatusRole == TargetSizeTextRole + 1 && SourceResolutionRole == TaskIdRole + 5,
-                  "role order");
+    // The table above lists every role of the enum between the opening ones and the job's.
+    static_assert(StatusRole == FirstToolRole + 6, "one reader a role of the tool");
 }
 
 VideoCompressTaskModel::~VideoCompressTaskModel() = default;

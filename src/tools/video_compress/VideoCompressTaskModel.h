@@ -11,13 +11,7 @@ class VideoCompressTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
-        TaskIdRole = Qt::UserRole + 1,
-        SourcePathRole,
-        FileNameRole,
-        FileSizeTextRole,
-        SourceFormatRole,
-        SourceResolutionRole,
-        TargetFormatRole,
+        TargetFormatRole = FirstToolRole,
         TargetResolutionRole,
         CompressionModeLabelRole,
         CompressionRatioTextRole,

@@ -8,9 +8,8 @@ VideoToTextTaskModel::VideoToTextTaskModel(QObject *parent)
                      {"targetLanguage", &read<VideoToTextTask, &VideoToTextTask::targetLanguage>}},
                     parent)
 {
-    // The job's state follows the tool's own roles.
-    static_assert(StatusRole == TargetLanguageRole + 1 && SourceResolutionRole == TaskIdRole + 5,
-                  "role order");
+    // The table above lists every role of the enum between the opening ones and the job's.
+    static_assert(StatusRole == FirstToolRole + 2, "one reader a role of the tool");
 }
 
 // The jobs outlive the list: the queue and a probe in flight may still hold them.

@@ -11,13 +11,7 @@ class VideoToTextTaskModel : public tools::TaskListModel<VideoToTextTask>
 {
 public:
     enum Role {
-        TaskIdRole = Qt::UserRole + 1,
-        SourcePathRole,
-        FileNameRole,
-        FileSizeTextRole,
-        SourceFormatRole,
-        SourceResolutionRole,
-        TargetFormatRole,
+        TargetFormatRole = FirstToolRole,
         TargetLanguageRole,
         StatusRole,
         ProgressRole,
