@@ -1,81 +1,32 @@
 // Set-up of the convert-page tests: the objects main publishes for the two batch tools, wired
 // as main wires them, with a recorder in place of the power-off command, plus a small helper
 // that makes clips and reads outputs with ffprobe.
+#include "PageTestHelper.h"
+#include "PublishedServices.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
-#include "ffmpeg/FFmpegEnvironment.h"
-#include "ffmpeg/FFprobeService.h"
-#include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18n.h"
-#include "i18n/I18nService.h"
 #include "platform/ShutdownLauncher.h"
-#include "system/FileDialogService.h"
-#include "system/SystemActions.h"
-#include "tasks/TaskManager.h"
 #include "tools/format_convert/FormatConvertTaskFactory.h"
 #include "tools/format_convert/FormatConvertViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQuickWindow>
-#include <QUrl>
 
 #include <memory>
 
 namespace {
 
-class PagesTestHelper : public QObject
+class PagesTestHelper : public tvxtest::PageTestHelper
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
-
-    // A testsrc2 clip of the given length and size, made once per name.
-    Q_INVOKABLE QString makeClip(const QString &name, int seconds, const QString &size) const
-    {
-        const QString out = tvxtest::scratchPath(QStringLiteral("clips/") + name);
-        if (QFileInfo(out).size() > 0)
-            return QUrl::fromLocalFile(out).toString();
-        const auto r = tvxtest::runProcess(
-            QStringLiteral("ffmpeg"),
-            {"-nostdin",
-             "-hide_banner",
-             "-loglevel",
-             "error",
-             "-y",
-             "-f",
-             "lavfi",
-             "-i",
-             QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size).arg(seconds),
-             "-f",
-             "lavfi",
-             "-i",
-             QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
-             "-c:v",
-             "libx264",
-             "-preset",
-             "ultrafast",
-             "-pix_fmt",
-             "yuv420p",
-             "-c:a",
-             "aac",
-             "-shortest",
-             out},
-            120000);
-        return r.exitCode == 0 ? QUrl::fromLocalFile(out).toString() : QString();
-    }
-
-    // The files in a folder, names only.
-    Q_INVOKABLE QStringList filesIn(const QString &folder) const
-    {
-        return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    }
+    using PageTestHelper::PageTestHelper;
 
     // ffprobe's view of a file: format name, duration in seconds and the codec of each stream.
     Q_INVOKABLE QVariantMap probe(const QString &path) const
@@ -97,33 +48,14 @@ public:
         return result;
     }
 
-    Q_INVOKABLE QString scratch(const QString &relative) const { return tvxtest::scratchPath(relative); }
     Q_INVOKABLE QString writeFile(const QString &relative) const
     {
         return tvxtest::writeFile(tvxtest::scratchPath(relative), "x");
     }
-
-    // Saves a window's picture when TVX_SCREENSHOT_DIR names a folder (for the README).
-    Q_INVOKABLE bool saveScreenshot(QObject *window, const QString &name) const
-    {
-        const QString dir = qEnvironmentVariable("TVX_SCREENSHOT_DIR");
-        auto *quickWindow = qobject_cast<QQuickWindow *>(window);
-        if (dir.isEmpty() || !quickWindow)
-            return false;
-        QDir().mkpath(dir);
-        return quickWindow->grabWindow().save(QDir(dir).filePath(name));
-    }
 };
 
-struct Published
+struct Published : tvxtest::PublishedServices
 {
-    MediaPreviewService previews;
-    SystemActions actions;
-    FileDialogService dialogs;
-    FFmpegEnvironment ffmpeg;
-    FFprobeService prober{&ffmpeg};
-    TaskManager tasks;
-    I18nService i18nService;
     FormatConvertTaskFactory convertFactory{&prober};
     VideoCompressTaskFactory compressFactory{&prober};
     FormatConvertViewModel formatConvert{&ffmpeg, &prober, &tasks, &actions, &convertFactory};
@@ -154,11 +86,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty(QStringLiteral("mediaPreviewService"), &p.previews);
-    context->setContextProperty(QStringLiteral("systemActions"), &p.actions);
-    context->setContextProperty(QStringLiteral("fileDialogService"), &p.dialogs);
-    context->setContextProperty(QStringLiteral("taskManager"), &p.tasks);
-    context->setContextProperty(QStringLiteral("i18n"), &p.i18nService);
+    p.publishServices(context);
     context->setContextProperty(QStringLiteral("formatConvertViewModel"), &p.formatConvert);
     context->setContextProperty(QStringLiteral("videoCompressViewModel"), &p.videoCompress);
     context->setContextProperty(QStringLiteral("testHelper"), &p.helper);

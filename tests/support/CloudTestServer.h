@@ -2,30 +2,21 @@
 // CA and certificate, a script of expectations, task states and faults, and its request log.
 #pragma once
 
+#include "LoopbackTestServer.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
-#include <QProcess>
 #include <QString>
 
 namespace tvxtest {
 
-class CloudTestServer
+class CloudTestServer : public LoopbackTestServer
 {
 public:
     // Makes a CA, a certificate for 127.0.0.1 signed by it and an unrelated second CA inside
     // the scratch folder (folder is relative to it).
     explicit CloudTestServer(const QString &folder = QStringLiteral("cloud-server"));
-    ~CloudTestServer();
-    CloudTestServer(const CloudTestServer &) = delete;
-    CloudTestServer &operator=(const CloudTestServer &) = delete;
-
-    bool start();
-    void stop();
-    QString host() const; // "127.0.0.1:<port>"
-    QString caFile() const;
-    QString otherCaFile() const;
-    QString folder() const { return m_dir; }
 
     // Header and payload values every request must carry ("x-product", "x-version",
     // "x-credits", "productinfo").
@@ -40,9 +31,8 @@ public:
     // Everything scripted goes, the expectations stay.
     void reset();
 
-    QList<QJsonObject> requests() const;
+    using LoopbackTestServer::requests;
     QList<QJsonObject> requests(const QString &path) const;
-    void clearRequests();
     bool waitForRequests(const QString &path, int count, int timeoutMs = 10000) const;
 
     // Runs the server's own signature rules over objects: (sign string, digest) for each.
@@ -50,12 +40,8 @@ public:
 
 private:
     void writeScript();
-    QString m_dir;
     QJsonObject m_script;
     int m_generation = 0;
-    QProcess m_process;
-    quint16 m_port = 0;
-    bool m_certsOk = false;
 };
 
 } // namespace tvxtest

@@ -53,12 +53,11 @@ import math
 import os
 import re
 import secrets
-import socket
-import ssl
-import sys
 import threading
 import time
 import urllib.parse
+
+import loopback_http
 
 ARGS = None
 LOCK = threading.Lock()
@@ -95,18 +94,11 @@ def sign(obj, salt):
 
 
 def load_script():
-    try:
-        with open(ARGS.script, "r", encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return {}
+    return loopback_http.load_json(ARGS.script)
 
 
 def log(entry):
-    with LOCK:
-        with open(ARGS.log, "a", encoding="utf-8") as f:
-            f.write(json.dumps(entry, ensure_ascii=False) + "\n")
-            f.flush()
+    loopback_http.append_log(ARGS.log, LOCK, entry)
 
 
 def pick_fault(script, path, query):
@@ -271,32 +263,14 @@ def task_state(script, obj):
     return sequence[min(step, len(sequence) - 1)]
 
 
-def read_head(stream):
-    line = stream.readline(65536)
-    if not line:
-        return None
-    parts = line.decode("latin-1").strip().split(" ")
-    if len(parts) < 2:
-        return None
-    headers = {}
-    while True:
-        h = stream.readline(65536)
-        if not h or h in (b"\r\n", b"\n"):
-            break
-        name, _, value = h.decode("latin-1").partition(":")
-        headers[name.strip().lower()] = value.strip()
-    path, _, query = parts[1].partition("?")
-    return parts[0].upper(), path, query, headers
-
-
 def send(conn, status, payload):
     head = "HTTP/1.1 %d Scripted\r\nContent-Type: application/json\r\nContent-Length: %d\r\n\r\n" % (
         status, len(payload))
     conn.sendall(head.encode("latin-1") + payload)
 
 
-def handle(conn, stream):
-    head = read_head(stream)
+def handle(conn, stream, _tls):
+    head = loopback_http.read_head(stream)
     if head is None:
         return False
     method, path, raw_query, headers = head
@@ -382,23 +356,6 @@ def handle(conn, stream):
     return True
 
 
-def serve(conn, tls_context):
-    try:
-        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        if conn.recv(1, socket.MSG_PEEK) == b"\x16":
-            conn = tls_context.wrap_socket(conn, server_side=True)
-        stream = conn.makefile("rb")
-        while handle(conn, stream):
-            pass
-    except (OSError, ssl.SSLError, ValueError):
-        pass
-    finally:
-        try:
-            conn.close()
-        except OSError:
-            pass
-
-
 def main():
     global ARGS, PORT
     parser = argparse.ArgumentParser()
@@ -417,17 +374,9 @@ def main():
         print(json.dumps([list(sign(o, ARGS.salt)) for o in objects], ensure_ascii=False))
         return
     os.makedirs(ARGS.store, exist_ok=True)
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(ARGS.cert, ARGS.key)
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", ARGS.port))
-    listener.listen(64)
+    context, listener = loopback_http.listen(ARGS.cert, ARGS.key, ARGS.port)
     PORT = listener.getsockname()[1]
-    print("PORT %d" % PORT, flush=True)
-    while True:
-        conn, _ = listener.accept()
-        threading.Thread(target=serve, args=(conn, context), daemon=True).start()
+    loopback_http.serve_forever(context, listener, handle)
 
 
 if __name__ == "__main__":

@@ -45,23 +45,17 @@ order, "key=value" joined by "&", the salt appended, MD5 in lower-case hex.
 import argparse
 import hashlib
 import json
-import os
-import socket
-import ssl
-import sys
 import threading
 import time
+
+import loopback_http
 
 ARGS = None
 LOG_LOCK = threading.Lock()
 
 
 def load_script():
-    try:
-        with open(ARGS.script, "r", encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return {}
+    return loopback_http.load_json(ARGS.script)
 
 
 def rule_for(path):
@@ -101,31 +95,17 @@ def check_stats_sign(headers):
 
 
 def log(entry):
-    with LOG_LOCK:
-        with open(ARGS.log, "a", encoding="utf-8") as f:
-            f.write(json.dumps(entry, ensure_ascii=False) + "\n")
-            f.flush()
+    loopback_http.append_log(ARGS.log, LOG_LOCK, entry)
 
 
 def read_request(stream):
-    line = stream.readline(65536)
-    if not line:
+    head = loopback_http.read_head(stream)
+    if head is None:
         return None
-    parts = line.decode("latin-1").strip().split(" ")
-    if len(parts) < 2:
-        return None
-    headers = {}
-    while True:
-        h = stream.readline(65536)
-        if not h or h in (b"\r\n", b"\n"):
-            break
-        name, _, value = h.decode("latin-1").partition(":")
-        headers[name.strip().lower()] = value.strip()
+    headers = head[3]
     length = int(headers.get("content-length", "0") or 0)
     body = stream.read(length) if length > 0 else b""
-    target = parts[1]
-    path, _, query = target.partition("?")
-    return parts[0].upper(), path, query, headers, body
+    return head + (body,)
 
 
 def default_body(method, path, sign_ok):
@@ -198,25 +178,9 @@ def answer(conn, request, tls):
     return True
 
 
-def serve(conn, tls_context):
-    try:
-        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        first = conn.recv(1, socket.MSG_PEEK)
-        tls = first == b"\x16"
-        if tls:
-            conn = tls_context.wrap_socket(conn, server_side=True)
-        stream = conn.makefile("rb")
-        while True:
-            request = read_request(stream)
-            if request is None or not answer(conn, request, tls):
-                break
-    except (OSError, ssl.SSLError, ValueError):
-        pass
-    finally:
-        try:
-            conn.close()
-        except OSError:
-            pass
+def serve_requests(conn, stream, tls):
+    request = read_request(stream)
+    return request is not None and answer(conn, request, tls)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -329,16 +293,8 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--stats-prefix", default="qavex_metrics_v1_##$$!")
     ARGS = parser.parse_args()
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(ARGS.cert, ARGS.key)
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", ARGS.port))
-    listener.listen(64)
-    print("PORT %d" % listener.getsockname()[1], flush=True)
-    while True:
-        conn, _ = listener.accept()
-        threading.Thread(target=serve, args=(conn, context), daemon=True).start()
+    context, listener = loopback_http.listen(ARGS.cert, ARGS.key, ARGS.port)
+    loopback_http.serve_forever(context, listener, serve_requests)
 
 
 if __name__ == "__main__":

@@ -3,17 +3,12 @@
 // conversion client, pointed at the loopback cloud server over TLS. The server's task states and
 // faults are scripted per test: still converting, done, a refused sign-in, or gone altogether.
 #include "CloudTestServer.h"
+#include "PageTestHelper.h"
+#include "PublishedServices.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
-#include "ffmpeg/FFmpegEnvironment.h"
-#include "ffmpeg/FFprobeService.h"
-#include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18n.h"
-#include "i18n/I18nService.h"
-#include "system/FileDialogService.h"
-#include "system/SystemActions.h"
-#include "tasks/TaskManager.h"
 #include "tools/video_to_text/VideoToTextTask.h"
 #include "tools/video_to_text/VideoToTextTaskFactory.h"
 #include "tools/video_to_text/VideoToTextTaskModel.h"
@@ -21,17 +16,14 @@
 #include "tools/video_to_text/VideoToTextViewModel.h"
 #include "user_pay/FileProcessService.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQuickWindow>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QThreadPool>
-#include <QUrl>
 
 #include <memory>
 
@@ -46,48 +38,13 @@ QString fixedDeviceId()
     return QStringLiteral("0123456789abcdef0123456789abcdef");
 }
 
-class E2eHelper : public QObject
+class E2eHelper : public tvxtest::PageTestHelper
 {
     Q_OBJECT
 public:
     E2eHelper(VideoToTextViewModel *viewModel, tvxtest::CloudTestServer *server, QString resultText)
         : m_viewModel(viewModel), m_server(server), m_resultText(std::move(resultText))
     {
-    }
-
-    // A testsrc2 clip with a tone, made once per name.
-    Q_INVOKABLE QString makeClip(const QString &name, int seconds, const QString &size) const
-    {
-        const QString out = tvxtest::scratchPath(QStringLiteral("clips/") + name);
-        if (QFileInfo(out).size() > 0)
-            return QUrl::fromLocalFile(out).toString();
-        const auto r = tvxtest::runProcess(
-            QStringLiteral("ffmpeg"),
-            {"-nostdin",
-             "-hide_banner",
-             "-loglevel",
-             "error",
-             "-y",
-             "-f",
-             "lavfi",
-             "-i",
-             QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(size).arg(seconds),
-             "-f",
-             "lavfi",
-             "-i",
-             QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
-             "-c:v",
-             "libx264",
-             "-preset",
-             "ultrafast",
-             "-pix_fmt",
-             "yuv420p",
-             "-c:a",
-             "aac",
-             "-shortest",
-             out},
-            120000);
-        return r.exitCode == 0 ? QUrl::fromLocalFile(out).toString() : QString();
     }
 
     // The server converts: "still converting" until finishConversion, then done; the result
@@ -126,29 +83,14 @@ public:
         return task ? task->errorCode() : QString();
     }
 
-    Q_INVOKABLE QString scratch(const QString &relative) const { return tvxtest::scratchPath(relative); }
     Q_INVOKABLE QString writeFile(const QString &relative, const QString &text) const
     {
         return tvxtest::writeFile(tvxtest::scratchPath(relative), text.toUtf8());
-    }
-    Q_INVOKABLE QStringList filesIn(const QString &folder) const
-    {
-        return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     }
     Q_INVOKABLE QString readText(const QString &path) const
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    // Saves a window's picture when TVX_SCREENSHOT_DIR names a folder (for the README).
-    Q_INVOKABLE bool saveScreenshot(QObject *window, const QString &name) const
-    {
-        const QString dir = qEnvironmentVariable("TVX_SCREENSHOT_DIR");
-        auto *quickWindow = qobject_cast<QQuickWindow *>(window);
-        if (dir.isEmpty() || !quickWindow)
-            return false;
-        QDir().mkpath(dir);
-        return quickWindow->grabWindow().save(QDir(dir).filePath(name));
     }
 
 private:
@@ -157,15 +99,8 @@ private:
     const QString m_resultText;
 };
 
-struct Published
+struct Published : tvxtest::PublishedServices
 {
-    MediaPreviewService previews;
-    SystemActions actions;
-    FileDialogService dialogs;
-    FFmpegEnvironment ffmpeg;
-    FFprobeService prober{&ffmpeg};
-    TaskManager tasks;
-    I18nService i18nService;
     VideoToTextTaskFactory factory;
     VideoToTextViewModel viewModel{&prober, &tasks, &factory};
     tvxtest::CloudTestServer server{QStringLiteral("v2t-cloud")};
@@ -223,11 +158,7 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty(QStringLiteral("mediaPreviewService"), &p.previews);
-    context->setContextProperty(QStringLiteral("systemActions"), &p.actions);
-    context->setContextProperty(QStringLiteral("fileDialogService"), &p.dialogs);
-    context->setContextProperty(QStringLiteral("taskManager"), &p.tasks);
-    context->setContextProperty(QStringLiteral("i18n"), &p.i18nService);
+    p.publishServices(context);
     context->setContextProperty(QStringLiteral("videoToTextViewModel"), &p.viewModel);
     context->setContextProperty(QStringLiteral("v2tHelper"), p.helper.get());
 }

@@ -1,6 +1,8 @@
 // The run-and-commit mechanism shared by format convert and video compress.
 #include "tools/common/FFmpegOutputTask.h"
 
+#include "ffmpeg/FFmpegEnvironment.h"
+#include "ffmpeg/FFprobeService.h"
 #include "i18n/I18n.h"
 #include "tools/common/FFmpegProgressParser.h"
 #include "tools/common/OutputNaming.h"
@@ -156,6 +158,48 @@ void FFmpegOutputTask::finishFailed(const QString &errorCode, const QString &err
 void FFmpegOutputTask::finishFailedWithKey(const char *errorCode, const char *textKey)
 {
     finishFailed(QString::fromLatin1(errorCode), i18n::t(QString::fromLatin1(textKey)));
+}
+
+FFmpegEnvironment *FFmpegOutputTask::checkRunInputs(FFprobeService *prober, const QString &sourcePath,
+                                                    const QString &outputDirectory,
+                                                    const char *sourceEmptyKey,
+                                                    const char *ffmpegUnavailableKey)
+{
+    if (sourcePath.trimmed().isEmpty()) {
+        finishFailedWithKey("invalid_source", sourceEmptyKey);
+        return nullptr;
+    }
+    QString errorText;
+    if (!ensureOutputDirectoryExists(outputDirectory, &errorText)) {
+        finishFailed(QStringLiteral("invalid_output_directory"), errorText);
+        return nullptr;
+    }
+    FFmpegEnvironment *environment = prober ? prober->environment() : nullptr;
+    if (!environment || !environment->hasFFmpegExecutable()) {
+        finishFailedWithKey("ffmpeg_unavailable", ffmpegUnavailableKey);
+        return nullptr;
+    }
+    return environment;
+}
+
+QString FFmpegOutputTask::prepareTemporaryOutput(const QString &outputPath, const char *outputPathInvalidKey,
+                                                 const char *temporaryPathInvalidKey)
+{
+    if (outputPath.isEmpty()) {
+        finishFailedWithKey("invalid_output_path", outputPathInvalidKey);
+        return QString();
+    }
+    const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
+    setTemporaryOutputPath(temporaryPath);
+    if (temporaryPath.isEmpty()) {
+        finishFailedWithKey("invalid_temporary_output_path", temporaryPathInvalidKey);
+        return QString();
+    }
+    if (cancelRequestedNow()) {
+        finishCancelled(cancelledText());
+        return QString();
+    }
+    return temporaryPath;
 }
 
 void FFmpegOutputTask::executeCancel()

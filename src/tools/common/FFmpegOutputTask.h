@@ -11,6 +11,9 @@
 #include <atomic>
 #include <functional>
 
+class FFmpegEnvironment;
+class FFprobeService;
+
 namespace tools {
 
 class FFmpegOutputTask : public BackgroundTask
@@ -98,6 +101,16 @@ protected:
     void finishFailed(const QString &errorCode, const QString &errorText);
     // finishFailed with the catalog text of textKey.
     void finishFailedWithKey(const char *errorCode, const char *textKey);
+
+    // The ffmpeg environment for a run of sourcePath into outputDirectory; null, with the task
+    // failed, when the source is blank, the folder unusable or ffmpeg missing.
+    FFmpegEnvironment *checkRunInputs(FFprobeService *prober, const QString &sourcePath,
+                                      const QString &outputDirectory, const char *sourceEmptyKey,
+                                      const char *ffmpegUnavailableKey);
+    // Takes the temporary name beside outputPath for this run and returns it; empty, with the
+    // task ended, when either name is missing or a cancel came.
+    QString prepareTemporaryOutput(const QString &outputPath, const char *outputPathInvalidKey,
+                                   const char *temporaryPathInvalidKey);
 
     // Runs ffmpeg and commits its output; ends the task in exactly one final state.
     void runAndCommit(const RunSpec &spec);

@@ -2,7 +2,8 @@
 // every tool; each tool's model adds its own roles.
 #pragma once
 
-#include <QAbstractListModel>
+#include "tools/common/TaskListModel.h"
+
 #include <QList>
 #include <QVariantMap>
 
@@ -10,34 +11,28 @@ namespace tools {
 
 class FFmpegOutputTask;
 
-class FFmpegTaskListModel : public QAbstractListModel
+class FFmpegTaskListModel : public TaskListModel<FFmpegOutputTask>
 {
 public:
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
-
-    void removeAt(int row);
-    void clear();
-    bool containsSourcePath(const QString &path) const;
     bool containsTask(const FFmpegOutputTask *task) const;
     // Every role of the row, by name; invalid values for a row out of range.
     QVariantMap taskAt(int row) const;
-    void notifyTaskChanged(FFmpegOutputTask *task);
-    void handleTaskChanged(FFmpegOutputTask *task);
     // Null for a row out of range.
-    FFmpegOutputTask *outputTaskAt(int row) const;
-    const QList<FFmpegOutputTask *> &outputTasks() const;
+    FFmpegOutputTask *outputTaskAt(int row) const { return rowTask(row); }
+    const QList<FFmpegOutputTask *> &outputTasks() const { return rowTasks(); }
 
 protected:
-    explicit FFmpegTaskListModel(QObject *parent);
+    FFmpegTaskListModel(QVector<ToolRole> toolRoles, QObject *parent);
 
-    // Appends a non-null task and returns its row; -1 (and no row) for null.
-    int appendTask(FFmpegOutputTask *task);
-    // The tool's own roles; task is the one of a valid row.
-    virtual QVariant taskData(const FFmpegOutputTask &task, int role) const = 0;
-
-private:
-    QList<FFmpegOutputTask *> m_tasks;
+    // The rows as the tool's own task type.
+    template <typename Own> QList<Own *> tasksAs() const
+    {
+        QList<Own *> result;
+        result.reserve(rowTasks().size());
+        for (FFmpegOutputTask *task : rowTasks())
+            result.append(static_cast<Own *>(task));
+        return result;
+    }
 };
 
 } // namespace tools

@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QHash>
 #include <QSaveFile>
 #include <QSettings>
 
@@ -37,8 +36,7 @@ constexpr int kProbeRetryDelayMs = 1000;
 
 bool isUnfinished(const FFmpegOutputTask *task)
 {
-    const int status = task->status();
-    return status == BackgroundTask::Pending || status == BackgroundTask::Running;
+    return TaskBatchRun<FFmpegOutputTask>::isUnfinished(task);
 }
 
 } // namespace
@@ -46,15 +44,16 @@ bool isUnfinished(const FFmpegOutputTask *task)
 ToolBatch::ToolBatch(FFmpegEnvironment *environment, FFprobeService *prober, TaskManager *taskManager,
                      SystemActions *systemActions, FFmpegTaskListModel *model, Config config, QObject *parent)
     : QObject(parent), m_environment(environment), m_prober(prober), m_taskManager(taskManager),
-      m_systemActions(systemActions), m_model(model), m_config(std::move(config))
+      m_systemActions(systemActions), m_model(model), m_config(std::move(config)),
+      m_run([this]() { return m_model ? m_model->outputTasks() : QList<FFmpegOutputTask *>(); },
+            [this](FFmpegOutputTask *task) { m_model->notifyTaskChanged(task); }, &ToolBatch::isDamaged,
+            [this]() { refreshRunningTasks(); }, kRefreshIntervalMs)
 {
     m_outputDirectory = app::ensureDesktopOutputRootPath();
     loadPersistedOutputDirectory();
     if (m_taskManager && m_taskManager->scheduler())
         connect(m_taskManager->scheduler(), &TaskScheduler::taskFinished, this,
                 &ToolBatch::handleTaskFinished);
-    m_refreshTimer.setInterval(kRefreshIntervalMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &ToolBatch::refreshRunningTasks);
 }
 
 QString ToolBatch::damagedFileUnparseableText()
@@ -76,6 +75,15 @@ QString ToolBatch::normalizeLocalPath(const QString &path)
 
 bool ToolBatch::validateWritableDirectory(const QString &directory, QString *errorText)
 {
+    return validateWritableDirectory(directory, errorText,
+                                     {"cpp.msg.output_directory_empty",
+                                      "cpp.msg.create_output_directory_failed",
+                                      "cpp.msg.output_directory_not_writable"});
+}
+
+bool ToolBatch::validateWritableDirectory(const QString &directory, QString *errorText,
+                                          const DirectoryErrorKeys &keys)
+{
     auto fail = [errorText](const char *key) {
         if (errorText)
             *errorText = i18n::t(QString::fromLatin1(key));
@@ -83,14 +91,14 @@ bool ToolBatch::validateWritableDirectory(const QString &directory, QString *err
     };
     const QString folder = QDir::fromNativeSeparators(directory.trimmed());
     if (folder.isEmpty())
-        return fail("cpp.msg.output_directory_empty");
+        return fail(keys.empty);
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-        return fail("cpp.msg.create_output_directory_failed");
+        return fail(keys.createFailed);
     const QString probePath = QDir(folder).filePath(
         QStringLiteral(".tvx_write_test_%1.tmp").arg(QDateTime::currentMSecsSinceEpoch()));
     QSaveFile file(probePath);
     if (!file.open(QIODevice::WriteOnly) || file.write("ok") != 2 || !file.commit())
-        return fail("cpp.msg.output_directory_not_writable");
+        return fail(keys.notWritable);
     QFile::remove(probePath);
     return true;
 }
@@ -145,23 +153,36 @@ QString ToolBatch::settingsFilePath() const
     return app::appDataFilePath(m_config.settingsFileName);
 }
 
+QString ToolBatch::loadRememberedDirectory(const QString &settingsPath, const QString &key)
+{
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    const QString stored = normalizeLocalPath(settings.value(key).toString().trimmed());
+    if (!stored.isEmpty() && validateWritableDirectory(stored, nullptr))
+        return stored;
+    return QString();
+}
+
+void ToolBatch::saveRememberedDirectory(const QString &settingsPath, const QString &key,
+                                        const QString &directory)
+{
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    if (directory.isEmpty())
+        settings.remove(key);
+    else
+        settings.setValue(key, directory);
+    settings.sync();
+}
+
 void ToolBatch::loadPersistedOutputDirectory()
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
-    const QString stored =
-        normalizeLocalPath(settings.value(m_config.outputDirectoryKey).toString().trimmed());
-    if (!stored.isEmpty() && validateWritableDirectory(stored, nullptr))
+    const QString stored = loadRememberedDirectory(settingsFilePath(), m_config.outputDirectoryKey);
+    if (!stored.isEmpty())
         m_outputDirectory = stored;
 }
 
 void ToolBatch::savePersistedOutputDirectory() const
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
-    if (m_outputDirectory.isEmpty())
-        settings.remove(m_config.outputDirectoryKey);
-    else
-        settings.setValue(m_config.outputDirectoryKey, m_outputDirectory);
-    settings.sync();
+    saveRememberedDirectory(settingsFilePath(), m_config.outputDirectoryKey, m_outputDirectory);
 }
 
 int ToolBatch::addFiles(const QStringList &fileUrls)
@@ -366,46 +387,18 @@ void ToolBatch::startTasks()
 {
     if (!m_model || !m_taskManager)
         return;
-    m_batchTaskIds.clear();
     m_shutdownRequested = false;
     m_shutdownWaitingForQueue = false;
-    for (FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (!task || task->status() != BackgroundTask::Pending || isDamaged(task))
-            continue;
-        if (m_taskManager->submitTask(task))
-            m_batchTaskIds.insert(task->taskId());
-        m_model->notifyTaskChanged(task);
-    }
-    refreshRunningTasks();
-    if (!m_batchTaskIds.isEmpty() && !m_refreshTimer.isActive())
-        m_refreshTimer.start();
+    m_run.start(m_taskManager, [](FFmpegOutputTask *) {});
     emit startActionChanged();
     emit listChanged();
-}
-
-bool ToolBatch::batchHasUnstartedOrRunningTask() const
-{
-    for (const FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (task && m_batchTaskIds.contains(task->taskId()) && isUnfinished(task))
-            return true;
-    }
-    return false;
 }
 
 void ToolBatch::refreshRunningTasks()
 {
     if (!m_model)
         return;
-    bool running = false;
-    for (FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (task && task->status() == BackgroundTask::Running) {
-            running = true;
-            m_model->notifyTaskChanged(task);
-        }
-    }
-    // A batch task still queued behind another tool's job keeps the polling alive.
-    if (!running && !batchHasUnstartedOrRunningTask() && m_refreshTimer.isActive())
-        m_refreshTimer.stop();
+    m_run.refresh();
     emit startActionChanged();
 }
 
@@ -449,46 +442,22 @@ void ToolBatch::maybeShutdownWhenBatchFinished()
 
 void ToolBatch::maybeEmitBatchExecutionFinished()
 {
-    if (!m_model || m_batchTaskIds.isEmpty())
+    if (!m_model)
         return;
-    QHash<QString, int> statusById;
-    for (const FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (task)
-            statusById.insert(task->taskId(), task->status());
-    }
-    int successes = 0;
-    int failures = 0;
-    for (const QString &id : qAsConst(m_batchTaskIds)) {
-        const auto it = statusById.constFind(id);
-        if (it == statusById.constEnd())
-            continue;
-        switch (it.value()) {
-        case BackgroundTask::Pending:
-        case BackgroundTask::Running:
-            return;
-        case BackgroundTask::Completed:
-            ++successes;
-            break;
-        case BackgroundTask::Failed:
-            ++failures;
-            break;
-        default:
-            break;
-        }
-    }
-    m_batchTaskIds.clear();
-    if (successes > 0 || failures > 0)
-        emit batchExecutionFinished(successes, failures);
+    TaskBatchRun<FFmpegOutputTask>::Outcome outcome;
+    if (!m_run.finishedOutcome(&outcome))
+        return;
+    m_run.endBatch();
+    if (outcome.successes > 0 || outcome.failures > 0)
+        emit batchExecutionFinished(outcome.successes, outcome.failures);
 }
 
 void ToolBatch::removeTask(int row)
 {
     if (!m_model)
         return;
-    if (FFmpegOutputTask *task = m_model->outputTaskAt(row)) {
-        m_batchTaskIds.remove(task->taskId());
-        task->cancel();
-    }
+    if (FFmpegOutputTask *task = m_model->outputTaskAt(row))
+        m_run.drop(task);
     m_model->removeAt(row);
     emit startActionChanged();
     emit listChanged();
@@ -498,11 +467,7 @@ void ToolBatch::clearTasks()
 {
     if (!m_model)
         return;
-    m_batchTaskIds.clear();
-    for (FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (task)
-            task->cancel();
-    }
+    m_run.dropAll();
     m_model->clear();
     emit startActionChanged();
     emit listChanged();
@@ -510,11 +475,7 @@ void ToolBatch::clearTasks()
 
 bool ToolBatch::exporting() const
 {
-    if (!m_model)
-        return false;
-    const QList<FFmpegOutputTask *> &tasks = m_model->outputTasks();
-    return std::any_of(tasks.begin(), tasks.end(),
-                       [](const FFmpegOutputTask *t) { return t && t->status() == BackgroundTask::Running; });
+    return m_model && m_run.anyRunning();
 }
 
 bool ToolBatch::canStartTasks() const
@@ -528,16 +489,15 @@ ToolBatch::StartState ToolBatch::startState() const
         return StartState::NoRows;
     if (!ffmpegReady())
         return StartState::Unavailable;
-    bool startable = false;
-    for (const FFmpegOutputTask *task : m_model->outputTasks()) {
-        if (!task)
-            continue;
-        if (task->status() == BackgroundTask::Running)
-            return StartState::Running;
-        if (task->status() == BackgroundTask::Pending && !isDamaged(task))
-            startable = true;
+    switch (m_run.rowsState()) {
+    case TaskBatchRun<FFmpegOutputTask>::RowsState::Running:
+        return StartState::Running;
+    case TaskBatchRun<FFmpegOutputTask>::RowsState::Startable:
+        return StartState::Startable;
+    case TaskBatchRun<FFmpegOutputTask>::RowsState::NothingToStart:
+        break;
     }
-    return startable ? StartState::Startable : StartState::NothingToStart;
+    return StartState::NothingToStart;
 }
 
 } // namespace tools

@@ -4,11 +4,12 @@
 // polling of running jobs, the batch accounting and the shutdown after a finished batch.
 #pragma once
 
+#include "tools/common/FFmpegOutputTask.h"
+#include "tools/common/TaskBatchRun.h"
+
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
@@ -20,7 +21,6 @@ class TaskManager;
 
 namespace tools {
 
-class FFmpegOutputTask;
 class FFmpegTaskListModel;
 
 class ToolBatch : public QObject
@@ -61,11 +61,26 @@ public:
     static bool isDamaged(const FFmpegOutputTask *task);
     // Absolute path with forward slashes; empty for a blank path.
     static QString normalizeLocalPath(const QString &path);
+    // Catalog keys of the reasons a folder is refused for.
+    struct DirectoryErrorKeys
+    {
+        const char *empty;
+        const char *createFailed;
+        const char *notWritable;
+    };
     // Creates the folder when missing and writes a test file into it.
     static bool validateWritableDirectory(const QString &directory, QString *errorText);
+    static bool validateWritableDirectory(const QString &directory, QString *errorText,
+                                          const DirectoryErrorKeys &keys);
     // Supported files under folder, all levels, hidden files left out, sorted without case.
     static QStringList collectFiles(const QString &folder,
                                     const std::function<bool(const QString &)> &accepts);
+
+    // The folder remembered under key in the INI file, when it is still writable; empty otherwise.
+    static QString loadRememberedDirectory(const QString &settingsPath, const QString &key);
+    // Remembers directory under key; an empty one removes the key.
+    static void saveRememberedDirectory(const QString &settingsPath, const QString &key,
+                                        const QString &directory);
 
     bool ffmpegReady() const;
 
@@ -107,7 +122,6 @@ private:
     void handleTaskFinished(BackgroundTask *task);
     void maybeShutdownWhenBatchFinished();
     void maybeEmitBatchExecutionFinished();
-    bool batchHasUnstartedOrRunningTask() const;
     QString settingsFilePath() const;
     void loadPersistedOutputDirectory();
     void savePersistedOutputDirectory() const;
@@ -124,8 +138,7 @@ private:
     bool m_shutdownRequested = false;
     // Our tasks are done but another tool's jobs still run or wait.
     bool m_shutdownWaitingForQueue = false;
-    QTimer m_refreshTimer;
-    QSet<QString> m_batchTaskIds;
+    TaskBatchRun<FFmpegOutputTask> m_run;
 };
 
 } // namespace tools

@@ -250,25 +250,16 @@ void FormatConvertTask::executeStart()
     setProgress(0.05);
 
     const FormatConvertParams job = params();
-    if (job.sourcePath.trimmed().isEmpty())
-        return finishFailedWithKey("invalid_source", "cpp.msg.source_file_empty");
-    QString errorText;
-    if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
-        finishFailed(QStringLiteral("invalid_output_directory"), errorText);
+    FFmpegEnvironment *environment =
+        checkRunInputs(m_ffprobeService, job.sourcePath, job.outputDirectory, "cpp.msg.source_file_empty",
+                       "cpp.msg.ffmpeg_unavailable");
+    if (!environment)
         return;
-    }
-    FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
-    if (!environment || !environment->hasFFmpegExecutable())
-        return finishFailedWithKey("ffmpeg_unavailable", "cpp.msg.ffmpeg_unavailable");
     const QString outputPath = outputFilePathFor(job);
-    if (outputPath.isEmpty())
-        return finishFailedWithKey("invalid_output_path", "cpp.msg.output_file_path_invalid");
-    const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
-    setTemporaryOutputPath(temporaryPath);
+    const QString temporaryPath = prepareTemporaryOutput(outputPath, "cpp.msg.output_file_path_invalid",
+                                                         "cpp.msg.temporary_output_path_invalid");
     if (temporaryPath.isEmpty())
-        return finishFailedWithKey("invalid_temporary_output_path", "cpp.msg.temporary_output_path_invalid");
-    if (cancelRequestedNow())
-        return finishCancelled(cancelledText());
+        return;
 
     setProgress(0.15);
     setMessage(i18n::t(QStringLiteral("cpp.msg.converting")));

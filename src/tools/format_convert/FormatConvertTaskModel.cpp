@@ -4,55 +4,17 @@
 #include "core/Log.h"
 #include "tools/format_convert/FormatConvertTask.h"
 
-FormatConvertTaskModel::FormatConvertTaskModel(QObject *parent) : FFmpegTaskListModel(parent) {}
+FormatConvertTaskModel::FormatConvertTaskModel(QObject *parent)
+    : FFmpegTaskListModel(
+          {{"targetFormat", &read<FormatConvertTask, &FormatConvertTask::targetFormat>},
+           {"targetResolution", &read<FormatConvertTask, &FormatConvertTask::targetResolution>}},
+          parent)
+{
+    // The table above lists every role of the enum between the opening ones and the job's.
+    static_assert(StatusRole == FirstToolRole + 2, "one reader a role of the tool");
+}
 
 FormatConvertTaskModel::~FormatConvertTaskModel() = default;
-
-QVariant FormatConvertTaskModel::taskData(const tools::FFmpegOutputTask &outputTask, int role) const
-{
-    const auto *task = static_cast<const FormatConvertTask *>(&outputTask);
-    switch (role) {
-    case TaskIdRole:
-        return task->taskId();
-    case SourcePathRole:
-        return task->sourcePath();
-    case FileNameRole:
-        return task->sourceFileName();
-    case FileSizeTextRole:
-        return task->sourceFileSizeText();
-    case SourceFormatRole:
-        return task->sourceFormat();
-    case SourceResolutionRole:
-        return task->sourceResolution();
-    case TargetFormatRole:
-        return task->targetFormat();
-    case TargetResolutionRole:
-        return task->targetResolution();
-    case StatusRole:
-        return task->status();
-    case ProgressRole:
-        return task->progress();
-    case MessageRole:
-        return task->message();
-    default:
-        return QVariant();
-    }
-}
-
-QHash<int, QByteArray> FormatConvertTaskModel::roleNames() const
-{
-    return {{TaskIdRole, "taskId"},
-            {SourcePathRole, "sourcePath"},
-            {FileNameRole, "fileName"},
-            {FileSizeTextRole, "fileSizeText"},
-            {SourceFormatRole, "sourceFormat"},
-            {SourceResolutionRole, "sourceResolution"},
-            {TargetFormatRole, "targetFormat"},
-            {TargetResolutionRole, "targetResolution"},
-            {StatusRole, "status"},
-            {ProgressRole, "progress"},
-            {MessageRole, "message"}};
-}
 
 void FormatConvertTaskModel::addTask(FormatConvertTask *task)
 {
@@ -61,7 +23,7 @@ void FormatConvertTaskModel::addTask(FormatConvertTask *task)
         return;
     TVX_LOG_INFO << "[FormatConvert][TaskModel] addTask row=" << row << " sourcePath=" << task->sourcePath()
                  << " count=" << rowCount();
-    handleTaskChanged(task);
+    notifyTaskChanged(task);
 }
 
 FormatConvertTask *FormatConvertTaskModel::taskObjectAt(int row) const
@@ -71,9 +33,5 @@ FormatConvertTask *FormatConvertTaskModel::taskObjectAt(int row) const
 
 QList<FormatConvertTask *> FormatConvertTaskModel::tasks() const
 {
-    QList<FormatConvertTask *> result;
-    result.reserve(outputTasks().size());
-    for (tools::FFmpegOutputTask *task : outputTasks())
-        result.append(static_cast<FormatConvertTask *>(task));
-    return result;
+    return tasksAs<FormatConvertTask>();
 }

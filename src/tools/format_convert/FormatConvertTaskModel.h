@@ -11,13 +11,7 @@ class FormatConvertTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
-        TaskIdRole = Qt::UserRole + 1,
-        SourcePathRole,
-        FileNameRole,
-        FileSizeTextRole,
-        SourceFormatRole,
-        SourceResolutionRole,
-        TargetFormatRole,
+        TargetFormatRole = FirstToolRole,
         TargetResolutionRole,
         StatusRole,
         ProgressRole,
@@ -27,12 +21,7 @@ public:
     explicit FormatConvertTaskModel(QObject *parent = nullptr);
     ~FormatConvertTaskModel() override;
 
-    QHash<int, QByteArray> roleNames() const override;
-
     void addTask(FormatConvertTask *task);
     FormatConvertTask *taskObjectAt(int row) const;
     QList<FormatConvertTask *> tasks() const;
-
-protected:
-    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };

@@ -22,7 +22,7 @@ QString upperFormat(const QString &format)
 FormatConvertViewModel::FormatConvertViewModel(FFmpegEnvironment *environment, FFprobeService *prober,
                                                TaskManager *taskManager, SystemActions *systemActions,
                                                FormatConvertTaskFactory *taskFactory, QObject *parent)
-    : QObject(parent), m_taskFactory(taskFactory), m_taskModel(new FormatConvertTaskModel(this))
+    : BatchToolViewModel(parent), m_taskFactory(taskFactory), m_taskModel(new FormatConvertTaskModel(this))
 {
     tools::ToolBatch::Config config;
     config.toolId = QString(tools::ToolIds::FormatConvert);
@@ -39,13 +39,8 @@ FormatConvertViewModel::FormatConvertViewModel(FFmpegEnvironment *environment, F
         m_taskModel->addTask(task);
         return task;
     };
-    m_batch = new tools::ToolBatch(environment, prober, taskManager, systemActions, m_taskModel,
-                                   std::move(config), this);
-    connect(m_batch, &tools::ToolBatch::startActionChanged, this,
-            &FormatConvertViewModel::startActionChanged);
-    connect(m_batch, &tools::ToolBatch::listChanged, this, &FormatConvertViewModel::primaryTaskChanged);
-    connect(m_batch, &tools::ToolBatch::batchExecutionFinished, this,
-            &FormatConvertViewModel::batchExecutionFinished);
+    createBatch(environment, prober, taskManager, systemActions, m_taskModel, std::move(config));
+    connect(batch(), &tools::ToolBatch::listChanged, this, &FormatConvertViewModel::primaryTaskChanged);
 }
 
 FormatConvertViewModel::~FormatConvertViewModel() = default;
@@ -70,11 +65,6 @@ QString FormatConvertViewModel::toolTitle() const
 QStringList FormatConvertViewModel::outputFormatOptions() const
 {
     return media::formatConvertOutputFormats();
-}
-
-QString FormatConvertViewModel::outputDirectory() const
-{
-    return m_batch->outputDirectory();
 }
 
 QStringList FormatConvertViewModel::videoCodecOptions() const
@@ -146,35 +136,15 @@ bool FormatConvertViewModel::videoOptionsEnabled() const
     return !isAudioOnlyOutputFormat(m_outputFormat);
 }
 
-bool FormatConvertViewModel::shutdownWhenFinished() const
-{
-    return m_batch->shutdownWhenFinished();
-}
-
-bool FormatConvertViewModel::ffmpegReady() const
-{
-    return m_batch->ffmpegReady();
-}
-
 QString FormatConvertViewModel::ffmpegStatusText() const
 {
     return ffmpegReady() ? QStringLiteral("ffmpeg/ffprobe ready")
                          : QStringLiteral("ffmpeg/ffprobe unavailable");
 }
 
-bool FormatConvertViewModel::exporting() const
-{
-    return m_batch->exporting();
-}
-
-bool FormatConvertViewModel::canStartTasks() const
-{
-    return m_batch->canStartTasks();
-}
-
 QString FormatConvertViewModel::startButtonText() const
 {
-    switch (m_batch->startState()) {
+    switch (batch()->startState()) {
     case tools::ToolBatch::StartState::NoRows:
         return QStringLiteral("Add files first");
     case tools::ToolBatch::StartState::Unavailable:
@@ -231,40 +201,10 @@ FormatConvertParams FormatConvertViewModel::buildParams() const
 {
     FormatConvertParams params = m_params;
     params.sourcePath.clear();
-    params.outputDirectory = m_batch->outputDirectory();
+    params.outputDirectory = batch()->outputDirectory();
     params.outputFormat = m_outputFormat;
-    params.shutdownWhenFinished = m_batch->shutdownWhenFinished();
+    params.shutdownWhenFinished = batch()->shutdownWhenFinished();
     return params;
-}
-
-QObject *FormatConvertViewModel::taskModelObject() const
-{
-    return m_taskModel;
-}
-
-void FormatConvertViewModel::addFiles(const QStringList &fileUrls)
-{
-    m_batch->addFiles(fileUrls);
-}
-
-void FormatConvertViewModel::addFolder(const QString &folderUrl)
-{
-    m_batch->addFolder(folderUrl);
-}
-
-void FormatConvertViewModel::removeTask(int row)
-{
-    m_batch->removeTask(row);
-}
-
-void FormatConvertViewModel::startTasks()
-{
-    m_batch->startTasks();
-}
-
-void FormatConvertViewModel::clearTasks()
-{
-    m_batch->clearTasks();
 }
 
 const FormatConvertViewModel::Choice *FormatConvertViewModel::choices()
@@ -356,40 +296,26 @@ void FormatConvertViewModel::normalizeParameterSelections()
     }
 }
 
-void FormatConvertViewModel::setShutdownWhenFinished(bool shutdownWhenFinished)
+void FormatConvertViewModel::outputDirectoryRefused(const QString &message)
 {
-    if (!m_batch->setShutdownWhenFinished(shutdownWhenFinished))
-        return;
-    applyPresetToTasks();
-    emit shutdownWhenFinishedChanged();
+    if (message != m_outputDirectoryErrorText) {
+        m_outputDirectoryErrorText = message;
+        emit outputDirectoryErrorTextChanged();
+    }
 }
 
-void FormatConvertViewModel::setOutputDirectory(const QString &outputDirectory)
+void FormatConvertViewModel::outputDirectoryTaken()
 {
-    bool changed = false;
-    QString message;
-    if (!m_batch->acceptOutputDirectory(outputDirectory, &changed, &message)) {
-        if (message != m_outputDirectoryErrorText) {
-            m_outputDirectoryErrorText = message;
-            emit outputDirectoryErrorTextChanged();
-        }
-        emit outputDirectoryValidationFailed(message);
-        return;
-    }
-    if (!changed)
-        return;
     if (!m_outputDirectoryErrorText.isEmpty()) {
         m_outputDirectoryErrorText.clear();
         emit outputDirectoryErrorTextChanged();
     }
-    applyPresetToTasks();
-    emit outputDirectoryChanged();
 }
 
 void FormatConvertViewModel::applyPresetToTasks()
 {
     const FormatConvertParams current = buildParams();
-    m_batch->applyPreset([&current](tools::FFmpegOutputTask *outputTask) {
+    batch()->applyPreset([&current](tools::FFmpegOutputTask *outputTask) {
         auto *task = static_cast<FormatConvertTask *>(outputTask);
         const FormatConvertParams own = task->params();
         const bool sameOutput =

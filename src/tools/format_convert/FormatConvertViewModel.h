@@ -2,6 +2,7 @@
 // option lists, the output folder and the batch start (the batch itself is tools::ToolBatch).
 #pragma once
 
+#include "tools/common/BatchToolViewModel.h"
 #include "tools/format_convert/FormatConvertParams.h"
 
 #include <QObject>
@@ -16,18 +17,12 @@ class FormatConvertTaskModel;
 class SystemActions;
 class TaskManager;
 
-namespace tools {
-class ToolBatch;
-}
-
-class FormatConvertViewModel : public QObject
+class FormatConvertViewModel : public tools::BatchToolViewModel
 {
     Q_OBJECT
     Q_PROPERTY(QString toolTitle READ toolTitle CONSTANT)
     Q_PROPERTY(QString outputFormat READ outputFormat WRITE setOutputFormat NOTIFY outputFormatChanged)
     Q_PROPERTY(QStringList outputFormatOptions READ outputFormatOptions CONSTANT)
-    Q_PROPERTY(
-        QString outputDirectory READ outputDirectory WRITE setOutputDirectory NOTIFY outputDirectoryChanged)
     Q_PROPERTY(
         QString outputDirectoryErrorText READ outputDirectoryErrorText NOTIFY outputDirectoryErrorTextChanged)
     Q_PROPERTY(QString videoCodec READ videoCodec WRITE setVideoCodec NOTIFY videoCodecChanged)
@@ -43,12 +38,7 @@ class FormatConvertViewModel : public QObject
     Q_PROPERTY(QStringList audioCodecOptions READ audioCodecOptions NOTIFY parameterOptionsChanged)
     Q_PROPERTY(QStringList audioBitrateOptions READ audioBitrateOptions NOTIFY parameterOptionsChanged)
     Q_PROPERTY(bool videoOptionsEnabled READ videoOptionsEnabled NOTIFY parameterOptionsChanged)
-    Q_PROPERTY(bool shutdownWhenFinished READ shutdownWhenFinished WRITE setShutdownWhenFinished NOTIFY
-                   shutdownWhenFinishedChanged)
-    Q_PROPERTY(bool ffmpegReady READ ffmpegReady NOTIFY ffmpegReadyChanged)
     Q_PROPERTY(QString ffmpegStatusText READ ffmpegStatusText NOTIFY ffmpegStatusTextChanged)
-    Q_PROPERTY(bool exporting READ exporting NOTIFY startActionChanged)
-    Q_PROPERTY(bool canStartTasks READ canStartTasks NOTIFY startActionChanged)
     Q_PROPERTY(QString startButtonText READ startButtonText NOTIFY startActionChanged)
     Q_PROPERTY(QString primaryTaskFileName READ primaryTaskFileName NOTIFY primaryTaskChanged)
     Q_PROPERTY(QString primaryTaskSourceFormat READ primaryTaskSourceFormat NOTIFY primaryTaskChanged)
@@ -68,7 +58,6 @@ public:
     QString toolTitle() const;
     QString outputFormat() const { return m_outputFormat; }
     QStringList outputFormatOptions() const;
-    QString outputDirectory() const;
     QString outputDirectoryErrorText() const { return m_outputDirectoryErrorText; }
     QString videoCodec() const { return m_params.videoCodec; }
     QString frameRate() const { return m_params.frameRate; }
@@ -83,11 +72,7 @@ public:
     QStringList audioCodecOptions() const;
     QStringList audioBitrateOptions() const;
     bool videoOptionsEnabled() const;
-    bool shutdownWhenFinished() const;
-    bool ffmpegReady() const;
     QString ffmpegStatusText() const;
-    bool exporting() const;
-    bool canStartTasks() const;
     QString startButtonText() const;
     QString primaryTaskFileName() const;
     QString primaryTaskSourceFormat() const;
@@ -98,29 +83,18 @@ public:
     FormatConvertTaskModel *taskModel() const { return m_taskModel; }
     FormatConvertParams buildParams() const;
 
-    Q_INVOKABLE QObject *taskModelObject() const;
-    Q_INVOKABLE void addFiles(const QStringList &fileUrls);
-    Q_INVOKABLE void addFolder(const QString &folderUrl);
-    Q_INVOKABLE void removeTask(int row);
-    Q_INVOKABLE void startTasks();
-    Q_INVOKABLE void clearTasks();
-
 public slots:
     void setOutputFormat(const QString &outputFormat);
-    void setOutputDirectory(const QString &outputDirectory);
     void setVideoCodec(const QString &videoCodec);
     void setFrameRate(const QString &frameRate);
     void setResolution(const QString &resolution);
     void setVideoBitrate(const QString &videoBitrate);
     void setAudioCodec(const QString &audioCodec);
     void setAudioBitrate(const QString &audioBitrate);
-    void setShutdownWhenFinished(bool shutdownWhenFinished);
 
 signals:
     void outputFormatChanged();
-    void outputDirectoryChanged();
     void outputDirectoryErrorTextChanged();
-    void outputDirectoryValidationFailed(const QString &message);
     void videoCodecChanged();
     void frameRateChanged();
     void resolutionChanged();
@@ -128,12 +102,7 @@ signals:
     void audioCodecChanged();
     void audioBitrateChanged();
     void parameterOptionsChanged();
-    void shutdownWhenFinishedChanged();
-    void ffmpegReadyChanged();
-    void ffmpegStatusTextChanged();
-    void startActionChanged();
     void primaryTaskChanged();
-    void batchExecutionFinished(int successCount, int failedCount);
 
 private:
     // One of the six choices: its stored value, option list and change signal.
@@ -146,12 +115,13 @@ private:
     static const Choice *choices();
     void setChoice(const Choice &choice, const QString &value);
     void normalizeParameterSelections();
-    void applyPresetToTasks();
+    void applyPresetToTasks() override;
+    void outputDirectoryRefused(const QString &message) override;
+    void outputDirectoryTaken() override;
     QVariantMap primaryTask() const;
 
     FormatConvertTaskFactory *m_taskFactory = nullptr;
     FormatConvertTaskModel *m_taskModel = nullptr;
-    tools::ToolBatch *m_batch = nullptr;
     QString m_outputFormat = QStringLiteral("MP4");
     QString m_outputDirectoryErrorText;
     // The six choices; output folder, format and the shutdown flag live elsewhere.

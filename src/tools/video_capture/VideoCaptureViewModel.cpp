@@ -2,11 +2,8 @@
 #include "tools/video_capture/VideoCaptureViewModel.h"
 
 #include "core/AppPaths.h"
-#include "core/Log.h"
 #include "ffmpeg/FFmpegEnvironment.h"
-#include "ffmpeg/PoolJob.h"
 #include "i18n/I18n.h"
-#include "media/MediaFormats.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,10 +26,10 @@ using tools::frames::formatDurationText;
 
 VideoCaptureViewModel::VideoCaptureViewModel(FFmpegEnvironment *environment, FFprobeService *prober,
                                              QObject *parent)
-    : QObject(parent), m_environment(environment), m_prober(prober)
+    : FrameToolViewModel(environment, prober, {"[VideoCapture]", &settingsFilePath, kOutputDirectoryKey},
+                         parent)
 {
-    m_outputDirectory = QDir::fromNativeSeparators(app::ensureDesktopOutputRootPath());
-    loadPersistedOutputDirectory();
+    loadOutputDirectory(QDir::fromNativeSeparators(app::ensureDesktopOutputRootPath()));
     updateCanCapture();
 }
 
@@ -41,44 +38,14 @@ VideoCaptureViewModel::~VideoCaptureViewModel()
     waitForJobs(5000);
 }
 
-bool VideoCaptureViewModel::waitForJobs(int timeoutMs)
-{
-    return m_jobs.abortAndWait(timeoutMs);
-}
-
 QString VideoCaptureViewModel::settingsFilePath()
 {
     return app::appDataFilePath(QStringLiteral("video_capture.ini"));
 }
 
-QString VideoCaptureViewModel::sourceFileName() const
-{
-    return QFileInfo(m_sourcePath).fileName();
-}
-
-QString VideoCaptureViewModel::durationText() const
-{
-    return formatDurationText(m_durationSeconds);
-}
-
 QString VideoCaptureViewModel::captureTimeText() const
 {
     return formatDurationText(m_captureTimeSeconds);
-}
-
-QStringList VideoCaptureViewModel::outputFormatOptions() const
-{
-    return media::imageExportOutputFormats();
-}
-
-QStringList VideoCaptureViewModel::qualityPresetOptions() const
-{
-    return {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
-}
-
-bool VideoCaptureViewModel::ffmpegReady() const
-{
-    return m_environment && m_environment->hasFFmpegExecutable();
 }
 
 void VideoCaptureViewModel::setSourceFromUrl(const QString &sourceUrlOrPath)
@@ -96,61 +63,22 @@ void VideoCaptureViewModel::setSourceFromUrl(const QString &sourceUrlOrPath)
 
 void VideoCaptureViewModel::probeSourceAsync()
 {
-    tools::frames::dropWatcher(m_probeWatcher, this);
-    m_probeWatcher = nullptr;
-    if (m_sourcePath.isEmpty() || !QFileInfo::exists(m_sourcePath) || !m_prober) {
-        m_durationSeconds = 0;
-        m_sourceWidth = 0;
-        m_sourceHeight = 0;
-        m_sourceValid = false;
+    dropProbe();
+    if (!sourceProbeable()) {
+        forgetSourceInfo();
         emit durationChanged();
         setCaptureTimeSeconds(0);
-        // The replaced probe no longer reports, so its flag ends here.
-        if (m_probing) {
-            m_probing = false;
-            emit probingSourceChanged();
-            setStatusMessage(QString());
-        }
-        updateCanCapture();
+        endDroppedProbe();
         return;
     }
-    if (!m_probing) {
-        m_probing = true;
-        emit probingSourceChanged();
-    }
-    setStatusMessage(catalogText("tool.common.status.probing_media_info"));
-    updateCanCapture();
-    FFprobeService *prober = m_prober;
-    const QString path = m_sourcePath;
-    const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    m_probeWatcher = tools::frames::startWatchedJob(
-        this, m_jobs, [prober, path, abort] { return prober->probeMedia(path, abort.get()); },
-        [this](QFutureWatcher<FFprobeService::MediaInfo> *watcher) { onProbeFinished(watcher); });
+    startProbe();
 }
 
 void VideoCaptureViewModel::onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher)
 {
-    if (watcher == m_probeWatcher)
-        m_probeWatcher = nullptr;
-    const tools::frames::ProbedSource probed =
-        tools::frames::readProbedSource(tools::frames::takeWatcherResult(watcher));
-    m_sourceValid = probed.valid;
-    m_durationSeconds = probed.durationSeconds;
-    m_sourceWidth = probed.width;
-    m_sourceHeight = probed.height;
-    emit durationChanged();
-    if (m_sourceWidth > 0 && m_sourceHeight > 0) {
-        m_outputWidth = m_sourceWidth;
-        m_outputHeight = m_sourceHeight;
-        emit outputResolutionChanged();
-    }
+    takeProbeResult(watcher);
     setCaptureTimeSeconds(qMax(qMin(static_cast<double>(m_durationSeconds), m_captureTimeSeconds), 0.0));
-    m_probing = false;
-    emit probingSourceChanged();
-    setStatusMessage(QString());
-    if (!m_sourceValid)
-        emit sourceLoadFailed(tools::frames::sourceLoadFailedMessage());
-    updateCanCapture();
+    finishProbe();
 }
 
 void VideoCaptureViewModel::setCaptureTimeSeconds(double seconds)
@@ -165,81 +93,6 @@ void VideoCaptureViewModel::setCaptureTimeSeconds(double seconds)
 void VideoCaptureViewModel::stepCaptureTime(double deltaSeconds)
 {
     setCaptureTimeSeconds(m_captureTimeSeconds + deltaSeconds);
-}
-
-void VideoCaptureViewModel::setOutputWidth(int width)
-{
-    if (tools::frames::applyOutputDimension(width, &m_outputWidth, &m_outputHeight, m_keepAspectRatio,
-                                            m_sourceWidth, m_sourceHeight))
-        emit outputResolutionChanged();
-}
-
-void VideoCaptureViewModel::setOutputHeight(int height)
-{
-    if (tools::frames::applyOutputDimension(height, &m_outputHeight, &m_outputWidth, m_keepAspectRatio,
-                                            m_sourceHeight, m_sourceWidth))
-        emit outputResolutionChanged();
-}
-
-void VideoCaptureViewModel::setKeepAspectRatio(bool keep)
-{
-    if (keep == m_keepAspectRatio)
-        return;
-    m_keepAspectRatio = keep;
-    emit keepAspectRatioChanged();
-}
-
-void VideoCaptureViewModel::setOutputFormat(const QString &format)
-{
-    const QString value = tools::frames::normalizeImageFormat(format);
-    if (value == m_outputFormat)
-        return;
-    m_outputFormat = value;
-    emit outputFormatChanged();
-}
-
-void VideoCaptureViewModel::setQualityPreset(const QString &preset)
-{
-    const QString value = tools::frames::normalizeQualityPreset(preset);
-    if (value == m_qualityPreset)
-        return;
-    m_qualityPreset = value;
-    emit qualityPresetChanged();
-}
-
-void VideoCaptureViewModel::setOutputDirectory(const QString &directory)
-{
-    const QString value = tools::frames::normalizeLocalPath(directory);
-    if (value.isEmpty() || value == m_outputDirectory)
-        return;
-    m_outputDirectory = value;
-    savePersistedOutputDirectory();
-    emit outputDirectoryChanged();
-    updateCanCapture();
-}
-
-void VideoCaptureViewModel::loadPersistedOutputDirectory()
-{
-    const QString stored = tools::frames::loadOutputDirectory(settingsFilePath(), kOutputDirectoryKey);
-    if (!stored.isEmpty())
-        m_outputDirectory = stored;
-}
-
-void VideoCaptureViewModel::savePersistedOutputDirectory()
-{
-    tools::frames::saveOutputDirectory(settingsFilePath(), kOutputDirectoryKey, m_outputDirectory);
-}
-
-void VideoCaptureViewModel::setStatusMessage(const QString &message)
-{
-    if (message == m_statusMessage)
-        return;
-    m_statusMessage = message;
-    if (message.isEmpty())
-        TVX_LOG_INFO << "[VideoCapture] status cleared";
-    else
-        TVX_LOG_INFO << "[VideoCapture] status:" << message;
-    emit statusMessageChanged();
 }
 
 void VideoCaptureViewModel::updateCanCapture()

@@ -300,16 +300,11 @@ void VideoCompressTask::executeStart()
     setProgress(0.05);
 
     const VideoCompressParams job = params();
-    if (job.sourcePath.trimmed().isEmpty())
-        return finishFailedWithKey("invalid_source", "tool.video_compress.error.source_empty");
-    QString errorText;
-    if (!ensureOutputDirectoryExists(job.outputDirectory, &errorText)) {
-        finishFailed(QStringLiteral("invalid_output_directory"), errorText);
+    FFmpegEnvironment *environment =
+        checkRunInputs(m_ffprobeService, job.sourcePath, job.outputDirectory,
+                       "tool.video_compress.error.source_empty", "tool.common.ffmpeg_unavailable");
+    if (!environment)
         return;
-    }
-    FFmpegEnvironment *environment = m_ffprobeService ? m_ffprobeService->environment() : nullptr;
-    if (!environment || !environment->hasFFmpegExecutable())
-        return finishFailedWithKey("ffmpeg_unavailable", "tool.common.ffmpeg_unavailable");
     const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath, cancelFlag());
     if (cancelRequestedNow())
         return finishCancelled(cancelledText());
@@ -320,15 +315,11 @@ void VideoCompressTask::executeStart()
     if (info.width < 0 || info.height < 0)
         return finishFailedWithKey("invalid_video_source", "tool.video_compress.error.only_video_supported");
     const QString outputPath = outputFilePathFor(job);
-    if (outputPath.isEmpty())
-        return finishFailedWithKey("invalid_output_path", "tool.video_compress.error.output_path_invalid");
-    const QString temporaryPath = buildTemporaryOutputFilePath(outputPath);
-    setTemporaryOutputPath(temporaryPath);
+    const QString temporaryPath =
+        prepareTemporaryOutput(outputPath, "tool.video_compress.error.output_path_invalid",
+                               "tool.video_compress.error.temp_output_path_invalid");
     if (temporaryPath.isEmpty())
-        return finishFailedWithKey("invalid_temporary_output_path",
-                                   "tool.video_compress.error.temp_output_path_invalid");
-    if (cancelRequestedNow())
-        return finishCancelled(cancelledText());
+        return;
 
     const CompressionPlan plan = compressionPlanFor(job, QFileInfo(job.sourcePath).size(), info);
     RunSpec spec;

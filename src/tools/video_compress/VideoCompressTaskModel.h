@@ -11,13 +11,7 @@ class VideoCompressTaskModel : public tools::FFmpegTaskListModel
 {
 public:
     enum Role {
-        TaskIdRole = Qt::UserRole + 1,
-        SourcePathRole,
-        FileNameRole,
-        FileSizeTextRole,
-        SourceFormatRole,
-        SourceResolutionRole,
-        TargetFormatRole,
+        TargetFormatRole = FirstToolRole,
         TargetResolutionRole,
         CompressionModeLabelRole,
         CompressionRatioTextRole,
@@ -31,12 +25,7 @@ public:
     explicit VideoCompressTaskModel(QObject *parent = nullptr);
     ~VideoCompressTaskModel() override;
 
-    QHash<int, QByteArray> roleNames() const override;
-
     void addTask(VideoCompressTask *task);
     VideoCompressTask *taskObjectAt(int row) const;
     QList<VideoCompressTask *> tasks() const;
-
-protected:
-    QVariant taskData(const tools::FFmpegOutputTask &task, int role) const override;
 };

@@ -12,7 +12,7 @@
 VideoCompressViewModel::VideoCompressViewModel(FFmpegEnvironment *environment, FFprobeService *prober,
                                                TaskManager *taskManager, SystemActions *systemActions,
                                                VideoCompressTaskFactory *taskFactory, QObject *parent)
-    : QObject(parent), m_taskFactory(taskFactory), m_taskModel(new VideoCompressTaskModel(this))
+    : BatchToolViewModel(parent), m_taskFactory(taskFactory), m_taskModel(new VideoCompressTaskModel(this))
 {
     tools::ToolBatch::Config config;
     config.toolId = QString(tools::ToolIds::VideoCompress);
@@ -28,12 +28,7 @@ VideoCompressViewModel::VideoCompressViewModel(FFmpegEnvironment *environment, F
         m_taskModel->addTask(task);
         return task;
     };
-    m_batch = new tools::ToolBatch(environment, prober, taskManager, systemActions, m_taskModel,
-                                   std::move(config), this);
-    connect(m_batch, &tools::ToolBatch::startActionChanged, this,
-            &VideoCompressViewModel::startActionChanged);
-    connect(m_batch, &tools::ToolBatch::batchExecutionFinished, this,
-            &VideoCompressViewModel::batchExecutionFinished);
+    createBatch(environment, prober, taskManager, systemActions, m_taskModel, std::move(config));
 }
 
 VideoCompressViewModel::~VideoCompressViewModel() = default;
@@ -48,40 +43,15 @@ QStringList VideoCompressViewModel::outputFormatOptions() const
     return media::videoCompressOutputFormats();
 }
 
-QString VideoCompressViewModel::outputDirectory() const
-{
-    return m_batch->outputDirectory();
-}
-
 QString VideoCompressViewModel::ffmpegStatusText() const
 {
     return i18n::t(ffmpegReady() ? QStringLiteral("cpp.msg.ffmpeg_ffprobe_ready")
                                  : QStringLiteral("cpp.msg.ffmpeg_ffprobe_unavailable"));
 }
 
-bool VideoCompressViewModel::ffmpegReady() const
-{
-    return m_batch->ffmpegReady();
-}
-
-bool VideoCompressViewModel::shutdownWhenFinished() const
-{
-    return m_batch->shutdownWhenFinished();
-}
-
-bool VideoCompressViewModel::exporting() const
-{
-    return m_batch->exporting();
-}
-
-bool VideoCompressViewModel::canStartTasks() const
-{
-    return m_batch->canStartTasks();
-}
-
 QString VideoCompressViewModel::startButtonText() const
 {
-    switch (m_batch->startState()) {
+    switch (batch()->startState()) {
     case tools::ToolBatch::StartState::Unavailable:
         return i18n::t(QStringLiteral("cpp.msg.ffmpeg_unavailable"));
     case tools::ToolBatch::StartState::Running:
@@ -99,39 +69,9 @@ VideoCompressParams VideoCompressViewModel::buildParams() const
 {
     VideoCompressParams params = m_params;
     params.sourcePath.clear();
-    params.outputDirectory = m_batch->outputDirectory();
-    params.shutdownWhenFinished = m_batch->shutdownWhenFinished();
+    params.outputDirectory = batch()->outputDirectory();
+    params.shutdownWhenFinished = batch()->shutdownWhenFinished();
     return params;
-}
-
-QObject *VideoCompressViewModel::taskModelObject() const
-{
-    return m_taskModel;
-}
-
-void VideoCompressViewModel::addFiles(const QStringList &fileUrls)
-{
-    m_batch->addFiles(fileUrls);
-}
-
-void VideoCompressViewModel::addFolder(const QString &folderUrl)
-{
-    m_batch->addFolder(folderUrl);
-}
-
-void VideoCompressViewModel::removeTask(int row)
-{
-    m_batch->removeTask(row);
-}
-
-void VideoCompressViewModel::startTasks()
-{
-    m_batch->startTasks();
-}
-
-void VideoCompressViewModel::clearTasks()
-{
-    m_batch->clearTasks();
 }
 
 void VideoCompressViewModel::setOutputFormat(const QString &outputFormat)
@@ -169,32 +109,10 @@ void VideoCompressViewModel::setCompressionRatio(int compressionRatio)
     emit compressionRatioChanged();
 }
 
-void VideoCompressViewModel::setShutdownWhenFinished(bool shutdownWhenFinished)
-{
-    if (!m_batch->setShutdownWhenFinished(shutdownWhenFinished))
-        return;
-    applyPresetToTasks();
-    emit shutdownWhenFinishedChanged();
-}
-
-void VideoCompressViewModel::setOutputDirectory(const QString &outputDirectory)
-{
-    bool changed = false;
-    QString message;
-    if (!m_batch->acceptOutputDirectory(outputDirectory, &changed, &message)) {
-        emit outputDirectoryValidationFailed(message);
-        return;
-    }
-    if (!changed)
-        return;
-    applyPresetToTasks();
-    emit outputDirectoryChanged();
-}
-
 void VideoCompressViewModel::applyPresetToTasks()
 {
     const VideoCompressParams current = buildParams();
-    m_batch->applyPreset([&current](tools::FFmpegOutputTask *outputTask) {
+    batch()->applyPreset([&current](tools::FFmpegOutputTask *outputTask) {
         auto *task = static_cast<VideoCompressTask *>(outputTask);
         const VideoCompressParams own = task->params();
         const bool sameOutput = own.outputDirectory == current.outputDirectory &&

@@ -3,11 +3,8 @@
 #include "tools/video_to_image/VideoToImageViewModel.h"
 
 #include "core/AppPaths.h"
-#include "core/Log.h"
 #include "ffmpeg/FFmpegEnvironment.h"
-#include "ffmpeg/PoolJob.h"
 #include "i18n/I18n.h"
-#include "media/MediaFormats.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,13 +36,11 @@ using tools::frames::secondsEqual;
 
 VideoToImageViewModel::VideoToImageViewModel(FFmpegEnvironment *environment, FFprobeService *prober,
                                              QObject *parent)
-    : QObject(parent), m_environment(environment), m_prober(prober)
+    : FrameToolViewModel(environment, prober, {"[VideoToImage]", &settingsFilePath, kOutputDirectoryKey},
+                         parent)
 {
-    m_outputDirectory =
-        QDir::fromNativeSeparators(app::desktopOutputDirPath(QStringLiteral("video_to_image")));
-    const QString stored = tools::frames::loadOutputDirectory(settingsFilePath(), kOutputDirectoryKey);
-    if (!stored.isEmpty())
-        m_outputDirectory = stored;
+    loadOutputDirectory(
+        QDir::fromNativeSeparators(app::desktopOutputDirPath(QStringLiteral("video_to_image"))));
     m_previewFolder = QDir::fromNativeSeparators(
         QDir(app::ensureAppDataRootPath()).filePath(QStringLiteral("video_to_image_preview")));
     // The queue lives in memory only: frames left by an earlier run can never be listed again.
@@ -61,39 +56,14 @@ VideoToImageViewModel::~VideoToImageViewModel()
     waitForJobs(5000);
 }
 
-bool VideoToImageViewModel::waitForJobs(int timeoutMs)
-{
-    return m_jobs.abortAndWait(timeoutMs);
-}
-
 QString VideoToImageViewModel::settingsFilePath()
 {
     return app::appDataFilePath(QStringLiteral("video_to_image.ini"));
 }
 
-QString VideoToImageViewModel::sourceFileName() const
-{
-    return QFileInfo(m_sourcePath).fileName();
-}
-
-QString VideoToImageViewModel::durationText() const
-{
-    return formatDurationText(m_durationSeconds);
-}
-
 QString VideoToImageViewModel::timelineText() const
 {
     return formatDurationText(m_timelineSeconds);
-}
-
-QStringList VideoToImageViewModel::outputFormatOptions() const
-{
-    return media::imageExportOutputFormats();
-}
-
-QStringList VideoToImageViewModel::qualityPresetOptions() const
-{
-    return {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
 }
 
 QStringList VideoToImageViewModel::continuousModeOptions() const
@@ -114,11 +84,6 @@ QString VideoToImageViewModel::continuousStartText() const
 QString VideoToImageViewModel::continuousEndText() const
 {
     return formatDurationText(m_rangeEnd);
-}
-
-bool VideoToImageViewModel::ffmpegReady() const
-{
-    return m_environment && m_environment->hasFFmpegExecutable();
 }
 
 QStringList VideoToImageViewModel::queuePaths() const
@@ -147,13 +112,9 @@ void VideoToImageViewModel::setSourceFromUrl(const QString &sourceUrlOrPath)
 
 void VideoToImageViewModel::probeSourceAsync()
 {
-    tools::frames::dropWatcher(m_probeWatcher, this);
-    m_probeWatcher = nullptr;
-    if (m_sourcePath.isEmpty() || !QFileInfo::exists(m_sourcePath) || !m_prober) {
-        m_durationSeconds = 0;
-        m_sourceWidth = 0;
-        m_sourceHeight = 0;
-        m_sourceValid = false;
+    dropProbe();
+    if (!sourceProbeable()) {
+        forgetSourceInfo();
         m_timelineSeconds = 0;
         m_singleCaptureTimeSeconds = 0;
         m_rangeStart = 0;
@@ -162,57 +123,22 @@ void VideoToImageViewModel::probeSourceAsync()
         emit timelineSecondsChanged();
         emit singleCaptureTimeSecondsChanged();
         emit continuousRangeChanged();
-        // The replaced probe no longer reports, so its flag ends here.
-        if (m_probing) {
-            m_probing = false;
-            emit probingSourceChanged();
-            setStatusMessage(QString());
-        }
-        updateActionStates();
+        endDroppedProbe();
         return;
     }
-    if (!m_probing) {
-        m_probing = true;
-        emit probingSourceChanged();
-    }
-    setStatusMessage(catalogText("tool.common.status.probing_media_info"));
-    updateActionStates();
-    FFprobeService *prober = m_prober;
-    const QString path = m_sourcePath;
-    const std::shared_ptr<std::atomic_bool> abort = m_jobs.sharedAbortFlag();
-    m_probeWatcher = tools::frames::startWatchedJob(
-        this, m_jobs, [prober, path, abort] { return prober->probeMedia(path, abort.get()); },
-        [this](QFutureWatcher<FFprobeService::MediaInfo> *watcher) { onProbeFinished(watcher); });
+    startProbe();
 }
 
 void VideoToImageViewModel::onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher)
 {
-    if (watcher == m_probeWatcher)
-        m_probeWatcher = nullptr;
-    const tools::frames::ProbedSource probed =
-        tools::frames::readProbedSource(tools::frames::takeWatcherResult(watcher));
-    m_sourceValid = probed.valid;
-    m_durationSeconds = probed.durationSeconds;
-    m_sourceWidth = probed.width;
-    m_sourceHeight = probed.height;
-    emit durationChanged();
-    if (m_sourceWidth > 0 && m_sourceHeight > 0) {
-        m_outputWidth = m_sourceWidth;
-        m_outputHeight = m_sourceHeight;
-        emit outputResolutionChanged();
-    }
+    takeProbeResult(watcher);
     const double duration = m_durationSeconds;
     setTimelineSeconds(qMax(qMin(duration, m_timelineSeconds), 0.0));
     setSingleCaptureTimeSeconds(qMax(qMin(duration, m_singleCaptureTimeSeconds), 0.0));
     const double start = qMax(qMin(duration, m_rangeStart), 0.0);
     const double end = m_rangeEnd > 0 ? qMax(qMin(duration, m_rangeEnd), 0.0) : duration;
     setRangeInternal(start, qMax(start, end));
-    m_probing = false;
-    emit probingSourceChanged();
-    setStatusMessage(QString());
-    if (!m_sourceValid)
-        emit sourceLoadFailed(tools::frames::sourceLoadFailedMessage());
-    updateActionStates();
+    finishProbe();
 }
 
 void VideoToImageViewModel::setTimelineSeconds(double seconds)
@@ -303,69 +229,6 @@ void VideoToImageViewModel::setContinuousMode(const QString &mode)
         return;
     m_continuousMode = value;
     emit continuousModeChanged();
-}
-
-void VideoToImageViewModel::setOutputWidth(int width)
-{
-    if (tools::frames::applyOutputDimension(width, &m_outputWidth, &m_outputHeight, m_keepAspectRatio,
-                                            m_sourceWidth, m_sourceHeight))
-        emit outputResolutionChanged();
-}
-
-void VideoToImageViewModel::setOutputHeight(int height)
-{
-    if (tools::frames::applyOutputDimension(height, &m_outputHeight, &m_outputWidth, m_keepAspectRatio,
-                                            m_sourceHeight, m_sourceWidth))
-        emit outputResolutionChanged();
-}
-
-void VideoToImageViewModel::setKeepAspectRatio(bool keep)
-{
-    if (keep == m_keepAspectRatio)
-        return;
-    m_keepAspectRatio = keep;
-    emit keepAspectRatioChanged();
-}
-
-void VideoToImageViewModel::setOutputFormat(const QString &format)
-{
-    const QString value = tools::frames::normalizeImageFormat(format);
-    if (value == m_outputFormat)
-        return;
-    m_outputFormat = value;
-    emit outputFormatChanged();
-}
-
-void VideoToImageViewModel::setQualityPreset(const QString &preset)
-{
-    const QString value = tools::frames::normalizeQualityPreset(preset);
-    if (value == m_qualityPreset)
-        return;
-    m_qualityPreset = value;
-    emit qualityPresetChanged();
-}
-
-void VideoToImageViewModel::setOutputDirectory(const QString &directory)
-{
-    const QString value = tools::frames::normalizeLocalPath(directory);
-    if (value.isEmpty() || value == m_outputDirectory)
-        return;
-    m_outputDirectory = value;
-    tools::frames::saveOutputDirectory(settingsFilePath(), kOutputDirectoryKey, m_outputDirectory);
-    emit outputDirectoryChanged();
-    updateActionStates();
-}
-
-void VideoToImageViewModel::setStatusMessage(const QString &message)
-{
-    if (message == m_statusMessage)
-        return;
-    m_statusMessage = message;
-    if (message.isEmpty())
-        TVX_LOG_INFO << "[VideoToImage] status cleared";
-    else
-        TVX_LOG_INFO << "[VideoToImage] status:" << message;
-    emit statusMessageChanged();
 }
 
 void VideoToImageViewModel::updateActionStates()

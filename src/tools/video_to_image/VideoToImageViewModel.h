@@ -2,37 +2,17 @@
 // exported as single images or one stitched long image.
 #pragma once
 
-#include "ffmpeg/FFprobeService.h"
-#include "tools/video_capture/FrameToolSupport.h"
+#include "tools/common/FrameToolViewModel.h"
 #include "tools/video_to_image/VideoToImageWork.h"
 
-#include <QFutureWatcher>
-#include <QObject>
-#include <QStringList>
 #include <QVariantList>
 
-class FFmpegEnvironment;
-
-class VideoToImageViewModel : public QObject
+class VideoToImageViewModel : public tools::FrameToolViewModel
 {
     Q_OBJECT
-    Q_PROPERTY(QString sourcePath READ sourcePath NOTIFY sourcePathChanged)
-    Q_PROPERTY(QString sourceFileName READ sourceFileName NOTIFY sourcePathChanged)
-    Q_PROPERTY(int durationSeconds READ durationSeconds NOTIFY durationChanged)
-    Q_PROPERTY(QString durationText READ durationText NOTIFY durationChanged)
     Q_PROPERTY(
         double timelineSeconds READ timelineSeconds WRITE setTimelineSeconds NOTIFY timelineSecondsChanged)
     Q_PROPERTY(QString timelineText READ timelineText NOTIFY timelineSecondsChanged)
-    Q_PROPERTY(
-        QString outputDirectory READ outputDirectory WRITE setOutputDirectory NOTIFY outputDirectoryChanged)
-    Q_PROPERTY(QString outputFormat READ outputFormat WRITE setOutputFormat NOTIFY outputFormatChanged)
-    Q_PROPERTY(QStringList outputFormatOptions READ outputFormatOptions CONSTANT)
-    Q_PROPERTY(int outputWidth READ outputWidth WRITE setOutputWidth NOTIFY outputResolutionChanged)
-    Q_PROPERTY(int outputHeight READ outputHeight WRITE setOutputHeight NOTIFY outputResolutionChanged)
-    Q_PROPERTY(
-        bool keepAspectRatio READ keepAspectRatio WRITE setKeepAspectRatio NOTIFY keepAspectRatioChanged)
-    Q_PROPERTY(QString qualityPreset READ qualityPreset WRITE setQualityPreset NOTIFY qualityPresetChanged)
-    Q_PROPERTY(QStringList qualityPresetOptions READ qualityPresetOptions CONSTANT)
     Q_PROPERTY(QString captureMode READ captureMode WRITE setCaptureMode NOTIFY captureModeChanged)
     Q_PROPERTY(
         QString continuousMode READ continuousMode WRITE setContinuousMode NOTIFY continuousModeChanged)
@@ -52,14 +32,11 @@ class VideoToImageViewModel : public QObject
     Q_PROPERTY(int frameInterval READ frameInterval WRITE setFrameInterval NOTIFY continuousParametersChanged)
     Q_PROPERTY(
         bool outputLongImage READ outputLongImage WRITE setOutputLongImage NOTIFY outputLongImageChanged)
-    Q_PROPERTY(bool ffmpegReady READ ffmpegReady NOTIFY ffmpegReadyChanged)
-    Q_PROPERTY(bool probingSource READ probingSource NOTIFY probingSourceChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(bool addingToListBusy READ addingToListBusy NOTIFY addingToListBusyChanged)
     Q_PROPERTY(bool exportingBusy READ exportingBusy NOTIFY exportingBusyChanged)
     Q_PROPERTY(bool canAddToList READ canAddToList NOTIFY canAddToListChanged)
     Q_PROPERTY(bool canExport READ canExport NOTIFY canExportChanged)
-    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(QVariantList previewItems READ previewItems NOTIFY previewItemsChanged)
     Q_PROPERTY(int previewCount READ previewCount NOTIFY previewItemsChanged)
 
@@ -70,20 +47,8 @@ public:
     // Stops and awaits the jobs still running, so none outlives the prober it uses.
     ~VideoToImageViewModel() override;
 
-    QString sourcePath() const { return m_sourcePath; }
-    QString sourceFileName() const;
-    int durationSeconds() const { return m_durationSeconds; }
-    QString durationText() const;
     double timelineSeconds() const { return m_timelineSeconds; }
     QString timelineText() const;
-    QString outputDirectory() const { return m_outputDirectory; }
-    QString outputFormat() const { return m_outputFormat; }
-    QStringList outputFormatOptions() const;
-    int outputWidth() const { return m_outputWidth; }
-    int outputHeight() const { return m_outputHeight; }
-    bool keepAspectRatio() const { return m_keepAspectRatio; }
-    QString qualityPreset() const { return m_qualityPreset; }
-    QStringList qualityPresetOptions() const;
     QString captureMode() const { return m_captureMode; }
     QString continuousMode() const { return m_continuousMode; }
     QStringList continuousModeOptions() const;
@@ -96,21 +61,16 @@ public:
     double timeIntervalSeconds() const { return m_timeIntervalSeconds; }
     int frameInterval() const { return m_frameInterval; }
     bool outputLongImage() const { return m_outputLongImage; }
-    bool ffmpegReady() const;
-    bool probingSource() const { return m_probing; }
     bool busy() const { return m_addingBusy || m_exportingBusy; }
     bool addingToListBusy() const { return m_addingBusy; }
     bool exportingBusy() const { return m_exportingBusy; }
     bool canAddToList() const { return m_canAdd; }
     bool canExport() const { return m_canExport; }
-    QString statusMessage() const { return m_statusMessage; }
     QVariantList previewItems() const { return m_previewItems; }
     int previewCount() const { return m_previewItems.size(); }
     QString previewFolder() const { return m_previewFolder; }
 
     static QString settingsFilePath();
-    // Sets the abort flag of running jobs and waits for them, bounded; called from main's teardown.
-    bool waitForJobs(int timeoutMs);
 
     Q_INVOKABLE void setSourceFromUrl(const QString &sourceUrlOrPath);
     Q_INVOKABLE void stepTimeline(double deltaSeconds);
@@ -122,12 +82,6 @@ public:
 
 public slots:
     void setTimelineSeconds(double seconds);
-    void setOutputDirectory(const QString &directory);
-    void setOutputFormat(const QString &format);
-    void setOutputWidth(int width);
-    void setOutputHeight(int height);
-    void setKeepAspectRatio(bool keep);
-    void setQualityPreset(const QString &preset);
     void setCaptureMode(const QString &mode);
     void setContinuousMode(const QString &mode);
     void setSingleCaptureTimeSeconds(double seconds);
@@ -138,38 +92,26 @@ public slots:
     void setOutputLongImage(bool enabled);
 
 signals:
-    void sourcePathChanged();
-    void durationChanged();
     void timelineSecondsChanged();
-    void outputDirectoryChanged();
-    void outputFormatChanged();
-    void outputResolutionChanged();
-    void keepAspectRatioChanged();
-    void qualityPresetChanged();
     void captureModeChanged();
     void continuousModeChanged();
     void singleCaptureTimeSecondsChanged();
     void continuousRangeChanged();
     void continuousParametersChanged();
     void outputLongImageChanged();
-    void ffmpegReadyChanged();
-    void probingSourceChanged();
     void busyChanged();
     void addingToListBusyChanged();
     void exportingBusyChanged();
     void canAddToListChanged();
     void canExportChanged();
-    void statusMessageChanged();
     void previewItemsChanged();
     void exportBatchFinished(bool success, const QString &message);
-    void sourceLoadFailed(const QString &message);
 
 private:
     QStringList queuePaths() const;
-    void setStatusMessage(const QString &message);
-    void updateActionStates();
+    void updateActionStates() override;
     void probeSourceAsync();
-    void onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher);
+    void onProbeFinished(QFutureWatcher<FFprobeService::MediaInfo> *watcher) override;
     void onAddFinished(QFutureWatcher<ExportResult> *watcher);
     void onExportFinished(QFutureWatcher<ExportResult> *watcher);
     void switchLongImageOff();
@@ -178,19 +120,7 @@ private:
     bool recheckLongImage(const QString &noImagesText, QString *statusText);
     bool setRangeInternal(double start, double end);
 
-    FFmpegEnvironment *m_environment = nullptr;
-    FFprobeService *m_prober = nullptr;
-    QString m_sourcePath;
-    int m_durationSeconds = 0;
     double m_timelineSeconds = 0;
-    QString m_outputDirectory;
-    QString m_outputFormat = QStringLiteral("PNG");
-    int m_outputWidth = 0;
-    int m_outputHeight = 0;
-    int m_sourceWidth = 0;
-    int m_sourceHeight = 0;
-    bool m_keepAspectRatio = true;
-    QString m_qualityPreset = QStringLiteral("high");
     QString m_captureMode = QStringLiteral("single");
     QString m_continuousMode = QStringLiteral("time_interval");
     double m_singleCaptureTimeSeconds = 0;
@@ -199,17 +129,12 @@ private:
     double m_timeIntervalSeconds = 1.0;
     int m_frameInterval = 5;
     bool m_outputLongImage = false;
-    bool m_probing = false;
     bool m_addingBusy = false;
     bool m_exportingBusy = false;
     bool m_canAdd = false;
     bool m_canExport = false;
-    QString m_statusMessage;
     QString m_previewFolder;
     QVariantList m_previewItems;
-    QFutureWatcher<FFprobeService::MediaInfo> *m_probeWatcher = nullptr;
     QFutureWatcher<ExportResult> *m_addWatcher = nullptr;
     QFutureWatcher<ExportResult> *m_exportWatcher = nullptr;
-    bool m_sourceValid = false;
-    tools::frames::PoolJobSet m_jobs;
 };

@@ -10,21 +10,13 @@
 #include "media/MediaFormats.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
+#include "tools/common/ToolBatch.h"
 #include "tools/video_to_text/VideoToTextTask.h"
 #include "tools/video_to_text/VideoToTextTaskFactory.h"
 #include "tools/video_to_text/VideoToTextTaskModel.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QHash>
-#include <QSaveFile>
-#include <QSettings>
-
-#include <algorithm>
 
 namespace {
 
@@ -46,27 +38,22 @@ bool isDamaged(const VideoToTextTask *task)
     return task && task->sourceResolution() == VideoToTextViewModel::damagedFileUnparseableText();
 }
 
-bool isUnfinished(const VideoToTextTask *task)
-{
-    const int status = task->status();
-    return status == BackgroundTask::Pending || status == BackgroundTask::Running;
-}
-
 } // namespace
 
 VideoToTextViewModel::VideoToTextViewModel(FFprobeService *ffprobeService, TaskManager *taskManager,
                                            VideoToTextTaskFactory *taskFactory, QObject *parent)
     : QObject(parent), m_ffprobeService(ffprobeService), m_taskManager(taskManager),
       m_taskFactory(taskFactory), m_taskModel(new VideoToTextTaskModel(this)),
-      m_outputFormat(QStringLiteral("TXT")), m_recognitionLanguage(QStringLiteral("中文"))
+      m_outputFormat(QStringLiteral("TXT")), m_recognitionLanguage(QStringLiteral("中文")),
+      m_run([this]() { return m_taskModel ? m_taskModel->tasks() : QList<VideoToTextTask *>(); },
+            [this](VideoToTextTask *task) { m_taskModel->notifyTaskChanged(task); }, &isDamaged,
+            [this]() { refreshRunningTasks(); }, kRefreshIntervalMs)
 {
     m_outputDirectory = app::ensureDesktopOutputRootPath();
     loadPersistedOutputDirectory();
     if (m_taskManager && m_taskManager->scheduler())
         connect(m_taskManager->scheduler(), &TaskScheduler::taskFinished, this,
                 &VideoToTextViewModel::handleTaskFinished);
-    m_refreshTimer.setInterval(kRefreshIntervalMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &VideoToTextViewModel::refreshRunningTasks);
 }
 
 // Jobs still queued or running keep going; they are never deleted (the queue holds them).
@@ -74,35 +61,20 @@ VideoToTextViewModel::~VideoToTextViewModel() = default;
 
 QString VideoToTextViewModel::damagedFileUnparseableText()
 {
-    return i18n::t(QStringLiteral("ui.text.file.damaged")) + QStringLiteral("，无法解析");
+    return tools::ToolBatch::damagedFileUnparseableText();
 }
 
 QString VideoToTextViewModel::normalizeLocalPath(const QString &text)
 {
-    if (text.trimmed().isEmpty())
-        return QString();
-    return QDir::fromNativeSeparators(QFileInfo(text).absoluteFilePath());
+    return tools::ToolBatch::normalizeLocalPath(text);
 }
 
 bool VideoToTextViewModel::validateWritableDirectory(const QString &directory, QString *errorMessage)
 {
-    auto fail = [errorMessage](const char *key) {
-        if (errorMessage)
-            *errorMessage = i18n::t(QString::fromLatin1(key));
-        return false;
-    };
-    const QString folder = QDir::fromNativeSeparators(directory.trimmed());
-    if (folder.isEmpty())
-        return fail("tool.common.error.output_dir_empty");
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-        return fail("tool.common.error.output_dir_create_failed");
-    const QString probePath = QDir(folder).filePath(
-        QStringLiteral(".tvx_write_test_%1.tmp").arg(QDateTime::currentMSecsSinceEpoch()));
-    QSaveFile file(probePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write("ok") != 2 || !file.commit())
-        return fail("tool.common.error.output_dir_not_writable");
-    QFile::remove(probePath);
-    return true;
+    return tools::ToolBatch::validateWritableDirectory(directory, errorMessage,
+                                                       {"tool.common.error.output_dir_empty",
+                                                        "tool.common.error.output_dir_create_failed",
+                                                        "tool.common.error.output_dir_not_writable"});
 }
 
 QString VideoToTextViewModel::toolTitle() const
@@ -174,19 +146,8 @@ bool VideoToTextViewModel::addSourceFile(const QString &path)
 
 QStringList VideoToTextViewModel::collectVideoFiles(const QString &folder) const
 {
-    QStringList files;
-    const QString root = normalizeLocalPath(folder);
-    if (root.isEmpty())
-        return files;
-    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = normalizeLocalPath(it.next());
-        if (isSupportedVideoFile(path))
-            files << path;
-    }
-    std::sort(files.begin(), files.end(),
-              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    return files;
+    return tools::ToolBatch::collectFiles(folder,
+                                          [this](const QString &path) { return isSupportedVideoFile(path); });
 }
 
 void VideoToTextViewModel::resolveTaskMetadataAsync(VideoToTextTask *task, int attempt)
@@ -293,46 +254,28 @@ void VideoToTextViewModel::applyPresetToTasks()
 
 void VideoToTextViewModel::loadPersistedOutputDirectory()
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
-    const QString stored =
-        normalizeLocalPath(settings.value(QString::fromLatin1(kOutputDirectoryKey)).toString().trimmed());
-    if (!stored.isEmpty() && validateWritableDirectory(stored, nullptr))
+    const QString stored = tools::ToolBatch::loadRememberedDirectory(
+        settingsFilePath(), QString::fromLatin1(kOutputDirectoryKey));
+    if (!stored.isEmpty())
         m_outputDirectory = stored;
 }
 
 void VideoToTextViewModel::savePersistedOutputDirectory() const
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
-    if (m_outputDirectory.isEmpty())
-        settings.remove(QString::fromLatin1(kOutputDirectoryKey));
-    else
-        settings.setValue(QString::fromLatin1(kOutputDirectoryKey), m_outputDirectory);
-    settings.sync();
+    tools::ToolBatch::saveRememberedDirectory(settingsFilePath(), QString::fromLatin1(kOutputDirectoryKey),
+                                              m_outputDirectory);
 }
 
 bool VideoToTextViewModel::exporting() const
 {
-    if (!m_taskModel)
-        return false;
-    const QList<VideoToTextTask *> tasks = m_taskModel->tasks();
-    return std::any_of(tasks.begin(), tasks.end(),
-                       [](const VideoToTextTask *t) { return t && t->status() == BackgroundTask::Running; });
+    return m_taskModel && m_run.anyRunning();
 }
 
 bool VideoToTextViewModel::canStartTasks() const
 {
     if (!m_taskModel || m_taskModel->rowCount() == 0)
         return false;
-    bool startable = false;
-    for (const VideoToTextTask *task : m_taskModel->tasks()) {
-        if (!task)
-            continue;
-        if (task->status() == BackgroundTask::Running)
-            return false;
-        if (task->status() == BackgroundTask::Pending && !isDamaged(task))
-            startable = true;
-    }
-    return startable;
+    return m_run.rowsState() == tools::TaskBatchRun<VideoToTextTask>::RowsState::Startable;
 }
 
 QString VideoToTextViewModel::startButtonText() const
@@ -340,16 +283,15 @@ QString VideoToTextViewModel::startButtonText() const
     const QString addFiles = i18n::t(QStringLiteral("tool.video_to_text.start.add_files"));
     if (!m_taskModel || m_taskModel->rowCount() == 0)
         return addFiles;
-    bool startable = false;
-    for (const VideoToTextTask *task : m_taskModel->tasks()) {
-        if (!task)
-            continue;
-        if (task->status() == BackgroundTask::Running)
-            return i18n::t(QStringLiteral("tool.video_to_text.start.running"));
-        if (task->status() == BackgroundTask::Pending && !isDamaged(task))
-            startable = true;
+    switch (m_run.rowsState()) {
+    case tools::TaskBatchRun<VideoToTextTask>::RowsState::Running:
+        return i18n::t(QStringLiteral("tool.video_to_text.start.running"));
+    case tools::TaskBatchRun<VideoToTextTask>::RowsState::Startable:
+        return i18n::t(QStringLiteral("tool.video_to_text.start.convert"));
+    case tools::TaskBatchRun<VideoToTextTask>::RowsState::NothingToStart:
+        break;
     }
-    return startable ? i18n::t(QStringLiteral("tool.video_to_text.start.convert")) : addFiles;
+    return addFiles;
 }
 
 void VideoToTextViewModel::startTasks()
@@ -363,47 +305,18 @@ void VideoToTextViewModel::startTasks()
                         "outputDirectory=%4")
                         .arg(m_taskModel->rowCount())
                         .arg(m_outputFormat, m_recognitionLanguage, m_outputDirectory);
-    m_batchTaskIds.clear();
-    for (VideoToTextTask *task : m_taskModel->tasks()) {
-        if (!task || task->status() != BackgroundTask::Pending || isDamaged(task))
-            continue;
+    m_run.start(m_taskManager, [](const VideoToTextTask *task) {
         TVX_LOG_INFO << QStringLiteral("[VideoToText] submit task, taskId=%1 source=%2")
                             .arg(task->taskId(), task->sourcePath());
-        // A job the queue refuses would never end, and the batch would never report.
-        if (m_taskManager->submitTask(task))
-            m_batchTaskIds.insert(task->taskId());
-        m_taskModel->notifyTaskChanged(task);
-    }
-    refreshRunningTasks();
-    if (!m_batchTaskIds.isEmpty() && !m_refreshTimer.isActive())
-        m_refreshTimer.start();
+    });
     emit startActionChanged();
-}
-
-bool VideoToTextViewModel::batchHasUnfinishedTask() const
-{
-    for (const VideoToTextTask *task : m_taskModel->tasks()) {
-        if (task && m_batchTaskIds.contains(task->taskId()) && isUnfinished(task))
-            return true;
-    }
-    return false;
 }
 
 void VideoToTextViewModel::refreshRunningTasks()
 {
     if (!m_taskModel)
         return;
-    bool running = false;
-    for (VideoToTextTask *task : m_taskModel->tasks()) {
-        if (task && task->status() == BackgroundTask::Running) {
-            running = true;
-            m_taskModel->notifyTaskChanged(task);
-        }
-    }
-    // A batch job still waiting in the queue (behind another tool's job, or while the pool is
-    // busy with probes) keeps the polling alive, so its row moves as soon as it begins.
-    if (!running && !batchHasUnfinishedTask() && m_refreshTimer.isActive())
-        m_refreshTimer.stop();
+    m_run.refresh();
     emit startActionChanged();
 }
 
@@ -419,39 +332,16 @@ void VideoToTextViewModel::handleTaskFinished(BackgroundTask *task)
 
 void VideoToTextViewModel::maybeEmitBatchExecutionFinished()
 {
-    if (!m_taskModel || m_batchTaskIds.isEmpty())
+    if (!m_taskModel)
         return;
-    QHash<QString, const VideoToTextTask *> byId;
-    const QList<VideoToTextTask *> tasks = m_taskModel->tasks();
-    for (const VideoToTextTask *task : tasks) {
-        if (task)
-            byId.insert(task->taskId(), task);
-    }
-    int successes = 0;
-    int failures = 0;
-    for (const QString &id : qAsConst(m_batchTaskIds)) {
-        const VideoToTextTask *task = byId.value(id);
-        if (!task)
-            continue;
-        switch (task->status()) {
-        case BackgroundTask::Pending:
-        case BackgroundTask::Running:
-            return;
-        case BackgroundTask::Completed:
-            ++successes;
-            break;
-        case BackgroundTask::Failed:
-            ++failures;
-            break;
-        default:
-            break;
-        }
-    }
-    if (failures > 0) {
+    tools::TaskBatchRun<VideoToTextTask>::Outcome outcome;
+    if (!m_run.finishedOutcome(&outcome))
+        return;
+    if (outcome.failures > 0) {
         // In row order, so the reason shown is the same whatever order the set is walked in.
         QString reason;
-        for (const VideoToTextTask *task : tasks) {
-            if (task && m_batchTaskIds.contains(task->taskId()) && task->status() == BackgroundTask::Failed) {
+        for (const VideoToTextTask *task : m_taskModel->tasks()) {
+            if (task && m_run.inBatch(task) && task->status() == BackgroundTask::Failed) {
                 reason = task->errorText().trimmed();
                 if (!reason.isEmpty())
                     break;
@@ -462,19 +352,17 @@ void VideoToTextViewModel::maybeEmitBatchExecutionFinished()
             emit lastFailureTextChanged();
         }
     }
-    m_batchTaskIds.clear();
-    if (successes > 0 || failures > 0)
-        emit batchExecutionFinished(successes, failures);
+    m_run.endBatch();
+    if (outcome.successes > 0 || outcome.failures > 0)
+        emit batchExecutionFinished(outcome.successes, outcome.failures);
 }
 
 void VideoToTextViewModel::removeTask(int row)
 {
     if (!m_taskModel)
         return;
-    if (VideoToTextTask *task = m_taskModel->taskObjectAt(row)) {
-        m_batchTaskIds.remove(task->taskId());
-        task->cancel();
-    }
+    if (VideoToTextTask *task = m_taskModel->taskObjectAt(row))
+        m_run.drop(task);
     m_taskModel->removeAt(row);
     emit startActionChanged();
 }
@@ -483,11 +371,7 @@ void VideoToTextViewModel::clearTasks()
 {
     if (!m_taskModel)
         return;
-    m_batchTaskIds.clear();
-    for (VideoToTextTask *task : m_taskModel->tasks()) {
-        if (task)
-            task->cancel();
-    }
+    m_run.dropAll();
     m_taskModel->clear();
     emit startActionChanged();
 }

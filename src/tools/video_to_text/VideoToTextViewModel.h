@@ -3,18 +3,17 @@
 // folder, the batch start through the job queue and the batch's outcome.
 #pragma once
 
+#include "tools/common/TaskBatchRun.h"
 #include "tools/video_to_text/VideoToTextParams.h"
+#include "tools/video_to_text/VideoToTextTask.h"
 
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 class BackgroundTask;
 class FFprobeService;
 class TaskManager;
-class VideoToTextTask;
 class VideoToTextTaskFactory;
 class VideoToTextTaskModel;
 
@@ -99,7 +98,6 @@ private:
     void refreshRunningTasks();
     void handleTaskFinished(BackgroundTask *task);
     void maybeEmitBatchExecutionFinished();
-    bool batchHasUnfinishedTask() const;
 
     FFprobeService *m_ffprobeService = nullptr;
     TaskManager *m_taskManager = nullptr;
@@ -108,7 +106,6 @@ private:
     QString m_outputFormat;
     QString m_recognitionLanguage;
     QString m_outputDirectory;
-    QTimer m_refreshTimer;
-    QSet<QString> m_batchTaskIds;
     QString m_lastFailureText;
+    tools::TaskBatchRun<VideoToTextTask> m_run;
 };
