@@ -227,6 +227,10 @@ Item {
         objectName: "videoSurface"
         anchors.fill: parent
         engine: root.bindEngine ? mpvEngine : null
+        // mpv draws at the item's own pixel size, so the picture reaches the window one texel
+        // per pixel: a filtered copy would look the same and costs a software renderer about a
+        // third more per frame.
+        smooth: false
     }
 
     Timer {
