@@ -14,7 +14,6 @@ if [[ "${TVX_SKIP_SANITIZE:-0}" != 1 && $# -eq 0 ]]; then
     tst_enginesettings
     tst_engineplayback
     tst_videosurface
-    tst_mpvlibrary
     tst_taskqueue
     tst_capture_real
     tst_capture_pages_qml
