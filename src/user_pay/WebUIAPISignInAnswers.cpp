@@ -142,54 +142,49 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
-    // The requests that wait for the server's clock, in the order they are answered.
-    struct Deferred
-    {
-        bool WebUIAPIService::*deferred;
-        bool WebUIAPIService::*pending;
-        FailureCallback WebUIAPIService::*failed;
-        const char *fallbackKey;
-        bool (WebUIAPIService::*request)();
-    };
-    static const Deferred kDeferred[] = {
-        {&WebUIAPIService::weChatQrDeferred, &WebUIAPIService::weChatQrPending,
-         &WebUIAPIService::weChatLoginFailedCallback, "user_pay.login.error.wechat_qr_request_failed",
-         &WebUIAPIService::requestWeChatQrLogin},
-        {&WebUIAPIService::qqLoginDeferred, &WebUIAPIService::qqLoginPending,
-         &WebUIAPIService::qqLoginFailedCallback, "user_pay.login.error.qq_request_failed",
-         &WebUIAPIService::requestQQLogin},
-        {&WebUIAPIService::virtualLoginDeferred, &WebUIAPIService::virtualLoginPending,
-         &WebUIAPIService::virtualAccountLoginFailedCallback, "user_pay.login.error.login_request_failed",
-         &WebUIAPIService::requestVirtualAccountLogin},
-    };
-    constexpr int kDeferredCount = int(sizeof kDeferred / sizeof kDeferred[0]);
-
     if (code != kSuccess) {
         TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << 65 << " code =" << code
                      << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
         // ever; their next attempt asks for the server time again.
-        FailureCallback failed[kDeferredCount];
-        QString errors[kDeferredCount];
+        FailureCallback weChatFailed;
+        FailureCallback qqFailed;
+        FailureCallback virtualFailed;
+        QString weChatError;
+        QString qqError;
+        QString virtualError;
         {
             QMutexLocker lock(&mutex);
             if (closing) {
                 return;
             }
-            for (int i = 0; i < kDeferredCount; ++i) {
-                const Deferred &waiting = kDeferred[i];
-                if (this->*waiting.deferred) {
-                    this->*waiting.deferred = this->*waiting.pending = false;
-                    failed[i] = this->*waiting.failed;
-                    errors[i] =
-                        resolveWebApiErrorMessage(65, code, message, catalogText(waiting.fallbackKey));
-                }
+            if (weChatQrDeferred) {
+                weChatQrDeferred = weChatQrPending = false;
+                weChatFailed = weChatLoginFailedCallback;
+                weChatError = resolveWebApiErrorMessage(
+                    65, code, message, catalogText("user_pay.login.error.wechat_qr_request_failed"));
+            }
+            if (qqLoginDeferred) {
+                qqLoginDeferred = qqLoginPending = false;
+                qqFailed = qqLoginFailedCallback;
+                qqError = resolveWebApiErrorMessage(65, code, message,
+                                                    catalogText("user_pay.login.error.qq_request_failed"));
+            }
+            if (virtualLoginDeferred) {
+                virtualLoginDeferred = virtualLoginPending = false;
+                virtualFailed = virtualAccountLoginFailedCallback;
+                virtualError = resolveWebApiErrorMessage(
+                    65, code, message, catalogText("user_pay.login.error.login_request_failed"));
             }
         }
-        for (int i = 0; i < kDeferredCount; ++i) {
-            if (failed[i]) {
-                failed[i](code, errors[i]);
-            }
+        if (weChatFailed) {
+            weChatFailed(code, weChatError);
+        }
+        if (qqFailed) {
+            qqFailed(code, qqError);
+        }
+        if (virtualFailed) {
+            virtualFailed(code, virtualError);
         }
         return;
     }
@@ -198,7 +193,9 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
         serverTime =
             unsignedLow32(root.value(QStringLiteral("data")).toObject().value(QStringLiteral("utctime")));
     }
-    bool reissue[kDeferredCount] = {};
+    bool reissueWeChat = false;
+    bool reissueQQ = false;
+    bool reissueVirtual = false;
     {
         QMutexLocker lock(&mutex);
         if (closing) {
@@ -208,17 +205,27 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
             webInterface->V4SyncServerTime(serverTime);
         }
         serverTimeReady = true;
-        for (int i = 0; i < kDeferredCount; ++i) {
-            std::swap(reissue[i], this->*kDeferred[i].deferred);
-            if (reissue[i]) {
-                this->*kDeferred[i].pending = false;
-            }
+        std::swap(reissueWeChat, weChatQrDeferred);
+        std::swap(reissueQQ, qqLoginDeferred);
+        std::swap(reissueVirtual, virtualLoginDeferred);
+        if (reissueWeChat) {
+            weChatQrPending = false;
+        }
+        if (reissueQQ) {
+            qqLoginPending = false;
+        }
+        if (reissueVirtual) {
+            virtualLoginPending = false;
         }
     }
-    for (int i = 0; i < kDeferredCount; ++i) {
-        if (reissue[i]) {
-            (this->*kDeferred[i].request)();
-        }
+    if (reissueWeChat) {
+        requestWeChatQrLogin();
+    }
+    if (reissueQQ) {
+        requestQQLogin();
+    }
+    if (reissueVirtual) {
+        requestVirtualAccountLogin();
     }
 }
 
