@@ -1,7 +1,8 @@
 // The libmpv functions the player calls, each forwarding to libmpv opened at the first call.
 // Linked, its dependency tree (a few hundred shared objects) was mapped and relocated before
-// main, ahead of everything the first frame needs; opened here it loads when the page creates
-// its engine, and a second instance that only hands its file over never loads it.
+// main, ahead of everything the first frame needs; opened here it loads on first use (the main
+// window opens it on a thread of its own after its first frame, MpvLibraryLoader), and a second
+// instance that only hands its file over never loads it.
 #include "player/MpvLibrary.h"
 
 #include "core/Log.h"

@@ -1,5 +1,6 @@
 // The main road under Xvfb: a play list reloaded from disk drives the real coordinator and the
 // shared video component through three generated clips, advancing at each end of file.
+#include "../page/RealPlayerTypes.h"
 #include "MainRoadScene.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
@@ -134,10 +135,7 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        qputenv("TVX_MPV_AO", "null");
-        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-        qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+        tvxtest::registerRealPlayerTypes();
         for (const Clip &clip : kClips) {
             m_clips << makeClip(clip);
             QVERIFY2(!m_clips.last().isEmpty(), clip.name);

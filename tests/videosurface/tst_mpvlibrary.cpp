@@ -1,5 +1,6 @@
 // libmpv opened after the first frame: the loader reports ready once, and the shared video
 // component neither opens nor starts an engine before it may bind one.
+#include "../page/RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvLibrary.h"
@@ -21,9 +22,7 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        qputenv("TVX_MPV_AO", "null");
-        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
+        tvxtest::registerRealPlayerTypes();
     }
 
     // Runs first: nothing in this process has called into libmpv yet.

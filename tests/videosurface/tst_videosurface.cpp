@@ -1,5 +1,6 @@
 // The video surface under Xvfb: an engine bound to an item draws upright frames, and items and engines die
 // cleanly while playing.
+#include "../page/RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
@@ -81,9 +82,7 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        qputenv("TVX_MPV_AO", "null");
-        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
+        tvxtest::registerRealPlayerTypes();
         QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
         QVERIFY(!twoBandClip().isEmpty());
     }
