@@ -436,7 +436,16 @@ sys.stdin.read()
 
         // Still listening while the idle peers are held, and a real start gets through.
         QVERIFY(service.isListening());
-        QVERIFY(service.findChildren<QLocalSocket *>().size() <= SingleInstanceService::kMaxPeers);
+        // Dropped peers are aborted at once but deleted later, so the cap is checked on the
+        // connections still open; the accept queue can hold a few more until it drains.
+        const auto openPeers = [&service]() {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const auto sockets = service.findChildren<QLocalSocket *>();
+            return std::count_if(sockets.begin(), sockets.end(), [](const QLocalSocket *socket) {
+                return socket->state() != QLocalSocket::UnconnectedState;
+            });
+        };
+        QVERIFY(tvxtest::waitUntil([&]() { return openPeers() <= SingleInstanceService::kMaxPeers; }));
         SingleInstanceService sender(QStringLiteral("flood"));
         QVERIFY(sender.notifyPrimary(QStringLiteral("file:///through.mp4"), 1200));
         QVERIFY(tvxtest::waitUntil([&]() { return log.events.size() == 2; }));
