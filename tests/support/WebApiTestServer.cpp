@@ -29,10 +29,10 @@ void WebApiTestServer::setDefaultRule(const QJsonObject &rule)
     writeScript();
 }
 
-void WebApiTestServer::clearRules()
+void WebApiTestServer::clearRules(const QJsonObject &defaultRule)
 {
     m_paths = QJsonObject();
-    m_default = QJsonObject();
+    m_default = defaultRule;
     writeScript();
 }
 

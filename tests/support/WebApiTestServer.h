@@ -20,7 +20,9 @@ public:
     // Scripted answer for one path (see the server's header for the members), or for all.
     void setPathRule(const QString &path, const QJsonObject &rule);
     void setDefaultRule(const QJsonObject &rule);
-    void clearRules();
+    // Every rule dropped and the default set in one write: a request answered in between
+    // would otherwise meet the server's generic answer.
+    void clearRules(const QJsonObject &defaultRule = QJsonObject());
 
     bool waitForRequests(int count, int timeoutMs = 5000) const;
 

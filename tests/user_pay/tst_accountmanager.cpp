@@ -151,8 +151,7 @@ private slots:
 
     void init()
     {
-        m_server.clearRules();
-        m_server.setDefaultRule(accountRule({{"nickname", "Nick"}}));
+        m_server.clearRules(accountRule({{"nickname", "Nick"}}));
         m_server.clearRequests();
         AccountLocalStore().clear();
     }
