@@ -311,9 +311,11 @@ private slots:
         m_server.setPathRule("/api/v4/memprofile", rule);
         // Ten megabytes through the test server's TLS can outlast the suite's short request
         // time-out on a loaded machine (and under the sanitizers); the row is about the size.
+        const QString suiteTimeout = m_config.value("webapi/request_timeout_ms");
         if (size > 0)
             setConfig("webapi/request_timeout_ms", "30000");
-        auto restoreTimeout = qScopeGuard([this]() { setConfig("webapi/request_timeout_ms", "3000"); });
+        auto restoreTimeout =
+            qScopeGuard([this, suiteTimeout]() { setConfig("webapi/request_timeout_ms", suiteTimeout); });
         auto client = makeClient();
         QCOMPARE(client->V4GetUserInfo("a", 0, "t", 1), 0);
         QVERIFY(CallbackRecorder::instance().waitFor(1, 40000));
