@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace platform {
 
 void DesktopEntryLink::setIconLocation(const QString &path, int index)
@@ -16,15 +18,27 @@ void DesktopEntryLink::setIconLocation(const QString &path, int index)
 
 QString DesktopEntryLink::quoteExecArgument(const QString &arg)
 {
-    // Inside double quotes the Exec key reserves the same four characters as a POSIX shell.
-    QString out = QStringLiteral("\"");
-    for (const QChar c : arg) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            out += QLatin1Char('\\');
-        out += c;
+    // Quotes only an argument that holds one of the Exec key's reserved characters: tools that
+    // read the program from the Exec line without unquoting it (xdg-utils takes its first word
+    // as is) then still find the program at a plain path.
+    static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
+    const bool needsQuotes =
+        arg.isEmpty() || std::any_of(arg.cbegin(), arg.cend(), [](QChar c) { return reserved.contains(c); });
+    QString out;
+    if (needsQuotes) {
+        // Inside double quotes the Exec key reserves the same four characters as a POSIX shell.
+        out += QLatin1Char('"');
+        for (const QChar c : arg) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
+                out += QLatin1Char('\\');
+            out += c;
+        }
+        out += QLatin1Char('"');
+    } else {
+        out = arg;
     }
-    out += QLatin1Char('"');
-    // A literal percent sign would be taken for a field code.
+    // A literal percent sign would be taken for a field code, quoted or not.
     out.replace(QLatin1Char('%'), QStringLiteral("%%"));
     return out;
 }

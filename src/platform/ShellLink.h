@@ -48,10 +48,11 @@ public:
     void releaseLinkObject() override {}
     void uninitializeComponents() override {}
 
-    // The entry's text: Name from the file's base name, Exec quoting the target.
+    // The entry's text: Name from the file's base name, Exec running the target.
     QString entryText(const QString &shortcutPath) const;
 
-    // One argument quoted for an Exec key (before the entry's own string escaping).
+    // One argument as an Exec key holds it (before the entry's own string escaping): quoted
+    // only when it holds a character the key reserves.
     static QString quoteExecArgument(const QString &arg);
     // A value escaped as a Desktop Entry string (backslash, line breaks, tabs).
     static QString escapeEntryValue(const QString &value);

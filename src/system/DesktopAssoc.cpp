@@ -50,8 +50,7 @@ QStringList programMimeTypes()
 QString desktopEntry(const QString &applicationName, const QString &exec, const QStringList &mimeTypes)
 {
     using platform::DesktopEntryLink;
-    const QString program =
-        exec.contains(QLatin1Char('/')) ? DesktopEntryLink::quoteExecArgument(exec) : exec;
+    const QString program = DesktopEntryLink::quoteExecArgument(exec);
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");

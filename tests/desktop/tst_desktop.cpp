@@ -137,7 +137,7 @@ private slots:
         QFile entry(prefix + QStringLiteral("/share/applications/tavrixo.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
-        QVERIFY2(text.contains(QStringLiteral("\nExec=\"" TVX_INSTALL_PREFIX "/bin/tavrixo\" %f\n")),
+        QVERIFY2(text.contains(QStringLiteral("\nExec=" TVX_INSTALL_PREFIX "/bin/tavrixo %f\n")),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("\nIcon=tavrixo\n")));
         QVERIFY(text.contains(QStringLiteral("video/mp4;")));

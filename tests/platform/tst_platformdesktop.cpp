@@ -47,13 +47,18 @@ private slots:
     void desktopEntryLaunchesItsTarget_data()
     {
         QTest::addColumn<QString>("folder");
-        QTest::newRow("plain") << QStringLiteral("bin");
-        QTest::newRow("blanks and Chinese") << QStringLiteral("我的 程序");
-        QTest::newRow("shell and field-code characters") << QStringLiteral("a\"b$c`d\\e 100%");
+        QTest::addColumn<bool>("quoted");
+        QTest::newRow("plain") << QStringLiteral("bin") << false;
+        QTest::newRow("Chinese") << QStringLiteral("我的程序") << false;
+        QTest::newRow("blanks and Chinese") << QStringLiteral("我的 程序") << true;
+        QTest::newRow("shell and field-code characters") << QStringLiteral("a\"b$c`d\\e 100%") << true;
+        QTest::newRow("brackets and hash") << QStringLiteral("a(b)#c") << true;
+        QTest::newRow("field code alone") << QStringLiteral("100%") << false;
     }
     void desktopEntryLaunchesItsTarget()
     {
         QFETCH(QString, folder);
+        QFETCH(bool, quoted);
         const QString marker = tvxtest::scratchPath(QStringLiteral("launched.txt"));
         QFile::remove(marker);
         const QString target = tvxtest::writeScript(tvxtest::scratchPath(folder + QStringLiteral("/player")),
@@ -81,6 +86,8 @@ private slots:
         QVERIFY(exec.endsWith(QLatin1String(" %f")));
         exec.chop(3);
         exec.replace(QLatin1String("%%"), QLatin1String("%"));
+        // xdg-utils takes the Exec line's first word as the program, quotes and all.
+        QCOMPARE(exec.section(QLatin1Char(' '), 0, 0) == target, !quoted);
         // Inside double quotes the Exec rules are those of a POSIX shell, so sh runs it as a launcher would.
         const tvxtest::ProcessResult r = tvxtest::runProcess(
             QStringLiteral("/bin/sh"),

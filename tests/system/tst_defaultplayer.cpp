@@ -446,9 +446,9 @@ private slots:
         for (const QString &mimeType :
              QStringList{"video/mp4", "video/x-matroska", "video/x-msvideo", "audio/mpeg"})
             QVERIFY2(listed.contains(mimeType), qPrintable(entryText));
-        QVERIFY2(entryText.contains(
-                     QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())),
-                 qPrintable(entryText));
+        QVERIFY2(
+            entryText.contains(QStringLiteral("\nExec=%1 %f\n").arg(QCoreApplication::applicationFilePath())),
+            qPrintable(entryText));
         QVERIFY(entryText.contains(QStringLiteral("\nIcon=tavrixo\n")));
 
         // A second registration keeps the first one's view of what was there.

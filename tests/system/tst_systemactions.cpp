@@ -287,8 +287,8 @@ private slots:
         QFile f(desktop + QStringLiteral("/Tavrixo.desktop"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QString entry = QString::fromUtf8(f.readAll());
-        QVERIFY(entry.contains(
-            QStringLiteral("\nExec=\"%1\" %f\n").arg(QCoreApplication::applicationFilePath())));
+        QVERIFY(
+            entry.contains(QStringLiteral("\nExec=%1 %f\n").arg(QCoreApplication::applicationFilePath())));
         QVERIFY(entry.contains(QStringLiteral("\nPath=%1\n").arg(QCoreApplication::applicationDirPath())));
         // The icon is named in the icon theme, and the theme in the user's data folder has it.
         QVERIFY2(entry.contains(QStringLiteral("\nIcon=tavrixo\n")), qPrintable(entry));
