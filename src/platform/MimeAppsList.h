@@ -1,5 +1,6 @@
 // The user's "mimeapps.list" (freedesktop MIME applications associations): the default
-// application of each MIME type, as `xdg-mime default` writes it.
+// application of each MIME type, as `xdg-mime default` writes it, and the associations the
+// user added or removed.
 #pragma once
 
 #include <QString>
@@ -12,8 +13,16 @@ namespace platform {
 class MimeAppsList
 {
 public:
+    enum class Group {
+        DefaultApplications, // "[Default Applications]"
+        AddedAssociations,   // "[Added Associations]"
+        RemovedAssociations, // "[Removed Associations]"
+    };
+
     // "mimeapps.list" in the user's configuration folder (XDG_CONFIG_HOME).
     static QString userFilePath();
+    // The desktop file ids of an entry's value ("a.desktop;b.desktop;"), in order.
+    static QStringList desktopIds(const QString &value);
 
     explicit MimeAppsList(const QString &filePath = userFilePath());
 
@@ -23,17 +32,20 @@ public:
     // Replaces the file atomically (its folder is created); false on a failure.
     bool save();
 
-    // The whole value of the type's "Default Applications" entry ("a.desktop;b.desktop;"), or
-    // a null string when it has none.
-    QString defaultEntry(const QString &mimeType) const;
-    // The first desktop file id of that entry, or an empty string.
+    // The whole value of the type's entry in the group ("a.desktop;b.desktop;"), or a null
+    // string when it has none.
+    QString entry(Group group, const QString &mimeType) const;
+    // The first desktop file id of the type's "Default Applications" entry, or an empty string.
     QString defaultApplication(const QString &mimeType) const;
-    // Sets the entry's whole value; a null value removes the entry.
-    void setDefaultEntry(const QString &mimeType, const QString &value);
+    // Sets the entry's whole value; a null value removes the entry, and with it a group that
+    // this removal leaves without entries.
+    void setEntry(Group group, const QString &mimeType, const QString &value);
 
 private:
-    int groupStart(const QString &group) const; // index of the "[group]" line, or -1
-    int entryLine(const QString &mimeType) const;
+    int groupStart(Group group) const; // index of the group's header line, or -1
+    int groupEnd(int start) const;     // index of the line after the group's last line
+    int entryLine(Group group, const QString &mimeType) const;
+    void removeEntryLine(int at);
 
     QString m_filePath;
     QStringList m_lines;

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 const char kEmptyBackupValue[] = "__EMPTY__";
@@ -113,12 +115,31 @@ bool backUpOnce(platform::RegistryStore &store, const QString &group, const QStr
     return store.write(group, extension, backupValueForProgId(previous));
 }
 
+// Associations the program added to MIME types whose default is the user's own choice, with
+// each type's previous "Added Associations" value.
+QString mimeAddedBackupGroup()
+{
+    return settingsKey() + QStringLiteral("\\DefaultPlayerPreviousMimeAdded_%1").arg(applicationId());
+}
+
+QString withDesktopId(const QString &value, const QString &id)
+{
+    QString out = value.trimmed();
+    if (!out.isEmpty() && !out.endsWith(QLatin1Char(';')))
+        out += QLatin1Char(';');
+    return out + id + QLatin1Char(';');
+}
+
 // The desktop's side of the registration: the program's desktop entry in the user's
-// applications folder, and the user's default application of every MIME type it opens, each
-// previous default backed up first. False, with a detail, when the entry or the list could
-// not be written; a type whose backup failed is left to its current application.
+// applications folder, and in the user's "mimeapps.list" the default application of every MIME
+// type it opens that has none of the user's choosing. A default the user chose stays, as a
+// program on Windows cannot override the user's choice; the program is only listed among that
+// type's applications ("Added Associations"). Every previous value is backed up first; a type
+// whose backup failed is left as it is. False, with a detail, when the entry or the list could
+// not be written.
 bool setDesktopDefaults(platform::RegistryStore &store, const QString &executablePath, QString *detail)
 {
+    using Group = platform::MimeAppsList::Group;
     const QStringList mimeTypes = desktop_assoc::programMimeTypes();
     if (!desktop_assoc::writeUserDesktopEntry(applicationNameOrDefault(), executablePath, mimeTypes)) {
         *detail = desktop_assoc::userDesktopEntryPath() + QStringLiteral("(write failed)");
@@ -131,22 +152,37 @@ bool setDesktopDefaults(platform::RegistryStore &store, const QString &executabl
         return false;
     }
     const QString ourId = desktop_assoc::desktopFileId();
-    const QString group = mimeDefaultBackupGroup();
+    QStringList taken;
+    QStringList offered;
     QStringList unbacked;
     for (const QString &mimeType : mimeTypes) {
-        if (list.defaultApplication(mimeType) == ourId)
+        const QString current = list.defaultApplication(mimeType);
+        if (current == ourId)
             continue;
-        if (!backUpOnce(store, group, mimeType, list.defaultEntry(mimeType)))
-            unbacked << mimeType;
+        if (current.isEmpty()) {
+            const QString previous = list.entry(Group::DefaultApplications, mimeType);
+            (backUpOnce(store, mimeDefaultBackupGroup(), mimeType, previous) ? taken : unbacked) << mimeType;
+            continue;
+        }
+        const QString added = list.entry(Group::AddedAssociations, mimeType);
+        if (platform::MimeAppsList::desktopIds(added).contains(ourId) ||
+            platform::MimeAppsList::desktopIds(list.entry(Group::RemovedAssociations, mimeType))
+                .contains(ourId))
+            continue;
+        (backUpOnce(store, mimeAddedBackupGroup(), mimeType, added) ? offered : unbacked) << mimeType;
     }
-    if (!store.flush())
-        unbacked = mimeTypes;
-    for (const QString &mimeType : mimeTypes) {
-        if (!unbacked.contains(mimeType))
-            list.setDefaultEntry(mimeType, ourId);
+    if (!store.flush()) {
+        unbacked += taken + offered;
+        taken.clear();
+        offered.clear();
     }
+    for (const QString &mimeType : qAsConst(taken))
+        list.setEntry(Group::DefaultApplications, mimeType, ourId);
+    for (const QString &mimeType : qAsConst(offered))
+        list.setEntry(Group::AddedAssociations, mimeType,
+                      withDesktopId(list.entry(Group::AddedAssociations, mimeType), ourId));
     if (!unbacked.isEmpty())
-        TVX_LOG_WARN << "[SystemActions][DefaultAssociation] backup failed, default kept for:"
+        TVX_LOG_WARN << "[SystemActions][DefaultAssociation] backup failed, left as they are:"
                      << unbacked.join(QStringLiteral(", "));
     if (!list.save()) {
         *detail = list.filePath() + QStringLiteral("(write failed)");
@@ -156,40 +192,68 @@ bool setDesktopDefaults(platform::RegistryStore &store, const QString &executabl
 }
 
 // Gives every MIME type whose default is still the program its backed-up default again (or
-// none when there was none); types another application took over since are left alone.
-// Returns the failed types' details.
+// none when there was none), and takes the program out of the applications it was added to;
+// a type another application took over since is left alone. Once no default names the
+// program, its desktop entry in the user's applications folder goes too: the entry itself
+// claims the types, and desktops that find no default pick an application that claims them,
+// so the user's desktop answers again as it did before the registration. Returns the failed
+// types' details.
 QStringList restoreDesktopDefaults(platform::RegistryStore &store)
 {
+    using Group = platform::MimeAppsList::Group;
     const QStringList mimeTypes = desktop_assoc::programMimeTypes();
     platform::MimeAppsList list;
     if (!list.load())
         return {list.filePath() + QStringLiteral("(read failed)")};
     const QString ourId = desktop_assoc::desktopFileId();
-    const QString group = mimeDefaultBackupGroup();
     QStringList restored;
+    QStringList withdrawn;
     QStringList failed;
     for (const QString &mimeType : mimeTypes) {
-        if (list.defaultApplication(mimeType) != ourId)
-            continue;
         QString backup;
         bool hasBackup = false;
-        if (!store.read(group, mimeType, &backup, &hasBackup)) {
+        if (list.defaultApplication(mimeType) == ourId) {
+            if (!store.read(mimeDefaultBackupGroup(), mimeType, &backup, &hasBackup)) {
+                failed << QStringLiteral("%1(read backup failed)").arg(mimeType);
+                continue;
+            }
+            list.setEntry(Group::DefaultApplications, mimeType,
+                          hasBackup ? progIdFromBackupValue(backup) : QString());
+            restored << mimeType;
+        }
+        if (!store.read(mimeAddedBackupGroup(), mimeType, &backup, &hasBackup)) {
             failed << QStringLiteral("%1(read backup failed)").arg(mimeType);
             continue;
         }
-        list.setDefaultEntry(mimeType, hasBackup ? progIdFromBackupValue(backup) : QString());
-        restored << mimeType;
+        if (!hasBackup)
+            continue;
+        QStringList ids = platform::MimeAppsList::desktopIds(list.entry(Group::AddedAssociations, mimeType));
+        ids.removeAll(ourId);
+        const QString previous = progIdFromBackupValue(backup);
+        // Unchanged since: the very text that was there; else only the program's id leaves.
+        const QString value = ids == platform::MimeAppsList::desktopIds(previous) ? previous
+                              : ids.isEmpty()                                     ? QString()
+                                              : ids.join(QLatin1Char(';')) + QLatin1Char(';');
+        list.setEntry(Group::AddedAssociations, mimeType, value);
+        withdrawn << mimeType;
     }
-    if (restored.isEmpty())
-        return failed;
-    if (!list.save()) {
+    if (!restored.isEmpty() || !withdrawn.isEmpty()) {
+        if (!list.save()) {
+            for (const QString &mimeType : qAsConst(restored) + withdrawn)
+                failed << QStringLiteral("%1(mimeapps.list rollback failed)").arg(mimeType);
+            return failed;
+        }
         for (const QString &mimeType : qAsConst(restored))
-            failed << QStringLiteral("%1(mimeapps.list rollback failed)").arg(mimeType);
-        return failed;
+            store.removeValue(mimeDefaultBackupGroup(), mimeType);
+        for (const QString &mimeType : qAsConst(withdrawn))
+            store.removeValue(mimeAddedBackupGroup(), mimeType);
+        store.flush();
     }
-    for (const QString &mimeType : qAsConst(restored))
-        store.removeValue(group, mimeType);
-    store.flush();
+    const bool stillDefault = std::any_of(mimeTypes.cbegin(), mimeTypes.cend(), [&](const QString &mimeType) {
+        return list.defaultApplication(mimeType) == ourId;
+    });
+    if (failed.isEmpty() && !stillDefault && !desktop_assoc::removeUserDesktopEntry())
+        failed << desktop_assoc::userDesktopEntryPath() + QStringLiteral("(remove failed)");
     return failed;
 }
 

@@ -84,6 +84,12 @@ bool writeUserDesktopEntry(const QString &applicationName, const QString &execut
     return file.write(bytes) == bytes.size() && file.commit();
 }
 
+bool removeUserDesktopEntry()
+{
+    const QString path = userDesktopEntryPath();
+    return QFile::remove(path) || !QFileInfo::exists(path);
+}
+
 bool installUserIcon()
 {
     QFile source(QString::fromLatin1(kIconResource));

@@ -20,6 +20,8 @@ QString userDesktopEntryPath();
 // Writes the user's copy atomically; false on a failure.
 bool writeUserDesktopEntry(const QString &applicationName, const QString &executablePath,
                            const QStringList &mimeTypes);
+// Removes the user's copy; true when it is gone.
+bool removeUserDesktopEntry();
 
 // Puts the program's icon into the user's hicolor theme (XDG_DATA_HOME/icons), so the entries
 // that name it show it even when the program was not installed; false when it is not there.

@@ -84,6 +84,57 @@ void seedPreviousAssociations(RegistryStore &store)
     QVERIFY(store.flush());
 }
 
+// A user's desktop in the scratch home: the user's "mimeapps.list" and applications folder,
+// and system folders of the test's own in place of the machine's, for `xdg-mime`.
+struct DesktopFixture
+{
+    const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
+    const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/");
+    const QString entryPath = apps + QStringLiteral("tavrixo.desktop");
+    const QString dataDirs = tvxtest::scratchPath(QStringLiteral("system-data"));
+    const QString configDirs = tvxtest::scratchPath(QStringLiteral("system-config"));
+
+    static QByteArray entry(const QByteArray &mimeTypes = QByteArray())
+    {
+        return "[Desktop Entry]\nType=Application\nName=Player\nExec=/bin/true %f\nMimeType=" + mimeTypes +
+               "\n";
+    }
+
+    DesktopFixture()
+    {
+        QFile::remove(listPath);
+        QFile::remove(entryPath);
+        QDir(dataDirs).removeRecursively();
+        QDir(configDirs).removeRecursively();
+        QDir().mkpath(dataDirs + QStringLiteral("/applications"));
+        QDir().mkpath(configDirs);
+        for (const char *name : {"other", "editor", "userplayer"})
+            tvxtest::writeFile(apps + QLatin1String(name) + QStringLiteral(".desktop"), entry());
+    }
+    ~DesktopFixture() { QFile::remove(listPath); }
+
+    QByteArray list() const
+    {
+        QFile file(listPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    tvxtest::ProcessResult xdgMime(const QStringList &args) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs);
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), configDirs);
+        env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        return tvxtest::runProcess(QStringLiteral("xdg-mime"), args, 60000, env);
+    }
+
+    QString queryDefault(const QString &mimeType) const
+    {
+        return QString::fromUtf8(xdgMime({QStringLiteral("query"), QStringLiteral("default"), mimeType}).out)
+            .trimmed();
+    }
+};
+
 } // namespace
 
 class DefaultPlayerTest : public QObject
@@ -410,34 +461,25 @@ private slots:
 
     void desktopDefaultsFollowRegistrationAndRollback()
     {
-        const QString listPath = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/mimeapps.list");
-        const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/");
-        QFile::remove(apps + QStringLiteral("tavrixo.desktop"));
-        tvxtest::writeFile(apps + QStringLiteral("other.desktop"),
-                           "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n");
-        tvxtest::writeFile(apps + QStringLiteral("editor.desktop"),
-                           "[Desktop Entry]\nType=Application\nName=Editor\nExec=/bin/true %f\n");
+        const DesktopFixture desktop;
         const QByteArray seed = "[Added Associations]\nvideo/mp4=other.desktop;\n\n"
                                 "[Default Applications]\nvideo/mp4=other.desktop;vlc.desktop;\n"
                                 "text/plain=editor.desktop\n\n[Removed Associations]\n";
-        tvxtest::writeFile(listPath, seed);
-        const auto queryDefault = [](const QString &mimeType) {
-            const tvxtest::ProcessResult r = tvxtest::runProcess(
-                QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
-            return QString::fromUtf8(r.out).trimmed();
-        };
-        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        tvxtest::writeFile(desktop.listPath, seed);
+        QCOMPARE(desktop.queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
 
         RegistryStore &store = freshStore();
         SystemActions actions;
         actions.setRegistryStore(&store);
         QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
-        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("tavrixo.desktop"));
-        QCOMPARE(queryDefault(QStringLiteral("video/x-matroska")), QStringLiteral("tavrixo.desktop"));
-        QCOMPARE(queryDefault(QStringLiteral("text/plain")), QStringLiteral("editor.desktop"));
+        QCOMPARE(desktop.queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QCOMPARE(desktop.queryDefault(QStringLiteral("video/x-matroska")), QStringLiteral("tavrixo.desktop"));
+        QCOMPARE(desktop.queryDefault(QStringLiteral("text/plain")), QStringLiteral("editor.desktop"));
+        QVERIFY2(desktop.list().contains("[Added Associations]\nvideo/mp4=other.desktop;tavrixo.desktop;\n"),
+                 desktop.list().constData());
 
         // The entry lists the MIME type of every extension the program opens, and runs this program.
-        QFile entry(apps + QStringLiteral("tavrixo.desktop"));
+        QFile entry(desktop.entryPath);
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString entryText = QString::fromUtf8(entry.readAll());
         const QStringList listed = entryText.section(QStringLiteral("\nMimeType="), 1)
@@ -450,40 +492,77 @@ private slots:
             entryText.contains(QStringLiteral("\nExec=%1 %f\n").arg(QCoreApplication::applicationFilePath())),
             qPrintable(entryText));
         QVERIFY(entryText.contains(QStringLiteral("\nIcon=tavrixo\n")));
+        entry.close();
 
         // A second registration keeps the first one's view of what was there.
         const QString group = QStringLiteral(
             "HKEY_CURRENT_USER\\Software\\Kestrane\\Tavrixo\\DefaultPlayerPreviousMimeDefaults_Tavrixo");
-        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
-                 QStringLiteral("other.desktop;vlc.desktop;"));
         QCOMPARE(value(store, group, QStringLiteral("video/x-matroska")), QStringLiteral("__EMPTY__"));
+        QVERIFY(!hasValue(store, group, QStringLiteral("video/mp4")));
         QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
-        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
-                 QStringLiteral("other.desktop;vlc.desktop;"));
+        QCOMPARE(value(store, group, QStringLiteral("video/x-matroska")), QStringLiteral("__EMPTY__"));
+        QVERIFY(desktop.list().contains("\nvideo/mp4=other.desktop;tavrixo.desktop;\n"));
 
         QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
-        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
-        QFile list(listPath);
-        QVERIFY(list.open(QIODevice::ReadOnly));
-        QCOMPARE(list.readAll(), seed); // exactly what was there
-        bool found = true;
-        value(store, group, QStringLiteral("video/mp4"), &found);
-        QVERIFY(!found);
+        QCOMPARE(desktop.queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
+        QCOMPARE(desktop.list(), seed); // exactly what was there
+        QVERIFY(!hasValue(store, group, QStringLiteral("video/x-matroska")));
 
         // A type another program took over since is left to it.
         QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
-        QVERIFY(tvxtest::runProcess(
-                    QStringLiteral("xdg-mime"),
-                    {QStringLiteral("default"), QStringLiteral("other.desktop"), QStringLiteral("video/mp4")})
+        QVERIFY(desktop
+                    .xdgMime({QStringLiteral("default"), QStringLiteral("other.desktop"),
+                              QStringLiteral("video/x-matroska")})
                     .exitCode == 0);
         QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
-        QCOMPARE(queryDefault(QStringLiteral("video/mp4")), QStringLiteral("other.desktop"));
-        QFile after(listPath);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QVERIFY(!after.readAll().contains("video/x-matroska=")); // no default before, none after
-        QCOMPARE(value(store, group, QStringLiteral("video/mp4")),
-                 QStringLiteral("other.desktop;vlc.desktop;"));
-        QFile::remove(listPath);
+        QCOMPARE(desktop.queryDefault(QStringLiteral("video/x-matroska")), QStringLiteral("other.desktop"));
+        QVERIFY(!desktop.list().contains("video/x-msvideo=")); // no default before, none after
+        QCOMPARE(value(store, group, QStringLiteral("video/x-matroska")), QStringLiteral("__EMPTY__"));
+    }
+
+    // What `xdg-mime query default` answers before the registration, while registered and after
+    // the rollback, for types whose answer comes from each place a desktop looks.
+    void desktopAnswersBeforeRegistrationAndAfterRollback()
+    {
+        const DesktopFixture desktop;
+        const QByteArray seed = "[Default Applications]\nvideo/mp4=userplayer.desktop\n";
+        tvxtest::writeFile(desktop.listPath, seed);
+        tvxtest::writeFile(desktop.dataDirs + QStringLiteral("/applications/sysplayer.desktop"),
+                           DesktopFixture::entry("video/mp4;video/x-matroska;video/x-msvideo;"));
+        tvxtest::writeFile(desktop.configDirs + QStringLiteral("/mimeapps.list"),
+                           "[Default Applications]\nvideo/x-msvideo=adminplayer.desktop\n");
+        tvxtest::writeFile(desktop.dataDirs + QStringLiteral("/applications/adminplayer.desktop"),
+                           DesktopFixture::entry("video/x-msvideo;"));
+
+        struct Row
+        {
+            const char *mimeType;
+            const char *before; // and after the rollback
+            const char *registered;
+        };
+        const Row rows[] = {
+            {"video/mp4", "userplayer.desktop", "userplayer.desktop"},     // the user's choice
+            {"video/x-matroska", "sysplayer.desktop", "tavrixo.desktop"},  // an entry claiming it
+            {"video/x-msvideo", "adminplayer.desktop", "tavrixo.desktop"}, // the system's list
+        };
+        for (const Row &row : rows)
+            QCOMPARE(desktop.queryDefault(QLatin1String(row.mimeType)), QLatin1String(row.before));
+
+        RegistryStore &store = freshStore();
+        SystemActions actions;
+        actions.setRegistryStore(&store);
+        QCOMPARE(actions.setAsDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_set")));
+        for (const Row &row : rows)
+            QCOMPARE(desktop.queryDefault(QLatin1String(row.mimeType)), QLatin1String(row.registered));
+        const QByteArray registered = desktop.list();
+        QVERIFY2(registered.contains("[Added Associations]\nvideo/mp4=tavrixo.desktop;\n"),
+                 registered.constData());
+        QVERIFY2(registered.contains("\nvideo/mp4=userplayer.desktop\n"), registered.constData());
+
+        QCOMPARE(actions.clearDefaultPlayer(), i18n::t(QStringLiteral("system.status.default_player_unset")));
+        for (const Row &row : rows)
+            QCOMPARE(desktop.queryDefault(QLatin1String(row.mimeType)), QLatin1String(row.before));
+        QCOMPARE(desktop.list(), seed);
     }
 
     void unwritableMimeListFailsTheRegistration()
