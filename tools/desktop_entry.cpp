@@ -1,5 +1,6 @@
-// Build step: writes the desktop entry that `cmake --install` puts into the applications
-// folder, from the same extension list that the registration uses.
+// Install step: `cmake --install` runs it to write the desktop entry it puts into the
+// applications folder, naming the program where that installation puts it, from the same
+// extension list that the registration uses.
 // Usage: tvx_desktop_entry <installed program path> <output file>
 #include "system/DesktopAssoc.h"
 

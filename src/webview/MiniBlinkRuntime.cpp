@@ -118,7 +118,12 @@ QString miniblinkLibraryFileName()
 
 QStringList miniblinkCandidatePaths()
 {
-    return {QDir(app::applicationDirPath()).filePath(miniblinkLibraryFileName())};
+    const QDir folder(app::applicationDirPath());
+    // An installed program keeps the engine among its private libraries, out of the folder of
+    // executables.
+    return {folder.filePath(miniblinkLibraryFileName()),
+            QDir::cleanPath(folder.filePath(QStringLiteral(TVX_PRIVATE_LIBDIR_FROM_BINDIR "/") +
+                                            miniblinkLibraryFileName()))};
 }
 
 bool ensureMiniBlinkInitialized()

@@ -11,7 +11,8 @@ namespace webview {
 
 // The engine library's file name on this platform.
 QString miniblinkLibraryFileName();
-// Where the engine is looked for, in search order: only the application folder.
+// Where the engine is looked for, in search order: the application folder, then the private
+// library folder of an installed program ("../lib/tavrixo" from the application folder).
 QStringList miniblinkCandidatePaths();
 
 // Loads and starts the engine once per process; a failed start is tried again by the next call.

@@ -6,6 +6,7 @@
 #include "platform/LocalSocketEndpoint.h"
 #include "system/SingleInstanceService.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QtTest>
@@ -121,35 +122,54 @@ private slots:
         QVERIFY(player.waitForExit(30000));
     }
 
+    // An installation into another prefix than the configured one, staged under DESTDIR: the
+    // entry names the program where the prefix puts it, and the staged program runs with the
+    // libraries of its own tree.
     void installedProgramRunsWithItsDesktopEntry()
     {
-        const QString root =
-            tvxtest::scratchPath(QStringLiteral("staged/x")).section(QLatin1Char('/'), 0, -2);
+        const QString stage = tvxtest::scratchPath(QStringLiteral("stage"));
+        const QString prefix = tvxtest::scratchPath(QStringLiteral("opt/tavrixo"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DESTDIR"), root);
-        const tvxtest::ProcessResult install = tvxtest::runProcess(
-            QStringLiteral(TVX_CMAKE_COMMAND),
-            {QStringLiteral("--install"), qEnvironmentVariable("TVX_BUILD_DIR")}, 120000, env);
+        env.insert(QStringLiteral("DESTDIR"), stage);
+        const tvxtest::ProcessResult install =
+            tvxtest::runProcess(QStringLiteral(TVX_CMAKE_COMMAND),
+                                {QStringLiteral("--install"), qEnvironmentVariable("TVX_BUILD_DIR"),
+                                 QStringLiteral("--prefix"), prefix},
+                                120000, env);
         QVERIFY2(install.exitCode == 0, install.out + install.err);
 
-        const QString prefix = root + QStringLiteral(TVX_INSTALL_PREFIX);
-        const QString program = prefix + QStringLiteral("/bin/tavrixo");
-        QFile entry(prefix + QStringLiteral("/share/applications/tavrixo.desktop"));
+        const QString tree = stage + prefix;
+        QFile entry(tree + QStringLiteral("/share/applications/tavrixo.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
-        QVERIFY2(text.contains(QStringLiteral("\nExec=" TVX_INSTALL_PREFIX "/bin/tavrixo %f\n")),
-                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("\nExec=%1/bin/tavrixo %f\n").arg(prefix)), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("\nIcon=tavrixo\n")));
         QVERIFY(text.contains(QStringLiteral("video/mp4;")));
         for (const char *size : {"48x48", "256x256"})
             QVERIFY(QFileInfo::exists(
-                prefix +
-                QStringLiteral("/share/icons/hicolor/%1/apps/tavrixo.png").arg(QLatin1String(size))));
+                tree + QStringLiteral("/share/icons/hicolor/%1/apps/tavrixo.png").arg(QLatin1String(size))));
 
-        tvxtest::AppProcess installed(program);
-        QVERIFY(installed.start());
+        // The program's own libraries lie in its private folder, none among the executables.
+        QCOMPARE(QDir(tree + QStringLiteral("/bin")).entryList(QDir::Files), QStringList{"tavrixo"});
+        QStringList privateLibraries{QStringLiteral("libTelvane.so")};
+#ifdef TVX_HAVE_WEBENGINE
+        privateLibraries << QStringLiteral("libminiblink.so");
+#endif
+        for (const QString &library : qAsConst(privateLibraries))
+            QVERIFY2(QFileInfo::exists(tree + QStringLiteral("/lib/tavrixo/") + library),
+                     qPrintable(library));
+
+        env.insert(QStringLiteral("TVX_MINIBLINK_WARMUP"), QStringLiteral("1"));
+        tvxtest::AppProcess installed(tree + QStringLiteral("/bin/tavrixo"));
+        QVERIFY(installed.start({}, env));
         QVERIFY2(installed.waitForLog(QStringLiteral("[Startup][Context] singleInstanceService")),
                  qPrintable(installed.log()));
+#ifdef TVX_HAVE_WEBENGINE
+        QVERIFY2(
+            installed.waitForLog(
+                QStringLiteral("[MiniBlink] wkeInitialize result = 1 dll= %1/lib/tavrixo/").arg(tree), 60000),
+            qPrintable(installed.log()));
+#endif
         QVERIFY(installed.signal(SIGTERM));
         QVERIFY(installed.waitForExit(30000));
         QCOMPARE(installed.exitCode(), 0);

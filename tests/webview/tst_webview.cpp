@@ -415,6 +415,23 @@ private slots:
         QCOMPARE(values.value("signals"), QString("loadingChanged,loadFinished(false),urlChanged"));
         QCOMPARE(values.value("retry"), QString(retrySucceeds ? "1" : "0"));
     }
+
+    // An installed program keeps the engine in its private library folder, not beside itself.
+    void engineAmongTheInstalledPrivateLibraries()
+    {
+        const QString tree = tvxtest::scratchPath("installed");
+        const QString program = tvxtest::copyTestProgramInto(tree + "/bin");
+        QVERIFY(!program.isEmpty());
+        const QString libraryPath = QDir::cleanPath(tree + "/bin/" TVX_PRIVATE_LIBDIR_FROM_BINDIR "/" +
+                                                    webview::miniblinkLibraryFileName());
+        QVERIFY(QDir().mkpath(QFileInfo(libraryPath).absolutePath()));
+        QVERIFY(QFile::copy(QStringLiteral(TVX_FAKE_ENGINE), libraryPath));
+        const auto run = tvxtest::runProcess(program, {"--probe-engine"});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const auto values = parseChildOutput(run.out);
+        QCOMPARE(values.value("error"), QString());
+        QCOMPARE(values.value("available"), QString("1"));
+    }
 };
 
 // Under the sanitizer build this suite looks for memory errors in teardown. Leak checking
