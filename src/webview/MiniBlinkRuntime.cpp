@@ -119,11 +119,14 @@ QString miniblinkLibraryFileName()
 QStringList miniblinkCandidatePaths()
 {
     const QDir folder(app::applicationDirPath());
+    QStringList candidates{folder.filePath(miniblinkLibraryFileName())};
+#ifndef Q_OS_WIN
     // An installed program keeps the engine among its private libraries, out of the folder of
     // executables.
-    return {folder.filePath(miniblinkLibraryFileName()),
-            QDir::cleanPath(folder.filePath(QStringLiteral(TVX_PRIVATE_LIBDIR_FROM_BINDIR "/") +
-                                            miniblinkLibraryFileName()))};
+    candidates << QDir::cleanPath(
+        folder.filePath(QStringLiteral(TVX_PRIVATE_LIBDIR_FROM_BINDIR "/") + miniblinkLibraryFileName()));
+#endif
+    return candidates;
 }
 
 bool ensureMiniBlinkInitialized()
