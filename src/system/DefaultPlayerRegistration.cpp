@@ -130,6 +130,17 @@ QString withDesktopId(const QString &value, const QString &id)
     return out + id + QLatin1Char(';');
 }
 
+// The value without the id: the very text that was there before the id was added when nothing
+// else changed since, a null value (no entry) when no id is left.
+QString withoutDesktopId(const QString &value, const QString &id, const QString &previous)
+{
+    QStringList ids = platform::MimeAppsList::desktopIds(value);
+    ids.removeAll(id);
+    if (ids == platform::MimeAppsList::desktopIds(previous))
+        return previous;
+    return ids.isEmpty() ? QString() : ids.join(QLatin1Char(';')) + QLatin1Char(';');
+}
+
 // The desktop's side of the registration: the program's desktop entry in the user's
 // applications folder, and in the user's "mimeapps.list" the default application of every MIME
 // type it opens that has none of the user's choosing. A default the user chose stays, as a
@@ -227,14 +238,9 @@ QStringList restoreDesktopDefaults(platform::RegistryStore &store)
         }
         if (!hasBackup)
             continue;
-        QStringList ids = platform::MimeAppsList::desktopIds(list.entry(Group::AddedAssociations, mimeType));
-        ids.removeAll(ourId);
-        const QString previous = progIdFromBackupValue(backup);
-        // Unchanged since: the very text that was there; else only the program's id leaves.
-        const QString value = ids == platform::MimeAppsList::desktopIds(previous) ? previous
-                              : ids.isEmpty()                                     ? QString()
-                                              : ids.join(QLatin1Char(';')) + QLatin1Char(';');
-        list.setEntry(Group::AddedAssociations, mimeType, value);
+        list.setEntry(Group::AddedAssociations, mimeType,
+                      withoutDesktopId(list.entry(Group::AddedAssociations, mimeType), ourId,
+                                       progIdFromBackupValue(backup)));
         withdrawn << mimeType;
     }
     if (!restored.isEmpty() || !withdrawn.isEmpty()) {
