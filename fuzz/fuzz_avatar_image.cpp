@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QString reason;
     const QImage image = user_pay::decodeAvatarImage(tvxfuzz::bytes(data, size), &reason);
-    if (!image.isNull() && (image.width() > user_pay::kMaxAvatarSide || image.height() > user_pay::kMaxAvatarSide))
+    if (!image.isNull() &&
+        (image.width() > user_pay::kMaxAvatarSide || image.height() > user_pay::kMaxAvatarSide))
         std::abort();
     return 0;
 }
