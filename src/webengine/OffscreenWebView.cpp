@@ -142,6 +142,7 @@ QString OffscreenWebView::storageFolder() const
 
 QWebEnginePage *OffscreenWebView::ensurePage()
 {
+    m_released = false;
     if (m_page) {
         wake();
         return m_page;
@@ -159,6 +160,7 @@ QWebEnginePage *OffscreenWebView::ensurePage()
 
 void OffscreenWebView::wake()
 {
+    m_released = false;
     if (!m_resting || !m_page)
         return;
     m_resting = false;
@@ -254,6 +256,7 @@ bool OffscreenWebView::goForward()
 void OffscreenWebView::stop()
 {
     flushPendingKey();
+    m_released = true;
     if (!m_page || m_resting)
         return;
     m_page->triggerAction(QWebEnginePage::Stop);
@@ -262,6 +265,32 @@ void OffscreenWebView::stop()
     m_resting = true;
     m_widget->hide();
     m_page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+}
+
+void OffscreenWebView::reset()
+{
+    QObject::disconnect(m_frameConnection);
+    m_delegate = nullptr;
+    m_delegateFocused = false;
+    if (m_page) {
+        m_widget->setPage(nullptr);
+        delete m_page;
+        m_page = nullptr;
+    }
+    m_widget->hide();
+    m_resting = false;
+    m_released = false;
+    m_transparent = false;
+    m_zoomFactor = 1.0f;
+    m_console = nullptr;
+    m_consoleParam = nullptr;
+    m_localStoragePath.clear();
+    m_cookieJarPath.clear();
+    m_frame = QImage();
+    m_dirty = false;
+    m_hasPendingKey = false;
+    m_highSurrogate = 0;
+    m_buttons = Qt::NoButton;
 }
 
 bool OffscreenWebView::isDirty()

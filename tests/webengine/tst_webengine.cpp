@@ -147,6 +147,15 @@ tvxtest::ProcessResult runServedChild(const QStringList &args, const QProcessEnv
     return result;
 }
 
+// The engine's views alive in this process: each is a top-level web view widget.
+int engineViews()
+{
+    int count = 0;
+    for (const QWidget *widget : QApplication::topLevelWidgets())
+        count += widget->inherits("QWebEngineView") ? 1 : 0;
+    return count;
+}
+
 // Shared objects mapped into a running process.
 QString mappedFiles(qint64 pid)
 {
@@ -294,6 +303,26 @@ private slots:
         // may have been on its way.
         QTest::qWait(3000);
         QVERIFY2(m_server.ticks - atDeletion <= 1, qPrintable(QString::number(m_server.ticks - atDeletion)));
+    }
+
+    // Every opening of the sign-in dialog makes an item and destroys it: the engine's views
+    // must not pile up, and a view handed on starts blank, without its last page.
+    void openingsReuseTheViewsAtRest()
+    {
+        const int before = engineViews();
+        for (int i = 0; i < 12; ++i) {
+            std::unique_ptr<MiniBlinkWrapper> item(showItem());
+            item->setUrl(m_server.url(i % 2 ? "/second" : "/page").toString());
+            QVERIFY(waitForColour(item.get(), kInBlock,
+                                  i % 2 ? PageServer::secondColour() : PageServer::blockColour()));
+        }
+        QVERIFY2(engineViews() <= qMax(before, 1),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(engineViews())));
+
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        item->setUrl(m_server.url("/never").toString());
+        QVERIFY(!tvxtest::waitUntil(
+            [&] { return sameColour(colourAt(item.get(), kInBlock), PageServer::secondColour()); }, 1500));
     }
 
     void navigationSignalsComeInOrder()
