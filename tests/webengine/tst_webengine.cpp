@@ -5,6 +5,7 @@
 // engine, showing the engine error when the library or Qt WebEngine is missing.
 #include "PageServer.h"
 #include "TestSupport.h"
+#include "WebApiTestServer.h"
 #include "webview/MiniBlinkRuntime.h"
 #include "webview/MiniBlinkWrapper.h"
 
@@ -12,6 +13,7 @@
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QJsonObject>
 #include <QProcess>
 #include <QQuickView>
 #include <QSignalSpy>
@@ -323,6 +325,33 @@ private slots:
         item->setUrl(m_server.url("/never").toString());
         QVERIFY(!tvxtest::waitUntil(
             [&] { return sameColour(colourAt(item.get(), kInBlock), PageServer::secondColour()); }, 1500));
+    }
+
+    // The sign-in pages' host may be signed by the authority the program's web calls are
+    // configured to trust: its pages are shown, and a host signed by any other is refused.
+    void configuredAuthorityIsTrustedAndNoOther()
+    {
+        tvxtest::WebApiTestServer signedByIt(QStringLiteral("tls-configured"));
+        tvxtest::WebApiTestServer signedByOther(QStringLiteral("tls-other"));
+        QVERIFY(signedByIt.start());
+        QVERIFY(signedByOther.start());
+        const QJsonObject page{{"body",
+                                "<!DOCTYPE html><html><body style=\"margin:0\"><div style=\"width:200px;"
+                                "height:100px;background:rgb(0,128,255)\"></div></body></html>"},
+                               {"headers", QJsonObject{{"Content-Type", "text/html; charset=utf-8"}}}};
+        signedByIt.setPathRule("/signin", page);
+        signedByOther.setPathRule("/signin", page);
+        tvxtest::writeConfigOverride({{"webapi/ca_file", signedByIt.caFile()}});
+        const auto shown = [this](const QString &host) {
+            std::unique_ptr<MiniBlinkWrapper> item(showItem());
+            item->setUrl("https://" + host + "/signin");
+            return tvxtest::waitUntil(
+                [&] { return sameColour(colourAt(item.get(), kInBlock), PageServer::blockColour()); }, 4000);
+        };
+        QVERIFY(!shown(signedByOther.host()));
+        QVERIFY(signedByOther.requests().isEmpty()); // no request crossed the refused handshake
+        QVERIFY(shown(signedByIt.host()));
+        QCOMPARE(signedByIt.requests().value(0).value("path").toString(), QString("/signin"));
     }
 
     void navigationSignalsComeInOrder()
