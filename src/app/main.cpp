@@ -250,10 +250,14 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
                                     app::checkedStateFile(app::appDataFilePath(QStringLiteral("player.ini")),
                                                           app::kSettingsStateFileMaxBytes));
-        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
-                                    app::appDataFilePath(QStringLiteral("app_settings_menu.ini")));
-        context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
-                                    app::appDataFilePath(QStringLiteral("login_dialog.ini")));
+        context->setContextProperty(
+            QStringLiteral("appSettingsMenuSettingsFilePath"),
+            app::checkedStateFile(app::appDataFilePath(QStringLiteral("app_settings_menu.ini")),
+                                  app::kSettingsStateFileMaxBytes));
+        context->setContextProperty(
+            QStringLiteral("loginDialogSettingsFilePath"),
+            app::checkedStateFile(app::appDataFilePath(QStringLiteral("login_dialog.ini")),
+                                  app::kSettingsStateFileMaxBytes));
         context->setContextProperty(QStringLiteral("mediaPreviewService"), &mediaPreviewService);
         context->setContextProperty(QStringLiteral("systemActions"), &systemActions);
         context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);

@@ -285,7 +285,15 @@ QString appDataRootPath()
 QString ensureAppDataRootPath()
 {
     const QString root = appDataRootPath();
+#ifndef Q_OS_WIN
+    // It holds the account's token and the sign-in pages' cookies: made private to the user.
+    if (!QFileInfo::exists(root)) {
+        makeFolder(QFileInfo(root).absolutePath());
+        ::mkdir(QFile::encodeName(root).constData(), 0700);
+    }
+#else
     makeFolder(root);
+#endif
     return root;
 }
 

@@ -9,6 +9,13 @@
 #include <QSaveFile>
 #include <QSettings>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace app {
 namespace {
 
@@ -140,7 +147,118 @@ QString asideName(const QString &path)
     return candidate;
 }
 
+// Moves whatever stands at path out of the reader's way; removes it when it cannot be moved,
+// as a FIFO left in place would block the next reader for good.
+void setAside(const QString &path, const QString &what)
+{
+    const QString aside = asideName(path);
+    if (QFile::rename(path, aside)) {
+        TVX_LOG_ERROR << "[StateFile]" << path << what << "; moved aside as" << aside;
+        return;
+    }
+    const bool removed = QFile::remove(path);
+    TVX_LOG_ERROR << "[StateFile]" << path << what << "; could not be moved aside, removed:" << removed;
+}
+
+#ifndef Q_OS_WIN
+QString kindOf(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("not a regular file");
+}
+#endif
+
 } // namespace
+
+bool stateFileUsable(const QString &path, qint64 maxBytes)
+{
+#ifndef Q_OS_WIN
+    const QByteArray native = QFile::encodeName(path);
+    struct stat entry;
+    if (::lstat(native.constData(), &entry) != 0)
+        return false; // missing
+    struct stat target = entry;
+    const bool link = S_ISLNK(entry.st_mode);
+    if (link && ::stat(native.constData(), &target) != 0)
+        return false; // a link to nothing: as good as missing, and a save replaces it
+    if (!S_ISREG(target.st_mode)) {
+        setAside(path, QStringLiteral("is %1%2, not a state file")
+                           .arg(link ? QStringLiteral("a link to ") : QString(), kindOf(target.st_mode)));
+        return false;
+    }
+    const qint64 size = target.st_size;
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    if (!info.isFile()) {
+        setAside(path, QStringLiteral("is not a regular file, not a state file"));
+        return false;
+    }
+    const qint64 size = info.size();
+#endif
+    if (size > maxBytes) {
+        setAside(path, QStringLiteral("is larger than any the program writes: %1 bytes").arg(size));
+        return false;
+    }
+    return true;
+}
+
+bool readStateFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
+{
+    bytes->clear();
+    if (!stateFileUsable(path, maxBytes))
+        return false;
+#ifndef Q_OS_WIN
+    // Whatever replaced the file since the check, opening never waits and reading stops at
+    // the bound.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes) {
+        ::close(fd);
+        return false;
+    }
+    // Sized by the file, not by the limit: a read of maxBytes reserves all of it up front.
+    QByteArray text(int(info.st_size) + 1, Qt::Uninitialized);
+    qint64 filled = 0;
+    while (filled < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + filled, size_t(text.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    ::close(fd);
+    if (filled > maxBytes)
+        return false; // grown past the bound since the check
+    text.truncate(int(filled));
+    *bytes = text;
+    return true;
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.read(qMin(file.size(), maxBytes) + 1);
+    if (text.size() > maxBytes)
+        return false;
+    *bytes = text;
+    return true;
+#endif
+}
 
 bool stateTextIsSafe(const QByteArray &text)
 {
@@ -161,24 +279,9 @@ QByteArray safeStateLines(const QByteArray &text)
 
 QString checkedStateFile(const QString &path, qint64 maxBytes)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    QByteArray text;
+    if (!readStateFile(path, maxBytes, &text))
         return path;
-
-    if (info.size() > maxBytes) {
-        const QString aside = asideName(path);
-        const bool moved = QFile::rename(path, aside);
-        TVX_LOG_ERROR << "[StateFile]" << path << "is larger than any the program writes:" << info.size()
-                      << "bytes; moved aside as" << aside << ":" << moved;
-        return path;
-    }
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return path;
-    // Sized by the file, not by the limit: a read of maxBytes reserves all of it up front.
-    const QByteArray text = file.read(qMin(file.size(), maxBytes) + 1);
-    file.close();
     if (stateTextIsSafe(text))
         return path;
 

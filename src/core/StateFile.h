@@ -1,5 +1,6 @@
-// The program's own state files ("playlist.ini", "player.ini", "sensors_state.ini"): plain
-// INI text written through QSettings, never with typed "@Variant" values. A damaged or hostile
+// The program's own state files ("playlist.ini", "player.ini", "sensors_state.ini", the tools' and
+// dialogs' INI files, "account_info.json"): INI text is written through QSettings, never with
+// typed "@Variant" values. A damaged or hostile
 // file must never crash a start, nor be silently thrown away.
 #pragma once
 
@@ -12,10 +13,22 @@ class QSettings;
 namespace app {
 
 // Larger than anything the program writes to these files.
-constexpr qint64 kSettingsStateFileMaxBytes = 1024 * 1024;      // "player.ini", "sensors_state.ini"
+constexpr qint64 kSettingsStateFileMaxBytes = 1024 * 1024;      // every state file but the play list
 constexpr qint64 kPlaylistStateFileMaxBytes = 32 * 1024 * 1024; // "playlist.ini": ~100,000 entries
 
-// Makes the file safe for QSettings before anything reads it, and returns the path. A file
+// The one check before anything opens a state file, with lstat/stat only: true when path is a
+// regular file (itself or through a link) of at most maxBytes. Whatever else stands there (a
+// FIFO, a device, a folder, a link to one of them, a larger file) would block or flood the
+// reader: it is moved aside as "<name>.damaged-<time>" (removed when it cannot be moved) and
+// logged, so the program starts with defaults. A missing file is left alone.
+bool stateFileUsable(const QString &path, qint64 maxBytes);
+
+// Reads a state file that passes stateFileUsable, never more than maxBytes and without waiting
+// on anything but a regular file; false when it is missing, set aside or cannot be read.
+bool readStateFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
+
+// Makes the file safe for QSettings before anything reads it, and returns the path. What
+// stateFileUsable refuses is set aside first. A file
 // larger than maxBytes is moved aside as "<name>.damaged-<time>" (the program starts with
 // defaults); a file holding values that QSettings would decode as serialised data (which can
 // allocate without bound) is moved aside the same way and the lines that read safely are

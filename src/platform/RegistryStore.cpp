@@ -2,6 +2,8 @@
 // @="default" and "name"="value" lines, quotes and backslashes escaped.
 #include "platform/RegistryStore.h"
 
+#include "core/StateFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -194,10 +196,10 @@ void RegistryStore::reload()
 
 void RegistryStore::load()
 {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!app::readStateFile(m_filePath, app::kSettingsStateFileMaxBytes, &bytes))
         return;
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(bytes);
     Key *current = nullptr;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (QString line : lines) {

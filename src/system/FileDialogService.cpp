@@ -3,6 +3,7 @@
 
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
+#include "core/StateFile.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 
@@ -181,7 +182,8 @@ void FileDialogService::rememberDirectoryFromSelection(const QStringList &select
 
 void FileDialogService::loadLastDirectory()
 {
-    const QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    const QSettings settings(app::checkedStateFile(settingsFilePath(), app::kSettingsStateFileMaxBytes),
+                             QSettings::IniFormat);
     const QString stored = QDir::fromNativeSeparators(
         settings.value(QString::fromLatin1(kLastDirectoryKey)).toString().trimmed());
     m_lastDirectory = (!stored.isEmpty() && QFileInfo::exists(stored)) ? stored : QString();
@@ -189,7 +191,8 @@ void FileDialogService::loadLastDirectory()
 
 void FileDialogService::saveLastDirectory()
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    QSettings settings(app::checkedStateFile(settingsFilePath(), app::kSettingsStateFileMaxBytes),
+                       QSettings::IniFormat);
     if (m_lastDirectory.isEmpty())
         settings.remove(QString::fromLatin1(kLastDirectoryKey));
     else

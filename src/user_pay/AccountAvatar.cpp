@@ -3,10 +3,10 @@
 
 #include "core/AppPaths.h"
 #include "core/Log.h"
+#include "user_pay/AvatarImage.h"
 
 #include <QBuffer>
 #include <QEventLoop>
-#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -86,9 +86,11 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
                      << "content-type =" << contentType << "bytes =" << body.size();
         return;
     }
-    QImage image;
-    if (!image.loadFromData(body)) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] decode image failed, url =" << address;
+    // Runs before the window exists at start-up: the header decides before any pixel does.
+    QString refusal;
+    const QImage image = decodeAvatarImage(body, &refusal);
+    if (image.isNull()) {
+        TVX_LOG_WARN << "[AccountManager][Avatar] picture refused, url =" << address << ":" << refusal;
         return;
     }
     QByteArray jpeg;
@@ -102,8 +104,10 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     }
     const QString cachePath = avatarCacheFilePath();
     QSaveFile file(cachePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(jpeg) != jpeg.size() ||
-        !file.commit()) {
+    // Private to the user like the account file it belongs to.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(jpeg) != jpeg.size() || !file.commit()) {
         file.cancelWriting();
         TVX_LOG_WARN << "[AccountManager][Avatar] failed to write avatar cache, path =" << cachePath;
         return;

@@ -1,6 +1,7 @@
 #include "user_pay/AccountLocalStore.h"
 
 #include "core/AppPaths.h"
+#include "core/StateFile.h"
 #include "user_pay/JsonValues.h"
 
 #include <QDir>
@@ -138,12 +139,14 @@ bool AccountLocalStore::load(AccountInfo *out) const
     if (!out) {
         return false;
     }
-    QFile file(storageFilePath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Read at start-up on the GUI thread: a FIFO, a device or a huge file in its place must
+    // neither block nor flood the start.
+    QByteArray bytes;
+    if (!app::readStateFile(storageFilePath(), app::kSettingsStateFileMaxBytes, &bytes)) {
         return false;
     }
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         return false;
     }

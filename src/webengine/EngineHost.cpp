@@ -125,6 +125,14 @@ void EngineHost::shutdown()
 
 OffscreenWebView *EngineHost::createView()
 {
+    // Callers never destroy their views (the interface has no call for it), so each sign-in
+    // dialog would leave one behind for good: a view its last caller stopped serves the next.
+    for (OffscreenWebView *view : qAsConst(m_views)) {
+        if (view->isReleased()) {
+            view->reset();
+            return view;
+        }
+    }
     auto *view = new OffscreenWebView(this);
     m_views.insert(view);
     return view;

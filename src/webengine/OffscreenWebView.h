@@ -45,6 +45,11 @@ public:
     // The last call an item makes on its view: besides stopping, the page is put to rest
     // (hidden, its renderer state discarded) until the view is used again.
     void stop();
+    // Stopped and not used since: free to serve the next caller once reset.
+    bool isReleased() const { return m_released; }
+    // Back to what a new view is: no page (the next one is made at first use, with the storage
+    // then given), no frame, no history, no settings or callback of the last caller.
+    void reset();
 
     void setDirty(bool dirty) { m_dirty = dirty; }
     bool isDirty();
@@ -86,6 +91,7 @@ private:
     QString m_localStoragePath;
     QString m_cookieJarPath;
     bool m_resting = false;
+    bool m_released = false;
 
     QImage m_frame;
     bool m_dirty = false;

@@ -227,6 +227,11 @@ private slots:
         QVERIFY2(current.size() <= 2000 && rotated.size() <= 2000,
                  qPrintable(QStringLiteral("%1 %2").arg(current.size()).arg(rotated.size())));
         QCOMPARE(calls().last(), QStringLiteral("DTrackActivity")); // whole lines, newest in the journal
+        // What the user did is the user's alone, in both files.
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther;
+        QCOMPARE(QFile::permissions(current.filePath()) & others, QFileDevice::Permissions());
+        QCOMPARE(QFile::permissions(rotated.filePath()) & others, QFileDevice::Permissions());
         QDir(tvxtest::scratchDir()).remove(rotated.filePath());
     }
 };

@@ -1,5 +1,6 @@
 // The real program started over damaged state files: it runs, keeps each damaged file aside,
-// and loses nothing that could be read.
+// and loses nothing that could be read; FIFOs, devices and folders in their place are set aside
+// without being opened.
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 
@@ -9,6 +10,9 @@
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 class DamagedStartTest : public QObject
 {
@@ -71,6 +75,48 @@ private slots:
                      .value(QStringLiteral("startup/activity_tracked"))
                      .toBool(),
                  true);
+    }
+
+    // A FIFO, a device or a folder where a state file should be: the start neither waits on it
+    // nor reads it, and sets each aside. The sign-in dialog's file is checked before its page
+    // can open it.
+    void startsOverStateFilesThatAreNotFiles()
+    {
+        QStringList planted;
+        for (const char *name : {"player.ini", "video_to_text.ini", "format_convert.ini",
+                                 "video_compress.ini", "login_dialog.ini", "app_settings_menu.ini"}) {
+            const QString path = app::appDataFilePath(QString::fromLatin1(name));
+            QFile::remove(path);
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            planted << path;
+        }
+        const QString account = app::appDataFilePath(QStringLiteral("account_info.json"));
+        QFile::remove(account);
+        QVERIFY(::symlink("/dev/zero", QFile::encodeName(account).constData()) == 0);
+        planted << account;
+
+        QProcess program;
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(tvxtest::appExecutable(), QStringList());
+        QVERIFY(program.waitForStarted(10000));
+        QString log;
+        const bool drawn = tvxtest::waitUntil(
+            [&]() {
+                log += QString::fromUtf8(program.readAll());
+                return log.contains(QStringLiteral("[render] createRenderer")) ||
+                       program.state() == QProcess::NotRunning;
+            },
+            30000);
+        program.kill();
+        program.waitForFinished(5000);
+        log += QString::fromUtf8(program.readAll());
+        QVERIFY2(drawn && log.contains(QStringLiteral("[render] createRenderer")),
+                 qPrintable(log.right(3000)));
+        for (const QString &path : planted) {
+            const QFileInfo info(path); // gone, or a file a save wrote afresh
+            QVERIFY2(!info.isSymLink() && (!info.exists() || info.isFile()), qPrintable(path));
+            QVERIFY2(log.contains(QStringLiteral("[StateFile] ") + path), qPrintable(path));
+        }
     }
 };
 

@@ -81,6 +81,12 @@ private slots:
         QCOMPARE(modeOf(cacheHome() + QStringLiteral("/Tavrixo")), mode_t(0700));
         QCOMPARE(modeOf(dir), mode_t(0700));
         QCOMPARE(app::tempRootPath(), cacheHome());
+
+        // The application-data folder holds the account's token and the sign-in cookies.
+        const QString data = app::appDataRootPath();
+        QDir(data).removeRecursively();
+        QCOMPARE(app::ensureAppDataRootPath(), data);
+        QCOMPARE(modeOf(data), mode_t(0700));
     }
 
     void plantedFoldersAreRefused_data()

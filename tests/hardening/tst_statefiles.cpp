@@ -1,9 +1,11 @@
-// Damaged and hostile state files: the check before QSettings reads them, and the play list's
-// reading of every entry it holds.
+// Damaged and hostile state files: the check before anything opens them (FIFOs, devices, folders
+// and huge files set aside), the check before QSettings reads them, the stored account's reading,
+// and the play list's reading of every entry it holds.
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "core/StateFile.h"
 #include "player/PlaylistModel.h"
+#include "user_pay/AccountLocalStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +13,9 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,13 +25,52 @@ const QByteArray kBomb = QByteArrayLiteral("x=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\
 QStringList asideCopies(const QString &path)
 {
     const QFileInfo info(path);
-    return info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files);
+    // Whatever was set aside: a FIFO, a folder or a link as well as a file.
+    return info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")},
+                                QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
 }
 
 void clearFolder(const QString &dir)
 {
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
+}
+
+// What can stand where a state file should be, made at path; the kind a reader would meet.
+void plant(const QString &path, const QString &what)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (what == QLatin1String("fifo")) {
+        QVERIFY(::mkfifo(native.constData(), 0600) == 0);
+    } else if (what == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path + QStringLiteral("/inner")));
+    } else if (what == QLatin1String("link to /dev/zero")) {
+        QVERIFY(::symlink("/dev/zero", native.constData()) == 0);
+    } else if (what == QLatin1String("link to a fifo")) {
+        const QByteArray fifo = native + ".pipe";
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        QVERIFY(::symlink(fifo.constData(), native.constData()) == 0);
+    } else if (what == QLatin1String("link to a folder")) {
+        QVERIFY(::symlink("/", native.constData()) == 0);
+    } else if (what == QLatin1String("too large")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(app::kSettingsStateFileMaxBytes + 1)); // sparse: no time to write
+    } else if (what == QLatin1String("link to a file")) {
+        tvxtest::writeFile(path + QStringLiteral(".real"), "[k]\nv=1\n");
+        QVERIFY(::symlink(QFile::encodeName(path + QStringLiteral(".real")).constData(),
+                          native.constData()) == 0);
+    } else if (what == QLatin1String("dangling link")) {
+        QVERIFY(::symlink("/nonexistent/state.ini", native.constData()) == 0);
+    } else {
+        QFAIL("unknown kind");
+    }
+}
+
+bool present(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
 QByteArray playlistEntries(int count, int firstNumber = 1)
@@ -88,6 +132,76 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(bool, safe);
         QCOMPARE(app::stateTextIsSafe(text), safe);
+    }
+
+    void onlyRegularFilesAreOpened_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("FIFO") << "fifo" << false;
+        QTest::newRow("folder") << "folder" << false;
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero" << false;
+        QTest::newRow("link to a FIFO") << "link to a fifo" << false;
+        QTest::newRow("link to a folder") << "link to a folder" << false;
+        QTest::newRow("larger than the bound") << "too large" << false;
+        QTest::newRow("link to a regular file") << "link to a file" << true;
+        QTest::newRow("dangling link") << "dangling link" << false;
+    }
+    void onlyRegularFilesAreOpened()
+    {
+        QFETCH(QString, what);
+        QFETCH(bool, usable);
+        const QString dir = tvxtest::scratchPath(QStringLiteral("kinds"));
+        clearFolder(dir);
+        const bool setAside = !usable && what != QLatin1String("dangling link");
+        const QString checked = dir + QStringLiteral("/login_dialog.ini");
+        const QString read = dir + QStringLiteral("/account_info.json");
+        const QString settingsFile = dir + QStringLiteral("/video_to_text.ini");
+        for (const QString &path : {checked, read, settingsFile})
+            plant(path, what);
+        QVERIFY(!QTest::currentTestFailed());
+
+        // None of these may wait on a FIFO or read a device: a hang here is the fault.
+        QCOMPARE(app::stateFileUsable(checked, app::kSettingsStateFileMaxBytes), usable);
+        QByteArray bytes;
+        QCOMPARE(app::readStateFile(read, app::kSettingsStateFileMaxBytes, &bytes), usable);
+        QCOMPARE(bytes.isEmpty(), !usable);
+        const QSettings settings(app::checkedStateFile(settingsFile, app::kSettingsStateFileMaxBytes),
+                                 QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("k/v")).toInt(), usable ? 1 : 0);
+
+        for (const QString &path : {checked, read, settingsFile}) {
+            QCOMPARE(present(path), !setAside);
+            QCOMPARE(asideCopies(path).size(), setAside ? 1 : 0);
+        }
+    }
+
+    // The stored account is read at every start on the GUI thread.
+    void accountFileIsReadWithinBounds_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero";
+        QTest::newRow("larger than the bound") << "too large";
+    }
+    void accountFileIsReadWithinBounds()
+    {
+        QFETCH(QString, what);
+        const QString path = user_pay::AccountLocalStore::storageFilePath();
+        clearFolder(QFileInfo(path).absolutePath());
+        plant(path, what);
+        user_pay::AccountInfo account;
+        QVERIFY(!user_pay::AccountLocalStore().load(&account));
+        QVERIFY(!present(path));
+        QCOMPARE(asideCopies(path).size(), 1);
+
+        // The next sign-in is stored and read back as before.
+        account.accountId = QStringLiteral("a1");
+        account.token = QStringLiteral("t1");
+        QVERIFY(user_pay::AccountLocalStore().save(account));
+        user_pay::AccountInfo loaded;
+        QVERIFY(user_pay::AccountLocalStore().load(&loaded));
+        QCOMPARE(loaded.token, QStringLiteral("t1"));
     }
 
     void damagedFileIsMovedAsideAndReadableLinesKept()

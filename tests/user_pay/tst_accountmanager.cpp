@@ -425,6 +425,9 @@ private slots:
             QFile file(AccountManager::avatarCacheFilePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY(file.read(3).startsWith("\xFF\xD8\xFF")); // JPEG
+            const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                    QFileDevice::ReadOther | QFileDevice::WriteOther;
+            QCOMPARE(file.permissions() & others, QFileDevice::Permissions()); // private like the account
             QCOMPARE(QUrl(manager.avatarLocalPathValue()).toLocalFile(),
                      AccountManager::avatarCacheFilePath());
         }

@@ -5,6 +5,7 @@
 // engine, showing the engine error when the library or Qt WebEngine is missing.
 #include "PageServer.h"
 #include "TestSupport.h"
+#include "WebApiTestServer.h"
 #include "webview/MiniBlinkRuntime.h"
 #include "webview/MiniBlinkWrapper.h"
 
@@ -12,6 +13,7 @@
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QJsonObject>
 #include <QProcess>
 #include <QQuickView>
 #include <QSignalSpy>
@@ -145,6 +147,15 @@ tvxtest::ProcessResult runServedChild(const QStringList &args, const QProcessEnv
     result.out = child.readAllStandardOutput();
     result.err = child.readAllStandardError();
     return result;
+}
+
+// The engine's views alive in this process: each is a top-level web view widget.
+int engineViews()
+{
+    int count = 0;
+    for (const QWidget *widget : QApplication::topLevelWidgets())
+        count += widget->inherits("QWebEngineView") ? 1 : 0;
+    return count;
 }
 
 // Shared objects mapped into a running process.
@@ -294,6 +305,53 @@ private slots:
         // may have been on its way.
         QTest::qWait(3000);
         QVERIFY2(m_server.ticks - atDeletion <= 1, qPrintable(QString::number(m_server.ticks - atDeletion)));
+    }
+
+    // Every opening of the sign-in dialog makes an item and destroys it: the engine's views
+    // must not pile up, and a view handed on starts blank, without its last page.
+    void openingsReuseTheViewsAtRest()
+    {
+        const int before = engineViews();
+        for (int i = 0; i < 12; ++i) {
+            std::unique_ptr<MiniBlinkWrapper> item(showItem());
+            item->setUrl(m_server.url(i % 2 ? "/second" : "/page").toString());
+            QVERIFY(waitForColour(item.get(), kInBlock,
+                                  i % 2 ? PageServer::secondColour() : PageServer::blockColour()));
+        }
+        QVERIFY2(engineViews() <= qMax(before, 1),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(engineViews())));
+
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        item->setUrl(m_server.url("/never").toString());
+        QVERIFY(!tvxtest::waitUntil(
+            [&] { return sameColour(colourAt(item.get(), kInBlock), PageServer::secondColour()); }, 1500));
+    }
+
+    // The sign-in pages' host may be signed by the authority the program's web calls are
+    // configured to trust: its pages are shown, and a host signed by any other is refused.
+    void configuredAuthorityIsTrustedAndNoOther()
+    {
+        tvxtest::WebApiTestServer signedByIt(QStringLiteral("tls-configured"));
+        tvxtest::WebApiTestServer signedByOther(QStringLiteral("tls-other"));
+        QVERIFY(signedByIt.start());
+        QVERIFY(signedByOther.start());
+        const QJsonObject page{{"body",
+                                "<!DOCTYPE html><html><body style=\"margin:0\"><div style=\"width:200px;"
+                                "height:100px;background:rgb(0,128,255)\"></div></body></html>"},
+                               {"headers", QJsonObject{{"Content-Type", "text/html; charset=utf-8"}}}};
+        signedByIt.setPathRule("/signin", page);
+        signedByOther.setPathRule("/signin", page);
+        tvxtest::writeConfigOverride({{"webapi/ca_file", signedByIt.caFile()}});
+        const auto shown = [this](const QString &host) {
+            std::unique_ptr<MiniBlinkWrapper> item(showItem());
+            item->setUrl("https://" + host + "/signin");
+            return tvxtest::waitUntil(
+                [&] { return sameColour(colourAt(item.get(), kInBlock), PageServer::blockColour()); }, 4000);
+        };
+        QVERIFY(!shown(signedByOther.host()));
+        QVERIFY(signedByOther.requests().isEmpty()); // no request crossed the refused handshake
+        QVERIFY(shown(signedByIt.host()));
+        QCOMPARE(signedByIt.requests().value(0).value("path").toString(), QString("/signin"));
     }
 
     void navigationSignalsComeInOrder()

@@ -27,6 +27,11 @@
 #include <mutex>
 #include <string>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 struct Tracker
@@ -130,9 +135,22 @@ bool journal(const char *call, const Failure &f, QJsonObject fields)
         QFile::remove(rotated);
         QFile::rename(path, rotated);
     }
-    QFile file(path);
+    QFile file;
+#ifndef Q_OS_WIN
+    // Private to the user from its first byte; a FIFO in its place fails at once, not waits.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0 || !file.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                             QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+#else
+    file.setFileName(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
+#endif
     return file.write(line) == line.size();
 }
 

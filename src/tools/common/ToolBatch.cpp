@@ -4,6 +4,7 @@
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
+#include "core/StateFile.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/PoolJob.h"
@@ -155,7 +156,8 @@ QString ToolBatch::settingsFilePath() const
 
 QString ToolBatch::loadRememberedDirectory(const QString &settingsPath, const QString &key)
 {
-    QSettings settings(settingsPath, QSettings::IniFormat);
+    QSettings settings(app::checkedStateFile(settingsPath, app::kSettingsStateFileMaxBytes),
+                       QSettings::IniFormat);
     const QString stored = normalizeLocalPath(settings.value(key).toString().trimmed());
     if (!stored.isEmpty() && validateWritableDirectory(stored, nullptr))
         return stored;
@@ -165,7 +167,8 @@ QString ToolBatch::loadRememberedDirectory(const QString &settingsPath, const QS
 void ToolBatch::saveRememberedDirectory(const QString &settingsPath, const QString &key,
                                         const QString &directory)
 {
-    QSettings settings(settingsPath, QSettings::IniFormat);
+    QSettings settings(app::checkedStateFile(settingsPath, app::kSettingsStateFileMaxBytes),
+                       QSettings::IniFormat);
     if (directory.isEmpty())
         settings.remove(key);
     else

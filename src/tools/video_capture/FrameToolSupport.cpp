@@ -2,6 +2,7 @@
 #include "tools/video_capture/FrameToolSupport.h"
 
 #include "core/FileUrl.h"
+#include "core/StateFile.h"
 #include "ffmpeg/BoundedProcess.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
@@ -180,13 +181,15 @@ QString escapeSequencePattern(const QString &text)
 
 QString loadOutputDirectory(const QString &settingsPath, const QString &key)
 {
-    QSettings settings(settingsPath, QSettings::IniFormat);
+    QSettings settings(app::checkedStateFile(settingsPath, app::kSettingsStateFileMaxBytes),
+                       QSettings::IniFormat);
     return normalizeLocalPath(settings.value(key).toString());
 }
 
 void saveOutputDirectory(const QString &settingsPath, const QString &key, const QString &folder)
 {
-    QSettings settings(settingsPath, QSettings::IniFormat);
+    QSettings settings(app::checkedStateFile(settingsPath, app::kSettingsStateFileMaxBytes),
+                       QSettings::IniFormat);
     if (folder.isEmpty())
         settings.remove(key);
     else
