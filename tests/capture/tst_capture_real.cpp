@@ -236,6 +236,55 @@ private slots:
         QCOMPARE(QDir(model.previewFolder()).entryList(QDir::Files).size(), 0);
     }
 
+    // A "%d" in the source's name is part of the image's name: the frame asked for is saved under the
+    // reported name, and a file named as ffmpeg would count it is left alone.
+    void counterPatternInSourceName_data()
+    {
+        QTest::addColumn<bool>("toImage");
+        QTest::newRow("capture tool") << false;
+        QTest::newRow("to-image tool") << true;
+    }
+    void counterPatternInSourceName()
+    {
+        QFETCH(bool, toImage);
+        const QString folder = tvxtest::scratchPath(toImage ? "pattern/to_image" : "pattern/capture");
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const QString source = folder + "/clip 50%d.mp4";
+        QVERIFY(QFile::copy(m_clip, source));
+        const QString stamp = toImage ? "00-00-01" : "00-00-01.000";
+        QString path;
+        QString bystander;
+        if (toImage) {
+            VideoToImageViewModel model(&m_environment, m_prober.get());
+            bystander = tvxtest::writeFile(model.previewFolder() + "/clip 501_" + stamp + ".png", "mine");
+            QVERIFY(loadSource(model, source));
+            model.setSingleCaptureTimeSeconds(1.5);
+            model.addToExportList();
+            QVERIFY(tvxtest::waitUntil([&] { return !model.addingToListBusy(); }, 20000));
+            QCOMPARE(model.previewCount(), 1);
+            path = model.previewItems().first().toMap().value("path").toString();
+            QCOMPARE(QImage(path).size(), QSize(160, 120));
+            QCOMPARE(dominantChannel(QImage(path)), 'g');
+        } else {
+            VideoCaptureViewModel model(&m_environment, m_prober.get());
+            model.setOutputDirectory(folder);
+            bystander = tvxtest::writeFile(folder + "/clip 501_" + stamp + ".png", "mine");
+            QVERIFY(loadSource(model, source));
+            model.setCaptureTimeSeconds(1.5);
+            QSignalSpy finished(&model, &VideoCaptureViewModel::captureFinished);
+            model.captureFrame();
+            QVERIFY(finished.wait(20000));
+            QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(finished.at(0).at(1).toString()));
+            path = finished.at(0).at(2).toString();
+            QCOMPARE(dominantChannel(QImage(path)), 'g');
+        }
+        QCOMPARE(QFileInfo(path).fileName(), "clip 50%d_" + stamp + ".png");
+        QFile mine(bystander);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("mine"));
+    }
+
     // The preview folder starts empty: frames of an earlier run are never listed again.
     void previewFolderEmptiedAtStart()
     {

@@ -54,6 +54,7 @@ ExportResult addSingleFrame(const AddRequest &request, const std::atomic_bool *a
     grab.sourcePath = request.sourcePath;
     grab.outputPath = singleFramePath(request);
     grab.seconds = request.singleSeconds;
+    grab.durationSeconds = request.durationSeconds;
     grab.format = request.format;
     grab.width = request.width;
     grab.height = request.height;

@@ -33,6 +33,7 @@ struct AddRequest
     QString captureMode;
     QString continuousMode;
     double singleSeconds = 0;
+    int durationSeconds = 0;
     double rangeStart = 0;
     double rangeEnd = 0;
     double timeIntervalSeconds = 1.0;
