@@ -100,6 +100,7 @@ FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path,
     result.durationSeconds = read.durationSeconds;
     result.width = read.width;
     result.height = read.height;
+    result.streams = read.streams;
     result.valid = errorText.isEmpty();
     result.transient = transient && !result.valid;
     result.errorText = errorText;
@@ -185,8 +186,9 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         m_environment->ffprobeExecutablePath(),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-         QStringLiteral("format=duration:stream=codec_type,width,height,duration"), QStringLiteral("-of"),
-         QStringLiteral("json"), QDir::toNativeSeparators(filePath)},
+         QStringLiteral("format=duration:stream=index,codec_type,codec_name,width,height,duration:"
+                        "stream_disposition=default,attached_pic"),
+         QStringLiteral("-of"), QStringLiteral("json"), QDir::toNativeSeparators(filePath)},
         options);
     if (!run.finished()) {
         if (transient)
@@ -205,6 +207,7 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
     }
     info.width = summary.width;
     info.height = summary.height;
+    info.streams = summary.streams;
     const double largest = summary.largestDuration;
 
     if (largest > 0.0) {

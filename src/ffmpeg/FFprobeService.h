@@ -1,5 +1,7 @@
-// The toolbox's shared media prober: duration and first video size, cached per file version.
+// The toolbox's shared media prober: duration, first video size and streams, cached per file version.
 #pragma once
+
+#include "ffmpeg/ProbeParsing.h"
 
 #include <atomic>
 
@@ -21,6 +23,7 @@ public:
         qint64 durationSeconds = 0;
         int width = -1;
         int height = -1;
+        QVector<ffmpeg::StreamInfo> streams;
         bool valid = false;
         // The probe timed out, could not start or was cancelled: it says nothing about the file,
         // was not cached, and is worth another try.

@@ -4,6 +4,7 @@
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "ffmpeg/BoundedProcess.h"
+#include "ffmpeg/FFmpegCommandBuilder.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/PoolJob.h"
 #include "ffmpeg/ProbeParsing.h"
@@ -357,13 +358,13 @@ QString MediaPreviewService::extractThumbnail(const QString &source, const QStri
                           .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         ffmpegPath,
-        ffmpegArgs({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                    QStringLiteral("-ss"), QString::number(seek, 'f', 3), QStringLiteral("-i"),
-                    QDir::toNativeSeparators(source), QStringLiteral("-frames:v"), QStringLiteral("1"),
-                    QStringLiteral("-vf"),
-                    QStringLiteral("scale=320:180:force_original_aspect_ratio=decrease,"
-                                   "pad=320:180:(ow-iw)/2:(oh-ih)/2:black"),
-                    QDir::toNativeSeparators(temporary)}),
+        ffmpegArgs(QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                               QStringLiteral("-ss"), QString::number(seek, 'f', 3), QStringLiteral("-i"),
+                               QDir::toNativeSeparators(source), QStringLiteral("-frames:v"),
+                               QStringLiteral("1"), QStringLiteral("-vf"),
+                               QStringLiteral("scale=320:180:force_original_aspect_ratio=decrease,"
+                                              "pad=320:180:(ow-iw)/2:(oh-ih)/2:black")} +
+                   ffmpeg::singleImageOutputArguments(temporary)),
         runOptions(ffmpeg::timingProfile().thumbnailMs, cancel));
     const bool produced = run.succeeded() && QFileInfo(temporary).size() > 0;
     if (!produced) {

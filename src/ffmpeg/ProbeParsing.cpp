@@ -47,6 +47,18 @@ ProbeSummary parseProbeJson(const QByteArray &json)
     const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
     for (const QJsonValue &streamValue : streams) {
         const QJsonObject stream = streamValue.toObject();
+        const QJsonObject disposition = stream.value(QStringLiteral("disposition")).toObject();
+        StreamInfo info;
+        info.index = stream.value(QStringLiteral("index")).toInt(-1);
+        info.codecType = stream.value(QStringLiteral("codec_type")).toString();
+        info.codecName = stream.value(QStringLiteral("codec_name")).toString();
+        info.isDefault = disposition.value(QStringLiteral("default")).toInt(0) != 0;
+        info.attachedPicture = disposition.value(QStringLiteral("attached_pic")).toInt(0) != 0;
+        if (info.index >= 0)
+            summary.streams.append(info);
+    }
+    for (const QJsonValue &streamValue : streams) {
+        const QJsonObject stream = streamValue.toObject();
         double streamDuration = 0.0;
         if (countedDuration(stream.value(QStringLiteral("duration")), &streamDuration))
             summary.largestDuration = qMax(summary.largestDuration, streamDuration);

@@ -5,6 +5,7 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringRef>
+#include <QVector>
 
 #include <atomic>
 
@@ -21,14 +22,25 @@ constexpr qint64 kMaxDurationSeconds = 2147483647;
 // kMaxDurationSeconds.
 qint64 ceilSeconds(double seconds);
 
+// One stream of a media file as ffprobe lists it.
+struct StreamInfo
+{
+    int index = -1;
+    QString codecType; // "video", "audio", "subtitle", "data", "attachment"
+    QString codecName; // empty when ffprobe does not know the codec
+    bool isDefault = false;
+    bool attachedPicture = false; // a cover image, not a moving picture
+};
+
 // What the prober takes from ffprobe's "-of json" output (format and stream durations, the
-// first video stream's size).
+// first video stream's size, every stream).
 struct ProbeSummary
 {
     bool parsed = false;        // the output was a JSON object
     double largestDuration = 0; // 0 when no counted duration was found
     int width = -1;
     int height = -1;
+    QVector<StreamInfo> streams; // in the file's order; entries without an index are skipped
 };
 ProbeSummary parseProbeJson(const QByteArray &json);
 

@@ -8,11 +8,17 @@
 #include "tools/video_capture/VideoCaptureViewModel.h"
 #include "tools/video_to_image/VideoToImageViewModel.h"
 
+#include "tools/video_to_image/VideoToImageWork.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace tools;
 
@@ -61,6 +67,32 @@ char dominantChannel(const QImage &image)
         return 'b';
     return '?';
 }
+
+// While it lives, the process's writes beyond bytes into any file fail, as they do on a disk
+// that is full after bytes (the error is "file too large", the effect the same).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = static_cast<rlim_t>(bytes);
+        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+    bool m_active = false;
+};
 
 } // namespace
 
@@ -234,6 +266,122 @@ private slots:
         QCOMPARE(dominantChannel(stitched.copy(0, 0, 160, 120)), 'r');
         QCOMPARE(dominantChannel(stitched.copy(0, 120, 160, 120)), 'b');
         QCOMPARE(QDir(model.previewFolder()).entryList(QDir::Files).size(), 0);
+    }
+
+    // An export the disk cannot take is reported, and the queue keeps its frames for another try.
+    void exportOnAFullDiskKeepsTheQueue_data()
+    {
+        QTest::addColumn<bool>("longImage");
+        QTest::addColumn<bool>("lastBlockOnly");
+        QTest::newRow("long image, nothing fits") << true << false;
+        QTest::newRow("long image, all but the last byte fits") << true << true;
+        QTest::newRow("list, all but the last byte of a frame fits") << false << true;
+    }
+    void exportOnAFullDiskKeepsTheQueue()
+    {
+        QFETCH(bool, longImage);
+        QFETCH(bool, lastBlockOnly);
+        VideoToImageViewModel model(&m_environment, m_prober.get());
+        const QString out = tvxtest::scratchPath(
+            "full_disk/" + QString(QTest::currentDataTag()).replace(QRegularExpression("[ ,]+"), "_"));
+        model.setOutputDirectory(out);
+        QVERIFY(loadSource(model, tvxtest::fixtures::mkvWithTracks()));
+        for (double t : {0.5, 2.5}) {
+            model.setSingleCaptureTimeSeconds(t);
+            model.addToExportList();
+            QVERIFY(tvxtest::waitUntil([&] { return !model.addingToListBusy(); }, 20000));
+        }
+        QStringList frames;
+        for (const QVariant &item : model.previewItems())
+            frames << item.toMap().value("path").toString();
+        QCOMPARE(frames.size(), 2);
+        // The room the largest file needs: the stitched image, measured on a copy written where
+        // there is room, or the smaller frame, so that no frame fits.
+        qint64 size = qMin(QFileInfo(frames.at(0)).size(), QFileInfo(frames.at(1)).size());
+        if (longImage) {
+            const QString measured = out + "_measured.png";
+            QFile::remove(measured);
+            QVERIFY(toimage::stitchImagesVertically(frames, measured));
+            size = QFileInfo(measured).size();
+        }
+        // Larger than the file's write buffer (16 KiB), so the last byte fails in the final flush.
+        QVERIFY2(size > 20 * 1024, qPrintable(QString::number(size)));
+
+        model.setOutputLongImage(longImage);
+        QSignalSpy done(&model, &VideoToImageViewModel::exportBatchFinished);
+        {
+            FileSizeLimit full(lastBlockOnly ? size - 1 : 0);
+            QVERIFY(full.active());
+            model.exportList();
+            QVERIFY(done.wait(20000));
+        }
+        QCOMPARE(done.at(0).at(0).toBool(), false);
+        QCOMPARE(done.at(0).at(1).toString(),
+                 i18n::t(longImage ? "tool.video_to_image.error.long_image_write_failed"
+                                   : "tool.video_to_image.error.no_image_exported_check_queue"));
+        QCOMPARE(model.previewCount(), 2);
+        for (const QString &frame : qAsConst(frames))
+            QVERIFY(QFileInfo::exists(frame));
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
+
+        // With room again the same queue goes out whole.
+        model.exportList();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(done.at(1).at(0).toBool(), qPrintable(done.at(1).at(1).toString()));
+        QCOMPARE(model.previewCount(), 0);
+        if (longImage)
+            QCOMPARE(QImage(out + "/export_long.png").size(), QSize(320, 480));
+        else
+            QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    }
+
+    // A "%d" in the source's name is part of the image's name: the frame asked for is saved under the
+    // reported name, and a file named as ffmpeg would count it is left alone.
+    void counterPatternInSourceName_data()
+    {
+        QTest::addColumn<bool>("toImage");
+        QTest::newRow("capture tool") << false;
+        QTest::newRow("to-image tool") << true;
+    }
+    void counterPatternInSourceName()
+    {
+        QFETCH(bool, toImage);
+        const QString folder = tvxtest::scratchPath(toImage ? "pattern/to_image" : "pattern/capture");
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const QString source = folder + "/clip 50%d.mp4";
+        QVERIFY(QFile::copy(m_clip, source));
+        const QString stamp = toImage ? "00-00-01" : "00-00-01.000";
+        QString path;
+        QString bystander;
+        if (toImage) {
+            VideoToImageViewModel model(&m_environment, m_prober.get());
+            bystander = tvxtest::writeFile(model.previewFolder() + "/clip 501_" + stamp + ".png", "mine");
+            QVERIFY(loadSource(model, source));
+            model.setSingleCaptureTimeSeconds(1.5);
+            model.addToExportList();
+            QVERIFY(tvxtest::waitUntil([&] { return !model.addingToListBusy(); }, 20000));
+            QCOMPARE(model.previewCount(), 1);
+            path = model.previewItems().first().toMap().value("path").toString();
+            QCOMPARE(QImage(path).size(), QSize(160, 120));
+            QCOMPARE(dominantChannel(QImage(path)), 'g');
+        } else {
+            VideoCaptureViewModel model(&m_environment, m_prober.get());
+            model.setOutputDirectory(folder);
+            bystander = tvxtest::writeFile(folder + "/clip 501_" + stamp + ".png", "mine");
+            QVERIFY(loadSource(model, source));
+            model.setCaptureTimeSeconds(1.5);
+            QSignalSpy finished(&model, &VideoCaptureViewModel::captureFinished);
+            model.captureFrame();
+            QVERIFY(finished.wait(20000));
+            QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(finished.at(0).at(1).toString()));
+            path = finished.at(0).at(2).toString();
+            QCOMPARE(dominantChannel(QImage(path)), 'g');
+        }
+        QCOMPARE(QFileInfo(path).fileName(), "clip 50%d_" + stamp + ".png");
+        QFile mine(bystander);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("mine"));
     }
 
     // The preview folder starts empty: frames of an earlier run are never listed again.

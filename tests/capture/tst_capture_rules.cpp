@@ -69,8 +69,40 @@ private slots:
         const QStringList args = frames::buildFrameGrabArguments(request);
         const QStringList head{"-v", "error",     "-nostdin",  "-n", "-ss", frames::secondsArgument(seconds),
                                "-i", "/v/in.mp4", "-frames:v", "1"};
-        QCOMPARE(args, head + tail + QStringList{"/o/out.png"});
+        QCOMPARE(args, head + tail + QStringList({"-update", "1", "/o/out.png"}));
         QVERIFY(!args.contains("-y"));
+    }
+
+    // ffmpeg that decodes nothing at the asked time gives the last frame only at the video's end;
+    // anywhere else the last frame would be the wrong picture.
+    void lastFrameOnlyAtTheEnd_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("duration");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("middle of the video") << 1.0 << 3 << false;
+        QTest::newRow("end of the time line") << 3.0 << 3 << true;
+        QTest::newRow("last second of a duration rounded up") << 2.5 << 3 << true;
+        QTest::newRow("duration unknown") << 2.0 << 0 << false;
+    }
+    void lastFrameOnlyAtTheEnd()
+    {
+        QFETCH(double, seconds);
+        QFETCH(int, duration);
+        QFETCH(bool, saved);
+        // Writes an image only when asked for the last frame.
+        const QString fake = tvxtest::writeScript(tvxtest::scratchPath("fake_end/ffmpeg"),
+                                                  "for a in \"$@\"; do out=\"$a\"; done\n"
+                                                  "case \"$*\" in *-sseof*) printf last > \"$out\";; esac\n");
+        frames::FrameGrabRequest request;
+        request.ffmpegPath = fake;
+        request.sourcePath = tvxtest::writeFile(tvxtest::scratchPath("fake_end/in.mp4"), "x");
+        request.outputPath = tvxtest::scratchPath("fake_end/" + QString(QTest::currentDataTag()) + ".png");
+        request.seconds = seconds;
+        request.durationSeconds = duration;
+        const frames::FrameGrabOutcome outcome = frames::grabFrame(request, 10000, nullptr);
+        QCOMPARE(outcome.end == frames::FrameGrabOutcome::End::Saved, saved);
+        QCOMPARE(QFileInfo::exists(request.outputPath), saved);
     }
 
     void seriesArguments_data()

@@ -26,22 +26,28 @@ struct Probe
 {
     QString formatName;
     QStringList streams; // "video:h264", "audio:aac", ...
+    QStringList tracks;  // the same with the language of audio and subtitles: "audio:aac:eng", ...
     double duration = 0.0;
 };
 
 Probe probe(const QString &path)
 {
-    const tvxtest::ProcessResult r = tvxtest::runProcess(
-        QStringLiteral("ffprobe"),
-        {"-v", "error", "-show_entries", "format=format_name,duration:stream=codec_type,codec_name", "-of",
-         "json", path});
+    const tvxtest::ProcessResult r =
+        tvxtest::runProcess(QStringLiteral("ffprobe"),
+                            {"-v", "error", "-show_entries",
+                             "format=format_name,duration:stream=codec_type,codec_name:stream_tags=language",
+                             "-of", "json", path});
     Probe p;
     const QJsonObject root = QJsonDocument::fromJson(r.out).object();
     p.formatName = root.value("format").toObject().value("format_name").toString();
     p.duration = root.value("format").toObject().value("duration").toString().toDouble();
-    for (const QJsonValue &s : root.value("streams").toArray())
-        p.streams << s.toObject().value("codec_type").toString() + ":" +
-                         s.toObject().value("codec_name").toString();
+    for (const QJsonValue &s : root.value("streams").toArray()) {
+        const QString type = s.toObject().value("codec_type").toString();
+        const QString stream = type + ":" + s.toObject().value("codec_name").toString();
+        const QString language = s.toObject().value("tags").toObject().value("language").toString();
+        p.streams << stream;
+        p.tracks << (language.isEmpty() || type == "video" ? stream : stream + ":" + language);
+    }
     return p;
 }
 
@@ -153,6 +159,56 @@ private slots:
         QVERIFY(p.formatName.contains(QLatin1String("mp4")));
         QCOMPARE(p.streams, (QStringList{"video:h264", "audio:aac"}));
         QCOMPARE(filesIn(base + QStringLiteral("/in")), QStringList{"clip.mp4"});
+    }
+
+    // Every audio track survives, and the subtitles wherever the container can hold them; what it
+    // cannot hold is left out without failing the job.
+    void tracksAndSubtitlesKept_data()
+    {
+        QTest::addColumn<bool>("compress");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("tracks");
+        const QStringList mp4{"video:h264", "audio:aac:eng", "audio:aac:chi", "subtitle:mov_text:eng"};
+        const QStringList mkv{"video:h264", "audio:aac:eng", "audio:aac:chi", "subtitle:subrip:eng"};
+        QTest::newRow("convert to MP4") << false << "MP4" << mp4;
+        QTest::newRow("convert to MOV") << false << "MOV" << mp4;
+        QTest::newRow("convert to MKV") << false << "MKV" << mkv;
+        QTest::newRow("convert to AVI: no subtitles there")
+            << false << "AVI" << QStringList{"video:mpeg4", "audio:mp3", "audio:mp3"};
+        QTest::newRow("convert to MP3: one track") << false << "MP3" << QStringList{"audio:mp3"};
+        QTest::newRow("compress to MP4") << true << "MP4" << mp4;
+        QTest::newRow("compress keeps MKV") << true << "Source" << mkv;
+    }
+    void tracksAndSubtitlesKept()
+    {
+        QFETCH(bool, compress);
+        QFETCH(QString, format);
+        QFETCH(QStringList, tracks);
+        const QString source = tvxtest::fixtures::mkvWithTracks();
+        QVERIFY(!source.isEmpty());
+        const QString outDir =
+            freshDir(QStringLiteral("tracks-") + QString(QTest::currentDataTag()).replace(' ', '_'));
+        std::unique_ptr<tools::FFmpegOutputTask> task;
+        if (compress) {
+            VideoCompressParams params;
+            params.sourcePath = source;
+            params.outputDirectory = outDir;
+            params.outputFormat = format;
+            params.compressionMode = QStringLiteral("Speed");
+            task.reset(VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        } else {
+            FormatConvertParams params;
+            params.sourcePath = source;
+            params.outputDirectory = outDir;
+            params.outputFormat = format;
+            task.reset(FormatConvertTaskFactory(m_prober.get()).createTask(params));
+        }
+        QVERIFY(runThroughQueue(task.get(), 120000));
+        QCOMPARE(task->errorText(), QString());
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        const QStringList outputs = filesIn(outDir);
+        QCOMPARE(outputs.size(), 1);
+        QCOMPARE(probe(outDir + "/" + outputs.first()).tracks, tracks);
     }
 
     void compressRefusesAudio()

@@ -4,6 +4,7 @@
 #include "i18n/I18n.h"
 #include "tools/common/FFmpegProgressParser.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/StreamSelection.h"
 #include "tools/format_convert/FormatConvertTask.h"
 #include "tools/video_compress/VideoCompressTask.h"
 
@@ -21,6 +22,23 @@ QString freshDir(const QString &name)
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
     return dir;
+}
+
+// Streams from "type:codec" texts in file order; a third part "default" or "cover" sets that flag.
+QVector<ffmpeg::StreamInfo> streamList(const QStringList &texts)
+{
+    QVector<ffmpeg::StreamInfo> streams;
+    for (const QString &text : texts) {
+        const QStringList parts = text.split(QLatin1Char(':'));
+        ffmpeg::StreamInfo stream;
+        stream.index = streams.size();
+        stream.codecType = parts.value(0);
+        stream.codecName = parts.value(1);
+        stream.isDefault = parts.value(2) == QLatin1String("default");
+        stream.attachedPicture = parts.value(2) == QLatin1String("cover");
+        streams.append(stream);
+    }
+    return streams;
 }
 
 QString sparseFile(const QString &path, qint64 size)
@@ -279,6 +297,58 @@ private slots:
                                                  "/in/a.avi", "-progress",    "pipe:1", "-nostats"} +
                                      middle + QStringList{temporary};
         QCOMPARE(FormatConvertTask::buildFFmpegArguments(p, temporary), expected);
+    }
+
+    // What each container keeps of a source's streams; the rest is named in the log, never a failure.
+    void streamSelection_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QStringList>("streams");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QList<int>>("leftOut");
+        const QStringList film{"video:h264",      "audio:aac",    "audio:ac3:default",
+                               "subtitle:subrip", "subtitle:ass", "subtitle:hdmv_pgs_subtitle",
+                               "data:bin_data"};
+        QTest::newRow("mp4: text subtitles as mov_text")
+            << "mp4" << film
+            << QStringList{"-map", "0:0",    "-map",     "0:1",  "-map", "0:2",    "-map",
+                           "0:3",  "-c:s:0", "mov_text", "-map", "0:4",  "-c:s:1", "mov_text"}
+            << QList<int>{5, 6};
+        QTest::newRow("mkv: subtitles as they are")
+            << "MKV" << film
+            << QStringList{"-map", "0:0",  "-map", "0:1",    "-map", "0:2",  "-map", "0:3",    "-c:s:0",
+                           "copy", "-map", "0:4",  "-c:s:1", "copy", "-map", "0:5",  "-c:s:2", "copy"}
+            << QList<int>{6};
+        QTest::newRow("mkv: mov_text becomes srt")
+            << "mkv" << QStringList{"video:h264", "subtitle:mov_text"}
+            << QStringList{"-map", "0:0", "-map", "0:1", "-c:s:0", "srt"} << QList<int>{};
+        QTest::newRow("avi: no subtitles")
+            << "avi" << film << QStringList{"-map", "0:0", "-map", "0:1", "-map", "0:2"}
+            << QList<int>{3, 4, 5, 6};
+        QTest::newRow("mp3: the default audio track only")
+            << "mp3" << film << QStringList{"-map", "0:2"} << QList<int>{0, 1, 3, 4, 5, 6};
+        QTest::newRow("wav without a default: the first")
+            << "wav" << QStringList{"audio:aac", "audio:aac"} << QStringList{"-map", "0:0"} << QList<int>{1};
+        QTest::newRow("a cover gives way to the moving picture")
+            << "mov" << QStringList{"video:mjpeg:cover", "video:h264", "audio:aac"}
+            << QStringList{"-map", "0:1", "-map", "0:2"} << QList<int>{0};
+        QTest::newRow("a cover alone is kept") << "mp4" << QStringList{"audio:mp3", "video:mjpeg:cover"}
+                                               << QStringList{"-map", "0:0", "-map", "0:1"} << QList<int>{};
+        QTest::newRow("streams unknown: ffmpeg chooses")
+            << "mp4" << QStringList{} << QStringList{} << QList<int>{};
+    }
+    void streamSelection()
+    {
+        QFETCH(QString, extension);
+        QFETCH(QStringList, streams);
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<int>, leftOut);
+        const tools::StreamSelection selection = tools::selectStreams(extension, streamList(streams));
+        QCOMPARE(selection.arguments, arguments);
+        QCOMPARE(selection.leftOut.size(), leftOut.size());
+        for (int i = 0; i < leftOut.size(); ++i)
+            QVERIFY2(selection.leftOut.at(i).startsWith(QStringLiteral("stream %1 (").arg(leftOut.at(i))),
+                     qPrintable(selection.leftOut.at(i)));
     }
 
     void compressPlan_data()

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -116,6 +117,22 @@ private slots:
         const QStringList leftovers =
             QDir(MediaPreviewService::previewCacheDirectory()).entryList({"*.tmp-*"}, QDir::Files);
         QCOMPARE(leftovers, QStringList());
+    }
+
+    // The thumbnail lands in the cache folder even when a folder's name holds "%d", which ffmpeg's
+    // image writer would read as a frame counter.
+    void thumbnailUnderCounterPatternFolder()
+    {
+        const QString clip = tvxtest::scratchPath(QStringLiteral("clips/pattern.mp4"));
+        QVERIFY(QFileInfo::exists(clip) || QFile::copy(tvxtest::fixtures::smallMp4(), clip));
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        qputenv("XDG_DATA_HOME", tvxtest::scratchPath(QStringLiteral("data 50%d")).toUtf8());
+        MediaPreviewService service;
+        const QVariantMap preview = previewOf(service, clip);
+        const QString thumb = QUrl(preview.value(QStringLiteral("thumbnailPath")).toString()).toLocalFile();
+        QVERIFY2(thumb.contains(QLatin1String("/data 50%d/")), qPrintable(thumb));
+        QCOMPARE(QImage(thumb).size(), QSize(320, 180));
     }
 };
 

@@ -234,6 +234,18 @@ QString srtFile()
     });
 }
 
+QString mkvWithTracks()
+{
+    const QString tracks = mkvTwoAudio();
+    const QString subtitles = srtFile();
+    if (tracks.isEmpty() || subtitles.isEmpty())
+        return {};
+    return ensure(QStringLiteral("tracks_and_subtitles.mkv"), [&](const QString &tmp) {
+        const QStringList maps{"-map", "0", "-map", "1", "-c", "copy", "-metadata:s:s:0", "language=eng"};
+        return ffmpeg(QStringList{"-i", tracks, "-i", subtitles} + maps, tmp);
+    });
+}
+
 QString garbageMp4()
 {
     return ensure(QStringLiteral("garbage.mp4"), [](const QString &tmp) {

@@ -56,6 +56,7 @@ QString smallMp4();        // 3 s, 320x240, H.264 + AAC
 QString clip1080p();       // 2 s, 1920x1080, H.264
 QString audioMp3();        // 3 s sine, MP3, no video
 QString mkvTwoAudio();     // 3 s, H.264 + two AAC tracks (languages "eng", "chi")
+QString mkvWithTracks();   // mkvTwoAudio's tracks + SubRip subtitles ("eng") from srtFile
 QString srtFile();         // three cues
 QString garbageMp4();      // random bytes named ".mp4"
 QString zeroByteFile();    // an empty ".mp4"

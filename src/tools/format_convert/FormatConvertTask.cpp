@@ -1,11 +1,13 @@
 // Format-convert job: naming, ffmpeg arguments and the run through the shared mechanism.
 #include "tools/format_convert/FormatConvertTask.h"
 
+#include "core/Log.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/StreamSelection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,9 +26,7 @@ QString withFirstArgument(QString text, const QString &value)
 
 bool isAudioOnlyOutputFormat(const QString &format)
 {
-    const QString f = format.trimmed().toUpper();
-    return f == QLatin1String("MP3") || f == QLatin1String("WAV") || f == QLatin1String("AAC") ||
-           f == QLatin1String("FLAC");
+    return tools::isAudioOnlyContainer(format);
 }
 
 QString bitrateArgumentFromKbps(const QString &text)
@@ -196,7 +196,8 @@ bool FormatConvertTask::ensureOutputDirectoryReady(QString *errorText) const
 }
 
 QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &params,
-                                                    const QString &temporaryPath)
+                                                    const QString &temporaryPath,
+                                                    const tools::StreamSelection &streams)
 {
     QStringList args{QStringLiteral("-nostdin"),
                      QStringLiteral("-hide_banner"),
@@ -232,6 +233,7 @@ QStringList FormatConvertTask::buildFFmpegArguments(const FormatConvertParams &p
         if (!v.isEmpty())
             args << QStringLiteral("-b:a") << v;
     }
+    args << streams.arguments;
     args << QDir::toNativeSeparators(temporaryPath);
     return args;
 }
@@ -263,12 +265,15 @@ void FormatConvertTask::executeStart()
 
     setProgress(0.15);
     setMessage(i18n::t(QStringLiteral("cpp.msg.converting")));
-    const qint64 duration =
-        qMax<qint64>(0, m_ffprobeService->probeMedia(job.sourcePath, cancelFlag()).durationSeconds);
+    const FFprobeService::MediaInfo info = m_ffprobeService->probeMedia(job.sourcePath, cancelFlag());
+    const qint64 duration = qMax<qint64>(0, info.durationSeconds);
+    const tools::StreamSelection streams = tools::selectStreams(outputExtensionOf(job), info.streams);
+    for (const QString &line : streams.leftOut)
+        TVX_LOG_INFO << "[FormatConvert][Task]" << job.sourcePath << line;
 
     RunSpec spec;
     spec.program = environment->ffmpegExecutablePath();
-    spec.arguments = buildFFmpegArguments(job, temporaryPath);
+    spec.arguments = buildFFmpegArguments(job, temporaryPath, streams);
     spec.durationSeconds = duration;
     spec.target = {outputDirectoryOf(job), outputBaseName(job), outputExtensionOf(job), job.sourcePath,
                    outputPath};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/common/FFmpegOutputTask.h"
+#include "tools/common/StreamSelection.h"
 #include "tools/format_convert/FormatConvertParams.h"
 
 #include <QMutex>
@@ -26,8 +27,10 @@ public:
     QString buildOutputFilePath() const;
     bool ensureOutputDirectoryReady(QString *errorText) const;
 
-    // ffmpeg's arguments for params writing to temporaryPath (everything after the program).
-    static QStringList buildFFmpegArguments(const FormatConvertParams &params, const QString &temporaryPath);
+    // ffmpeg's arguments for params writing to temporaryPath (everything after the program), with
+    // the source streams the output keeps.
+    static QStringList buildFFmpegArguments(const FormatConvertParams &params, const QString &temporaryPath,
+                                            const tools::StreamSelection &streams = {});
     // The final name for params (free, never the source), or empty.
     static QString outputFilePathFor(const FormatConvertParams &params);
 

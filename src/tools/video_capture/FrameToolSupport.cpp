@@ -4,6 +4,7 @@
 #include "core/FileUrl.h"
 #include "core/StateFile.h"
 #include "ffmpeg/BoundedProcess.h"
+#include "ffmpeg/FFmpegCommandBuilder.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "tools/common/OutputNaming.h"
@@ -207,7 +208,8 @@ static QStringList scaleArguments(const FrameGrabRequest &request)
 QStringList buildFrameGrabArguments(const FrameGrabRequest &request)
 {
     // "-n": the name was free when it was chosen; if something took it since, ffmpeg fails
-    // instead of replacing it.
+    // instead of replacing it. (ffmpeg skips that check for a name that reads as a counter
+    // pattern, such as "a 50%d.png"; there only the moment since the name was chosen is open.)
     QStringList args{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"),
                      QStringLiteral("-n")};
     args << QStringLiteral("-ss") << secondsArgument(request.seconds);
@@ -215,7 +217,7 @@ QStringList buildFrameGrabArguments(const FrameGrabRequest &request)
     args << QStringLiteral("-frames:v") << QStringLiteral("1");
     args << scaleArguments(request);
     args << qualityArguments(request.format, request.qualityPreset);
-    args << QDir::toNativeSeparators(request.outputPath);
+    args << ffmpeg::singleImageOutputArguments(request.outputPath);
     return args;
 }
 
@@ -225,10 +227,9 @@ QStringList buildLastFrameArguments(const FrameGrabRequest &request)
                      QStringLiteral("-n")};
     args << QStringLiteral("-sseof") << QStringLiteral("-3");
     args << QStringLiteral("-i") << QDir::toNativeSeparators(request.sourcePath);
-    args << QStringLiteral("-update") << QStringLiteral("1");
     args << scaleArguments(request);
     args << qualityArguments(request.format, request.qualityPreset);
-    args << QDir::toNativeSeparators(request.outputPath);
+    args << ffmpeg::singleImageOutputArguments(request.outputPath);
     return args;
 }
 
@@ -236,6 +237,13 @@ void removePartialOutput(const QString &path)
 {
     if (!path.isEmpty() && QFileInfo(path).isFile())
         QFile::remove(path);
+}
+
+bool atEndOfVideo(const FrameGrabRequest &request)
+{
+    // The probed duration is whole seconds rounded up, so the real end lies within its last
+    // second; an unknown duration says nothing about the end.
+    return request.durationSeconds > 0 && request.seconds > request.durationSeconds - 1;
 }
 
 FrameGrabOutcome grabFrame(const FrameGrabRequest &request, int timeoutMs, const std::atomic_bool *abort)
@@ -252,9 +260,9 @@ FrameGrabOutcome grabFrame(const FrameGrabRequest &request, int timeoutMs, const
     };
 
     ffmpeg::BoundedRunResult result = run(buildFrameGrabArguments(request));
-    // A time at the very end of the video (the probed duration is rounded up) decodes nothing
-    // and still exits with 0; the user gets the last frame instead of a silent failure.
-    if (result.succeeded() && !QFileInfo(request.outputPath).isFile() && request.seconds > 0 &&
+    // A time at the very end of the video decodes nothing and still exits with 0; the user gets
+    // the last frame instead of a silent failure. Anywhere else the last frame is the wrong picture.
+    if (result.succeeded() && !QFileInfo(request.outputPath).isFile() && atEndOfVideo(request) &&
         !deadline.hasExpired())
         result = run(buildLastFrameArguments(request));
 

@@ -76,6 +76,8 @@ struct FrameGrabRequest
     QString sourcePath;
     QString outputPath;
     double seconds = 0;
+    // The source's probed duration (whole seconds, rounded up); 0 when unknown.
+    int durationSeconds = 0;
     QString format;
     int width = 0;
     int height = 0;
@@ -83,6 +85,8 @@ struct FrameGrabRequest
 };
 
 QStringList buildFrameGrabArguments(const FrameGrabRequest &request);
+// Whether request's time may lie at or past the end of the video, where no frame decodes.
+bool atEndOfVideo(const FrameGrabRequest &request);
 // The last frame of the video: seeks from the end and keeps overwriting the one image it owns.
 QStringList buildLastFrameArguments(const FrameGrabRequest &request);
 

@@ -169,6 +169,7 @@ void VideoCaptureViewModel::captureFrame()
         buildOutputPath(m_sourcePath, m_outputDirectory, m_captureTimeSeconds, m_outputFormat);
     request.grab.ffmpegPath = m_environment ? m_environment->ffmpegExecutablePath() : QString();
     request.grab.seconds = m_captureTimeSeconds;
+    request.grab.durationSeconds = m_durationSeconds;
     request.grab.format = m_outputFormat;
     request.grab.width = m_outputWidth;
     request.grab.height = m_outputHeight;

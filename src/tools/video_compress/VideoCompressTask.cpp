@@ -1,6 +1,7 @@
 // Video-compress job: mode table, bit-rate plan, naming, ffmpeg arguments and the shared run.
 #include "tools/video_compress/VideoCompressTask.h"
 
+#include "core/Log.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
@@ -196,6 +197,7 @@ VideoCompressTask::compressionPlanFor(const VideoCompressParams &params, qint64 
 {
     CompressionPlan plan;
     plan.extension = outputExtensionFor(params);
+    plan.streams = tools::selectStreams(plan.extension, info.streams);
     plan.videoCodec = QStringLiteral("libx264");
     plan.audioCodec = QStringLiteral("aac");
     const QString mode = normalizedModeName(params.compressionMode);
@@ -265,6 +267,7 @@ QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &p
         if (normalizedModeName(params.compressionMode) == QLatin1String("Speed"))
             args << QStringLiteral("-tune") << QStringLiteral("fastdecode");
     }
+    args << plan.streams.arguments;
     args << QDir::toNativeSeparators(temporaryPath);
     return args;
 }
@@ -322,6 +325,8 @@ void VideoCompressTask::executeStart()
         return;
 
     const CompressionPlan plan = compressionPlanFor(job, QFileInfo(job.sourcePath).size(), info);
+    for (const QString &line : plan.streams.leftOut)
+        TVX_LOG_INFO << "[VideoCompress][Task]" << job.sourcePath << line;
     RunSpec spec;
     spec.program = environment->ffmpegExecutablePath();
     spec.arguments = buildFFmpegArguments(job, plan, temporaryPath);

@@ -4,6 +4,7 @@
 
 #include "ffmpeg/FFprobeService.h"
 #include "tools/common/FFmpegOutputTask.h"
+#include "tools/common/StreamSelection.h"
 #include "tools/video_compress/VideoCompressParams.h"
 
 #include <QMutex>
@@ -24,6 +25,8 @@ public:
         QString audioBitrate;
         int videoBitrateKbps = 0;
         int crf = 23;
+        // Every audio track and the subtitles the container holds.
+        tools::StreamSelection streams;
     };
 
     VideoCompressTask(const QString &taskId, const VideoCompressParams &params, FFprobeService *prober);

@@ -305,6 +305,7 @@ void VideoToImageViewModel::addToExportList()
     request.captureMode = m_captureMode;
     request.continuousMode = m_continuousMode;
     request.singleSeconds = m_singleCaptureTimeSeconds;
+    request.durationSeconds = m_durationSeconds;
     request.rangeStart = m_rangeStart;
     request.rangeEnd = m_rangeEnd;
     request.timeIntervalSeconds = m_timeIntervalSeconds;

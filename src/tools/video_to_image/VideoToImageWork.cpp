@@ -10,10 +10,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QVector>
 
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace tools::toimage {
 namespace {
@@ -54,6 +59,7 @@ ExportResult addSingleFrame(const AddRequest &request, const std::atomic_bool *a
     grab.sourcePath = request.sourcePath;
     grab.outputPath = singleFramePath(request);
     grab.seconds = request.singleSeconds;
+    grab.durationSeconds = request.durationSeconds;
     grab.format = request.format;
     grab.width = request.width;
     grab.height = request.height;
@@ -287,11 +293,28 @@ bool stitchImagesVertically(const QStringList &paths, const QString &outputPath)
     const QString suffix = QFileInfo(outputPath).suffix().toLower();
     const QByteArray format =
         suffix == QLatin1String("jpg") ? QByteArrayLiteral("JPEG") : suffix.toLatin1().toUpper();
-    if (!canvas.save(outputPath, format.constData())) {
-        tools::frames::removePartialOutput(outputPath);
+    return writeImageFile(canvas, outputPath, format);
+}
+
+bool writeImageFile(const QImage &image, const QString &path, const QByteArray &format)
+{
+    // NewOnly: the name was free when it was chosen; a file that took it since is not replaced.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
-    }
-    return true;
+    // The image writer reports only the writes it makes itself: the last buffered block reaches
+    // the disk in flush and close, and a full disk fails there. Each step is checked, and the file
+    // is synced so a file system that reports space late reports it here.
+    QImageWriter writer(&file, format);
+    bool written = writer.write(image) && file.flush();
+#ifdef Q_OS_UNIX
+    written = written && ::fsync(file.handle()) == 0;
+#endif
+    file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    if (!written)
+        file.remove();
+    return written;
 }
 
 ExportResult runExport(const ExportRequest &request, const std::atomic_bool *abort)

@@ -2,11 +2,14 @@
 // sizing and stitching the long image, and copying the queue to the output folder.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+
+class QImage;
 
 namespace tools::toimage {
 
@@ -33,6 +36,7 @@ struct AddRequest
     QString captureMode;
     QString continuousMode;
     double singleSeconds = 0;
+    int durationSeconds = 0;
     double rangeStart = 0;
     double rangeEnd = 0;
     double timeIntervalSeconds = 1.0;
@@ -74,6 +78,9 @@ QString formatBytesText(qint64 bytes);
 // Draws the images one below the other, centred, on black, decoding one image at a time; the
 // canvas is the only full-size buffer. False when nothing decodes or the file cannot be saved.
 bool stitchImagesVertically(const QStringList &paths, const QString &outputPath);
+// Writes image as format to the new file path (an existing file is never replaced). True only when
+// every byte reached the file; a failed write removes what it made.
+bool writeImageFile(const QImage &image, const QString &path, const QByteArray &format);
 
 struct ExportRequest
 {

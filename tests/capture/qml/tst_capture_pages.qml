@@ -114,6 +114,44 @@ Item {
             compare(vm.previewCount, 0)
         }
 
+        // The interval field always shows the stored interval of the current mode: after the user
+        // typed one, after a mode switch and when the view model changes it; leaving the field
+        // never hands one mode's value to the other.
+        function test_toImageIntervalFieldFollowsMode() {
+            var vm = videoToImageViewModel
+            var page = root.openPage("qrc:/qml/app/tools/video_to_image/VideoToImageWindow.qml")
+            vm.setCaptureMode("continuous")
+            vm.setContinuousMode("time_interval")
+            vm.setTimeIntervalSeconds(1)
+            vm.setFrameInterval(5)
+            var field = root.findByName(page, "intervalField")
+            compare(field.text, "1")
+
+            field.forceActiveFocus()
+            field.selectAll()
+            keyClick(Qt.Key_2)
+            keyClick(Qt.Key_Return)
+            compare(vm.timeIntervalSeconds, 2)
+            compare(field.text, "2")
+
+            vm.setContinuousMode("frame_interval")
+            compare(field.text, "5")
+            field.editingFinished()
+            compare(vm.frameInterval, 5)
+
+            vm.setFrameInterval(7)
+            compare(field.text, "7")
+            field.forceActiveFocus()
+            field.selectAll()
+            keyClick(Qt.Key_0)
+            keyClick(Qt.Key_Return)
+            compare(vm.frameInterval, 1)
+            compare(field.text, "1")
+
+            vm.setContinuousMode("time_interval")
+            compare(field.text, "2")
+        }
+
         // A refused add (no valid source) reaches the user as a toast.
         function test_toImageAddFailureToast() {
             var vm = videoToImageViewModel

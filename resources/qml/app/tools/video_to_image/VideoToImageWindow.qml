@@ -104,14 +104,20 @@ Item {
             rewriteRangeFields()
     }
 
+    // The stored interval of the current mode, as the interval field shows it.
+    function intervalText() {
+        return continuousMode === "frame_interval" ? String(Guard.read(viewModel, "frameInterval", 5))
+                                                   : String(Guard.read(viewModel, "timeIntervalSeconds", 1))
+    }
+
     function applyIntervalField() {
-        if (continuousMode === "frame_interval") {
+        if (continuousMode === "frame_interval")
             Guard.call(viewModel, "setFrameInterval", [parseInt(intervalField.text, 10) || 1])
-            intervalField.text = String(Guard.read(viewModel, "frameInterval", 1))
-        } else {
+        else
             Guard.call(viewModel, "setTimeIntervalSeconds", [parseFloat(intervalField.text) || 1])
-            intervalField.text = String(Guard.read(viewModel, "timeIntervalSeconds", 1))
-        }
+        // A plain assignment would cut the field loose from the mode and the view model for good;
+        // the binding shows the value as the setter stored it and keeps following both.
+        intervalField.text = Qt.binding(function () { return page.intervalText() })
     }
 
     function continuousModeText(mode) {
@@ -406,8 +412,7 @@ Item {
                         visible: page.continuousMode !== "all_frames"
                         width: 72
                         height: page.footerControlHeight
-                        text: page.continuousMode === "frame_interval" ? String(Guard.read(viewModel, "frameInterval", 5))
-                                                                       : String(Guard.read(viewModel, "timeIntervalSeconds", 1))
+                        text: page.intervalText()
                         color: Theme.textField
                         font.pixelSize: Theme.fontBody
                         horizontalAlignment: Text.AlignHCenter
