@@ -47,6 +47,10 @@ function(tvx_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${TVX_WARNINGS})
   target_link_libraries(${name} PRIVATE tvx_testsupport ${ARG_LIBS} Qt5::Test)
+  if(TVX_SANITIZE_THREAD)
+    # Qt's locks, made visible to ThreadSanitizer (see the file).
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/TsanQtSync.cpp)
+  endif()
   tvx_register_test(${name} ${name} ${ARGN})
 endfunction()
 

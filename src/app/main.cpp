@@ -1,6 +1,7 @@
 // Program entry: start-up sequence, service wiring and teardown.
 #include "analytics/QxSensorsService.h"
 #include "app/FramelessWindowMaximizeFilter.h"
+#include "app/QmlContextObjects.h"
 #include "app/QuitSignals.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
@@ -245,49 +246,39 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         QQmlApplicationEngine engine;
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty(QStringLiteral("playlistStore"), &playlistModel);
-        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
-                                    app::checkedStateFile(app::appDataFilePath(QStringLiteral("player.ini")),
-                                                          app::kSettingsStateFileMaxBytes));
-        context->setContextProperty(
-            QStringLiteral("appSettingsMenuSettingsFilePath"),
-            app::checkedStateFile(app::appDataFilePath(QStringLiteral("app_settings_menu.ini")),
-                                  app::kSettingsStateFileMaxBytes));
-        context->setContextProperty(
-            QStringLiteral("loginDialogSettingsFilePath"),
-            app::checkedStateFile(app::appDataFilePath(QStringLiteral("login_dialog.ini")),
-                                  app::kSettingsStateFileMaxBytes));
-        context->setContextProperty(QStringLiteral("mediaPreviewService"), &mediaPreviewService);
-        context->setContextProperty(QStringLiteral("systemActions"), &systemActions);
-        context->setContextProperty(QStringLiteral("fileDialogService"), &fileDialogService);
-        context->setContextProperty(QStringLiteral("taskManager"), &taskManager);
-        context->setContextProperty(QStringLiteral("mpvLibrary"), &mpvLibrary);
-        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
-        context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvertViewModel);
-        context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompressViewModel);
-        context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToTextViewModel);
-        context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &videoCaptureViewModel);
-        context->setContextProperty(QStringLiteral("videoToImageViewModel"), &videoToImageViewModel);
-        context->setContextProperty(QStringLiteral("accountManager"), &accountManager);
-        context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
-        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
-        context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+        app::QmlContextObjects published;
+        published.playlistStore = &playlistModel;
+        published.playerSettingsFilePath = app::checkedStateFile(
+            app::appDataFilePath(QStringLiteral("player.ini")), app::kSettingsStateFileMaxBytes);
+        published.appSettingsMenuSettingsFilePath = app::checkedStateFile(
+            app::appDataFilePath(QStringLiteral("app_settings_menu.ini")), app::kSettingsStateFileMaxBytes);
+        published.loginDialogSettingsFilePath = app::checkedStateFile(
+            app::appDataFilePath(QStringLiteral("login_dialog.ini")), app::kSettingsStateFileMaxBytes);
+        published.mediaPreviewService = &mediaPreviewService;
+        published.systemActions = &systemActions;
+        published.fileDialogService = &fileDialogService;
+        published.taskManager = &taskManager;
+        published.mpvLibrary = &mpvLibrary;
+        published.i18n = &i18nService;
+        published.formatConvertViewModel = &formatConvertViewModel;
+        published.videoCompressViewModel = &videoCompressViewModel;
+        published.videoToTextViewModel = &videoToTextViewModel;
+        published.videoCaptureViewModel = &videoCaptureViewModel;
+        published.videoToImageViewModel = &videoToImageViewModel;
+        published.accountManager = &accountManager;
+        published.startupMediaFileUrlFromCpp = startupFileUrl;
+        published.startupShouldTrackActivityFromCpp = shouldTrackActivity;
+        published.singleInstanceService = &singleInstance;
+        app::publishToQml(engine.rootContext(), published);
 
         // The process tests read back what the page is given.
-        for (const char *name :
-             {"playlistStore", "playerSettingsFilePath", "appSettingsMenuSettingsFilePath",
-              "loginDialogSettingsFilePath", "mediaPreviewService", "systemActions", "fileDialogService",
-              "taskManager", "i18n", "formatConvertViewModel", "videoCompressViewModel",
-              "videoToTextViewModel", "videoCaptureViewModel", "videoToImageViewModel", "accountManager",
-              "startupMediaFileUrlFromCpp", "startupShouldTrackActivityFromCpp", "singleInstanceService"}) {
-            const QVariant value = context->contextProperty(QString::fromLatin1(name));
-            if (!value.isValid())
+        for (const app::QmlContextEntry &entry : app::qmlContextEntries(published)) {
+            if (!entry.loggedAtStartup || !entry.value.isValid())
                 continue;
-            const QObject *object = value.value<QObject *>();
-            TVX_LOG_INFO << "[Startup][Context]" << name << "="
+            const QObject *object = entry.value.value<QObject *>();
+            TVX_LOG_INFO << "[Startup][Context]" << entry.name << "="
                          << (object ? QString::fromLatin1(object->metaObject()->className())
-                                    : value.toString());
+                                    : entry.value.toString());
         }
 
         const QUrl mainUrl(QString::fromLatin1(kMainQmlUrl));

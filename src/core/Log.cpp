@@ -3,15 +3,196 @@
 
 #include <QTime>
 
+#include <cstring>
+#include <string_view>
+
 QString getCurrectTime()
 {
     return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"));
 }
 
-namespace app {
-QString logHead(const char *functionName)
+namespace {
+
+using std::string_view;
+
+bool isIdentifierChar(char c)
 {
-    return QStringLiteral("[%1] FUNC: %2").arg(getCurrectTime(), QString::fromLatin1(functionName));
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool startsWith(string_view text, size_t at, string_view word)
+{
+    return text.substr(at, word.size()) == word;
+}
+
+bool endsWith(string_view text, string_view word)
+{
+    return text.size() >= word.size() && text.substr(text.size() - word.size()) == word;
+}
+
+bool isKeywordAt(string_view text, size_t at, string_view word)
+{
+    const size_t end = at + word.size();
+    return startsWith(text, at, word) && (at == 0 || !isIdentifierChar(text[at - 1])) &&
+           (end == text.size() || !isIdentifierChar(text[end]));
+}
+
+// Index just past the symbol of an operator name whose keyword ends at at ("operator<<",
+// "operator()"): its brackets must not count as nesting.
+size_t pastOperatorSymbol(string_view text, size_t at)
+{
+    if (startsWith(text, at, "()"))
+        return at + 2;
+    while (at < text.size() && text[at] != '\0' && std::strchr("+-*/%^&|~!=<>,[]", text[at]))
+        ++at;
+    return at;
+}
+
+// The pretty name without the template arguments both compilers append in brackets
+// ("... [with T = int]", "... [T = int]").
+string_view withoutTemplateClause(string_view text)
+{
+    if (!endsWith(text, "]"))
+        return text;
+    int depth = 0;
+    for (size_t i = text.size(); i-- > 0;) {
+        if (text[i] == ']')
+            ++depth;
+        else if (text[i] == '[' && --depth == 0)
+            return i > 0 && text[i - 1] == ' ' ? text.substr(0, i - 1) : text;
+    }
+    return text;
+}
+
+// Where the outermost lambda's part of a pretty name begins, or npos. GCC writes a lambda as
+// "<lambda(...)>", clang as "(anonymous class)" or "(lambda at ...)", each after the scope
+// it is written in; a marker inside the parameters or template arguments of that scope (a
+// lambda's type as a template argument) is not the lambda itself.
+size_t lambdaStart(string_view text)
+{
+    static constexpr string_view kMarkers[] = {"<lambda(", "(anonymous class)", "(lambda at "};
+    int parens = 0;
+    int angles = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isKeywordAt(text, i, "operator")) {
+            i = pastOperatorSymbol(text, i + 8) - 1;
+            continue;
+        }
+        if (parens == 0 && angles == 0) {
+            for (const string_view marker : kMarkers) {
+                if (startsWith(text, i, marker))
+                    return i >= 2 && text.substr(i - 2, 2) == "::" ? i - 2 : i;
+            }
+        }
+        switch (text[i]) {
+        case '(':
+            ++parens;
+            break;
+        case ')':
+            --parens;
+            break;
+        case '<':
+            ++angles;
+            break;
+        case '>':
+            if (angles > 0)
+                --angles;
+            break;
+        default:
+            break;
+        }
+    }
+    return string_view::npos;
+}
+
+// The unqualified name of the function a signature names ("void ns::C::m(int) const" gives
+// "m"), or an empty view when it names none.
+string_view unqualifiedFunctionName(string_view signature)
+{
+    static constexpr string_view kQualifiers[] = {"const", "volatile", "noexcept", "mutable", "&&", "&"};
+    for (bool stripped = true; stripped;) {
+        stripped = false;
+        while (!signature.empty() && signature.back() == ' ')
+            signature.remove_suffix(1);
+        for (const string_view qualifier : kQualifiers) {
+            if (endsWith(signature, qualifier) &&
+                (!isIdentifierChar(qualifier.front()) || signature.size() == qualifier.size() ||
+                 !isIdentifierChar(signature[signature.size() - qualifier.size() - 1]))) {
+                signature.remove_suffix(qualifier.size());
+                stripped = true;
+                break;
+            }
+        }
+    }
+    if (!endsWith(signature, ")"))
+        return {};
+    int depth = 0;
+    size_t open = string_view::npos;
+    for (size_t i = signature.size(); i-- > 0;) {
+        if (signature[i] == ')')
+            ++depth;
+        else if (signature[i] == '(' && --depth == 0) {
+            open = i;
+            break;
+        }
+    }
+    if (open == string_view::npos)
+        return {};
+    string_view head = signature.substr(0, open);
+    for (size_t i = head.size(); i-- > 0;) {
+        if (!isKeywordAt(head, i, "operator"))
+            continue;
+        // An operator template's arguments ("operator->*<int>") are not part of its name; the
+        // symbol's own angle brackets are never followed by a name.
+        string_view name = head.substr(i);
+        for (size_t at = 8; at + 1 < name.size(); ++at) {
+            if (name[at] == '<' && (isIdentifierChar(name[at + 1]) || name[at + 1] == ':')) {
+                name = name.substr(0, at);
+                break;
+            }
+        }
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        return name;
+    }
+    if (endsWith(head, ">")) {
+        int angles = 0;
+        for (size_t i = head.size(); i-- > 0;) {
+            if (head[i] == '>')
+                ++angles;
+            else if (head[i] == '<' && --angles == 0) {
+                head = head.substr(0, i);
+                break;
+            }
+        }
+    }
+    size_t start = head.size();
+    while (start > 0 && (isIdentifierChar(head[start - 1]) || head[start - 1] == '~'))
+        --start;
+    return head.substr(start);
+}
+
+} // namespace
+
+namespace app {
+QString enclosingFunctionName(const char *prettyFunction)
+{
+    string_view text = withoutTemplateClause(prettyFunction ? string_view(prettyFunction) : string_view());
+    const size_t lambda = lambdaStart(text);
+    if (lambda != string_view::npos)
+        text = text.substr(0, lambda);
+    const string_view name = unqualifiedFunctionName(text);
+    return QString::fromLatin1(name.data(), int(name.size()));
+}
+
+QString logHead(const char *functionName, const char *prettyFunction)
+{
+    QString name;
+    if (prettyFunction && std::strcmp(functionName, "operator()") == 0)
+        name = enclosingFunctionName(prettyFunction);
+    if (name.isEmpty())
+        name = QString::fromLatin1(functionName);
+    return QStringLiteral("[%1] FUNC: %2").arg(getCurrectTime(), name);
 }
 
 QString escapeLogText(const QString &text)

@@ -9,7 +9,14 @@
 QString getCurrectTime();
 
 namespace app {
-QString logHead(const char *functionName);
+// The head of a log line. Inside a lambda the compiler names the function "operator()": the
+// head then names the function the lambda is written in, read from the pretty name.
+QString logHead(const char *functionName, const char *prettyFunction = nullptr);
+
+// The unqualified name of the function a compiler's pretty function name (GCC's or clang's)
+// belongs to; for a lambda, of the named function it is written in, or "operator()" when it
+// is written outside any function.
+QString enclosingFunctionName(const char *prettyFunction);
 
 // Control characters (line breaks above all) written as visible escapes, so a file name or
 // a peer's text can never start a forged line of its own.
@@ -41,7 +48,8 @@ private:
 // The message context deliberately carries no file, line or function: the function name is
 // part of the text instead, and the category stays "default".
 #define TVX_LOG_LINE(level, marker)                                                                          \
-    app::LogLine(QMessageLogger(nullptr, 0, nullptr, "default").level()) << app::logHead(__func__) << marker
+    app::LogLine(QMessageLogger(nullptr, 0, nullptr, "default").level())                                     \
+        << app::logHead(__func__, Q_FUNC_INFO) << marker
 
 #define TVX_LOG_INFO TVX_LOG_LINE(info, ":")
 #define TVX_LOG_WARN TVX_LOG_LINE(warning, ": [WARN]")

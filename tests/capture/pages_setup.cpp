@@ -3,6 +3,7 @@
 #include "../page/RealPlayerTypes.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "i18n/I18n.h"
@@ -78,9 +79,11 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
         g_scene->toImage.setOutputDirectory(tvxtest::scratchPath("to_image_out"));
     }
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty(QStringLiteral("i18n"), &g_scene->i18nService);
-    context->setContextProperty(QStringLiteral("videoCaptureViewModel"), &g_scene->capture);
-    context->setContextProperty(QStringLiteral("videoToImageViewModel"), &g_scene->toImage);
+    app::QmlContextObjects objects;
+    objects.i18n = &g_scene->i18nService;
+    objects.videoCaptureViewModel = &g_scene->capture;
+    objects.videoToImageViewModel = &g_scene->toImage;
+    app::publishToQml(context, objects);
     context->setContextProperty(QStringLiteral("fileChecks"), &g_scene->files);
     context->setContextProperty(QStringLiteral("testClipPath"), makeClip());
 }

@@ -86,9 +86,10 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
-    p.publishServices(context);
-    context->setContextProperty(QStringLiteral("formatConvertViewModel"), &p.formatConvert);
-    context->setContextProperty(QStringLiteral("videoCompressViewModel"), &p.videoCompress);
+    app::QmlContextObjects objects = p.contextObjects();
+    objects.formatConvertViewModel = &p.formatConvert;
+    objects.videoCompressViewModel = &p.videoCompress;
+    app::publishToQml(context, objects);
     context->setContextProperty(QStringLiteral("testHelper"), &p.helper);
 }
 

@@ -3,6 +3,7 @@
 #include "../page/RealPlayerTypes.h"
 #include "MainRoadScene.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
@@ -159,7 +160,9 @@ private slots:
         QCOMPARE(m_playlist->playbackMode(), int(PlaylistModel::SequentialPlayback));
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->rootContext()->setContextProperty(QStringLiteral("playlistStore"), m_playlist.get());
+        app::QmlContextObjects published;
+        published.playlistStore = m_playlist.get();
+        app::publishToQml(m_engine->rootContext(), published);
         m_engine->loadData(tvxtest::mainRoadSceneQml("    width: 320; height: 240"),
                            QUrl(QStringLiteral("qrc:/mainroad/Scene.qml")));
         QCOMPARE(m_engine->rootObjects().size(), 1);

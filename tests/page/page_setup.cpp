@@ -4,6 +4,7 @@
 
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "i18n/I18nService.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
@@ -274,19 +275,20 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
         g_account = new FakeAccountManager;
         g_services->setProperty("menuSettingsFile", tvxtest::scratchPath("app_settings_menu.ini"));
     }
+    app::QmlContextObjects objects;
+    objects.playlistStore = g_playlist;
+    objects.playerSettingsFilePath = tvxtest::scratchPath("player.ini");
+    objects.appSettingsMenuSettingsFilePath = tvxtest::scratchPath("app_settings_menu.ini");
+    objects.i18n = g_i18n;
+    objects.systemActions = g_services;
+    objects.fileDialogService = g_services;
+    objects.mediaPreviewService = g_services;
+    objects.accountManager = g_account;
+    objects.loginDialogSettingsFilePath = tvxtest::scratchPath("login_dialog.ini");
+    objects.startupShouldTrackActivityFromCpp = true;
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty("playlistStore", g_playlist);
-    context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
-    context->setContextProperty("appSettingsMenuSettingsFilePath",
-                                tvxtest::scratchPath("app_settings_menu.ini"));
-    context->setContextProperty("i18n", g_i18n);
-    context->setContextProperty("systemActions", g_services);
-    context->setContextProperty("fileDialogService", g_services);
-    context->setContextProperty("mediaPreviewService", g_services);
+    app::publishToQml(context, objects);
     context->setContextProperty("testServices", g_services);
-    context->setContextProperty("accountManager", g_account);
-    context->setContextProperty("loginDialogSettingsFilePath", tvxtest::scratchPath("login_dialog.ini"));
-    context->setContextProperty("startupShouldTrackActivityFromCpp", true);
 }
 
 void QmlTestSetup::cleanupTestCase() {}

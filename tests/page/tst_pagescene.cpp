@@ -1,6 +1,7 @@
 // End to end inside one process: the real engine, video surface, play list and coordinator
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
@@ -97,14 +98,14 @@ private slots:
         I18nService i18nService;
         i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
         QQmlApplicationEngine engine;
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty("playlistStore", &playlist);
-        context->setContextProperty("playerSettingsFilePath", tvxtest::scratchPath("player.ini"));
-        context->setContextProperty("appSettingsMenuSettingsFilePath",
-                                    tvxtest::scratchPath("app_settings_menu.ini"));
-        context->setContextProperty("mediaPreviewService", &previews);
-        context->setContextProperty("i18n", &i18nService);
-        context->setContextProperty("startupShouldTrackActivityFromCpp", false);
+        app::QmlContextObjects objects;
+        objects.playlistStore = &playlist;
+        objects.playerSettingsFilePath = tvxtest::scratchPath("player.ini");
+        objects.appSettingsMenuSettingsFilePath = tvxtest::scratchPath("app_settings_menu.ini");
+        objects.mediaPreviewService = &previews;
+        objects.i18n = &i18nService;
+        objects.startupShouldTrackActivityFromCpp = false;
+        app::publishToQml(engine.rootContext(), objects);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
         QCOMPARE(engine.rootObjects().size(), 1);
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
@@ -187,13 +188,13 @@ private slots:
         I18nService i18nService;
         i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
         QQmlApplicationEngine engine;
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty("playlistStore", &playlist);
-        context->setContextProperty("systemActions", &actions);
-        context->setContextProperty("appSettingsMenuSettingsFilePath",
-                                    tvxtest::scratchPath("menu/app_settings_menu.ini"));
-        context->setContextProperty("i18n", &i18nService);
-        context->setContextProperty("startupShouldTrackActivityFromCpp", false);
+        app::QmlContextObjects objects;
+        objects.playlistStore = &playlist;
+        objects.systemActions = &actions;
+        objects.appSettingsMenuSettingsFilePath = tvxtest::scratchPath("menu/app_settings_menu.ini");
+        objects.i18n = &i18nService;
+        objects.startupShouldTrackActivityFromCpp = false;
+        app::publishToQml(engine.rootContext(), objects);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *page = engine.rootObjects().first()->property("pageItem").value<QObject *>();

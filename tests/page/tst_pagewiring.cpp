@@ -4,6 +4,7 @@
 // of turning into a silent no-op. And a file the real engine cannot play empties the player.
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/MediaPreviewService.h"
@@ -120,27 +121,25 @@ struct MainScene
         // Opened as main has it open by the time anyone plays: the page binds its engine at once.
         mpvlib::open();
         mpvLibrary.loadInBackground();
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty(QStringLiteral("playlistStore"), &playlist);
-        context->setContextProperty(QStringLiteral("playerSettingsFilePath"),
-                                    tvxtest::scratchPath("player.ini"));
-        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
-                                    tvxtest::scratchPath("app_settings_menu.ini"));
-        context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
-                                    tvxtest::scratchPath("login_dialog.ini"));
-        context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
-        context->setContextProperty(QStringLiteral("systemActions"), &actions);
-        context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
-        context->setContextProperty(QStringLiteral("taskManager"), &tasks);
-        context->setContextProperty(QStringLiteral("mpvLibrary"), &mpvLibrary);
-        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
-        context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), QString());
-        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);
-        context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
-        context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvert);
-        context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompress);
-        context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToText);
-        context->setContextProperty(QStringLiteral("accountManager"), &account);
+        app::QmlContextObjects objects;
+        objects.playlistStore = &playlist;
+        objects.playerSettingsFilePath = tvxtest::scratchPath("player.ini");
+        objects.appSettingsMenuSettingsFilePath = tvxtest::scratchPath("app_settings_menu.ini");
+        objects.loginDialogSettingsFilePath = tvxtest::scratchPath("login_dialog.ini");
+        objects.mediaPreviewService = &previews;
+        objects.systemActions = &actions;
+        objects.fileDialogService = &dialogs;
+        objects.taskManager = &tasks;
+        objects.mpvLibrary = &mpvLibrary;
+        objects.i18n = &i18nService;
+        objects.startupMediaFileUrlFromCpp = QString();
+        objects.startupShouldTrackActivityFromCpp = false;
+        objects.singleInstanceService = &singleInstance;
+        objects.formatConvertViewModel = &formatConvert;
+        objects.videoCompressViewModel = &videoCompress;
+        objects.videoToTextViewModel = &videoToText;
+        objects.accountManager = &account;
+        app::publishToQml(engine.rootContext(), objects);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
+#include "app/QmlContextObjects.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 #include "player/PlaylistModel.h"
@@ -100,17 +101,15 @@ struct Scene
     explicit Scene(AccountManager *account)
     {
         i18nService.initialize(QStringLiteral(":/i18n/zh-CN.properties"), QStringLiteral("zh-CN"));
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty(QStringLiteral("playlistStore"), &playlist);
-        context->setContextProperty(QStringLiteral("systemActions"), &actions);
-        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
-        context->setContextProperty(QStringLiteral("appSettingsMenuSettingsFilePath"),
-                                    tvxtest::scratchPath("signin/app_settings_menu.ini"));
-        context->setContextProperty(QStringLiteral("loginDialogSettingsFilePath"),
-                                    tvxtest::scratchPath("signin/login_dialog.ini"));
-        context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);
-        if (account)
-            context->setContextProperty(QStringLiteral("accountManager"), account);
+        app::QmlContextObjects objects;
+        objects.playlistStore = &playlist;
+        objects.systemActions = &actions;
+        objects.i18n = &i18nService;
+        objects.appSettingsMenuSettingsFilePath = tvxtest::scratchPath("signin/app_settings_menu.ini");
+        objects.loginDialogSettingsFilePath = tvxtest::scratchPath("signin/login_dialog.ini");
+        objects.startupShouldTrackActivityFromCpp = false;
+        objects.accountManager = account;
+        app::publishToQml(engine.rootContext(), objects);
         engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
         if (engine.rootObjects().size() != 1)
             return;

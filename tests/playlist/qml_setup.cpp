@@ -1,6 +1,7 @@
 // Set-up of the play list QML test: the model as `playlistStore`, the coordinator type, media files.
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 
@@ -32,7 +33,9 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
         tvxtest::writeFile(dir + QLatin1Char('/') + QLatin1String(name), "x");
     if (!g_playlist)
         g_playlist = std::make_unique<PlaylistModel>();
-    engine->rootContext()->setContextProperty(QStringLiteral("playlistStore"), g_playlist.get());
+    app::QmlContextObjects objects;
+    objects.playlistStore = g_playlist.get();
+    app::publishToQml(engine->rootContext(), objects);
     engine->rootContext()->setContextProperty(QStringLiteral("mediaDir"), dir);
 }
 

@@ -3,6 +3,7 @@
 #include "GuardWarnings.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "system/SingleInstanceService.h"
 
 #include <QQmlContext>
@@ -33,12 +34,12 @@ void QmlTestSetup::applicationAvailable()
 
 void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
 {
+    app::QmlContextObjects objects;
+    objects.i18n = new FakeI18n(engine);
+    objects.startupMediaFileUrlFromCpp = QStringLiteral("file:///tmp/start%20up.mp4");
+    objects.singleInstanceService = new SingleInstanceService(QStringLiteral("qmltest"), engine);
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty(QStringLiteral("i18n"), new FakeI18n(engine));
-    context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"),
-                                QStringLiteral("file:///tmp/start%20up.mp4"));
-    context->setContextProperty(QStringLiteral("singleInstanceService"),
-                                new SingleInstanceService(QStringLiteral("qmltest"), engine));
+    app::publishToQml(context, objects);
     context->setContextProperty(QStringLiteral("guardWarningProbe"), new tvxtest::GuardWarningProbe(engine));
 }
 

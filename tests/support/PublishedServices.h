@@ -2,6 +2,7 @@
 // under main's names; a suite's own published objects derive from it.
 #pragma once
 
+#include "app/QmlContextObjects.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/MediaPreviewService.h"
@@ -9,8 +10,6 @@
 #include "system/FileDialogService.h"
 #include "system/SystemActions.h"
 #include "tasks/TaskManager.h"
-
-#include <QQmlContext>
 
 namespace tvxtest {
 
@@ -24,13 +23,16 @@ struct PublishedServices
     TaskManager tasks;
     I18nService i18nService;
 
-    void publishServices(QQmlContext *context)
+    // These services in main's table, for a suite to add its own objects to before publishing.
+    app::QmlContextObjects contextObjects()
     {
-        context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
-        context->setContextProperty(QStringLiteral("systemActions"), &actions);
-        context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
-        context->setContextProperty(QStringLiteral("taskManager"), &tasks);
-        context->setContextProperty(QStringLiteral("i18n"), &i18nService);
+        app::QmlContextObjects objects;
+        objects.mediaPreviewService = &previews;
+        objects.systemActions = &actions;
+        objects.fileDialogService = &dialogs;
+        objects.taskManager = &tasks;
+        objects.i18n = &i18nService;
+        return objects;
     }
 };
 

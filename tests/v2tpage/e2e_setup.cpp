@@ -158,8 +158,9 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     }
     Published &p = *g_published;
     QQmlContext *context = engine->rootContext();
-    p.publishServices(context);
-    context->setContextProperty(QStringLiteral("videoToTextViewModel"), &p.viewModel);
+    app::QmlContextObjects objects = p.contextObjects();
+    objects.videoToTextViewModel = &p.viewModel;
+    app::publishToQml(context, objects);
     context->setContextProperty(QStringLiteral("v2tHelper"), p.helper.get());
 }
 

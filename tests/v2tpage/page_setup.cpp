@@ -3,6 +3,7 @@
 // is shown and reads back what the page asked for.
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
+#include "app/QmlContextObjects.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
 
@@ -205,10 +206,12 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
                                             QStringLiteral("zh-CN"));
     }
     QQmlContext *context = engine->rootContext();
-    context->setContextProperty(QStringLiteral("i18n"), &g_published->i18nService);
-    context->setContextProperty(QStringLiteral("videoToTextViewModel"), &g_published->viewModel);
-    context->setContextProperty(QStringLiteral("fileDialogService"), &g_published->dialogs);
-    context->setContextProperty(QStringLiteral("systemActions"), &g_published->actions);
+    app::QmlContextObjects objects;
+    objects.i18n = &g_published->i18nService;
+    objects.videoToTextViewModel = &g_published->viewModel;
+    objects.fileDialogService = &g_published->dialogs;
+    objects.systemActions = &g_published->actions;
+    app::publishToQml(context, objects);
 }
 
 void QmlTestSetup::cleanupTestCase() {}

@@ -24,8 +24,9 @@
 //
 // Write the member as a string literal at the call site: tests/page/tst_pagewiring.cpp reads
 // the call sites from the QML sources and checks every member against the real classes. A new
-// context object gets a line in contextObjects below and is published in that test as main
-// publishes it; an object in hand is named there by the expression the documents use for it
+// context object gets a line in contextObjects below and a member in main's table
+// (src/app/QmlContextObjects.h; tests/app/tst_qmlcontext.cpp holds the two together), and is
+// published in that test as main publishes it; an object in hand is named there by the expression the documents use for it
 // (as "videoPlayer.engine" is), or the test reports an unknown target.
 pragma Singleton
 import QtQml 2.14
