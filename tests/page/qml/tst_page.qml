@@ -1,5 +1,5 @@
 // The player page with the real play list and coordinator over a recording engine: start-up
-// file, drops, stale ends, reopening after stop, Space, tools and the toast.
+// file, drops, stale ends, reopening after stop or end, Space, tools and the toast.
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import QtTest 1.14
@@ -139,6 +139,34 @@ Item {
             page.openExternalFilesAndPlay([urlA])
             compare(engine.countCalls("playFile:"), plays + 1)
             verify(page.playerHasMedia)
+        }
+
+        // Resting on the last frame after the end, the file opened again starts from the top;
+        // one still playing is left alone.
+        function test_reopenCurrentFile_data() {
+            return [
+                { tag: "ended in single mode", mode: 0, files: ["a"], finish: true, replays: 1 },
+                { tag: "ended at the end of a sequence", mode: 1, files: ["b", "a"], finish: true, replays: 1 },
+                { tag: "still playing", mode: 1, files: ["a"], finish: false, replays: 0 }
+            ]
+        }
+        function test_reopenCurrentFile(data) {
+            playlistStore.playbackMode = data.mode
+            var page = createPage()
+            var urls = { a: urlA, b: urlB }
+            data.files.forEach(function (f) { page.openExternalFilesAndPlay([urls[f]]) })
+            var engine = engineOf(page)
+            if (data.finish)
+                engine.finishFile()
+            compare(String(playlistStore.currentFileUrl), urlA)
+            verify(page.playerHasMedia)
+            var plays = engine.countCalls("playFile:")
+            page.openExternalFilesAndPlay([urlA])
+            compare(engine.countCalls("playFile:"), plays + data.replays)
+            // A second open while it plays again is no end any more.
+            page.openExternalFilesAndPlay([urlA])
+            compare(engine.countCalls("playFile:"), plays + data.replays)
+            compare(String(page.playerView.currentFileUrl), urlA)
         }
 
         function test_spaceKey() {

@@ -83,10 +83,10 @@ FocusScope {
             return
         var before = String(Guard.read("playlistStore", "currentFileUrl", ""))
         Guard.call("playlistStore", "addFiles", [files, false])
-        // The file that already was current is not announced again; after a stop it must
-        // still play when the user opens it.
+        // The file that already was current is not announced again; after a stop, or resting
+        // at its end, it must still play (from the start) when the user opens it.
         var after = String(Guard.read("playlistStore", "currentFileUrl", ""))
-        if (after.length > 0 && after === before && !playerHasMedia)
+        if (after.length > 0 && after === before && (!playerHasMedia || coordinator.requestedFileEnded))
             coordinator.onPlaylistCurrentFileChanged(after)
     }
 
