@@ -2,6 +2,7 @@
 #include "analytics/QxSensorsService.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 #include "app/QuitSignals.h"
+#include "app/StartupArguments.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "app/UiFont.h"
@@ -72,22 +73,6 @@ void setupScopedQmlDiskCachePath()
     TVX_LOG_INFO << "[Startup][QmlCache] QML_DISK_CACHE_PATH =" << QDir::fromNativeSeparators(dir);
 }
 
-// The first argument after the program name that names an existing file wins.
-QString chooseStartupFileUrl(const QStringList &args)
-{
-    for (int i = 1; i < args.size(); ++i) {
-        const QString text = args.at(i).trimmed();
-        if (text.isEmpty())
-            continue;
-        const QUrl url(text, QUrl::TolerantMode);
-        const QString candidate = (url.isValid() && url.isLocalFile()) ? url.toLocalFile() : text;
-        const QFileInfo info(candidate);
-        if (info.exists() && info.isFile())
-            return QUrl::fromLocalFile(info.absoluteFilePath()).toString();
-    }
-    return QString();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -119,7 +104,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i)
         TVX_LOG_INFO << "[Startup][Args]" << i << "=" << args.at(i);
 
-    const QString startupFileUrl = chooseStartupFileUrl(args);
+    const QString startupFileUrl = app::startupFileUrl(args);
 
     SingleInstanceService singleInstance(QString::fromUtf8(TVX_ENTRY_SCOPE));
     TVX_LOG_INFO << "[Startup][SingleInstance] entry_scope =" << QStringLiteral("main");

@@ -82,21 +82,48 @@ Item {
             compare(testServices.countCalls("setPlaybackActive:false"), 1)
         }
 
-        function test_drops_data() {
+        // Every way a file arrives says which file was refused and why; the playable ones open.
+        function test_refusedFilesAreNamed_data() {
             return [
-                { tag: "mixed gives one toast", files: ["a", "text", "b"], toasts: 1, count: 2, current: "a" },
-                { tag: "only unsupported changes nothing", files: ["text"], toasts: 1, count: 0, current: "" },
-                { tag: "supported only, no toast", files: ["b"], toasts: 0, count: 1, current: "b" }
+                { tag: "drop: mixed gives one toast", via: "drop", files: ["a", "text", "b"], count: 2, current: "a",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "drop: only unsupported changes nothing", via: "drop", files: ["text"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "drop: supported only, no toast", via: "drop", files: ["b"], count: 1, current: "b", toast: [] },
+                { tag: "drop: folder", via: "drop", files: ["folder"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "album", "ui.text.open.reason.folder", 1] },
+                { tag: "drop: subtitle and folder", via: "drop", files: ["subtitle", "folder", "a"], count: 1,
+                  current: "a", toast: ["ui.text.open.refused_many", "subs.srt", "ui.text.open.reason.subtitle", 2] },
+                { tag: "hand-off: unsupported", via: "handoff", files: ["text"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "hand-off: missing", via: "handoff", files: ["missing"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "gone.mp4", "ui.text.open.reason.missing", 1] },
+                { tag: "start-up: missing", via: "startup", files: ["missing"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "gone.mp4", "ui.text.open.reason.missing", 1] },
+                { tag: "start-up: subtitle", via: "startup", files: ["subtitle"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "subs.srt", "ui.text.open.reason.subtitle", 1] }
             ]
         }
-        function test_drops(data) {
-            var page = createPage()
-            var urls = { a: urlA, b: urlB, text: urlText }
+        function test_refusedFilesAreNamed(data) {
+            var folder = testServices.writeMediaFile("album/inside.mp4").replace(/\/inside\.mp4$/, "")
+            var urls = { a: urlA, b: urlB, text: urlText, folder: testServices.fileUrl(folder),
+                         subtitle: testServices.fileUrl(testServices.writeMediaFile("subs.srt")),
+                         missing: testServices.fileUrl(folder.replace(/album$/, "gone.mp4")) }
             var list = data.files.map(function (f) { return urls[f] })
-            page.openDroppedFiles(list)
-            compare(toastSpy.count, data.toasts)
-            if (data.toasts > 0)
-                compare(toastSpy.signalArguments[0][0], i18n.t("ui.text.drag.unsupported_files_ignored"))
+            var page = createPage(data.via === "startup" ? { startupMediaFileUrl: list[0] } : {})
+            if (data.via === "drop")
+                page.openDroppedFiles(list)
+            else if (data.via === "handoff")
+                page.openExternalFilesAndPlay(list)
+            var shown = data.via === "startup" ? [page.settingsStatusText]
+                                               : toastSpy.signalArguments.map(function (a) { return a[0] })
+            if (data.toast.length === 0) {
+                compare(shown.length, 0)
+            } else {
+                compare(shown.length, 1)
+                compare(shown[0], i18n.t(data.toast[0], { name: data.toast[1], reason: i18n.t(data.toast[2]),
+                                                          count: data.toast[3] }))
+            }
             compare(playlistStore.count, data.count)
             compare(String(playlistStore.currentFileUrl), data.current.length > 0 ? urls[data.current] : "")
             compare(page.playerHasMedia, data.current.length > 0)
