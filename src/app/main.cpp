@@ -45,6 +45,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
@@ -254,6 +255,10 @@ int main(int argc, char *argv[])
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), startupFileUrl);
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), shouldTrackActivity);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+        // The window opens on the primary screen; its first size has to fit what is left of it.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        context->setContextProperty(QStringLiteral("screenAvailableSizeFromCpp"),
+                                    screen ? screen->availableGeometry().size() : QSize());
 
         // The process tests read back what the page is given.
         for (const char *name :

@@ -32,6 +32,7 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSet>
 #include <QtQml>
 #include <QtTest>
@@ -137,6 +138,8 @@ struct MainScene
         context->setContextProperty(QStringLiteral("startupMediaFileUrlFromCpp"), QString());
         context->setContextProperty(QStringLiteral("startupShouldTrackActivityFromCpp"), false);
         context->setContextProperty(QStringLiteral("singleInstanceService"), &singleInstance);
+        context->setContextProperty(QStringLiteral("screenAvailableSizeFromCpp"),
+                                    QGuiApplication::primaryScreen()->availableGeometry().size());
         context->setContextProperty(QStringLiteral("formatConvertViewModel"), &formatConvert);
         context->setContextProperty(QStringLiteral("videoCompressViewModel"), &videoCompress);
         context->setContextProperty(QStringLiteral("videoToTextViewModel"), &videoToText);

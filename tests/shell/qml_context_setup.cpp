@@ -1,5 +1,5 @@
 // Set-up of the main-window tests with context objects: a catalog stand-in, the real
-// single-instance service and a start-up file.
+// single-instance service, a start-up file and a small screen.
 #include "GuardWarnings.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
@@ -7,6 +7,7 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QSize>
 #include <QVariantMap>
 
 namespace {
@@ -40,6 +41,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty(QStringLiteral("singleInstanceService"),
                                 new SingleInstanceService(QStringLiteral("qmltest"), engine));
     context->setContextProperty(QStringLiteral("guardWarningProbe"), new tvxtest::GuardWarningProbe(engine));
+    // A 1920x1080 screen at scale factor 2 with a 28-pixel panel.
+    context->setContextProperty(QStringLiteral("screenAvailableSizeFromCpp"), QSize(960, 526));
 }
 
 void QmlTestSetup::cleanupTestCase() {}
