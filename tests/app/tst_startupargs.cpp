@@ -28,9 +28,10 @@ private slots:
         QTest::newRow("existing file wins over an earlier missing one and a folder")
             << QStringList{"%1/gone.mp4", "%1", "%1/clip.mp4"} << "%1/clip.mp4";
         QTest::newRow("relative path, trimmed") << QStringList{" clip.mp4 "} << "%1/clip.mp4";
-        QTest::newRow("unsupported file is still the file given") << QStringList{"%1/notes.txt"} << "%1/notes.txt";
-        QTest::newRow("missing file is handed on") << QStringList{"", "%1/gone.mp4", "%1/other.mp4"}
-                                                   << "%1/gone.mp4";
+        QTest::newRow("unsupported file is still the file given")
+            << QStringList{"%1/notes.txt"} << "%1/notes.txt";
+        QTest::newRow("missing file is handed on")
+            << QStringList{"", "%1/gone.mp4", "%1/other.mp4"} << "%1/gone.mp4";
         QTest::newRow("missing file URL is handed on") << QStringList{"file://%1/gone.mp4"} << "%1/gone.mp4";
         QTest::newRow("folder is handed on") << QStringList{"%1"} << "%1";
         QTest::newRow("options and other schemes are not files")
