@@ -216,4 +216,26 @@ TestCase {
         compare(card.displayDurationText, Tr.t("ui.text.file.damaged"))
         compare(card.height, 96)
     }
+
+    // The ratio's labels and tip are readable, and the knob at the recommended ratio covers
+    // none of them.
+    function test_8_ratioLabelsClearOfTheKnob() {
+        var page = openTool("video-compress", testHelper.scratch("ratio-out/x").replace(/\/x$/, ""))
+        page.viewModel.setCompressionRatio(page.recommendedRatio)
+        var slider = findChild(page, "ratioSlider")
+        tryCompare(slider, "value", page.recommendedRatio)
+        var knob = slider.handle.mapToItem(page, 0, 0)
+        knob = Qt.rect(knob.x, knob.y, slider.handle.width, slider.handle.height)
+        var names = ["ratioLowLabel", "ratioRecommendedLabel", "ratioHighLabel", "ratioTip"]
+        for (var i = 0; i < names.length; ++i) {
+            var label = findChild(page, names[i])
+            verify(label, names[i])
+            verify(label.font.pixelSize >= Theme.fontSmall, names[i] + " is " + label.font.pixelSize + " px")
+            var at = label.mapToItem(page, 0, 0)
+            var apart = at.x >= knob.x + knob.width || at.x + label.width <= knob.x
+                        || at.y >= knob.y + knob.height || at.y + label.height <= knob.y
+            verify(apart, names[i] + " under the knob: " + JSON.stringify([at.x, at.y, label.width, label.height])
+                   + " vs " + JSON.stringify([knob.x, knob.y, knob.width, knob.height]))
+        }
+    }
 }
