@@ -14,7 +14,8 @@ ToolBatchPage {
     emptyHintKey: "tool.video_compress.empty_hint"
     pickFilesMember: "pickVideoToolMediaFiles"
     viewModel: Guard.object("videoCompressViewModel")
-    panelHeight: 200
+    // Room for the ratio labels under the slider above the tip.
+    panelHeight: 220
 
     readonly property string compressionMode: Guard.read("videoCompressViewModel", "compressionMode", "Balanced")
     readonly property int recommendedRatio: 70
