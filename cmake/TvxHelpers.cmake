@@ -107,3 +107,15 @@ function(tvx_add_fake_library target)
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME ${ARG_FILE}
     LIBRARY_OUTPUT_DIRECTORY ${ARG_DIR})
 endfunction()
+
+# tvx_place_web_engine_beside(<target> <folder>): <target> is built into <folder>, its application
+# folder, and the web engine library is copied there before it, where the web view item opens it.
+function(tvx_place_web_engine_beside target folder)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${folder})
+  set(_copy ${folder}/libminiblink.so)
+  add_custom_command(OUTPUT ${_copy}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tvx_webengine> ${_copy}
+    DEPENDS tvx_webengine $<TARGET_FILE:tvx_webengine> VERBATIM)
+  add_custom_target(${target}_engine DEPENDS ${_copy})
+  add_dependencies(${target} ${target}_engine)
+endfunction()

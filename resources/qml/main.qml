@@ -36,12 +36,24 @@ Window {
     readonly property Item pageItem: pageLoader.item
     readonly property var toolWindow: toolWindowLoader.item
 
+    // The available area of the screen the window opens on, in the pixels QML sizes windows
+    // in; a scale factor of 2 leaves a 1920x1080 screen 960x540 of them.
+    readonly property var screenAvailableSize: Guard.object("screenAvailableSizeFromCpp")
+
+    // A wanted extent that fits the screen's available extent; unknown (0) fits anything.
+    function fittedExtent(wanted, available) {
+        var limit = Number(available)
+        return limit > 0 ? Math.min(wanted, Math.floor(limit)) : wanted
+    }
+
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
-    width: 1080
-    height: 720
-    minimumWidth: 980
-    minimumHeight: 600
+    // Neither the first size nor the minimum may push the title bar's buttons or the control
+    // bar off the screen.
+    width: fittedExtent(1080, screenAvailableSize ? screenAvailableSize.width : 0)
+    height: fittedExtent(720, screenAvailableSize ? screenAvailableSize.height : 0)
+    minimumWidth: fittedExtent(980, screenAvailableSize ? screenAvailableSize.width : 0)
+    minimumHeight: fittedExtent(600, screenAvailableSize ? screenAvailableSize.height : 0)
     color: Theme.windowBackground
     title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
 

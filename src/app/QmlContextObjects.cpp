@@ -8,8 +8,8 @@ namespace app {
 QVector<QmlContextEntry> qmlContextEntries(const QmlContextObjects &o)
 {
     const auto object = [](QObject *value) { return value ? QVariant::fromValue(value) : QVariant(); };
-    // The library loader is published but not logged: it joined after the start-up log's list,
-    // which the process tests count.
+    // The library loader and the screen's size are published but not logged: they joined after
+    // the start-up log's list, which the process tests count.
     return {
         {QStringLiteral("playlistStore"), object(o.playlistStore), true},
         {QStringLiteral("playerSettingsFilePath"), o.playerSettingsFilePath, true},
@@ -30,6 +30,7 @@ QVector<QmlContextEntry> qmlContextEntries(const QmlContextObjects &o)
         {QStringLiteral("startupMediaFileUrlFromCpp"), o.startupMediaFileUrlFromCpp, true},
         {QStringLiteral("startupShouldTrackActivityFromCpp"), o.startupShouldTrackActivityFromCpp, true},
         {QStringLiteral("singleInstanceService"), object(o.singleInstanceService), true},
+        {QStringLiteral("screenAvailableSizeFromCpp"), o.screenAvailableSizeFromCpp, false},
     };
 }
 

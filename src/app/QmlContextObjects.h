@@ -36,6 +36,7 @@ struct QmlContextObjects
     QVariant startupMediaFileUrlFromCpp;
     QVariant startupShouldTrackActivityFromCpp;
     QObject *singleInstanceService = nullptr;
+    QVariant screenAvailableSizeFromCpp;
 };
 
 struct QmlContextEntry

@@ -3,6 +3,7 @@
 #include "app/FramelessWindowMaximizeFilter.h"
 #include "app/QmlContextObjects.h"
 #include "app/QuitSignals.h"
+#include "app/StartupArguments.h"
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "app/UiFont.h"
@@ -45,6 +46,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QSslSocket>
 #include <QThread>
 #include <QThreadPool>
@@ -71,22 +73,6 @@ void setupScopedQmlDiskCachePath()
     qputenv("QML_FORCE_DISK_CACHE", "1");
     qputenv("QML_DISK_CACHE_PATH", QDir::toNativeSeparators(dir).toUtf8());
     TVX_LOG_INFO << "[Startup][QmlCache] QML_DISK_CACHE_PATH =" << QDir::fromNativeSeparators(dir);
-}
-
-// The first argument after the program name that names an existing file wins.
-QString chooseStartupFileUrl(const QStringList &args)
-{
-    for (int i = 1; i < args.size(); ++i) {
-        const QString text = args.at(i).trimmed();
-        if (text.isEmpty())
-            continue;
-        const QUrl url(text, QUrl::TolerantMode);
-        const QString candidate = (url.isValid() && url.isLocalFile()) ? url.toLocalFile() : text;
-        const QFileInfo info(candidate);
-        if (info.exists() && info.isFile())
-            return QUrl::fromLocalFile(info.absoluteFilePath()).toString();
-    }
-    return QString();
 }
 
 } // namespace
@@ -120,7 +106,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i)
         TVX_LOG_INFO << "[Startup][Args]" << i << "=" << args.at(i);
 
-    const QString startupFileUrl = chooseStartupFileUrl(args);
+    const QString startupFileUrl = app::startupFileUrl(args);
 
     SingleInstanceService singleInstance(QString::fromUtf8(TVX_ENTRY_SCOPE));
     TVX_LOG_INFO << "[Startup][SingleInstance] entry_scope =" << QStringLiteral("main");
@@ -269,6 +255,9 @@ int main(int argc, char *argv[])
         published.startupMediaFileUrlFromCpp = startupFileUrl;
         published.startupShouldTrackActivityFromCpp = shouldTrackActivity;
         published.singleInstanceService = &singleInstance;
+        // The window opens on the primary screen; its first size has to fit what is left of it.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        published.screenAvailableSizeFromCpp = screen ? screen->availableGeometry().size() : QSize();
         app::publishToQml(engine.rootContext(), published);
 
         // The process tests read back what the page is given.

@@ -35,8 +35,17 @@ bool PlaybackCoordinator::isSameFile(const QUrl &left, const QUrl &right) const
     return normalizedPathFromUrl(left) == normalizedPathFromUrl(right);
 }
 
+void PlaybackCoordinator::setRequestedFileEnded(bool ended)
+{
+    if (m_requestedFileEnded == ended)
+        return;
+    m_requestedFileEnded = ended;
+    emit requestedFileEndedChanged();
+}
+
 void PlaybackCoordinator::onPlaylistCurrentFileChanged(const QUrl &currentFileUrl)
 {
+    setRequestedFileEnded(false);
     if (!currentFileUrl.isValid() || currentFileUrl.isEmpty()) {
         m_lastRequestedFile.clear();
         emit clearPlaybackRequested();
@@ -60,6 +69,8 @@ void PlaybackCoordinator::onPlaybackFinished(const QUrl &finishedFileUrl)
     if (!model || isStale(finishedFileUrl))
         return;
     m_failedPaths.clear();
+    // Set before the advance: a file the mode plays next (or again) clears it on its request.
+    setRequestedFileEnded(true);
     model->advanceForPlaybackCompletionFromFile(finishedFileUrl);
 }
 

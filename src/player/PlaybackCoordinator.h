@@ -13,12 +13,16 @@ class PlaybackCoordinator : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QObject *playlistModel READ playlistModel WRITE setPlaylistModel NOTIFY playlistModelChanged)
+    // The file last requested played to its end and nothing was requested since: the player
+    // rests on its last frame, so opening that file again has to start it anew.
+    Q_PROPERTY(bool requestedFileEnded READ requestedFileEnded NOTIFY requestedFileEndedChanged)
 
 public:
     explicit PlaybackCoordinator(QObject *parent = nullptr);
 
     QObject *playlistModel() const;
     void setPlaylistModel(QObject *model);
+    bool requestedFileEnded() const { return m_requestedFileEnded; }
 
     Q_INVOKABLE void onPlaylistCurrentFileChanged(const QUrl &currentFileUrl);
     Q_INVOKABLE void onPlaybackFinished(const QUrl &finishedFileUrl);
@@ -29,6 +33,7 @@ public:
 
 signals:
     void playlistModelChanged();
+    void requestedFileEndedChanged();
     void playFileRequested(const QUrl &fileUrl);
     void clearPlaybackRequested();
 
@@ -37,9 +42,11 @@ private:
     QString normalizedPathFromUrl(const QUrl &url) const;
     bool isSameFile(const QUrl &left, const QUrl &right) const;
     bool isStale(const QUrl &endedFileUrl) const;
+    void setRequestedFileEnded(bool ended);
 
     QPointer<QObject> m_playlist;
     QUrl m_lastRequestedFile;
+    bool m_requestedFileEnded = false;
     // Normalised paths of the files that failed since a file last played to its end.
     QSet<QString> m_failedPaths;
 };

@@ -486,6 +486,21 @@ bool PlaylistModel::isSupportedFileUrl(const QUrl &fileUrl) const
     return isSupportedMediaFile(normalizedSourcePath(fileUrl));
 }
 
+QString PlaylistModel::refusalReason(const QUrl &fileUrl) const
+{
+    const QString path = normalizedSourcePath(fileUrl);
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return QStringLiteral("missing");
+    if (info.isDir())
+        return QStringLiteral("folder");
+    if (media::isSupportedSubtitlePath(path))
+        return QStringLiteral("subtitle");
+    if (!isSupportedMediaFile(path))
+        return QStringLiteral("unsupported");
+    return QString();
+}
+
 void PlaylistModel::setPlaybackMode(int mode)
 {
     if (static_cast<unsigned>(mode) > kLastPlaybackMode)

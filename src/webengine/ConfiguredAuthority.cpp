@@ -40,9 +40,9 @@ bool chainVerifiesTo(const QList<QSslCertificate> &chain, const QList<QSslCertif
     const std::unique_ptr<X509_STORE, void (*)(X509_STORE *)> store(X509_STORE_new(), X509_STORE_free);
     const X509Ptr leaf = toX509(chain.first());
     const std::unique_ptr<STACK_OF(X509), void (*)(STACK_OF(X509) *)> untrusted(
-        sk_X509_new_null(), [](STACK_OF(X509) *stack) { sk_X509_pop_free(stack, X509_free); });
+        sk_X509_new_null(), [](STACK_OF(X509) * stack) { sk_X509_pop_free(stack, X509_free); });
     const std::unique_ptr<X509_STORE_CTX, void (*)(X509_STORE_CTX *)> context(X509_STORE_CTX_new(),
-                                                                             X509_STORE_CTX_free);
+                                                                              X509_STORE_CTX_free);
     if (!store || !leaf || !untrusted || !context)
         return false;
     int anchors = 0;

@@ -33,6 +33,7 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSet>
 #include <QtQml>
 #include <QtTest>
@@ -135,6 +136,7 @@ struct MainScene
         objects.startupMediaFileUrlFromCpp = QString();
         objects.startupShouldTrackActivityFromCpp = false;
         objects.singleInstanceService = &singleInstance;
+        objects.screenAvailableSizeFromCpp = QGuiApplication::primaryScreen()->availableGeometry().size();
         objects.formatConvertViewModel = &formatConvert;
         objects.videoCompressViewModel = &videoCompress;
         objects.videoToTextViewModel = &videoToText;
@@ -318,6 +320,34 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(scene.playlist.currentFileUrl(), QUrl::fromLocalFile(good), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), 10000);
         QCOMPARE(QUrl(view->property("currentFileUrl").toString()), QUrl::fromLocalFile(good));
+    }
+
+    // With the real engine resting on the last frame of a file that played through, opening
+    // the file again plays it from the start.
+    void reopeningAnEndedFilePlaysItAgain()
+    {
+        const QString clip = tvxtest::fixtures::smallMp4();
+        QVERIFY(!clip.isEmpty());
+        MainScene scene;
+        scene.playlist.setPlaybackMode(PlaylistModel::SinglePlayback);
+        QObject *page = shownPage(scene);
+        QVERIFY(page);
+        QObject *player = page->findChild<QObject *>(QStringLiteral("videoPlayer"));
+        QVERIFY(player);
+        auto *mpv = qobject_cast<MpvEngine *>(player->property("engine").value<QObject *>());
+        QVERIFY(mpv);
+        QObject *coordinator = page->property("coordinator").value<QObject *>();
+        QVERIFY(coordinator);
+
+        const QVariantList urls{QUrl::fromLocalFile(clip).toString()};
+        QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
+        QTRY_VERIFY_WITH_TIMEOUT(coordinator->property("requestedFileEnded").toBool(), 20000);
+        QVERIFY(mpv->position() > 2.0);
+        QVERIFY(page->property("playerHasMedia").toBool());
+
+        QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
+        QVERIFY(!coordinator->property("requestedFileEnded").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.3 && mpv->position() < 2.0 && !mpv->paused(), 10000);
     }
 };
 

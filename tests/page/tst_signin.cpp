@@ -1,6 +1,8 @@
 // The sign-in road in the real main window: the real account manager against the loopback
-// account server and the real web view item (no engine here), driven by mouse and keyboard.
-// Also the page without any account service, whose user button must then do nothing at all.
+// account server and the real web view item, driven by mouse and keyboard. The second build of
+// this suite has the web engine library beside it and shows the WeChat view with a loopback
+// page. Also the page without any account service, whose user button must then do nothing.
+// With TVX_SCREENSHOT_DIR set, the views are saved there as the README shows them.
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
@@ -14,7 +16,10 @@
 #include "user_pay/WebUIAPIService.h"
 #include "webview/MiniBlinkWrapper.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,8 +31,12 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QtQml>
 #include <QtTest>
+
+#include <cstdio>
 
 using tvxtest::WebApiTestServer;
 using user_pay::AccountManager;
@@ -86,6 +95,44 @@ void typeText(QQuickWindow *window, const QString &text)
 QQuickItem *itemProperty(QObject *object, const char *name)
 {
     return object ? object->property(name).value<QQuickItem *>() : nullptr;
+}
+
+// The window's picture around an item, with the margins beyond it, kept inside the window;
+// saved under name when TVX_SCREENSHOT_DIR names a folder.
+void saveShot(QQuickWindow *window, QQuickItem *target, const QMargins &margins, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("TVX_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !window || !target)
+        return;
+    const QRect around =
+        target->mapRectToScene(QRectF(0, 0, target->width(), target->height())).toAlignedRect() + margins;
+    QDir().mkpath(dir);
+    QVERIFY(window->grabWindow().copy(around & QRect(QPoint(0, 0), window->size())).save(dir + "/" + name));
+}
+
+// A stand-in QR page: a 21-module code with its three finder squares, drawn in black on white.
+QByteArray qrPage()
+{
+    QByteArray cells;
+    for (int y = 0; y < 21; ++y) {
+        for (int x = 0; x < 21; ++x) {
+            // Each corner's 8-module zone holds a finder square and its light border; the rest
+            // is a fixed scatter of modules.
+            const int fx = x < 8 ? x : x - 14;
+            const int fy = y < 8 ? y : y - 14;
+            const bool inFinderZone = (x < 8 || x >= 13) && (y < 8 || y >= 13) && !(x >= 13 && y >= 13);
+            const int ring = qMax(qAbs(fx - 3), qAbs(fy - 3));
+            const bool dark = inFinderZone ? (fx >= 0 && fy >= 0 && ring != 2 && ring <= 3)
+                                           : ((x * 7 + y * 13 + x * y * 3) % 5) < 2;
+            if (dark)
+                cells += "<rect x='" + QByteArray::number(x) + "' y='" + QByteArray::number(y) +
+                         "' width='1' height='1'/>";
+        }
+    }
+    return "<!DOCTYPE html><html><head><meta charset='utf-8'></head>"
+           "<body style='margin:0;background:#fff'><svg viewBox='-2 -2 25 25' width='100%' height='100%' "
+           "style='position:fixed;inset:0' shape-rendering='crispEdges'>" +
+           cells + "</svg></body></html>";
 }
 
 // The main window over the given account service (none: nothing published under its name).
@@ -225,6 +272,7 @@ private slots:
 
         QVERIFY(click(scene.window, itemProperty(phone, "smsCodeInput")));
         typeText(scene.window, QStringLiteral("1234"));
+        saveShot(scene.window, dialog, QMargins(164, 33, 164, 33), QStringLiteral("signin_sms_view.png"));
         QVERIFY(click(scene.window, item(phone, "loginButton")));
         QTRY_VERIFY_WITH_TIMEOUT(!scene.page->property("loginDialogVisible").toBool(), 8000);
         QVERIFY(!overlay->isVisible());
@@ -243,13 +291,85 @@ private slots:
         QTRY_VERIFY((popup = itemProperty(item(scene.page, "userInfoPopupLoader"), "item")) != nullptr);
         QCOMPARE(popup->property("userName").toString(), kNickname);
         QCOMPARE(popup->property("accountId").toString(), QStringLiteral("1011"));
+        // With the title bar's user button above it.
+        saveShot(scene.window, popup, QMargins(114, 50, 114, 24), QStringLiteral("signin_account_popup.png"));
         QVERIFY(click(scene.window, item(popup, "popupLogoutLink")));
         QTRY_VERIFY(!manager.isLoggedIn());
         QTRY_COMPARE(item(scene.page, "userNameText")->property("text").toString(),
                      i18n::t(QStringLiteral("ui.text.account.login")));
         user_pay::AccountLocalStore().clear();
     }
+
+    // With the engine library beside the program, the WeChat view draws the page it is given
+    // (here a loopback stand-in for the QR page) and reports no failure.
+    void weChatViewDrawsItsPage()
+    {
+        if (!QFileInfo::exists(QCoreApplication::applicationDirPath() + "/libminiblink.so"))
+            QSKIP("this build has no web engine library beside it");
+        QTcpServer pages;
+        QVERIFY(pages.listen(QHostAddress::LocalHost));
+        connect(&pages, &QTcpServer::newConnection, &pages, [&pages] {
+            while (QTcpSocket *socket = pages.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    if (!socket->readAll().contains("\r\n\r\n"))
+                        return;
+                    const QByteArray body = qrPage();
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                                  "Content-Length: " +
+                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        qputenv("TVX_WEB_DEBUG_PREVIEW", "1");
+        qputenv("TVX_WEB_DEBUG_URL",
+                QStringLiteral("http://127.0.0.1:%1/qr").arg(pages.serverPort()).toUtf8());
+        AccountManager manager(std::make_shared<user_pay::WebUIAPIService>([] { return kDevice; }), nullptr);
+        Scene scene(&manager);
+        QVERIFY(scene.page);
+        QVERIFY(click(scene.window, item(scene.page, "userButton")));
+        QQuickItem *dialog = nullptr;
+        QTRY_VERIFY((dialog = item(scene.page, "loginDialog")) != nullptr);
+        QQuickItem *weChat = nullptr;
+        QTRY_VERIFY((weChat = item(dialog, "weChatPage")) != nullptr);
+        QQuickItem *panel = item(weChat, "qrWebPanel");
+        QVERIFY(panel);
+        QTRY_VERIFY_WITH_TIMEOUT(!weChat->property("qrLoading").toBool(), 30000);
+        QVERIFY(!weChat->property("qrLoadFailed").toBool());
+        // The top-left finder square's centre is dark, the quiet zone around the code light.
+        const auto shade = [&](qreal fx, qreal fy) {
+            const QPointF at = panel->mapToScene(QPointF(panel->width() * fx, panel->height() * fy));
+            const qreal ratio = scene.window->effectiveDevicePixelRatio();
+            return qGray(scene.window->grabWindow().pixel(int(at.x() * ratio), int(at.y() * ratio)));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(shade(5.5 / 25, 5.5 / 25) < 60, 30000);
+        QVERIFY(shade(1.0 / 25, 1.0 / 25) > 200);
+        saveShot(scene.window, dialog, QMargins(164, 33, 164, 33), QStringLiteral("signin_wechat_view.png"));
+        qunsetenv("TVX_WEB_DEBUG_PREVIEW");
+        qunsetenv("TVX_WEB_DEBUG_URL");
+    }
 };
 
-QTEST_MAIN(SignInTest)
+int main(int argc, char **argv)
+{
+    // The program's own application set-up: Qt WebEngine needs the shared OpenGL context.
+    QCoreApplication::setAttribute(Qt::AA_UseDesktopOpenGL, true);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication app(argc, argv);
+    int result = 0;
+    {
+        SignInTest test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    // The web client's channels and Qt WebEngine talk as they shut down; the test log is closed
+    // by now.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+    QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    app.exec();
+    return result;
+}
+
 #include "tst_signin.moc"

@@ -1,4 +1,5 @@
-// Playback coordinator: play and clear requests, and the guard against stale ends of file.
+// Playback coordinator: play and clear requests, the guard against stale ends of file and the
+// end the player rests at.
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "player/PlaybackCoordinator.h"
@@ -165,6 +166,37 @@ private slots:
         QCOMPARE(play.count(), 0);
         QCOMPARE(clear.count(), 0);
         QCOMPARE(road.playlist.currentIndex(), 0);
+    }
+
+    // Whether the player rests at the end of the requested file, which decides if opening that
+    // file again has to restart it.
+    void requestedFileEnded_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("finished");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("single rests at the end") << int(PlaylistModel::SinglePlayback) << "a.mp4" << true;
+        QTest::newRow("sequence moves on") << int(PlaylistModel::SequentialPlayback) << "a.mp4" << false;
+        QTest::newRow("single loop plays it again")
+            << int(PlaylistModel::SingleLoopPlayback) << "a.mp4" << false;
+        QTest::newRow("stale end of a replaced file")
+            << int(PlaylistModel::SinglePlayback) << "b.mp4" << false;
+    }
+    void requestedFileEnded()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, finished);
+        QFETCH(bool, ended);
+        Road road;
+        road.playlist.setPlaybackMode(mode);
+        road.playlist.addFiles({mediaUrl(QStringLiteral("a.mp4")), mediaUrl(QStringLiteral("b.mp4"))}, false);
+        QVERIFY(!road.coordinator.requestedFileEnded());
+        QSignalSpy changed(&road.coordinator, &PlaybackCoordinator::requestedFileEndedChanged);
+        road.coordinator.onPlaybackFinished(mediaUrl(finished));
+        QCOMPARE(road.coordinator.requestedFileEnded(), ended);
+        QCOMPARE(changed.count() % 2, ended ? 1 : 0);
+        road.coordinator.onPlaylistCurrentFileChanged(road.playlist.currentFileUrl());
+        QVERIFY(!road.coordinator.requestedFileEnded());
     }
 
     // Files that fail to load move the list on as an end of file does, and a list of failing

@@ -756,6 +756,36 @@ private slots:
         QVERIFY(model->containsFile(QUrl(mediaPath(QStringLiteral("a.mp4")))));
         QVERIFY(!model->containsFile(mediaUrl(QStringLiteral("A.mp4")))); // identity is case-sensitive
     }
+
+    // What the page tells the user about a file it was given: the reason decides the text.
+    void refusalReason_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("playable file") << "clip.mp4"
+                                       << "";
+        QTest::newRow("missing playable file") << "gone.mp4"
+                                               << "missing";
+        QTest::newRow("folder with a media name") << "album.mp4"
+                                                  << "folder";
+        QTest::newRow("subtitle file") << "subs.srt"
+                                       << "subtitle";
+        QTest::newRow("missing subtitle file") << "gone.srt"
+                                               << "missing";
+        QTest::newRow("other file") << "notes.txt"
+                                    << "unsupported";
+    }
+    void refusalReason()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        for (const char *file : {"clip.mp4", "subs.srt", "notes.txt"})
+            tvxtest::writeFile(mediaPath(QLatin1String(file)), "x");
+        QVERIFY(QDir().mkpath(mediaPath(QStringLiteral("album.mp4"))));
+        auto model = makeModel();
+        QCOMPARE(model->refusalReason(mediaUrl(name)), reason);
+        QCOMPARE(model->refusalReason(QUrl(mediaPath(name))), reason); // a plain path handed over
+    }
 };
 
 QTEST_GUILESS_MAIN(PlaylistModelTest)

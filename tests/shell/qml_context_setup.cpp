@@ -1,5 +1,5 @@
 // Set-up of the main-window tests with context objects: a catalog stand-in, the real
-// single-instance service and a start-up file.
+// single-instance service, a start-up file and a small screen.
 #include "GuardWarnings.h"
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
@@ -8,6 +8,7 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QSize>
 #include <QVariantMap>
 
 namespace {
@@ -38,6 +39,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     objects.i18n = new FakeI18n(engine);
     objects.startupMediaFileUrlFromCpp = QStringLiteral("file:///tmp/start%20up.mp4");
     objects.singleInstanceService = new SingleInstanceService(QStringLiteral("qmltest"), engine);
+    // A 1920x1080 screen at scale factor 2 with a 28-pixel panel.
+    objects.screenAvailableSizeFromCpp = QSize(960, 526);
     QQmlContext *context = engine->rootContext();
     app::publishToQml(context, objects);
     context->setContextProperty(QStringLiteral("guardWarningProbe"), new tvxtest::GuardWarningProbe(engine));

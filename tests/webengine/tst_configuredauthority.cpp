@@ -17,9 +17,9 @@ bool openssl(const QStringList &args)
 
 bool makeCa(const QString &dir, const QString &file, const QString &name)
 {
-    return openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-                    dir + "/" + file + ".key", "-out", dir + "/" + file + ".pem", "-days", "2", "-subj",
-                    "/CN=" + name});
+    return openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-keyout", dir + "/" + file + ".key", "-out", dir + "/" + file + ".pem", "-days", "2",
+                    "-subj", "/CN=" + name});
 }
 
 bool makeServer(const QString &dir, const QString &file, const QString &ca, const QString &altName)
@@ -27,9 +27,9 @@ bool makeServer(const QString &dir, const QString &file, const QString &ca, cons
     tvxtest::writeFile(dir + "/" + file + ".ext", "subjectAltName=" + altName.toUtf8() + "\n");
     return openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
                     dir + "/" + file + ".key", "-out", dir + "/" + file + ".csr", "-subj", "/CN=server"}) &&
-           openssl({"x509", "-req", "-in", dir + "/" + file + ".csr", "-CA", dir + "/" + ca + ".pem", "-CAkey",
-                    dir + "/" + ca + ".key", "-CAcreateserial", "-out", dir + "/" + file + ".pem", "-days", "2",
-                    "-extfile", dir + "/" + file + ".ext"});
+           openssl({"x509", "-req", "-in", dir + "/" + file + ".csr", "-CA", dir + "/" + ca + ".pem",
+                    "-CAkey", dir + "/" + ca + ".key", "-CAcreateserial", "-out", dir + "/" + file + ".pem",
+                    "-days", "2", "-extfile", dir + "/" + file + ".ext"});
 }
 
 } // namespace
@@ -64,15 +64,19 @@ private slots:
         QTest::addColumn<QStringList>("authorities");
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("trusted");
-        QTest::newRow("signed by it, address") << QStringList{"server"} << QStringList{"ca"} << "127.0.0.1" << true;
-        QTest::newRow("signed by it, name") << QStringList{"server"} << QStringList{"ca"} << "acct.example.test" << true;
+        QTest::newRow("signed by it, address")
+            << QStringList{"server"} << QStringList{"ca"} << "127.0.0.1" << true;
+        QTest::newRow("signed by it, name")
+            << QStringList{"server"} << QStringList{"ca"} << "acct.example.test" << true;
         QTest::newRow("with the authority sent along")
             << QStringList{"server", "ca"} << QStringList{"ca"} << "127.0.0.1" << true;
         QTest::newRow("one of several authorities")
             << QStringList{"server"} << QStringList{"other", "ca"} << "127.0.0.1" << true;
         QTest::newRow("another host") << QStringList{"server"} << QStringList{"ca"} << "127.0.0.2" << false;
-        QTest::newRow("another name") << QStringList{"server"} << QStringList{"ca"} << "evil.example.test" << false;
-        QTest::newRow("signed by another") << QStringList{"byother"} << QStringList{"ca"} << "127.0.0.1" << false;
+        QTest::newRow("another name")
+            << QStringList{"server"} << QStringList{"ca"} << "evil.example.test" << false;
+        QTest::newRow("signed by another")
+            << QStringList{"byother"} << QStringList{"ca"} << "127.0.0.1" << false;
         QTest::newRow("another's, with the authority sent along")
             << QStringList{"byother", "ca"} << QStringList{"ca"} << "127.0.0.1" << false;
         QTest::newRow("signed by a namesake")

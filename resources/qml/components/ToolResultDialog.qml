@@ -114,11 +114,19 @@ Item {
                     radius: 17
                     color: Theme.badgeBackground
 
-                    ThemedIcon {
+                    // The status pictures carry their own colours, a green tick or a red mark:
+                    // tinted to the text colour both would be one white disc.
+                    Image {
+                        objectName: "resultDialogIcon"
                         anchors.centerIn: parent
-                        iconSize: 18
+                        width: 18
+                        height: 18
                         source: root.iconSource
-                        color: Theme.textPrimary
+                        sourceSize.width: 54
+                        sourceSize.height: 54
+                        fillMode: Image.PreserveAspectFit
+                        smooth: true
+                        mipmap: true
                     }
                 }
 

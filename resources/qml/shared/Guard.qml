@@ -58,7 +58,9 @@ QtObject {
         "startupMediaFileUrlFromCpp": typeof startupMediaFileUrlFromCpp !== "undefined"
                                       ? startupMediaFileUrlFromCpp : null,
         "startupShouldTrackActivityFromCpp": typeof startupShouldTrackActivityFromCpp !== "undefined"
-                                             ? startupShouldTrackActivityFromCpp : null
+                                             ? startupShouldTrackActivityFromCpp : null,
+        "screenAvailableSizeFromCpp": typeof screenAvailableSizeFromCpp !== "undefined"
+                                      ? screenAvailableSizeFromCpp : null
     })
 
     function warn(text) {

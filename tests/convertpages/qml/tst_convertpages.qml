@@ -216,4 +216,34 @@ TestCase {
         compare(card.displayDurationText, Tr.t("ui.text.file.damaged"))
         compare(card.height, 96)
     }
+
+    // The ratio's labels and tip are readable, and neither the knob at the recommended ratio
+    // nor any of them covers another.
+    function test_8_ratioLabelsClearOfTheKnob() {
+        var page = openTool("video-compress", testHelper.scratch("ratio-out/x").replace(/\/x$/, ""))
+        page.viewModel.setCompressionRatio(page.recommendedRatio)
+        var slider = findChild(page, "ratioSlider")
+        tryCompare(slider, "value", page.recommendedRatio)
+        var boxOf = function (item) {
+            var at = item.mapToItem(page, 0, 0)
+            return { x: at.x, y: at.y, w: item.width, h: item.height }
+        }
+        var boxes = { knob: boxOf(slider.handle) }
+        var names = ["ratioLowLabel", "ratioRecommendedLabel", "ratioHighLabel", "ratioTip"]
+        for (var i = 0; i < names.length; ++i) {
+            var label = findChild(page, names[i])
+            verify(label, names[i])
+            verify(label.font.pixelSize >= Theme.fontSmall, names[i] + " is " + label.font.pixelSize + " px")
+            boxes[names[i]] = boxOf(label)
+        }
+        var keys = Object.keys(boxes)
+        for (var a = 0; a < keys.length; ++a) {
+            for (var b = a + 1; b < keys.length; ++b) {
+                var p = boxes[keys[a]]
+                var q = boxes[keys[b]]
+                var apart = p.x >= q.x + q.w || p.x + p.w <= q.x || p.y >= q.y + q.h || p.y + p.h <= q.y
+                verify(apart, keys[a] + " " + JSON.stringify(p) + " covers " + keys[b] + " " + JSON.stringify(q))
+            }
+        }
+    }
 }

@@ -112,13 +112,21 @@ TestCase {
 
     function test_urlSorting() {
         var supported = function (url) { return /\.mp4$/.test(url) }
-        var parts = Logic.partitionSupported(["file:///a.mp4", "file:///b.txt", "file:///c.mp4"], supported)
+        var reasons = { "file:///a.mp4": "", "file:///b.txt": "unsupported", "file:///c.mp4": "", "file:///d": "folder" }
+        var parts = Logic.partitionByRefusal(["file:///a.mp4", "file:///b.txt", "file:///c.mp4", "file:///d"],
+                                             function (url) { return reasons[url] })
         compare(parts.accepted, ["file:///a.mp4", "file:///c.mp4"])
-        compare(parts.refused, ["file:///b.txt"])
+        compare(parts.refused, [{ url: "file:///b.txt", reason: "unsupported" }, { url: "file:///d", reason: "folder" }])
         compare(Logic.fileUrlsOnly(["file:///a.mp4", "http://x/b.mp4", "/plain/c.mp4"]), ["file:///a.mp4"])
         verify(!Logic.anySupportedFileUrl(["http://x/a.mp4", "file:///b.txt"], supported))
         verify(Logic.anySupportedFileUrl(["file:///b.txt", "file:///a.mp4"], supported))
-        compare(Logic.partitionSupported(["file:///a.mp4"], null).refused.length, 1)
+        // Without a play list to ask, nothing is taken and nothing is blamed.
+        compare(Logic.partitionByRefusal(["file:///a.mp4"], null), { accepted: [], refused: [] })
+        compare(Logic.partitionByRefusal(["file:///a.mp4"], function () { return undefined }).refused, [])
+        compare(Logic.fileNameOf("file:///m/My%20Album/"), "My Album")
+        compare(Logic.fileNameOf("/m/notes.txt"), "notes.txt")
+        compare(Logic.refusalReasonKey("folder"), "ui.text.open.reason.folder")
+        compare(Logic.refusalReasonKey("toString"), "ui.text.open.reason.unsupported")
     }
 
     function test_displayName_data() {

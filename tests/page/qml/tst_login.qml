@@ -313,10 +313,37 @@ Item {
 
         function test_failuresGoToTheSmsLine(data) {
             var view = phoneView(createDialog())
+            accountManager.phoneImageCodeUrl = "qrc:/assets/login/ico_phone.svg" // the captcha came
             accountManager[data.signal](19312, "图形验证码错误")
             compare(view.smsCodeError, "图形验证码错误")
             compare(view.imageCodeError, "")
             verify(findChild(findChild(view, "smsCodeField"), "errorLine").visible)
+        }
+
+        // A captcha that could not be fetched is reported under the image code, whether asked
+        // for on opening the view or by a click on the picture; failures after that are the
+        // SMS code's again.
+        function test_imageCodeFailureGoesToItsLine() {
+            var view = phoneView(createDialog())
+            var failed = i18n.t("user_pay.login.error.image_captcha_request_failed")
+            accountManager.phoneCodeFailed(4, failed)
+            compare(view.imageCodeError, failed)
+            compare(view.smsCodeError, "")
+            verify(findChild(findChild(view, "imageCodeField"), "errorLine").visible)
+            verify(!findChild(findChild(view, "phoneField"), "errorLine").visible)
+            accountManager.phoneCodeFailed(4, "sms")
+            compare(view.smsCodeError, "sms")
+            compare(view.imageCodeError, failed)
+
+            view.smsCodeError = ""
+            clickItem(findChild(view, "captchaImage"))
+            accountManager.phoneImageCodeUrl = "qrc:/assets/login/ico_phone.svg"
+            accountManager.phoneCodeFailed(4, "sms again")
+            compare(view.smsCodeError, "sms again")
+            clickItem(findChild(view, "captchaImage"))
+            accountManager.phoneCodeFailed(4, failed)
+            compare(view.imageCodeError, failed)
+            compare(view.smsCodeError, "sms again")
         }
 
         // ---- Success and the remembered method ----

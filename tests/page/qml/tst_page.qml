@@ -1,5 +1,5 @@
 // The player page with the real play list and coordinator over a recording engine: start-up
-// file, drops, stale ends, reopening after stop, Space, tools and the toast.
+// file, drops, stale ends, reopening after stop or end, Space, tools and the toast.
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import QtTest 1.14
@@ -82,21 +82,48 @@ Item {
             compare(testServices.countCalls("setPlaybackActive:false"), 1)
         }
 
-        function test_drops_data() {
+        // Every way a file arrives says which file was refused and why; the playable ones open.
+        function test_refusedFilesAreNamed_data() {
             return [
-                { tag: "mixed gives one toast", files: ["a", "text", "b"], toasts: 1, count: 2, current: "a" },
-                { tag: "only unsupported changes nothing", files: ["text"], toasts: 1, count: 0, current: "" },
-                { tag: "supported only, no toast", files: ["b"], toasts: 0, count: 1, current: "b" }
+                { tag: "drop: mixed gives one toast", via: "drop", files: ["a", "text", "b"], count: 2, current: "a",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "drop: only unsupported changes nothing", via: "drop", files: ["text"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "drop: supported only, no toast", via: "drop", files: ["b"], count: 1, current: "b", toast: [] },
+                { tag: "drop: folder", via: "drop", files: ["folder"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "album", "ui.text.open.reason.folder", 1] },
+                { tag: "drop: subtitle and folder", via: "drop", files: ["subtitle", "folder", "a"], count: 1,
+                  current: "a", toast: ["ui.text.open.refused_many", "subs.srt", "ui.text.open.reason.subtitle", 2] },
+                { tag: "hand-off: unsupported", via: "handoff", files: ["text"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "notes.txt", "ui.text.open.reason.unsupported", 1] },
+                { tag: "hand-off: missing", via: "handoff", files: ["missing"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "gone.mp4", "ui.text.open.reason.missing", 1] },
+                { tag: "start-up: missing", via: "startup", files: ["missing"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "gone.mp4", "ui.text.open.reason.missing", 1] },
+                { tag: "start-up: subtitle", via: "startup", files: ["subtitle"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "subs.srt", "ui.text.open.reason.subtitle", 1] }
             ]
         }
-        function test_drops(data) {
-            var page = createPage()
-            var urls = { a: urlA, b: urlB, text: urlText }
+        function test_refusedFilesAreNamed(data) {
+            var folder = testServices.writeMediaFile("album/inside.mp4").replace(/\/inside\.mp4$/, "")
+            var urls = { a: urlA, b: urlB, text: urlText, folder: testServices.fileUrl(folder),
+                         subtitle: testServices.fileUrl(testServices.writeMediaFile("subs.srt")),
+                         missing: testServices.fileUrl(folder.replace(/album$/, "gone.mp4")) }
             var list = data.files.map(function (f) { return urls[f] })
-            page.openDroppedFiles(list)
-            compare(toastSpy.count, data.toasts)
-            if (data.toasts > 0)
-                compare(toastSpy.signalArguments[0][0], i18n.t("ui.text.drag.unsupported_files_ignored"))
+            var page = createPage(data.via === "startup" ? { startupMediaFileUrl: list[0] } : {})
+            if (data.via === "drop")
+                page.openDroppedFiles(list)
+            else if (data.via === "handoff")
+                page.openExternalFilesAndPlay(list)
+            var shown = data.via === "startup" ? [page.settingsStatusText]
+                                               : toastSpy.signalArguments.map(function (a) { return a[0] })
+            if (data.toast.length === 0) {
+                compare(shown.length, 0)
+            } else {
+                compare(shown.length, 1)
+                compare(shown[0], i18n.t(data.toast[0], { name: data.toast[1], reason: i18n.t(data.toast[2]),
+                                                          count: data.toast[3] }))
+            }
             compare(playlistStore.count, data.count)
             compare(String(playlistStore.currentFileUrl), data.current.length > 0 ? urls[data.current] : "")
             compare(page.playerHasMedia, data.current.length > 0)
@@ -139,6 +166,34 @@ Item {
             page.openExternalFilesAndPlay([urlA])
             compare(engine.countCalls("playFile:"), plays + 1)
             verify(page.playerHasMedia)
+        }
+
+        // Resting on the last frame after the end, the file opened again starts from the top;
+        // one still playing is left alone.
+        function test_reopenCurrentFile_data() {
+            return [
+                { tag: "ended in single mode", mode: 0, files: ["a"], finish: true, replays: 1 },
+                { tag: "ended at the end of a sequence", mode: 1, files: ["b", "a"], finish: true, replays: 1 },
+                { tag: "still playing", mode: 1, files: ["a"], finish: false, replays: 0 }
+            ]
+        }
+        function test_reopenCurrentFile(data) {
+            playlistStore.playbackMode = data.mode
+            var page = createPage()
+            var urls = { a: urlA, b: urlB }
+            data.files.forEach(function (f) { page.openExternalFilesAndPlay([urls[f]]) })
+            var engine = engineOf(page)
+            if (data.finish)
+                engine.finishFile()
+            compare(String(playlistStore.currentFileUrl), urlA)
+            verify(page.playerHasMedia)
+            var plays = engine.countCalls("playFile:")
+            page.openExternalFilesAndPlay([urlA])
+            compare(engine.countCalls("playFile:"), plays + data.replays)
+            // A second open while it plays again is no end any more.
+            page.openExternalFilesAndPlay([urlA])
+            compare(engine.countCalls("playFile:"), plays + data.replays)
+            compare(String(page.playerView.currentFileUrl), urlA)
         }
 
         function test_spaceKey() {

@@ -1,4 +1,5 @@
-// The main window with its context objects: catalog title, start-up file, single-instance hand-off.
+// The main window with its context objects: catalog title, start-up file, single-instance
+// hand-off and the screen's available size.
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import QtTest 1.2
@@ -35,6 +36,12 @@ TestCase {
         compare(mainWindow.startupMediaFileUrl, "file:///tmp/start%20up.mp4")
         compare(page.startupMediaFileUrl, "file:///tmp/start%20up.mp4")
         compare(page.lastOpenedPath, "/tmp/start up.mp4")
+    }
+
+    // Neither the first size nor the minimum is larger than the screen's available area.
+    function test_firstSizeFitsTheScreen() {
+        compare([mainWindow.width, mainWindow.height], [960, 526])
+        compare([mainWindow.minimumWidth, mainWindow.minimumHeight], [960, 526])
     }
 
     function test_activationWithoutFile() {

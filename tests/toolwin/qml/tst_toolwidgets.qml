@@ -1,5 +1,5 @@
-// Shared tool widgets: the select field's display and syncing, the result dialog's close, and
-// the check box.
+// Shared tool widgets: the select field's display and syncing, the result dialog's close and its
+// status colours, and the check box.
 import QtQuick 2.14
 import QtTest 1.2
 import "qrc:/qml/components"
@@ -157,6 +157,41 @@ Item {
             compare(closedSpy.count, 1)
             dialog.closeDialog()
             compare(closedSpy.count, 1)
+        }
+
+        // Success and failure show in their own colours, never as the same tinted disc.
+        function test_resultDialogIconKeepsItsColours_data() {
+            return [
+                { tag: "success", source: "qrc:/assets/icons/status_success.svg", green: true },
+                { tag: "failure", source: "qrc:/assets/icons/status_error.svg", green: false }
+            ]
+        }
+        function test_resultDialogIconKeepsItsColours(data) {
+            var holder = createTemporaryObject(resultComponent, stage)
+            var dialog = holder.dialog
+            dialog.iconSource = data.source
+            dialog.visible = true
+            var icon = findChild(dialog, "resultDialogIcon")
+            verify(icon)
+            tryCompare(icon, "status", Image.Ready)
+            waitForRendering(holder)
+            // The icon as the window shows it, inside the card.
+            var image = grabImage(holder)
+            var origin = icon.mapToItem(holder, 0, 0)
+            var green = 0
+            var red = 0
+            for (var y = 0; y < icon.height; ++y) {
+                for (var x = 0; x < icon.width; ++x) {
+                    var c = image.pixel(origin.x + x, origin.y + y)
+                    if (c.g > c.r + 0.25 && c.g > c.b + 0.1)
+                        ++green
+                    else if (c.r > c.g + 0.25 && c.r > c.b + 0.25)
+                        ++red
+                }
+            }
+            var area = icon.width * icon.height
+            verify((data.green ? green : red) > area / 3, "green " + green + ", red " + red + " of " + area)
+            compare(data.green ? red : green, 0)
         }
 
         function test_checkBoxClickFlipsAndReports() {

@@ -77,25 +77,37 @@ FocusScope {
         return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
 
+    function refusalReasonOf(url) {
+        return Guard.call("playlistStore", "refusalReason", [url])
+    }
+
+    // Names the first refused file and why; more than one are counted in the same toast.
+    function explainRefusals(refused) {
+        if (refused.length === 0)
+            return
+        var first = refused[0]
+        var args = { name: Logic.fileNameOf(first.url), reason: Tr.t(Logic.refusalReasonKey(first.reason)),
+                     count: refused.length }
+        showSettingsStatus(Tr.t(refused.length === 1 ? "ui.text.open.refused" : "ui.text.open.refused_many", args))
+    }
+
     function openExternalFilesAndPlay(urls) {
-        var files = Logic.fileUrlsOnly(urls)
+        var parts = Logic.partitionByRefusal(Logic.fileUrlsOnly(urls), refusalReasonOf)
+        explainRefusals(parts.refused)
+        var files = parts.accepted
         if (files.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return
         var before = String(Guard.read("playlistStore", "currentFileUrl", ""))
         Guard.call("playlistStore", "addFiles", [files, false])
-        // The file that already was current is not announced again; after a stop it must
-        // still play when the user opens it.
+        // The file that already was current is not announced again; after a stop, or resting
+        // at its end, it must still play (from the start) when the user opens it.
         var after = String(Guard.read("playlistStore", "currentFileUrl", ""))
-        if (after.length > 0 && after === before && !playerHasMedia)
+        if (after.length > 0 && after === before && (!playerHasMedia || coordinator.requestedFileEnded))
             coordinator.onPlaylistCurrentFileChanged(after)
     }
 
     function openDroppedFiles(urls) {
-        var parts = Logic.partitionSupported(urls, isSupportedUrl)
-        if (parts.refused.length > 0)
-            showSettingsStatus(Tr.t("ui.text.drag.unsupported_files_ignored"))
-        if (parts.accepted.length > 0)
-            openExternalFilesAndPlay(parts.accepted)
+        openExternalFilesAndPlay(urls)
     }
 
     function openFileFromPlaceholder() {
@@ -118,6 +130,11 @@ FocusScope {
         if (text.length === 0 || !Guard.has("playlistStore", "addFiles"))
             return false
         startupMediaApplied = true
+        var reason = refusalReasonOf(text)
+        if (reason !== "") {
+            explainRefusals(typeof reason === "string" ? [{ url: text, reason: reason }] : [])
+            return false
+        }
         Guard.call("playlistStore", "addFiles", [[text], playerHasMedia])
         return true
     }
@@ -462,10 +479,11 @@ FocusScope {
             DropArea {
                 id: playerDropArea
                 anchors.fill: parent
+                // Any file is taken, so that one the player refuses (a folder, a subtitle) is
+                // answered with the reason; the overlay promises playback only for playable ones.
                 onEntered: {
-                    var accept = Logic.anySupportedFileUrl(drag.urls, page.isSupportedUrl)
-                    drag.accepted = accept
-                    page.dragActive = accept
+                    drag.accepted = Logic.fileUrlsOnly(drag.urls).length > 0
+                    page.dragActive = Logic.anySupportedFileUrl(drag.urls, page.isSupportedUrl)
                 }
                 onExited: page.dragActive = false
                 onDropped: {

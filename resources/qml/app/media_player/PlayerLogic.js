@@ -66,19 +66,38 @@ function fileUrlsOnly(urls) {
     return result
 }
 
-// Splits by the play list's own predicate; with no predicate nothing is accepted.
-function partitionSupported(urls, isSupported) {
+// Splits by the play list's own reasons: an empty reason takes the file, any other text
+// refuses it with that reason; no answer at all (no play list) leaves the file out of both.
+function partitionByRefusal(urls, reasonOf) {
     var result = { accepted: [], refused: [] }
-    if (!urls)
+    if (!urls || typeof reasonOf !== "function")
         return result
     for (var i = 0; i < urls.length; ++i) {
         var url = String(urls[i])
-        if (typeof isSupported === "function" && isSupported(url))
+        var reason = reasonOf(url)
+        if (reason === "")
             result.accepted.push(url)
-        else
-            result.refused.push(url)
+        else if (typeof reason === "string")
+            result.refused.push({ url: url, reason: reason })
     }
     return result
+}
+
+// The catalog text of each refusal reason; a reason without one reads as an unsupported file.
+var refusalReasonKeys = {
+    missing: "ui.text.open.reason.missing",
+    folder: "ui.text.open.reason.folder",
+    subtitle: "ui.text.open.reason.subtitle",
+    unsupported: "ui.text.open.reason.unsupported"
+}
+
+function refusalReasonKey(reason) {
+    return refusalReasonKeys.hasOwnProperty(reason) ? refusalReasonKeys[reason] : refusalReasonKeys.unsupported
+}
+
+// The last part of a path or file URL; a folder's trailing slash does not hide its name.
+function fileNameOf(pathOrUrl) {
+    return localPathOf(pathOrUrl).replace(/[\\/]+$/, "").replace(/^.*[\\/]/, "")
 }
 
 function anySupportedFileUrl(urls, isSupported) {

@@ -4,7 +4,6 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../../../components"
 import "../PlayerLogic.js" as Logic
-import "../../../components/FileUrl.js" as FileUrl
 import "../../../shared"
 
 FocusScope {
@@ -82,8 +81,7 @@ FocusScope {
         hasMedia = false
         currentMediaPreviewDurationSeconds = 0
         resetTrackOptions()
-        var name = FileUrl.toLocalPath(fileUrl).replace(/^.*[\\/]/, "")
-        settingsStatusRequested(Tr.t("ui.text.player.play_failed", { name: name }))
+        settingsStatusRequested(Tr.t("ui.text.player.play_failed", { name: Logic.fileNameOf(fileUrl) }))
         playbackFailed(fileUrl)
     }
 

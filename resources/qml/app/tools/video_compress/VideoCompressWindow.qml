@@ -14,7 +14,8 @@ ToolBatchPage {
     emptyHintKey: "tool.video_compress.empty_hint"
     pickFilesMember: "pickVideoToolMediaFiles"
     viewModel: Guard.object("videoCompressViewModel")
-    panelHeight: 200
+    // Room for the ratio labels under the slider above the tip.
+    panelHeight: 220
 
     readonly property string compressionMode: Guard.read("videoCompressViewModel", "compressionMode", "Balanced")
     readonly property int recommendedRatio: 70
@@ -118,9 +119,10 @@ ToolBatchPage {
             }
         }
 
+        // The labels sit under the slider's whole height, so the knob never covers one.
         Item {
             width: 520
-            height: 62
+            height: ratioSlider.y + ratioSlider.height + 4 + recommendedLabel.implicitHeight
 
             Slider {
                 id: ratioSlider
@@ -158,26 +160,30 @@ ToolBatchPage {
                 }
             }
             Text {
+                objectName: "ratioLowLabel"
                 anchors.left: parent.left
                 anchors.bottom: parent.bottom
                 text: Tr.t("tool.video_compress.ratio.low_size_low_quality")
                 color: Theme.textHint
-                font.pixelSize: Theme.fontTiny
+                font.pixelSize: Theme.fontSmall
             }
             Text {
+                id: recommendedLabel
+                objectName: "ratioRecommendedLabel"
                 x: ratioSlider.leftPadding + (page.recommendedRatio - ratioSlider.from) / (ratioSlider.to - ratioSlider.from)
                    * ratioSlider.availableWidth - width / 2
                 anchors.bottom: parent.bottom
                 text: Tr.t("tool.video_compress.ratio.recommended")
                 color: Theme.textHint
-                font.pixelSize: Theme.fontTiny
+                font.pixelSize: Theme.fontSmall
             }
             Text {
+                objectName: "ratioHighLabel"
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
                 text: Tr.t("tool.video_compress.ratio.high_size_high_quality")
                 color: Theme.textHint
-                font.pixelSize: Theme.fontTiny
+                font.pixelSize: Theme.fontSmall
             }
         }
     }
@@ -187,9 +193,10 @@ ToolBatchPage {
         anchors.bottom: parent.bottom
         anchors.leftMargin: 20
         anchors.bottomMargin: 8
+        objectName: "ratioTip"
         text: Tr.t("tool.video_compress.ratio.tip")
         color: Theme.textFaint
-        font.pixelSize: Theme.fontTiny
+        font.pixelSize: Theme.fontSmall
     }
 
     Column {

@@ -45,7 +45,8 @@ Rectangle {
 
     function showPhone() {
         currentLoginIndex = 2
-        Guard.call("accountManager", "requestPhoneImageCode")
+        // Through the view, which shows a failure of this request under the image code.
+        viewLoader.item.requestImageCode()
     }
 
     // Neither a bind nor a sign-in made from the device's own account says how the user

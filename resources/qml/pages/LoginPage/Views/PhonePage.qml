@@ -21,6 +21,9 @@ Item {
     property string phoneError: ""
     property string imageCodeError: ""
     property string smsCodeError: ""
+    // A captcha was asked for and neither its picture nor a failure has come back: the
+    // manager reports both kinds of failure alike, and this one belongs under the image code.
+    property bool imageCodeRequestPending: false
     property bool imageCodeRequired: Guard.read("accountManager", "phoneCodeChallengeRequired", false) === true
     property string captchaImageUrl: String(Guard.read("accountManager", "phoneImageCodeUrl", ""))
     readonly property bool loginEnabled: phoneText.length > 0 && smsCodeText.length > 0
@@ -97,6 +100,20 @@ Item {
             countDownTimer.stop()
     }
 
+    function requestImageCode() {
+        imageCodeRequestPending = true
+        Guard.call("accountManager", "requestPhoneImageCode")
+    }
+
+    function showCodeFailure(message) {
+        if (imageCodeRequestPending) {
+            imageCodeRequestPending = false
+            imageCodeError = message
+        } else {
+            smsCodeError = message
+        }
+    }
+
     // The picture is drawn without a cache, so the same address set again fetches it anew.
     function refreshCaptcha() {
         captchaImageUrl = String(Guard.read("accountManager", "phoneImageCodeUrl", ""))
@@ -116,9 +133,12 @@ Item {
         target: page.account
         ignoreUnknownSignals: true
         function onPhoneCodeSent() { page.startCountDown() }
-        function onPhoneCodeFailed(code, message) { page.smsCodeError = message }
+        function onPhoneCodeFailed(code, message) { page.showCodeFailure(message) }
         function onPhoneLoginFailed(code, message) { page.smsCodeError = message }
-        function onPhoneImageCodeUrlChanged() { page.refreshCaptcha() }
+        function onPhoneImageCodeUrlChanged() {
+            page.imageCodeRequestPending = false
+            page.refreshCaptcha()
+        }
         function onPhoneCodeChallengeRequiredChanged() {
             page.imageCodeRequired = Guard.read("accountManager", "phoneCodeChallengeRequired", false) === true
             if (!page.imageCodeRequired)
@@ -189,7 +209,7 @@ Item {
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor
-                    onClicked: Guard.call("accountManager", "requestPhoneImageCode")
+                    onClicked: page.requestImageCode()
                 }
             }
         }
