@@ -4,8 +4,9 @@
 // Usage: tvx_desktop_entry <installed program path> <output file>
 #include "system/DesktopAssoc.h"
 
+#include "core/AtomicFile.h"
+
 #include <QCoreApplication>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -20,8 +21,7 @@ int main(int argc, char *argv[])
     const QByteArray text =
         desktop_assoc::desktopEntry(QStringLiteral("Tavrixo"), args.at(1), desktop_assoc::programMimeTypes())
             .toUtf8();
-    QSaveFile file(args.at(2));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    if (!app::writeFileAtomically(args.at(2), text)) {
         std::fprintf(stderr, "tvx_desktop_entry: cannot write %s\n", qPrintable(args.at(2)));
         return 1;
     }

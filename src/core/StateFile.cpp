@@ -1,12 +1,12 @@
 // Checking the program's state files before QSettings parses them.
 #include "core/StateFile.h"
 
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 
 #ifndef Q_OS_WIN
@@ -296,8 +296,7 @@ QString checkedStateFile(const QString &path, qint64 maxBytes)
     const QByteArray kept = safeStateLines(text);
     bool rewritten = false;
     if (!kept.isEmpty() && stateTextIsSafe(kept)) {
-        QSaveFile out(path);
-        rewritten = out.open(QIODevice::WriteOnly) && out.write(kept) == kept.size() && out.commit();
+        rewritten = writeFileAtomically(path, kept);
     }
     TVX_LOG_ERROR << "[StateFile]" << path << "cannot be read safely; moved aside as" << aside
                   << "; readable lines kept:" << rewritten;

@@ -1,9 +1,10 @@
 #include "platform/MimeAppsList.h"
 
+#include "core/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace platform {
@@ -71,13 +72,10 @@ bool MimeAppsList::load()
 bool MimeAppsList::save()
 {
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QByteArray bytes;
     for (const QString &line : qAsConst(m_lines))
         bytes += line.toUtf8() + '\n';
-    return file.write(bytes) == bytes.size() && file.commit();
+    return app::writeFileAtomically(m_filePath, bytes);
 }
 
 int MimeAppsList::groupStart(Group group) const

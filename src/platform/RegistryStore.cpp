@@ -2,10 +2,10 @@
 // @="default" and "name"="value" lines, quotes and backslashes escaped.
 #include "platform/RegistryStore.h"
 
+#include "core/AtomicFile.h"
 #include "core/StateFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
 
@@ -177,11 +177,7 @@ bool RegistryStore::flush()
         out << '\n';
     }
     out.flush();
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (!app::writeFileAtomically(m_filePath, text.toUtf8()))
         return false;
     m_dirty = false;
     return true;

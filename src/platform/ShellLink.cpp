@@ -1,9 +1,10 @@
 // Desktop Entry writer behind the shell-link steps.
 #include "platform/ShellLink.h"
 
+#include "core/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -86,18 +87,11 @@ bool DesktopEntryLink::save(const QString &shortcutPath, bool remember)
     Q_UNUSED(remember)
     if (m_target.isEmpty() || shortcutPath.isEmpty())
         return false;
-    QSaveFile file(shortcutPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = entryText(shortcutPath).toUtf8();
-    if (file.write(bytes) != bytes.size())
-        return false;
-    // The permissions are set on the temporary file, so the finished launcher never appears
-    // without its executable bit.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                        QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                        QFileDevice::ExeOther);
-    return file.commit();
+    // The finished launcher never appears without its executable bit.
+    return app::writeFileAtomically(shortcutPath, entryText(shortcutPath).toUtf8(),
+                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                        QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                        QFileDevice::ReadOther | QFileDevice::ExeOther);
 }
 
 } // namespace platform

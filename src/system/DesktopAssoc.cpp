@@ -1,5 +1,6 @@
 #include "system/DesktopAssoc.h"
 
+#include "core/AtomicFile.h"
 #include "media/MediaFormats.h"
 #include "platform/ShellLink.h"
 #include "system/SystemActions.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace desktop_assoc {
@@ -77,11 +77,7 @@ bool writeUserDesktopEntry(const QString &applicationName, const QString &execut
 {
     const QString path = userDesktopEntryPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = desktopEntry(applicationName, executablePath, mimeTypes).toUtf8();
-    return file.write(bytes) == bytes.size() && file.commit();
+    return app::writeFileAtomically(path, desktopEntry(applicationName, executablePath, mimeTypes).toUtf8());
 }
 
 bool removeUserDesktopEntry()
@@ -102,8 +98,7 @@ bool installUserIcon()
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
         return true;
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    const bool ok = app::writeFileAtomically(path, bytes);
     if (!ok)
         TVX_LOG_WARN << "[SystemActions] icon not written:" << path;
     return ok;

@@ -2,6 +2,7 @@
 #include "system/SingleInstanceService.h"
 
 #include "core/AppPaths.h"
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "platform/LocalSocketEndpoint.h"
 
@@ -15,7 +16,6 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QTimer>
 
 #ifndef Q_OS_WIN
@@ -183,12 +183,11 @@ bool SingleInstanceService::listenOnEndpoint()
             platform::closeLocalSocket(descriptor);
             return false;
         }
-        QSaveFile file(endpointFilePath());
-        if (!file.open(QIODevice::WriteOnly) || file.write(name + '\n') < 0 || !file.commit()) {
+        if (!app::writeFileAtomically(endpointFilePath(), name + '\n',
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
             m_server->close();
             return false;
         }
-        QFile::setPermissions(endpointFilePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return true;
     }
 

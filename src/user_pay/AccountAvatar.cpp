@@ -2,6 +2,7 @@
 #include "user_pay/AccountManager.h"
 
 #include "core/AppPaths.h"
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "user_pay/AvatarImage.h"
 
@@ -10,7 +11,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -103,12 +103,8 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         }
     }
     const QString cachePath = avatarCacheFilePath();
-    QSaveFile file(cachePath);
     // Private to the user like the account file it belongs to.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(jpeg) != jpeg.size() || !file.commit()) {
-        file.cancelWriting();
+    if (!app::writeFileAtomically(cachePath, jpeg, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         TVX_LOG_WARN << "[AccountManager][Avatar] failed to write avatar cache, path =" << cachePath;
         return;
     }

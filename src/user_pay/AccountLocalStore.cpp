@@ -1,6 +1,7 @@
 #include "user_pay/AccountLocalStore.h"
 
 #include "core/AppPaths.h"
+#include "core/AtomicFile.h"
 #include "core/StateFile.h"
 #include "user_pay/JsonValues.h"
 
@@ -10,14 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
-#include <QSaveFile>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace user_pay {
 
@@ -29,59 +22,6 @@ constexpr int kSchemaVersion = 1;
 QString stringMember(const QJsonObject &object, const QString &key)
 {
     return json::stringOf(object.value(key));
-}
-
-#ifdef Q_OS_UNIX
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-#endif
-
-// The file is replaced by one rename, so it is never missing nor half-written, and a failure
-// leaves the old one as it was. On Linux, QSaveFile (Qt 5.15) writes an unnamed temporary file
-// and commits it by deleting the old file before linking the new one: a reader can find no file
-// at all, and a failed link loses the account. Hence a named temporary file and rename(2) there.
-// The temporary file is created private to the user (0600): the token signs in as the user.
-bool replaceFile(const QString &path, const QByteArray &bytes)
-{
-#ifdef Q_OS_UNIX
-    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
-        ::unlink(temporary.constData());
-        return false;
-    }
-    return true;
-#else
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-#endif
 }
 
 } // namespace
@@ -164,7 +104,8 @@ bool AccountLocalStore::save(const AccountInfo &account) const
         return false;
     }
     const QByteArray bytes = QJsonDocument(toJsonObject(account)).toJson(QJsonDocument::Compact);
-    return replaceFile(path, bytes);
+    // The token signs in as the user: the file is theirs alone from the moment it has a name.
+    return app::writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 bool AccountLocalStore::clear() const

@@ -2,9 +2,9 @@
 #include "CloudTestServer.h"
 
 #include "TestSupport.h"
+#include "core/AtomicFile.h"
 
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace tvxtest {
 
@@ -59,11 +59,7 @@ void CloudTestServer::writeScript()
 {
     // The server re-reads the script for every request: replace it whole, never half-written.
     m_script.insert("generation", ++m_generation);
-    QSaveFile file(scriptFile());
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(m_script).toJson());
-        file.commit();
-    }
+    app::writeFileAtomically(scriptFile(), QJsonDocument(m_script).toJson());
 }
 
 QList<QJsonObject> CloudTestServer::requests(const QString &path) const

@@ -15,6 +15,9 @@
 #include <QThread>
 
 #include <clocale>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace tvxtest {
 
@@ -71,6 +74,26 @@ QString writeFile(const QString &path, const QByteArray &bytes)
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
     return path;
+}
+
+bool withFileSizeLimit(qint64 maxBytes, const std::function<void()> &body)
+{
+    struct rlimit saved
+    {
+    };
+    if (::getrlimit(RLIMIT_FSIZE, &saved) != 0)
+        return false;
+    struct rlimit small = saved;
+    small.rlim_cur = static_cast<rlim_t>(maxBytes);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) {
+        std::signal(SIGXFSZ, previousHandler);
+        return false;
+    }
+    body();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    return true;
 }
 
 QString writeScript(const QString &path, const QString &body)

@@ -25,6 +25,10 @@ bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000);
 
 // Writes a file with the given bytes (parents created); returns its path.
 QString writeFile(const QString &path, const QByteArray &bytes);
+// Runs body with the process's file size limit at maxBytes (SIGXFSZ ignored), so a write past it
+// fails as on a full disk; the limit and the signal's handler are restored afterwards.
+// False when the limit could not be set (body then did not run).
+bool withFileSizeLimit(qint64 maxBytes, const std::function<void()> &body);
 // Writes an executable shell script (for fake "ffmpeg.exe"/"ffprobe.exe" programs).
 QString writeScript(const QString &path, const QString &body);
 

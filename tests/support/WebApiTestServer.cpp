@@ -2,12 +2,11 @@
 #include "WebApiTestServer.h"
 
 #include "TestSupport.h"
+#include "core/AtomicFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QSettings>
-
-#include <cstdio>
 
 namespace tvxtest {
 
@@ -39,16 +38,9 @@ void WebApiTestServer::clearRules(const QJsonObject &defaultRule)
 void WebApiTestServer::writeScript()
 {
     // The server re-reads the script for every request: replace it whole, never half-written
-    // and never missing. QSaveFile of Qt 5.15 on Linux removes the old file before linking the
-    // new one, so a request could meet no script at all; rename(2) replaces in one step.
-    const QString target = scriptFile();
-    const QString temporary = target + ".new";
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(QJsonDocument(QJsonObject{{"paths", m_paths}, {"default", m_default}}).toJson());
-    file.close();
-    ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData());
+    // and never missing.
+    app::writeFileAtomically(scriptFile(),
+                             QJsonDocument(QJsonObject{{"paths", m_paths}, {"default", m_default}}).toJson());
 }
 
 bool WebApiTestServer::waitForRequests(int count, int timeoutMs) const

@@ -10,10 +10,8 @@
 #include <QtTest>
 
 #include <atomic>
-#include <csignal>
 #include <thread>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using user_pay::AccountInfo;
@@ -202,19 +200,11 @@ private slots:
         const QString folder = QFileInfo(AccountLocalStore::storageFilePath()).absolutePath();
         const QStringList entriesBefore = QDir(folder).entryList(QDir::Files);
 
-        struct rlimit saved
-        {
-        };
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 2048;
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const bool saved2 = AccountLocalStore().save(
-            makeAccount(QStringLiteral("new"), QStringLiteral("t"), QString(64 * 1024, QLatin1Char('x'))));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-
+        bool saved2 = true;
+        QVERIFY(tvxtest::withFileSizeLimit(2048, [&] {
+            saved2 = AccountLocalStore().save(makeAccount(QStringLiteral("new"), QStringLiteral("t"),
+                                                          QString(64 * 1024, QLatin1Char('x'))));
+        }));
         QVERIFY(!saved2);
         QCOMPARE(fileBytes(), old);
         QCOMPARE(QDir(folder).entryList(QDir::Files), entriesBefore);

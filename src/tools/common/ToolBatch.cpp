@@ -2,6 +2,7 @@
 #include "tools/common/ToolBatch.h"
 
 #include "core/AppPaths.h"
+#include "core/AtomicFile.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
 #include "core/StateFile.h"
@@ -22,7 +23,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QSaveFile>
 #include <QSettings>
 
 #include <algorithm>
@@ -97,8 +97,7 @@ bool ToolBatch::validateWritableDirectory(const QString &directory, QString *err
         return fail(keys.createFailed);
     const QString probePath = QDir(folder).filePath(
         QStringLiteral(".tvx_write_test_%1.tmp").arg(QDateTime::currentMSecsSinceEpoch()));
-    QSaveFile file(probePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write("ok") != 2 || !file.commit())
+    if (!app::writeFileAtomically(probePath, "ok"))
         return fail(keys.notWritable);
     QFile::remove(probePath);
     return true;
