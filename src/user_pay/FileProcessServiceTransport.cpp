@@ -97,13 +97,16 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
 
     // Built by concatenation: a URL's percent escapes must never be read as placeholders.
     const QString head = QLatin1String(kind);
+    // The slice address carries the task's token, bodies and answers the user's token and account.
+    const QString logUrl = app::maskSecrets(url);
     if (binary)
-        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
+        TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
                             QString::number(timeoutMs) + QLatin1String(" bytes=") +
                             QString::number(body.size());
     else
-        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
-                            QString::number(timeoutMs) + QLatin1String(" body=") + QString::fromUtf8(logBody);
+        TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
+                            QString::number(timeoutMs) + QLatin1String(" body=") +
+                            app::maskSecrets(QString::fromUtf8(logBody));
 
     QByteArray answer;
     request.url = url.toStdString();
@@ -120,15 +123,15 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
     if (sent.outcome == webapi::BlockingOutcome::TimedOut)
         return failure(4, QStringLiteral("Request timeout: %1").arg(url));
 
-    const QString answerText = QString::fromUtf8(answer);
+    const QString answerText = app::maskSecrets(QString::fromUtf8(answer));
     if (!sent.ok()) {
         const QString errorText = QString::fromStdString(sent.error).trimmed();
-        TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + url + QLatin1String(" code=") +
+        TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + logUrl + QLatin1String(" code=") +
                              QString::number(sent.curlCode) + QLatin1String(" error=") + errorText +
                              QLatin1String(" response=") + answerText;
         return failure(4, QStringLiteral("Network error: %1").arg(errorText));
     }
-    TVX_LOG_INFO << head + QLatin1String(" response, url=") + url + QLatin1String(" body=") + answerText;
+    TVX_LOG_INFO << head + QLatin1String(" response, url=") + logUrl + QLatin1String(" body=") + answerText;
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);

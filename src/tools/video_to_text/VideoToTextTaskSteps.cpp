@@ -169,7 +169,7 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
         return false;
     const tools::VideoToTextTiming timing = tools::videoToTextTiming();
     TVX_LOG_INFO << QStringLiteral("[VideoToText] start download, taskId=%1 url=%2 target=%3")
-                        .arg(taskId(), url, targetPath);
+                        .arg(taskId(), app::maskSecrets(url), targetPath);
 
     // The body goes to a name of this job's own first, so no reader ever sees half a result and
     // the final name is chosen only once the whole file is on disk. The file is made when the
