@@ -46,9 +46,8 @@ private slots:
         QTest::newRow("query items")
             << "https://h/api/v4/uploadpointfile?tasktag=T1&timestamp=5&tasktoken=tk%2B1&chunk=0"
             << "https://h/api/v4/uploadpointfile?tasktag=T1&timestamp=5&tasktoken=***&chunk=0";
-        QTest::newRow("address inside an answer")
-            << R"({"downurl":"https://h/r.txt?sig=1&usertoken=tok-9"})"
-            << R"({"downurl":"https://h/r.txt?sig=1&usertoken=***"})";
+        QTest::newRow("address inside an answer") << R"({"downurl":"https://h/r.txt?sig=1&usertoken=tok-9"})"
+                                                  << R"({"downurl":"https://h/r.txt?sig=1&usertoken=***"})";
         QTest::newRow("nothing secret") << R"({"code":10000,"message":"token expired"})"
                                         << R"({"code":10000,"message":"token expired"})";
         QTest::newRow("not JSON at all") << "<html>account=x</html>"

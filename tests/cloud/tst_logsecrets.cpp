@@ -85,8 +85,8 @@ private slots:
         QFile accountCa(m_account.caFile());
         QFile cloudCa(m_cloud.caFile());
         QVERIFY(accountCa.open(QIODevice::ReadOnly) && cloudCa.open(QIODevice::ReadOnly));
-        const QString bundle =
-            tvxtest::writeFile(tvxtest::scratchPath("ca-bundle.pem"), accountCa.readAll() + cloudCa.readAll());
+        const QString bundle = tvxtest::writeFile(tvxtest::scratchPath("ca-bundle.pem"),
+                                                  accountCa.readAll() + cloudCa.readAll());
         tvxtest::writeConfigOverride({{"webapi/app_host", m_account.host()},
                                       {"webapi/app_host_backup", m_account.host()},
                                       {"cloud/host", m_cloud.host()},
@@ -94,7 +94,8 @@ private slots:
                                       {"webapi/request_timeout_ms", "3000"},
                                       {"webapi/server_time_timeout_ms", "3000"},
                                       {"user_pay/blocking_call_timeout_ms", "1500"}});
-        m_account.clearRules(QJsonObject{{"account", QJsonObject{{"valid_tokens", QJsonArray{kToken, "vt-01234567"}}}}});
+        m_account.clearRules(
+            QJsonObject{{"account", QJsonObject{{"valid_tokens", QJsonArray{kToken, "vt-01234567"}}}}});
         user_pay::FileProcessService::setUuidSourceForTesting(&deviceId);
         g_previous = qInstallMessageHandler(&capture);
     }
