@@ -133,8 +133,13 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
     }
     TVX_LOG_INFO << head + QLatin1String(" response, url=") + logUrl + QLatin1String(" body=") + answerText;
 
+    return decodeAnswer(answer, response);
+}
+
+UserPayResult FileProcessService::decodeAnswer(const QByteArray &body, QJsonObject *response)
+{
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         return failure(4, QStringLiteral("Invalid JSON response: %1").arg(parseError.errorString()));
     *response = document.object();
