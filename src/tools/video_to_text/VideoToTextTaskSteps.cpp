@@ -195,7 +195,9 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
         }
         return true;
     };
-    auto report = [this, &timing](uint64_t received, uint64_t total) {
+    QElapsedTimer sinceCreep;
+    sinceCreep.start();
+    auto report = [&](uint64_t received, uint64_t total) {
         if (total > 0) {
             const double r = static_cast<double>(received) / static_cast<double>(total);
             double p = 0.8;
@@ -204,9 +206,11 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
             else if (r > 0.0)
                 p = qBound(0.8, 0.8 + 0.19 * logEaseOut(r), 0.99);
             advanceProgress(p);
-        } else {
-            const double p = currentProgressFloor();
-            animateProgressSegment(p, qMin(0.98, p + 0.01), timing.downloadCreepMs);
+        } else if (sinceCreep.elapsed() >= timing.downloadCreepMs) {
+            // Without a total the bar creeps one step per interval. libcurl reports every piece
+            // of at most 16 KiB: an animation held per report would stall the transfer.
+            sinceCreep.restart();
+            advanceProgress(qMin(0.98, currentProgressFloor() + 0.01));
         }
     };
 
