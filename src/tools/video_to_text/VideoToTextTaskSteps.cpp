@@ -229,9 +229,9 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
     request.progress = report;
     const webapi::BlockingResult fetched = webapi::blockingTransfer(request);
 
-    const bool flushed = !temporary.isOpen() || temporary.flush();
-    const bool stored = temporary.isOpen() && flushed && temporary.error() == QFileDevice::NoError;
+    bool stored = temporary.isOpen() && temporary.flush();
     temporary.close();
+    stored = stored && temporary.error() == QFileDevice::NoError;
     auto fail = [&](const QString &text) {
         QFile::remove(temporaryPath);
         *errorText = text;
@@ -244,7 +244,7 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
     if (fetched.outcome == webapi::BlockingOutcome::WriteFailed)
         return fail(storeError.isEmpty() ? msg("save_output_file_failed") : storeError);
     if (!fetched.ok() || fetched.bodyBytes == 0) {
-        TVX_LOG_WARN << QStringLiteral("[VideoToText] download refused, taskId=%1 reason=%2")
+        TVX_LOG_WARN << QStringLiteral("[VideoToText] download failed, taskId=%1 reason=%2")
                             .arg(taskId(), QString::fromStdString(fetched.error));
         // A refused address or an oversized answer is the server's doing: the plain download
         // failure. A transport error keeps libcurl's own words.
