@@ -145,9 +145,10 @@ int main(int argc, char **argv)
     } cases[] = {{200 * kMiB, true}, {200 * kMiB, false}, {1024 * kMiB, true}, {1024 * kMiB, false}};
     for (const auto &k : cases) {
         const ChildRun r = runChild(url(k.bytes, k.declared));
-        std::printf("answer of %4lld MiB, length %-10s: %s in %.2f s, peak RSS %ld KiB above the idle process\n",
-                    k.bytes / kMiB, k.declared ? "declared" : "undeclared", r.ok ? "saved" : "refused",
-                    r.seconds, r.growthKiB);
+        std::printf(
+            "answer of %4lld MiB, length %-10s: %s in %.2f s, peak RSS %ld KiB above the idle process\n",
+            k.bytes / kMiB, k.declared ? "declared" : "undeclared", r.ok ? "saved" : "refused", r.seconds,
+            r.growthKiB);
     }
     server.kill();
     server.waitForFinished(5000);
