@@ -31,10 +31,11 @@ for g in "${groups[@]}"; do
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
       "$run" -- "$BUILD_DIR/bench/webapi/bench_webapi" 15 ;;
     cloud)
-      # The cloud client's sliced upload is measured beside the curl program posting the same slices.
+      # The cloud client's sliced upload and the job's result download are measured beside the curl program.
       command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
-      TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3 ;;
+      TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3
+      "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud_download" 3 ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
   esac
 done

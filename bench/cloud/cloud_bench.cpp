@@ -2,6 +2,7 @@
 // posting the same slices to the same server (one process per slice, and one process for all
 // slices on a reused connection); then the peak memory of whole creations of 50 MiB and 1 GiB,
 // each in a child process of its own.
+#include "BenchFigures.h"
 #include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
@@ -24,25 +25,8 @@ namespace {
 const qint64 kMiB = 1024 * 1024;
 const int kSliceK = 2048;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-// Peak resident memory of this process in KiB.
-long peakKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
+using cloudbench::median;
+using cloudbench::peakKiB;
 
 QString makeFile(const QString &name, qint64 size)
 {

@@ -1,6 +1,7 @@
 // Time stamp, head and escaping of the log line.
 #include "core/Log.h"
 
+#include <QRegularExpression>
 #include <QTime>
 
 #include <cstring>
@@ -193,6 +194,60 @@ QString logHead(const char *functionName, const char *prettyFunction)
     if (name.isEmpty())
         name = QString::fromLatin1(functionName);
     return QStringLiteral("[%1] FUNC: %2").arg(getCurrectTime(), name);
+}
+
+QString maskToken(const QString &token)
+{
+    return token.isEmpty() ? token : QStringLiteral("***");
+}
+
+QString maskPhone(const QString &phone)
+{
+    const int hidden = phone.size() - 7;
+    if (phone.isEmpty())
+        return phone;
+    if (hidden < 1)
+        return QStringLiteral("***");
+    return phone.left(3) + QString(hidden, QLatin1Char('*')) + phone.right(4);
+}
+
+QString maskSecrets(const QString &text)
+{
+    // A JSON member with a string or number value, or a query item after "?" or "&".
+    static const QRegularExpression kItem(
+        QStringLiteral(R"re("(\w+)"\s*:\s*(?:"((?:[^"\\]|\\.)*)"|(-?\d+))|(?<=[?&])(\w+)=([^&#\s"]*))re"));
+    static const QRegularExpression kPhoneNames(QStringLiteral("^(account|accountid|phone|mobile)$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    QString out;
+    int copied = 0;
+    QRegularExpressionMatchIterator it = kItem.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const bool query = m.capturedStart(4) >= 0;
+        const QString name = m.captured(query ? 4 : 1);
+        const int valueGroup = query ? 5 : (m.capturedStart(2) >= 0 ? 2 : 3);
+        const QString value = m.captured(valueGroup);
+        QString masked;
+        if (name.contains(QLatin1String("token"), Qt::CaseInsensitive))
+            masked = maskToken(value);
+        else if (kPhoneNames.match(name).hasMatch())
+            masked = maskPhone(value);
+        else if (valueGroup == 2 && value.contains(QLatin1Char('=')))
+            masked = maskSecrets(value); // an address with its own query inside a JSON string
+        else
+            continue;
+        if (masked == value)
+            continue;
+        out += text.midRef(copied, m.capturedStart(valueGroup) - copied);
+        // A number masked in JSON becomes a string, so the body stays well formed.
+        const bool quote = valueGroup == 3;
+        out += quote ? QLatin1Char('"') + masked + QLatin1Char('"') : masked;
+        copied = m.capturedEnd(valueGroup);
+    }
+    if (copied == 0)
+        return text;
+    out += text.midRef(copied);
+    return out;
 }
 
 QString escapeLogText(const QString &text)

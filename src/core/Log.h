@@ -22,6 +22,16 @@ QString enclosingFunctionName(const char *prettyFunction);
 // a peer's text can never start a forged line of its own.
 QString escapeLogText(const QString &text);
 
+// Secrets as a log line shows them, applied where the line is written: a token as "***", a
+// phone number (and an account id, which often is one) with only its first three and last four
+// characters; anything shorter than eight characters is hidden whole.
+QString maskToken(const QString &token);
+QString maskPhone(const QString &phone);
+// Request and answer bodies and addresses: every JSON member ("name": value) and query item
+// (name=value) whose name holds "token" is masked as a token; "account", "accountid", "phone"
+// and "mobile" as phone numbers. Everything else stays as it was.
+QString maskSecrets(const QString &text);
+
 // One log line: every inserted item is rendered as QDebug would render it unquoted, then
 // escaped. Spacing stays QDebug's (one blank between items).
 class LogLine

@@ -181,7 +181,7 @@ void AccountManager::initialize()
         requestVirtualAccountLoginIfNeeded();
         return;
     }
-    TVX_LOG_INFO << "[AccountManager] local account loaded, accountId =" << stored.accountId
+    TVX_LOG_INFO << "[AccountManager] local account loaded, accountId =" << app::maskPhone(stored.accountId)
                  << " isVirtualAccount =" << stored.isVirtualAccount;
     const UserPayResult check = webApiService->checkToken(stored.accountId, stored.token);
     if (check.code != 0 && answeredByServer(check)) {

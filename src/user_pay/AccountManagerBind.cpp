@@ -39,7 +39,7 @@ void AccountManager::completeVirtualAccountLogin(AccountInfo account)
         if (refresh.code == 0) {
             account = copy;
             TVX_LOG_INFO << "[AccountManager] virtual auto login refresh succeeded, accountId ="
-                         << account.accountId << " accountType =" << account.accountType
+                         << app::maskPhone(account.accountId) << " accountType =" << account.accountType
                          << " isVirtualAccount =" << account.isVirtualAccount;
         } else {
             TVX_LOG_WARN << "[AccountManager] virtual auto login refresh failed:" << refresh.message
@@ -83,9 +83,9 @@ void AccountManager::handleThirdLoginSucceeded(const AccountInfo &thirdAccount, 
     const AccountInfo snapshot = accountInfo;
     TVX_LOG_INFO << "[AccountManager][VirtualBind] third login success, loginType =" << int(type)
                  << " loginScene =" << loginScene << " shouldBindVirtual =" << bind
-                 << " thirdAccount =" << thirdAccount.accountId
+                 << " thirdAccount =" << app::maskPhone(thirdAccount.accountId)
                  << " thirdAccountType =" << thirdAccount.accountType
-                 << " virtualAccount =" << snapshot.accountId
+                 << " virtualAccount =" << app::maskPhone(snapshot.accountId)
                  << " virtualTokenEmpty =" << snapshot.token.trimmed().isEmpty();
     if (bind) {
         TVX_LOG_INFO << "[AccountManager][VirtualBind] start bind after third login.";
@@ -135,7 +135,7 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
     if (type == ThirdLoginPhone) {
         const QString accountId = virtualAccount.accountId.trimmed();
         TVX_LOG_INFO << "[AccountManager][VirtualBind] check virtual token before phone bind, accountId ="
-                     << accountId << " tokenEmpty =" << false;
+                     << app::maskPhone(accountId) << " tokenEmpty =" << false;
         const UserPayResult check = webApiService->checkToken(accountId, virtualToken);
         if (check.code != 0) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
@@ -147,7 +147,7 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
             phone = thirdAccount.accountId.trimmed();
         const QString smsCode = pendingPhoneCode.trimmed();
         const QString imageCode = pendingImageCode.trimmed();
-        TVX_LOG_INFO << "[AccountManager][VirtualBind] bind with phone, phone =" << phone
+        TVX_LOG_INFO << "[AccountManager][VirtualBind] bind with phone, phone =" << app::maskPhone(phone)
                      << " smsCodeEmpty =" << smsCode.isEmpty() << " imageCodeEmpty =" << imageCode.isEmpty();
         return webApiService->bindVirtualAccountWithPhone(phone, virtualToken, smsCode, imageCode);
     }
@@ -172,8 +172,8 @@ void AccountManager::rollbackToVirtualAccountAfterBindFailure(const AccountInfo 
                                 : bindResult.message;
     TVX_LOG_WARN << "[AccountManager][VirtualBind] rollback after bind failure, loginType =" << int(type)
                  << " bindErrorCode =" << code << " bindErrorMessage =" << message
-                 << " thirdAccount =" << thirdAccount.accountId
-                 << " virtualAccount =" << virtualAccount.accountId;
+                 << " thirdAccount =" << app::maskPhone(thirdAccount.accountId)
+                 << " virtualAccount =" << app::maskPhone(virtualAccount.accountId);
     if (!thirdAccount.accountId.trimmed().isEmpty() && !thirdAccount.token.trimmed().isEmpty())
         signOutRemotely(thirdAccount,
                         "[AccountManager] logout third-party account after bind failure failed:");
@@ -214,7 +214,7 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
     const QString accountId = accountInfo.accountId.trimmed();
     const QString token = accountInfo.token.trimmed();
     TVX_LOG_INFO << "[AccountManager][VirtualBind] bind phone directly without phone login, accountId ="
-                 << accountId << " tokenEmpty =" << token.isEmpty();
+                 << app::maskPhone(accountId) << " tokenEmpty =" << token.isEmpty();
     auto fail = [this](const UserPayResult &result) {
         const int code = reportedCode(result);
         emit operationFailed(code, result.message);

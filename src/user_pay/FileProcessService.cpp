@@ -4,9 +4,9 @@
 
 #include "user_pay/FileProcessServiceInternal.h"
 #include "user_pay/UUIDProvider.h"
-#include "webapi/Md5.h"
 #include "webapi/WebInterface.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,17 +40,7 @@ std::atomic<FileProcessService::UuidSource> g_uuidSource{&machineUuid};
 
 QString md5Hex(const QByteArray &bytes)
 {
-    md5_state_t state;
-    md5_init(&state);
-    // md5_append takes an int count; feed the text in pieces that always fit.
-    const int piece = 1 << 30;
-    for (qint64 at = 0; at < bytes.size(); at += piece) {
-        const int count = int(std::min<qint64>(piece, bytes.size() - at));
-        md5_append(&state, reinterpret_cast<const uint8_t *>(bytes.constData() + at), count);
-    }
-    uint8_t digest[16];
-    md5_finish(&state, digest);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), 16).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
 }
 
 } // namespace

@@ -190,6 +190,13 @@ public:
                              QJsonObject *response) const;
     UserPayResult parseCommonResponse(const QJsonObject &response, const QString &operation,
                                       QJsonObject *data) const;
+    // What the server's answers say, read without sending anything: the body as a JSON object,
+    // the upload point's task, and each query's result.
+    static UserPayResult decodeAnswer(const QByteArray &body, QJsonObject *response);
+    static void readUploadPointAnswer(const QJsonObject &answer, UploadPointContext *context);
+    static QueryTaskStateResult readTaskStateAnswer(const QJsonObject &answer);
+    static QueryTaskDownResult readTaskDownAnswer(const QJsonObject &answer);
+    static DeleteTaskResult readDeleteTaskAnswer(const QJsonObject &answer);
     UserPayResult validateCreateRequest(const CreateConvertTaskRequest &request, QString *errorMessage) const;
     UserPayResult validateQueryTaskStateRequest(const QueryTaskStateRequest &request,
                                                 QString *errorMessage) const;

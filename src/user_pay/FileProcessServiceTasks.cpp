@@ -11,6 +11,7 @@
 #include <QThreadPool>
 
 #include <climits>
+#include <cmath>
 
 namespace user_pay {
 
@@ -134,16 +135,7 @@ UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequ
     if (checked.code != 0)
         return checked;
 
-    context->taskTag = answer.value(QStringLiteral("tasktag")).toString().trimmed();
-    context->taskToken = answer.value(QStringLiteral("tasktoken")).toString().trimmed();
-    const QJsonValue stamp = answer.value(QStringLiteral("timestamp"));
-    if (stamp.isDouble()) {
-        context->timestamp = qint64(stamp.toDouble());
-    } else {
-        bool converted = false;
-        const qint64 value = stamp.toString().trimmed().toLongLong(&converted);
-        context->timestamp = converted ? value : 0;
-    }
+    readUploadPointAnswer(answer, context);
     context->fileName = file.fileName();
     context->fileSize = size;
     context->sliceCount = int(sliceCount);
@@ -153,6 +145,22 @@ UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequ
     if (context->taskTag.isEmpty() || context->taskToken.isEmpty() || context->timestamp <= 0)
         return failure(4, QStringLiteral("uploadpointpar response missing tasktag/tasktoken/timestamp."));
     return ok();
+}
+
+void FileProcessService::readUploadPointAnswer(const QJsonObject &answer, UploadPointContext *context)
+{
+    context->taskTag = answer.value(QStringLiteral("tasktag")).toString().trimmed();
+    context->taskToken = answer.value(QStringLiteral("tasktoken")).toString().trimmed();
+    const QJsonValue stamp = answer.value(QStringLiteral("timestamp"));
+    if (stamp.isDouble()) {
+        // A number beyond 64 bits has no integer value: it counts as no time stamp at all.
+        const double seconds = stamp.toDouble();
+        context->timestamp = std::abs(seconds) < 9.0e18 ? qint64(seconds) : 0;
+    } else {
+        bool converted = false;
+        const qint64 value = stamp.toString().trimmed().toLongLong(&converted);
+        context->timestamp = converted ? value : 0;
+    }
 }
 
 UserPayResult FileProcessService::uploadFileChunks(const CreateConvertTaskRequest &request,
@@ -273,6 +281,12 @@ QueryTaskStateResult FileProcessService::queryTaskState(const QueryTaskStateRequ
                            request.requestTimeoutMs, &answer),
                 &result))
         return result;
+    return readTaskStateAnswer(answer);
+}
+
+QueryTaskStateResult FileProcessService::readTaskStateAnswer(const QJsonObject &answer)
+{
+    QueryTaskStateResult result;
     takeAnswer(answer, &result);
     switch (result.code) {
     case kSuccessCode:
@@ -307,6 +321,12 @@ QueryTaskDownResult FileProcessService::queryTaskDown(const QueryTaskDownRequest
                            request.requestTimeoutMs, &answer),
                 &result))
         return result;
+    return readTaskDownAnswer(answer);
+}
+
+QueryTaskDownResult FileProcessService::readTaskDownAnswer(const QJsonObject &answer)
+{
+    QueryTaskDownResult result;
     takeAnswer(answer, &result);
     if (result.code == kSuccessCode) {
         result.downUrl = answer.value(QStringLiteral("downurl")).toString().trimmed();
@@ -332,6 +352,12 @@ DeleteTaskResult FileProcessService::deleteTask(const DeleteTaskRequest &request
                            request.requestTimeoutMs, &answer),
                 &result))
         return result;
+    return readDeleteTaskAnswer(answer);
+}
+
+DeleteTaskResult FileProcessService::readDeleteTaskAnswer(const QJsonObject &answer)
+{
+    DeleteTaskResult result;
     takeAnswer(answer, &result);
     result.success = result.code == kSuccessCode;
     if (!result.success && blank(result.message))

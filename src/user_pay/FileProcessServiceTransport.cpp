@@ -4,15 +4,11 @@
 #include "core/BuildConfig.h"
 #include "core/Log.h"
 #include "user_pay/FileProcessServiceInternal.h"
-#include "webapi/curlhttp.h"
+#include "webapi/BlockingHttp.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QUrl>
-
-#include <curl/curl.h>
-
-#include <algorithm>
 
 namespace user_pay {
 
@@ -25,16 +21,6 @@ namespace {
 const char kVersionHeader[] = "1.0.0.0";
 // A conversion server answers with a few hundred bytes; a larger answer is not one of its.
 const int kMaxAnswerBytes = 4 * 1024 * 1024;
-
-size_t collectAnswer(char *data, size_t size, size_t count, void *target)
-{
-    const size_t total = size * count;
-    auto *answer = static_cast<QByteArray *>(target);
-    if (qint64(answer->size()) + qint64(total) > kMaxAnswerBytes)
-        return 0; // aborts the transfer: reported as a network failure, never half an answer
-    answer->append(data, int(total));
-    return total;
-}
 
 } // namespace
 
@@ -102,86 +88,58 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
                                        QJsonObject *response) const
 {
     const bool binary = logBody.isNull();
-    webapiGlobalInit();
-    CURL *easy = curl_easy_init();
-    if (!easy)
-        return failure(4, QStringLiteral("Failed to create network reply."));
-
-    curl_slist *headers = nullptr;
-    auto addHeader = [&headers](const QByteArray &line) {
-        if (curl_slist *grown = curl_slist_append(headers, line.constData()))
-            headers = grown;
-    };
+    webapi::BlockingRequest request;
     for (const auto &header : commonHeaders(url))
-        addHeader(header.first + ": " + header.second);
-    addHeader(contentType);
+        request.headers.push_back((header.first + ": " + header.second).toStdString());
+    request.headers.push_back(contentType);
     // No "100 Continue" round trip before each slice: the server answers a POST in one go.
-    addHeader("Expect:");
+    request.headers.push_back("Expect:");
 
     // Built by concatenation: a URL's percent escapes must never be read as placeholders.
     const QString head = QLatin1String(kind);
+    // The slice address carries the task's token, bodies and answers the user's token and account.
+    const QString logUrl = app::maskSecrets(url);
     if (binary)
-        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
+        TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
                             QString::number(timeoutMs) + QLatin1String(" bytes=") +
                             QString::number(body.size());
     else
-        TVX_LOG_INFO << head + QLatin1String(" url=") + url + QLatin1String(" timeoutMs=") +
-                            QString::number(timeoutMs) + QLatin1String(" body=") + QString::fromUtf8(logBody);
+        TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
+                            QString::number(timeoutMs) + QLatin1String(" body=") +
+                            app::maskSecrets(QString::fromUtf8(logBody));
 
-    const QByteArray urlBytes = url.toUtf8();
     QByteArray answer;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    const long limitMs = std::max(1, timeoutMs);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    const QByteArray caFile = platform::config::webApiCaFile().toLocal8Bit();
-    if (!caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.constData());
-    curl_easy_setopt(easy, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_POST, 1L);
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.constData());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collectAnswer);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limitMs);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+    request.url = url.toStdString();
+    request.postData = body.constData();
+    request.postLength = size_t(body.size());
+    request.timeoutMs = timeoutMs;
+    request.maxBodyBytes = kMaxAnswerBytes;
+    request.sink = [&answer](const char *data, size_t size) {
+        answer.append(data, int(size));
+        return true;
+    };
+    const webapi::BlockingResult sent = webapi::blockingTransfer(request);
 
-    const CURLcode code = curl_easy_perform(easy);
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(easy);
-    curl_slist_free_all(headers);
-
-    if (code == CURLE_OPERATION_TIMEDOUT)
+    if (sent.outcome == webapi::BlockingOutcome::TimedOut)
         return failure(4, QStringLiteral("Request timeout: %1").arg(url));
 
-    QString errorText;
-    long errorCode = 0;
-    if (code != CURLE_OK) {
-        errorText = QString::fromLocal8Bit(errorBuffer).trimmed();
-        if (errorText.isEmpty())
-            errorText = QString::fromLatin1(curl_easy_strerror(code));
-        errorCode = long(code);
-    } else if (status >= 400) {
-        errorText = QStringLiteral("server replied with HTTP status %1").arg(status);
-        errorCode = status;
-    }
-    const QString answerText = QString::fromUtf8(answer);
-    if (!errorText.isEmpty()) {
-        TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + url + QLatin1String(" code=") +
-                             QString::number(errorCode) + QLatin1String(" error=") + errorText +
+    const QString answerText = app::maskSecrets(QString::fromUtf8(answer));
+    if (!sent.ok()) {
+        const QString errorText = QString::fromStdString(sent.error).trimmed();
+        TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + logUrl + QLatin1String(" code=") +
+                             QString::number(sent.curlCode) + QLatin1String(" error=") + errorText +
                              QLatin1String(" response=") + answerText;
         return failure(4, QStringLiteral("Network error: %1").arg(errorText));
     }
-    TVX_LOG_INFO << head + QLatin1String(" response, url=") + url + QLatin1String(" body=") + answerText;
+    TVX_LOG_INFO << head + QLatin1String(" response, url=") + logUrl + QLatin1String(" body=") + answerText;
 
+    return decodeAnswer(answer, response);
+}
+
+UserPayResult FileProcessService::decodeAnswer(const QByteArray &body, QJsonObject *response)
+{
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         return failure(4, QStringLiteral("Invalid JSON response: %1").arg(parseError.errorString()));
     *response = document.object();

@@ -564,7 +564,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
-        TVX_LOG_INFO << "[VirtualBind] send phone bind request, phone =" << trimmedPhone
+        TVX_LOG_INFO << "[VirtualBind] send phone bind request, phone =" << app::maskPhone(trimmedPhone)
                      << " imageCodeEmpty =" << boolText(trimmedImage.isEmpty())
                      << " objectId =" << kVirtualBindPhoneObjectId;
     };

@@ -363,7 +363,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
                  << " message =" << message;
     if (code == kSuccess) {
         const AccountInfo account = buildAccountInfoFromResponse(root);
-        TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << account.accountId
+        TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << app::maskPhone(account.accountId)
                      << " tokenEmpty =" << boolText(account.token.trimmed().isEmpty());
         deliverAnswer(virtualAccountLoginSucceededCallback, &virtualLoginPending, account);
         return;

@@ -917,6 +917,29 @@ private slots:
         }
     }
 
+    // A time stamp read from the answer is a whole number of seconds, or none when the number
+    // has no 64-bit value.
+    void uploadPointTimeStampRange_data()
+    {
+        QTest::addColumn<double>("stamp");
+        QTest::addColumn<qint64>("seconds");
+        QTest::newRow("fraction cut off") << 1600000000.7 << qint64(1600000000);
+        QTest::newRow("beyond 64 bits") << 9.3e18 << qint64(0);
+        QTest::newRow("huge") << 1e300 << qint64(0);
+        QTest::newRow("huge negative") << -1e300 << qint64(0);
+    }
+    void uploadPointTimeStampRange()
+    {
+        QFETCH(double, stamp);
+        QFETCH(qint64, seconds);
+        FileProcessService::UploadPointContext context;
+        FileProcessService::readUploadPointAnswer(
+            QJsonObject{{"tasktag", "T1"}, {"tasktoken", "tk"}, {"timestamp", stamp}}, &context);
+        QCOMPARE(context.timestamp, seconds);
+        QCOMPARE(context.taskTag, QString("T1"));
+        QCOMPARE(context.taskToken, QString("tk"));
+    }
+
     void sliceRetries_data()
     {
         QTest::addColumn<int>("retries");

@@ -4,6 +4,7 @@
 #include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "V2tTestKit.h"
+#include "WebApiTestServer.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
 #include "tasks/TaskManager.h"
@@ -19,13 +20,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <QSslCertificate>
-#include <QSslConfiguration>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using v2ttest::FakeCloud;
 using v2ttest::ResultServer;
@@ -389,22 +390,96 @@ private slots:
         tvxtest::CloudTestServer certificates(QStringLiteral("tls-certificates"));
         ResultServer secure;
         QVERIFY(secure.useTls(certificates.folder() + "/server.pem", certificates.folder() + "/server.key"));
-        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        const QSslConfiguration previous = ssl;
-        ssl.setCaCertificates(ssl.caCertificates() + QSslCertificate::fromPath(certificates.caFile()));
-        QSslConfiguration::setDefaultConfiguration(ssl);
+        // Trusted through the configuration's CA file, as the cloud API's own requests are.
+        tvxtest::writeConfigOverride({{"webapi/ca_file", certificates.caFile()}});
         secure.setRoute("/moved", ResultServer::Route{302, "moved", true, false,
                                                       m_server->url("/result/T1.txt").toUtf8()});
         m_cloud->downResult.downUrl = secure.url("/moved");
         const int plainHits = m_server->hits("/result/T1.txt");
         VideoToTextTask *task = makeJob(m_source);
         const bool finished = runThroughQueue(task).finished;
-        QSslConfiguration::setDefaultConfiguration(previous);
+        tvxtest::writeConfigOverride({});
         QVERIFY(finished);
         QCOMPARE(secure.hits("/moved"), 1);
         QCOMPARE(task->status(), int(BackgroundTask::Failed));
         QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
         QCOMPARE(m_server->hits("/result/T1.txt"), plainHits);
+        QCOMPARE(entriesIn(m_out), QStringList());
+    }
+
+    // The result address comes from the server: a file, a pipe or a redirect to either is never
+    // read, and the job fails at once instead of saving the file as the "transcript" or stalling.
+    void refusesAddressesOutsideTheWeb_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("file address") << "file";
+        QTest::newRow("file address in capitals") << "FILE";
+        QTest::newRow("redirect to a file") << "redirect";
+        QTest::newRow("named pipe") << "fifo";
+    }
+    void refusesAddressesOutsideTheWeb()
+    {
+        QFETCH(QString, kind);
+        const QString secret = tvxtest::writeFile(freshDir(QStringLiteral("secret")) + "/account_info.json",
+                                                  "{\"token\":\"t\"}");
+        const QString fifo = tvxtest::scratchPath(QStringLiteral("result.fifo"));
+        QFile::remove(fifo);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString secretUrl = QUrl::fromLocalFile(secret).toString();
+        if (kind == "file") {
+            m_cloud->downResult.downUrl = secretUrl;
+        } else if (kind == "FILE") {
+            m_cloud->downResult.downUrl = "FILE://" + secret;
+        } else if (kind == "redirect") {
+            m_server->setRoute("/moved", ResultServer::Route{302, {}, true, false, secretUrl.toUtf8()});
+            m_cloud->downResult.downUrl = m_server->url("/moved");
+        } else {
+            m_cloud->downResult.downUrl = QUrl::fromLocalFile(fifo).toString();
+        }
+        VideoToTextTask *task = makeJob(m_source);
+        QVERIFY(runThroughQueue(task, {}, 20000).finished);
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
+        QCOMPARE(task->errorText(), msg("download_failed"));
+        QCOMPARE(entriesIn(m_out), QStringList());
+        checkEndedClean(*task);
+    }
+
+    // The answer streams to disk up to the cap: one byte more fails the job and leaves nothing,
+    // whether or not the server declared the length.
+    void answerSizeIsCapped_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("declared");
+        QTest::addColumn<bool>("completes");
+        QTest::newRow("at the cap, declared") << 100000 << true << true;
+        QTest::newRow("at the cap, undeclared") << 100000 << false << true;
+        QTest::newRow("over the cap, declared") << 100001 << true << false;
+        QTest::newRow("over the cap, undeclared") << 100001 << false << false;
+    }
+    void answerSizeIsCapped()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, declared);
+        QFETCH(bool, completes);
+        tools::VideoToTextTiming t = fastTiming();
+        t.downloadMaxBytes = 100000;
+        tools::setVideoToTextTiming(t);
+        ResultServer::Route route;
+        route.body = QByteArray(size, 'z');
+        route.sendLength = declared;
+        m_server->setRoute(QStringLiteral("/result/T1.txt"), route);
+        VideoToTextTask *task = makeJob(m_source);
+        QVERIFY(runThroughQueue(task).finished);
+        checkEndedClean(*task);
+        if (completes) {
+            QCOMPARE(task->status(), int(BackgroundTask::Completed));
+            QCOMPARE(QFileInfo(m_out + "/small_320x240.txt").size(), qint64(size));
+            return;
+        }
+        QCOMPARE(task->status(), int(BackgroundTask::Failed));
+        QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
+        QCOMPARE(task->errorText(), msg("download_failed"));
         QCOMPARE(entriesIn(m_out), QStringList());
     }
 

@@ -135,7 +135,7 @@ bool VideoToTextTask::fetchTaskDownloadUrl(const user_pay::CreateConvertTaskRequ
         << QStringLiteral(
                "[VideoToText] query down url result, taskId=%1 code=%2 success=%3 message=%4 downUrl=%5")
                .arg(taskId(), QString::number(result.code), boolText(result.success), result.message,
-                    result.downUrl);
+                    app::maskSecrets(result.downUrl));
     const QString address = result.downUrl.trimmed();
     if (result.success && !address.isEmpty()) {
         *downUrl = address;
@@ -296,7 +296,8 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
         }
         return;
     }
-    TVX_LOG_INFO << QStringLiteral("[VideoToText] down url ready, taskId=%1 url=%2").arg(id, downUrl);
+    TVX_LOG_INFO << QStringLiteral("[VideoToText] down url ready, taskId=%1 url=%2")
+                        .arg(id, app::maskSecrets(downUrl));
     if (cancelRequested()) {
         TVX_LOG_INFO << QStringLiteral("[VideoToText] cancelled before download, taskId=%1").arg(id);
         markCancelled(msg("task_cancelled"));

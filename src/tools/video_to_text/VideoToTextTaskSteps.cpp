@@ -8,20 +8,16 @@
 #include "tools/common/OutputNaming.h"
 #include "tools/video_to_text/VideoToTextTaskInternal.h"
 #include "tools/video_to_text/VideoToTextTiming.h"
+#include "webapi/BlockingHttp.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QProcess>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -172,97 +168,93 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
     if (!errorText)
         return false;
     const tools::VideoToTextTiming timing = tools::videoToTextTiming();
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setRawHeader("User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0");
-    QNetworkReply *reply = manager.get(request);
     TVX_LOG_INFO << QStringLiteral("[VideoToText] start download, taskId=%1 url=%2 target=%3")
-                        .arg(taskId(), url, targetPath);
-    if (!reply) {
-        *errorText = msg("create_download_request_failed");
-        return false;
-    }
+                        .arg(taskId(), app::maskSecrets(url), targetPath);
 
-    QEventLoop loop;
-    QTimer timeoutTimer;
-    timeoutTimer.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&timeoutTimer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
-    QTimer cancelTimer;
-    QObject::connect(&cancelTimer, &QTimer::timeout, &loop, [&] {
-        if (cancelRequested()) {
-            reply->abort();
-            loop.quit();
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &loop,
-                     [this, &timing](qint64 received, qint64 total) {
-                         if (total > 0) {
-                             const double r = static_cast<double>(received) / static_cast<double>(total);
-                             double p = 0.8;
-                             if (r > 1.0)
-                                 p = 0.99;
-                             else if (r > 0.0)
-                                 p = qBound(0.8, 0.8 + 0.19 * logEaseOut(r), 0.99);
-                             advanceProgress(p);
-                         } else {
-                             const double p = currentProgressFloor();
-                             animateProgressSegment(p, qMin(0.98, p + 0.01), timing.downloadCreepMs);
-                         }
-                     });
-    timeoutTimer.start(qMax(0, timeoutMs));
-    cancelTimer.start(qMax(1, timing.downloadCheckMs));
-    if (!reply->isFinished())
-        loop.exec();
-    cancelTimer.stop();
-    if (timedOut)
-        reply->abort();
-    else
-        timeoutTimer.stop();
-    const bool aborted = timedOut || reply->error() == QNetworkReply::OperationCanceledError;
-    const QNetworkReply::NetworkError error = reply->error();
-    const QString replyErrorText = reply->errorString().trimmed();
-    const QByteArray body = aborted ? QByteArray() : reply->readAll();
-    delete reply;
-
-    if (cancelRequested()) {
-        *errorText = msg("task_cancelled");
-        return false;
-    }
-    if (timedOut) {
-        *errorText = msg("download_timeout");
-        return false;
-    }
-    if (error != QNetworkReply::NoError || body.isEmpty()) {
-        *errorText = (error != QNetworkReply::NoError && !replyErrorText.isEmpty()) ? replyErrorText
-                                                                                    : msg("download_failed");
-        return false;
-    }
-    const QFileInfo target(targetPath);
-    if (!QDir().mkpath(target.absolutePath())) {
-        *errorText = msg("create_output_directory_failed");
-        return false;
-    }
     // The body goes to a name of this job's own first, so no reader ever sees half a result and
-    // the final name is chosen only once the whole file is on disk.
+    // the final name is chosen only once the whole file is on disk. The file is made when the
+    // first byte arrives: an answer without a body leaves nothing behind.
+    const QFileInfo target(targetPath);
     const QString temporaryPath = tools::temporaryOutputFilePath(target.absoluteFilePath(), taskId());
     QFile temporary(temporaryPath);
-    if (!temporary.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *errorText = msg("open_output_file_failed");
-        return false;
-    }
-    const bool written = temporary.write(body) == body.size() && temporary.flush();
+    QString storeError;
+    auto store = [&](const char *data, size_t size) {
+        if (!temporary.isOpen()) {
+            if (!QDir().mkpath(target.absolutePath())) {
+                storeError = msg("create_output_directory_failed");
+                return false;
+            }
+            if (!temporary.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                storeError = msg("open_output_file_failed");
+                return false;
+            }
+        }
+        if (temporary.write(data, qint64(size)) != qint64(size)) {
+            storeError = msg("save_output_file_failed");
+            return false;
+        }
+        return true;
+    };
+    QElapsedTimer sinceCreep;
+    sinceCreep.start();
+    auto report = [&](uint64_t received, uint64_t total) {
+        if (total > 0) {
+            const double r = static_cast<double>(received) / static_cast<double>(total);
+            double p = 0.8;
+            if (r > 1.0)
+                p = 0.99;
+            else if (r > 0.0)
+                p = qBound(0.8, 0.8 + 0.19 * logEaseOut(r), 0.99);
+            advanceProgress(p);
+        } else if (sinceCreep.elapsed() >= timing.downloadCreepMs) {
+            // Without a total the bar creeps one step per interval. libcurl reports every piece
+            // of at most 16 KiB: an animation held per report would stall the transfer.
+            sinceCreep.restart();
+            advanceProgress(qMin(0.98, currentProgressFloor() + 0.01));
+        }
+    };
+
+    // The address comes from the server: only http and https are fetched (a file, device or
+    // pipe named there never is), redirects never step down from https, the answer streams to
+    // disk up to a cap, and the API's certificate settings apply.
+    webapi::BlockingRequest request;
+    request.url = url.toStdString();
+    request.headers = {"User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0"};
+    request.timeoutMs = qMax(1, timeoutMs);
+    request.followRedirects = true;
+    request.maxBodyBytes = uint64_t(qMax<qint64>(0, timing.downloadMaxBytes));
+    request.sink = store;
+    request.cancelled = [this] { return cancelRequested(); };
+    request.checkMs = qMax(1, timing.downloadCheckMs);
+    request.progress = report;
+    const webapi::BlockingResult fetched = webapi::blockingTransfer(request);
+
+    bool stored = temporary.isOpen() && temporary.flush();
     temporary.close();
-    if (!written || temporary.error() != QFileDevice::NoError) {
+    stored = stored && temporary.error() == QFileDevice::NoError;
+    auto fail = [&](const QString &text) {
         QFile::remove(temporaryPath);
-        *errorText = msg("save_output_file_failed");
+        *errorText = text;
         return false;
+    };
+    if (cancelRequested())
+        return fail(msg("task_cancelled"));
+    if (fetched.outcome == webapi::BlockingOutcome::TimedOut)
+        return fail(msg("download_timeout"));
+    if (fetched.outcome == webapi::BlockingOutcome::WriteFailed)
+        return fail(storeError.isEmpty() ? msg("save_output_file_failed") : storeError);
+    if (!fetched.ok() || fetched.bodyBytes == 0) {
+        TVX_LOG_WARN << QStringLiteral("[VideoToText] download failed, taskId=%1 reason=%2")
+                            .arg(taskId(), QString::fromStdString(fetched.error));
+        // A refused address or an oversized answer is the server's doing: the plain download
+        // failure. A transport error keeps libcurl's own words.
+        const bool transport = fetched.outcome == webapi::BlockingOutcome::HttpError ||
+                               fetched.outcome == webapi::BlockingOutcome::Failed;
+        const QString text = QString::fromStdString(fetched.error).trimmed();
+        return fail(transport && !text.isEmpty() ? text : msg("download_failed"));
     }
+    if (!stored)
+        return fail(msg("save_output_file_failed"));
     return commitResultFile(temporaryPath, target.absoluteFilePath(), savedPath, errorText);
 }
 

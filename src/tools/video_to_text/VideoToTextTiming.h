@@ -1,6 +1,8 @@
 // Waits and limits of the video-to-text job, process-wide, so tests can shorten them.
 #pragma once
 
+#include <QtGlobal>
+
 namespace tools {
 
 struct VideoToTextTiming
@@ -16,7 +18,9 @@ struct VideoToTextTiming
     int cloudRequestTimeoutMs = 30000;
     int downloadTimeoutMs = 120000; // the whole result download, not per stall
     int downloadCheckMs = 120;      // the download's look at the cancel flag
-    int downloadCreepMs = 120;      // progress creep per report of a download of unknown size
+    int downloadCreepMs = 120;      // one creep of the bar while a download of unknown size runs
+    // A transcript, Word document or subtitle file is small: a larger answer is not a result.
+    qint64 downloadMaxBytes = qint64(256) * 1024 * 1024;
     int ffmpegStartMs = 5000;
     int ffmpegCheckMs = 200;      // the extraction's look at the cancel flag
     int ffmpegTerminateMs = 1500; // wait after asking ffmpeg to stop

@@ -1,0 +1,201 @@
+// Blocking libcurl transfer with the limits every answer from outside needs.
+#include "webapi/BlockingHttp.h"
+
+#include "core/BuildConfig.h"
+#include "webapi/curlhttp.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+namespace webapi {
+
+namespace {
+
+struct Transfer
+{
+    const BlockingRequest *request = nullptr;
+    CURL *easy = nullptr;
+    uint64_t received = 0;
+    bool tooLarge = false;
+    bool writeFailed = false;
+};
+
+size_t receive(char *data, size_t size, size_t count, void *target)
+{
+    auto *transfer = static_cast<Transfer *>(target);
+    const BlockingRequest &request = *transfer->request;
+    const size_t total = size * count;
+    if (transfer->received + total > request.maxBodyBytes) {
+        transfer->tooLarge = true;
+        return 0; // ends the transfer; never a truncated answer taken as whole
+    }
+    if (request.sink && !request.sink(data, total)) {
+        transfer->writeFailed = true;
+        return 0;
+    }
+    transfer->received += total;
+    if (request.progress) {
+        curl_off_t declared = -1;
+        curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+        request.progress(transfer->received, declared > 0 ? uint64_t(declared) : 0);
+    }
+    return total;
+}
+
+bool startsWithNoCase(const std::string &text, const char *prefix)
+{
+    for (size_t i = 0; prefix[i]; ++i) {
+        if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+BlockingResult finished(BlockingOutcome outcome, const std::string &error)
+{
+    BlockingResult result;
+    result.outcome = outcome;
+    result.error = error;
+    return result;
+}
+
+} // namespace
+
+bool isWebAddress(const std::string &url)
+{
+    return startsWithNoCase(url, "https://") || startsWithNoCase(url, "http://");
+}
+
+BlockingResult blockingTransfer(const BlockingRequest &request)
+{
+    // libcurl refuses other protocols too; checked here as well so that no other scheme ever
+    // reaches a transfer, whatever libcurl was built with.
+    if (!isWebAddress(request.url))
+        return finished(BlockingOutcome::Refused, "unsupported address: only http and https are fetched");
+    webapiGlobalInit();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), &curl_easy_cleanup);
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
+    if (!easy || !multi)
+        return finished(BlockingOutcome::Failed, "libcurl could not make a transfer");
+
+    curl_slist *headers = nullptr;
+    for (const std::string &line : request.headers) {
+        if (curl_slist *grown = curl_slist_append(headers, line.c_str()))
+            headers = grown;
+    }
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, &curl_slist_free_all);
+
+    Transfer transfer;
+    transfer.request = &request;
+    transfer.easy = easy.get();
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const long limitMs = std::max(1L, request.timeoutMs);
+    CURL *e = easy.get();
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    const bool secure = startsWithNoCase(request.url, "https://");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    const std::string caFile = platform::config::webApiCaFile().toStdString();
+    if (!caFile.empty())
+        curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());
+    curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
+    if (request.postData) {
+        curl_easy_setopt(e, CURLOPT_POST, 1L);
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.postLength));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, request.postData);
+    }
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(request.maxBodyBytes));
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &receive);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, limitMs);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+
+    // Driven through a multi handle so that the cancel check runs at its own pace, not only
+    // when libcurl next reports progress.
+    curl_multi_add_handle(multi.get(), e);
+    const int waitMs = int(std::max(1L, request.checkMs));
+    bool cancelled = false;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0)
+            break;
+        if (request.cancelled && request.cancelled()) {
+            cancelled = true;
+            break;
+        }
+        curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr);
+    }
+    CURLcode code = CURLE_OK;
+    bool done = false;
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi.get(), &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == e) {
+            code = message->data.result;
+            done = true;
+        }
+    }
+    BlockingResult result;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &result.status);
+    curl_multi_remove_handle(multi.get(), e);
+    result.bodyBytes = transfer.received;
+
+    if (cancelled) {
+        result.outcome = BlockingOutcome::Cancelled;
+        result.error = "cancelled";
+        return result;
+    }
+    if (!done) {
+        result.error = "the transfer could not be run";
+        return result;
+    }
+    if (code == CURLE_OPERATION_TIMEDOUT) {
+        result.outcome = BlockingOutcome::TimedOut;
+        result.curlCode = long(code);
+        result.error = "timed out";
+        return result;
+    }
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        result.outcome = BlockingOutcome::TooLarge;
+        result.curlCode = long(code);
+        result.error = "answer larger than " + std::to_string(request.maxBodyBytes) + " bytes";
+        return result;
+    }
+    if (transfer.writeFailed) {
+        result.outcome = BlockingOutcome::WriteFailed;
+        result.curlCode = long(code);
+        result.error = "the answer could not be stored";
+        return result;
+    }
+    if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+        result.outcome = BlockingOutcome::Refused;
+        result.curlCode = long(code);
+        result.error = errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(code));
+        return result;
+    }
+    if (code != CURLE_OK) {
+        result.outcome = BlockingOutcome::Failed;
+        result.curlCode = long(code);
+        result.error = errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(code));
+        return result;
+    }
+    if (result.status >= 400) {
+        result.outcome = BlockingOutcome::HttpError;
+        result.curlCode = result.status;
+        result.error = "server replied with HTTP status " + std::to_string(result.status);
+        return result;
+    }
+    result.outcome = BlockingOutcome::Ok;
+    return result;
+}
+
+} // namespace webapi
