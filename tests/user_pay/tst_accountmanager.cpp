@@ -171,6 +171,22 @@ private slots:
         QTest::newRow("refresh says invalid token")
             << "tok-1" << QJsonObject{{"/api/v4/memprofile", QJsonObject{{"body", "{\"code\":10060}"}}}}
             << false << false << "" << 0;
+        // Only the service saying the token is invalid clears the stored account.
+        QTest::newRow("maintenance answer keeps the account")
+            << "tok-1"
+            << QJsonObject{{"/api/v4/checktoken",
+                            QJsonObject{{"status", 503},
+                                        {"body", "{\"code\":50300,\"message\":\"maintenance\"}"}}}}
+            << true << false << "Stored" << 0;
+        QTest::newRow("other service code keeps the account")
+            << "tok-1" << QJsonObject{{"/api/v4/checktoken", QJsonObject{{"body", "{\"code\":18052}"}}}}
+            << true << false << "Stored" << 0;
+        QTest::newRow("error page keeps the account")
+            << "tok-1"
+            << QJsonObject{{"/api/v4/checktoken",
+                            QJsonObject{{"status", 500},
+                                        {"body", "<html><body>Internal Server Error</body></html>"}}}}
+            << true << false << "Stored" << 0;
         QTest::newRow("silent server keeps the account")
             << "tok-1" << QJsonObject{{"/api/v4/checktoken", QJsonObject{{"mode", "silent"}, {"hold_s", 5}}}}
             << true << false << "Stored" << 0;
