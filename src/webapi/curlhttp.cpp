@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <system_error>
 
@@ -378,6 +379,19 @@ void curlhttp::runw()
     loop();
 }
 
+template <typename F> void curlhttp::guarded(const char *operation, F &&call) const
+{
+    // A caller's exception must not end the worker thread (and with it the process): it is
+    // logged here and the channel goes on with its next request.
+    try {
+        call();
+    } catch (const std::exception &e) {
+        debugLine(operation, "CallBack Type:" + std::to_string(callbackType) + " threw: " + e.what());
+    } catch (...) {
+        debugLine(operation, "CallBack Type:" + std::to_string(callbackType) + " threw");
+    }
+}
+
 void curlhttp::deliver()
 {
     if (stop.load())
@@ -388,10 +402,12 @@ void curlhttp::deliver()
                            " ObjectID:" + std::to_string(objectID.load()));
         debugLine(tag, "CallBack Data:" + m_response);
     }
-    if (wideCallback)
-        wideCallback(userData, callbackType, objectID.load(), webapi::utf8ToWide(m_response));
-    else if (callback)
-        callback(userData, callbackType, objectID.load(), m_response);
+    guarded(tag, [&] {
+        if (wideCallback)
+            wideCallback(userData, callbackType, objectID.load(), webapi::utf8ToWide(m_response));
+        else if (callback)
+            callback(userData, callbackType, objectID.load(), m_response);
+    });
 }
 
 void curlhttp::loop()
@@ -428,7 +444,7 @@ void curlhttp::loop()
             long status = 0;
             if (easy)
                 curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-            m_finished(m_writeTarget, !failed && status >= 200 && status < 300);
+            guarded("finished", [&] { m_finished(m_writeTarget, !failed && status >= 200 && status < 300); });
             m_finished = nullptr;
         }
         // A broken transfer never passes on a partial body.

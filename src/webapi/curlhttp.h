@@ -114,6 +114,7 @@ private:
     void runw();
     void loop();
     void deliver();
+    template <typename F> void guarded(const char *operation, F &&call) const;
     bool claimForRequest(bool claimed);
     bool issue(const Request &request, bool claimed);
     void prepare(const Request &request, curl_slist *headers);

@@ -3,6 +3,7 @@
 #include "CallbackRecorder.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
+#include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/WebInterface.h"
 
@@ -14,8 +15,13 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
 
 using tvxtest::WebApiTestServer;
 
@@ -344,6 +350,49 @@ private slots:
         QVERIFY(silent.getservertime(
             ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
         QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
+    }
+
+    // A result callback that throws, with a standard exception or anything else: the channel
+    // logs it and serves the next request, and the process lives on.
+    void throwingCallbackLeavesTheChannelServing()
+    {
+        static std::atomic<int> calls{0};
+        static std::mutex linesMutex;
+        static std::vector<std::string> lines;
+        calls = 0;
+        lines.clear();
+        webapi::setDebugSink([](const char *line) {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            lines.emplace_back(line);
+        });
+        auto restoreSink = qScopeGuard([] { webapi::setDebugSink(nullptr); });
+        WebInterface client(nullptr, "dev1", "", "Tavrixo", "1.0.0.0", "zh-cn", "101", "c", "windows");
+        client.connect([](void *, int, int, std::string) {
+            const int n = ++calls;
+            if (n == 1)
+                throw std::runtime_error("first answer");
+            if (n == 2)
+                throw 42;
+        });
+        const auto posts = [this] {
+            int n = 0;
+            for (const QJsonObject &r : m_server.requests())
+                n += r["method"].toString() == "POST" ? 1 : 0;
+            return n;
+        };
+        for (int i = 1; i <= 3; ++i) {
+            QCOMPARE(client.V4CheckToken("a", "t", i), 0);
+            QVERIFY(tvxtest::waitUntil([&] { return calls.load() == i; }));
+            QTest::qWait(100); // the channel is idle again once the callback has returned
+        }
+        QCOMPARE(posts(), 3);
+        std::lock_guard<std::mutex> lock(linesMutex);
+        const auto has = [](const std::string &text) {
+            return std::any_of(lines.begin(), lines.end(),
+                               [&](const std::string &l) { return l.find(text) != std::string::npos; });
+        };
+        QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw: first answer"));
+        QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw\n"));
     }
 
     void codeMessages_data()
