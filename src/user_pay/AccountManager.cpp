@@ -263,6 +263,7 @@ void AccountManager::applyAccountInfo(const AccountInfo &account)
 void AccountManager::clearAccountInfo()
 {
     ++clearCount;
+    signInCompleted = false;
     const bool hadWeChat = !weChatLoginUrl.isEmpty();
     const bool hadQQ = !qqLoginUrl.isEmpty();
     const bool hadImage = !phoneImageCodeUrl.isEmpty();
