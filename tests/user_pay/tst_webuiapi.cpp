@@ -4,11 +4,13 @@
 #include "WebApiTestServer.h"
 #include "i18n/I18n.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/WebInterface.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -281,6 +283,20 @@ private slots:
                  qPrintable(events.all().at(1)));
         QVERIFY(events.all().at(1).contains("&redirect_uri=http%3a%2f%2f" + m_server.host() +
                                             "%2fscanlogin%2fqqlogin%3fstate%3dtag-"));
+    }
+
+    // Once the server's clock is known, requests are stamped with it: the local clock plus the
+    // offset its answer gave.
+    void requestsCarryTheServerClock()
+    {
+        WebInterface::setClockForTesting([](std::time_t *) -> std::time_t { return 1700000000; });
+        auto restoreClock = qScopeGuard([] { WebInterface::setClockForTesting(nullptr); });
+        m_server.clearRules(accountRule({{"utctime", 1700003600}}));
+        Events events;
+        auto bridge = readyBridge(events);
+        QVERIFY(bridge);
+        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("0||10000"));
+        QCOMPARE(lastBody("checktoken").value("timestamp").toString(), QStringLiteral("1700003600"));
     }
 
     void phoneRequestsNeedTheServerTime()
