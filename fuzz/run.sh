@@ -12,7 +12,8 @@ seconds="${1:-10}"
 [[ $# -gt 0 ]] && shift
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-  targets=(fuzz_catalog fuzz_ffmpeg_progress fuzz_ffprobe_output fuzz_playlist_ini fuzz_player_ini fuzz_single_instance)
+  targets=(fuzz_catalog fuzz_ffmpeg_progress fuzz_ffprobe_output fuzz_playlist_ini fuzz_player_ini fuzz_single_instance
+           fuzz_webui_dispatch)
 fi
 
 launcher=()
