@@ -9,7 +9,7 @@ groups=("$@")
 [[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch capture webapi cloud)
 for g in "${groups[@]}"; do
   case "$g" in
-    startup) "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
+    startup) TVX_SOURCE_DIR="$ROOT" "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
     engine)
       # The engine is measured beside libmpv's own command-line player.
       if ! command -v mpv >/dev/null; then

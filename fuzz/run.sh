@@ -12,7 +12,18 @@ seconds="${1:-10}"
 [[ $# -gt 0 ]] && shift
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-  targets=(fuzz_avatar_image fuzz_catalog fuzz_cloud_answer fuzz_ffmpeg_progress fuzz_ffprobe_output fuzz_playlist_ini fuzz_player_ini fuzz_single_instance)
+  # One target a line, so that branches adding targets merge cleanly.
+  targets=(
+    fuzz_avatar_image
+    fuzz_catalog
+    fuzz_cloud_answer
+    fuzz_ffmpeg_progress
+    fuzz_ffprobe_output
+    fuzz_playlist_ini
+    fuzz_player_ini
+    fuzz_single_instance
+    fuzz_webui_dispatch
+  )
 fi
 
 launcher=()

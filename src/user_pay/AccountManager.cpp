@@ -30,12 +30,8 @@ struct CallbackGate
 };
 
 namespace {
-// A result decided by a server answer (and not by a time-out, a refused connection or a busy
-// channel) carries the server's own code.
-bool answeredByServer(const UserPayResult &result)
-{
-    return result.code != 0 && result.serviceCode > 0;
-}
+// The service's own word that a token is no longer valid.
+constexpr int kTokenInvalid = 10060;
 } // namespace
 
 AccountManager::AccountManager(QObject *parent) : AccountManager(WebUIAPIService::shared(), parent) {}
@@ -184,15 +180,17 @@ void AccountManager::initialize()
     TVX_LOG_INFO << "[AccountManager] local account loaded, accountId =" << app::maskPhone(stored.accountId)
                  << " isVirtualAccount =" << stored.isVirtualAccount;
     const UserPayResult check = webApiService->checkToken(stored.accountId, stored.token);
-    if (check.code != 0 && answeredByServer(check)) {
+    // Only the service saying the token is invalid costs the user the stored account. A time-out,
+    // a refused connection, a busy channel, an answer that cannot be read and every other code
+    // (maintenance, overload) say nothing about the token.
+    if (check.code != 0 && check.serviceCode == kTokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login token validation failed:" << check.message
                      << " serviceCode=" << check.serviceCode;
         clearAccountInfo();
         requestVirtualAccountLoginIfNeeded();
         return;
     }
-    // The server did not answer (time-out, refused connection, busy channel): an outage must
-    // not cost the user the stored account, which stays signed in as it was saved.
+    // Unverified, the stored account stays signed in as it was saved.
     const bool verified = check.code == 0;
     if (!verified)
         TVX_LOG_WARN << "[AccountManager] auto login token check not answered, keep local account:"
@@ -208,7 +206,7 @@ void AccountManager::initialize()
     const UserPayResult refresh = webApiService->refreshAccount(&copy);
     if (refresh.code == 0) {
         applyAccountInfo(copy);
-    } else if (refresh.serviceCode == 10060) {
+    } else if (refresh.serviceCode == kTokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login refresh hit invalid token, clear local login state.";
         clearAccountInfo();
     } else {
@@ -228,7 +226,7 @@ void AccountManager::refreshAccountInfoInfo()
         applyAccountInfo(copy);
         return;
     }
-    if (result.serviceCode == 10060)
+    if (result.serviceCode == kTokenInvalid)
         clearAccountInfo();
     emit operationFailed(result.serviceCode != 0 ? result.serviceCode : result.code, result.message);
 }
@@ -265,6 +263,7 @@ void AccountManager::applyAccountInfo(const AccountInfo &account)
 void AccountManager::clearAccountInfo()
 {
     ++clearCount;
+    signInCompleted = false;
     const bool hadWeChat = !weChatLoginUrl.isEmpty();
     const bool hadQQ = !qqLoginUrl.isEmpty();
     const bool hadImage = !phoneImageCodeUrl.isEmpty();

@@ -128,6 +128,7 @@ private:
     UserPayResult bindVirtualAccountAfterLogin(const AccountInfo &thirdAccount, ThirdLoginType type,
                                                const AccountInfo &virtualAccount) const;
     void handleThirdLoginSucceeded(const AccountInfo &thirdAccount, ThirdLoginType type);
+    void completeThirdLogin(const AccountInfo &thirdAccount, ThirdLoginType type);
     void rollbackToVirtualAccountAfterBindFailure(const AccountInfo &thirdAccount,
                                                   const AccountInfo &virtualAccount,
                                                   const UserPayResult &bindResult, ThirdLoginType type);
@@ -160,6 +161,17 @@ private:
     bool applyingAccount = false;
     bool avatarOutdated = false;
     quint64 clearCount = 0;
+    // A sign-in answer that arrives while another is being applied (from inside the avatar
+    // download's event loop) waits here for it to finish; only the latest is kept.
+    bool signInRunning = false;
+    bool signInDeferred = false;
+    AccountInfo deferredSignIn;
+    ThirdLoginType deferredSignInType = ThirdLoginWeChat;
+    // The sign-in last completed, until a new one is started or the account is cleared: a
+    // further poll's answer that repeats it is the same sign-in.
+    bool signInCompleted = false;
+    AccountInfo completedSignIn;
+    ThirdLoginType completedSignInType = ThirdLoginWeChat;
 };
 
 } // namespace user_pay

@@ -73,6 +73,34 @@ bool AccountManager::shouldTriggerVirtualBind() const
 
 void AccountManager::handleThirdLoginSucceeded(const AccountInfo &thirdAccount, ThirdLoginType type)
 {
+    if (signInRunning) {
+        // The next poll's answer to the same sign-in, or another sign-in, came in while the
+        // avatar of this one downloads: it must not close the dialog and announce a sign-in
+        // from inside, nor fetch the picture again. It waits; only the latest is kept.
+        deferredSignIn = thirdAccount;
+        deferredSignInType = type;
+        signInDeferred = true;
+        return;
+    }
+    if (signInCompleted && completedSignInType == type &&
+        completedSignIn.accountId == thirdAccount.accountId && completedSignIn.token == thirdAccount.token) {
+        TVX_LOG_INFO << "[AccountManager] drop repeated login success, loginType =" << int(type);
+        return;
+    }
+    signInRunning = true;
+    completeThirdLogin(thirdAccount, type);
+    signInRunning = false;
+    completedSignIn = thirdAccount;
+    completedSignInType = type;
+    signInCompleted = true;
+    if (signInDeferred) {
+        signInDeferred = false;
+        handleThirdLoginSucceeded(deferredSignIn, deferredSignInType);
+    }
+}
+
+void AccountManager::completeThirdLogin(const AccountInfo &thirdAccount, ThirdLoginType type)
+{
     if (lenovoLoggedIn != (type == ThirdLoginLenovo)) {
         lenovoLoggedIn = type == ThirdLoginLenovo;
         emit lenovoLoginStateChanged();

@@ -103,6 +103,7 @@ void AccountManager::requestPhoneSmsCode(const QString &phoneNumber, const QStri
 void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode,
                                       const QString &imageCode)
 {
+    signInCompleted = false;
     pendingPhoneNumber = phoneNumber.trimmed();
     pendingPhoneCode = phoneCode.trimmed();
     pendingImageCode = imageCode.trimmed();
@@ -155,6 +156,7 @@ void AccountManager::requestWeChatQrLogin()
 
 void AccountManager::startWeChatQrLoginRequest()
 {
+    signInCompleted = false;
     auto fail = [this](const char *key) {
         emit operationFailed(4, text(key));
         emit weChatLoginFailed(4, text(key));
@@ -188,6 +190,7 @@ void AccountManager::requestQQLogin()
         emit operationFailed(4, text(key));
         emit qqLoginFailed(4, text(key));
     };
+    signInCompleted = false;
     if (!webApiService)
         return fail("user_pay.login.error.qq_service_not_ready");
     if (!qqLoginUrl.isEmpty()) {

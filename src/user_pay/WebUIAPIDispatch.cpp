@@ -174,18 +174,15 @@ void WebUIAPIService::handleWebInterfaceCallback(int callType, int objectId, con
     QString message;
     QJsonObject root;
     if (!parseResponse(text, &code, &message, &root)) {
-        // Unreadable, but still the answer to a blocking call's request: either one owed to a
-        // call that gave up, or the waiting call's own, which then ends by its time-out.
-        if (callType >= 0 && callType < kCallTypeCount) {
-            QMutexLocker lock(&mutex);
-            if (!takeLateAnswer(callType)) {
-                BlockingCallState *state = blockingStateFor(callType, objectId);
-                if (state && state->inFlight) {
-                    state->unusableAnswer = true;
-                }
-            }
+        // An error page or an answer too deep to read: nothing more will come for its request,
+        // so a blocking call that waits for it ends now, as on an exchange that received
+        // nothing. Asynchronous requests are left as they are.
+        if (!blockingStateFor(callType, objectId)) {
+            return;
         }
-        return;
+        code = -1;
+        message.clear();
+        root = QJsonObject();
     }
     const AnswerRoute *route = routeFor(callType, objectId);
     if (!route) {

@@ -435,7 +435,6 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     state.inFlight = true;
     state.done = false;
-    state.unusableAnswer = false;
     state.result = localFailure(4, call.presetKey);
     if (call.prepare) {
         call.prepare();
@@ -460,7 +459,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     }
     if (!state.done) {
         state.inFlight = false;
-        if (!answerOwed && !state.unusableAnswer) {
+        if (!answerOwed) {
             ++lateAnswers[call.callType];
         }
         if (call.onTimeout) {

@@ -171,7 +171,6 @@ private:
         bool inFlight = false;
         bool done = false;
         UserPayResult result;
-        bool unusableAnswer = false; // an answer came that could not be read: none is owed
     };
     struct RefreshAccountState : BlockingCallState
     {

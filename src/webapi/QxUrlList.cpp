@@ -81,20 +81,19 @@ void setPagehost(const std::string &host)
 }
 
 namespace {
-// The first candidate that passes the probe, or the empty string.
+// The first candidate in order that passes the probe, or the empty string.
 std::string firstPassing(QX_URL_LIST &t, const char *operation, const std::string &productId,
                          const std::string &version, const std::string &credits, const std::string &channel)
 {
-    for (const auto &candidate : t.domainList) {
+    for (const auto &candidate : t.domainList)
         domainLine(operation, std::string(operation) + " [Domian Switch Function Debug] check url is: ",
                    candidate.first);
-        if (curlhttp::checkAvailableDomain(candidate.first, candidate.second, productId, version, credits,
-                                           channel)) {
-            domainLine(operation, "[Domian Switch Function Debug] Final Domain is: ", candidate.first);
-            return candidate.first;
-        }
-    }
-    return std::string();
+    const int chosen = curlhttp::firstAvailableDomain(t.domainList, productId, version, credits, channel);
+    if (chosen < 0)
+        return std::string();
+    const std::string &host = t.domainList[size_t(chosen)].first;
+    domainLine(operation, "[Domian Switch Function Debug] Final Domain is: ", host);
+    return host;
 }
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Result callback: runs on the channel's worker thread; response is the answer's body, or
@@ -75,6 +76,15 @@ public:
     static bool checkAvailableDomain(const std::string &host, const std::string &expectedId,
                                      const std::string &productId, const std::string &version,
                                      const std::string &credits, const std::string &channel);
+    // (host, expected "x-machineid:" value) of each candidate, in order of preference.
+    using Candidates = std::vector<std::pair<std::string, std::string>>;
+    // Probes the candidates side by side, all within one probe time-out: the index of the first
+    // candidate in order that passes, or -1. The header values are updated as by
+    // checkAvailableDomain; each probe names its own host in "X-Domain:", and the value kept is
+    // the chosen host (the last candidate when none passes).
+    static int firstAvailableDomain(const Candidates &candidates, const std::string &productId,
+                                    const std::string &version, const std::string &credits,
+                                    const std::string &channel);
 
     // Process-wide "X-" header values, guarded: the probe writes them, every request reads them.
     struct HeaderValues
@@ -114,6 +124,7 @@ private:
     void runw();
     void loop();
     void deliver();
+    template <typename F> void guarded(const char *operation, F &&call) const;
     bool claimForRequest(bool claimed);
     bool issue(const Request &request, bool claimed);
     void prepare(const Request &request, curl_slist *headers);

@@ -171,6 +171,22 @@ private slots:
         QTest::newRow("refresh says invalid token")
             << "tok-1" << QJsonObject{{"/api/v4/memprofile", QJsonObject{{"body", "{\"code\":10060}"}}}}
             << false << false << "" << 0;
+        // Only the service saying the token is invalid clears the stored account.
+        QTest::newRow("maintenance answer keeps the account")
+            << "tok-1"
+            << QJsonObject{{"/api/v4/checktoken",
+                            QJsonObject{{"status", 503},
+                                        {"body", "{\"code\":50300,\"message\":\"maintenance\"}"}}}}
+            << true << false << "Stored" << 0;
+        QTest::newRow("other service code keeps the account")
+            << "tok-1" << QJsonObject{{"/api/v4/checktoken", QJsonObject{{"body", "{\"code\":18052}"}}}}
+            << true << false << "Stored" << 0;
+        QTest::newRow("error page keeps the account")
+            << "tok-1"
+            << QJsonObject{{"/api/v4/checktoken",
+                            QJsonObject{{"status", 500},
+                                        {"body", "<html><body>Internal Server Error</body></html>"}}}}
+            << true << false << "Stored" << 0;
         QTest::newRow("silent server keeps the account")
             << "tok-1" << QJsonObject{{"/api/v4/checktoken", QJsonObject{{"mode", "silent"}, {"hold_s", 5}}}}
             << true << false << "Stored" << 0;
@@ -340,6 +356,52 @@ private slots:
             QVERIFY(manager->isVirtualAccount());
             QVERIFY(tvxtest::waitUntil([&] { return count("signout") == 1; }, 8000)); // the WeChat account
         }
+    }
+
+    // The polls go on while the signed-in account's avatar downloads: their answers to the same
+    // sign-in, arriving inside the download's event loop, announce nothing a second time.
+    void repeatedSignInAnswerDuringTheAvatar()
+    {
+        m_server.setPathRule("/avatar.png",
+                             QJsonObject{{"body_hex", QString::fromLatin1(pngBytes().toHex())},
+                                         {"headers", QJsonObject{{"Content-Type", "image/png"}}},
+                                         {"delay_ms", 1000}});
+        const QJsonObject user{{"username", "wx-1"},
+                               {"usertoken", "wt-1"},
+                               {"accounttype", 2},
+                               {"head_portrait", "http://" + m_server.host() + "/avatar.png"}};
+        m_server.setPathRule(
+            "/api/v4/wechatstate",
+            QJsonObject{
+                {"body", QString::fromUtf8(QJsonDocument(QJsonObject{{"code", 10000}, {"userinfo", user}})
+                                               .toJson(QJsonDocument::Compact))}});
+        auto manager = virtualManager();
+        QVERIFY(manager);
+        QSignalSpy url(manager.get(), &AccountManager::weChatLoginUrlChanged);
+        for (int attempt = 0; attempt < 50 && manager->weChatLoginUrlValue().isEmpty(); ++attempt) {
+            manager->requestWeChatQrLogin();
+            url.wait(200);
+        }
+        QVERIFY(!manager->weChatLoginUrlValue().isEmpty());
+
+        QSignalSpy succeeded(manager.get(), &AccountManager::weChatLoginSucceeded);
+        QSignalSpy finished(manager.get(), &AccountManager::loginFinished);
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, manager.get(), [&] { manager->pollWeChatLoginStatus(); });
+        poll.start(100);
+        manager->pollWeChatLoginStatus();
+        QVERIFY(tvxtest::waitUntil([&] { return !succeeded.isEmpty(); }, 8000));
+        QTest::qWait(400); // polls answered after the sign-in completed repeat it too
+        poll.stop();
+        QTest::qWait(300);
+        QCOMPARE(manager->accountId(), QString("wx-1"));
+        QVERIFY(count("wechatstate") > 2); // polls were answered while the picture was on its way
+        QCOMPARE(succeeded.count(), 1);
+        QCOMPARE(finished.count(), 1);
+        int avatarRequests = 0;
+        for (const QJsonObject &r : m_server.requests())
+            avatarRequests += r["path"].toString() == "/avatar.png" ? 1 : 0;
+        QCOMPARE(avatarRequests, 1);
     }
 
     // In the bind scene a phone number and SMS code bind the virtual account itself.

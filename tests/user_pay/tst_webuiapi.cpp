@@ -4,11 +4,13 @@
 #include "WebApiTestServer.h"
 #include "i18n/I18n.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/WebInterface.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -283,6 +285,20 @@ private slots:
                                             "%2fscanlogin%2fqqlogin%3fstate%3dtag-"));
     }
 
+    // Once the server's clock is known, requests are stamped with it: the local clock plus the
+    // offset its answer gave.
+    void requestsCarryTheServerClock()
+    {
+        WebInterface::setClockForTesting([](std::time_t *) -> std::time_t { return 1700000000; });
+        auto restoreClock = qScopeGuard([] { WebInterface::setClockForTesting(nullptr); });
+        m_server.clearRules(accountRule({{"utctime", 1700003600}}));
+        Events events;
+        auto bridge = readyBridge(events);
+        QVERIFY(bridge);
+        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("0||10000"));
+        QCOMPARE(lastBody("checktoken").value("timestamp").toString(), QStringLiteral("1700003600"));
+    }
+
     void phoneRequestsNeedTheServerTime()
     {
         m_server.setPathRule("/api/v4/getutctime", accountRule({}, 400));
@@ -367,9 +383,29 @@ private slots:
             << "checktoken" << bodyRule(R"({"code":18052,"message":"说明"})") << "4|说明|18052" << true;
         QTest::newRow("check: refused by the client") << "check:u1|" + QString(2000, 'x') << "checktoken"
                                                       << account << "4|发起登录状态校验失败。|0" << false;
-        QTest::newRow("check: unreadable answer times out")
+        // An answer that came but cannot be read ends the wait at once, as one that brought
+        // nothing: not with the time-out's text.
+        QTest::newRow("check: unreadable answer fails at once")
             << "check:u1|tok-1"
-            << "checktoken" << garbage << "4|登录状态校验超时。|0" << true;
+            << "checktoken" << garbage << "4|缺少参数|-1" << true;
+        QJsonObject errorPage = bodyRule("<html><body>Internal Server Error</body></html>");
+        errorPage.insert("status", 500);
+        QTest::newRow("check: error page fails at once")
+            << "check:u1|tok-1"
+            << "checktoken" << errorPage << "4|缺少参数|-1" << true;
+        QTest::newRow("check: answer nested too deep fails at once")
+            << "check:u1|tok-1"
+            << "checktoken" << bodyRule(QByteArray(5000, '[') + QByteArray(5000, ']')) << "4|缺少参数|-1"
+            << true;
+        QTest::newRow("refresh: unreadable answer fails at once")
+            << "refresh:u1|tok-1"
+            << "memprofile" << garbage << "4|缺少参数|-1" << true;
+        QTest::newRow("logout: unreadable answer fails at once")
+            << "logout:u1|tok-1"
+            << "signout" << garbage << "4|缺少参数|0" << true;
+        QTest::newRow("phone bind: unreadable answer fails at once")
+            << "phone:86-1|vt-1|1234|"
+            << "virtualactbind" << garbage << "4|缺少参数|-1" << true;
         QTest::newRow("refresh: no record")
             << "refresh:null"
             << "memprofile" << account << "1|账号信息输出对象为空。|0" << false;
@@ -532,8 +568,8 @@ private slots:
         QCOMPARE(result(bridge->checkToken("u3", "tok-3")), QStringLiteral("2|缺少参数|10060"));
     }
 
-    // An unreadable answer ends its call by the time-out, but it was that call's answer: the
-    // next call is not kept from its own.
+    // An unreadable answer ends its call, and it was that call's answer: the next call is not
+    // kept from its own.
     void unreadableAnswerIsNotOwedAgain()
     {
         m_server.setPathRule(
@@ -542,7 +578,7 @@ private slots:
         Events events;
         auto bridge = readyBridge(events);
         QVERIFY(bridge);
-        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("4|登录状态校验超时。|0"));
+        QCOMPARE(result(bridge->checkToken("u1", "tok-1")), QStringLiteral("4|缺少参数|-1"));
         QCOMPARE(result(bridge->checkToken("u2", "tok-2")), QStringLiteral("2|缺少参数|10060"));
     }
 

@@ -3,6 +3,7 @@
 #include "CallbackRecorder.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
+#include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/WebInterface.h"
 
@@ -10,12 +11,18 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTcpServer>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
 
 using tvxtest::WebApiTestServer;
 
@@ -218,6 +225,119 @@ private slots:
         }
     }
 
+    // Each live call's body: its exact members in their order, "datasign" last. The server
+    // checks the signature against whatever body arrives, so only this table shows a member
+    // missing, added or out of place.
+    void liveCallMembers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("members");
+        const QString common =
+            "deviceid,deviceos,devicetype,language,productid,softname,softversion,timestamp";
+        QTest::newRow("29 image code")
+            << "imgverify"
+            << "deviceid,deviceos,devicetype,fontsize,height,language,length,productid,"
+               "softname,softversion,timestamp,width";
+        QTest::newRow("30 SMS code") << "smsverify"
+                                     << "account,accounttype,deviceid,deviceos,devicetype,imgcode,language,"
+                                        "productid,softname,softversion,timestamp,verifytype";
+        QTest::newRow("30 SMS code with a token")
+            << "smsverify"
+            << "account,accounttype,bindaccount,deviceid,deviceos,devicetype,imgcode,language,productid,"
+               "softname,softversion,timestamp,usertoken,verifytype";
+        QTest::newRow("33 SMS login") << "loginquick"
+                                      << "account,accounttype,deviceid,deviceos,devicetype,imgcode,language,"
+                                         "productid,smscode,softname,softversion,timestamp";
+        QTest::newRow("39 sign-out") << "signout"
+                                     << "account,deviceid,deviceos,devicetype,language,productid,softname,"
+                                        "softversion,timestamp,usertoken";
+        QTest::newRow("41 WeChat ticket") << "wechatguid" << common;
+        QTest::newRow("42 login state")
+            << "wechatstate"
+            << "deviceid,deviceos,devicetype,language,logintag,productid,softname,"
+               "softversion,timestamp";
+        QTest::newRow("44 token check") << "checktoken"
+                                        << "account,deviceid,deviceos,devicetype,language,productid,softname,"
+                                           "softversion,timestamp,usertoken";
+        QTest::newRow("45 profile") << "memprofile"
+                                    << "account,accounttype,deviceid,deviceos,devicetype,language,productid,"
+                                       "softname,softversion,timestamp,usertoken";
+        QTest::newRow("51 QQ ticket") << "wechatguid" << common;
+        QTest::newRow("55 safe SMS login") << "safloginquick"
+                                           << "account,accounttype,deviceid,deviceos,devicetype,language,"
+                                              "productid,smscode,softname,softversion,timestamp";
+        QTest::newRow("57 safe SMS code") << "safsmsverify"
+                                          << "account,accounttype,appsource,apptype,deviceid,deviceos,"
+                                             "devicetype,language,productid,softname,softversion,timestamp,"
+                                             "verifytype";
+        QTest::newRow("57 safe SMS code with a token")
+            << "safsmsverify"
+            << "account,accounttype,appsource,apptype,bindaccount,deviceid,deviceos,devicetype,language,"
+               "productid,softname,softversion,timestamp,usertoken,verifytype";
+        QTest::newRow("58 virtual account") << "virtualactregister" << common;
+        QTest::newRow("59 phone bind") << "virtualactbind"
+                                       << "accounttype,bindaccount,deviceid,deviceos,devicetype,language,"
+                                          "productid,smscode,softname,softversion,timestamp,usertoken";
+        QTest::newRow("59 phone bind with an image code")
+            << "virtualactbind"
+            << "accounttype,bindaccount,deviceid,deviceos,devicetype,imgcode,language,productid,smscode,"
+               "softname,softversion,timestamp,usertoken";
+        QTest::newRow("64 WeChat or QQ bind") << "virtualactbindopenid"
+                                              << "accounttype,deviceid,deviceos,devicetype,language,openid,"
+                                                 "productid,softname,softversion,timestamp,usertoken";
+    }
+    void liveCallMembers()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, members);
+        static const QMap<QString, std::function<int(WebInterface &)>> calls{
+            {"29 image code", [](WebInterface &w) { return w.V4GetImgCheckCode(80, 36, 4, 15, 2); }},
+            {"30 SMS code",
+             [](WebInterface &w) {
+                 return w.V4GetPhoneCheckCode("86-138", -1, "ab12", "quicklogin", "", "", 2);
+             }},
+            {"30 SMS code with a token",
+             [](WebInterface &w) {
+                 return w.V4GetPhoneCheckCode("86-138", 1, "ab12", "bind", "86-139", "tok", 2);
+             }},
+            {"33 SMS login",
+             [](WebInterface &w) { return w.V4PhoneCodeLogin("86-138", -1, "1234", "", 21); }},
+            {"39 sign-out", [](WebInterface &w) { return w.V4Logout("86-138", "tok", 10011); }},
+            {"41 WeChat ticket", [](WebInterface &w) { return w.V4WeChatLogin(25); }},
+            {"42 login state", [](WebInterface &w) { return w.V4GetLoginState("tag-1", 25); }},
+            {"44 token check", [](WebInterface &w) { return w.V4CheckToken("86-138", "tok", 10012); }},
+            {"45 profile", [](WebInterface &w) { return w.V4GetUserInfo("86-138", -1, "tok", 10010); }},
+            {"51 QQ ticket", [](WebInterface &w) { return w.V4QQlogin(24); }},
+            {"55 safe SMS login", [](WebInterface &w) { return w.SafePhoneCodeLogin("86-138", "1234", 21); }},
+            {"57 safe SMS code",
+             [](WebInterface &w) { return w.SafeGetPhoneCheckCode("86-138", "quicklogin", "", "", 5); }},
+            {"57 safe SMS code with a token",
+             [](WebInterface &w) { return w.SafeGetPhoneCheckCode("86-138", "bind", "86-139", "tok", 5); }},
+            {"58 virtual account", [](WebInterface &w) { return w.VirtualactRegister("dev2", 0, 26); }},
+            {"59 phone bind",
+             [](WebInterface &w) { return w.VirtualactBind("86-138", "vt", "1234", "", 10030); }},
+            {"59 phone bind with an image code",
+             [](WebInterface &w) { return w.VirtualactBind("86-138", "vt", "1234", "ab12", 10030); }},
+            {"64 WeChat or QQ bind", [](WebInterface &w) { return w.BindWeChatQQ("open1", "vt", 2, 10031); }},
+        };
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        QVERIFY(calls.contains(row));
+        auto client = makeClient();
+        QCOMPARE(calls.value(row)(*client), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        QString body;
+        for (const QJsonObject &r : m_server.requests()) {
+            if (r["method"].toString() == "POST" && r["path"].toString() == "/api/v4/" + path)
+                body = r["body"].toString();
+        }
+        QStringList keys;
+        // The members' names in the order they stand in the body text (every value is a string).
+        static const QRegularExpression member("\"((?:[^\"\\\\]|\\\\.)*)\":\"(?:[^\"\\\\]|\\\\.)*\"");
+        for (auto it = member.globalMatch(body); it.hasNext();)
+            keys << it.next().captured(1);
+        QCOMPARE(keys.join(','), members + ",datasign");
+    }
+
     void refusalsBeforeSending()
     {
         WebInterface client(nullptr, "dev1", "", "Tavrixo", "1.0.0.0", "zh-cn", "101", "c", "windows");
@@ -344,6 +464,49 @@ private slots:
         QVERIFY(silent.getservertime(
             ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
         QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
+    }
+
+    // A result callback that throws, with a standard exception or anything else: the channel
+    // logs it and serves the next request, and the process lives on.
+    void throwingCallbackLeavesTheChannelServing()
+    {
+        static std::atomic<int> calls{0};
+        static std::mutex linesMutex;
+        static std::vector<std::string> lines;
+        calls = 0;
+        lines.clear();
+        webapi::setDebugSink([](const char *line) {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            lines.emplace_back(line);
+        });
+        auto restoreSink = qScopeGuard([] { webapi::setDebugSink(nullptr); });
+        WebInterface client(nullptr, "dev1", "", "Tavrixo", "1.0.0.0", "zh-cn", "101", "c", "windows");
+        client.connect([](void *, int, int, std::string) {
+            const int n = ++calls;
+            if (n == 1)
+                throw std::runtime_error("first answer");
+            if (n == 2)
+                throw 42;
+        });
+        const auto posts = [this] {
+            int n = 0;
+            for (const QJsonObject &r : m_server.requests())
+                n += r["method"].toString() == "POST" ? 1 : 0;
+            return n;
+        };
+        for (int i = 1; i <= 3; ++i) {
+            QCOMPARE(client.V4CheckToken("a", "t", i), 0);
+            QVERIFY(tvxtest::waitUntil([&] { return calls.load() == i; }));
+            QTest::qWait(100); // the channel is idle again once the callback has returned
+        }
+        QCOMPARE(posts(), 3);
+        std::lock_guard<std::mutex> lock(linesMutex);
+        const auto has = [](const std::string &text) {
+            return std::any_of(lines.begin(), lines.end(),
+                               [&](const std::string &l) { return l.find(text) != std::string::npos; });
+        };
+        QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw: first answer"));
+        QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw\n"));
     }
 
     void codeMessages_data()

@@ -8,8 +8,12 @@
 
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <string>
+#include <thread>
 
 using tvxtest::WebApiTestServer;
 
@@ -108,6 +112,47 @@ private slots:
         QCOMPARE(after.softVersion, before.softVersion);
         QCOMPARE(after.credits, before.credits);
         QCOMPARE(after.channel, before.channel);
+    }
+
+    // The candidates are probed side by side: the backup's probe arrives while the silent
+    // primary's is still waiting (one after the other it would come only after the primary's
+    // time-out), and each probe names its own host. The primary keeps its precedence: the
+    // backup is chosen once the primary has failed.
+    void candidatesAreProbedSideBySide()
+    {
+        const QMap<QString, QString> config{{"webapi/app_host", m_primary.host()},
+                                            {"webapi/app_host_backup", m_backup.host()},
+                                            {"webapi/ca_file", m_backup.caFile()},
+                                            {"webapi/probe_timeout_ms", "3000"}};
+        tvxtest::writeConfigOverride(config);
+        auto restore = qScopeGuard([config] {
+            QMap<QString, QString> suite = config;
+            suite["webapi/probe_timeout_ms"] = "400";
+            tvxtest::writeConfigOverride(suite);
+        });
+        m_primary.clearRules(QJsonObject{{"mode", "silent"}, {"hold_s", 10}});
+        m_primary.clearRequests();
+        m_backup.clearRules();
+        m_backup.setPathRule("/health", QJsonObject{{"headers", QJsonObject{{"x-machineid", "20-201"}}}});
+        m_backup.clearRequests();
+        QX_URL_LIST table;
+        table.domainList = {{m_primary.host().toStdString(), ""}, {m_backup.host().toStdString(), "20-201"}};
+        std::string chosen;
+        std::thread probe(
+            [&] { chosen = QX_URL_LIST::getAvailableDomain(table, "101", "1.0.0.0", "c", "windows"); });
+        const bool backupProbedEarly =
+            tvxtest::waitUntil([&] { return m_backup.requests().size() >= 2; }, 2000);
+        probe.join();
+        m_primary.clearRules();
+        QVERIFY(backupProbedEarly);
+        QCOMPARE(chosen, m_backup.host().toStdString());
+        QCOMPARE(curlhttp::headerValues().domain, m_backup.host().toStdString());
+        for (const QJsonObject &r : m_backup.requests()) {
+            QCOMPARE(r["method"].toString(), QString("HEAD"));
+            QCOMPARE(r["headers"].toObject()["x-domain"].toString(), m_backup.host());
+        }
+        QCOMPARE(m_primary.requests().size(), 1);
+        QCOMPARE(m_primary.requests()[0]["headers"].toObject()["x-domain"].toString(), m_primary.host());
     }
 
     void testSwitchesSkipTheProbe()
