@@ -296,6 +296,39 @@ bool stitchImagesVertically(const QStringList &paths, const QString &outputPath)
     return writeImageFile(canvas, outputPath, format);
 }
 
+namespace {
+
+// Hands the encoder's bytes to the file. The first failed write is remembered and what follows is
+// dropped, while the encoder is told every write went well: Qt's PNG writer leaks its row buffer
+// when a write fails under it, and the failure is reported as soon as the encoder is done anyway.
+class FailureLatchingDevice : public QIODevice
+{
+public:
+    explicit FailureLatchingDevice(QFileDevice *file) : m_file(file) { open(QIODevice::WriteOnly); }
+    bool failed() const { return m_failed; }
+    qint64 size() const override { return m_file->size(); }
+    bool seek(qint64 pos) override
+    {
+        QIODevice::seek(pos);
+        m_failed = m_failed || !m_file->seek(pos);
+        return true;
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        m_failed = m_failed || m_file->write(data, size) != size;
+        return size;
+    }
+
+private:
+    QFileDevice *m_file;
+    bool m_failed = false;
+};
+
+} // namespace
+
 bool writeImageFile(const QImage &image, const QString &path, const QByteArray &format)
 {
     // NewOnly: the name was free when it was chosen; a file that took it since is not replaced.
@@ -305,8 +338,9 @@ bool writeImageFile(const QImage &image, const QString &path, const QByteArray &
     // The image writer reports only the writes it makes itself: the last buffered block reaches
     // the disk in flush and close, and a full disk fails there. Each step is checked, and the file
     // is synced so a file system that reports space late reports it here.
-    QImageWriter writer(&file, format);
-    bool written = writer.write(image) && file.flush();
+    FailureLatchingDevice device(&file);
+    QImageWriter writer(&device, format);
+    bool written = writer.write(image) && !device.failed() && file.flush();
 #ifdef Q_OS_UNIX
     written = written && ::fsync(file.handle()) == 0;
 #endif
