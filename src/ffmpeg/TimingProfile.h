@@ -1,6 +1,8 @@
 // Time limits of every ffmpeg/ffprobe run, process-wide, so tests can shorten them.
 #pragma once
 
+#include "ffmpeg/BoundedProcess.h"
+
 namespace ffmpeg {
 
 struct TimingProfile
@@ -11,7 +13,7 @@ struct TimingProfile
     int thumbnailMs = 15000;      // preview frame grab
     int qualityTagMs = 8000;      // preview width/height read
     int versionProbeMs = 5000;    // warm-up "-version" runs
-    int killGraceMs = 1000;       // wait after kill
+    int killGraceMs = kKillGraceMs;
 };
 
 TimingProfile timingProfile();

@@ -2,6 +2,7 @@
 // free names, the persisted output folder, one-frame ffmpeg runs and the wait for pool jobs.
 #pragma once
 
+#include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/PoolJob.h"
 
@@ -24,7 +25,7 @@ struct Timings
     int captureMs = 20000;     // one capture of the capture tool
     int singleFrameMs = 30000; // one frame of the to-image tool
     int seriesMs = 120000;     // one series of the to-image tool
-    int killGraceMs = 1000;
+    int killGraceMs = ffmpeg::kKillGraceMs;
 };
 Timings timings();
 void setTimings(const Timings &value);

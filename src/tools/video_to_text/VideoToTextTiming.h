@@ -22,10 +22,7 @@ struct VideoToTextTiming
     // A transcript, Word document or subtitle file is small: a larger answer is not a result.
     qint64 downloadMaxBytes = qint64(256) * 1024 * 1024;
     int ffmpegStartMs = 5000;
-    int ffmpegCheckMs = 200;      // the extraction's look at the cancel flag
-    int ffmpegTerminateMs = 1500; // wait after asking ffmpeg to stop
-    int ffmpegKillMs = 1500;      // wait after killing it
-    int ffmpegFinishMs = 1000;    // wait for the end once ffmpeg is no longer running
+    int ffmpegCheckMs = 200; // the extraction's look at the cancel flag
 };
 
 VideoToTextTiming videoToTextTiming();
