@@ -1,6 +1,7 @@
 // Time limits of every ffmpeg/ffprobe run, process-wide, so tests can shorten them.
 #pragma once
 
+#include "core/ProcessWide.h"
 #include "ffmpeg/BoundedProcess.h"
 
 namespace ffmpeg {
@@ -16,7 +17,13 @@ struct TimingProfile
     int killGraceMs = kKillGraceMs;
 };
 
-TimingProfile timingProfile();
-void setTimingProfile(const TimingProfile &profile);
+inline TimingProfile timingProfile()
+{
+    return app::ProcessWide<TimingProfile>::get();
+}
+inline void setTimingProfile(const TimingProfile &profile)
+{
+    app::ProcessWide<TimingProfile>::set(profile);
+}
 
 } // namespace ffmpeg

@@ -2,6 +2,7 @@
 // free names, the persisted output folder, one-frame ffmpeg runs and the wait for pool jobs.
 #pragma once
 
+#include "core/ProcessWide.h"
 #include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/PoolJob.h"
@@ -27,8 +28,14 @@ struct Timings
     int seriesMs = 120000;     // one series of the to-image tool
     int killGraceMs = ffmpeg::kKillGraceMs;
 };
-Timings timings();
-void setTimings(const Timings &value);
+inline Timings timings()
+{
+    return app::ProcessWide<Timings>::get();
+}
+inline void setTimings(const Timings &value)
+{
+    app::ProcessWide<Timings>::set(value);
+}
 
 inline constexpr int kMaxOutputDimension = 16384;
 inline constexpr int kMaxNameCounter = 99999;

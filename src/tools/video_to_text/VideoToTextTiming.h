@@ -1,6 +1,8 @@
 // Waits and limits of the video-to-text job, process-wide, so tests can shorten them.
 #pragma once
 
+#include "core/ProcessWide.h"
+
 #include <QtGlobal>
 
 namespace tools {
@@ -25,7 +27,13 @@ struct VideoToTextTiming
     int ffmpegCheckMs = 200; // the extraction's look at the cancel flag
 };
 
-VideoToTextTiming videoToTextTiming();
-void setVideoToTextTiming(const VideoToTextTiming &timing);
+inline VideoToTextTiming videoToTextTiming()
+{
+    return app::ProcessWide<VideoToTextTiming>::get();
+}
+inline void setVideoToTextTiming(const VideoToTextTiming &timing)
+{
+    app::ProcessWide<VideoToTextTiming>::set(timing);
+}
 
 } // namespace tools
