@@ -1,6 +1,9 @@
 // Time limits of every ffmpeg/ffprobe run, process-wide, so tests can shorten them.
 #pragma once
 
+#include "core/ProcessWide.h"
+#include "ffmpeg/BoundedProcess.h"
+
 namespace ffmpeg {
 
 struct TimingProfile
@@ -11,10 +14,16 @@ struct TimingProfile
     int thumbnailMs = 15000;      // preview frame grab
     int qualityTagMs = 8000;      // preview width/height read
     int versionProbeMs = 5000;    // warm-up "-version" runs
-    int killGraceMs = 1000;       // wait after kill
+    int killGraceMs = kKillGraceMs;
 };
 
-TimingProfile timingProfile();
-void setTimingProfile(const TimingProfile &profile);
+inline TimingProfile timingProfile()
+{
+    return app::ProcessWide<TimingProfile>::get();
+}
+inline void setTimingProfile(const TimingProfile &profile)
+{
+    app::ProcessWide<TimingProfile>::set(profile);
+}
 
 } // namespace ffmpeg

@@ -1,6 +1,7 @@
 // The run-and-commit mechanism shared by format convert and video compress.
 #include "tools/common/FFmpegOutputTask.h"
 
+#include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "i18n/I18n.h"
@@ -10,36 +11,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QProcess>
 
 namespace tools {
 namespace {
 
 constexpr int kStartTimeoutMs = 5000;
 constexpr int kReadIntervalMs = 200;
-constexpr int kTerminateGraceMs = 1500;
-constexpr int kKillGraceMs = 1500;
-constexpr int kFinishWaitMs = 1000;
 // ffmpeg's complaints can repeat per frame; the end of the text holds the reason for a failure.
 constexpr int kMaxStderrBytes = 256 * 1024;
 // Free names to try when each chosen one is taken by the time the file is renamed.
 constexpr int kMaxCommitAttempts = 100;
-
-void appendTail(QByteArray &buffer, const QByteArray &chunk)
-{
-    buffer.append(chunk);
-    if (buffer.size() > kMaxStderrBytes)
-        buffer.remove(0, buffer.size() - kMaxStderrBytes);
-}
-
-void stopProcess(QProcess &process)
-{
-    process.terminate();
-    if (!process.waitForFinished(kTerminateGraceMs)) {
-        process.kill();
-        process.waitForFinished(kKillGraceMs);
-    }
-}
 
 } // namespace
 
@@ -219,59 +200,33 @@ void FFmpegOutputTask::executeCancel()
 void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
 {
     const RunTexts &texts = spec.texts;
-    // A cancel that arrived while the source was probed must not start ffmpeg at all.
-    if (cancelRequestedNow()) {
-        finishCancelled(texts.cancelled);
-        return;
-    }
-    QProcess process;
-    process.setProgram(spec.program);
-    process.setArguments(spec.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(kStartTimeoutMs)) {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(kKillGraceMs);
-        }
-        finishFailed(QStringLiteral("ffmpeg_start_failed"), texts.startFailed);
-        return;
-    }
-    if (spec.onStarted)
-        spec.onStarted();
-
     FFmpegProgressParser parser;
-    QByteArray standardError;
     auto updateProgress = [&]() {
         const double p = FFmpegProgressParser::progressFor(parser.lastOutTime(), spec.durationSeconds);
         setProgress(p);
         if (texts.progressMessage)
             setMessage(texts.progressMessage(static_cast<int>(p * 100.0)));
     };
-    auto drain = [&]() {
-        const QByteArray out = process.readAllStandardOutput();
-        if (!out.isEmpty() && spec.durationSeconds > 0 && parser.feed(out))
-            updateProgress();
-        const QByteArray err = process.readAllStandardError();
-        if (!err.isEmpty())
-            appendTail(standardError, err);
-    };
 
-    for (;;) {
-        // Waiting for the end rather than for output still reads the pipes, and wakes at least
-        // every interval to look at the cancel flag.
-        const bool ended =
-            process.waitForFinished(kReadIntervalMs) || process.state() == QProcess::NotRunning;
-        drain();
-        if (ended)
-            break;
-        if (cancelRequestedNow()) {
-            stopProcess(process);
-            break;
-        }
+    ffmpeg::BoundedRunOptions options;
+    options.timeoutMs = -1; // a file takes as long as it takes; the cancel is the way out
+    options.startTimeoutMs = kStartTimeoutMs;
+    options.pollMs = kReadIntervalMs;
+    options.terminateGraceMs = ffmpeg::kJobTerminateGraceMs;
+    options.killGraceMs = ffmpeg::kJobKillGraceMs;
+    options.keepStderrTail = true;
+    options.onStarted = spec.onStarted;
+    options.onStdout = [&](const QByteArray &out) {
+        if (spec.durationSeconds > 0 && parser.feed(out))
+            updateProgress();
+    };
+    // A cancel that arrived while the source was probed must not start ffmpeg at all.
+    options.cancelRequested = [this] { return cancelRequestedNow(); };
+    const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(spec.program, spec.arguments, options);
+    if (run.end == ffmpeg::BoundedRunResult::End::NotStarted) {
+        finishFailed(QStringLiteral("ffmpeg_start_failed"), texts.startFailed);
+        return;
     }
-    process.waitForFinished(kFinishWaitMs);
-    drain();
     if (spec.durationSeconds > 0 && parser.finish())
         updateProgress();
 
@@ -279,9 +234,8 @@ void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
         finishCancelled(texts.cancelled);
         return;
     }
-    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        QString errorText = QString::fromUtf8(standardError).trimmed();
+    if (!run.succeeded()) {
+        QString errorText = QString::fromUtf8(run.standardError).trimmed();
         if (errorText.isEmpty())
             errorText = texts.failedFallback;
         finishFailed(QStringLiteral("ffmpeg_failed"), errorText);

@@ -7,6 +7,7 @@
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/SizeText.h"
 #include "tools/common/StreamSelection.h"
 
 #include <QDir>
@@ -162,21 +163,7 @@ QString FormatConvertTask::normalizedOutputExtension() const
 
 QString FormatConvertTask::formatFileSize(qint64 bytes)
 {
-    if (bytes <= 0)
-        return QStringLiteral("0B");
-    if (bytes < 1024)
-        return QStringLiteral("%1B").arg(bytes);
-    double x = static_cast<double>(bytes) / 1024.0;
-    QString unit = QStringLiteral("K");
-    if (x >= 1024.0) {
-        x /= 1024.0;
-        unit = QStringLiteral("M");
-        if (x >= 1024.0) {
-            x /= 1024.0;
-            unit = QStringLiteral("G");
-        }
-    }
-    return QString::number(x, 'f', x < 100.0 ? 1 : 0) + unit;
+    return tools::shortFileSizeText(bytes);
 }
 
 QString FormatConvertTask::outputFilePathFor(const FormatConvertParams &params)

@@ -12,7 +12,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSettings>
 #include <QThread>
 
@@ -20,25 +19,6 @@
 #include <cmath>
 
 namespace tools::frames {
-namespace {
-
-QMutex g_timingsMutex;
-Timings g_timings;
-
-} // namespace
-
-Timings timings()
-{
-    QMutexLocker lock(&g_timingsMutex);
-    return g_timings;
-}
-
-void setTimings(const Timings &value)
-{
-    QMutexLocker lock(&g_timingsMutex);
-    g_timings = value;
-}
-
 QString normalizeLocalPath(const QString &urlOrPath)
 {
     const QString trimmed = urlOrPath.trimmed();

@@ -2,6 +2,8 @@
 // free names, the persisted output folder, one-frame ffmpeg runs and the wait for pool jobs.
 #pragma once
 
+#include "core/ProcessWide.h"
+#include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/PoolJob.h"
 
@@ -24,10 +26,16 @@ struct Timings
     int captureMs = 20000;     // one capture of the capture tool
     int singleFrameMs = 30000; // one frame of the to-image tool
     int seriesMs = 120000;     // one series of the to-image tool
-    int killGraceMs = 1000;
+    int killGraceMs = ffmpeg::kKillGraceMs;
 };
-Timings timings();
-void setTimings(const Timings &value);
+inline Timings timings()
+{
+    return app::ProcessWide<Timings>::get();
+}
+inline void setTimings(const Timings &value)
+{
+    app::ProcessWide<Timings>::set(value);
+}
 
 inline constexpr int kMaxOutputDimension = 16384;
 inline constexpr int kMaxNameCounter = 99999;

@@ -6,6 +6,7 @@
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/SizeText.h"
 #include "tools/video_to_text/VideoToTextCloud.h"
 
 #include <QDir>
@@ -128,17 +129,7 @@ QString VideoToTextTask::resolveLanguageCode(const QString &recognitionLanguage)
 
 QString VideoToTextTask::formatFileSize(qint64 bytes)
 {
-    const qint64 n = qMax<qint64>(0, bytes);
-    if (n < 1024)
-        return QStringLiteral("%1B").arg(n);
-    const auto number = [](double value) { return QString::number(value, 'f', value < 100.0 ? 1 : 0); };
-    const double k = static_cast<double>(n) / 1024.0;
-    if (k < 1024.0)
-        return number(k) + QLatin1Char('K');
-    const double m = k / 1024.0;
-    if (m < 1024.0)
-        return number(m) + QLatin1Char('M');
-    return number(m / 1024.0) + QLatin1Char('G');
+    return tools::shortFileSizeText(bytes);
 }
 
 double VideoToTextTask::logEaseOut(double x)

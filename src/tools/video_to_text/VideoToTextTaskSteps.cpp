@@ -3,6 +3,7 @@
 #include "tools/video_to_text/VideoToTextTask.h"
 
 #include "core/Log.h"
+#include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFmpegCommandBuilder.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "tools/common/OutputNaming.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QProcess>
 #include <QThread>
 
 #include <algorithm>
@@ -41,13 +41,6 @@ bool sameProgress(double a, double b)
 double clampUnit(double value)
 {
     return value > 1.0 ? 1.0 : (value > 0.0 ? value : 0.0);
-}
-
-void appendTail(QByteArray &buffer, const QByteArray &chunk)
-{
-    buffer.append(chunk);
-    if (buffer.size() > kMaxStderrBytes)
-        buffer.remove(0, buffer.size() - kMaxStderrBytes);
 }
 
 } // namespace
@@ -115,51 +108,32 @@ bool VideoToTextTask::extractAudioToTemp(const QString &workingDirectory, QStrin
          QStringLiteral("-ar"), QStringLiteral("16000"), QStringLiteral("-f"), QStringLiteral("mp3"),
          outputPath});
 
-    QProcess process;
-    process.setProgram(command.program);
-    process.setArguments(command.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(timing.ffmpegStartMs)) {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(timing.ffmpegKillMs);
-        }
+    ffmpeg::BoundedRunOptions options;
+    options.timeoutMs = -1; // a long video takes long; the cancel is the way out
+    options.startTimeoutMs = timing.ffmpegStartMs;
+    options.pollMs = timing.ffmpegCheckMs;
+    options.terminateGraceMs = ffmpeg::kJobTerminateGraceMs;
+    options.killGraceMs = ffmpeg::kJobKillGraceMs;
+    options.maxStdoutBytes = 0;
+    options.keepStderrTail = true;
+    options.cancelRequested = [this] { return cancelRequested(); };
+    const ffmpeg::BoundedRunResult run =
+        ffmpeg::runBoundedProcess(command.program, command.arguments, options);
+    if (run.end == ffmpeg::BoundedRunResult::End::NotStarted) {
         *errorText = msg("start_ffmpeg_failed");
         return false;
     }
-
-    QByteArray standardError;
-    for (;;) {
-        if (process.state() == QProcess::NotRunning) {
-            process.waitForFinished(timing.ffmpegFinishMs);
-            appendTail(standardError, process.readAllStandardError());
-            if (cancelRequested()) {
-                *errorText = msg("task_cancelled");
-                return false;
-            }
-            if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
-                QFileInfo::exists(outputPath)) {
-                *audioPath = QDir::fromNativeSeparators(QFileInfo(outputPath).absoluteFilePath());
-                return true;
-            }
-            const QString text = QString::fromUtf8(standardError).trimmed();
-            *errorText = text.isEmpty() ? msg("audio_extraction_failed") : text;
-            return false;
-        }
-        // Waiting for the end rather than for output still reads the pipe and wakes at least
-        // every interval to look at the cancel flag.
-        process.waitForFinished(timing.ffmpegCheckMs);
-        appendTail(standardError, process.readAllStandardError());
-        if (cancelRequested() && process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(timing.ffmpegTerminateMs)) {
-                process.kill();
-                process.waitForFinished(timing.ffmpegKillMs);
-            }
-        }
+    if (cancelRequested()) {
+        *errorText = msg("task_cancelled");
+        return false;
     }
+    if (run.succeeded() && QFileInfo::exists(outputPath)) {
+        *audioPath = QDir::fromNativeSeparators(QFileInfo(outputPath).absoluteFilePath());
+        return true;
+    }
+    const QString text = QString::fromUtf8(run.standardError).trimmed();
+    *errorText = text.isEmpty() ? msg("audio_extraction_failed") : text;
+    return false;
 }
 
 bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targetPath, int timeoutMs,

@@ -1,6 +1,8 @@
 // Waits and limits of the video-to-text job, process-wide, so tests can shorten them.
 #pragma once
 
+#include "core/ProcessWide.h"
+
 #include <QtGlobal>
 
 namespace tools {
@@ -22,13 +24,16 @@ struct VideoToTextTiming
     // A transcript, Word document or subtitle file is small: a larger answer is not a result.
     qint64 downloadMaxBytes = qint64(256) * 1024 * 1024;
     int ffmpegStartMs = 5000;
-    int ffmpegCheckMs = 200;      // the extraction's look at the cancel flag
-    int ffmpegTerminateMs = 1500; // wait after asking ffmpeg to stop
-    int ffmpegKillMs = 1500;      // wait after killing it
-    int ffmpegFinishMs = 1000;    // wait for the end once ffmpeg is no longer running
+    int ffmpegCheckMs = 200; // the extraction's look at the cancel flag
 };
 
-VideoToTextTiming videoToTextTiming();
-void setVideoToTextTiming(const VideoToTextTiming &timing);
+inline VideoToTextTiming videoToTextTiming()
+{
+    return app::ProcessWide<VideoToTextTiming>::get();
+}
+inline void setVideoToTextTiming(const VideoToTextTiming &timing)
+{
+    app::ProcessWide<VideoToTextTiming>::set(timing);
+}
 
 } // namespace tools
