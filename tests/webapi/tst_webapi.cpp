@@ -509,6 +509,45 @@ private slots:
         QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw\n"));
     }
 
+    // With the detailed log on, the request bodies, addresses and answers are written, but no
+    // token and no phone number appears whole in them.
+    void detailedLogHidesTokensAndPhoneNumbers()
+    {
+        static std::mutex linesMutex;
+        static std::string written;
+        written.clear();
+        webapi::setDebugSink([](const char *line) {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            written += line;
+        });
+        m_server.clearRules(QJsonObject{{"account", QJsonObject()}}); // answers carry the account
+        auto client = makeClient();
+        client->SetDetailedLogOut(true);
+        auto restore = qScopeGuard([&] {
+            client->SetDetailedLogOut(false);
+            webapi::setDebugSink(nullptr);
+        });
+        static const char slice[] = "slice";
+        QCOMPARE(client->V4PhoneCodeLogin("86-13812345678", 1, "1234", "", 1), 0);
+        QCOMPARE(client->VirtualactBind("86-13912345678", "tok-secret-1", "1234", "", 2), 0);
+        QCOMPARE(client->V4CheckToken("86-13812345678", "tok-1", 3), 0);
+        QCOMPARE(client->V4VoiceToTextUploadFile("T1", "tt-secret-2", "5", 0, 1, 0, slice, 5, 4), 0);
+        client->SetInterfaceVer(1); // the unversioned form post
+        QCOMPARE(client->GetUserInfo("13712345678", "lk-secret-3", 5), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(5));
+        std::lock_guard<std::mutex> lock(linesMutex);
+        const QString text = QString::fromStdString(written);
+        // The lines themselves are all there: request, address, body and answer.
+        QVERIFY2(text.contains("[WEBINTERFACE][v4post] pszData: {"), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][v4post_data] pszUrl: https://"), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][run] CallBack Data:{"), qPrintable(text));
+        QVERIFY2(text.contains("\"username\""), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][post] pszData: phonenumber="), qPrintable(text));
+        for (const char *secret : {"13812345678", "13912345678", "13712345678", "tok-secret-1", "tok-1",
+                                   "tt-secret-2", "lk-secret-3"})
+            QVERIFY2(!text.contains(QLatin1String(secret)), qPrintable(secret + ("\n" + text)));
+    }
+
     void codeMessages_data()
     {
         QTest::addColumn<int>("callType");
