@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const int callType = int(data[0] % (WebUIAPIService::kCallTypeCount + 2)) - 1;
+    const int callType = int(data[0] % (webapi::calltype::kCount + 2)) - 1;
     const int objectId = kObjectIds[data[1] % (sizeof(kObjectIds) / sizeof(kObjectIds[0]))];
     const std::string answer(reinterpret_cast<const char *>(data + 2), size - 2);
     WebUIAPIService::webInterfaceCallbackBridge(&bridge(), callType, objectId, answer);

@@ -4,6 +4,7 @@
 #include "i18n/I18n.h"
 #include "user_pay/JsonValues.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/CallTypes.h"
 #include "webapi/WebInterface.h"
 
 #include <QJsonDocument>
@@ -13,6 +14,8 @@
 #include <cmath>
 
 namespace user_pay {
+
+namespace calltype = webapi::calltype;
 
 namespace {
 
@@ -44,23 +47,23 @@ struct AnswerRoute
 constexpr int kAnyObject = -1;
 
 constexpr AnswerRoute kAnswerRoutes[] = {
-    {41, 25, AnswerRow::WeChatTicket},
-    {51, 24, AnswerRow::QQTicket},
-    {65, kAnyObject, AnswerRow::ServerTime},
-    {42, 25, AnswerRow::WeChatLoginState},
-    {42, 24, AnswerRow::QQLoginState},
-    {72, 27, AnswerRow::LenovoLogin},
-    {29, kAnyObject, AnswerRow::ImageCode},
-    {30, kAnyObject, AnswerRow::SmsCode},
-    {57, kAnyObject, AnswerRow::SmsCode},
-    {33, kAnyObject, AnswerRow::SmsLogin},
-    {55, kAnyObject, AnswerRow::SmsLogin},
-    {58, kAnyObject, AnswerRow::VirtualLogin},
-    {59, 10030, AnswerRow::Bind},
-    {64, 10031, AnswerRow::Bind},
-    {45, 10010, AnswerRow::Refresh},
-    {44, 10012, AnswerRow::CheckToken},
-    {39, 10011, AnswerRow::Logout},
+    {calltype::V4WeChatLogin, 25, AnswerRow::WeChatTicket},
+    {calltype::V4QQlogin, 24, AnswerRow::QQTicket},
+    {calltype::V4GetServerTime, kAnyObject, AnswerRow::ServerTime},
+    {calltype::V4GetLoginState, 25, AnswerRow::WeChatLoginState},
+    {calltype::V4GetLoginState, 24, AnswerRow::QQLoginState},
+    {calltype::V4_LenvoeLogin, 27, AnswerRow::LenovoLogin},
+    {calltype::V4GetImgCheckCode, kAnyObject, AnswerRow::ImageCode},
+    {calltype::V4GetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
+    {calltype::SafeGetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
+    {calltype::V4PhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
+    {calltype::SafePhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
+    {calltype::VirtualactRegister, kAnyObject, AnswerRow::VirtualLogin},
+    {calltype::VirtualactBind, 10030, AnswerRow::Bind},
+    {calltype::BindWeChatQQ, 10031, AnswerRow::Bind},
+    {calltype::V4GetUserInfo, 10010, AnswerRow::Refresh},
+    {calltype::V4CheckToken, 10012, AnswerRow::CheckToken},
+    {calltype::V4Logout, 10011, AnswerRow::Logout},
 };
 
 const AnswerRoute *routeFor(int callType, int objectId)

@@ -17,9 +17,7 @@
 namespace user_pay {
 
 using detail::boolText;
-
-static_assert(WebUIAPIService::kCallTypeCount == WebInterface::kCallTypes,
-              "one count per call type of the client");
+namespace calltype = webapi::calltype;
 
 namespace {
 
@@ -486,7 +484,7 @@ UserPayResult WebUIAPIService::logout(const AccountInfo &account)
     }
     BlockingCall call;
     call.state = &logoutState;
-    call.callType = 39;
+    call.callType = calltype::V4Logout;
     call.busyKey = QStringLiteral("user_pay.login.error.logout_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.logout_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.logout_timeout");
@@ -503,7 +501,7 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     }
     BlockingCall call;
     call.state = &checkTokenState;
-    call.callType = 44;
+    call.callType = calltype::V4CheckToken;
     call.busyKey = QStringLiteral("user_pay.login.error.check_token_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.check_token_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.check_token_timeout");
@@ -525,7 +523,7 @@ UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
     }
     BlockingCall call;
     call.state = &refreshState;
-    call.callType = 45;
+    call.callType = calltype::V4GetUserInfo;
     call.busyKey = QStringLiteral("user_pay.login.error.refresh_account_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.refresh_account_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.refresh_account_timeout");
@@ -559,7 +557,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
-    call.callType = 59;
+    call.callType = calltype::VirtualactBind;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
@@ -603,7 +601,7 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
-    call.callType = 64;
+    call.callType = calltype::BindWeChatQQ;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();

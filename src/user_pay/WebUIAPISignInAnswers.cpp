@@ -16,6 +16,7 @@
 namespace user_pay {
 
 using detail::boolText;
+namespace calltype = webapi::calltype;
 using detail::catalogText;
 using detail::kSuccess;
 
@@ -143,8 +144,8 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
     if (code != kSuccess) {
-        TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << 65 << " code =" << code
-                     << " message =" << message;
+        TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << calltype::V4GetServerTime
+                     << " code =" << code << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
         // ever; their next attempt asks for the server time again.
         FailureCallback weChatFailed;
@@ -161,20 +162,22 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
             if (weChatQrDeferred) {
                 weChatQrDeferred = weChatQrPending = false;
                 weChatFailed = weChatLoginFailedCallback;
-                weChatError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.wechat_qr_request_failed"));
+                weChatError =
+                    resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
+                                              catalogText("user_pay.login.error.wechat_qr_request_failed"));
             }
             if (qqLoginDeferred) {
                 qqLoginDeferred = qqLoginPending = false;
                 qqFailed = qqLoginFailedCallback;
-                qqError = resolveWebApiErrorMessage(65, code, message,
+                qqError = resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
                                                     catalogText("user_pay.login.error.qq_request_failed"));
             }
             if (virtualLoginDeferred) {
                 virtualLoginDeferred = virtualLoginPending = false;
                 virtualFailed = virtualAccountLoginFailedCallback;
-                virtualError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.login_request_failed"));
+                virtualError =
+                    resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
+                                              catalogText("user_pay.login.error.login_request_failed"));
             }
         }
         if (weChatFailed) {
