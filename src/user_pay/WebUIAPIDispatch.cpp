@@ -5,6 +5,7 @@
 #include "user_pay/JsonValues.h"
 #include "user_pay/WebUIAPIService.h"
 #include "webapi/CallTypes.h"
+#include "webapi/ObjectIds.h"
 #include "webapi/WebInterface.h"
 
 #include <QJsonDocument>
@@ -16,6 +17,7 @@
 namespace user_pay {
 
 namespace calltype = webapi::calltype;
+namespace objectid = webapi::objectid;
 
 namespace {
 
@@ -47,23 +49,23 @@ struct AnswerRoute
 constexpr int kAnyObject = -1;
 
 constexpr AnswerRoute kAnswerRoutes[] = {
-    {calltype::V4WeChatLogin, 25, AnswerRow::WeChatTicket},
-    {calltype::V4QQlogin, 24, AnswerRow::QQTicket},
+    {calltype::V4WeChatLogin, objectid::WeChatLogin, AnswerRow::WeChatTicket},
+    {calltype::V4QQlogin, objectid::QQLogin, AnswerRow::QQTicket},
     {calltype::V4GetServerTime, kAnyObject, AnswerRow::ServerTime},
-    {calltype::V4GetLoginState, 25, AnswerRow::WeChatLoginState},
-    {calltype::V4GetLoginState, 24, AnswerRow::QQLoginState},
-    {calltype::V4_LenvoeLogin, 27, AnswerRow::LenovoLogin},
+    {calltype::V4GetLoginState, objectid::WeChatLogin, AnswerRow::WeChatLoginState},
+    {calltype::V4GetLoginState, objectid::QQLogin, AnswerRow::QQLoginState},
+    {calltype::V4_LenvoeLogin, objectid::LenovoLogin, AnswerRow::LenovoLogin},
     {calltype::V4GetImgCheckCode, kAnyObject, AnswerRow::ImageCode},
     {calltype::V4GetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
     {calltype::SafeGetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
     {calltype::V4PhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
     {calltype::SafePhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
     {calltype::VirtualactRegister, kAnyObject, AnswerRow::VirtualLogin},
-    {calltype::VirtualactBind, 10030, AnswerRow::Bind},
-    {calltype::BindWeChatQQ, 10031, AnswerRow::Bind},
-    {calltype::V4GetUserInfo, 10010, AnswerRow::Refresh},
-    {calltype::V4CheckToken, 10012, AnswerRow::CheckToken},
-    {calltype::V4Logout, 10011, AnswerRow::Logout},
+    {calltype::VirtualactBind, objectid::BindPhone, AnswerRow::Bind},
+    {calltype::BindWeChatQQ, objectid::BindOpenId, AnswerRow::Bind},
+    {calltype::V4GetUserInfo, objectid::RefreshAccount, AnswerRow::Refresh},
+    {calltype::V4CheckToken, objectid::CheckToken, AnswerRow::CheckToken},
+    {calltype::V4Logout, objectid::Logout, AnswerRow::Logout},
 };
 
 const AnswerRoute *routeFor(int callType, int objectId)

@@ -6,6 +6,7 @@
 #include "user_pay/AccountConfig.h"
 #include "user_pay/UUIDProvider.h"
 #include "user_pay/WebUIAPIServiceInternal.h"
+#include "webapi/ObjectIds.h"
 #include "webapi/WebInterface.h"
 
 #include <QCoreApplication>
@@ -18,11 +19,9 @@ namespace user_pay {
 
 using detail::boolText;
 namespace calltype = webapi::calltype;
+namespace objectid = webapi::objectid;
 
 namespace {
-
-constexpr int kVirtualBindPhoneObjectId = 10030;
-constexpr int kVirtualBindOpenIdObjectId = 10031;
 
 std::string utf8(const QString &text)
 {
@@ -99,7 +98,7 @@ void WebUIAPIService::initialize()
     }
     webInterface.reset(createWebInterfaceInstance(this));
     webInterface->connect(&WebUIAPIService::webInterfaceCallbackBridge);
-    webInterface->V4GetServerTime(0);
+    webInterface->V4GetServerTime(objectid::ServerTime);
 }
 
 WebInterface *WebUIAPIService::createWebInterface(void *userData)
@@ -267,10 +266,10 @@ bool WebUIAPIService::requestWeChatQrLogin()
     weChatQrPending = true;
     if (!serverTimeReady) {
         weChatQrDeferred = true;
-        webInterface->V4GetServerTime(0);
+        webInterface->V4GetServerTime(objectid::ServerTime);
         return true;
     }
-    if (webInterface->V4WeChatLogin(25) != 0) {
+    if (webInterface->V4WeChatLogin(objectid::WeChatLogin) != 0) {
         weChatQrPending = false;
         return false;
     }
@@ -291,10 +290,10 @@ bool WebUIAPIService::requestQQLogin()
     qqLoginPending = true;
     if (!serverTimeReady) {
         qqLoginDeferred = true;
-        webInterface->V4GetServerTime(0);
+        webInterface->V4GetServerTime(objectid::ServerTime);
         return true;
     }
-    if (webInterface->V4QQlogin(24) != 0) {
+    if (webInterface->V4QQlogin(objectid::QQLogin) != 0) {
         qqLoginPending = false;
         return false;
     }
@@ -308,7 +307,7 @@ bool WebUIAPIService::pollWeChatLoginStatus()
     if (!webInterface || weChatLoginTag.isEmpty()) {
         return false;
     }
-    return webInterface->V4GetLoginState(utf8(weChatLoginTag), 25) == 0;
+    return webInterface->V4GetLoginState(utf8(weChatLoginTag), objectid::WeChatLogin) == 0;
 }
 
 bool WebUIAPIService::pollQQLoginStatus()
@@ -318,7 +317,7 @@ bool WebUIAPIService::pollQQLoginStatus()
     if (!webInterface || qqLoginTag.isEmpty()) {
         return false;
     }
-    return webInterface->V4GetLoginState(utf8(qqLoginTag), 24) == 0;
+    return webInterface->V4GetLoginState(utf8(qqLoginTag), objectid::QQLogin) == 0;
 }
 
 bool WebUIAPIService::requestPhoneImageCode()
@@ -328,7 +327,7 @@ bool WebUIAPIService::requestPhoneImageCode()
     if (!webInterface || !serverTimeReady) {
         return false;
     }
-    return webInterface->V4GetImgCheckCode(80, 36, 4, 15, 2) == 0;
+    return webInterface->V4GetImgCheckCode(80, 36, 4, 15, objectid::PhoneCode) == 0;
 }
 
 bool WebUIAPIService::requestPhoneCode(const QString &phone, bool challengeRequired, const QString &imageCode)
@@ -341,8 +340,9 @@ bool WebUIAPIService::requestPhoneCode(const QString &phone, bool challengeRequi
     // The safety-challenge call carries no image code.
     const int ret =
         challengeRequired
-            ? webInterface->SafeGetPhoneCheckCode(utf8(phone), "quicklogin", "", "", 5)
-            : webInterface->V4GetPhoneCheckCode(utf8(phone), -1, utf8(imageCode), "quicklogin", "", "", 2);
+            ? webInterface->SafeGetPhoneCheckCode(utf8(phone), "quicklogin", "", "", objectid::SafePhoneCode)
+            : webInterface->V4GetPhoneCheckCode(utf8(phone), -1, utf8(imageCode), "quicklogin", "", "",
+                                                objectid::PhoneCode);
     return ret == 0;
 }
 
@@ -355,8 +355,9 @@ bool WebUIAPIService::phoneCodeLogin(const QString &phone, const QString &smsCod
         return false;
     }
     const int ret = challengeRequired
-                        ? webInterface->SafePhoneCodeLogin(utf8(phone), utf8(smsCode), 21)
-                        : webInterface->V4PhoneCodeLogin(utf8(phone), -1, utf8(smsCode), utf8(imageCode), 21);
+                        ? webInterface->SafePhoneCodeLogin(utf8(phone), utf8(smsCode), objectid::PhoneLogin)
+                        : webInterface->V4PhoneCodeLogin(utf8(phone), -1, utf8(smsCode), utf8(imageCode),
+                                                         objectid::PhoneLogin);
     return ret == 0;
 }
 
@@ -372,8 +373,9 @@ bool WebUIAPIService::requestVirtualAccountLogin()
     }
     virtualLoginPending = true;
     if (serverTimeReady) {
-        const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, 26);
-        TVX_LOG_INFO << "[VirtualAccountLogin] VirtualactRegister ret =" << ret << " objectId =" << 26;
+        const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, objectid::VirtualAccountLogin);
+        TVX_LOG_INFO << "[VirtualAccountLogin] VirtualactRegister ret =" << ret
+                     << " objectId =" << objectid::VirtualAccountLogin;
         if (ret != 0) {
             virtualLoginPending = false;
         }
@@ -381,11 +383,12 @@ bool WebUIAPIService::requestVirtualAccountLogin()
     }
     TVX_LOG_INFO << "[VirtualAccountLogin] server time not ready, request V4GetServerTime first.";
     virtualLoginDeferred = true;
-    webInterface->V4GetServerTime(0);
+    webInterface->V4GetServerTime(objectid::ServerTime);
     // Sent at once on the local clock; should the client refuse it, the marks stay set and the
     // server-time answer sends it again.
-    const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, 26);
-    TVX_LOG_INFO << "[VirtualAccountLogin] fallback VirtualactRegister ret =" << ret << " objectId =" << 26;
+    const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, objectid::VirtualAccountLogin);
+    TVX_LOG_INFO << "[VirtualAccountLogin] fallback VirtualactRegister ret =" << ret
+                 << " objectId =" << objectid::VirtualAccountLogin;
     if (ret == 0) {
         virtualLoginDeferred = false;
     }
@@ -407,7 +410,7 @@ bool WebUIAPIService::requestLenovoTokenLogin(const QString &token)
         return true;
     }
     lenovoLoginPending = true;
-    const int ret = webInterface->V4_LenvoeLogin(utf8(trimmed), 27);
+    const int ret = webInterface->V4_LenvoeLogin(utf8(trimmed), objectid::LenovoLogin);
     if (ret != 0) {
         lenovoLoginPending = false;
         return false;
@@ -488,7 +491,9 @@ UserPayResult WebUIAPIService::logout(const AccountInfo &account)
     call.busyKey = QStringLiteral("user_pay.login.error.logout_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.logout_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.logout_timeout");
-    call.send = [&](WebInterface *client) { return client->V4Logout(utf8(accountId), utf8(token), 10011); };
+    call.send = [&](WebInterface *client) {
+        return client->V4Logout(utf8(accountId), utf8(token), objectid::Logout);
+    };
     return runBlockingCall(call);
 }
 
@@ -506,7 +511,7 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     call.refusedKey = QStringLiteral("user_pay.login.error.check_token_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.check_token_timeout");
     call.send = [&](WebInterface *client) {
-        return client->V4CheckToken(utf8(accountId), utf8(trimmedToken), 10012);
+        return client->V4CheckToken(utf8(accountId), utf8(trimmedToken), objectid::CheckToken);
     };
     return runBlockingCall(call);
 }
@@ -529,7 +534,7 @@ UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.refresh_account_timeout");
     call.prepare = [this] { refreshState.account = AccountInfo(); };
     call.send = [&](WebInterface *client) {
-        return client->V4GetUserInfo(utf8(accountId), -1, utf8(token), 10010);
+        return client->V4GetUserInfo(utf8(accountId), -1, utf8(token), objectid::RefreshAccount);
     };
     call.complete = [&](const UserPayResult &result) {
         if (result.code == 0) {
@@ -563,11 +568,11 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
         lastVirtualBindUserToken.clear();
         TVX_LOG_INFO << "[VirtualBind] send phone bind request, phone =" << app::maskPhone(trimmedPhone)
                      << " imageCodeEmpty =" << boolText(trimmedImage.isEmpty())
-                     << " objectId =" << kVirtualBindPhoneObjectId;
+                     << " objectId =" << objectid::BindPhone;
     };
     call.send = [&](WebInterface *client) {
         return client->VirtualactBind(utf8(trimmedPhone), utf8(trimmedToken), utf8(trimmedSms),
-                                      utf8(trimmedImage), kVirtualBindPhoneObjectId);
+                                      utf8(trimmedImage), objectid::BindPhone);
     };
     call.onRefused = [](int ret) {
         TVX_LOG_WARN << "[VirtualBind] phone bind request failed to send, ret =" << ret;
@@ -606,11 +611,11 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
         TVX_LOG_INFO << "[VirtualBind] send openId bind request, bindAccount =" << trimmedOpenId
-                     << " accountType =" << accountType << " objectId =" << kVirtualBindOpenIdObjectId;
+                     << " accountType =" << accountType << " objectId =" << objectid::BindOpenId;
     };
     call.send = [&](WebInterface *client) {
         return client->BindWeChatQQ(utf8(trimmedOpenId), utf8(trimmedToken), accountType,
-                                    kVirtualBindOpenIdObjectId);
+                                    objectid::BindOpenId);
     };
     call.onRefused = [](int ret) {
         TVX_LOG_WARN << "[VirtualBind] openId bind request failed to send, ret =" << ret;
