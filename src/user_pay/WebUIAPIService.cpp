@@ -425,18 +425,18 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     initialize();
     QMutexLocker lock(&mutex);
     if (!webInterface) {
-        return localFailure(4, QStringLiteral("user_pay.service.error.webui_not_ready"));
+        return localFailure(UserPayResult::Failed, QStringLiteral("user_pay.service.error.webui_not_ready"));
     }
     BlockingCallState &state = *call.state;
     if (state.inFlight) {
         if (call.onBusy) {
             call.onBusy();
         }
-        return localFailure(2, call.busyKey);
+        return localFailure(UserPayResult::Refused, call.busyKey);
     }
     state.inFlight = true;
     state.done = false;
-    state.result = localFailure(4, call.presetKey);
+    state.result = localFailure(UserPayResult::Failed, call.presetKey);
     if (call.prepare) {
         call.prepare();
     }
@@ -449,7 +449,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
         if (call.onRefused) {
             call.onRefused(ret);
         }
-        return localFailure(4, call.refusedKey);
+        return localFailure(UserPayResult::Failed, call.refusedKey);
     }
     // One deadline for the whole wait: wake-ups that find no answer do not restart the clock.
     const QDeadlineTimer deadline(timeoutMs);
@@ -466,7 +466,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
         if (call.onTimeout) {
             call.onTimeout(timeoutMs);
         }
-        return localFailure(4, call.timeoutKey);
+        return localFailure(UserPayResult::Failed, call.timeoutKey);
     }
     const UserPayResult result = state.result;
     if (call.complete) {
@@ -502,7 +502,8 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     const QString accountId = account.trimmed();
     const QString trimmedToken = token.trimmed();
     if (accountId.isEmpty() || trimmedToken.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     BlockingCall call;
     call.state = &checkTokenState;
@@ -519,12 +520,14 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
 UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
 {
     if (!account) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.output_account_info_null"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.output_account_info_null"));
     }
     const QString accountId = account->accountId.trimmed();
     const QString token = account->token.trimmed();
     if (accountId.isEmpty() || token.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     BlockingCall call;
     call.state = &refreshState;
@@ -537,7 +540,7 @@ UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
         return client->V4GetUserInfo(utf8(accountId), -1, utf8(token), objectid::RefreshAccount);
     };
     call.complete = [&](const UserPayResult &result) {
-        if (result.code == 0) {
+        if (result.code == UserPayResult::Ok) {
             *account = refreshState.account;
         }
     };
@@ -557,7 +560,8 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
                      << " tokenEmpty =" << boolText(trimmedToken.isEmpty())
                      << " smsEmpty =" << boolText(trimmedSms.isEmpty())
                      << " imageCodeEmpty =" << boolText(trimmedImage.isEmpty());
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
@@ -584,9 +588,9 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
         TVX_LOG_WARN << "[VirtualBind] phone bind rejected, previous bind request still pending.";
     };
     call.complete = [](const UserPayResult &result) {
-        TVX_LOG_INFO << "[VirtualBind] phone bind finished, ok =" << boolText(result.code == 0)
-                     << " code =" << result.code << " serviceCode =" << result.serviceCode
-                     << " message =" << result.message;
+        TVX_LOG_INFO << "[VirtualBind] phone bind finished, ok ="
+                     << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
+                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
     };
     return runBlockingCall(call);
 }
@@ -601,7 +605,8 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
                      << boolText(trimmedOpenId.isEmpty())
                      << " tokenEmpty =" << boolText(trimmedToken.isEmpty())
                      << " accountType =" << accountType;
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
@@ -627,9 +632,9 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
         TVX_LOG_WARN << "[VirtualBind] openId bind rejected, previous bind request still pending.";
     };
     call.complete = [](const UserPayResult &result) {
-        TVX_LOG_INFO << "[VirtualBind] openId bind finished, ok =" << boolText(result.code == 0)
-                     << " code =" << result.code << " serviceCode =" << result.serviceCode
-                     << " message =" << result.message;
+        TVX_LOG_INFO << "[VirtualBind] openId bind finished, ok ="
+                     << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
+                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
     };
     return runBlockingCall(call);
 }
@@ -638,10 +643,12 @@ UserPayResult WebUIAPIService::login(const LoginRequest &request, AccountInfo *o
 {
     Q_UNUSED(out)
     if (request.account.isEmpty() || request.credential.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_credential_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_credential_empty"));
     }
     initialize();
-    return localFailure(3, QStringLiteral("user_pay.login.error.not_implemented"));
+    return localFailure(UserPayResult::NotImplemented,
+                        QStringLiteral("user_pay.login.error.not_implemented"));
 }
 
 QString WebUIAPIService::takeLastVirtualBindUserToken()

@@ -18,7 +18,6 @@ namespace user_pay {
 using detail::boolText;
 namespace calltype = webapi::calltype;
 using detail::catalogText;
-using detail::kSuccess;
 
 namespace {
 
@@ -95,7 +94,7 @@ bool WebUIAPIService::takeFailure(const Callback &slot, bool *pending, ErrorLook
 void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QString &message,
                                    const QJsonObject &root, const QString &text)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         const QString tag = topOrDataString(root, QStringLiteral("logintag"));
         QString address;
         if (weChat) {
@@ -143,7 +142,7 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
-    if (code != kSuccess) {
+    if (code != kServiceCodeSuccess) {
         TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << calltype::V4GetServerTime
                      << " code =" << code << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
@@ -241,7 +240,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
         return;
     }
     bool *pending = weChat ? &weChatQrPending : &qqLoginPending;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(weChat ? weChatLoginSucceededCallback : qqLoginSucceededCallback, pending,
                       buildAccountInfoFromResponse(root));
         return;
@@ -266,7 +265,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
 void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &message,
                                         const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(lenovoLoginSucceededCallback, &lenovoLoginPending, buildAccountInfoFromResponse(root));
         return;
     }
@@ -284,7 +283,7 @@ void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &m
 
 void WebUIAPIService::handleImageCode(int callType, int code, const QString &message, const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         QString image = message;
         const int comma = image.indexOf(QLatin1Char(','));
         if (comma >= 0) {
@@ -313,7 +312,7 @@ void WebUIAPIService::handleImageCode(int callType, int code, const QString &mes
 
 void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &message)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(phoneCodeSentCallback, nullptr);
         return;
     }
@@ -336,7 +335,7 @@ void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &mes
 void WebUIAPIService::handlePhoneLogin(int callType, int code, const QString &message,
                                        const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(phoneLoginSucceededCallback, nullptr, buildAccountInfoFromResponse(root));
         return;
     }
@@ -364,7 +363,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
 {
     TVX_LOG_INFO << "[VirtualAccountLogin] callback objectId =" << objectId << " code =" << code
                  << " message =" << message;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         const AccountInfo account = buildAccountInfoFromResponse(root);
         TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << app::maskPhone(account.accountId)
                      << " tokenEmpty =" << boolText(account.token.trimmed().isEmpty());
