@@ -367,14 +367,14 @@ private slots:
 
     void refusedPortDeliversNoAnswerOnTheWorker()
     {
-        curlhttp channel(nullptr, 39, &CallbackRecorder::callback, 77);
+        curlhttp channel(nullptr, webapi::calltype::V4Logout, &CallbackRecorder::callback, 77);
         const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/api/v4/signout";
         QVERIFY(channel.v4post(url.c_str(), "{}"));
         QVERIFY(!channel.v4post(url.c_str(), "{}")); // busy
         QVERIFY(CallbackRecorder::instance().waitFor(1));
         const RecordedAnswer a = CallbackRecorder::instance().answers().front();
         QCOMPARE(a.response, std::string("{\"code\":-1}"));
-        QCOMPARE(a.callType, 39);
+        QCOMPARE(a.callType, webapi::calltype::V4Logout);
         QCOMPARE(a.objectID, 77);
         QVERIFY(a.thread != std::this_thread::get_id());
     }
@@ -458,9 +458,9 @@ private slots:
                 QTest::qWait(40);
         }
         {
-            curlhttp channel(nullptr, 1, WebInterfaceCallback(nullptr), 0);
+            curlhttp channel(nullptr, webapi::calltype::Login, WebInterfaceCallback(nullptr), 0);
         } // destroyed before its thread ran
-        curlhttp silent(nullptr, 65, WebInterfaceCallback(nullptr), 0);
+        curlhttp silent(nullptr, webapi::calltype::V4GetServerTime, WebInterfaceCallback(nullptr), 0);
         QVERIFY(silent.getservertime(
             ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
         QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
