@@ -3,6 +3,7 @@
 // Input: one byte choosing the call type, one choosing the object id, then the answer.
 #include "FuzzSupport.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/ObjectIds.h"
 
 #include <QFile>
 
@@ -14,7 +15,14 @@ namespace {
 using user_pay::AccountInfo;
 using user_pay::WebUIAPIService;
 
-constexpr int kObjectIds[] = {0, 2, 5, 7, 21, 24, 25, 26, 27, 10010, 10011, 10012, 10030, 10031};
+namespace objectid = webapi::objectid;
+// Every object id the bridge uses, and one it never uses.
+constexpr int kStrangerObjectId = 7;
+constexpr int kObjectIds[] = {
+    objectid::ServerTime,  objectid::PhoneCode,      objectid::SafePhoneCode, kStrangerObjectId,
+    objectid::PhoneLogin,  objectid::QQLogin,        objectid::WeChatLogin,   objectid::VirtualAccountLogin,
+    objectid::LenovoLogin, objectid::RefreshAccount, objectid::Logout,        objectid::CheckToken,
+    objectid::BindPhone,   objectid::BindOpenId};
 
 // What the manager's callbacks read of what they hear.
 volatile size_t g_sink = 0;
@@ -92,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const int callType = int(data[0] % (WebUIAPIService::kCallTypeCount + 2)) - 1;
+    const int callType = int(data[0] % (webapi::calltype::kCount + 2)) - 1;
     const int objectId = kObjectIds[data[1] % (sizeof(kObjectIds) / sizeof(kObjectIds[0]))];
     const std::string answer(reinterpret_cast<const char *>(data + 2), size - 2);
     WebUIAPIService::webInterfaceCallbackBridge(&bridge(), callType, objectId, answer);

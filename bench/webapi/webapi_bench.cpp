@@ -95,7 +95,7 @@ int main(int argc, char **argv)
         c->V4CheckToken("86-138", "tok", i);
         waitAnswers(before + 1);
         client.push_back(t.nsecsElapsed() / 1e6);
-        body = c->bodyBuffer(44);
+        body = c->bodyBuffer(webapi::calltype::V4CheckToken);
         // A second request on the same channel reuses its connection.
         t.restart();
         c->V4CheckToken("86-138", "tok", i);
@@ -139,7 +139,13 @@ int main(int argc, char **argv)
                 mClient - mDirect);
 
     // Idle cost: 15 channels, each with its worker thread, doing nothing for 10 s.
-    const int callTypes[] = {29, 30, 33, 39, 41, 42, 44, 45, 51, 55, 57, 58, 59, 64, 65};
+    namespace calltype = webapi::calltype;
+    const int callTypes[] = {
+        calltype::V4GetImgCheckCode,  calltype::V4GetPhoneCheckCode,   calltype::V4PhoneCodeLogin,
+        calltype::V4Logout,           calltype::V4WeChatLogin,         calltype::V4GetLoginState,
+        calltype::V4CheckToken,       calltype::V4GetUserInfo,         calltype::V4QQlogin,
+        calltype::SafePhoneCodeLogin, calltype::SafeGetPhoneCheckCode, calltype::VirtualactRegister,
+        calltype::VirtualactBind,     calltype::BindWeChatQQ,          calltype::V4GetServerTime};
     WebInterface *idle = newClient();
     const int before = g_answers;
     idle->V4GetImgCheckCode(120, 40, 4, 18, 0);

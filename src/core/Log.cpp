@@ -213,11 +213,15 @@ QString maskPhone(const QString &phone)
 
 QString maskSecrets(const QString &text)
 {
-    // A JSON member with a string or number value, or a query item after "?" or "&".
+    // A JSON member with a string or number value, or a query or form item at the start, after
+    // white space (a form body behind a line's label) or after "?" or "&".
     static const QRegularExpression kItem(
-        QStringLiteral(R"re("(\w+)"\s*:\s*(?:"((?:[^"\\]|\\.)*)"|(-?\d+))|(?<=[?&])(\w+)=([^&#\s"]*))re"));
-    static const QRegularExpression kPhoneNames(QStringLiteral("^(account|accountid|phone|mobile)$"),
-                                                QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral(R"re("(\w+)"\s*:\s*(?:"((?:[^"\\]|\\.)*)"|(-?\d+))|(?<![^?&\s])(\w+)=([^&#\s"]*))re"));
+    static const QRegularExpression kSecretNames(QStringLiteral("token|password|pwd|^loginkey$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression kPhoneNames(
+        QStringLiteral("^(account|accountid|username|bindaccount|phone|phonenumber|mobile)$"),
+        QRegularExpression::CaseInsensitiveOption);
     QString out;
     int copied = 0;
     QRegularExpressionMatchIterator it = kItem.globalMatch(text);
@@ -228,7 +232,7 @@ QString maskSecrets(const QString &text)
         const int valueGroup = query ? 5 : (m.capturedStart(2) >= 0 ? 2 : 3);
         const QString value = m.captured(valueGroup);
         QString masked;
-        if (name.contains(QLatin1String("token"), Qt::CaseInsensitive))
+        if (kSecretNames.match(name).hasMatch())
             masked = maskToken(value);
         else if (kPhoneNames.match(name).hasMatch())
             masked = maskPhone(value);

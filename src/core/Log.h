@@ -27,9 +27,10 @@ QString escapeLogText(const QString &text);
 // characters; anything shorter than eight characters is hidden whole.
 QString maskToken(const QString &token);
 QString maskPhone(const QString &phone);
-// Request and answer bodies and addresses: every JSON member ("name": value) and query item
-// (name=value) whose name holds "token" is masked as a token; "account", "accountid", "phone"
-// and "mobile" as phone numbers. Everything else stays as it was.
+// Request and answer bodies and addresses: every JSON member ("name": value) and query or form
+// item (name=value at the start, after white space or after "?" or "&") whose name holds "token", "password"
+// or "pwd", or is "loginkey", is masked as a token; "account", "accountid", "username", "bindaccount",
+// "phone", "phonenumber" and "mobile" as phone numbers. Everything else stays as it was.
 QString maskSecrets(const QString &text);
 
 // One log line: every inserted item is rendered as QDebug would render it unquoted, then

@@ -29,11 +29,6 @@ struct CallbackGate
     }
 };
 
-namespace {
-// The service's own word that a token is no longer valid.
-constexpr int kTokenInvalid = 10060;
-} // namespace
-
 AccountManager::AccountManager(QObject *parent) : AccountManager(WebUIAPIService::shared(), parent) {}
 
 AccountManager::AccountManager(std::shared_ptr<WebUIAPIService> bridge, QObject *parent)
@@ -183,7 +178,7 @@ void AccountManager::initialize()
     // Only the service saying the token is invalid costs the user the stored account. A time-out,
     // a refused connection, a busy channel, an answer that cannot be read and every other code
     // (maintenance, overload) say nothing about the token.
-    if (check.code != 0 && check.serviceCode == kTokenInvalid) {
+    if (check.code != UserPayResult::Ok && check.serviceCode == kServiceCodeTokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login token validation failed:" << check.message
                      << " serviceCode=" << check.serviceCode;
         clearAccountInfo();
@@ -191,7 +186,7 @@ void AccountManager::initialize()
         return;
     }
     // Unverified, the stored account stays signed in as it was saved.
-    const bool verified = check.code == 0;
+    const bool verified = check.code == UserPayResult::Ok;
     if (!verified)
         TVX_LOG_WARN << "[AccountManager] auto login token check not answered, keep local account:"
                      << check.message;
@@ -204,9 +199,9 @@ void AccountManager::initialize()
         return;
     AccountInfo copy = accountInfo;
     const UserPayResult refresh = webApiService->refreshAccount(&copy);
-    if (refresh.code == 0) {
+    if (refresh.code == UserPayResult::Ok) {
         applyAccountInfo(copy);
-    } else if (refresh.serviceCode == kTokenInvalid) {
+    } else if (refresh.serviceCode == kServiceCodeTokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login refresh hit invalid token, clear local login state.";
         clearAccountInfo();
     } else {
@@ -217,16 +212,17 @@ void AccountManager::initialize()
 void AccountManager::refreshAccountInfoInfo()
 {
     if (!loggedIn) {
-        emit operationFailed(2, i18n::t(QStringLiteral("user_pay.login.error.account_not_logged_in")));
+        emit operationFailed(UserPayResult::Refused,
+                             i18n::t(QStringLiteral("user_pay.login.error.account_not_logged_in")));
         return;
     }
     AccountInfo copy = accountInfo;
     const UserPayResult result = webApiService->refreshAccount(&copy);
-    if (result.code == 0) {
+    if (result.code == UserPayResult::Ok) {
         applyAccountInfo(copy);
         return;
     }
-    if (result.serviceCode == kTokenInvalid)
+    if (result.serviceCode == kServiceCodeTokenInvalid)
         clearAccountInfo();
     emit operationFailed(result.serviceCode != 0 ? result.serviceCode : result.code, result.message);
 }
@@ -352,7 +348,7 @@ void AccountManager::signOutRemotely(const AccountInfo &account, const char *fai
         return;
     QThreadPool::globalInstance()->start([bridge, account, failureText] {
         const UserPayResult result = bridge->logout(account);
-        if (result.code != 0)
+        if (result.code != UserPayResult::Ok)
             TVX_LOG_WARN << failureText << result.message;
     });
 }

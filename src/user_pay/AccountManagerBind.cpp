@@ -11,7 +11,8 @@ namespace user_pay {
 namespace {
 int reportedCode(const UserPayResult &result)
 {
-    return result.serviceCode != 0 && result.serviceCode != 10000 ? result.serviceCode : result.code;
+    return result.serviceCode != 0 && result.serviceCode != kServiceCodeSuccess ? result.serviceCode
+                                                                                : result.code;
 }
 } // namespace
 
@@ -36,7 +37,7 @@ void AccountManager::completeVirtualAccountLogin(AccountInfo account)
     if (webApiService) {
         AccountInfo copy = account;
         const UserPayResult refresh = webApiService->refreshAccount(&copy);
-        if (refresh.code == 0) {
+        if (refresh.code == UserPayResult::Ok) {
             account = copy;
             TVX_LOG_INFO << "[AccountManager] virtual auto login refresh succeeded, accountId ="
                          << app::maskPhone(account.accountId) << " accountType =" << account.accountType
@@ -118,7 +119,7 @@ void AccountManager::completeThirdLogin(const AccountInfo &thirdAccount, ThirdLo
     if (bind) {
         TVX_LOG_INFO << "[AccountManager][VirtualBind] start bind after third login.";
         const UserPayResult result = bindVirtualAccountAfterLogin(thirdAccount, type, snapshot);
-        if (result.code != 0) {
+        if (result.code != UserPayResult::Ok) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] bind failed, code =" << result.code
                          << " serviceCode =" << result.serviceCode << " message =" << result.message;
             rollbackToVirtualAccountAfterBindFailure(thirdAccount, snapshot, result, type);
@@ -154,18 +155,19 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
                                                            const AccountInfo &virtualAccount) const
 {
     if (!webApiService)
-        return {4, i18n::t(QStringLiteral("user_pay.service.error.webui_not_ready")), 0};
+        return {UserPayResult::Failed, i18n::t(QStringLiteral("user_pay.service.error.webui_not_ready")), 0};
     const QString virtualToken = virtualAccount.token.trimmed();
     if (virtualToken.isEmpty()) {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] virtual token is empty, skip bind.";
-        return {1, i18n::t(QStringLiteral("user_pay.login.error.account_or_token_empty")), 0};
+        return {UserPayResult::InvalidInput,
+                i18n::t(QStringLiteral("user_pay.login.error.account_or_token_empty")), 0};
     }
     if (type == ThirdLoginPhone) {
         const QString accountId = virtualAccount.accountId.trimmed();
         TVX_LOG_INFO << "[AccountManager][VirtualBind] check virtual token before phone bind, accountId ="
                      << app::maskPhone(accountId) << " tokenEmpty =" << false;
         const UserPayResult check = webApiService->checkToken(accountId, virtualToken);
-        if (check.code != 0) {
+        if (check.code != UserPayResult::Ok) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
                          << check.message << " serviceCode =" << check.serviceCode;
             return check;
@@ -251,13 +253,13 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
         emit phoneLoginFailed(code, result.message);
     };
     const UserPayResult check = webApiService->checkToken(accountId, token);
-    if (check.code != 0) {
+    if (check.code != UserPayResult::Ok) {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
                      << check.message << " serviceCode =" << check.serviceCode;
         return fail(check);
     }
     const UserPayResult bound = webApiService->bindVirtualAccountWithPhone(phone, token, smsCode, imageCode);
-    if (bound.code != 0) {
+    if (bound.code != UserPayResult::Ok) {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] direct phone bind failed:" << bound.message
                      << " serviceCode =" << bound.serviceCode;
         return fail(bound);
@@ -269,7 +271,7 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
     TVX_LOG_INFO << "[AccountManager][VirtualBind] refresh account after direct phone bind, useIssuedToken ="
                  << !issued.isEmpty();
     const UserPayResult refresh = webApiService->refreshAccount(&copy);
-    if (refresh.code == 0) {
+    if (refresh.code == UserPayResult::Ok) {
         applyAccountInfo(copy);
     } else {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] refresh account after direct phone bind failed:"

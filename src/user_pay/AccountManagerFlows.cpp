@@ -73,8 +73,8 @@ bool AccountManager::validateImageCode(const QString &value, QString *error)
 void AccountManager::requestPhoneImageCode()
 {
     auto fail = [this](const char *key) {
-        emit operationFailed(4, text(key));
-        emit phoneCodeFailed(4, text(key));
+        emit operationFailed(UserPayResult::Failed, text(key));
+        emit phoneCodeFailed(UserPayResult::Failed, text(key));
     };
     if (!webApiService)
         return fail("user_pay.login.error.phone_service_not_ready");
@@ -93,11 +93,11 @@ void AccountManager::requestPhoneSmsCode(const QString &phoneNumber, const QStri
     QString error;
     if (!validatePhoneNumber(phone, &error) ||
         (phoneCodeChallengeRequired && !validateImageCode(image, &error)))
-        return fail(1, error);
+        return fail(UserPayResult::InvalidInput, error);
     if (!webApiService)
-        return fail(4, text("user_pay.login.error.phone_service_not_ready"));
+        return fail(UserPayResult::Failed, text("user_pay.login.error.phone_service_not_ready"));
     if (!webApiService->requestPhoneCode(phone, phoneCodeChallengeRequired, image))
-        fail(4, text("user_pay.login.error.sms_code_request_failed"));
+        fail(UserPayResult::Failed, text("user_pay.login.error.sms_code_request_failed"));
 }
 
 void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString &phoneCode,
@@ -110,14 +110,14 @@ void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString 
     QString error;
     if (!validatePhoneNumber(pendingPhoneNumber, &error) || !validatePhoneCode(pendingPhoneCode, &error) ||
         (phoneCodeChallengeRequired && !validateImageCode(pendingImageCode, &error))) {
-        emit operationFailed(1, error);
-        emit phoneLoginFailed(1, error);
+        emit operationFailed(UserPayResult::InvalidInput, error);
+        emit phoneLoginFailed(UserPayResult::InvalidInput, error);
         return;
     }
     if (!webApiService) {
         const QString message = text("user_pay.login.error.phone_service_not_ready");
-        emit operationFailed(4, message);
-        emit phoneLoginFailed(4, message);
+        emit operationFailed(UserPayResult::Failed, message);
+        emit phoneLoginFailed(UserPayResult::Failed, message);
         return;
     }
     if (shouldTriggerVirtualBind())
@@ -125,9 +125,9 @@ void AccountManager::loginByPhoneCode(const QString &phoneNumber, const QString 
     if (!webApiService->phoneCodeLogin(pendingPhoneNumber, pendingPhoneCode, phoneCodeChallengeRequired,
                                        pendingImageCode)) {
         const QString message = text("user_pay.login.error.login_request_failed");
-        emit operationFailed(4, message);
+        emit operationFailed(UserPayResult::Failed, message);
         emit loginFinished(false);
-        emit phoneLoginFailed(4, message);
+        emit phoneLoginFailed(UserPayResult::Failed, message);
     }
 }
 
@@ -158,8 +158,8 @@ void AccountManager::startWeChatQrLoginRequest()
 {
     signInCompleted = false;
     auto fail = [this](const char *key) {
-        emit operationFailed(4, text(key));
-        emit weChatLoginFailed(4, text(key));
+        emit operationFailed(UserPayResult::Failed, text(key));
+        emit weChatLoginFailed(UserPayResult::Failed, text(key));
     };
     if (!webApiService)
         return fail("user_pay.login.error.wechat_service_not_ready");
@@ -187,8 +187,8 @@ void AccountManager::requestQQLogin()
     TVX_LOG_INFO << "[AccountManager][VirtualBind] requestQQLogin, loginScene =" << loginScene
                  << " loggedIn =" << loggedIn << " virtualAccount =" << accountInfo.isVirtualAccount;
     auto fail = [this](const char *key) {
-        emit operationFailed(4, text(key));
-        emit qqLoginFailed(4, text(key));
+        emit operationFailed(UserPayResult::Failed, text(key));
+        emit qqLoginFailed(UserPayResult::Failed, text(key));
     };
     signInCompleted = false;
     if (!webApiService)
@@ -210,15 +210,17 @@ void AccountManager::pollQQLoginStatus()
 void AccountManager::login(const QString &account, const QString &credential)
 {
     if (account.isEmpty() || credential.isEmpty()) {
-        emit operationFailed(1, text("user_pay.login.error.account_or_credential_empty"));
+        emit operationFailed(UserPayResult::InvalidInput,
+                             text("user_pay.login.error.account_or_credential_empty"));
         emit loginFinished(false);
         return;
     }
     AccountInfo signedIn;
-    const UserPayResult result = webApiService
-                                     ? webApiService->login({account, credential}, &signedIn)
-                                     : UserPayResult{4, text("user_pay.service.error.webui_not_ready"), 0};
-    if (result.code != 0) {
+    const UserPayResult result =
+        webApiService
+            ? webApiService->login({account, credential}, &signedIn)
+            : UserPayResult{UserPayResult::Failed, text("user_pay.service.error.webui_not_ready"), 0};
+    if (result.code != UserPayResult::Ok) {
         emit operationFailed(result.code, result.message);
         emit loginFinished(false);
         return;

@@ -212,7 +212,7 @@ QJsonObject FileProcessService::buildSignedPayload(const QJsonObject &body, cons
         return QJsonObject();
     const QString deviceId = resolveDeviceId();
     if (!kDeviceIdRegex.match(deviceId).hasMatch()) {
-        *result = failure(4, QStringLiteral("Invalid device id."));
+        *result = failure(UserPayResult::Failed, QStringLiteral("Invalid device id."));
         return QJsonObject();
     }
     QJsonObject payload = body;

@@ -1,5 +1,5 @@
-// What the cloud conversion client's files share: the server's success code, the outcomes they
-// build and the small body helpers. Not part of the library's interface.
+// What the cloud conversion client's files share: the outcomes they build and the small body
+// helpers. Not part of the library's interface.
 #pragma once
 
 #include "user_pay/UserPayResult.h"
@@ -11,11 +11,9 @@
 namespace user_pay {
 namespace detail {
 
-constexpr int kSuccessCode = 10000;
-
 inline UserPayResult ok()
 {
-    return UserPayResult{0, QString(), kSuccessCode};
+    return UserPayResult{UserPayResult::Ok, QString(), kServiceCodeSuccess};
 }
 
 inline UserPayResult failure(int code, const QString &message, int serviceCode = 0)

@@ -17,7 +17,6 @@ namespace user_pay {
 
 using detail::blank;
 using detail::failure;
-using detail::kSuccessCode;
 using detail::ok;
 using detail::setIfNotBlank;
 
@@ -37,7 +36,7 @@ bool isCancelled(const CreateConvertTaskRequest &request)
 
 UserPayResult cancelled()
 {
-    return failure(4, QStringLiteral("Create convert task cancelled."));
+    return failure(UserPayResult::Failed, QStringLiteral("Create convert task cancelled."));
 }
 
 // Starts fn on Qt's global thread pool and hands back its future.
@@ -68,7 +67,7 @@ template <typename T> QFuture<T> startOnPool(std::function<T()> fn)
 // A failed step decides a query's result with its code and message; true when the step passed.
 template <typename Result> bool passed(const UserPayResult &step, Result *result)
 {
-    if (step.code == 0)
+    if (step.code == UserPayResult::Ok)
         return true;
     result->code = step.serviceCode;
     result->message = step.message;
@@ -100,17 +99,18 @@ UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequ
                                                      UploadPointContext *context) const
 {
     if (!context)
-        return failure(1, QStringLiteral("Output context is null."));
+        return failure(UserPayResult::InvalidInput, QStringLiteral("Output context is null."));
     const QFileInfo file(request.filePath);
     const qint64 size = file.size();
     const qint64 sliceBytes = qint64(request.sliceSizeK) * 1024;
     // Slices are read whole into memory and counted in an int: sizes beyond that are refused
     // before anything is sent.
     if (sliceBytes > INT_MAX)
-        return failure(1, QStringLiteral("sliceSizeK is too large."));
+        return failure(UserPayResult::InvalidInput, QStringLiteral("sliceSizeK is too large."));
     const qint64 sliceCount = FileSliceReader::sliceCountFor(size, sliceBytes);
     if (sliceCount > INT_MAX)
-        return failure(1, QStringLiteral("File has too many slices for sliceSizeK."));
+        return failure(UserPayResult::InvalidInput,
+                       QStringLiteral("File has too many slices for sliceSizeK."));
 
     QJsonObject body;
     body.insert(QStringLiteral("tasktype"), request.taskType.trimmed());
@@ -129,10 +129,10 @@ UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequ
     QJsonObject answer;
     const UserPayResult sent = sendSigned(QLatin1String(kUploadPointPath), body, request.clientIp,
                                           request.platTag, 0, request.requestTimeoutMs, &answer);
-    if (sent.code != 0)
+    if (sent.code != UserPayResult::Ok)
         return sent;
     const UserPayResult checked = parseCommonResponse(answer, QStringLiteral("uploadpointpar"), nullptr);
-    if (checked.code != 0)
+    if (checked.code != UserPayResult::Ok)
         return checked;
 
     readUploadPointAnswer(answer, context);
@@ -143,7 +143,8 @@ UserPayResult FileProcessService::requestUploadPoint(const CreateConvertTaskRequ
     context->clientIp = request.clientIp;
     context->platTag = request.platTag;
     if (context->taskTag.isEmpty() || context->taskToken.isEmpty() || context->timestamp <= 0)
-        return failure(4, QStringLiteral("uploadpointpar response missing tasktag/tasktoken/timestamp."));
+        return failure(UserPayResult::Failed,
+                       QStringLiteral("uploadpointpar response missing tasktag/tasktoken/timestamp."));
     return ok();
 }
 
@@ -167,24 +168,26 @@ UserPayResult FileProcessService::uploadFileChunks(const CreateConvertTaskReques
                                                    const UploadPointContext &context, int *uploaded) const
 {
     if (!uploaded)
-        return failure(1, QStringLiteral("Output chunk counter is null."));
+        return failure(UserPayResult::InvalidInput, QStringLiteral("Output chunk counter is null."));
     *uploaded = 0;
     FileSliceReader reader(request.filePath, context.fileSize, context.sliceSizeBytes);
     if (!reader.open())
-        return failure(4, QStringLiteral("Failed to open file for upload: %1").arg(request.filePath));
+        return failure(UserPayResult::Failed,
+                       QStringLiteral("Failed to open file for upload: %1").arg(request.filePath));
     QByteArray slice;
     for (int i = 0; i < context.sliceCount; ++i) {
         if (isCancelled(request))
             return cancelled();
         if (!reader.read(i, &slice))
-            return failure(4, QStringLiteral("Failed to read chunk %1 from file.").arg(i));
+            return failure(UserPayResult::Failed,
+                           QStringLiteral("Failed to read chunk %1 from file.").arg(i));
         UserPayResult attempt;
         for (int tries = 0; tries <= request.chunkRetryCount; ++tries) {
             attempt = uploadSingleChunk(context, i, slice, request.requestTimeoutMs);
-            if (attempt.code == 0)
+            if (attempt.code == UserPayResult::Ok)
                 break;
         }
-        if (attempt.code != 0)
+        if (attempt.code != UserPayResult::Ok)
             return failure(
                 4, QStringLiteral("Chunk upload failed. index=%1, reason=%2").arg(i).arg(attempt.message),
                 attempt.serviceCode);
@@ -200,7 +203,7 @@ UserPayResult FileProcessService::uploadSingleChunk(const UploadPointContext &co
     const QString url =
         buildUploadChunkUrl(buildRequestUrl(QLatin1String(kUploadChunkPath)), context, chunkIndex);
     const UserPayResult sent = postBinary(url, bytes, timeoutMs, &answer);
-    if (sent.code != 0)
+    if (sent.code != UserPayResult::Ok)
         return sent;
     return parseCommonResponse(answer, QStringLiteral("uploadpointfile"), nullptr);
 }
@@ -213,7 +216,7 @@ UserPayResult FileProcessService::requestUploadMerge(const UploadPointContext &c
     // The merge carries the server's own time stamp from the upload point, not the local clock.
     const UserPayResult sent = sendSigned(QLatin1String(kUploadMergePath), body, context.clientIp,
                                           context.platTag, context.timestamp, timeoutMs, &answer);
-    if (sent.code != 0)
+    if (sent.code != UserPayResult::Ok)
         return sent;
     return parseCommonResponse(answer, QStringLiteral("uploadpointmerge"), nullptr);
 }
@@ -227,12 +230,12 @@ CreateConvertTaskResult FileProcessService::createConvertTask(const CreateConver
         return result;
     };
     const UserPayResult valid = validateCreateRequest(request, nullptr);
-    if (valid.code != 0)
+    if (valid.code != UserPayResult::Ok)
         return fail(valid);
 
     UploadPointContext context;
     const UserPayResult point = requestUploadPoint(request, &context);
-    if (point.code != 0)
+    if (point.code != UserPayResult::Ok)
         return fail(point);
     result.taskTag = context.taskTag;
     result.taskToken = context.taskToken;
@@ -242,17 +245,17 @@ CreateConvertTaskResult FileProcessService::createConvertTask(const CreateConver
     int uploaded = 0;
     const UserPayResult slices = uploadFileChunks(request, context, &uploaded);
     result.uploadedChunkCount = uploaded;
-    if (slices.code != 0)
+    if (slices.code != UserPayResult::Ok)
         return fail(slices);
 
     if (isCancelled(request))
         return fail(cancelled());
     const UserPayResult merged = requestUploadMerge(context, request.requestTimeoutMs);
-    if (merged.code != 0)
+    if (merged.code != UserPayResult::Ok)
         return fail(merged);
 
     result.success = true;
-    result.serviceCode = kSuccessCode;
+    result.serviceCode = kServiceCodeSuccess;
     result.message = QStringLiteral("Create convert task success.");
     return result;
 }
@@ -289,7 +292,7 @@ QueryTaskStateResult FileProcessService::readTaskStateAnswer(const QJsonObject &
     QueryTaskStateResult result;
     takeAnswer(answer, &result);
     switch (result.code) {
-    case kSuccessCode:
+    case kServiceCodeSuccess:
         result.finished = true;
         break;
     case 20000:
@@ -328,7 +331,7 @@ QueryTaskDownResult FileProcessService::readTaskDownAnswer(const QJsonObject &an
 {
     QueryTaskDownResult result;
     takeAnswer(answer, &result);
-    if (result.code == kSuccessCode) {
+    if (result.code == kServiceCodeSuccess) {
         result.downUrl = answer.value(QStringLiteral("downurl")).toString().trimmed();
         result.success = !result.downUrl.isEmpty();
         if (!result.success)
@@ -359,7 +362,7 @@ DeleteTaskResult FileProcessService::readDeleteTaskAnswer(const QJsonObject &ans
 {
     DeleteTaskResult result;
     takeAnswer(answer, &result);
-    result.success = result.code == kSuccessCode;
+    result.success = result.code == kServiceCodeSuccess;
     if (!result.success && blank(result.message))
         result.message = QStringLiteral("deltask failed.");
     return result;

@@ -13,7 +13,6 @@
 namespace user_pay {
 
 using detail::failure;
-using detail::kSuccessCode;
 using detail::ok;
 
 namespace {
@@ -68,7 +67,7 @@ UserPayResult FileProcessService::postJson(const QString &url, const QJsonObject
                                            QJsonObject *response) const
 {
     if (!response)
-        return failure(1, QStringLiteral("Output response object is null."));
+        return failure(UserPayResult::InvalidInput, QStringLiteral("Output response object is null."));
     const QByteArray text = QJsonDocument(body).toJson(QJsonDocument::Compact);
     return post("[FileService][POST JSON]", url, text, text, "Content-Type: application/json; charset=utf-8",
                 timeoutMs, response);
@@ -78,7 +77,7 @@ UserPayResult FileProcessService::postBinary(const QString &url, const QByteArra
                                              QJsonObject *response) const
 {
     if (!response)
-        return failure(1, QStringLiteral("Output response object is null."));
+        return failure(UserPayResult::InvalidInput, QStringLiteral("Output response object is null."));
     return post("[FileService][POST BIN]", url, body, QByteArray(), "Content-Type: application/octet-stream",
                 timeoutMs, response);
 }
@@ -121,7 +120,7 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
     const webapi::BlockingResult sent = webapi::blockingTransfer(request);
 
     if (sent.outcome == webapi::BlockingOutcome::TimedOut)
-        return failure(4, QStringLiteral("Request timeout: %1").arg(url));
+        return failure(UserPayResult::Failed, QStringLiteral("Request timeout: %1").arg(url));
 
     const QString answerText = app::maskSecrets(QString::fromUtf8(answer));
     if (!sent.ok()) {
@@ -129,7 +128,7 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
         TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + logUrl + QLatin1String(" code=") +
                              QString::number(sent.curlCode) + QLatin1String(" error=") + errorText +
                              QLatin1String(" response=") + answerText;
-        return failure(4, QStringLiteral("Network error: %1").arg(errorText));
+        return failure(UserPayResult::Failed, QStringLiteral("Network error: %1").arg(errorText));
     }
     TVX_LOG_INFO << head + QLatin1String(" response, url=") + logUrl + QLatin1String(" body=") + answerText;
 
@@ -141,7 +140,8 @@ UserPayResult FileProcessService::decodeAnswer(const QByteArray &body, QJsonObje
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return failure(4, QStringLiteral("Invalid JSON response: %1").arg(parseError.errorString()));
+        return failure(UserPayResult::Failed,
+                       QStringLiteral("Invalid JSON response: %1").arg(parseError.errorString()));
     *response = document.object();
     return ok();
 }
@@ -150,12 +150,12 @@ UserPayResult FileProcessService::parseCommonResponse(const QJsonObject &respons
                                                       QJsonObject *data) const
 {
     const int code = response.value(QStringLiteral("code")).toInt(0);
-    if (code == kSuccessCode) {
+    if (code == kServiceCodeSuccess) {
         if (data)
             *data = response;
         return ok();
     }
-    return failure(4,
+    return failure(UserPayResult::Failed,
                    QStringLiteral("%1 failed: %2")
                        .arg(operation, response.value(QStringLiteral("message")).toVariant().toString()),
                    code);
@@ -167,7 +167,7 @@ UserPayResult FileProcessService::sendSigned(const QString &path, const QJsonObj
 {
     UserPayResult signedResult;
     const QJsonObject payload = buildSignedPayload(body, clientIp, platTag, timestamp, &signedResult);
-    if (signedResult.code != 0)
+    if (signedResult.code != UserPayResult::Ok)
         return signedResult;
     return postJson(buildRequestUrl(path), payload, timeoutMs, response);
 }

@@ -20,16 +20,16 @@ UserPayResult firstFailure(bool initialized, std::initializer_list<QPair<bool, c
 {
     UserPayResult result = ok();
     if (!initialized) {
-        result = failure(2, QStringLiteral("File process service is not initialized."));
+        result = failure(UserPayResult::Refused, QStringLiteral("File process service is not initialized."));
     } else {
         for (const auto &check : checks) {
             if (check.first) {
-                result = failure(1, QString::fromLatin1(check.second));
+                result = failure(UserPayResult::InvalidInput, QString::fromLatin1(check.second));
                 break;
             }
         }
     }
-    if (errorMessage && result.code != 0)
+    if (errorMessage && result.code != UserPayResult::Ok)
         *errorMessage = result.message;
     return result;
 }

@@ -171,15 +171,15 @@ UserPayResult LenovoSDKService::initialize()
     QString error;
     const bool loaded = runtime().library ? resolveFunctions(&error) : ensureLoaded(&error);
     if (!loaded)
-        return failure(4, error, 0);
+        return failure(UserPayResult::Failed, error, 0);
     const QByteArray appInfo = buildLenovoAppInfo();
     const int r = runtime().lidInit(appInfo.constData(), 0, 0);
     if (r != 0)
-        return failure(4, loginRequestFailedText(), r);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), r);
     m_initialized = true;
     refreshDeviceIdLocked();
     const UserPayResult refreshed = refreshLoginStateLocked();
-    if (refreshed.code != 0)
+    if (refreshed.code != UserPayResult::Ok)
         TVX_LOG_WARN << "[LenovoSDK] refresh login state after initialize failed:" << refreshed.message
                      << " serviceCode =" << refreshed.serviceCode;
     return UserPayResult();
@@ -209,12 +209,12 @@ void LenovoSDKService::clearLoginLocked()
 UserPayResult LenovoSDKService::refreshLoginStateLocked()
 {
     if (!runtime().lidGetLoginStatus)
-        return failure(4, loginRequestFailedText(), 0);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), 0);
     std::vector<char> buffer(kStatusBufferSize, 0);
     const int r = runtime().lidGetLoginStatus(buffer.data(), kStatusBufferSize);
     if (r != 0) {
         clearLoginLocked();
-        return failure(4, loginRequestFailedText(), r);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), r);
     }
     if (buffer[0] == 0) {
         clearLoginLocked();
@@ -223,7 +223,7 @@ UserPayResult LenovoSDKService::refreshLoginStateLocked()
     const LenovoLoginStatus status = parseLoginStatusPayload(buffer.data(), buffer.size());
     if (!status.valid) {
         clearLoginLocked();
-        return failure(4, loginRequestFailedText(), 0);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), 0);
     }
     m_lenovoLoggedIn = status.loggedIn;
     m_lenovoToken = status.token;
@@ -239,15 +239,15 @@ UserPayResult LenovoSDKService::requestLogin()
     }
     if (!initialized) {
         const UserPayResult started = initialize();
-        if (started.code != 0)
+        if (started.code != UserPayResult::Ok)
             return started;
     }
     QMutexLocker lock(&m_mutex);
     if (!runtime().lidLogin)
-        return failure(4, loginRequestFailedText(), 0);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), 0);
     const int r = runtime().lidLogin(m_loginWindowHandle);
     if (r != 0)
-        return failure(4, loginRequestFailedText(), r);
+        return failure(UserPayResult::Failed, loginRequestFailedText(), r);
     return UserPayResult();
 }
 
@@ -255,7 +255,8 @@ UserPayResult LenovoSDKService::refreshLoginState()
 {
     QMutexLocker lock(&m_mutex);
     if (!m_initialized)
-        return failure(2, i18n::t(QStringLiteral("user_pay.service.error.webui_not_ready")), 0);
+        return failure(UserPayResult::Refused,
+                       i18n::t(QStringLiteral("user_pay.service.error.webui_not_ready")), 0);
     return refreshLoginStateLocked();
 }
 
@@ -264,10 +265,10 @@ UserPayResult LenovoSDKService::logout()
     QMutexLocker lock(&m_mutex);
     if (m_initialized) {
         if (!runtime().lidLogout)
-            return failure(4, loginRequestFailedText(), 0);
+            return failure(UserPayResult::Failed, loginRequestFailedText(), 0);
         const int r = runtime().lidLogout();
         if (r != 0)
-            return failure(4, loginRequestFailedText(), r);
+            return failure(UserPayResult::Failed, loginRequestFailedText(), r);
     }
     clearLoginLocked();
     return UserPayResult();

@@ -6,15 +6,31 @@
 
 namespace user_pay {
 
+// The server's codes that decide an outcome; every other code is a failure of its own.
+constexpr int kServiceCodeSuccess = 10000;
+constexpr int kServiceCodeTokenInvalid = 10060;
+
 struct UserPayResult
 {
-    // 0 success, 1 invalid input, 2 refused for the current state, 3 not implemented, 4 failed.
-    int code = 0;
+    // What code holds; the failure signals of the account manager report the same codes.
+    enum Code : int {
+        Ok = 0,
+        // A required argument is empty after trimming, or an output pointer is null.
+        InvalidInput = 1,
+        // Refused for the current state: a call of the same kind still waits, the service is not
+        // ready, or the server reported the token invalid.
+        Refused = 2,
+        NotImplemented = 3,
+        // No client, the request refused, no answer in time, or a failure answer.
+        Failed = 4,
+    };
+
+    int code = Ok;
     // User-facing text, already translated, or the server's own text; empty on success.
     QString message;
-    // The server's code when an answer decided the outcome (10000 = success); 0 when the
-    // outcome was decided locally (bad input, busy, refused, time-out).
-    int serviceCode = 10000;
+    // The server's code when an answer decided the outcome; 0 when the outcome was decided
+    // locally (bad input, busy, refused, time-out).
+    int serviceCode = kServiceCodeSuccess;
 };
 
 } // namespace user_pay

@@ -11,13 +11,6 @@ namespace user_pay {
 
 using detail::boolText;
 using detail::catalogText;
-using detail::kSuccess;
-
-namespace {
-
-constexpr int kTokenInvalid = 10060;
-
-} // namespace
 
 bool WebUIAPIService::owesAnswer(int callType, const BlockingCallState &state)
 {
@@ -38,7 +31,7 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
         return;
     }
     UserPayResult result;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         QString token =
             json::stringOf(
                 root.value(QStringLiteral("userinfo")).toObject().value(QStringLiteral("usertoken")))
@@ -54,7 +47,7 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
         const QString error = resolveWebApiErrorMessage(
             callType, code, message, catalogText("user_pay.login.error.login_request_failed"));
         TVX_LOG_WARN << "[VirtualBind] callback failed, code =" << code << " errorMessage =" << error;
-        result.code = 4;
+        result.code = UserPayResult::Failed;
         result.message = error;
         result.serviceCode = code;
     }
@@ -69,16 +62,16 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
         return;
     }
     UserPayResult result;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         if (isUsableAccount(account)) {
             refreshState.account = account;
         } else {
-            result.code = 4;
+            result.code = UserPayResult::Failed;
             result.message = catalogText("user_pay.login.error.refresh_account_response_invalid");
             result.serviceCode = 0;
         }
     } else {
-        result.code = code == kTokenInvalid ? 2 : 4;
+        result.code = code == kServiceCodeTokenInvalid ? UserPayResult::Refused : UserPayResult::Failed;
         result.message = resolveWebApiErrorMessage(
             callType, code, message, catalogText("user_pay.login.error.refresh_account_failed"));
         result.serviceCode = code;
@@ -93,15 +86,15 @@ void WebUIAPIService::handleCheckToken(int callType, int code, const QString &me
         return;
     }
     UserPayResult result;
-    if (code == kSuccess || code == 0 || code == 11120) {
+    if (code == kServiceCodeSuccess || code == 0 || code == 11120) {
         // The service also answers a valid token with these codes.
-    } else if (code == kTokenInvalid) {
-        result.code = 2;
+    } else if (code == kServiceCodeTokenInvalid) {
+        result.code = UserPayResult::Refused;
         result.message = resolveWebApiErrorMessage(callType, code, message,
                                                    catalogText("user_pay.login.error.token_invalid"));
         result.serviceCode = code;
     } else {
-        result.code = 4;
+        result.code = UserPayResult::Failed;
         result.message = resolveWebApiErrorMessage(
             callType, code, message, catalogText("user_pay.login.error.token_validation_failed"));
         result.serviceCode = code;
@@ -116,8 +109,8 @@ void WebUIAPIService::handleLogout(int callType, int code, const QString &messag
         return;
     }
     UserPayResult result;
-    if (code != kSuccess) {
-        result.code = 4;
+    if (code != kServiceCodeSuccess) {
+        result.code = UserPayResult::Failed;
         result.message = resolveWebApiErrorMessage(callType, code, message,
                                                    catalogText("user_pay.login.error.logout_failed"));
         result.serviceCode = 0;

@@ -4,6 +4,8 @@
 #include "i18n/I18n.h"
 #include "user_pay/JsonValues.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/CallTypes.h"
+#include "webapi/ObjectIds.h"
 #include "webapi/WebInterface.h"
 
 #include <QJsonDocument>
@@ -13,6 +15,9 @@
 #include <cmath>
 
 namespace user_pay {
+
+namespace calltype = webapi::calltype;
+namespace objectid = webapi::objectid;
 
 namespace {
 
@@ -44,23 +49,23 @@ struct AnswerRoute
 constexpr int kAnyObject = -1;
 
 constexpr AnswerRoute kAnswerRoutes[] = {
-    {41, 25, AnswerRow::WeChatTicket},
-    {51, 24, AnswerRow::QQTicket},
-    {65, kAnyObject, AnswerRow::ServerTime},
-    {42, 25, AnswerRow::WeChatLoginState},
-    {42, 24, AnswerRow::QQLoginState},
-    {72, 27, AnswerRow::LenovoLogin},
-    {29, kAnyObject, AnswerRow::ImageCode},
-    {30, kAnyObject, AnswerRow::SmsCode},
-    {57, kAnyObject, AnswerRow::SmsCode},
-    {33, kAnyObject, AnswerRow::SmsLogin},
-    {55, kAnyObject, AnswerRow::SmsLogin},
-    {58, kAnyObject, AnswerRow::VirtualLogin},
-    {59, 10030, AnswerRow::Bind},
-    {64, 10031, AnswerRow::Bind},
-    {45, 10010, AnswerRow::Refresh},
-    {44, 10012, AnswerRow::CheckToken},
-    {39, 10011, AnswerRow::Logout},
+    {calltype::V4WeChatLogin, objectid::WeChatLogin, AnswerRow::WeChatTicket},
+    {calltype::V4QQlogin, objectid::QQLogin, AnswerRow::QQTicket},
+    {calltype::V4GetServerTime, kAnyObject, AnswerRow::ServerTime},
+    {calltype::V4GetLoginState, objectid::WeChatLogin, AnswerRow::WeChatLoginState},
+    {calltype::V4GetLoginState, objectid::QQLogin, AnswerRow::QQLoginState},
+    {calltype::V4_LenvoeLogin, objectid::LenovoLogin, AnswerRow::LenovoLogin},
+    {calltype::V4GetImgCheckCode, kAnyObject, AnswerRow::ImageCode},
+    {calltype::V4GetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
+    {calltype::SafeGetPhoneCheckCode, kAnyObject, AnswerRow::SmsCode},
+    {calltype::V4PhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
+    {calltype::SafePhoneCodeLogin, kAnyObject, AnswerRow::SmsLogin},
+    {calltype::VirtualactRegister, kAnyObject, AnswerRow::VirtualLogin},
+    {calltype::VirtualactBind, objectid::BindPhone, AnswerRow::Bind},
+    {calltype::BindWeChatQQ, objectid::BindOpenId, AnswerRow::Bind},
+    {calltype::V4GetUserInfo, objectid::RefreshAccount, AnswerRow::Refresh},
+    {calltype::V4CheckToken, objectid::CheckToken, AnswerRow::CheckToken},
+    {calltype::V4Logout, objectid::Logout, AnswerRow::Logout},
 };
 
 const AnswerRoute *routeFor(int callType, int objectId)

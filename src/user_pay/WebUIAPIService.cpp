@@ -6,6 +6,7 @@
 #include "user_pay/AccountConfig.h"
 #include "user_pay/UUIDProvider.h"
 #include "user_pay/WebUIAPIServiceInternal.h"
+#include "webapi/ObjectIds.h"
 #include "webapi/WebInterface.h"
 
 #include <QCoreApplication>
@@ -17,14 +18,10 @@
 namespace user_pay {
 
 using detail::boolText;
-
-static_assert(WebUIAPIService::kCallTypeCount == WebInterface::kCallTypes,
-              "one count per call type of the client");
+namespace calltype = webapi::calltype;
+namespace objectid = webapi::objectid;
 
 namespace {
-
-constexpr int kVirtualBindPhoneObjectId = 10030;
-constexpr int kVirtualBindOpenIdObjectId = 10031;
 
 std::string utf8(const QString &text)
 {
@@ -101,7 +98,7 @@ void WebUIAPIService::initialize()
     }
     webInterface.reset(createWebInterfaceInstance(this));
     webInterface->connect(&WebUIAPIService::webInterfaceCallbackBridge);
-    webInterface->V4GetServerTime(0);
+    webInterface->V4GetServerTime(objectid::ServerTime);
 }
 
 WebInterface *WebUIAPIService::createWebInterface(void *userData)
@@ -269,10 +266,10 @@ bool WebUIAPIService::requestWeChatQrLogin()
     weChatQrPending = true;
     if (!serverTimeReady) {
         weChatQrDeferred = true;
-        webInterface->V4GetServerTime(0);
+        webInterface->V4GetServerTime(objectid::ServerTime);
         return true;
     }
-    if (webInterface->V4WeChatLogin(25) != 0) {
+    if (webInterface->V4WeChatLogin(objectid::WeChatLogin) != 0) {
         weChatQrPending = false;
         return false;
     }
@@ -293,10 +290,10 @@ bool WebUIAPIService::requestQQLogin()
     qqLoginPending = true;
     if (!serverTimeReady) {
         qqLoginDeferred = true;
-        webInterface->V4GetServerTime(0);
+        webInterface->V4GetServerTime(objectid::ServerTime);
         return true;
     }
-    if (webInterface->V4QQlogin(24) != 0) {
+    if (webInterface->V4QQlogin(objectid::QQLogin) != 0) {
         qqLoginPending = false;
         return false;
     }
@@ -310,7 +307,7 @@ bool WebUIAPIService::pollWeChatLoginStatus()
     if (!webInterface || weChatLoginTag.isEmpty()) {
         return false;
     }
-    return webInterface->V4GetLoginState(utf8(weChatLoginTag), 25) == 0;
+    return webInterface->V4GetLoginState(utf8(weChatLoginTag), objectid::WeChatLogin) == 0;
 }
 
 bool WebUIAPIService::pollQQLoginStatus()
@@ -320,7 +317,7 @@ bool WebUIAPIService::pollQQLoginStatus()
     if (!webInterface || qqLoginTag.isEmpty()) {
         return false;
     }
-    return webInterface->V4GetLoginState(utf8(qqLoginTag), 24) == 0;
+    return webInterface->V4GetLoginState(utf8(qqLoginTag), objectid::QQLogin) == 0;
 }
 
 bool WebUIAPIService::requestPhoneImageCode()
@@ -330,7 +327,7 @@ bool WebUIAPIService::requestPhoneImageCode()
     if (!webInterface || !serverTimeReady) {
         return false;
     }
-    return webInterface->V4GetImgCheckCode(80, 36, 4, 15, 2) == 0;
+    return webInterface->V4GetImgCheckCode(80, 36, 4, 15, objectid::PhoneCode) == 0;
 }
 
 bool WebUIAPIService::requestPhoneCode(const QString &phone, bool challengeRequired, const QString &imageCode)
@@ -343,8 +340,9 @@ bool WebUIAPIService::requestPhoneCode(const QString &phone, bool challengeRequi
     // The safety-challenge call carries no image code.
     const int ret =
         challengeRequired
-            ? webInterface->SafeGetPhoneCheckCode(utf8(phone), "quicklogin", "", "", 5)
-            : webInterface->V4GetPhoneCheckCode(utf8(phone), -1, utf8(imageCode), "quicklogin", "", "", 2);
+            ? webInterface->SafeGetPhoneCheckCode(utf8(phone), "quicklogin", "", "", objectid::SafePhoneCode)
+            : webInterface->V4GetPhoneCheckCode(utf8(phone), -1, utf8(imageCode), "quicklogin", "", "",
+                                                objectid::PhoneCode);
     return ret == 0;
 }
 
@@ -357,8 +355,9 @@ bool WebUIAPIService::phoneCodeLogin(const QString &phone, const QString &smsCod
         return false;
     }
     const int ret = challengeRequired
-                        ? webInterface->SafePhoneCodeLogin(utf8(phone), utf8(smsCode), 21)
-                        : webInterface->V4PhoneCodeLogin(utf8(phone), -1, utf8(smsCode), utf8(imageCode), 21);
+                        ? webInterface->SafePhoneCodeLogin(utf8(phone), utf8(smsCode), objectid::PhoneLogin)
+                        : webInterface->V4PhoneCodeLogin(utf8(phone), -1, utf8(smsCode), utf8(imageCode),
+                                                         objectid::PhoneLogin);
     return ret == 0;
 }
 
@@ -374,8 +373,9 @@ bool WebUIAPIService::requestVirtualAccountLogin()
     }
     virtualLoginPending = true;
     if (serverTimeReady) {
-        const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, 26);
-        TVX_LOG_INFO << "[VirtualAccountLogin] VirtualactRegister ret =" << ret << " objectId =" << 26;
+        const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, objectid::VirtualAccountLogin);
+        TVX_LOG_INFO << "[VirtualAccountLogin] VirtualactRegister ret =" << ret
+                     << " objectId =" << objectid::VirtualAccountLogin;
         if (ret != 0) {
             virtualLoginPending = false;
         }
@@ -383,11 +383,12 @@ bool WebUIAPIService::requestVirtualAccountLogin()
     }
     TVX_LOG_INFO << "[VirtualAccountLogin] server time not ready, request V4GetServerTime first.";
     virtualLoginDeferred = true;
-    webInterface->V4GetServerTime(0);
+    webInterface->V4GetServerTime(objectid::ServerTime);
     // Sent at once on the local clock; should the client refuse it, the marks stay set and the
     // server-time answer sends it again.
-    const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, 26);
-    TVX_LOG_INFO << "[VirtualAccountLogin] fallback VirtualactRegister ret =" << ret << " objectId =" << 26;
+    const int ret = webInterface->VirtualactRegister(utf8(getUuid()), 0, objectid::VirtualAccountLogin);
+    TVX_LOG_INFO << "[VirtualAccountLogin] fallback VirtualactRegister ret =" << ret
+                 << " objectId =" << objectid::VirtualAccountLogin;
     if (ret == 0) {
         virtualLoginDeferred = false;
     }
@@ -409,7 +410,7 @@ bool WebUIAPIService::requestLenovoTokenLogin(const QString &token)
         return true;
     }
     lenovoLoginPending = true;
-    const int ret = webInterface->V4_LenvoeLogin(utf8(trimmed), 27);
+    const int ret = webInterface->V4_LenvoeLogin(utf8(trimmed), objectid::LenovoLogin);
     if (ret != 0) {
         lenovoLoginPending = false;
         return false;
@@ -424,18 +425,18 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
     initialize();
     QMutexLocker lock(&mutex);
     if (!webInterface) {
-        return localFailure(4, QStringLiteral("user_pay.service.error.webui_not_ready"));
+        return localFailure(UserPayResult::Failed, QStringLiteral("user_pay.service.error.webui_not_ready"));
     }
     BlockingCallState &state = *call.state;
     if (state.inFlight) {
         if (call.onBusy) {
             call.onBusy();
         }
-        return localFailure(2, call.busyKey);
+        return localFailure(UserPayResult::Refused, call.busyKey);
     }
     state.inFlight = true;
     state.done = false;
-    state.result = localFailure(4, call.presetKey);
+    state.result = localFailure(UserPayResult::Failed, call.presetKey);
     if (call.prepare) {
         call.prepare();
     }
@@ -448,7 +449,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
         if (call.onRefused) {
             call.onRefused(ret);
         }
-        return localFailure(4, call.refusedKey);
+        return localFailure(UserPayResult::Failed, call.refusedKey);
     }
     // One deadline for the whole wait: wake-ups that find no answer do not restart the clock.
     const QDeadlineTimer deadline(timeoutMs);
@@ -465,7 +466,7 @@ UserPayResult WebUIAPIService::runBlockingCall(const BlockingCall &call)
         if (call.onTimeout) {
             call.onTimeout(timeoutMs);
         }
-        return localFailure(4, call.timeoutKey);
+        return localFailure(UserPayResult::Failed, call.timeoutKey);
     }
     const UserPayResult result = state.result;
     if (call.complete) {
@@ -486,11 +487,13 @@ UserPayResult WebUIAPIService::logout(const AccountInfo &account)
     }
     BlockingCall call;
     call.state = &logoutState;
-    call.callType = 39;
+    call.callType = calltype::V4Logout;
     call.busyKey = QStringLiteral("user_pay.login.error.logout_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.logout_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.logout_timeout");
-    call.send = [&](WebInterface *client) { return client->V4Logout(utf8(accountId), utf8(token), 10011); };
+    call.send = [&](WebInterface *client) {
+        return client->V4Logout(utf8(accountId), utf8(token), objectid::Logout);
+    };
     return runBlockingCall(call);
 }
 
@@ -499,16 +502,17 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
     const QString accountId = account.trimmed();
     const QString trimmedToken = token.trimmed();
     if (accountId.isEmpty() || trimmedToken.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     BlockingCall call;
     call.state = &checkTokenState;
-    call.callType = 44;
+    call.callType = calltype::V4CheckToken;
     call.busyKey = QStringLiteral("user_pay.login.error.check_token_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.check_token_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.check_token_timeout");
     call.send = [&](WebInterface *client) {
-        return client->V4CheckToken(utf8(accountId), utf8(trimmedToken), 10012);
+        return client->V4CheckToken(utf8(accountId), utf8(trimmedToken), objectid::CheckToken);
     };
     return runBlockingCall(call);
 }
@@ -516,25 +520,27 @@ UserPayResult WebUIAPIService::checkToken(const QString &account, const QString 
 UserPayResult WebUIAPIService::refreshAccount(AccountInfo *account)
 {
     if (!account) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.output_account_info_null"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.output_account_info_null"));
     }
     const QString accountId = account->accountId.trimmed();
     const QString token = account->token.trimmed();
     if (accountId.isEmpty() || token.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     BlockingCall call;
     call.state = &refreshState;
-    call.callType = 45;
+    call.callType = calltype::V4GetUserInfo;
     call.busyKey = QStringLiteral("user_pay.login.error.refresh_account_in_progress");
     call.refusedKey = QStringLiteral("user_pay.login.error.refresh_account_request_failed");
     call.presetKey = call.timeoutKey = QStringLiteral("user_pay.login.error.refresh_account_timeout");
     call.prepare = [this] { refreshState.account = AccountInfo(); };
     call.send = [&](WebInterface *client) {
-        return client->V4GetUserInfo(utf8(accountId), -1, utf8(token), 10010);
+        return client->V4GetUserInfo(utf8(accountId), -1, utf8(token), objectid::RefreshAccount);
     };
     call.complete = [&](const UserPayResult &result) {
-        if (result.code == 0) {
+        if (result.code == UserPayResult::Ok) {
             *account = refreshState.account;
         }
     };
@@ -554,22 +560,23 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
                      << " tokenEmpty =" << boolText(trimmedToken.isEmpty())
                      << " smsEmpty =" << boolText(trimmedSms.isEmpty())
                      << " imageCodeEmpty =" << boolText(trimmedImage.isEmpty());
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
-    call.callType = 59;
+    call.callType = calltype::VirtualactBind;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
         TVX_LOG_INFO << "[VirtualBind] send phone bind request, phone =" << app::maskPhone(trimmedPhone)
                      << " imageCodeEmpty =" << boolText(trimmedImage.isEmpty())
-                     << " objectId =" << kVirtualBindPhoneObjectId;
+                     << " objectId =" << objectid::BindPhone;
     };
     call.send = [&](WebInterface *client) {
         return client->VirtualactBind(utf8(trimmedPhone), utf8(trimmedToken), utf8(trimmedSms),
-                                      utf8(trimmedImage), kVirtualBindPhoneObjectId);
+                                      utf8(trimmedImage), objectid::BindPhone);
     };
     call.onRefused = [](int ret) {
         TVX_LOG_WARN << "[VirtualBind] phone bind request failed to send, ret =" << ret;
@@ -581,9 +588,9 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
         TVX_LOG_WARN << "[VirtualBind] phone bind rejected, previous bind request still pending.";
     };
     call.complete = [](const UserPayResult &result) {
-        TVX_LOG_INFO << "[VirtualBind] phone bind finished, ok =" << boolText(result.code == 0)
-                     << " code =" << result.code << " serviceCode =" << result.serviceCode
-                     << " message =" << result.message;
+        TVX_LOG_INFO << "[VirtualBind] phone bind finished, ok ="
+                     << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
+                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
     };
     return runBlockingCall(call);
 }
@@ -598,21 +605,22 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
                      << boolText(trimmedOpenId.isEmpty())
                      << " tokenEmpty =" << boolText(trimmedToken.isEmpty())
                      << " accountType =" << accountType;
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_token_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_token_empty"));
     }
     const QString failedKey = QStringLiteral("user_pay.login.error.login_request_failed");
     BlockingCall call;
     call.state = &bindState;
-    call.callType = 64;
+    call.callType = calltype::BindWeChatQQ;
     call.busyKey = call.presetKey = call.refusedKey = call.timeoutKey = failedKey;
     call.prepare = [&] {
         lastVirtualBindUserToken.clear();
         TVX_LOG_INFO << "[VirtualBind] send openId bind request, bindAccount =" << trimmedOpenId
-                     << " accountType =" << accountType << " objectId =" << kVirtualBindOpenIdObjectId;
+                     << " accountType =" << accountType << " objectId =" << objectid::BindOpenId;
     };
     call.send = [&](WebInterface *client) {
         return client->BindWeChatQQ(utf8(trimmedOpenId), utf8(trimmedToken), accountType,
-                                    kVirtualBindOpenIdObjectId);
+                                    objectid::BindOpenId);
     };
     call.onRefused = [](int ret) {
         TVX_LOG_WARN << "[VirtualBind] openId bind request failed to send, ret =" << ret;
@@ -624,9 +632,9 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
         TVX_LOG_WARN << "[VirtualBind] openId bind rejected, previous bind request still pending.";
     };
     call.complete = [](const UserPayResult &result) {
-        TVX_LOG_INFO << "[VirtualBind] openId bind finished, ok =" << boolText(result.code == 0)
-                     << " code =" << result.code << " serviceCode =" << result.serviceCode
-                     << " message =" << result.message;
+        TVX_LOG_INFO << "[VirtualBind] openId bind finished, ok ="
+                     << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
+                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
     };
     return runBlockingCall(call);
 }
@@ -635,10 +643,12 @@ UserPayResult WebUIAPIService::login(const LoginRequest &request, AccountInfo *o
 {
     Q_UNUSED(out)
     if (request.account.isEmpty() || request.credential.isEmpty()) {
-        return localFailure(1, QStringLiteral("user_pay.login.error.account_or_credential_empty"));
+        return localFailure(UserPayResult::InvalidInput,
+                            QStringLiteral("user_pay.login.error.account_or_credential_empty"));
     }
     initialize();
-    return localFailure(3, QStringLiteral("user_pay.login.error.not_implemented"));
+    return localFailure(UserPayResult::NotImplemented,
+                        QStringLiteral("user_pay.login.error.not_implemented"));
 }
 
 QString WebUIAPIService::takeLastVirtualBindUserToken()

@@ -5,6 +5,7 @@
 
 #include "user_pay/AccountInfo.h"
 #include "user_pay/UserPayResult.h"
+#include "webapi/CallTypes.h"
 
 #include <QJsonObject>
 #include <QMutex>
@@ -84,8 +85,6 @@ constexpr BridgeCallbackRegistration kBridgeCallbackRegistrations[] = {
 class WebUIAPIService
 {
 public:
-    static constexpr int kCallTypeCount = 78;
-
     using UrlCallback = std::function<void(const QString &url)>;
     using AccountCallback = std::function<void(const AccountInfo &account)>;
     using FailureCallback = std::function<void(int code, const QString &message)>;
@@ -283,7 +282,7 @@ private:
     // request made while its call type's previous one is in flight and reports it sent, so such
     // an answer can arrive while the next call of that kind waits; it must not become that
     // call's result.
-    int lateAnswers[kCallTypeCount] = {};
+    int lateAnswers[webapi::calltype::kCount] = {};
 };
 
 } // namespace user_pay

@@ -1,5 +1,4 @@
-// What the bridge's files share: the service's success code and the texts its answers use. Not
-// part of the library's interface.
+// What the bridge's files share: the texts its answers use. Not part of the library's interface.
 #pragma once
 
 #include "i18n/I18n.h"
@@ -9,8 +8,6 @@
 
 namespace user_pay {
 namespace detail {
-
-constexpr int kSuccess = 10000;
 
 inline QString catalogText(const char *key)
 {

@@ -16,8 +16,8 @@
 namespace user_pay {
 
 using detail::boolText;
+namespace calltype = webapi::calltype;
 using detail::catalogText;
-using detail::kSuccess;
 
 namespace {
 
@@ -94,7 +94,7 @@ bool WebUIAPIService::takeFailure(const Callback &slot, bool *pending, ErrorLook
 void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QString &message,
                                    const QJsonObject &root, const QString &text)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         const QString tag = topOrDataString(root, QStringLiteral("logintag"));
         QString address;
         if (weChat) {
@@ -142,9 +142,9 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
-    if (code != kSuccess) {
-        TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << 65 << " code =" << code
-                     << " message =" << message;
+    if (code != kServiceCodeSuccess) {
+        TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << calltype::V4GetServerTime
+                     << " code =" << code << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
         // ever; their next attempt asks for the server time again.
         FailureCallback weChatFailed;
@@ -161,20 +161,22 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
             if (weChatQrDeferred) {
                 weChatQrDeferred = weChatQrPending = false;
                 weChatFailed = weChatLoginFailedCallback;
-                weChatError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.wechat_qr_request_failed"));
+                weChatError =
+                    resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
+                                              catalogText("user_pay.login.error.wechat_qr_request_failed"));
             }
             if (qqLoginDeferred) {
                 qqLoginDeferred = qqLoginPending = false;
                 qqFailed = qqLoginFailedCallback;
-                qqError = resolveWebApiErrorMessage(65, code, message,
+                qqError = resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
                                                     catalogText("user_pay.login.error.qq_request_failed"));
             }
             if (virtualLoginDeferred) {
                 virtualLoginDeferred = virtualLoginPending = false;
                 virtualFailed = virtualAccountLoginFailedCallback;
-                virtualError = resolveWebApiErrorMessage(
-                    65, code, message, catalogText("user_pay.login.error.login_request_failed"));
+                virtualError =
+                    resolveWebApiErrorMessage(calltype::V4GetServerTime, code, message,
+                                              catalogText("user_pay.login.error.login_request_failed"));
             }
         }
         if (weChatFailed) {
@@ -238,7 +240,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
         return;
     }
     bool *pending = weChat ? &weChatQrPending : &qqLoginPending;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(weChat ? weChatLoginSucceededCallback : qqLoginSucceededCallback, pending,
                       buildAccountInfoFromResponse(root));
         return;
@@ -263,7 +265,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
 void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &message,
                                         const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(lenovoLoginSucceededCallback, &lenovoLoginPending, buildAccountInfoFromResponse(root));
         return;
     }
@@ -281,7 +283,7 @@ void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &m
 
 void WebUIAPIService::handleImageCode(int callType, int code, const QString &message, const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         QString image = message;
         const int comma = image.indexOf(QLatin1Char(','));
         if (comma >= 0) {
@@ -310,7 +312,7 @@ void WebUIAPIService::handleImageCode(int callType, int code, const QString &mes
 
 void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &message)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(phoneCodeSentCallback, nullptr);
         return;
     }
@@ -333,7 +335,7 @@ void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &mes
 void WebUIAPIService::handlePhoneLogin(int callType, int code, const QString &message,
                                        const QJsonObject &root)
 {
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         deliverAnswer(phoneLoginSucceededCallback, nullptr, buildAccountInfoFromResponse(root));
         return;
     }
@@ -361,7 +363,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
 {
     TVX_LOG_INFO << "[VirtualAccountLogin] callback objectId =" << objectId << " code =" << code
                  << " message =" << message;
-    if (code == kSuccess) {
+    if (code == kServiceCodeSuccess) {
         const AccountInfo account = buildAccountInfoFromResponse(root);
         TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << app::maskPhone(account.accountId)
                      << " tokenEmpty =" << boolText(account.token.trimmed().isEmpty());

@@ -1,6 +1,10 @@
 // Debug line sink of the web client.
 #include "webapi/DebugOutput.h"
 
+#include "core/Log.h"
+
+#include <QString>
+
 #include <cstdio>
 #include <mutex>
 
@@ -17,13 +21,18 @@ std::mutex g_writeMutex;
 
 void debugOutput(const std::string &line)
 {
+    // Bodies, addresses and answers carry tokens and phone numbers: masked here, so no line of
+    // the client writes one whole. A line with nothing to mask keeps its bytes as they came.
+    const QString text = QString::fromStdString(line);
+    const QString masked = app::maskSecrets(text);
+    const std::string shown = masked == text ? line : masked.toStdString();
     // One mutex keeps lines of different channel threads from interleaving.
     std::lock_guard<std::mutex> lock(g_writeMutex);
     if (const DebugSink sink = g_sink.load()) {
-        sink(line.c_str());
+        sink(shown.c_str());
         return;
     }
-    std::fputs(line.c_str(), stderr);
+    std::fputs(shown.c_str(), stderr);
 }
 
 void setDebugSink(DebugSink sink)

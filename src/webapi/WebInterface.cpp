@@ -2,6 +2,7 @@
 #include "webapi/WebInterface.h"
 
 #include "core/BuildConfig.h"
+#include "webapi/CallTypes.h"
 #include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/QxUrlList.h"
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+namespace calltype = webapi::calltype;
 
 namespace {
 
@@ -40,15 +43,15 @@ struct CodeText
 };
 
 const CodeText kCodeTexts[] = {
-    {10060, {30}, "发送失败"},
-    {10060, {31}, "注册失败"},
-    {10060, {32, 33}, "登录失败"},
-    {10060, {34, 35}, "找回密码失败"},
-    {10061, {30}, "发送过于频繁"},
-    {10061, {31}, "此帐号已注册"},
-    {10061, {32}, "帐号不存在"},
-    {10061, {34, 35}, "找回密码失败"},
-    {10062, {32}, "帐号密码不一致"},
+    {10060, {calltype::V4GetPhoneCheckCode}, "发送失败"},
+    {10060, {calltype::V4Register}, "注册失败"},
+    {10060, {calltype::V4Login, calltype::V4PhoneCodeLogin}, "登录失败"},
+    {10060, {calltype::V4ResetPassword, calltype::V4EditPassword}, "找回密码失败"},
+    {10061, {calltype::V4GetPhoneCheckCode}, "发送过于频繁"},
+    {10061, {calltype::V4Register}, "此帐号已注册"},
+    {10061, {calltype::V4Login}, "帐号不存在"},
+    {10061, {calltype::V4ResetPassword, calltype::V4EditPassword}, "找回密码失败"},
+    {10062, {calltype::V4Login}, "帐号密码不一致"},
     {18005, {}, "无效的帐号"},
     {18010, {}, "无效的帐号"},
     {18014, {}, "无效的帐号"},
@@ -98,7 +101,7 @@ WebInterface::WebInterface(void *userData_, std::wstring deviceId_, std::wstring
 
 WebInterface::~WebInterface()
 {
-    for (int i = 0; i < kCallTypes; ++i) {
+    for (int i = 0; i < calltype::kCount; ++i) {
         delete channels[i];
         delete[] bodyBuffers[i];
     }
@@ -166,7 +169,7 @@ char *WebInterface::bodyBufferFor(int callType)
 
 const char *WebInterface::bodyBuffer(int callType) const
 {
-    if (callType < 0 || callType >= kCallTypes)
+    if (!calltype::isValid(callType))
         return nullptr;
     std::lock_guard<std::mutex> lock(slotMutex);
     return bodyBuffers[callType];
@@ -174,7 +177,7 @@ const char *WebInterface::bodyBuffer(int callType) const
 
 int WebInterface::InitParameters(int callType)
 {
-    if (callType < 0 || callType >= kCallTypes)
+    if (!calltype::isValid(callType))
         return 0;
     bodyBufferFor(callType);
     return 1;
@@ -210,7 +213,7 @@ bool WebInterface::hasCallbackFor(Binding binding) const
 
 int WebInterface::InitCurlHttp(int callType, int objectID)
 {
-    if (callType < 0 || callType >= kCallTypes || !hasCallbackFor(Binding::Signed))
+    if (!calltype::isValid(callType) || !hasCallbackFor(Binding::Signed))
         return 0;
     curlhttp *channel = channelFor(callType, objectID, Binding::Signed);
     if (channel->tryClaim()) {
@@ -299,7 +302,7 @@ int WebInterface::V4ChangePhoto(std::string, std::string, char *, int)
 
 int WebInterface::V4GetServerTime(int objectID)
 {
-    curlhttp *channel = channelFor(65, objectID, Binding::Signed);
+    curlhttp *channel = channelFor(calltype::V4GetServerTime, objectID, Binding::Signed);
     if (!channel->tryClaim())
         return 0;
     channel->setObjectID(objectID);
@@ -407,7 +410,7 @@ int WebInterface::signedCall(int callType, const char *path, Fields fields, int 
 
 int WebInterface::V4GetImgCheckCode(int width, int height, int length, int fontsize, int objectID)
 {
-    return signedCall(29, "imgverify",
+    return signedCall(calltype::V4GetImgCheckCode, "imgverify",
                       {{"fontsize", std::to_string(fontsize)},
                        {"height", std::to_string(height)},
                        {"length", std::to_string(length)},
@@ -425,13 +428,13 @@ int WebInterface::V4GetPhoneCheckCode(std::string account, int accounttype, std:
                   {"verifytype", verifytype}};
     if (!usertoken.empty())
         fields.insert(fields.end(), {{"bindaccount", bindaccount}, {"usertoken", usertoken}});
-    return signedCall(30, "smsverify", std::move(fields), objectID);
+    return signedCall(calltype::V4GetPhoneCheckCode, "smsverify", std::move(fields), objectID);
 }
 
 int WebInterface::V4PhoneCodeLogin(std::string account, int accounttype, std::string smscode,
                                    std::string imgcode, int objectID)
 {
-    return signedCall(33, "loginquick",
+    return signedCall(calltype::V4PhoneCodeLogin, "loginquick",
                       {{"account", account},
                        {"accounttype", std::to_string(accounttype)},
                        {"imgcode", imgcode},
@@ -441,42 +444,44 @@ int WebInterface::V4PhoneCodeLogin(std::string account, int accounttype, std::st
 
 int WebInterface::V4Logout(std::string account, std::string usertoken, int objectID)
 {
-    return signedCall(39, "signout", {{"account", account}, {"usertoken", usertoken}}, objectID);
+    return signedCall(calltype::V4Logout, "signout", {{"account", account}, {"usertoken", usertoken}},
+                      objectID);
 }
 
 int WebInterface::V4WeChatLogin(int objectID)
 {
-    return signedCall(41, "wechatguid", {}, objectID);
+    return signedCall(calltype::V4WeChatLogin, "wechatguid", {}, objectID);
 }
 
 int WebInterface::V4GetLoginState(std::string logintag, int objectID)
 {
-    return signedCall(42, "wechatstate", {{"logintag", logintag}}, objectID);
+    return signedCall(calltype::V4GetLoginState, "wechatstate", {{"logintag", logintag}}, objectID);
 }
 
 int WebInterface::V4CheckToken(std::string account, std::string usertoken, int objectID)
 {
-    return signedCall(44, "checktoken", {{"account", account}, {"usertoken", usertoken}}, objectID);
+    return signedCall(calltype::V4CheckToken, "checktoken", {{"account", account}, {"usertoken", usertoken}},
+                      objectID);
 }
 
 int WebInterface::V4GetUserInfo(std::string account, int accounttype, std::string usertoken, int objectID)
 {
     return signedCall(
-        45, "memprofile",
+        calltype::V4GetUserInfo, "memprofile",
         {{"account", account}, {"accounttype", std::to_string(accounttype)}, {"usertoken", usertoken}},
         objectID);
 }
 
 int WebInterface::V4QQlogin(int objectID)
 {
-    return signedCall(51, "wechatguid", {}, objectID);
+    return signedCall(calltype::V4QQlogin, "wechatguid", {}, objectID);
 }
 
 int WebInterface::SafePhoneCodeLogin(std::string account, std::string smscode, int objectID)
 {
     const int accounttype = deriveAccountType(account);
     return signedCall(
-        55, "safloginquick",
+        calltype::SafePhoneCodeLogin, "safloginquick",
         {{"account", account}, {"accounttype", std::to_string(accounttype)}, {"smscode", smscode}}, objectID);
 }
 
@@ -491,13 +496,13 @@ int WebInterface::SafeGetPhoneCheckCode(std::string account, std::string verifyt
                   {"verifytype", verifytype}};
     if (!usertoken.empty())
         fields.insert(fields.end(), {{"bindaccount", bindaccount}, {"usertoken", usertoken}});
-    return signedCall(57, "safsmsverify", std::move(fields), objectID);
+    return signedCall(calltype::SafeGetPhoneCheckCode, "safsmsverify", std::move(fields), objectID);
 }
 
 int WebInterface::VirtualactRegister(std::string deviceid, int, int objectID)
 {
-    return signedCall(58, "virtualactregister", {{"deviceid", deviceid.empty() ? deviceId : deviceid}},
-                      objectID);
+    return signedCall(calltype::VirtualactRegister, "virtualactregister",
+                      {{"deviceid", deviceid.empty() ? deviceId : deviceid}}, objectID);
 }
 
 int WebInterface::VirtualactBind(std::string bindaccount, std::string usertoken, std::string smscode,
@@ -509,13 +514,13 @@ int WebInterface::VirtualactBind(std::string bindaccount, std::string usertoken,
                   {"usertoken", usertoken}};
     if (!imgcode.empty())
         fields.emplace_back("imgcode", imgcode);
-    return signedCall(59, "virtualactbind", std::move(fields), objectID);
+    return signedCall(calltype::VirtualactBind, "virtualactbind", std::move(fields), objectID);
 }
 
 int WebInterface::BindWeChatQQ(std::string openid, std::string usertoken, int accounttype, int objectID)
 {
     return signedCall(
-        64, "virtualactbindopenid",
+        calltype::BindWeChatQQ, "virtualactbindopenid",
         {{"accounttype", std::to_string(accounttype)}, {"openid", openid}, {"usertoken", usertoken}},
         objectID);
 }

@@ -2,6 +2,7 @@
 // type, the server clock offset and the process-wide switches. Plain class, 0/1 results.
 #pragma once
 
+#include "webapi/CallTypes.h"
 #include "webapi/curlhttp.h"
 
 #include <atomic>
@@ -16,7 +17,6 @@
 class WebInterface
 {
 public:
-    static constexpr int kCallTypes = 78;
     static constexpr int kBufferSize = 1024;
     static constexpr char kSalt[] = "kQwRt20190311ZmXaP";
 
@@ -250,8 +250,8 @@ private:
 
     std::atomic<WebInterfaceCallback> callback{nullptr};
     std::atomic<WebInterfaceCallbackW> wideCallback{nullptr};
-    curlhttp *channels[kCallTypes] = {};
-    char *bodyBuffers[kCallTypes] = {};
+    curlhttp *channels[webapi::calltype::kCount] = {};
+    char *bodyBuffers[webapi::calltype::kCount] = {};
     mutable std::mutex slotMutex; // first requests of one call type may race on creation
     void *userData;
     std::atomic<int> interfaceVer{1};

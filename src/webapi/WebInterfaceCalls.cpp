@@ -4,11 +4,14 @@
 #include "webapi/WebInterface.h"
 
 #include "core/BuildConfig.h"
+#include "webapi/CallTypes.h"
 #include "webapi/Md5.h"
 #include "webapi/QxUrlList.h"
 #include "webapi/RequestText.h"
 
 #include <cstring>
+
+namespace calltype = webapi::calltype;
 
 namespace {
 
@@ -54,20 +57,20 @@ int WebInterface::V4Register(std::string account, std::string password, std::str
                              std::string imgcode, int objectID)
 {
     return signedCall(
-        31, "register",
+        calltype::V4Register, "register",
         {{"account", account}, {"imgcode", imgcode}, {"password", password}, {"smscode", smscode}}, objectID);
 }
 
 int WebInterface::V4Login(std::string account, std::string password, int objectID)
 {
-    return signedCall(32, "login", {{"account", account}, {"password", password}}, objectID);
+    return signedCall(calltype::V4Login, "login", {{"account", account}, {"password", password}}, objectID);
 }
 
 int WebInterface::V4ResetPassword(std::string account, std::string password, std::string smscode,
                                   std::string imgcode, int objectID)
 {
     return signedCall(
-        34, "forgetpwd",
+        calltype::V4ResetPassword, "forgetpwd",
         {{"account", account}, {"imgcode", imgcode}, {"password", password}, {"smscode", smscode}}, objectID);
 }
 
@@ -75,28 +78,28 @@ int WebInterface::V4EditPassword(std::string account, std::string usertoken, std
                                  std::string newpwd, int objectID)
 {
     return signedCall(
-        35, "changepwd",
+        calltype::V4EditPassword, "changepwd",
         {{"account", account}, {"newpwd", newpwd}, {"oldpwd", oldpwd}, {"usertoken", usertoken}}, objectID);
 }
 
 int WebInterface::V4SetPassword(std::string account, std::string usertoken, std::string password,
                                 int objectID)
 {
-    return signedCall(36, "setpwd", {{"account", account}, {"password", password}, {"usertoken", usertoken}},
-                      objectID);
+    return signedCall(calltype::V4SetPassword, "setpwd",
+                      {{"account", account}, {"password", password}, {"usertoken", usertoken}}, objectID);
 }
 
 int WebInterface::V4ChangeNickname(std::string account, std::string usertoken, std::string nickname,
                                    int objectID)
 {
-    return signedCall(37, "changenick",
+    return signedCall(calltype::V4ChangeNickname, "changenick",
                       {{"account", account}, {"nickname", nickname}, {"usertoken", usertoken}}, objectID);
 }
 
 int WebInterface::V4BindPhone(std::string account, std::string usertoken, std::string bindaccount,
                               std::string smscode, std::string imgcode, int accounttype, int objectID)
 {
-    return signedCall(40, "bindaccount",
+    return signedCall(calltype::V4BindPhone, "bindaccount",
                       {{"account", account},
                        {"accounttype", std::to_string(accounttype)},
                        {"bindaccount", bindaccount},
@@ -108,20 +111,20 @@ int WebInterface::V4BindPhone(std::string account, std::string usertoken, std::s
 
 int WebInterface::V4WeChatLoginFZ(int objectID)
 {
-    // Shares call type 41 with V4WeChatLogin: one channel, the object ID tells them apart.
-    return signedCall(41, "wechatguid", {{"seriesid", "001"}}, objectID);
+    // Shares V4WeChatLogin's call type: one channel, the object ID tells them apart.
+    return signedCall(calltype::V4WeChatLogin, "wechatguid", {{"seriesid", "001"}}, objectID);
 }
 
 int WebInterface::SafeRegister(std::string account, std::string password, std::string smscode, int objectID)
 {
-    return signedCall(54, "safregister", {{"account", account}, {"password", password}, {"smscode", smscode}},
-                      objectID);
+    return signedCall(calltype::SafeRegister, "safregister",
+                      {{"account", account}, {"password", password}, {"smscode", smscode}}, objectID);
 }
 
 int WebInterface::SafeBindPhone(std::string account, std::string usertoken, std::string bindaccount,
                                 std::string smscode, std::string imgcode, int objectID)
 {
-    return signedCall(56, "safbindaccount",
+    return signedCall(calltype::SafeBindPhone, "safbindaccount",
                       {{"account", account},
                        {"accounttype", std::to_string(deriveAccountType(account))},
                        {"bindaccount", bindaccount},
@@ -134,13 +137,14 @@ int WebInterface::SafeBindPhone(std::string account, std::string usertoken, std:
 int WebInterface::SafeResetPassword(std::string account, std::string password, std::string smscode,
                                     int objectID)
 {
-    return signedCall(61, "safforgetpwd",
+    return signedCall(calltype::SafeResetPassword, "safforgetpwd",
                       {{"account", account}, {"password", password}, {"smscode", smscode}}, objectID);
 }
 
 int WebInterface::V4_LenvoeLogin(std::string accesstoken, int objectID)
 {
-    return signedCall(72, "loginlenovo", {{"accesstoken", accesstoken}}, objectID, CommonFields::Reduced);
+    return signedCall(calltype::V4_LenvoeLogin, "loginlenovo", {{"accesstoken", accesstoken}}, objectID,
+                      CommonFields::Reduced);
 }
 
 // ---- Unversioned entry points ----
@@ -164,7 +168,7 @@ int WebInterface::Login(std::string account, std::string password, int objectID)
     if (interfaceVer.load() == 4)
         return V4Login(account, password, objectID);
     return legacyCall(
-        1, "/api/v2/login",
+        calltype::Login, "/api/v2/login",
         {{"account", account}, {"password", password}, {"language", language}, {"limituse", "1"}}, objectID);
 }
 
@@ -172,7 +176,7 @@ int WebInterface::WeChatLogin(int objectID)
 {
     if (interfaceVer.load() == 4)
         return V4WeChatLogin(objectID);
-    return legacyCall(2, "/api/weixinguid",
+    return legacyCall(calltype::WeChatLogin, "/api/weixinguid",
                       {{"softname", softName}, {"softversion", softVersion}, {"limituse", "1"}}, objectID);
 }
 
@@ -180,7 +184,7 @@ int WebInterface::QQlogin(int objectID)
 {
     if (interfaceVer.load() == 4)
         return V4QQlogin(objectID);
-    return legacyCall(3, "/api/weixinguid",
+    return legacyCall(calltype::QQlogin, "/api/weixinguid",
                       {{"softname", softName}, {"softversion", softVersion}, {"limituse", "1"}}, objectID);
 }
 
@@ -188,7 +192,7 @@ int WebInterface::GetLoginState(std::string guid, int objectID)
 {
     if (interfaceVer.load() == 4)
         return V4GetLoginState(guid, objectID);
-    return legacyCall(4, "/api/weixinreceipt", {{"guid", guid}}, objectID);
+    return legacyCall(calltype::GetLoginState, "/api/weixinreceipt", {{"guid", guid}}, objectID);
 }
 
 int WebInterface::PhoneCodeLogin(std::string phonenumber, std::string phonecode, std::string imagecode,
@@ -196,7 +200,7 @@ int WebInterface::PhoneCodeLogin(std::string phonenumber, std::string phonecode,
 {
     if (interfaceVer.load() == 4)
         return V4PhoneCodeLogin(phonenumber, deriveAccountType(phonenumber), phonecode, imagecode, objectID);
-    return legacyCall(5, "/api/getphoneloginin",
+    return legacyCall(calltype::PhoneCodeLogin, "/api/getphoneloginin",
                       {{"uuid", deviceId},
                        {"phonenumber", phonenumber},
                        {"phonecode", phonecode},
@@ -225,7 +229,7 @@ int WebInterface::Register(std::string account, std::string password, std::strin
     if (interfaceVer.load() == 4)
         return V4Register(account, password, checkcode, imagecode, objectID);
     return legacyCall(
-        6, "/api/v2/register",
+        calltype::Register, "/api/v2/register",
         accountForm(deviceId, account, password, checkcode, imagecode, softName, softVersion, language),
         objectID);
 }
@@ -236,7 +240,7 @@ int WebInterface::ResetPassword(std::string account, std::string password, std::
     if (interfaceVer.load() == 4)
         return V4ResetPassword(account, password, checkcode, imagecode, objectID);
     return legacyCall(
-        7, "/api/v2/forgetpwd",
+        calltype::ResetPassword, "/api/v2/forgetpwd",
         accountForm(deviceId, account, password, checkcode, imagecode, softName, softVersion, language),
         objectID);
 }
@@ -245,7 +249,7 @@ int WebInterface::GetUserInfo(std::string phonenumber, std::string loginkey, int
 {
     if (interfaceVer.load() == 4)
         return V4GetUserInfo(phonenumber, deriveAccountType(phonenumber), loginkey, objectID);
-    return legacyCall(8, "/api/getprofile",
+    return legacyCall(calltype::GetUserInfo, "/api/getprofile",
                       {{"phonenumber", phonenumber},
                        {"loginkey", loginkey},
                        {"softname", softName},
@@ -263,7 +267,7 @@ int WebInterface::GetPhoneCheckCode(std::string account, std::string imagecode, 
         return V4GetPhoneCheckCode(account, accounttype, imagecode, verifytype, bindaccount, usertoken,
                                    objectID);
     }
-    return legacyCall(9, "/api/v2/checkcode",
+    return legacyCall(calltype::GetPhoneCheckCode, "/api/v2/checkcode",
                       {{"uuid", deviceId},
                        {"account", account},
                        {"imagecode", imagecode},
@@ -280,7 +284,7 @@ int WebInterface::GetImgCheckCode(int width, int height, int length, int fontsiz
 {
     if (interfaceVer.load() == 4)
         return V4GetImgCheckCode(width, height, length, fontsize, objectID);
-    return legacyCall(10, "/api/imageverify",
+    return legacyCall(calltype::GetImgCheckCode, "/api/imageverify",
                       {{"uuid", deviceId},
                        {"width", std::to_string(width)},
                        {"height", std::to_string(height)},
@@ -294,7 +298,7 @@ int WebInterface::GetImgCheckCode(int width, int height, int length, int fontsiz
 
 int WebInterface::CheckAccount(std::string account, std::string checkcode, std::string imgcode, int objectID)
 {
-    return legacyCall(12, "/api/v2/getpwd",
+    return legacyCall(calltype::CheckAccount, "/api/v2/getpwd",
                       {{"uuid", deviceId},
                        {"account", account},
                        {"checkcode", checkcode},
@@ -311,7 +315,7 @@ int WebInterface::EditPassword(std::string account, std::string oldpassword, std
 {
     if (interfaceVer.load() == 4)
         return V4EditPassword(account, loginkey, oldpassword, newpassword, objectID);
-    return legacyCall(13, "/api/v2/setpwd",
+    return legacyCall(calltype::EditPassword, "/api/v2/setpwd",
                       {{"account", account},
                        {"oldpassword", oldpassword},
                        {"newpassword", newpassword},
@@ -386,7 +390,7 @@ int WebInterface::V4VoiceToTextUploadTask(std::string filename, std::string fany
                          {"tasktype", "voicefanyi"},
                          {"timestamp", timestamp}};
     return voiceRequest(
-        66, "/api/v4/uploadpar", account, usertoken, sign, 2048,
+        calltype::V4VoiceToTextUploadTask, "/api/v4/uploadpar", account, usertoken, sign, 2048,
         [&](const char *datasign) {
             return jsonObject({{"account", account, false},
                                {"fanyi_from", fanyi_from, false},
@@ -438,13 +442,15 @@ int WebInterface::voiceTaskCall(int callType, const char *path, const std::strin
 int WebInterface::V4VoiceConvertTextQueryStatus(std::string tasktag, std::string account,
                                                 std::string usertoken, int objectID)
 {
-    return voiceTaskCall(68, "/api/v4/taskstate", tasktag, "ifshowtxt", account, usertoken, objectID);
+    return voiceTaskCall(calltype::V4VoiceConvertTextQueryStatus, "/api/v4/taskstate", tasktag, "ifshowtxt",
+                         account, usertoken, objectID);
 }
 
 int WebInterface::V4VoiceConvertTextTaskDown(std::string tasktag, std::string account, std::string usertoken,
                                              int objectID)
 {
-    return voiceTaskCall(69, "/api/v4/taskdown", tasktag, "downtype", account, usertoken, objectID);
+    return voiceTaskCall(calltype::V4VoiceConvertTextTaskDown, "/api/v4/taskdown", tasktag, "downtype",
+                         account, usertoken, objectID);
 }
 
 int WebInterface::V4VoiceToTextUploadFile(std::string tasktag, std::string tasktoken, std::string timestamp,
@@ -452,7 +458,7 @@ int WebInterface::V4VoiceToTextUploadFile(std::string tasktag, std::string taskt
                                           int objectID)
 {
     return request(
-        67, Binding::Signed, objectID,
+        calltype::V4VoiceToTextUploadFile, Binding::Signed, objectID,
         [&](Outgoing &out) {
             out.url = getEditionURL("https://" + apphostTable().primary() + "/api/v4/uploadfile") +
                       "?tasktag=" + webapi::percentEncoded(tasktag) +
@@ -471,7 +477,7 @@ int WebInterface::V4VoiceToTextUploadFile(std::string tasktag, std::string taskt
 int WebInterface::Update(int objectID)
 {
     return request(
-        52, Binding::NarrowOnly, objectID,
+        calltype::Update, Binding::NarrowOnly, objectID,
         [&](Outgoing &out) {
             out.body = jsonObject({{"software_name", softName, false},
                                    {"software_version", softVersion, false},
@@ -490,7 +496,7 @@ int WebInterface::downfile(std::string url, curl_write_callback write, void *tar
                            DownloadFinished finished)
 {
     return request(
-        53, Binding::NarrowOnly, objectID,
+        calltype::downfile, Binding::NarrowOnly, objectID,
         [&](Outgoing &out) {
             out.url = url;
             return !url.empty() && write;

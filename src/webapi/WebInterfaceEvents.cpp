@@ -1,12 +1,15 @@
 // Usage events for the statistics host: the device description and one call per event.
 #include "webapi/WebInterface.h"
 
+#include "webapi/CallTypes.h"
 #include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/QxUrlList.h"
 #include "webapi/RequestText.h"
 
 #include <array>
+
+namespace calltype = webapi::calltype;
 
 namespace {
 constexpr size_t kHeaderLineLimit = 255;
@@ -73,31 +76,31 @@ void WebInterface::statisticsEvent(int callType, const char *path, const Fields 
 
 void WebInterface::V1APPInstall(int objectID)
 {
-    statisticsEvent(19, "/ver1/AppInstall", {}, objectID);
+    statisticsEvent(calltype::V1APPInstall, "/ver1/AppInstall", {}, objectID);
 }
 
 void WebInterface::V1APPStart(int objectID)
 {
-    statisticsEvent(20, "/ver1/AppStart/isLogin/0", {}, objectID);
+    statisticsEvent(calltype::V1APPStart, "/ver1/AppStart/isLogin/0", {}, objectID);
 }
 
 void WebInterface::V1APPLogin(std::string loginMethod, std::string isSuccess, std::string failReason,
                               int objectID)
 {
     statisticsEvent(
-        21, "/ver1/AppLogin",
+        calltype::V1APPLogin, "/ver1/AppLogin",
         {{"/loginMethod/", loginMethod}, {"/isSuccess/", isSuccess}, {"/failReason/", failReason}}, objectID);
 }
 
 void WebInterface::V1APPOpenFile(std::string isLogin, int objectID)
 {
-    statisticsEvent(25, "/ver1/AppOpenFile", {{"/isLogin/", isLogin}}, objectID);
+    statisticsEvent(calltype::V1APPOpenFile, "/ver1/AppOpenFile", {{"/isLogin/", isLogin}}, objectID);
 }
 
 void WebInterface::V1APPFileConvert(std::string ConverterType, std::string FileCount, std::string isLogin,
                                     int objectID)
 {
-    statisticsEvent(26, "/ver1/AppConverterFile",
+    statisticsEvent(calltype::V1APPFileConvert, "/ver1/AppConverterFile",
                     {{"/ConverterType/", ConverterType}, {"/FileCount/", FileCount}, {"/isLogin/", isLogin}},
                     objectID);
 }
@@ -105,14 +108,14 @@ void WebInterface::V1APPFileConvert(std::string ConverterType, std::string FileC
 void WebInterface::V1APPScanFile(std::string ScanType, std::string FileCount, std::string isLogin,
                                  int objectID)
 {
-    statisticsEvent(27, "/ver1/AppScanFile",
+    statisticsEvent(calltype::V1APPScanFile, "/ver1/AppScanFile",
                     {{"/ScanType/", ScanType}, {"/FileCount/", FileCount}, {"/isLogin/", isLogin}}, objectID);
 }
 
 void WebInterface::V1APPRecoverFile(std::string RecoveryType, std::string FileCount, std::string isLogin,
                                     int objectID)
 {
-    statisticsEvent(28, "/ver1/AppRecoveryFile",
+    statisticsEvent(calltype::V1APPRecoverFile, "/ver1/AppRecoveryFile",
                     {{"/RecoveryType/", RecoveryType}, {"/FileCount/", FileCount}, {"/isLogin/", isLogin}},
                     objectID);
 }

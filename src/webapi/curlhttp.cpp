@@ -2,6 +2,7 @@
 #include "webapi/curlhttp.h"
 
 #include "core/BuildConfig.h"
+#include "webapi/CallTypes.h"
 #include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/RequestText.h"
@@ -459,7 +460,7 @@ void curlhttp::loop()
             curl_multi_remove_handle(multi, easy);
         // A statistics event goes on from its time answer to its own request without the
         // channel ever showing idle in between.
-        if (!secondStageDone && callbackType >= 18 && callbackType <= 28 && !stop.load()) {
+        if (!secondStageDone && webapi::calltype::isStatistics(callbackType) && !stop.load()) {
             const std::string timeText = statsTimeText(m_response);
             secondStageDone = true;
             startSecondStage(timeText);

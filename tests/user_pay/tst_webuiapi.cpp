@@ -4,6 +4,7 @@
 #include "WebApiTestServer.h"
 #include "i18n/I18n.h"
 #include "user_pay/WebUIAPIService.h"
+#include "webapi/ObjectIds.h"
 #include "webapi/WebInterface.h"
 
 #include <QJsonArray>
@@ -717,7 +718,8 @@ private slots:
         auto bridge = readyBridge(events);
         QVERIFY(bridge);
         const int before = count("imgverify");
-        bridge->handleWebInterfaceCallback(33, 21, R"({"code":28001})");
+        bridge->handleWebInterfaceCallback(webapi::calltype::V4PhoneCodeLogin, webapi::objectid::PhoneLogin,
+                                           R"({"code":28001})");
         QVERIFY(waitForCount("imgverify", before + 1));
         QVERIFY(events.waitFor(2));
         QCOMPARE(events.all().at(0), QStringLiteral("phoneFailed:28001:缺少参数:true"));

@@ -367,14 +367,14 @@ private slots:
 
     void refusedPortDeliversNoAnswerOnTheWorker()
     {
-        curlhttp channel(nullptr, 39, &CallbackRecorder::callback, 77);
+        curlhttp channel(nullptr, webapi::calltype::V4Logout, &CallbackRecorder::callback, 77);
         const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/api/v4/signout";
         QVERIFY(channel.v4post(url.c_str(), "{}"));
         QVERIFY(!channel.v4post(url.c_str(), "{}")); // busy
         QVERIFY(CallbackRecorder::instance().waitFor(1));
         const RecordedAnswer a = CallbackRecorder::instance().answers().front();
         QCOMPARE(a.response, std::string("{\"code\":-1}"));
-        QCOMPARE(a.callType, 39);
+        QCOMPARE(a.callType, webapi::calltype::V4Logout);
         QCOMPARE(a.objectID, 77);
         QVERIFY(a.thread != std::this_thread::get_id());
     }
@@ -458,9 +458,9 @@ private slots:
                 QTest::qWait(40);
         }
         {
-            curlhttp channel(nullptr, 1, WebInterfaceCallback(nullptr), 0);
+            curlhttp channel(nullptr, webapi::calltype::Login, WebInterfaceCallback(nullptr), 0);
         } // destroyed before its thread ran
-        curlhttp silent(nullptr, 65, WebInterfaceCallback(nullptr), 0);
+        curlhttp silent(nullptr, webapi::calltype::V4GetServerTime, WebInterfaceCallback(nullptr), 0);
         QVERIFY(silent.getservertime(
             ("https://" + m_server.host().toStdString() + "/api/v4/getutctime").c_str()));
         QVERIFY(tvxtest::waitUntil([&] { return !silent.busy(); }, 5000)); // completes without a callback
@@ -507,6 +507,45 @@ private slots:
         };
         QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw: first answer"));
         QVERIFY(has("[WEBINTERFACE][run] CallBack Type:44 threw\n"));
+    }
+
+    // With the detailed log on, the request bodies, addresses and answers are written, but no
+    // token and no phone number appears whole in them.
+    void detailedLogHidesTokensAndPhoneNumbers()
+    {
+        static std::mutex linesMutex;
+        static std::string written;
+        written.clear();
+        webapi::setDebugSink([](const char *line) {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            written += line;
+        });
+        m_server.clearRules(QJsonObject{{"account", QJsonObject()}}); // answers carry the account
+        auto client = makeClient();
+        client->SetDetailedLogOut(true);
+        auto restore = qScopeGuard([&] {
+            client->SetDetailedLogOut(false);
+            webapi::setDebugSink(nullptr);
+        });
+        static const char slice[] = "slice";
+        QCOMPARE(client->V4PhoneCodeLogin("86-13812345678", 1, "1234", "", 1), 0);
+        QCOMPARE(client->VirtualactBind("86-13912345678", "tok-secret-1", "1234", "", 2), 0);
+        QCOMPARE(client->V4CheckToken("86-13812345678", "tok-1", 3), 0);
+        QCOMPARE(client->V4VoiceToTextUploadFile("T1", "tt-secret-2", "5", 0, 1, 0, slice, 5, 4), 0);
+        client->SetInterfaceVer(1); // the unversioned form post
+        QCOMPARE(client->GetUserInfo("13712345678", "lk-secret-3", 5), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(5));
+        std::lock_guard<std::mutex> lock(linesMutex);
+        const QString text = QString::fromStdString(written);
+        // The lines themselves are all there: request, address, body and answer.
+        QVERIFY2(text.contains("[WEBINTERFACE][v4post] pszData: {"), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][v4post_data] pszUrl: https://"), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][run] CallBack Data:{"), qPrintable(text));
+        QVERIFY2(text.contains("\"username\""), qPrintable(text));
+        QVERIFY2(text.contains("[WEBINTERFACE][post] pszData: phonenumber="), qPrintable(text));
+        for (const char *secret : {"13812345678", "13912345678", "13712345678", "tok-secret-1", "tok-1",
+                                   "tt-secret-2", "lk-secret-3"})
+            QVERIFY2(!text.contains(QLatin1String(secret)), qPrintable(secret + ("\n" + text)));
     }
 
     void codeMessages_data()

@@ -508,7 +508,7 @@ private slots:
     void dataPostsAndBusyChannel()
     {
         m_server.setPathRule("/raw", QJsonObject{{"delay_ms", 200}});
-        curlhttp channel(nullptr, 67, &CallbackRecorder::callback, 1);
+        curlhttp channel(nullptr, webapi::calltype::V4VoiceToTextUploadFile, &CallbackRecorder::callback, 1);
         const std::string url = "https://" + m_server.host().toStdString() + "/raw";
         QVERIFY(channel.v4post_data(url.c_str(), "", 0));
         QVERIFY(!channel.post(url.c_str(), "x=1"));
