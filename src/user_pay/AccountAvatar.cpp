@@ -5,13 +5,11 @@
 #include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "user_pay/AvatarImage.h"
+#include "webapi/BlockingHttp.h"
 
 #include <QBuffer>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
+#include <QThread>
 #include <QUrl>
 
 #include <memory>
@@ -44,43 +42,46 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     if (address.isEmpty())
         return;
 
-    QNetworkAccessManager network;
-    QNetworkRequest request{QUrl(address)};
-    request.setRawHeader("User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0");
-    request.setRawHeader("Accept", "image/*,*/*;q=0.8");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    std::unique_ptr<QNetworkReply> reply(network.get(request));
+    // Fetched with libcurl rather than Qt's network manager, which also reads file: and data:
+    // addresses: the address is the server's, and only http and https may be fetched, before and
+    // after every redirect (a local pipe named here would hold the GUI thread for ever).
+    webapi::BlockingRequest request;
+    request.url = QUrl(address).toEncoded().toStdString();
+    request.headers = {"User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0",
+                       "Accept: image/*,*/*;q=0.8"};
+    request.followRedirects = true;
+    request.timeoutMs = kAvatarTimeoutMs;
+    request.maxBodyBytes = kMaxAvatarBytes;
+    QByteArray body;
+    request.sink = [&body](const char *data, size_t size) {
+        body.append(data, int(size));
+        return true;
+    };
 
+    // The transfer runs beside a local event loop, which keeps the GUI thread's queued work
+    // flowing while it waits, as the network manager's reply did.
+    webapi::BlockingResult fetched;
+    std::unique_ptr<QThread> transfer(QThread::create([&] { fetched = webapi::blockingTransfer(request); }));
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool tooLarge = false;
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
-        if (received > kMaxAvatarBytes || total > kMaxAvatarBytes) {
-            tooLarge = true;
-            loop.quit();
-        }
-    });
-    timer.start(kAvatarTimeoutMs);
+    connect(transfer.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    transfer->start();
     loop.exec();
+    transfer->wait();
 
-    if (!timer.isActive() || tooLarge) {
-        TVX_LOG_WARN << (tooLarge ? "[AccountManager][Avatar] avatar too large, url ="
-                                  : "[AccountManager][Avatar] download timeout, url =")
+    if (fetched.outcome == webapi::BlockingOutcome::TimedOut ||
+        fetched.outcome == webapi::BlockingOutcome::TooLarge) {
+        TVX_LOG_WARN << (fetched.outcome == webapi::BlockingOutcome::TooLarge
+                             ? "[AccountManager][Avatar] avatar too large, url ="
+                             : "[AccountManager][Avatar] download timeout, url =")
                      << address;
-        reply->abort();
         return;
     }
-    timer.stop();
-    if (reply->error() != QNetworkReply::NoError) {
+    if (!fetched.ok()) {
         TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address
-                     << "error =" << reply->errorString();
+                     << "error =" << QString::fromStdString(fetched.error);
         return;
     }
-    const QByteArray body = reply->readAll();
-    const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray().toLower();
+    const QByteArray contentType = QByteArray::fromStdString(fetched.contentType).toLower();
     if (body.isEmpty() || !contentType.startsWith("image/")) {
         TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << address
                      << "content-type =" << contentType << "bytes =" << body.size();
