@@ -29,9 +29,10 @@ private slots:
               &objects.videoCaptureViewModel, &objects.videoToImageViewModel, &objects.accountManager,
               &objects.singleInstanceService})
             *member = &stand;
-        for (QVariant *member : {&objects.playerSettingsFilePath, &objects.appSettingsMenuSettingsFilePath,
-                                 &objects.loginDialogSettingsFilePath, &objects.startupMediaFileUrlFromCpp,
-                                 &objects.startupShouldTrackActivityFromCpp})
+        for (QVariant *member :
+             {&objects.playerSettingsFilePath, &objects.appSettingsMenuSettingsFilePath,
+              &objects.loginDialogSettingsFilePath, &objects.startupMediaFileUrlFromCpp,
+              &objects.startupShouldTrackActivityFromCpp, &objects.screenAvailableSizeFromCpp})
             *member = QStringLiteral("value");
         // Every member above is set: the table publishes all of its names.
         const QVector<app::QmlContextEntry> entries = app::qmlContextEntries(objects);
