@@ -417,6 +417,13 @@ private slots:
             << "HTTPS://%1/avatar.png" << served("Image/PNG") << true;
         QTest::newRow("picture sent as a page") << "HTTPS://%1/avatar.png" << served("text/html") << false;
         QTest::newRow("redirect to a web address") << "http://%1/moved" << served("image/png") << true;
+        QTest::newRow("beyond 8 MiB")
+            << "http://%1/avatar.png"
+            << QJsonObject{{"size", 9 << 20}, {"headers", QJsonObject{{"Content-Type", "image/png"}}}}
+            << false;
+        // The one row that waits out the avatar's 5000 ms limit.
+        QTest::newRow("silent server")
+            << "http://%1/avatar.png" << QJsonObject{{"mode", "silent"}, {"hold_s", 8}} << false;
         QTest::newRow("local file") << "%2" << QJsonObject() << false;
         QTest::newRow("redirect to a local file") << "http://%1/avatar.png" << toLocalFile << false;
         QTest::newRow("data address") << "data:image/png;base64," + QString::fromLatin1(pngBytes().toBase64())
