@@ -9,10 +9,10 @@
 
 #include <QBuffer>
 #include <QEventLoop>
-#include <QThread>
 #include <QUrl>
 
-#include <memory>
+#include <atomic>
+#include <thread>
 
 namespace user_pay {
 
@@ -58,15 +58,20 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         return true;
     };
 
-    // The transfer runs beside a local event loop, which keeps the GUI thread's queued work
-    // flowing while it waits, as the network manager's reply did.
+    // The transfer runs on a thread of its own while the GUI thread keeps serving its events,
+    // as it did while the network manager's reply was on its way. The thread fills only the body
+    // and the result and then wakes the GUI thread, which reads them once it has joined it.
     webapi::BlockingResult fetched;
-    std::unique_ptr<QThread> transfer(QThread::create([&] { fetched = webapi::blockingTransfer(request); }));
+    std::atomic<bool> done{false};
     QEventLoop loop;
-    connect(transfer.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    transfer->start();
-    loop.exec();
-    transfer->wait();
+    std::thread transfer([&] {
+        fetched = webapi::blockingTransfer(request);
+        done = true;
+        loop.wakeUp();
+    });
+    while (!done)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    transfer.join();
 
     if (fetched.outcome == webapi::BlockingOutcome::TimedOut ||
         fetched.outcome == webapi::BlockingOutcome::TooLarge) {
