@@ -3,6 +3,7 @@
 import QtQuick 2.14
 import QtQuick.Window 2.14
 import "app/tools/ToolRegistry.js" as ToolRegistry
+import "components/ScreenFit.js" as ScreenFit
 import "shared"
 
 Window {
@@ -40,20 +41,14 @@ Window {
     // in; a scale factor of 2 leaves a 1920x1080 screen 960x540 of them.
     readonly property var screenAvailableSize: Guard.object("screenAvailableSizeFromCpp")
 
-    // A wanted extent that fits the screen's available extent; unknown (0) fits anything.
-    function fittedExtent(wanted, available) {
-        var limit = Number(available)
-        return limit > 0 ? Math.min(wanted, Math.floor(limit)) : wanted
-    }
-
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
     // Neither the first size nor the minimum may push the title bar's buttons or the control
     // bar off the screen.
-    width: fittedExtent(1080, screenAvailableSize ? screenAvailableSize.width : 0)
-    height: fittedExtent(720, screenAvailableSize ? screenAvailableSize.height : 0)
-    minimumWidth: fittedExtent(980, screenAvailableSize ? screenAvailableSize.width : 0)
-    minimumHeight: fittedExtent(600, screenAvailableSize ? screenAvailableSize.height : 0)
+    width: ScreenFit.fitted(1080, screenAvailableSize, "width")
+    height: ScreenFit.fitted(720, screenAvailableSize, "height")
+    minimumWidth: ScreenFit.fitted(980, screenAvailableSize, "width")
+    minimumHeight: ScreenFit.fitted(600, screenAvailableSize, "height")
     color: Theme.windowBackground
     title: titleSlogan.length > 0 ? productTitle + " - " + titleSlogan : productTitle
 

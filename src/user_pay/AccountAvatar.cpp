@@ -5,16 +5,14 @@
 #include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "user_pay/AvatarImage.h"
+#include "webapi/BlockingHttp.h"
 
 #include <QBuffer>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
-#include <memory>
+#include <atomic>
+#include <thread>
 
 namespace user_pay {
 
@@ -44,43 +42,51 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     if (address.isEmpty())
         return;
 
-    QNetworkAccessManager network;
-    QNetworkRequest request{QUrl(address)};
-    request.setRawHeader("User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0");
-    request.setRawHeader("Accept", "image/*,*/*;q=0.8");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    std::unique_ptr<QNetworkReply> reply(network.get(request));
+    // Fetched with libcurl rather than Qt's network manager, which also reads file: and data:
+    // addresses: the address is the server's, and only http and https may be fetched, before and
+    // after every redirect (a local pipe named here would hold the GUI thread for ever).
+    webapi::BlockingRequest request;
+    request.url = QUrl(address).toEncoded().toStdString();
+    request.headers = {"User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) Tavrixo/1.0",
+                       "Accept: image/*,*/*;q=0.8"};
+    request.followRedirects = true;
+    request.timeoutMs = kAvatarTimeoutMs;
+    request.maxBodyBytes = kMaxAvatarBytes;
+    QByteArray body;
+    request.sink = [&body](const char *data, size_t size) {
+        body.append(data, int(size));
+        return true;
+    };
 
+    // The transfer runs on a thread of its own while the GUI thread keeps serving its events,
+    // as it did while the network manager's reply was on its way. The thread fills only the body
+    // and the result and then wakes the GUI thread, which reads them once it has joined it.
+    webapi::BlockingResult fetched;
+    std::atomic<bool> done{false};
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool tooLarge = false;
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
-        if (received > kMaxAvatarBytes || total > kMaxAvatarBytes) {
-            tooLarge = true;
-            loop.quit();
-        }
+    std::thread transfer([&] {
+        fetched = webapi::blockingTransfer(request);
+        done = true;
+        loop.wakeUp();
     });
-    timer.start(kAvatarTimeoutMs);
-    loop.exec();
+    while (!done)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    transfer.join();
 
-    if (!timer.isActive() || tooLarge) {
-        TVX_LOG_WARN << (tooLarge ? "[AccountManager][Avatar] avatar too large, url ="
-                                  : "[AccountManager][Avatar] download timeout, url =")
+    if (fetched.outcome == webapi::BlockingOutcome::TimedOut ||
+        fetched.outcome == webapi::BlockingOutcome::TooLarge) {
+        TVX_LOG_WARN << (fetched.outcome == webapi::BlockingOutcome::TooLarge
+                             ? "[AccountManager][Avatar] avatar too large, url ="
+                             : "[AccountManager][Avatar] download timeout, url =")
                      << address;
-        reply->abort();
         return;
     }
-    timer.stop();
-    if (reply->error() != QNetworkReply::NoError) {
+    if (!fetched.ok()) {
         TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address
-                     << "error =" << reply->errorString();
+                     << "error =" << QString::fromStdString(fetched.error);
         return;
     }
-    const QByteArray body = reply->readAll();
-    const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray().toLower();
+    const QByteArray contentType = QByteArray::fromStdString(fetched.contentType).toLower();
     if (body.isEmpty() || !contentType.startsWith("image/")) {
         TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << address
                      << "content-type =" << contentType << "bytes =" << body.size();

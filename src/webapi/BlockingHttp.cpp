@@ -146,6 +146,9 @@ BlockingResult blockingTransfer(const BlockingRequest &request)
     }
     BlockingResult result;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &result.status);
+    const char *contentType = nullptr;
+    if (curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        result.contentType = contentType;
     curl_multi_remove_handle(multi.get(), e);
     result.bodyBytes = transfer.received;
 

@@ -38,9 +38,10 @@ enum class BlockingOutcome { Ok, HttpError, Refused, TooLarge, Cancelled, TimedO
 struct BlockingResult
 {
     BlockingOutcome outcome = BlockingOutcome::Failed;
-    long status = 0;   // the last HTTP status, 0 when none arrived
-    long curlCode = 0; // libcurl's code; the status for HttpError
-    std::string error; // empty for Ok; libcurl's text or "server replied with HTTP status N"
+    long status = 0;         // the last HTTP status, 0 when none arrived
+    long curlCode = 0;       // libcurl's code; the status for HttpError
+    std::string error;       // empty for Ok; libcurl's text or "server replied with HTTP status N"
+    std::string contentType; // the last answer's Content-Type as sent, empty when there was none
     uint64_t bodyBytes = 0;
     bool ok() const { return outcome == BlockingOutcome::Ok; }
 };

@@ -19,7 +19,14 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using tvxtest::WebApiTestServer;
 using user_pay::AccountInfo;
@@ -456,33 +463,82 @@ private slots:
         QVERIFY(!signedIn.isLoggedIn());
     }
 
-    // The avatar: fetched over plain http, kept as a JPEG, refused when it is not a picture.
+    // The avatar: fetched over plain http, kept as a JPEG, refused when it is not a picture or
+    // when its address, or one it is sent on to, is not a web address.
     void avatar_data()
     {
-        QTest::addColumn<QString>("contentType");
+        QTest::addColumn<QString>("address"); // %1: the server, %2: a file on this machine
+        QTest::addColumn<QJsonObject>("answer");
         QTest::addColumn<bool>("cached");
-        QTest::newRow("picture, type in mixed case") << "Image/PNG" << true;
-        QTest::newRow("picture sent as a page") << "text/html" << false;
+        const QString picture = QString::fromLatin1(pngBytes().toHex());
+        const auto served = [&](const QString &type) {
+            return QJsonObject{{"body_hex", picture}, {"headers", QJsonObject{{"Content-Type", type}}}};
+        };
+        const QJsonObject toLocalFile{{"status", 302}, {"headers", QJsonObject{{"Location", "%2"}}}};
+        QTest::newRow("picture, type in mixed case")
+            << "HTTPS://%1/avatar.png" << served("Image/PNG") << true;
+        QTest::newRow("picture sent as a page") << "HTTPS://%1/avatar.png" << served("text/html") << false;
+        QTest::newRow("redirect to a web address") << "http://%1/moved" << served("image/png") << true;
+        QTest::newRow("beyond 8 MiB")
+            << "http://%1/avatar.png"
+            << QJsonObject{{"size", 9 << 20}, {"headers", QJsonObject{{"Content-Type", "image/png"}}}}
+            << false;
+        // The one row that waits out the avatar's 5000 ms limit.
+        QTest::newRow("silent server")
+            << "http://%1/avatar.png" << QJsonObject{{"mode", "silent"}, {"hold_s", 8}} << false;
+        QTest::newRow("local file") << "%2" << QJsonObject() << false;
+        QTest::newRow("redirect to a local file") << "http://%1/avatar.png" << toLocalFile << false;
+        QTest::newRow("data address") << "data:image/png;base64," + QString::fromLatin1(pngBytes().toBase64())
+                                      << QJsonObject() << false;
     }
     void avatar()
     {
-        QFETCH(QString, contentType);
+        QFETCH(QString, address);
+        QFETCH(QJsonObject, answer);
         QFETCH(bool, cached);
-        m_server.setPathRule("/avatar.png",
-                             QJsonObject{{"body_hex", QString::fromLatin1(pngBytes().toHex())},
-                                         {"headers", QJsonObject{{"Content-Type", contentType}}}});
-        m_server.setDefaultRule(
-            accountRule({{"nickname", "Nick"}, {"avatar", "HTTPS://" + m_server.host() + "/avatar.png"}}));
+        // A pipe nobody writes to: a reader of the local address would wait on it for ever, so
+        // the watcher opens the other end whenever someone reads and tells.
+        const QString pipe = tvxtest::scratchPath("avatar/pipe");
+        QFile::remove(pipe);
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString localAddress = QUrl::fromLocalFile(pipe).toString();
+        std::atomic<bool> done{false}, read{false};
+        std::thread watcher([&] {
+            while (!done) {
+                const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    read = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        const auto stopWatcher = qScopeGuard([&] {
+            done = true;
+            watcher.join();
+        });
+        answer = QJsonDocument::fromJson(QJsonDocument(answer).toJson().replace("%2", localAddress.toUtf8()))
+                     .object();
+        m_server.setPathRule("/avatar.png", answer);
+        m_server.setPathRule(
+            "/moved", QJsonObject{{"status", 302}, {"headers", QJsonObject{{"Location", "/avatar.png"}}}});
+        address.replace("%1", m_server.host()).replace("%2", localAddress);
+        m_server.setDefaultRule(accountRule({{"nickname", "Nick"}, {"avatar", address}}));
         QFile::remove(AccountManager::avatarCacheFilePath());
         QVERIFY(AccountLocalStore().save(storedAccount("tok-1")));
         AccountManager manager(bridge(), nullptr);
         manager.initialize();
         QVERIFY(manager.isLoggedIn());
+        QCOMPARE(manager.nickname(), QString("Nick"));
         QCOMPARE(!manager.avatarLocalPathValue().isEmpty(), cached);
-        bool plain = false;
-        for (const QJsonObject &r : m_server.requests())
-            plain = plain || (r["path"].toString() == "/avatar.png" && !r["tls"].toBool());
-        QVERIFY(plain);
+        QCOMPARE(QFile::exists(AccountManager::avatarCacheFilePath()), cached);
+        QVERIFY(!read);
+        if (address.startsWith("HTTPS")) {
+            bool plain = false;
+            for (const QJsonObject &r : m_server.requests())
+                plain = plain || (r["path"].toString() == "/avatar.png" && !r["tls"].toBool());
+            QVERIFY(plain);
+        }
         if (cached) {
             QFile file(AccountManager::avatarCacheFilePath());
             QVERIFY(file.open(QIODevice::ReadOnly));

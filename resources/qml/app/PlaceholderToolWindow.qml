@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "../components"
 import "tools/ToolRegistry.js" as ToolRegistry
+import "../components/ScreenFit.js" as ScreenFit
 import "../shared"
 
 Window {
@@ -12,6 +13,7 @@ Window {
     property string toolId: ""
     property string startupSourcePath: ""
     readonly property var toolConfig: ToolRegistry.toolConfig(toolId)
+    readonly property var screenAvailableSize: Guard.object("screenAvailableSizeFromCpp")
 
     signal closeRequested()
 
@@ -22,10 +24,10 @@ Window {
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
     color: Theme.toolWindowBackground
-    width: entryValue("windowWidth", 1020)
-    height: entryValue("windowHeight", 720)
-    minimumWidth: entryValue("minimumWidth", 980)
-    minimumHeight: entryValue("minimumHeight", 600)
+    width: ScreenFit.fitted(entryValue("windowWidth", 1020), screenAvailableSize, "width")
+    height: ScreenFit.fitted(entryValue("windowHeight", 720), screenAvailableSize, "height")
+    minimumWidth: ScreenFit.fitted(entryValue("minimumWidth", 980), screenAvailableSize, "width")
+    minimumHeight: ScreenFit.fitted(entryValue("minimumHeight", 600), screenAvailableSize, "height")
     title: toolConfig && Tr.t(toolConfig.titleKey).length > 0 ? Tr.t(toolConfig.titleKey)
                                                                    : Qt.application.name
 

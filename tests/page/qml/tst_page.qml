@@ -101,7 +101,13 @@ Item {
                 { tag: "start-up: missing", via: "startup", files: ["missing"], count: 0, current: "",
                   toast: ["ui.text.open.refused", "gone.mp4", "ui.text.open.reason.missing", 1] },
                 { tag: "start-up: subtitle", via: "startup", files: ["subtitle"], count: 0, current: "",
-                  toast: ["ui.text.open.refused", "subs.srt", "ui.text.open.reason.subtitle", 1] }
+                  toast: ["ui.text.open.refused", "subs.srt", "ui.text.open.reason.subtitle", 1] },
+                { tag: "panel drop: folder", via: "panel", files: ["folder"], count: 0, current: "",
+                  toast: ["ui.text.open.refused", "album", "ui.text.open.reason.folder", 1] },
+                { tag: "panel drop: subtitle and folder", via: "panel", files: ["subtitle", "folder", "a"], count: 1,
+                  current: "a", toast: ["ui.text.open.refused_many", "subs.srt", "ui.text.open.reason.subtitle", 2] },
+                { tag: "panel drop: supported only, no toast", via: "panel", files: ["b"], count: 1, current: "b",
+                  toast: [] }
             ]
         }
         function test_refusedFilesAreNamed(data) {
@@ -115,6 +121,10 @@ Item {
                 page.openDroppedFiles(list)
             else if (data.via === "handoff")
                 page.openExternalFilesAndPlay(list)
+            else if (data.via === "panel") {
+                page.setPlaylistCollapsed(false)
+                page.playlistPanel.dropFiles(list)
+            }
             var shown = data.via === "startup" ? [page.settingsStatusText]
                                                : toastSpy.signalArguments.map(function (a) { return a[0] })
             if (data.toast.length === 0) {

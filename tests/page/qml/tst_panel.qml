@@ -1,5 +1,5 @@
 // The play-list panel over the real play list: view mode kept in player.ini across reloads,
-// row tags and the damaged marker, drops that skip unsupported files silently, mode menu.
+// row tags and the damaged marker, drops that report the files they refuse, mode menu.
 import QtQuick 2.14
 import QtTest 1.14
 import "qrc:/qml/app/media_player/components"
@@ -12,6 +12,11 @@ Item {
     Component {
         id: panelComponent
         PlayerListPanel { width: 300; height: 600 }
+    }
+
+    Component {
+        id: spyComponent
+        SignalSpy { signalName: "filesRefused" }
     }
 
     TestCase {
@@ -83,13 +88,21 @@ Item {
             compare(row.tags, ["AUDIO", "8K"])
         }
 
-        function test_dropSkipsUnsupportedSilently() {
+        function test_dropReportsRefusedFiles() {
             var panel = createTemporaryObject(panelComponent, root)
+            var refusals = createTemporaryObject(spyComponent, root, { target: panel })
+            var inside = testServices.writeMediaFile("album/inside.mp4")
+            var folder = testServices.fileUrl(inside.replace(/\/inside\.mp4$/, ""))
             verify(panel.dropAccepts([urlText, urlA]))
-            verify(!panel.dropAccepts([urlText]))
+            verify(panel.dropAccepts([folder]))
             verify(!panel.dropAccepts(["http://example.invalid/a.mp4"]))
-            compare(panel.dropFiles([urlA, urlText, urlB]), 2)
+            compare(panel.dropFiles([urlA, urlText, folder, urlB, "http://example.invalid/a.mp4"]), 2)
             compare(playlistStore.count, 2)
+            compare(refusals.count, 1)
+            compare(JSON.stringify(refusals.signalArguments[0][0]),
+                    JSON.stringify([{ url: urlText, reason: "unsupported" }, { url: folder, reason: "folder" }]))
+            compare(panel.dropFiles([urlA]), 1)
+            compare(refusals.count, 1)
         }
 
         function test_addKeepsCurrentWhenAsked() {

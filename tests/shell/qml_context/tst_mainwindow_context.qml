@@ -38,10 +38,25 @@ TestCase {
         compare(page.lastOpenedPath, "/tmp/start up.mp4")
     }
 
-    // Neither the first size nor the minimum is larger than the screen's available area.
-    function test_firstSizeFitsTheScreen() {
-        compare([mainWindow.width, mainWindow.height], [960, 526])
-        compare([mainWindow.minimumWidth, mainWindow.minimumHeight], [960, 526])
+    // Neither the first size nor the minimum of the main window or a tool window is larger than
+    // the screen's available area; what fits already is kept.
+    function test_firstSizeFitsTheScreen_data() {
+        return [
+            { tag: "main window", toolId: "", size: [960, 526], minimum: [960, 526] },
+            { tag: "format convert", toolId: "format-convert", size: [960, 526], minimum: [960, 526] },
+            { tag: "capture", toolId: "video-capture", size: [800, 526], minimum: [800, 526] }
+        ]
+    }
+    function test_firstSizeFitsTheScreen(data) {
+        var window = mainWindow
+        if (data.toolId.length > 0) {
+            mainWindow.openToolWindow(data.toolId, "")
+            window = mainWindow.toolWindow
+            verify(window)
+            compare(window.toolId, data.toolId)
+        }
+        compare([window.width, window.height], data.size)
+        compare([window.minimumWidth, window.minimumHeight], data.minimum)
     }
 
     function test_activationWithoutFile() {

@@ -532,6 +532,13 @@ FocusScope {
             source: "components/PlayerListPanel.qml"
             onLoaded: page.syncPreviewWorkerBudget()
         }
+
+        Connections {
+            target: playlistPanelLoader.item
+            function onFilesRefused(refused) {
+                page.explainRefusals(refused)
+            }
+        }
     }
 
     StatusToast {

@@ -110,17 +110,6 @@ function anySupportedFileUrl(urls, isSupported) {
     return false
 }
 
-function supportedFileUrls(urls, isSupported) {
-    var result = []
-    if (!urls || typeof isSupported !== "function")
-        return result
-    for (var i = 0; i < urls.length; ++i) {
-        if (isFileUrlText(urls[i]) && isSupported(String(urls[i])))
-            result.push(String(urls[i]))
-    }
-    return result
-}
-
 // Tags shown after a row's title: the list's own tag, then only the 4K and 8K quality tags.
 function rowTags(tag, qualityTag) {
     var tags = []

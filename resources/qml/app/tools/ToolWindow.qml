@@ -4,6 +4,7 @@ import QtQuick 2.14
 import QtQuick.Window 2.14
 import "ToolRegistry.js" as ToolRegistry
 import "../../components/FileUrl.js" as FileUrl
+import "../../components/ScreenFit.js" as ScreenFit
 import "../../shared"
 
 Window {
@@ -19,6 +20,8 @@ Window {
     // A page has just loaded and gets the start-up path once the caller has finished setting
     // the window up.
     property bool pageHandOverPending: false
+    // The available area of the screen, as the main window has it.
+    readonly property var screenAvailableSize: Guard.object("screenAvailableSizeFromCpp")
 
     signal closeRequested()
 
@@ -120,10 +123,11 @@ Window {
     flags: Qt.Window | Qt.FramelessWindowHint
     visible: true
     color: Theme.toolWindowBackground
-    width: entryNumber("windowWidth", 1020)
-    height: entryNumber("windowHeight", 720)
-    minimumWidth: entryNumber("minimumWidth", 980)
-    minimumHeight: entryNumber("minimumHeight", 600)
+    // Neither a tool's first size nor its minimum may push the window's buttons off the screen.
+    width: ScreenFit.fitted(entryNumber("windowWidth", 1020), screenAvailableSize, "width")
+    height: ScreenFit.fitted(entryNumber("windowHeight", 720), screenAvailableSize, "height")
+    minimumWidth: ScreenFit.fitted(entryNumber("minimumWidth", 980), screenAvailableSize, "width")
+    minimumHeight: ScreenFit.fitted(entryNumber("minimumHeight", 600), screenAvailableSize, "height")
     title: toolConfig ? Tr.t(toolConfig.titleKey) : Qt.application.name
 
     onStartupSourcePathChanged: {

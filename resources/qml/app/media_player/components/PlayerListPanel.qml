@@ -25,6 +25,9 @@ Rectangle {
     readonly property alias listView: listView
     readonly property alias modeMenu: modeMenu
 
+    // Dropped files the list will not take, each {url, reason}; the page says which and why.
+    signal filesRefused(var refused)
+
     function isSupported(url) {
         return Guard.call("playlistStore", "isSupportedFileUrl", [url]) === true
     }
@@ -72,15 +75,21 @@ Rectangle {
         return { loading: false, durationText: "00:00:00", thumbnailPath: "", qualityTag: "", parseFailed: false }
     }
 
+    // Any file is taken, so that one the list refuses (a folder, a subtitle) is answered with
+    // the reason; the overlay promises an addition only for playable ones.
     function dropAccepts(urls) {
-        return Logic.anySupportedFileUrl(urls, isSupported)
+        return Logic.fileUrlsOnly(urls).length > 0
     }
 
     function dropFiles(urls) {
-        var accepted = Logic.supportedFileUrls(urls, isSupported)
-        if (accepted.length > 0)
-            addSelectedFiles(accepted)
-        return accepted.length
+        var parts = Logic.partitionByRefusal(Logic.fileUrlsOnly(urls), function (url) {
+            return Guard.call("playlistStore", "refusalReason", [url])
+        })
+        if (parts.refused.length > 0)
+            filesRefused(parts.refused)
+        if (parts.accepted.length > 0)
+            addSelectedFiles(parts.accepted)
+        return parts.accepted.length
     }
 
     function updateHoveredIndex() {
@@ -272,9 +281,8 @@ Rectangle {
         id: dropArea
         anchors.fill: parent
         onEntered: {
-            var accept = panel.dropAccepts(drag.urls)
-            drag.accepted = accept
-            panel.dragActive = accept
+            drag.accepted = panel.dropAccepts(drag.urls)
+            panel.dragActive = Logic.anySupportedFileUrl(drag.urls, panel.isSupported)
         }
         onExited: panel.dragActive = false
         onDropped: {
