@@ -75,3 +75,12 @@ void MpvVideoItem::notifyRenderContextLost()
     m_renderContextReady = false;
     emit renderContextReadyChanged();
 }
+
+void MpvVideoItem::notifyVideoFrame()
+{
+    // The engine's held progress goes out first, so the page's change and the picture share
+    // the window's next pass.
+    if (MpvEngine *engine = mpvEngine())
+        engine->videoFrameArrived();
+    update();
+}

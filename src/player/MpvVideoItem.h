@@ -32,6 +32,8 @@ public:
 
     Q_INVOKABLE void notifyRenderContextReady();
     Q_INVOKABLE void notifyRenderContextLost();
+    // GUI thread, posted from mpv's update callback: a new picture to draw.
+    Q_INVOKABLE void notifyVideoFrame();
 
 signals:
     void engineChanged();

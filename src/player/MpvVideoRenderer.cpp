@@ -99,7 +99,7 @@ void MpvVideoRenderer::onMpvUpdate(void *context)
     // mpv's own thread: nothing here may call into mpv or OpenGL.
     auto *bridge = static_cast<MpvRenderBridge *>(context);
     if (bridge)
-        bridge->post("update");
+        bridge->post("notifyVideoFrame");
 }
 
 QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize &size)
