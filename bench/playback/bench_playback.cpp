@@ -163,11 +163,13 @@ bool makeClip(const QString &path)
 {
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i",
-                  "testsrc2=size=1920x1080:rate=25:duration=30", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=48000:duration=30", "-c:v", "libx264", "-preset", "veryfast",
-                  "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", path});
+    // No argument holds a blank, so the command line is written as one.
+    const QString command = QStringLiteral(
+        "-nostdin -hide_banner -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=30"
+        " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=30"
+        " -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest");
+    const QStringList args = command.split(QLatin1Char(' ')) << path;
+    ffmpeg.start(QStringLiteral("ffmpeg"), args);
     return ffmpeg.waitForFinished(300000) && ffmpeg.exitCode() == 0 && QFileInfo(path).size() > 0;
 }
 
@@ -201,9 +203,11 @@ int main(int argc, char *argv[])
 
     std::vector<Program> programs{
         {QStringLiteral("tavrixo"), appExe, {QStringLiteral("-geometry"), geometry, clip}},
-        {QStringLiteral("haruna"), QStandardPaths::findExecutable(QStringLiteral("haruna")),
+        {QStringLiteral("haruna"),
+         QStandardPaths::findExecutable(QStringLiteral("haruna")),
          {QStringLiteral("-geometry"), geometry, clip}},
-        {QStringLiteral("mpv --vo=gpu --gpu-sw"), QStandardPaths::findExecutable(QStringLiteral("mpv")),
+        {QStringLiteral("mpv --vo=gpu --gpu-sw"),
+         QStandardPaths::findExecutable(QStringLiteral("mpv")),
          {QStringLiteral("--vo=gpu"), QStringLiteral("--gpu-sw"), QStringLiteral("--geometry=") + geometry,
           QStringLiteral("--no-config"), clip},
          false},
@@ -233,7 +237,8 @@ int main(int argc, char *argv[])
     out << "playback of a 30 s 1080p H.264 clip (25 fps) in a 1280x720 window, seconds " << kFromSecond << "-"
         << kToSecond << ", median of " << runs << " interleaved runs, " << QThread::idealThreadCount()
         << " cores, load " << tvxbench::loadAverage() << "\n";
-    out << "  program                 first frame ms   CPU s/s   llvmpipe   render     main    other   passes/s\n";
+    out << "  program                 first frame ms   CPU s/s   llvmpipe   render     main    other   "
+           "passes/s\n";
     std::vector<double> cpu(programs.size(), -1);
     std::vector<double> first(programs.size(), -1);
     for (size_t p = 0; p < programs.size(); ++p) {
