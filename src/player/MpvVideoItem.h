@@ -21,6 +21,8 @@ public:
     ~MpvVideoItem() override;
 
     Renderer *createRenderer() const override;
+    // Render thread, GUI thread blocked.
+    QSGNode *updatePaintNode(QSGNode *node, UpdatePaintNodeData *data) override;
 
     QObject *engine() const { return m_engine.data(); }
     void setEngine(QObject *engine);

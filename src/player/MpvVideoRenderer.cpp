@@ -105,8 +105,9 @@ void MpvVideoRenderer::onMpvUpdate(void *context)
 QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize &size)
 {
     TVX_LOG_INFO << "[render] create FBO size=" << size;
+    // mpv draws the picture without depth or stencil tests: the framebuffer needs neither buffer.
     QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    format.setAttachment(QOpenGLFramebufferObject::NoAttachment);
     format.setInternalTextureFormat(kInternalFormatRgba8);
     return new QOpenGLFramebufferObject(size, format);
 }

@@ -12,9 +12,12 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSGTexture>
+#include <QSGTextureProvider>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -164,6 +167,34 @@ private slots:
         QVERIFY2(moves.count() >= frames / 3, qPrintable(QString::number(moves.count())));
         QVERIFY2(passes.count() <= frames * 1.25 + 2,
                  qPrintable(QStringLiteral("%1 passes for %2 frames").arg(passes.count()).arg(frames)));
+        delete scene;
+    }
+
+    // The picture is opaque: drawn as a blended item, the software rasteriser would read back and
+    // blend the whole video area on every frame.
+    void pictureDrawnWithoutBlending()
+    {
+        QQuickItem *scene = loadScene();
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        // The texture provider may be read on the render thread only.
+        std::atomic<int> alpha{-1};
+        const auto connection = connect(
+            m_view.get(), &QQuickWindow::afterRendering, video,
+            [&] {
+                QSGTextureProvider *provider = video->textureProvider();
+                if (provider && provider->texture())
+                    alpha = provider->texture()->hasAlphaChannel() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        video->update();
+        QVERIFY(tvxtest::waitUntil([&] { return alpha >= 0; }, 5000));
+        disconnect(connection);
+        QCOMPARE(alpha.load(), 0);
         delete scene;
     }
 
