@@ -16,7 +16,7 @@ for g in "${groups[@]}"; do
         SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo"
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends haruna mpv
       fi
-      "$run" --gui -- "$BUILD_DIR/bench/playback/bench_playback" 3 ;;
+      "$run" --gui -- "$BUILD_DIR/bench/playback/bench_playback" 5 ;;
     engine)
       # The engine is measured beside libmpv's own command-line player.
       if ! command -v mpv >/dev/null; then
