@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs (GUI ones on a private Xvfb display).
-# bench/run.sh [startup|engine|mainroad|mediaproc|convert|convertbatch|capture|webapi|cloud ...]   (default: all)
+# bench/run.sh [startup|playback|engine|mainroad|mediaproc|convert|convertbatch|capture|webapi|cloud ...]   (default: all)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 run="$ROOT/tests/support/tvx-test-run.sh"
 groups=("$@")
-[[ ${#groups[@]} -eq 0 ]] && groups=(startup engine mainroad mediaproc convert convertbatch capture webapi cloud)
+[[ ${#groups[@]} -eq 0 ]] && groups=(startup playback engine mainroad mediaproc convert convertbatch capture webapi cloud)
 for g in "${groups[@]}"; do
   case "$g" in
     startup) TVX_SOURCE_DIR="$ROOT" "$run" --gui -- "$BUILD_DIR/bench/startup/bench_startup" 10 ;;
+    playback)
+      # The real program is measured beside the peer Qt Quick player and mpv's own window.
+      if ! command -v mpv >/dev/null || ! command -v haruna >/dev/null; then
+        SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends haruna mpv
+      fi
+      "$run" --gui -- "$BUILD_DIR/bench/playback/bench_playback" 5 ;;
     engine)
       # The engine is measured beside libmpv's own command-line player.
       if ! command -v mpv >/dev/null; then

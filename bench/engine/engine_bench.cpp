@@ -1,5 +1,6 @@
 // Measures the engine's start of playback and the cost of its idle event pump beside the mpv command-line
 // player.
+#include "BenchProcess.h"
 #include "player/MpvEngine.h"
 
 #include <QCoreApplication>
@@ -43,18 +44,6 @@ double processCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double childCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / sysconf(_SC_CLK_TCK);
 }
 
 bool spinUntil(const std::function<bool()> &pred, int timeoutMs)
@@ -151,9 +140,9 @@ int main(int argc, char **argv)
         mpv.start(mpvPath, {"--no-config", "--really-quiet", "--vo=null", "--ao=null", "--pause", clip});
         mpv.waitForStarted();
         QThread::msleep(500);
-        const double before = childCpuSeconds(mpv.processId());
+        const double before = tvxbench::cpuSeconds(mpv.processId());
         QThread::msleep(pausedSeconds * 1000);
-        mpvCpu = childCpuSeconds(mpv.processId()) - before;
+        mpvCpu = tvxbench::cpuSeconds(mpv.processId()) - before;
         mpv.kill();
         mpv.waitForFinished();
     }

@@ -6,6 +6,7 @@
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
 
+#include "BenchProcess.h"
 #include "MainRoadScene.h"
 
 #include <QDir>
@@ -86,19 +87,7 @@ bool waitFor(const std::function<bool()> &pred, int timeoutMs)
     return true;
 }
 
-// User plus system CPU seconds a process has used so far, or -1.
-double cpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // The command name may hold blanks; the fields that matter follow its closing parenthesis.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
+using tvxbench::cpuSeconds;
 
 // Reads the screen through a connection of its own, so it sees what the X server shows whichever
 // process drew it.

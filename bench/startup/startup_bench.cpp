@@ -3,11 +3,11 @@
 // The first frame is read from the scene graph's own logs: the threaded render loop logs an
 // empty pass before its OpenGL context exists, so the frame counted is the first one rendered
 // after the context came up (its texture-atlas line), the first the user can see.
+#include "BenchProcess.h"
 #include "WebApiTestServer.h"
 #include "user_pay/AccountLocalStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -25,35 +25,17 @@
 
 namespace {
 
-// CPU seconds the process (all its threads) has used, from /proc.
-double cpuSeconds(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = file.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
+using tvxbench::cpuSeconds;
+using tvxbench::loadAverage;
+using tvxbench::median;
 
 // Start to first frame; with idleSeconds > 0 the process is then left alone that long (after
 // a second to settle) and *idleCpu receives its CPU seconds per second.
 double firstFrameMs(const QString &exe, const QString &home, const QString &config, int idleSeconds = 0,
                     double *idleCpu = nullptr)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TVX_CONFIG"), config);
-    env.insert(QStringLiteral("QT_LOGGING_RULES"),
-               QStringLiteral("qt.scenegraph.time.renderloop=true;qt.scenegraph.general=true"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp"));
-    QDir().mkpath(home + QStringLiteral("/tmp"));
     QProcess p;
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(tvxbench::privateEnvironment(home, config));
     p.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer timer;
     timer.start();
@@ -94,30 +76,6 @@ double firstFrameMs(const QString &exe, const QString &home, const QString &conf
     return result;
 }
 
-// Every web host the program knows points at a closed loopback port, but for the account
-// hosts (both candidates) when accountHost is given: without it the account steps of start-up
-// fail at once, so the figure is about the player and not about a remote server.
-QString writeLoopbackConfig(const QString &dir, const QString &name = QStringLiteral("tvx_config.ini"),
-                            const QByteArray &accountHost = QByteArray(), const QString &caFile = QString())
-{
-    const QString path = dir + QLatin1Char('/') + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    const QByteArray host = "127.0.0.1:1";
-    QByteArray text = "[webapi]\n";
-    for (const char *key : {"app_host", "app_host_backup", "stats_host", "stats_host_backup", "page_host",
-                            "page_host_backup", "update_host", "test_server"}) {
-        const bool account = QByteArray(key).startsWith("app_host") && !accountHost.isEmpty();
-        text += QByteArray(key) + '=' + (account ? accountHost : host) + '\n';
-    }
-    if (!caFile.isEmpty())
-        text += "ca_file=" + caFile.toUtf8() + '\n';
-    text += "[cloud]\nhost=" + host + "\n";
-    file.write(text);
-    return path;
-}
-
 // The account file the program will find at its start (the store reads XDG_DATA_HOME afresh).
 void prepareStoredAccount(const QString &home, bool stored)
 {
@@ -153,20 +111,6 @@ quint16 closedPort()
     return s.serverPort();
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -179,7 +123,7 @@ int main(int argc, char *argv[])
     const int accountRuns = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 3;
     const QString appExe = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral(TVX_APP_EXE);
     QTemporaryDir scratch;
-    const QString config = writeLoopbackConfig(scratch.path());
+    const QString config = tvxbench::writeLoopbackConfig(scratch.path());
     QTextStream out(stdout);
     // The player beside a bare window (0 runs: only the account-host cases).
     bool windowOk = true;
@@ -258,7 +202,7 @@ int main(int argc, char *argv[])
     out << "start to first frame by account host, median of " << accountRuns << " runs, load "
         << loadAverage() << "  (" << appExe << ")\n";
     for (const HostCase &h : hosts) {
-        const QString hostConfig = writeLoopbackConfig(
+        const QString hostConfig = tvxbench::writeLoopbackConfig(
             scratch.path(), QStringLiteral("tvx_config_%1.ini").arg(h.name), h.host, h.caFile);
         for (bool stored : {false, true}) {
             const QString home = scratch.path() + QStringLiteral("/account");

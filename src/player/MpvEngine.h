@@ -3,6 +3,7 @@
 // loading in MpvSubtitleFile and the pump's reads in MpvPropertyPoll; the engine ties them to mpv.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
@@ -172,6 +173,11 @@ public:
     // process exists, nothing is known to be missing).
     Q_INVOKABLE bool supportsProperty(const QString &name) const;
 
+    // GUI thread: the bound video surface has a new frame to draw. Progress read between two
+    // frames is announced with the next one, so that the page and the picture change in the same
+    // pass of the window: under a software rasteriser every pass costs a whole window's drawing.
+    void videoFrameArrived();
+
 signals:
     void initializedChanged();
     void hwdecModeChanged();
@@ -240,6 +246,15 @@ private:
     void adjustPumpRate();
     static constexpr int kPumpIntervalMs = 10;
     static constexpr int kIdlePumpIntervalMs = 100;
+
+    // Progress from the poll waits for the next video frame while frames keep coming, and at most
+    // this long, so that audio-only files, a paused picture or a hidden surface never hold it.
+    void announcePosition();
+    void releaseHeldPosition();
+    static constexpr int kFramePacingMs = 100;
+    QElapsedTimer m_lastVideoFrame;
+    QTimer *m_positionRelease = nullptr;
+    bool m_positionHeld = false;
 
     std::shared_ptr<MpvCore> m_core;
     QTimer *m_eventTimer = nullptr;

@@ -101,6 +101,39 @@ void MpvEngine::pollEvents()
         emit mediaInfoChanged();
 }
 
+void MpvEngine::announcePosition()
+{
+    if (!m_lastVideoFrame.isValid() || m_lastVideoFrame.elapsed() >= kFramePacingMs) {
+        emit positionChanged();
+        return;
+    }
+    m_positionHeld = true;
+    if (!m_positionRelease) {
+        m_positionRelease = new QTimer(this);
+        m_positionRelease->setSingleShot(true);
+        m_positionRelease->setInterval(kFramePacingMs);
+        connect(m_positionRelease, &QTimer::timeout, this, &MpvEngine::releaseHeldPosition);
+    }
+    if (!m_positionRelease->isActive())
+        m_positionRelease->start();
+}
+
+void MpvEngine::releaseHeldPosition()
+{
+    if (m_positionRelease)
+        m_positionRelease->stop();
+    if (!m_positionHeld)
+        return;
+    m_positionHeld = false;
+    emit positionChanged();
+}
+
+void MpvEngine::videoFrameArrived()
+{
+    m_lastVideoFrame.start();
+    releaseHeldPosition();
+}
+
 void MpvEngine::adjustPumpRate()
 {
     if (!m_eventTimer)
@@ -205,7 +238,7 @@ void MpvEngine::handlePolledReply(const MpvPropertyPoll::Reply &reply, bool &med
         if (!m_endOfFileHandled && !m_ended && ownsEntry(m_startedEntryId) &&
             fuzzyDiffers(reply.number, m_position)) {
             m_position = std::max(reply.number, 0.0);
-            emit positionChanged();
+            announcePosition();
         }
         break;
     case MpvPropertyPoll::EofReached:

@@ -6,6 +6,10 @@
 #include "player/MpvRenderBridge.h"
 #include "player/MpvVideoRenderer.h"
 
+#include <QQuickWindow>
+#include <QSGSimpleTextureNode>
+#include <QSGTexture>
+
 MpvVideoItem::MpvVideoItem(QQuickItem *parent)
     : QQuickFramebufferObject(parent), m_bridge(std::make_shared<MpvRenderBridge>(this))
 {
@@ -74,4 +78,32 @@ void MpvVideoItem::notifyRenderContextLost()
         return;
     m_renderContextReady = false;
     emit renderContextReadyChanged();
+}
+
+void MpvVideoItem::notifyVideoFrame()
+{
+    // The engine's held progress goes out first, so the page's change and the picture share
+    // the window's next pass.
+    if (MpvEngine *engine = mpvEngine())
+        engine->videoFrameArrived();
+    update();
+}
+
+QSGNode *MpvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *data)
+{
+    auto *textureNode =
+        static_cast<QSGSimpleTextureNode *>(QQuickFramebufferObject::updatePaintNode(node, data));
+    QSGTexture *texture = textureNode ? textureNode->texture() : nullptr;
+    // Qt wraps every framebuffer's texture as one with an alpha channel, which puts the picture
+    // among the blended items: the software rasteriser then reads back and blends the whole video
+    // area every frame. mpv's picture is opaque, so the same texture is wrapped again without alpha
+    // (the node owns and deletes whichever wrapper it holds; a new framebuffer brings a new one).
+    if (texture && texture->hasAlphaChannel() && window()) {
+        auto id = uint(texture->textureId());
+        QSGTexture *opaque = window()->createTextureFromNativeObject(QQuickWindow::NativeObjectTexture, &id,
+                                                                     0, texture->textureSize(), {});
+        textureNode->setTexture(opaque);
+        delete texture;
+    }
+    return textureNode;
 }

@@ -21,6 +21,8 @@ public:
     ~MpvVideoItem() override;
 
     Renderer *createRenderer() const override;
+    // Render thread, GUI thread blocked.
+    QSGNode *updatePaintNode(QSGNode *node, UpdatePaintNodeData *data) override;
 
     QObject *engine() const { return m_engine.data(); }
     void setEngine(QObject *engine);
@@ -32,6 +34,8 @@ public:
 
     Q_INVOKABLE void notifyRenderContextReady();
     Q_INVOKABLE void notifyRenderContextLost();
+    // GUI thread, posted from mpv's update callback: a new picture to draw.
+    Q_INVOKABLE void notifyVideoFrame();
 
 signals:
     void engineChanged();

@@ -99,14 +99,15 @@ void MpvVideoRenderer::onMpvUpdate(void *context)
     // mpv's own thread: nothing here may call into mpv or OpenGL.
     auto *bridge = static_cast<MpvRenderBridge *>(context);
     if (bridge)
-        bridge->post("update");
+        bridge->post("notifyVideoFrame");
 }
 
 QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize &size)
 {
     TVX_LOG_INFO << "[render] create FBO size=" << size;
+    // mpv draws the picture without depth or stencil tests: the framebuffer needs neither buffer.
     QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    format.setAttachment(QOpenGLFramebufferObject::NoAttachment);
     format.setInternalTextureFormat(kInternalFormatRgba8);
     return new QOpenGLFramebufferObject(size, format);
 }

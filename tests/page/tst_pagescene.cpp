@@ -21,6 +21,8 @@
 #include <QtQml>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 QObject *child(QObject *root, const char *name)
@@ -59,6 +61,25 @@ bool waitForFrame(QQuickWindow *window)
     QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
     window->update();
     return swapped.wait(5000) || swapped.count() > 0;
+}
+
+// The items that draw something and cover the whole of `cover`, painted before `stop`.
+void fillsBehind(QQuickItem *item, QQuickItem *stop, const QRectF &cover, QStringList &found, bool &stopped)
+{
+    if (stopped || !item->isVisible() || item->opacity() <= 0)
+        return;
+    if (item == stop) {
+        stopped = true;
+        return;
+    }
+    if ((item->flags() & QQuickItem::ItemHasContents) &&
+        item->mapRectToScene(item->boundingRect()).contains(cover))
+        found << QString::fromLatin1(item->metaObject()->className());
+    QList<QQuickItem *> children = item->childItems();
+    std::stable_sort(children.begin(), children.end(),
+                     [](const QQuickItem *a, const QQuickItem *b) { return a->z() < b->z(); });
+    for (QQuickItem *c : children)
+        fillsBehind(c, stop, cover, found, stopped);
 }
 
 bool rowThumbnailReady(QObject *list, int row)
@@ -137,6 +158,17 @@ private slots:
                                   litShare(frame, area.toRect().adjusted(200, 100, -200, -100)) > 0.3),
                                  10000);
         saveShot(frame, "TVX_PAGE_SCREENSHOT");
+
+        // Nothing of the page is filled behind the playing picture: under a software rasteriser
+        // every such fill costs the whole video area again on every frame.
+        auto *surface = qobject_cast<QQuickItem *>(child(player, "videoSurface"));
+        QVERIFY(surface);
+        QStringList behind;
+        bool reached = false;
+        fillsBehind(window->contentItem(), surface,
+                    surface->mapRectToScene(surface->boundingRect()).adjusted(1, 1, -1, -1), behind, reached);
+        QVERIFY(reached);
+        QVERIFY2(behind.isEmpty(), qPrintable(behind.join(QLatin1String(", "))));
 
         // Space pauses: the position stops moving.
         window->requestActivate();

@@ -12,9 +12,12 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSGTexture>
+#include <QSGTextureProvider>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -26,6 +29,18 @@ Item {
     width: 320; height: 240
     MpvEngine { id: eng; objectName: "engine" }
     MpvVideoItem { objectName: "video"; anchors.fill: parent; engine: eng }
+}
+)";
+
+// The page's progress bar in small: it moves with every position the engine announces.
+const char kProgressScene[] = R"(
+import QtQuick 2.15
+import Tavrixo 1.0
+Item {
+    width: 320; height: 240
+    MpvEngine { id: eng; objectName: "engine" }
+    MpvVideoItem { objectName: "video"; anchors.fill: parent; engine: eng }
+    Rectangle { y: 230; height: 10; width: eng.position * 100; color: "white" }
 }
 )";
 
@@ -65,10 +80,10 @@ class TestVideoSurface : public QObject
 private:
     std::unique_ptr<QQuickView> m_view;
 
-    QQuickItem *loadScene()
+    QQuickItem *loadScene(const char *source = kScene)
     {
         auto *component = new QQmlComponent(m_view->engine(), m_view.get());
-        component->setData(kScene, QUrl(QStringLiteral("qrc:/test/Scene.qml")));
+        component->setData(source, QUrl(QStringLiteral("qrc:/test/Scene.qml")));
         auto *item = qobject_cast<QQuickItem *>(component->create());
         if (!item) {
             qWarning() << component->errors();
@@ -129,6 +144,57 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return nonBlackPixels(m_view->grabWindow()) > 100; }, 5000));
         const QImage first = m_view->grabWindow();
         QVERIFY(tvxtest::waitUntil([&] { return m_view->grabWindow() != first; }, 5000));
+        delete scene;
+    }
+
+    // Under a software rasteriser every pass of the window costs the whole window: progress that
+    // moves between two video frames must ride on the next frame's pass, not add a pass of its own.
+    void onePassPerVideoFrame()
+    {
+        QQuickItem *scene = loadScene(kProgressScene);
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.4; }, 10000));
+
+        QSignalSpy passes(m_view.get(), &QQuickWindow::frameSwapped);
+        QSignalSpy moves(engine, &MpvEngine::positionChanged);
+        const double start = engine->position();
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 2.2; }, 10000));
+        const double frames = (engine->position() - start) * 25; // the clip's rate
+        QVERIFY2(moves.count() >= frames / 3, qPrintable(QString::number(moves.count())));
+        QVERIFY2(passes.count() <= frames * 1.25 + 2,
+                 qPrintable(QStringLiteral("%1 passes for %2 frames").arg(passes.count()).arg(frames)));
+        delete scene;
+    }
+
+    // The picture is opaque: drawn as a blended item, the software rasteriser would read back and
+    // blend the whole video area on every frame.
+    void pictureDrawnWithoutBlending()
+    {
+        QQuickItem *scene = loadScene();
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        // The texture provider may be read on the render thread only.
+        std::atomic<int> alpha{-1};
+        const auto connection = connect(
+            m_view.get(), &QQuickWindow::afterRendering, video,
+            [&] {
+                QSGTextureProvider *provider = video->textureProvider();
+                if (provider && provider->texture())
+                    alpha = provider->texture()->hasAlphaChannel() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        video->update();
+        QVERIFY(tvxtest::waitUntil([&] { return alpha >= 0; }, 5000));
+        disconnect(connection);
+        QCOMPARE(alpha.load(), 0);
         delete scene;
     }
 

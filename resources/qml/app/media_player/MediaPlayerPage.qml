@@ -416,11 +416,8 @@ FocusScope {
         onCloseRequested: page.userInfoPopupVisible = false
     }
 
-    Rectangle {
-        anchors.fill: parent
-        color: Theme.windowBackground
-    }
-
+    // The page's background is the window's own colour: a rectangle here would fill the whole
+    // window once more on every frame of a playing video.
     WinTitleBar {
         id: titleBar
         objectName: "titleBar"

@@ -324,6 +324,9 @@ FocusScope {
         Rectangle {
             anchors.fill: parent
             color: Theme.videoBackground
+            // Only the margins the picture leaves (while a resize settles) need it: behind the
+            // opaque picture it would be filled again on every frame and never seen.
+            visible: videoPlayer.width < viewport.width || videoPlayer.height < viewport.height
         }
 
         CommonVideoPlayer {
