@@ -5,6 +5,8 @@
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextViewModel.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
 #include "ffmpeg/MediaPreviewService.h"
@@ -21,8 +23,6 @@
 #include "tools/format_convert/FormatConvertViewModel.h"
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextViewModel.h"
 #include "user_pay/AccountManager.h"
 #include "user_pay/WebUIAPIService.h"
 

@@ -2,8 +2,8 @@
 // HTTP server for the result download, plus helpers to run a job and look at what it left.
 #pragma once
 
-#include "tools/video_to_text/VideoToTextCloud.h"
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
+#include "cloud/video_to_text/VideoToTextCloud.h"
 
 #include <QByteArray>
 #include <QHash>

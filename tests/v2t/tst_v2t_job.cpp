@@ -5,13 +5,13 @@
 #include "TestSupport.h"
 #include "V2tTestKit.h"
 #include "WebApiTestServer.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTiming.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextTiming.h"
 #include "user_pay/AccountLocalStore.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 // The video-to-text job list model under QAbstractItemModelTester, its roles and signals, and the
 // job factory's ids.
 #include "TestSupport.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTaskModel.h"
 #include "i18n/I18n.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextTaskModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QRegularExpression>

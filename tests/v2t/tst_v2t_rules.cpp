@@ -1,8 +1,8 @@
 // The video-to-text job's pure rules: language codes, output extensions, size texts, the eased
 // curve, the audio name, the result's folder and path, and the free-name search.
 #include "TestSupport.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 #include "i18n/I18n.h"
-#include "tools/video_to_text/VideoToTextTask.h"
 
 #include <QDir>
 #include <QFile>

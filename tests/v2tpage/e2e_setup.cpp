@@ -8,13 +8,13 @@
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
+#include "cloud/FileProcessService.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTaskModel.h"
+#include "cloud/video_to_text/VideoToTextTiming.h"
+#include "cloud/video_to_text/VideoToTextViewModel.h"
 #include "i18n/I18n.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextTaskModel.h"
-#include "tools/video_to_text/VideoToTextTiming.h"
-#include "tools/video_to_text/VideoToTextViewModel.h"
-#include "user_pay/FileProcessService.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -3,6 +3,10 @@
 // its settings file, and the batch accounting over the shared job queue. The queue is held by
 // another tool's job, so the batch's jobs wait in it while the test gives them their outcomes.
 #include "TestSupport.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTaskModel.h"
+#include "cloud/video_to_text/VideoToTextViewModel.h"
 #include "core/AppPaths.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
@@ -10,10 +14,6 @@
 #include "tasks/BackgroundTask.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextTaskModel.h"
-#include "tools/video_to_text/VideoToTextViewModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

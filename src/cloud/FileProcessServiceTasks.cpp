@@ -1,8 +1,8 @@
 // Cloud conversion client: the task operations: the sliced upload that creates a task, and the
 // task's state, result address and deletion.
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
-#include "user_pay/FileProcessServiceInternal.h"
+#include "cloud/FileProcessServiceInternal.h"
 
 #include <QFileInfo>
 #include <QFutureInterface>

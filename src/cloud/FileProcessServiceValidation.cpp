@@ -1,7 +1,7 @@
 // Cloud conversion client: the checks of each request before anything is sent.
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
-#include "user_pay/FileProcessServiceInternal.h"
+#include "cloud/FileProcessServiceInternal.h"
 
 #include <QFileInfo>
 

@@ -1,9 +1,9 @@
 // Cloud conversion client: the request addresses and headers and the blocking libcurl transports.
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
+#include "cloud/FileProcessServiceInternal.h"
 #include "core/BuildConfig.h"
 #include "core/Log.h"
-#include "user_pay/FileProcessServiceInternal.h"
 #include "webapi/BlockingHttp.h"
 
 #include <QJsonDocument>

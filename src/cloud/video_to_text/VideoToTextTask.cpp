@@ -1,13 +1,13 @@
 // The video-to-text job: its parameters, the texts the job list shows, and the names of its
 // working folder, audio and result.
-#include "tools/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 
+#include "cloud/video_to_text/VideoToTextCloud.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
 #include "tools/common/SizeText.h"
-#include "tools/video_to_text/VideoToTextCloud.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,9 +3,9 @@
 // folder, the batch start through the job queue and the batch's outcome.
 #pragma once
 
+#include "cloud/video_to_text/VideoToTextParams.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 #include "tools/common/TaskBatchRun.h"
-#include "tools/video_to_text/VideoToTextParams.h"
-#include "tools/video_to_text/VideoToTextTask.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 // Video-to-text job list model.
-#include "tools/video_to_text/VideoToTextTaskModel.h"
+#include "cloud/video_to_text/VideoToTextTaskModel.h"
 
-#include "tools/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 
 VideoToTextTaskModel::VideoToTextTaskModel(QObject *parent)
     : TaskListModel({{"targetFormat", &read<VideoToTextTask, &VideoToTextTask::targetFormat>},

@@ -1,7 +1,7 @@
 // Video-to-text job factory.
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
 
-#include "tools/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 
 #include <QUuid>
 

@@ -1,6 +1,9 @@
 // Video-to-text view model: intake, probe, options, batch start and outcome (see the header).
-#include "tools/video_to_text/VideoToTextViewModel.h"
+#include "cloud/video_to_text/VideoToTextViewModel.h"
 
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTaskModel.h"
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
@@ -11,9 +14,6 @@
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
 #include "tools/common/ToolBatch.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextTaskModel.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>

@@ -1,7 +1,7 @@
 // Makes video-to-text jobs with fresh task ids.
 #pragma once
 
-#include "tools/video_to_text/VideoToTextParams.h"
+#include "cloud/video_to_text/VideoToTextParams.h"
 
 class VideoToTextTask;
 

@@ -1,8 +1,8 @@
 // Cloud conversion client: file slices, the service object with its device id and clock, and
 // the request signature.
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
-#include "user_pay/FileProcessServiceInternal.h"
+#include "cloud/FileProcessServiceInternal.h"
 #include "user_pay/UUIDProvider.h"
 #include "webapi/WebInterface.h"
 

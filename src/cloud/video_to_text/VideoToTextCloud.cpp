@@ -1,7 +1,7 @@
 // The video-to-text job's view of the cloud conversion service.
-#include "tools/video_to_text/VideoToTextCloud.h"
+#include "cloud/video_to_text/VideoToTextCloud.h"
 
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
 namespace tools {
 namespace {

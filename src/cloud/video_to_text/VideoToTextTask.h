@@ -2,8 +2,8 @@
 // conversion service, and the result saved under a free name beside the tool's other outputs.
 #pragma once
 
+#include "cloud/video_to_text/VideoToTextParams.h"
 #include "tasks/BackgroundTask.h"
-#include "tools/video_to_text/VideoToTextParams.h"
 
 #include <QMutex>
 #include <QString>

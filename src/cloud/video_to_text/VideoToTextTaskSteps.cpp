@@ -1,14 +1,14 @@
 // The video-to-text job's local steps: its progress, the audio extracted with ffmpeg, and the
 // result downloaded and committed under a free name.
-#include "tools/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 
+#include "cloud/video_to_text/VideoToTextTaskInternal.h"
+#include "cloud/video_to_text/VideoToTextTiming.h"
 #include "core/Log.h"
 #include "ffmpeg/BoundedProcess.h"
 #include "ffmpeg/FFmpegCommandBuilder.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "tools/common/OutputNaming.h"
-#include "tools/video_to_text/VideoToTextTaskInternal.h"
-#include "tools/video_to_text/VideoToTextTiming.h"
 #include "webapi/BlockingHttp.h"
 
 #include <QDateTime>

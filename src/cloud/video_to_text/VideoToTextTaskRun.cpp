@@ -1,14 +1,14 @@
 // The video-to-text job's run: the cloud task created, polled and fetched, and the whole sequence
 // from the source video to the saved result, with its cancel.
-#include "tools/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
 
+#include "cloud/FileProcessService.h"
+#include "cloud/video_to_text/VideoToTextCloud.h"
+#include "cloud/video_to_text/VideoToTextTaskInternal.h"
+#include "cloud/video_to_text/VideoToTextTiming.h"
 #include "core/Log.h"
 #include "ffmpeg/PoolJob.h"
-#include "tools/video_to_text/VideoToTextCloud.h"
-#include "tools/video_to_text/VideoToTextTaskInternal.h"
-#include "tools/video_to_text/VideoToTextTiming.h"
 #include "user_pay/AccountLocalStore.h"
-#include "user_pay/FileProcessService.h"
 
 #include <QDir>
 #include <QElapsedTimer>
