@@ -15,7 +15,7 @@ TestCase {
     function init() {
         var component = Qt.createComponent("qrc:/qml/main.qml")
         compare(component.status, Component.Ready, component.errorString())
-        mainWindow = component.createObject(null, { pageUrl: Qt.resolvedUrl("../../shell/qml/StubPage.qml") })
+        mainWindow = component.createObject(null, { pageUrl: Qt.resolvedUrl("../../../app/shell/qml/StubPage.qml") })
         verify(mainWindow)
     }
 

@@ -1,6 +1,6 @@
 // The video surface under Xvfb: an engine bound to an item draws upright frames, and items and engines die
 // cleanly while playing.
-#include "../page/RealPlayerTypes.h"
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvVideoItem.h"

@@ -1,6 +1,6 @@
 // libmpv opened after the first frame: the loader reports ready once, and the shared video
 // component neither opens nor starts an engine before it may bind one.
-#include "../page/RealPlayerTypes.h"
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
 #include "player/MpvLibrary.h"

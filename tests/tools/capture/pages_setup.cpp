@@ -1,7 +1,7 @@
 // Set-up of the capture and to-image page flows: the real view models over the real ffmpeg,
 // the real player types, a generated clip and a few file checks for the QML side.
-#include "../page/RealPlayerTypes.h"
 #include "QmlTestSetup.h"
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
 #include "ffmpeg/FFmpegEnvironment.h"

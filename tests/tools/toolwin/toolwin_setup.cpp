@@ -1,7 +1,7 @@
 // Set-up of the tool-window tests: the real player types, which the capture pages' preview
 // players need to load.
-#include "../page/RealPlayerTypes.h"
 #include "QmlTestSetup.h"
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 
 QmlTestSetup::QmlTestSetup() = default;

@@ -1,7 +1,7 @@
 // The main road under Xvfb: a play list reloaded from disk drives the real coordinator and the
 // shared video component through three generated clips, advancing at each end of file.
-#include "../page/RealPlayerTypes.h"
 #include "MainRoadScene.h"
+#include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
 #include "player/MpvEngine.h"
