@@ -1,8 +1,8 @@
 // The cloud conversion server's answers: the body decoded as JSON, the common code check, the
 // upload point's task, the three queries' results, and the masked form the log writes.
 #include "FuzzSupport.h"
+#include "cloud/FileProcessService.h"
 #include "core/Log.h"
-#include "user_pay/FileProcessService.h"
 
 #include <QJsonObject>
 

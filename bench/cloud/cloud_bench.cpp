@@ -6,7 +6,7 @@
 #include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // declared length) and of a 1 GiB answer, each in a child process of its own.
 #include "BenchFigures.h"
 #include "TestSupport.h"
-#include "tools/video_to_text/VideoToTextTask.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextTask.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,6 +7,8 @@
 #include "app/StartupDialogs.h"
 #include "app/StartupState.h"
 #include "app/UiFont.h"
+#include "cloud/video_to_text/VideoToTextTaskFactory.h"
+#include "cloud/video_to_text/VideoToTextViewModel.h"
 #include "core/AppPaths.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
@@ -31,8 +33,6 @@
 #include "tools/video_compress/VideoCompressTaskFactory.h"
 #include "tools/video_compress/VideoCompressViewModel.h"
 #include "tools/video_to_image/VideoToImageViewModel.h"
-#include "tools/video_to_text/VideoToTextTaskFactory.h"
-#include "tools/video_to_text/VideoToTextViewModel.h"
 #include "user_pay/AccountManager.h"
 #include "webview/MiniBlinkWrapper.h"
 

@@ -3,7 +3,7 @@
 #include "CloudTestServer.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
-#include "user_pay/FileProcessService.h"
+#include "cloud/FileProcessService.h"
 #include "user_pay/UUIDProvider.h"
 
 #include <QCryptographicHash>

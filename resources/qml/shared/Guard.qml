@@ -22,7 +22,7 @@
 // a wiring mistake, logged as "tvx-guard: <target> has no member <member>"; the test
 // set-up turns that line into a failure. A name not listed in contextObjects is logged too.
 //
-// Write the member as a string literal at the call site: tests/page/tst_pagewiring.cpp reads
+// Write the member as a string literal at the call site: tests/app/page/tst_pagewiring.cpp reads
 // the call sites from the QML sources and checks every member against the real classes. A new
 // context object gets a line in contextObjects below and a member in main's table
 // (src/app/QmlContextObjects.h; tests/app/tst_qmlcontext.cpp holds the two together), and is

@@ -1,0 +1,319 @@
+// The video surface under Xvfb: an engine bound to an item draws upright frames, and items and engines die
+// cleanly while playing.
+#include "RealPlayerTypes.h"
+#include "TestSupport.h"
+#include "player/MpvEngine.h"
+#include "player/MpvVideoItem.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPointer>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSGTexture>
+#include <QSGTextureProvider>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+const char kScene[] = R"(
+import QtQuick 2.15
+import Tavrixo 1.0
+Item {
+    width: 320; height: 240
+    MpvEngine { id: eng; objectName: "engine" }
+    MpvVideoItem { objectName: "video"; anchors.fill: parent; engine: eng }
+}
+)";
+
+// The page's progress bar in small: it moves with every position the engine announces.
+const char kProgressScene[] = R"(
+import QtQuick 2.15
+import Tavrixo 1.0
+Item {
+    width: 320; height: 240
+    MpvEngine { id: eng; objectName: "engine" }
+    MpvVideoItem { objectName: "video"; anchors.fill: parent; engine: eng }
+    Rectangle { y: 230; height: 10; width: eng.position * 100; color: "white" }
+}
+)";
+
+// Red over blue, so a picture upside down is told apart from an upright one.
+QString twoBandClip()
+{
+    const QString path = tvxtest::scratchPath(QStringLiteral("bands.mp4"));
+    if (QFile::exists(path))
+        return path;
+    const auto r =
+        tvxtest::runProcess(QStringLiteral("ffmpeg"),
+                            {"-nostdin", "-hide_banner", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "color=c=red:s=320x240:r=25:d=3,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill",
+                             "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
+    return r.exitCode == 0 ? path : QString();
+}
+
+int nonBlackPixels(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() + c.green() + c.blue() > 60)
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+class TestVideoSurface : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QQuickView> m_view;
+
+    QQuickItem *loadScene(const char *source = kScene)
+    {
+        auto *component = new QQmlComponent(m_view->engine(), m_view.get());
+        component->setData(source, QUrl(QStringLiteral("qrc:/test/Scene.qml")));
+        auto *item = qobject_cast<QQuickItem *>(component->create());
+        if (!item) {
+            qWarning() << component->errors();
+            return nullptr;
+        }
+        item->setParentItem(m_view->rootObject());
+        return item;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        tvxtest::initTestProcess();
+        tvxtest::registerRealPlayerTypes();
+        QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
+        QVERIFY(!twoBandClip().isEmpty());
+    }
+
+    void init()
+    {
+        m_view = std::make_unique<QQuickView>();
+        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+        m_view->setColor(Qt::black);
+        m_view->resize(320, 240);
+        m_view->setContent(QUrl(), nullptr, new QQuickItem);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    }
+
+    void cleanup() { m_view.reset(); }
+
+    void playsUprightMovingPictures()
+    {
+        QQuickItem *scene = loadScene();
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(video && engine);
+        QVERIFY(engine->initialized()); // binding the engine initialises it
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.5; }, 10000));
+        QImage frame;
+        QVERIFY(tvxtest::waitUntil(
+            [&] {
+                frame = m_view->grabWindow();
+                return nonBlackPixels(frame) > 100;
+            },
+            5000));
+        const QColor top = frame.pixelColor(frame.width() / 2, frame.height() / 4);
+        const QColor bottom = frame.pixelColor(frame.width() / 2, frame.height() * 3 / 4);
+        QVERIFY2(top.red() > 150 && top.blue() < 100, qPrintable(top.name()));
+        QVERIFY2(bottom.blue() > 150 && bottom.red() < 100, qPrintable(bottom.name()));
+
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        QVERIFY(tvxtest::waitUntil([&] { return nonBlackPixels(m_view->grabWindow()) > 100; }, 5000));
+        const QImage first = m_view->grabWindow();
+        QVERIFY(tvxtest::waitUntil([&] { return m_view->grabWindow() != first; }, 5000));
+        delete scene;
+    }
+
+    // Under a software rasteriser every pass of the window costs the whole window: progress that
+    // moves between two video frames must ride on the next frame's pass, not add a pass of its own.
+    void onePassPerVideoFrame()
+    {
+        QQuickItem *scene = loadScene(kProgressScene);
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.4; }, 10000));
+
+        QSignalSpy passes(m_view.get(), &QQuickWindow::frameSwapped);
+        QSignalSpy moves(engine, &MpvEngine::positionChanged);
+        const double start = engine->position();
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 2.2; }, 10000));
+        const double frames = (engine->position() - start) * 25; // the clip's rate
+        QVERIFY2(moves.count() >= frames / 3, qPrintable(QString::number(moves.count())));
+        QVERIFY2(passes.count() <= frames * 1.25 + 2,
+                 qPrintable(QStringLiteral("%1 passes for %2 frames").arg(passes.count()).arg(frames)));
+        delete scene;
+    }
+
+    // The picture is opaque: drawn as a blended item, the software rasteriser would read back and
+    // blend the whole video area on every frame.
+    void pictureDrawnWithoutBlending()
+    {
+        QQuickItem *scene = loadScene();
+        QVERIFY(scene);
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        // The texture provider may be read on the render thread only.
+        std::atomic<int> alpha{-1};
+        const auto connection = connect(
+            m_view.get(), &QQuickWindow::afterRendering, video,
+            [&] {
+                QSGTextureProvider *provider = video->textureProvider();
+                if (provider && provider->texture())
+                    alpha = provider->texture()->hasAlphaChannel() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        video->update();
+        QVERIFY(tvxtest::waitUntil([&] { return alpha >= 0; }, 5000));
+        disconnect(connection);
+        QCOMPARE(alpha.load(), 0);
+        delete scene;
+    }
+
+    void rebindingTheSameEngineDoesNothing()
+    {
+        QQuickItem *scene = loadScene();
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QSignalSpy engineChanged(video, &MpvVideoItem::engineChanged);
+        QSignalSpy readyChanged(video, &MpvVideoItem::renderContextReadyChanged);
+        video->setEngine(engine);
+        QCOMPARE(engineChanged.count(), 0);
+        QCOMPARE(readyChanged.count(), 0);
+
+        // Another engine: ready drops at once, before engineChanged, and returns for the new handle.
+        MpvEngine other;
+        QStringList order;
+        connect(video, &MpvVideoItem::renderContextReadyChanged, this, [&] { order << "ready"; });
+        connect(video, &MpvVideoItem::engineChanged, this, [&] { order << "engine"; });
+        video->setEngine(&other);
+        QCOMPARE(order, (QStringList{"ready", "engine"}));
+        QVERIFY(!video->renderContextReady());
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        video->setEngine(engine);
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        delete scene;
+    }
+
+    void itemWithoutEngineNeverGetsReady()
+    {
+        auto *item = new MpvVideoItem(m_view->rootObject());
+        item->setSize(QSizeF(100, 100));
+        item->update();
+        QTest::qWait(300);
+        QVERIFY(!item->renderContextReady());
+        delete item;
+    }
+
+    void teardownWhilePlaying_data()
+    {
+        QTest::addColumn<bool>("itemFirst");
+        QTest::addColumn<int>("delayMs");
+        QTest::newRow("item first, at once") << true << 0;
+        QTest::newRow("item first, while drawing") << true << 150;
+        QTest::newRow("engine first, at once") << false << 0;
+        QTest::newRow("engine first, while drawing") << false << 150;
+    }
+
+    // Tool pages destroy their player inside a living window: the render context must be
+    // freed on the render thread before the mpv core goes, and no callback may reach a
+    // destroyed item (AddressSanitizer checks the rest).
+    void teardownWhilePlaying()
+    {
+        QFETCH(bool, itemFirst);
+        QFETCH(int, delayMs);
+        for (int round = 0; round < 3; ++round) {
+            QQuickItem *scene = loadScene();
+            QVERIFY(scene);
+            QPointer<MpvVideoItem> video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+            QPointer<MpvEngine> engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+            QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+            QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+            QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0; }, 10000));
+            QTest::qWait(delayMs);
+            if (itemFirst) {
+                delete video.data();
+                QTest::qWait(delayMs + 50);
+                QVERIFY(engine);
+                QVERIFY(engine->position() >= 0);
+            } else {
+                QSignalSpy readyChanged(video.data(), &MpvVideoItem::renderContextReadyChanged);
+                delete engine.data();
+                QVERIFY(tvxtest::waitUntil([&] { return !video->renderContextReady(); }, 5000));
+                QTest::qWait(delayMs + 50);
+                QVERIFY(video);
+            }
+            delete scene;
+            QTest::qWait(20);
+        }
+        // The window keeps drawing after every teardown.
+        QVERIFY(tvxtest::waitUntil([&] { return !m_view->grabWindow().isNull(); }, 5000));
+    }
+
+    void windowClosedWhilePlaying()
+    {
+        QQuickItem *scene = loadScene();
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *engine = scene->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0; }, 10000));
+        scene->setParent(m_view->rootObject()); // owned by the window's tree, as in the program
+        m_view.reset();                         // the whole window goes, as at program exit
+    }
+};
+
+// Under the sanitizer build this test looks for memory errors across the three threads. Leak
+// checking stays off: its exit-time scan of the OpenGL driver's threads crashes now and then,
+// and what it finds there belongs to the driver, D-Bus and fontconfig.
+extern "C" const char *__asan_default_options()
+{
+    return "detect_leaks=0";
+}
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    bool basic = false;
+    for (int i = 0; i < argc; ++i) {
+        if (qstrcmp(argv[i], "-basic-render-loop") == 0)
+            basic = true;
+        else
+            args << QString::fromLocal8Bit(argv[i]);
+    }
+    qputenv("QSG_RENDER_LOOP", basic ? "basic" : "threaded");
+    QGuiApplication app(argc, argv);
+    TestVideoSurface test;
+    return QTest::qExec(&test, args);
+}
+
+#include "tst_videosurface.moc"
