@@ -2,9 +2,9 @@
 // the first frame on screen and CPU per second of 1080p playback in a 1280x720 window, and the
 // play list's add, save and load of long lists.
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include "BenchProcess.h"
 #include "MainRoadScene.h"

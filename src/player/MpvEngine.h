@@ -14,9 +14,9 @@
 
 #include <mpv/client.h>
 
-#include "player/MpvPropertyPoll.h"
 #include "player/MpvTrackList.h"
 #include "player/PlayerSettings.h"
+#include "player/mpv/MpvPropertyPoll.h"
 
 class MpvCore;
 class QTimer;

@@ -3,9 +3,9 @@
 
 #include "core/Log.h"
 #include "media/MediaFormats.h"
-#include "player/MpvCore.h"
-#include "player/MpvNames.h"
 #include "player/MpvSubtitleFile.h"
+#include "player/mpv/MpvCore.h"
+#include "player/mpv/MpvNames.h"
 
 QVariantList MpvEngine::availableTracksByType(const QString &type) const
 {

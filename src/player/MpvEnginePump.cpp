@@ -2,9 +2,9 @@
 #include "player/MpvEngine.h"
 
 #include "core/Log.h"
-#include "player/MpvCore.h"
-#include "player/MpvNames.h"
-#include "player/MpvNode.h"
+#include "player/mpv/MpvCore.h"
+#include "player/mpv/MpvNames.h"
+#include "player/mpv/MpvNode.h"
 
 #include <QTimer>
 

@@ -2,8 +2,8 @@
 #include "player/MpvEngine.h"
 
 #include "core/Log.h"
-#include "player/MpvCore.h"
-#include "player/MpvNames.h"
+#include "player/mpv/MpvCore.h"
+#include "player/mpv/MpvNames.h"
 
 #include <QTimer>
 

@@ -3,7 +3,7 @@
 
 #include "core/AppPaths.h"
 #include "core/Log.h"
-#include "player/MpvNames.h"
+#include "player/mpv/MpvNames.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 #include "player/MpvTrackList.h"
 
 #include "i18n/I18n.h"
-#include "player/MpvNames.h"
+#include "player/mpv/MpvNames.h"
 
 #include <QFileInfo>
 #include <QUrl>

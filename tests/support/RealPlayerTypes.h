@@ -3,8 +3,8 @@
 #pragma once
 
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include <QtQml>
 

@@ -5,9 +5,9 @@
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include <QColor>
 #include <QImage>

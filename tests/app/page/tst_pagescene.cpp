@@ -7,9 +7,9 @@
 #include "i18n/I18nService.h"
 #include "platform/RegistryStore.h"
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
+#include "player/mpv/MpvVideoItem.h"
 #include "system/SystemActions.h"
 
 #include <QImage>

@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
-#include "player/MpvCore.h"
 #include "player/MpvEngine.h"
+#include "player/mpv/MpvCore.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
-#include "player/MpvLibrary.h"
-#include "player/MpvLibraryLoader.h"
-#include "player/MpvVideoItem.h"
+#include "player/mpv/MpvLibrary.h"
+#include "player/mpv/MpvLibraryLoader.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>

@@ -3,7 +3,7 @@
 #include "RealPlayerTypes.h"
 #include "TestSupport.h"
 #include "player/MpvEngine.h"
-#include "player/MpvVideoItem.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -3,7 +3,7 @@
 // main, ahead of everything the first frame needs; opened here it loads on first use (the main
 // window opens it on a thread of its own after its first frame, MpvLibraryLoader), and a second
 // instance that only hands its file over never loads it.
-#include "player/MpvLibrary.h"
+#include "player/mpv/MpvLibrary.h"
 
 #include "core/Log.h"
 

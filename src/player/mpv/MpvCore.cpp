@@ -1,7 +1,7 @@
 // Owner of one libmpv handle and the capability probe of the linked libmpv.
-#include "player/MpvCore.h"
+#include "player/mpv/MpvCore.h"
 
-#include "player/MpvNames.h"
+#include "player/mpv/MpvNames.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // mpv_node to QVariant conversion.
-#include "player/MpvNode.h"
+#include "player/mpv/MpvNode.h"
 
 #include <QVariantList>
 #include <QVariantMap>

@@ -1,7 +1,7 @@
-#include "player/MpvLibraryLoader.h"
+#include "player/mpv/MpvLibraryLoader.h"
 
 #include "core/Log.h"
-#include "player/MpvLibrary.h"
+#include "player/mpv/MpvLibrary.h"
 
 #include <QElapsedTimer>
 #include <QThread>

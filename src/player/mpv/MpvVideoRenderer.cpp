@@ -1,10 +1,10 @@
 // Render-thread half of the video item: owns mpv's OpenGL render context and draws each frame.
-#include "player/MpvVideoRenderer.h"
+#include "player/mpv/MpvVideoRenderer.h"
 
 #include "core/Log.h"
-#include "player/MpvCore.h"
-#include "player/MpvRenderBridge.h"
-#include "player/MpvVideoItem.h"
+#include "player/mpv/MpvCore.h"
+#include "player/mpv/MpvRenderBridge.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>

@@ -1,7 +1,7 @@
 // Asynchronous reads of the polled properties, tagged with the generation they were asked in.
-#include "player/MpvPropertyPoll.h"
+#include "player/mpv/MpvPropertyPoll.h"
 
-#include "player/MpvNames.h"
+#include "player/mpv/MpvNames.h"
 
 #include <QtGlobal>
 

@@ -1,10 +1,10 @@
 // The Qt Quick item that shows the picture of one MpvEngine.
-#include "player/MpvVideoItem.h"
+#include "player/mpv/MpvVideoItem.h"
 
 #include "core/Log.h"
 #include "player/MpvEngine.h"
-#include "player/MpvRenderBridge.h"
-#include "player/MpvVideoRenderer.h"
+#include "player/mpv/MpvRenderBridge.h"
+#include "player/mpv/MpvVideoRenderer.h"
 
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
