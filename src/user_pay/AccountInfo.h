@@ -6,6 +6,9 @@
 
 namespace user_pay {
 
+// The account type the service gives the device-bound virtual account.
+constexpr int kVirtualAccountType = 5;
+
 struct AccountInfo
 {
     QString accountId; // the account service's user name; the open id of a WeChat or QQ bind
@@ -13,7 +16,7 @@ struct AccountInfo
     QString nickname;
     QString avatarUrl;
     QString token;
-    int accountType = 0; // 5 is the device-bound virtual account
+    int accountType = 0;
     bool isVirtualAccount = false;
 };
 

@@ -16,7 +16,6 @@ namespace user_pay {
 
 namespace {
 
-constexpr int kVirtualAccountType = 5;
 constexpr int kSchemaVersion = 1;
 
 QString stringMember(const QJsonObject &object, const QString &key)

@@ -146,7 +146,7 @@ AccountInfo WebUIAPIService::buildAccountInfoFromResponse(const QJsonObject &roo
     }
     account.avatarUrl = json::stringOf(info.value(QStringLiteral("head_portrait")));
     account.accountType = json::intOf(info.value(QStringLiteral("accounttype")), 0);
-    account.isVirtualAccount = account.accountType == 5;
+    account.isVirtualAccount = account.accountType == kVirtualAccountType;
     return account;
 }
 
