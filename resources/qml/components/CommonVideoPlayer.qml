@@ -30,6 +30,9 @@ Item {
     // While false the surface holds no engine, so nothing opens libmpv yet; a play request
     // parks as it does for a surface that is not ready.
     property bool bindEngine: true
+    // mpv draws straight into the window beneath the scene (see MpvVideoItem): for the one
+    // player that fills its window's page, never for one among other items of a page.
+    property bool drawsIntoWindow: false
     property int centerControlAutoHideDelayMs: 2200
 
     property string pendingPlayFileUrl: ""
@@ -227,6 +230,7 @@ Item {
         objectName: "videoSurface"
         anchors.fill: parent
         engine: root.bindEngine ? mpvEngine : null
+        drawsIntoWindow: root.drawsIntoWindow
         // mpv draws at the item's own pixel size, so the picture reaches the window one texel
         // per pixel: a filtered copy would look the same and costs a software renderer about a
         // third more per frame.

@@ -38,6 +38,15 @@ constexpr char kSecondarySubtitleDelay[] = "secondary-sub-delay";
 constexpr char kSubtitlePos[] = "sub-pos";
 constexpr char kSecondarySubtitlePos[] = "secondary-sub-pos";
 
+// Where the picture lies in a target larger than the video item (a window drawn into directly).
+constexpr char kVideoMarginLeft[] = "video-margin-ratio-left";
+constexpr char kVideoMarginRight[] = "video-margin-ratio-right";
+constexpr char kVideoMarginTop[] = "video-margin-ratio-top";
+constexpr char kVideoMarginBottom[] = "video-margin-ratio-bottom";
+constexpr char kSubtitleUseMargins[] = "sub-use-margins";
+constexpr char kBackground[] = "background";
+constexpr char kNo[] = "no";
+
 // The picture-enhancement preset.
 constexpr char kDeband[] = "deband";
 constexpr char kDebandIterations[] = "deband-iterations";

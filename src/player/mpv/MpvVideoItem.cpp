@@ -64,6 +64,14 @@ void MpvVideoItem::setEngine(QObject *engine)
     update();
 }
 
+void MpvVideoItem::setDrawsIntoWindow(bool draws)
+{
+    if (draws == m_drawsIntoWindow)
+        return;
+    m_drawsIntoWindow = draws;
+    emit drawsIntoWindowChanged();
+}
+
 void MpvVideoItem::notifyRenderContextReady()
 {
     if (m_renderContextReady)
@@ -91,6 +99,15 @@ void MpvVideoItem::notifyVideoFrame()
 
 QSGNode *MpvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *data)
 {
+    if (!node)
+        m_nodeDrawsIntoWindow = m_drawsIntoWindow;
+    if (m_nodeDrawsIntoWindow) {
+        auto *direct = static_cast<MpvWindowVideoNode *>(node);
+        if (!direct)
+            direct = new MpvWindowVideoNode(this, m_bridge);
+        direct->synchronize(this);
+        return direct;
+    }
     auto *textureNode =
         static_cast<QSGSimpleTextureNode *>(QQuickFramebufferObject::updatePaintNode(node, data));
     QSGTexture *texture = textureNode ? textureNode->texture() : nullptr;

@@ -15,6 +15,11 @@ class MpvVideoItem : public QQuickFramebufferObject
     Q_OBJECT
     Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
     Q_PROPERTY(bool renderContextReady READ renderContextReady NOTIFY renderContextReadyChanged)
+    // mpv draws straight into the window's framebuffer beneath the scene instead of into a
+    // texture the scene then copies: one such item per window, with nothing of the scene drawn
+    // behind it. Read when the item's node is made (first shown in a window).
+    Q_PROPERTY(
+        bool drawsIntoWindow READ drawsIntoWindow WRITE setDrawsIntoWindow NOTIFY drawsIntoWindowChanged)
 
 public:
     explicit MpvVideoItem(QQuickItem *parent = nullptr);
@@ -27,6 +32,8 @@ public:
     QObject *engine() const { return m_engine.data(); }
     void setEngine(QObject *engine);
     bool renderContextReady() const { return m_renderContextReady; }
+    bool drawsIntoWindow() const { return m_drawsIntoWindow; }
+    void setDrawsIntoWindow(bool draws);
     MpvEngine *mpvEngine() const;
 
     // Render thread, during synchronisation (GUI thread blocked): the bound engine's core.
@@ -40,11 +47,16 @@ public:
 signals:
     void engineChanged();
     void renderContextReadyChanged();
+    void drawsIntoWindowChanged();
 
 private:
     // Guarded: QML may destroy the engine before the item.
     QPointer<QObject> m_engine;
     bool m_renderContextReady = false;
+    bool m_drawsIntoWindow = false;
+    // The way the current node draws (render thread, GUI thread blocked): kept until the scene
+    // graph drops the node.
+    bool m_nodeDrawsIntoWindow = false;
     std::shared_ptr<MpvRenderBridge> m_bridge;
     QMetaObject::Connection m_engineDestroyed;
 };

@@ -102,6 +102,7 @@ class FakeVideoItem : public QQuickItem
     Q_OBJECT
     Q_PROPERTY(QObject *engine MEMBER m_engine NOTIFY engineChanged)
     Q_PROPERTY(bool renderContextReady MEMBER m_ready NOTIFY renderContextReadyChanged)
+    Q_PROPERTY(bool drawsIntoWindow MEMBER m_drawsIntoWindow NOTIFY drawsIntoWindowChanged)
 
 public:
     explicit FakeVideoItem(QQuickItem *parent = nullptr) : QQuickItem(parent) {}
@@ -119,10 +120,12 @@ public:
 signals:
     void engineChanged();
     void renderContextReadyChanged();
+    void drawsIntoWindowChanged();
 
 private:
     QObject *m_engine = nullptr;
     bool m_ready = false;
+    bool m_drawsIntoWindow = false;
 };
 
 // systemActions, fileDialogService and mediaPreviewService, recording and scripted.

@@ -325,8 +325,11 @@ FocusScope {
             anchors.fill: parent
             color: Theme.videoBackground
             // Only the margins the picture leaves (while a resize settles) need it: behind the
-            // opaque picture it would be filled again on every frame and never seen.
-            visible: videoPlayer.width < viewport.width || videoPlayer.height < viewport.height
+            // opaque picture it would be filled again on every frame and never seen. Under a
+            // player drawn straight into the window it would cover the picture: mpv fills
+            // those margins itself.
+            visible: !videoPlayer.drawsIntoWindow
+                     && (videoPlayer.width < viewport.width || videoPlayer.height < viewport.height)
         }
 
         CommonVideoPlayer {
@@ -338,6 +341,9 @@ FocusScope {
             // The main window shows its first frame before libmpv is opened (main opens it in
             // the background once that frame is out).
             bindEngine: Guard.read("mpvLibrary", "ready", true) === true
+            // The picture reaches the window without a copy of its own; the page draws nothing
+            // behind it.
+            drawsIntoWindow: true
             onEndOfFileReached: view.playbackFinished()
             onPointerActivity: {
                 view.showControlsTemporarily()
