@@ -104,7 +104,7 @@ QSGNode *MpvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *data)
     if (m_nodeDrawsIntoWindow) {
         auto *direct = static_cast<MpvWindowVideoNode *>(node);
         if (!direct)
-            direct = new MpvWindowVideoNode(this, m_bridge);
+            direct = new MpvWindowVideoNode(this, static_cast<MpvVideoRenderer *>(createRenderer()));
         direct->synchronize(this);
         return direct;
     }

@@ -162,8 +162,8 @@ bool MpvVideoRenderer::renderInto(int fbo, int width, int height, bool flipY, bo
     return drawn;
 }
 
-MpvWindowVideoNode::MpvWindowVideoNode(MpvVideoItem *item, std::shared_ptr<MpvRenderBridge> bridge)
-    : m_window(item->window()), m_renderer(item, std::move(bridge))
+MpvWindowVideoNode::MpvWindowVideoNode(MpvVideoItem *item, MpvVideoRenderer *renderer)
+    : m_window(item->window()), m_renderer(renderer)
 {
     TVX_LOG_INFO << "[render] picture drawn straight into the window";
     // Both signals come on the render thread (the GUI thread under the basic loop), where this
@@ -188,7 +188,7 @@ MpvWindowVideoNode::~MpvWindowVideoNode()
 
 void MpvWindowVideoNode::synchronize(MpvVideoItem *item)
 {
-    m_renderer.synchronize(item);
+    m_renderer->synchronize(item);
     m_itemSize = item->size();
     // The item asks for a pass when mpv has a new picture, and a synchronisation that changed
     // no node of the scene would have the render loop skip that pass.
@@ -240,7 +240,7 @@ bool MpvWindowVideoNode::placement(QRectF &rect) const
 
 void MpvWindowVideoNode::placePicture(const QRectF &rect)
 {
-    mpv_handle *handle = m_renderer.handle();
+    mpv_handle *handle = m_renderer->handle();
     if (!handle)
         return;
     const double width = m_windowPixels.width();
@@ -294,7 +294,7 @@ void MpvWindowVideoNode::render()
         placePicture(rect);
     // Hidden, the picture is still taken from mpv, undrawn: mpv's video thread waits for every
     // picture it hands over.
-    if (m_renderer.renderInto(fbo, m_windowPixels.width(), m_windowPixels.height(), true, !shown) && shown)
+    if (m_renderer->renderInto(fbo, m_windowPixels.width(), m_windowPixels.height(), true, !shown) && shown)
         return;
     // Nothing of mpv's shows: the window's own clear, which stays off while this node lives.
     m_window->resetOpenGLState();

@@ -59,7 +59,8 @@ private:
 class MpvWindowVideoNode : public QSGNode
 {
 public:
-    MpvWindowVideoNode(MpvVideoItem *item, std::shared_ptr<MpvRenderBridge> bridge);
+    // Takes the renderer the item made for this node (createRenderer), which it owns from then on.
+    MpvWindowVideoNode(MpvVideoItem *item, MpvVideoRenderer *renderer);
     ~MpvWindowVideoNode() override;
 
     MpvWindowVideoNode(const MpvWindowVideoNode &) = delete;
@@ -77,7 +78,7 @@ private:
     void placePicture(const QRectF &rect);
 
     QQuickWindow *m_window;
-    MpvVideoRenderer m_renderer;
+    std::unique_ptr<MpvVideoRenderer> m_renderer;
     QSizeF m_itemSize;
     QSize m_windowPixels;
     qreal m_pixelRatio = 1;
