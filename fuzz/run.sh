@@ -22,6 +22,7 @@ if [[ ${#targets[@]} -eq 0 ]]; then
     fuzz_playlist_ini
     fuzz_player_ini
     fuzz_single_instance
+    fuzz_state_settings
     fuzz_webui_dispatch
   )
 fi

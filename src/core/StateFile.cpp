@@ -35,107 +35,198 @@ bool isHexLetterOrDigit(uint c)
     return c < 0x80 && hexDigit(static_cast<char>(c)) >= 0;
 }
 
-// Feeds the characters QSettings would see once escapes and quotes are undone. Blanks are left
-// out altogether and a numeric escape that the program never writes (one spelling a plain
-// character, or a value beyond 16 bits that a reader could truncate) counts as unsafe by
-// itself, so no spelling of a typed value gets through.
-class Decoder
+bool isBlank(uint c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// One element of a value, as QSettings hands it to its variant decoder, judged as it is built:
+// typed when it would be read through QDataStream ("@Variant(", "@DateTime("). Blanks after the
+// "@" are ignored as well: the program doubles a leading "@" of every text it writes, so
+// nothing it wrote comes close. Only the head is kept, however long the element.
+class Element
 {
 public:
-    // Returns false as soon as the text can no longer be trusted.
-    bool feed(const QByteArray &text)
+    void append(uint c)
     {
-        const int n = text.size();
-        for (int i = 0; i < n; ++i) {
-            const char c = text.at(i);
-            if (c == '"' || c == ' ' || c == '\t' || c == '\r' || c == '\n')
-                continue;
-            if (c != '\\') {
-                if (!put(static_cast<uchar>(c)))
-                    return false;
-                continue;
-            }
+        if (m_count++ == 0) {
+            m_at = c == uint('@');
+            return;
+        }
+        if (!m_at || isBlank(c) || m_length == int(sizeof m_head))
+            return;
+        m_head[m_length++] = c < 0x80 ? char(c) : '\x7f';
+    }
+    bool typed() const { return m_at && (startsWith("Variant(") || startsWith("DateTime(")); }
+    void clear() { *this = Element(); }
+
+private:
+    bool startsWith(const char *pattern) const
+    {
+        const int n = int(qstrlen(pattern));
+        return m_length >= n && qstrncmp(m_head, pattern, uint(n)) == 0;
+    }
+
+    int m_count = 0;
+    bool m_at = false;
+    char m_head[10] = {};
+    int m_length = 0;
+};
+
+// Undoes the escapes and quotes of one value the way QSettings does before it turns each
+// element of the value into a variant, and judges every element. A numeric escape that the
+// program never writes (one spelling a plain character other than a hex digit, or a value
+// beyond 16 bits that a reader truncates) counts as unsafe by itself.
+bool valueIsSafe(const char *text, int n)
+{
+    Element element;
+    bool quoted = false;
+    int i = 0;
+    const auto skipBlanks = [&]() {
+        while (i < n && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    while (i < n) {
+        const char c = text[i];
+        if (c == '\\') {
             if (++i >= n)
                 break;
-            const char e = text.at(i);
+            const char e = text[i++];
             if (e == 'x' || (e >= '0' && e <= '7')) {
                 const int base = e == 'x' ? 16 : 8;
+                if (e == 'x' && (i >= n || hexDigit(text[i]) < 0))
+                    continue; // a bare "\x" reads as nothing
                 quint64 value = e == 'x' ? 0 : quint64(e - '0');
                 int digits = e == 'x' ? 0 : 1;
-                while (i + 1 < n) {
-                    const int d = hexDigit(text.at(i + 1));
+                while (i < n) {
+                    const int d = hexDigit(text[i]);
                     if (d < 0 || d >= base)
                         break;
                     value = value * quint64(base) + quint64(d);
-                    if (value > 0xffff)
+                    if (value > 0xffff || ++digits > 6)
                         return false;
-                    ++digits;
                     ++i;
                 }
-                if (digits > 6)
-                    return false;
                 if (value >= 0x20 && value < 0x7f && !isHexLetterOrDigit(uint(value)))
                     return false;
-                if (!put(uint(value)))
-                    return false;
+                element.append(uint(value));
                 continue;
             }
-            if (e == '\r' || e == '\n')
-                continue; // a continued line
-            if (!put(static_cast<uchar>(e)))
-                return false;
-        }
-        return true;
-    }
-
-private:
-    // Looks for "@Variant(" and "@DateTime(": the two forms QSettings reads through
-    // QDataStream.
-    bool put(uint c)
-    {
-        m_variant = advance(m_variant, c, "@Variant(");
-        m_dateTime = advance(m_dateTime, c, "@DateTime(");
-        return m_variant >= 0 && m_dateTime >= 0;
-    }
-
-    static int advance(int matched, uint c, const char *pattern)
-    {
-        if (c == uint(uchar(pattern[matched]))) {
-            ++matched;
-            return pattern[matched] == '\0' ? -1 : matched;
-        }
-        return c == uint('@') ? 1 : 0;
-    }
-
-    int m_variant = 0;
-    int m_dateTime = 0;
-};
-
-// Splits INI text into logical lines as QSettings does: a line feed ends a line unless it is
-// quoted or escaped.
-template <typename Visit> void forEachLogicalLine(const QByteArray &text, Visit visit)
-{
-    const int n = text.size();
-    int start = 0;
-    bool quoted = false;
-    for (int i = 0; i < n; ++i) {
-        const char c = text.at(i);
-        if (c == '\\') {
-            ++i;
-            if (i + 1 < n && ((text.at(i) == '\r' && text.at(i + 1) == '\n') ||
-                              (text.at(i) == '\n' && text.at(i + 1) == '\r')))
-                ++i;
+            switch (e) {
+            case 'a':
+                element.append('\a');
+                break;
+            case 'b':
+                element.append('\b');
+                break;
+            case 'f':
+                element.append('\f');
+                break;
+            case 'n':
+                element.append('\n');
+                break;
+            case 'r':
+                element.append('\r');
+                break;
+            case 't':
+                element.append('\t');
+                break;
+            case 'v':
+                element.append('\v');
+                break;
+            case '"':
+            case '?':
+            case '\'':
+            case '\\':
+                element.append(uchar(e));
+                break;
+            case '\r':
+            case '\n':
+                // A continued line: the other half of a CR LF pair goes with it.
+                if (i < n && (text[i] == '\r' || text[i] == '\n') && text[i] != e)
+                    ++i;
+                break;
+            default:
+                break; // QSettings drops an unknown escape with its character
+            }
             continue;
         }
         if (c == '"') {
+            ++i;
             quoted = !quoted;
-        } else if ((c == '\n' || c == '\r') && !quoted) {
-            visit(text.mid(start, i - start));
-            start = i + 1;
+            if (!quoted)
+                skipBlanks();
+            continue;
         }
+        if (c == ',' && !quoted) {
+            if (element.typed())
+                return false;
+            element.clear();
+            ++i;
+            skipBlanks();
+            continue;
+        }
+        element.append(uchar(c));
+        ++i;
     }
-    if (start < n)
-        visit(text.mid(start));
+    return !element.typed();
+}
+
+// Walks INI text the way QSettings' reader splits it into logical lines (a line feed ends a
+// line unless quoted or escaped; a ";" starts a comment at the head of a line and ends the line
+// elsewhere outside quotes) and hands over each line as [start, end) with the position of the
+// "=" that ends its key (-1 when there is none; a section header's is -1 too).
+template <typename Visit> bool forEachLine(const QByteArray &text, Visit visit)
+{
+    const char *data = text.constData();
+    const int n = text.size();
+    int pos = 0;
+    while (pos < n) {
+        int lineStart = pos;
+        while (lineStart < n && isBlank(uchar(data[lineStart])))
+            ++lineStart;
+        int equals = -1;
+        bool quoted = false;
+        int i = lineStart;
+        while (i < n) {
+            const char c = data[i++];
+            if (c == '=') {
+                if (!quoted && equals < 0)
+                    equals = i - 1;
+            } else if (c == '\n' || c == '\r') {
+                if (i == lineStart + 1) {
+                    ++lineStart;
+                } else if (!quoted) {
+                    --i;
+                    break;
+                }
+            } else if (c == '\\') {
+                if (i < n) {
+                    const char e = data[i++];
+                    if (i < n && ((e == '\n' && data[i] == '\r') || (e == '\r' && data[i] == '\n')))
+                        ++i;
+                }
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (c == ';') {
+                if (i == lineStart + 1) {
+                    while (i < n && data[i] != '\n' && data[i] != '\r')
+                        ++i;
+                    lineStart = i;
+                } else if (!quoted) {
+                    --i;
+                    break;
+                }
+            }
+        }
+        pos = i;
+        if (pos <= lineStart)
+            break;
+        if (!visit(lineStart, pos, data[lineStart] == '[' ? -1 : equals))
+            return false;
+    }
+    return true;
 }
 
 QString asideName(const QString &path)
@@ -262,17 +353,24 @@ bool readStateFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
 
 bool stateTextIsSafe(const QByteArray &text)
 {
-    return Decoder().feed(text);
+    // Only values are ever turned into variants; section headers and keys (QSettings writes
+    // items\40\meta for an entry of an array) are names, whatever they spell.
+    const char *data = text.constData();
+    return forEachLine(text, [data](int, int end, int equals) {
+        return equals < 0 || valueIsSafe(data + equals + 1, end - equals - 1);
+    });
 }
 
 QByteArray safeStateLines(const QByteArray &text)
 {
     QByteArray kept;
-    forEachLogicalLine(text, [&kept](const QByteArray &line) {
-        if (stateTextIsSafe(line)) {
-            kept += line;
+    const char *data = text.constData();
+    forEachLine(text, [&kept, data](int start, int end, int equals) {
+        if (equals < 0 || valueIsSafe(data + equals + 1, end - equals - 1)) {
+            kept.append(data + start, end - start);
             kept += '\n';
         }
+        return true;
     });
     return kept;
 }

@@ -43,11 +43,13 @@ QString keepStateFileCopy(const QString &path);
 // does not know leave its own groups; other groups stay as they are.
 void clearOwnedGroups(QSettings &settings, const QStringList &groups);
 
-// True when the INI text holds nothing QSettings would decode as serialised data. Errs on the
-// side of refusing: whatever escapes, quotes or blanks hide, a file the program wrote passes.
+// True when no value in the INI text would be decoded by QSettings as serialised data. Only
+// values are judged, element by element as QSettings splits and unescapes them; section headers
+// and keys are names and never decoded. Errs on the side of refusing within a value (blanks
+// after the "@", escapes QSettings never writes), yet whatever QSettings writes passes whole.
 bool stateTextIsSafe(const QByteArray &text);
 
-// The logical lines of INI text that are safe on their own (for rewriting a damaged file).
+// The logical lines of INI text whose values are safe (for rewriting a damaged file).
 QByteArray safeStateLines(const QByteArray &text);
 
 } // namespace app

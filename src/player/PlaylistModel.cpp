@@ -588,11 +588,12 @@ void PlaylistModel::load()
             ++skipped;
             continue;
         }
-        item.meta = settings.value(prefix + kMetaKey).toString().trimmed();
-        if (item.meta.isEmpty())
+        // Names come back as they were saved: a file named " a .mp4" keeps its blanks.
+        item.meta = settings.value(prefix + kMetaKey).toString();
+        if (item.meta.trimmed().isEmpty())
             item.meta = fileNameFromPath(item.sourcePath);
-        item.title = settings.value(prefix + kTitleKey).toString().trimmed();
-        if (item.title.isEmpty())
+        item.title = settings.value(prefix + kTitleKey).toString();
+        if (item.title.trimmed().isEmpty())
             item.title = baseNameFromFileName(item.meta);
         item.tag = settings.value(prefix + kTagKey).toString().trimmed();
         if (item.tag.isEmpty())

@@ -1,20 +1,29 @@
 // Damaged and hostile state files: the check before anything opens them (FIFOs, devices, folders
 // and huge files set aside), the check before QSettings reads them, the stored account's reading,
-// and the play list's reading of every entry it holds.
+// the play list's reading of every entry it holds, and saves that meet a lock left behind.
 #include "TestSupport.h"
+#include "app/StartupState.h"
 #include "core/AppPaths.h"
 #include "core/StateFile.h"
+#include "player/PlayerSettings.h"
 #include "player/PlaylistModel.h"
+#include "tools/common/ToolBatch.h"
 #include "user_pay/AccountLocalStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +115,16 @@ private slots:
         writer.setValue(QStringLiteral("p/d"), 0.1);
         writer.setValue(QStringLiteral("p/b"), true);
         writer.setValue(QStringLiteral("p/path"), QStringLiteral("/home/u/@music/测试 a,b.mp4"));
+        // Texts that spell a typed value, and keys QSettings writes with backslashes and
+        // percent escapes: all plain text and names, so the file must pass.
+        writer.setValue(QStringLiteral("p/typed"), QStringLiteral("@Variant(\\0\\0\\0\\t)"));
+        writer.setValue(QStringLiteral("p/inside"), QStringLiteral("x@Variant(1) a, @DateTime(2)"));
+        writer.setValue(QStringLiteral("p/blank"), QStringLiteral(" @Variant(1)"));
+        writer.setValue(QStringLiteral("p/list"),
+                        QStringList{QStringLiteral("@Variant(1)"), QStringLiteral("b")});
+        for (const int n : {40, 64, 100, 777, 10000})
+            writer.setValue(QStringLiteral("items/%1/meta").arg(n), QStringLiteral("clip %1.mp4").arg(n));
+        writer.setValue(QStringLiteral("@Variant(k)/x@DateTime(k)"), QStringLiteral("v"));
         writer.sync();
         QFile own(writer.fileName());
         QVERIFY(own.open(QIODevice::ReadOnly));
@@ -126,6 +145,17 @@ private slots:
         QTest::newRow("byte array is plain text")
             << QByteArray("k=@ByteArray(abc)\nr=@Rect(1 2 3 4)\n") << true;
         QTest::newRow("no parenthesis") << QByteArray("k=@Variant\n") << true;
+        QTest::newRow("array keys QSettings writes")
+            << QByteArray("[playlist]\nitems\\40\\meta=a\nitems\\100\\title=b\nitems\\64\\x=c\n") << true;
+        QTest::newRow("typed text in a key or section")
+            << QByteArray("[@Variant(\\0)]\n@Variant(\\0)=1\nk\\@DateTime(\\0)=2\n") << true;
+        QTest::newRow("typed text within a value") << QByteArray("k=x@Variant(\\0)\n") << true;
+        QTest::newRow("comma inside quotes") << QByteArray("k=\"a,@Variant(\\0)\"\n") << true;
+        QTest::newRow("after a closing quote") << QByteArray("k=\"@\" Variant(\\0)\n") << false;
+        QTest::newRow("list element after a quoted one") << QByteArray("k=\"a\",@Variant(\\0)\n") << false;
+        QTest::newRow("value after a comment line") << QByteArray(";c\"\nk=@Variant(\\0)\n") << false;
+        QTest::newRow("dropped escape") << QByteArray("k=@\\zVariant(\\0)\n") << false;
+        QTest::newRow("quoted line feed in the key") << QByteArray("\"a\nb\"=@Variant(\\0)\n") << false;
     }
     void typedValuesAreFoundHoweverSpelt()
     {
