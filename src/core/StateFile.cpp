@@ -12,6 +12,7 @@
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -375,8 +376,32 @@ QByteArray safeStateLines(const QByteArray &text)
     return kept;
 }
 
+bool clearStaleStateLock(const QString &path)
+{
+#ifndef Q_OS_WIN
+    const QString lock = path + QStringLiteral(".lock");
+    const QByteArray native = QFile::encodeName(lock);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // none, the usual case
+    struct stat info;
+    // The lock is taken while it is removed, so that two processes never both remove one.
+    const bool stale =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = stale && ::unlink(native.constData()) == 0;
+    ::close(fd);
+    if (removed)
+        TVX_LOG_WARN << "[StateFile]" << lock << "was left by a save that never ended; removed";
+    return removed;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 QString checkedStateFile(const QString &path, qint64 maxBytes)
 {
+    clearStaleStateLock(path);
     QByteArray text;
     if (!readStateFile(path, maxBytes, &text))
         return path;

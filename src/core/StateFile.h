@@ -27,13 +27,21 @@ bool stateFileUsable(const QString &path, qint64 maxBytes);
 // on anything but a regular file; false when it is missing, set aside or cannot be read.
 bool readStateFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
 
-// Makes the file safe for QSettings before anything reads it, and returns the path. What
-// stateFileUsable refuses is set aside first. A file
+// Makes the file safe for QSettings before anything reads it, and returns the path. A stale
+// lock is cleared (clearStaleStateLock) and what stateFileUsable refuses is set aside first. A file
 // larger than maxBytes is moved aside as "<name>.damaged-<time>" (the program starts with
 // defaults); a file holding values that QSettings would decode as serialised data (which can
 // allocate without bound) is moved aside the same way and the lines that read safely are
 // written back, so nothing readable is lost. Both are logged. A missing file is left alone.
 QString checkedStateFile(const QString &path, qint64 maxBytes);
+
+// QSettings takes "<file>.lock" for every save and waits while the lock looks alive. A lock left
+// by a process killed during a save, whose pid now belongs to a live process of the same name
+// (pid namespaces, containers, a new boot), held a save on the GUI thread for about 30 s. A
+// live holder keeps the lock file flock()ed for as long as it holds it; a lock file that nobody
+// holds that way is left over and removed (and logged). True when one was removed.
+// checkedStateFile does this first; a QSettings kept open calls it before each sync().
+bool clearStaleStateLock(const QString &path);
 
 // Copies the file beside itself as "<name>.damaged-<time>" before it is overwritten with less
 // than it held; returns the copy's path, empty when there was nothing to copy or copying failed.

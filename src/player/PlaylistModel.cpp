@@ -543,6 +543,9 @@ void PlaylistModel::writeSettings()
     settings.endArray();
     settings.setValue(kPlaybackModeKey, m_playbackMode);
     settings.setValue(kPlaybackModeExplicitKey, m_playbackModeExplicit);
+    // Kept open for the model's life, so the check when it was opened does not cover a lock
+    // left since by another process.
+    app::clearStaleStateLock(settings.fileName());
     settings.sync();
     // QSettings keeps its first error for good, so only that first failure is worth a line.
     if (settings.status() != QSettings::NoError && !m_writeFailureLogged) {

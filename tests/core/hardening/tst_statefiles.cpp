@@ -93,6 +93,56 @@ QByteArray playlistEntries(int count, int firstNumber = 1)
     return text;
 }
 
+// "<path>.lock" as a process killed during a save leaves it, when a live process of the same name
+// now has its pid (pid namespaces, containers, a new boot): here it names this very process.
+// QLockFile judges such a lock alive until it is 30 s old; a thread keeps it fresh, so a save
+// that waits on it waits until the thread gives up, a minute later.
+class LeftLock
+{
+public:
+    explicit LeftLock(const QString &path) : m_lock(path + QStringLiteral(".lock"))
+    {
+        QByteArray contents;
+        {
+            QLockFile real(m_lock);
+            if (!real.tryLock(0))
+                return;
+            QFile file(m_lock);
+            if (file.open(QIODevice::ReadOnly))
+                contents = file.readAll();
+            real.unlock();
+        }
+        tvxtest::writeFile(m_lock, contents);
+        m_planted = !contents.isEmpty();
+        m_toucher = std::thread([this] {
+            const QByteArray native = QFile::encodeName(m_lock);
+            for (int turn = 0; turn < 120 && !m_stop; ++turn) {
+                ::utimensat(AT_FDCWD, native.constData(), nullptr, 0); // a missing lock stays missing
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            }
+            m_gaveUp = !m_stop;
+        });
+    }
+    ~LeftLock() { stop(); }
+    bool planted() const { return m_planted; }
+    // True when the save returned while the lock still looked alive.
+    bool stop()
+    {
+        m_stop = true;
+        if (m_toucher.joinable())
+            m_toucher.join();
+        return !m_gaveUp;
+    }
+    QString path() const { return m_lock; }
+
+private:
+    QString m_lock;
+    bool m_planted = false;
+    std::atomic_bool m_stop{false};
+    std::atomic_bool m_gaveUp{false};
+    std::thread m_toucher;
+};
+
 } // namespace
 
 class StateFilesTest : public QObject
@@ -344,6 +394,54 @@ private slots:
             again.setCurrentIndex(0);
         }
         QCOMPARE(asideCopies(path).size(), keptAside ? 1 : 0);
+    }
+
+    // A lock left by a save that never ended holds no later save: the play list (kept open for
+    // the model's life), the player's settings, a tool's folder and the start-up state.
+    void leftLockHoldsNoSave_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("play list") << "playlist.ini";
+        QTest::newRow("player settings") << "player.ini";
+        QTest::newRow("tool") << "format_convert.ini";
+        QTest::newRow("start-up state") << "sensors_state.ini";
+    }
+    void leftLockHoldsNoSave()
+    {
+        QFETCH(QString, fileName);
+        const QString path = app::appDataFilePath(fileName);
+        clearFolder(QFileInfo(path).absolutePath());
+        const QString clip = tvxtest::scratchPath(QStringLiteral("left lock/clip.mp4"));
+        std::unique_ptr<PlaylistModel> model;
+        if (fileName == QLatin1String("playlist.ini"))
+            model = std::make_unique<PlaylistModel>(); // opened before the lock is left
+
+        LeftLock lock(path);
+        QVERIFY(lock.planted());
+        if (model) {
+            QCOMPARE(model->addFile(QUrl::fromLocalFile(clip)), 0);
+        } else if (fileName == QLatin1String("player.ini")) {
+            PlayerSettings settings;
+            settings.volume = 37;
+            settings.save();
+        } else if (fileName == QLatin1String("format_convert.ini")) {
+            tools::ToolBatch::saveRememberedDirectory(path, QStringLiteral("format_convert/output_directory"),
+                                                      QStringLiteral("/srv/out"));
+        } else {
+            app::markActivityTrackedOnStartup();
+        }
+        QVERIFY2(lock.stop(), "the save waited on the left lock");
+        QVERIFY(!QFileInfo::exists(lock.path()));
+        const QSettings saved(path, QSettings::IniFormat);
+        QCOMPARE(saved.allKeys().isEmpty(), false);
+        if (model)
+            QCOMPARE(saved.value(QStringLiteral("playlist/items/1/source_path")).toString(), clip);
+
+        // A lock a live holder keeps is left alone.
+        QLockFile held(path + QStringLiteral(".lock"));
+        QVERIFY(held.tryLock(0));
+        QVERIFY(!app::clearStaleStateLock(path));
+        QVERIFY(QFileInfo::exists(path + QStringLiteral(".lock")));
     }
 
     void damagedPlaylistKeepsItsEntries()
