@@ -13,8 +13,10 @@ class QSettings;
 namespace app {
 
 // Larger than anything the program writes to these files.
-constexpr qint64 kSettingsStateFileMaxBytes = 1024 * 1024;      // every state file but the play list
-constexpr qint64 kPlaylistStateFileMaxBytes = 32 * 1024 * 1024; // "playlist.ini": ~100,000 entries
+constexpr qint64 kSettingsStateFileMaxBytes = 1024 * 1024; // every state file but the play list
+// "playlist.ini": the list refuses entries that would take its file past this (100,000 entries of
+// 200-character paths), so whatever it saves loads again.
+constexpr qint64 kPlaylistStateFileMaxBytes = 256 * 1024 * 1024;
 
 // The one check before anything opens a state file, with lstat/stat only: true when path is a
 // regular file (itself or through a link) of at most maxBytes. Whatever else stands there (a

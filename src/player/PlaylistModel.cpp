@@ -30,6 +30,9 @@ const QString kAudioTag = QStringLiteral("AUDIO");
 
 constexpr unsigned kLastPlaybackMode = PlaylistModel::ShuffleLoopPlayback;
 
+// What the entries may take of the file: the reader's bound less room for the other keys.
+constexpr qint64 kEntriesBytesBudget = app::kPlaylistStateFileMaxBytes - 1024 * 1024;
+
 QString absoluteForwardSlashPath(const QString &path)
 {
     if (path.isEmpty())
@@ -181,6 +184,31 @@ bool PlaylistModel::isSupportedMediaFile(const QString &path)
     return !path.isEmpty() && media::isSupportedPlayablePath(path);
 }
 
+qint64 PlaylistModel::savedBytesBound(const PlaylistItem &item)
+{
+    // QSettings writes a UTF-16 unit as at most six bytes ("\xffff"), quotes a value and
+    // spends a key of at most 40 bytes ("items\100000\source_path=") on each of four values.
+    const qint64 units = item.title.size() + item.meta.size() + item.tag.size() + item.sourcePath.size();
+    return 6 * units + 4 * (40 + 2 + 1);
+}
+
+PlaylistModel::PlaylistItem PlaylistModel::newItem(const QString &sourcePath, const QString &title)
+{
+    PlaylistItem item;
+    item.meta = fileNameFromPath(sourcePath);
+    item.title = title.trimmed();
+    if (item.title.isEmpty())
+        item.title = baseNameFromFileName(item.meta);
+    item.tag = mediaTagFromPath(sourcePath);
+    item.sourcePath = sourcePath;
+    return item;
+}
+
+bool PlaylistModel::hasRoomFor(const PlaylistItem &item) const
+{
+    return m_items.size() < kMaxEntries && m_savedBytesBound + savedBytesBound(item) <= kEntriesBytesBudget;
+}
+
 int PlaylistModel::rowOfPath(const QString &sourcePath) const
 {
     if (sourcePath.isEmpty() || !m_listedPaths.contains(sourcePath))
@@ -235,18 +263,17 @@ int PlaylistModel::addFile(const QUrl &fileUrl, const QString &title, bool makeC
         return existingRow;
     }
 
-    PlaylistItem item;
-    item.meta = fileNameFromPath(path);
-    item.title = title.trimmed();
-    if (item.title.isEmpty())
-        item.title = baseNameFromFileName(item.meta);
-    item.tag = mediaTagFromPath(path);
-    item.sourcePath = path;
+    const PlaylistItem item = newItem(path, title);
+    if (!hasRoomFor(item)) {
+        TVX_LOG_WARN << "[Playlist] full at" << m_items.size() << "entries; not added:" << path;
+        return -1;
+    }
 
     const int row = m_items.size();
     beginInsertRows(QModelIndex(), row, row);
     m_items.append(item);
     m_listedPaths.insert(item.sourcePath);
+    m_savedBytesBound += savedBytesBound(item);
     endInsertRows();
     emit countChanged();
     if (makeCurrent)
@@ -295,6 +322,7 @@ bool PlaylistModel::removeRowInternal(int index)
 
     beginRemoveRows(QModelIndex(), index, index);
     m_listedPaths.remove(m_items.at(index).sourcePath);
+    m_savedBytesBound -= savedBytesBound(m_items.at(index));
     m_items.removeAt(index);
     // Set before any listener runs, so nobody reads an index that points at the wrong row.
     m_currentIndex = newIndex;
@@ -319,6 +347,7 @@ void PlaylistModel::clear()
         beginResetModel();
         m_items.clear();
         m_listedPaths.clear();
+        m_savedBytesBound = 0;
         m_currentIndex = -1;
         endResetModel();
         emit countChanged();
@@ -498,6 +527,8 @@ QString PlaylistModel::refusalReason(const QUrl &fileUrl) const
         return QStringLiteral("subtitle");
     if (!isSupportedMediaFile(path))
         return QStringLiteral("unsupported");
+    if (rowOfPath(path) < 0 && !hasRoomFor(newItem(path, QString())))
+        return QStringLiteral("full");
     return QString();
 }
 
@@ -561,6 +592,7 @@ void PlaylistModel::load()
     beginResetModel();
     m_items.clear();
     m_listedPaths.clear();
+    m_savedBytesBound = 0;
     m_currentIndex = -1;
 
     // Every numbered entry the file holds is read, in index order, whatever its size line
@@ -602,6 +634,7 @@ void PlaylistModel::load()
         if (item.tag.isEmpty())
             item.tag = mediaTagFromPath(item.sourcePath);
         m_listedPaths.insert(item.sourcePath);
+        m_savedBytesBound += savedBytesBound(item);
         m_items.append(item);
     }
     const bool numberedInOrder =

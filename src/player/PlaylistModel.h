@@ -82,9 +82,13 @@ public:
     Q_INVOKABLE bool advanceForPlaybackCompletionFromFile(const QUrl &fileUrl);
     Q_INVOKABLE bool containsFile(const QUrl &fileUrl) const;
     Q_INVOKABLE bool isSupportedFileUrl(const QUrl &fileUrl) const;
-    // Why an opened file cannot be played: "missing", "folder", "subtitle" or "unsupported";
-    // empty when the list takes it. The user is told, so a refusal is never silent.
+    // Why an opened file cannot be played: "missing", "folder", "subtitle", "unsupported" or
+    // "full"; empty when the list takes it. The user is told, so a refusal is never silent.
     Q_INVOKABLE QString refusalReason(const QUrl &fileUrl) const;
+
+    // The list takes at most this many entries, and no more than what keeps "playlist.ini"
+    // within what its reader takes: a list is refused where it grows, never dropped at a start.
+    static constexpr int kMaxEntries = 100000;
 
     // Every listed path in list order; the preview cache keeps exactly these files at quit.
     QStringList sourcePaths() const;
@@ -111,6 +115,11 @@ private:
     static QString mediaTagFromPath(const QString &path);
     static bool isSupportedMediaFile(const QString &path);
 
+    // At least the bytes an entry takes in "playlist.ini", whatever its text.
+    static qint64 savedBytesBound(const PlaylistItem &item);
+    static PlaylistItem newItem(const QString &sourcePath, const QString &title);
+    bool hasRoomFor(const PlaylistItem &item) const;
+
     const PlaylistItem *currentItem() const;
     int rowOfPath(const QString &sourcePath) const;
     void setCurrentIndexInternal(int index, bool saveAfter, bool announce);
@@ -127,7 +136,8 @@ private:
     int m_playbackMode = SequentialPlayback;
     bool m_playbackModeExplicit = false;
 
-    QSet<QString> m_listedPaths; // mirrors m_items for constant-time duplicate tests
+    QSet<QString> m_listedPaths;  // mirrors m_items for constant-time duplicate tests
+    qint64 m_savedBytesBound = 0; // the sum of savedBytesBound over m_items
     // Kept open for the model's life: a fresh QSettings would re-read and re-parse the whole
     // file before every save, which dominates the cost of a save on a long list.
     std::unique_ptr<QSettings> m_settings;

@@ -444,6 +444,63 @@ private slots:
         QVERIFY(QFileInfo::exists(path + QStringLiteral(".lock")));
     }
 
+    // Whatever the list saves loads whole at the next start: a long list of long Chinese paths
+    // (past the 32 MiB the reader once took), and a list the user fills up to its bound, where
+    // the next file is refused with a reason instead.
+    void longListLoadsWhole_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("titleLength");
+        QTest::newRow("18,500 long Chinese paths") << 18500 << 0;
+        QTest::newRow("filled up with long titles") << 0 << 4000000;
+    }
+    void longListLoadsWhole()
+    {
+        QFETCH(int, entries);
+        QFETCH(int, titleLength);
+        QVERIFY(entries > 0 || titleLength > 0);
+        const QString path = app::appDataFilePath(QStringLiteral("playlist.ini"));
+        clearFolder(QFileInfo(path).absolutePath());
+        const QString folder = tvxtest::scratchPath(QStringLiteral("媒体/")) + QString(40, QChar(0x7535)) +
+                               QLatin1Char('/') + QString(40, QChar(0x5f71)) + QLatin1Char('/');
+        const auto urlOf = [&](int i) {
+            return QUrl::fromLocalFile(folder + QString(76, QChar(0x89c6)) + QString::number(i) +
+                                       QStringLiteral(".mp4"));
+        };
+        QStringList saved;
+        int refusedAt = -1;
+        {
+            PlaylistModel model;
+            if (titleLength == 0) {
+                QVariantList urls;
+                for (int i = 0; i < entries; ++i)
+                    urls << urlOf(i);
+                model.addFiles(urls);
+            } else {
+                // Each title as long as it still fits, then half as long: the list ends up full.
+                QString title(titleLength, QLatin1Char('t'));
+                int i = 0;
+                while (!title.isEmpty()) {
+                    tvxtest::writeFile(urlOf(i).toLocalFile(), QByteArray());
+                    if (model.addFile(urlOf(i), title, false) == i)
+                        ++i;
+                    else
+                        title.truncate(title.size() / 2);
+                }
+                QCOMPARE(model.refusalReason(urlOf(i)), QStringLiteral("full"));
+                QCOMPARE(model.addFile(urlOf(i)), -1);
+                refusedAt = model.count();
+            }
+            saved = model.sourcePaths();
+        }
+        QVERIFY(QFileInfo(path).size() > 32 * 1024 * 1024);
+        QVERIFY(QFileInfo(path).size() <= app::kPlaylistStateFileMaxBytes);
+        PlaylistModel again;
+        QCOMPARE(again.count(), titleLength == 0 ? entries : refusedAt);
+        QVERIFY(again.sourcePaths() == saved);
+        QCOMPARE(asideCopies(path), QStringList());
+    }
+
     void damagedPlaylistKeepsItsEntries()
     {
         const QString path = app::appDataFilePath(QStringLiteral("playlist.ini"));

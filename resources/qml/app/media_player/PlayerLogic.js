@@ -88,7 +88,8 @@ var refusalReasonKeys = {
     missing: "ui.text.open.reason.missing",
     folder: "ui.text.open.reason.folder",
     subtitle: "ui.text.open.reason.subtitle",
-    unsupported: "ui.text.open.reason.unsupported"
+    unsupported: "ui.text.open.reason.unsupported",
+    full: "ui.text.open.reason.full"
 }
 
 function refusalReasonKey(reason) {
