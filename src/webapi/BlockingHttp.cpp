@@ -5,6 +5,7 @@
 #include "webapi/curlhttp.h"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <cctype>
@@ -69,7 +70,8 @@ bool isWebAddress(const std::string &url)
     return startsWithNoCase(url, "https://") || startsWithNoCase(url, "http://");
 }
 
-BlockingResult blockingTransfer(const BlockingRequest &request)
+namespace {
+BlockingResult transferOnce(const BlockingRequest &request)
 {
     // libcurl refuses other protocols too; checked here as well so that no other scheme ever
     // reaches a transfer, whatever libcurl was built with.
@@ -198,6 +200,19 @@ BlockingResult blockingTransfer(const BlockingRequest &request)
         return result;
     }
     result.outcome = BlockingOutcome::Ok;
+    return result;
+}
+
+} // namespace
+
+BlockingResult blockingTransfer(const BlockingRequest &request)
+{
+    BlockingResult result = transferOnce(request);
+    // The transfers run on pool threads, which may still be alive when the process exits: OpenSSL
+    // frees a thread's own state (its random generators above all) only as the thread ends, and
+    // its clean-up at exit forgets the threads still running. The transfer's handles are gone by
+    // now, so the state goes here; OpenSSL makes it afresh for the thread's next transfer.
+    OPENSSL_thread_stop();
     return result;
 }
 

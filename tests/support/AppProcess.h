@@ -21,7 +21,7 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
-            m_process.waitForFinished(5000);
+            m_process.waitForFinished(scaledMs(5000));
         }
     }
     AppProcess(const AppProcess &) = delete;
@@ -32,7 +32,7 @@ public:
     {
         m_process.setProcessEnvironment(env);
         m_process.start(m_exe, args);
-        return m_process.waitForStarted(10000);
+        return m_process.waitForStarted(scaledMs(10000));
     }
     QString log()
     {
@@ -56,9 +56,11 @@ public:
         const qint64 pid = m_process.processId();
         return pid > 0 && ::kill(static_cast<pid_t>(pid), signalNumber) == 0;
     }
+    // Both waits scale their limit with timeScale() (waitForLog through waitUntil).
     bool waitForExit(int timeoutMs = 20000)
     {
-        const bool done = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+        const bool done =
+            m_process.state() == QProcess::NotRunning || m_process.waitForFinished(scaledMs(timeoutMs));
         log();
         return done;
     }

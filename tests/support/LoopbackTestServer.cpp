@@ -59,11 +59,13 @@ bool LoopbackTestServer::start()
                                                            "--key", m_dir + "/server.key", "--script",
                                                            scriptFile(), "--log", m_dir + "/log.jsonl"} +
                                                    m_extraArgs);
-    if (!m_process.waitForStarted(10000))
+    // Python's start (its ssl module above all) is slow on a loaded machine: the limit only ends
+    // a server that hangs.
+    if (!m_process.waitForStarted(scaledMs(10000)))
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
+    while (timer.elapsed() < scaledMs(10000)) {
         if (m_process.canReadLine() || m_process.waitForReadyRead(200)) {
             const QByteArray line = m_process.readLine().trimmed();
             if (line.startsWith("PORT ")) {
@@ -81,7 +83,7 @@ void LoopbackTestServer::stop()
 {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
-        m_process.waitForFinished(5000);
+        m_process.waitForFinished(scaledMs(5000));
     }
 }
 

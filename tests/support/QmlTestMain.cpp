@@ -3,7 +3,10 @@
 // installs only when the first test case starts.
 #include "GuardWarnings.h"
 #include "QmlTestSetup.h"
+#include "TestSupport.h"
 
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QtQuickTest>
 
 class GuardedQmlTestSetup : public QObject
@@ -14,6 +17,8 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         m_setup.qmlEngineAvailable(engine);
+        // The documents stretch the waits that only catch hangs by it (see tvxtest::timeScale()).
+        engine->rootContext()->setContextProperty(QStringLiteral("tvxTestTimeScale"), tvxtest::timeScale());
         tvxtest::failOnGuardWarnings();
     }
     void cleanupTestCase() { m_setup.cleanupTestCase(); }

@@ -16,6 +16,7 @@
 
 #include <clocale>
 #include <csignal>
+#include <limits>
 
 #include <sys/resource.h>
 
@@ -55,9 +56,32 @@ void initTestProcess()
     failOnGuardWarnings();
 }
 
+double timeScale()
+{
+    static const double scale = [] {
+        bool ok = false;
+        const double value = qEnvironmentVariable("TVX_TEST_TIME_SCALE").toDouble(&ok);
+        // Bounded, so a typing slip cannot turn a hang into days of waiting.
+        return ok ? qBound(1.0, value, 50.0) : 1.0;
+    }();
+    return scale;
+}
+
+int scaledMs(int ms)
+{
+    if (ms <= 0)
+        return ms;
+    return int(qMin<double>(ms * timeScale(), std::numeric_limits<int>::max()));
+}
+
+int generousMs(int productMs)
+{
+    return scaledMs(int(qMin<qint64>(qint64(productMs) * 3, std::numeric_limits<int>::max())));
+}
+
 bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(scaledMs(timeoutMs));
     while (!pred()) {
         if (deadline.hasExpired())
             return pred();
@@ -111,11 +135,11 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
-    r.started = p.waitForStarted(10000);
+    r.started = p.waitForStarted(scaledMs(10000));
     if (!r.started)
         return r;
     p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
+    if (!p.waitForFinished(scaledMs(timeoutMs))) {
         r.timedOut = true;
         p.kill();
         p.waitForFinished(5000);
@@ -169,8 +193,8 @@ QString ensure(const QString &name, const std::function<bool(const QString &tmpP
     if (QFileInfo::exists(path))
         return path;
     QLockFile lock(dir + QStringLiteral("/.lock-") + QString::number(qHash(name)));
-    lock.setStaleLockTime(120000);
-    if (!lock.tryLock(180000))
+    lock.setStaleLockTime(scaledMs(120000));
+    if (!lock.tryLock(scaledMs(180000)))
         return {};
     if (QFileInfo::exists(path))
         return path;

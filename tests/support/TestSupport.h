@@ -20,7 +20,17 @@ QString scratchPath(const QString &relative);
 // program's organisation and application names.
 void initTestProcess();
 
-// Spins the event loop until pred() is true or timeoutMs passes.
+// How much longer than on a quiet machine a wait may take before it counts as a hang: the
+// TVX_TEST_TIME_SCALE environment variable (at least 1; scripts/test.sh raises it on a loaded
+// machine, and CMake multiplies the suites' TIMEOUTs by the same value). Deadlines that only
+// guard against hangs go through scaledMs(); what a test measures never does.
+double timeScale();
+int scaledMs(int ms);
+// A product's own time limit for a test that checks what the program makes of a real program's
+// answer, not how fast it comes: three times the limit, then scaled.
+int generousMs(int productMs);
+
+// Spins the event loop until pred() is true or timeoutMs (scaled by timeScale()) passes.
 bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000);
 
 // Writes a file with the given bytes (parents created); returns its path.
@@ -41,6 +51,7 @@ struct ProcessResult
     QByteArray out;
     QByteArray err;
 };
+// The time limit is scaled by timeScale(): it only ends a child that hangs.
 ProcessResult runProcess(const QString &program, const QStringList &args, int timeoutMs = 60000,
                          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 

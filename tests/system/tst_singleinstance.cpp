@@ -426,7 +426,7 @@ sys.stdin.read()
         QVERIFY(peers.waitForStarted());
         auto stopPeers = qScopeGuard([&peers]() {
             peers.closeWriteChannel();
-            if (!peers.waitForFinished(5000))
+            if (!peers.waitForFinished(tvxtest::scaledMs(5000)))
                 peers.kill();
         });
         QVERIFY(tvxtest::waitUntil([&]() { return peers.canReadLine(); }, 120000));

@@ -215,7 +215,7 @@ private slots:
         QSignalSpy finished(&manager, &AccountManager::loginFinished);
         manager.initialize();
         if (virtualRequests)
-            QVERIFY(finished.wait(8000));
+            QVERIFY(finished.wait(tvxtest::scaledMs(8000)));
         else
             QTest::qWait(300);
         QCOMPARE(manager.isLoggedIn(), loggedIn);
@@ -242,7 +242,7 @@ private slots:
         QSignalSpy codeFailed(manager.get(), &AccountManager::phoneCodeFailed);
         QSignalSpy codeSent(manager.get(), &AccountManager::phoneCodeSent);
         manager->requestPhoneSmsCode(" 13800138000 ", "");
-        QVERIFY(codeFailed.wait(8000));
+        QVERIFY(codeFailed.wait(tvxtest::scaledMs(8000)));
         QVERIFY(manager->isPhoneCodeChallengeRequired());
         // With the challenge raised, an image code is needed before anything is sent.
         const int sentBefore = count("safsmsverify");
@@ -250,14 +250,14 @@ private slots:
         QCOMPARE(codeFailed.last().at(0).toInt(), 1);
         QCOMPARE(codeFailed.last().at(1).toString(), QString("请输入图形验证码。"));
         manager->requestPhoneSmsCode("13800138000", "ab12");
-        QVERIFY(codeSent.wait(8000));
+        QVERIFY(codeSent.wait(tvxtest::scaledMs(8000)));
         QCOMPARE(count("safsmsverify"), sentBefore + 1);
         QVERIFY(!manager->isPhoneCodeChallengeRequired());
 
         QSignalSpy succeeded(manager.get(), &AccountManager::phoneLoginSucceeded);
         QSignalSpy finished(manager.get(), &AccountManager::loginFinished);
         manager->loginByPhoneCode("13800138000", "1234", "ab12");
-        QVERIFY(succeeded.wait(8000));
+        QVERIFY(succeeded.wait(tvxtest::scaledMs(8000)));
         QCOMPARE(finished.last().at(0).toBool(), true);
         QCOMPARE(manager->accountId(), QString("13800138000"));
         QVERIFY(!manager->isVirtualAccount());
@@ -435,7 +435,7 @@ private slots:
         QVERIFY(waitForImageCode(manager));
         QSignalSpy succeeded(&manager, &AccountManager::phoneLoginSucceeded);
         manager.loginByPhoneCode("13800138000", "1234", "");
-        QVERIFY(succeeded.wait(8000));
+        QVERIFY(succeeded.wait(tvxtest::scaledMs(8000)));
         QVERIFY(tvxtest::waitUntil([&] { return count("virtualactregister") == 1; }, 8000));
         QTest::qWait(2000);
         QCOMPARE(manager.accountId(), QString("13800138000"));

@@ -93,7 +93,7 @@ int showPageChild(int argc, char **argv, const QString &url)
     item->setSize(QSizeF(400, 300));
     QTimer::singleShot(0, &app, [&] {
         item->setUrl(url);
-        const bool shown = QTest::qWaitForWindowExposed(&window) &&
+        const bool shown = QTest::qWaitForWindowExposed(&window, tvxtest::scaledMs(5000)) &&
                            waitForColour(&window, item, kInBlock, PageServer::blockColour());
         out << "shown=" << int(shown) << "\n";
         out.flush();
@@ -134,13 +134,13 @@ tvxtest::ProcessResult runServedChild(const QStringList &args, const QProcessEnv
     QProcess child;
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), args);
-    result.started = child.waitForStarted(10000);
+    result.started = child.waitForStarted(tvxtest::scaledMs(10000));
     if (!result.started)
         return result;
     result.timedOut = !tvxtest::waitUntil([&] { return child.state() == QProcess::NotRunning; }, 90000);
     if (result.timedOut) {
         child.kill();
-        child.waitForFinished(5000);
+        child.waitForFinished(tvxtest::scaledMs(5000));
     }
     result.crashed = child.exitStatus() == QProcess::CrashExit;
     result.exitCode = child.exitCode();
@@ -211,7 +211,7 @@ private slots:
         m_window = std::make_unique<QQuickView>();
         m_window->resize(900, 400);
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), tvxtest::scaledMs(5000)));
     }
 
     void cleanup() { m_window.reset(); }
@@ -361,7 +361,7 @@ private slots:
         QSignalSpy finished(item.get(), &MiniBlinkWrapper::loadFinished);
         item->setUrl(m_server.url("/page").toString());
         QCOMPARE(recorder.names, QStringList({"loadingChanged", "loadStarted", "urlChanged"}));
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QVERIFY(waitForColour(item.get(), kInBlock, PageServer::blockColour()));
         const QStringList oneNavigation{"loadingChanged", "loadStarted",        "urlChanged",
                                         "loadingChanged", "firstFrameRendered", "loadFinished(true)"};
@@ -516,7 +516,7 @@ private slots:
         QProcess player;
         player.setProcessEnvironment(env);
         player.start(tvxtest::appExecutable(), QStringList());
-        QVERIFY(player.waitForStarted(10000));
+        QVERIFY(player.waitForStarted(tvxtest::scaledMs(10000)));
         QString log;
         const auto waitForLog = [&](const QString &needle) {
             return tvxtest::waitUntil(

@@ -31,7 +31,7 @@ bool serverAnswers(const SingleInstanceService &service)
     }
     QLocalSocket socket;
     socket.connectToServer(address);
-    const bool connected = socket.waitForConnected(2000);
+    const bool connected = socket.waitForConnected(tvxtest::scaledMs(2000));
     socket.abort();
     return connected;
 }

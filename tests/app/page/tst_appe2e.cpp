@@ -151,36 +151,39 @@ private slots:
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::MergedChannels);
         app.start(tvxtest::appExecutable(), {m_clipA});
-        QVERIFY(app.waitForStarted(10000));
+        QVERIFY(app.waitForStarted(tvxtest::scaledMs(10000)));
         const auto stopApp = qScopeGuard([&app] {
             app.kill();
-            app.waitForFinished(5000);
+            app.waitForFinished(tvxtest::scaledMs(5000));
         });
 
         // The picture shows in the page.
         const bool shown = QTest::qWaitFor(
-            [&app] { return litShare(grabScreen()) > 0.3 || app.state() != QProcess::Running; }, 30000);
+            [&app] { return litShare(grabScreen()) > 0.3 || app.state() != QProcess::Running; },
+            tvxtest::scaledMs(30000));
         // The stand-in page or a player type missing from start-up shows no picture: a failure.
         if (!shown || litShare(grabScreen()) <= 0.3)
             QFAIL(app.readAll().right(4000).constData());
         QVERIFY2(app.state() == QProcess::Running, app.readAll().constData());
         const QImage early = grabScreen();
-        QTRY_VERIFY_WITH_TIMEOUT(grabScreen() != early, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(grabScreen() != early, tvxtest::scaledMs(10000));
 
         // A second start hands its clip over: it joins the list and plays, and the window is
         // activated, so it takes the keyboard.
         const auto second = tvxtest::runProcess(tvxtest::appExecutable(), {m_clipB}, 30000, env);
         QCOMPARE(second.exitCode, 0);
         QString playlistFile;
-        QTRY_VERIFY_WITH_TIMEOUT(!(playlistFile = findFile(QStringLiteral("playlist.ini"))).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(playlistFile = findFile(QStringLiteral("playlist.ini"))).isEmpty(),
+                                 tvxtest::scaledMs(10000));
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 QFile f(playlistFile);
                 const QByteArray text = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
                 return text.contains("first clip.mp4") && text.contains("second.mp4");
             }(),
-            10000);
-        QTRY_VERIFY_WITH_TIMEOUT(countFiles(QStringLiteral("media_preview_cache")) >= 1, 30000);
+            tvxtest::scaledMs(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(countFiles(QStringLiteral("media_preview_cache")) >= 1,
+                                 tvxtest::scaledMs(30000));
 
         // Space pauses: the picture stops changing.
         QTest::qWait(1500);
@@ -196,10 +199,10 @@ private slots:
                 paused = grabScreen();
                 return before == paused;
             },
-            5000));
+            tvxtest::scaledMs(5000)));
         // And Space again resumes it.
         keyboard.tapSpace();
-        QTRY_VERIFY_WITH_TIMEOUT(grabScreen() != paused, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(grabScreen() != paused, tvxtest::scaledMs(10000));
     }
 
 private:

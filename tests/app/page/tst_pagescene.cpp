@@ -144,8 +144,8 @@ private slots:
         const QString urlA = QUrl::fromLocalFile(m_clipA).toString();
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay",
                                           Q_ARG(QVariant, QVariant(QVariantList{urlA}))));
-        QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.4, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), tvxtest::scaledMs(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.4, tvxtest::scaledMs(15000));
 
         // The picture is in the page: the middle of the video area is not black.
         QObject *viewport = child(view, "playerViewport");
@@ -175,7 +175,7 @@ private slots:
         // Space pauses: the position stops moving.
         window->requestActivate();
         QTest::keyClick(window, Qt::Key_Space);
-        QTRY_VERIFY_WITH_TIMEOUT(mpv->paused(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->paused(), tvxtest::scaledMs(5000));
         // Paused is a clip that holds still: an observation over time, not a state to wait for.
         QTest::qWait(300);
         const double pausedAt = mpv->position();
@@ -187,19 +187,20 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay",
                                           Q_ARG(QVariant, QVariant(QVariantList{urlB}))));
         QCOMPARE(playlist.count(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(view->property("currentFileUrl").toString(), urlB, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(view->property("currentFileUrl").toString(), urlB,
+                                  tvxtest::scaledMs(10000));
         QVERIFY(QMetaObject::invokeMethod(page, "setPlaylistCollapsed", Q_ARG(QVariant, false)));
         QObject *panel = page->property("playlistPanel").value<QObject *>();
         QVERIFY(panel);
         QObject *list = child(panel, "playlistView");
-        QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(list->property("count").toInt(), 2, tvxtest::scaledMs(5000));
         if (!qEnvironmentVariableIsEmpty("TVX_PAGE_LIST_SCREENSHOT")) {
             QVERIFY(waitForFrame(window));
             saveShot(window->grabWindow(), "TVX_PAGE_LIST_SCREENSHOT");
         }
         // The new row gets its thumbnail from the preview service.
         panel->setProperty("thumbnailMode", true);
-        QTRY_VERIFY_WITH_TIMEOUT(rowThumbnailReady(list, 1), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(rowThumbnailReady(list, 1), tvxtest::scaledMs(30000));
         if (!qEnvironmentVariableIsEmpty("TVX_PAGE_PANEL_SCREENSHOT")) {
             QVERIFY(waitForFrame(window));
             saveShot(window->grabWindow(), "TVX_PAGE_PANEL_SCREENSHOT");
@@ -280,7 +281,7 @@ private slots:
             item->setSize(QSizeF(640, 360));
             QVERIFY(QMetaObject::invokeMethod(player, "openForPreview", Q_ARG(QVariant, url),
                                               Q_ARG(QVariant, 1.0), Q_ARG(QVariant, round == 1)));
-            QTRY_VERIFY_WITH_TIMEOUT(player->property("hasMedia").toBool(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(player->property("hasMedia").toBool(), tvxtest::scaledMs(10000));
             // Each round tears the player down at a later point of its start: as soon as it
             // has media, after its first drawn frame, once the clip plays.
             if (round >= 1)
@@ -288,7 +289,7 @@ private slots:
             if (round == 2) {
                 auto *mpv = qobject_cast<MpvEngine *>(player->property("engine").value<QObject *>());
                 QVERIFY(mpv);
-                QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.1, 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.1, tvxtest::scaledMs(10000));
             }
             delete player;
             QVERIFY(waitForFrame(window));

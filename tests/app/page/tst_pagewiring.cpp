@@ -297,7 +297,8 @@ private slots:
         const QString expected =
             scene.i18nService.t(QStringLiteral("ui.text.player.play_failed"),
                                 QVariantMap{{QStringLiteral("name"), QStringLiteral("garbage.mp4")}});
-        QTRY_COMPARE_WITH_TIMEOUT(page->property("settingsStatusText").toString(), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(page->property("settingsStatusText").toString(), expected,
+                                  tvxtest::scaledMs(10000));
         QVERIFY(!view->property("hasMedia").toBool());
         QVERIFY(!page->property("playerHasMedia").toBool());
     }
@@ -317,8 +318,9 @@ private slots:
         const QVariantList urls{QUrl::fromLocalFile(garbage).toString(),
                                 QUrl::fromLocalFile(good).toString()};
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
-        QTRY_COMPARE_WITH_TIMEOUT(scene.playlist.currentFileUrl(), QUrl::fromLocalFile(good), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(scene.playlist.currentFileUrl(), QUrl::fromLocalFile(good),
+                                  tvxtest::scaledMs(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(view->property("hasMedia").toBool(), tvxtest::scaledMs(10000));
         QCOMPARE(QUrl(view->property("currentFileUrl").toString()), QUrl::fromLocalFile(good));
     }
 
@@ -341,13 +343,15 @@ private slots:
 
         const QVariantList urls{QUrl::fromLocalFile(clip).toString()};
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
-        QTRY_VERIFY_WITH_TIMEOUT(coordinator->property("requestedFileEnded").toBool(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(coordinator->property("requestedFileEnded").toBool(),
+                                 tvxtest::scaledMs(20000));
         QVERIFY(mpv->position() > 2.0);
         QVERIFY(page->property("playerHasMedia").toBool());
 
         QVERIFY(QMetaObject::invokeMethod(page, "openExternalFilesAndPlay", Q_ARG(QVariant, QVariant(urls))));
         QVERIFY(!coordinator->property("requestedFileEnded").toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.3 && mpv->position() < 2.0 && !mpv->paused(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(mpv->position() > 0.3 && mpv->position() < 2.0 && !mpv->paused(),
+                                 tvxtest::scaledMs(10000));
     }
 };
 

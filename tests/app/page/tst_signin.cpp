@@ -267,14 +267,15 @@ private slots:
         QCOMPARE(phone->property("phoneText").toString(), kPhone);
         const int codesBefore = count("smsverify") + count("safsmsverify");
         QVERIFY(click(scene.window, item(phone, "sendCodeAction")));
-        QTRY_COMPARE_WITH_TIMEOUT(phone->property("codeCountDown").toInt(), 60, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->property("codeCountDown").toInt(), 60, tvxtest::scaledMs(8000));
         QCOMPARE(count("smsverify") + count("safsmsverify"), codesBefore + 1);
 
         QVERIFY(click(scene.window, itemProperty(phone, "smsCodeInput")));
         typeText(scene.window, QStringLiteral("1234"));
         saveShot(scene.window, dialog, QMargins(164, 33, 164, 33), QStringLiteral("signin_sms_view.png"));
         QVERIFY(click(scene.window, item(phone, "loginButton")));
-        QTRY_VERIFY_WITH_TIMEOUT(!scene.page->property("loginDialogVisible").toBool(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!scene.page->property("loginDialogVisible").toBool(),
+                                 tvxtest::scaledMs(8000));
         QVERIFY(!overlay->isVisible());
         QVERIFY(manager.isLoggedIn());
         QCOMPARE(manager.accountId(), kPhone);
@@ -334,7 +335,7 @@ private slots:
         QTRY_VERIFY((weChat = item(dialog, "weChatPage")) != nullptr);
         QQuickItem *panel = item(weChat, "qrWebPanel");
         QVERIFY(panel);
-        QTRY_VERIFY_WITH_TIMEOUT(!weChat->property("qrLoading").toBool(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!weChat->property("qrLoading").toBool(), tvxtest::scaledMs(30000));
         QVERIFY(!weChat->property("qrLoadFailed").toBool());
         // The top-left finder square's centre is dark, the quiet zone around the code light.
         const auto shade = [&](qreal fx, qreal fy) {
@@ -342,7 +343,7 @@ private slots:
             const qreal ratio = scene.window->effectiveDevicePixelRatio();
             return qGray(scene.window->grabWindow().pixel(int(at.x() * ratio), int(at.y() * ratio)));
         };
-        QTRY_VERIFY_WITH_TIMEOUT(shade(5.5 / 25, 5.5 / 25) < 60, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(shade(5.5 / 25, 5.5 / 25) < 60, tvxtest::scaledMs(30000));
         QVERIFY(shade(1.0 / 25, 1.0 / 25) > 200);
         saveShot(scene.window, dialog, QMargins(164, 33, 164, 33), QStringLiteral("signin_wechat_view.png"));
         qunsetenv("TVX_WEB_DEBUG_PREVIEW");

@@ -22,7 +22,7 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
-            m_process.waitForFinished(5000);
+            m_process.waitForFinished(tvxtest::scaledMs(5000));
         }
     }
     void start(const QStringList &args,
@@ -30,7 +30,7 @@ public:
     {
         m_process.setProcessEnvironment(env);
         m_process.start(m_exe, args);
-        QVERIFY(m_process.waitForStarted(10000));
+        QVERIFY(m_process.waitForStarted(tvxtest::scaledMs(10000)));
     }
     QString log()
     {

@@ -169,7 +169,7 @@ void QmlTestSetup::cleanupTestCase()
     if (g_published) {
         g_published->viewModel.clearTasks();
         g_published->tasks.shutdown(5000);
-        QThreadPool::globalInstance()->waitForDone(10000);
+        QThreadPool::globalInstance()->waitForDone(tvxtest::scaledMs(10000));
     }
 }
 

@@ -44,7 +44,7 @@ private slots:
         QProcess program;
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.start(tvxtest::appExecutable(), QStringList());
-        QVERIFY(program.waitForStarted(10000));
+        QVERIFY(program.waitForStarted(tvxtest::scaledMs(10000)));
         QString log;
         // Long enough for the page to load and to save the list once on its own.
         QVERIFY(!tvxtest::waitUntil(
@@ -54,7 +54,7 @@ private slots:
             },
             9000));
         program.kill();
-        program.waitForFinished(5000);
+        program.waitForFinished(tvxtest::scaledMs(5000));
         log += QString::fromUtf8(program.readAll());
         QVERIFY2(log.contains(QStringLiteral("SSL build =")), qPrintable(log));
 
@@ -98,7 +98,7 @@ private slots:
         QProcess program;
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.start(tvxtest::appExecutable(), QStringList());
-        QVERIFY(program.waitForStarted(10000));
+        QVERIFY(program.waitForStarted(tvxtest::scaledMs(10000)));
         QString log;
         const bool drawn = tvxtest::waitUntil(
             [&]() {
@@ -108,7 +108,7 @@ private slots:
             },
             30000);
         program.kill();
-        program.waitForFinished(5000);
+        program.waitForFinished(tvxtest::scaledMs(5000));
         log += QString::fromUtf8(program.readAll());
         QVERIFY2(drawn && log.contains(QStringLiteral("[render] createRenderer")),
                  qPrintable(log.right(3000)));

@@ -146,7 +146,7 @@ private slots:
         const QVariantMap second = service.previewForFile(file);
         QVERIFY(first.value(QStringLiteral("loading")).toBool());
         QVERIFY(second.value(QStringLiteral("loading")).toBool());
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
         QTest::qWait(100);
         QCOMPARE(ready.count(), 1);
         QCOMPARE(ready.at(0).at(0).toString(), file);
@@ -264,7 +264,7 @@ private slots:
         MediaPreviewService service;
         QSignalSpy ready(&service, &MediaPreviewService::previewReady);
         service.previewForFile(file);
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
         const QVariantMap preview = ready.at(0).at(1).toMap();
         QVERIFY(preview.value(QStringLiteral("thumbnailPath")).toString().isNull());
         QCOMPARE(preview.value(QStringLiteral("durationSeconds")).toLongLong(), qint64(5));
@@ -291,7 +291,7 @@ private slots:
         MediaPreviewService service;
         QSignalSpy ready(&service, &MediaPreviewService::previewReady);
         service.previewForFile(file);
-        QVERIFY(ready.wait(20000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(20000)));
         const QVariantMap preview = ready.at(0).at(1).toMap();
         QCOMPARE(preview.value(QStringLiteral("durationSeconds")).toLongLong(), qint64(0));
         QVERIFY(preview.value(QStringLiteral("parseFailed")).toBool());
@@ -340,7 +340,7 @@ private slots:
         MediaPreviewService service;
         QSignalSpy ready(&service, &MediaPreviewService::previewReady);
         service.previewForFile(file);
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
         const QVariantMap first = ready.at(0).at(1).toMap();
         const QString thumb = QUrl(first.value(QStringLiteral("thumbnailPath")).toString()).toLocalFile();
         QVERIFY(QFile::remove(thumb));
@@ -349,7 +349,7 @@ private slots:
         QVERIFY(stale.value(QStringLiteral("loading")).toBool());
         QCOMPARE(stale.value(QStringLiteral("durationSeconds")),
                  first.value(QStringLiteral("durationSeconds")));
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
         QCOMPARE(ready.at(1).at(1).toMap(), first);
         QVERIFY(QFileInfo::exists(thumb));
     }
@@ -400,13 +400,13 @@ private slots:
         const int runsBefore = lineCount(bin(QStringLiteral("probe_runs")));
         QVERIFY(!service.previewForFile(kept).value(QStringLiteral("loading")).toBool());
         QVERIFY(service.previewForFile(dropped).value(QStringLiteral("loading")).toBool());
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
         QVERIFY(lineCount(bin(QStringLiteral("probe_runs"))) > runsBefore);
 
         service.cleanupCacheBySourcePaths({});
         QCOMPARE(cachePngs(), QStringList());
         QVERIFY(service.previewForFile(kept).value(QStringLiteral("loading")).toBool());
-        QVERIFY(ready.wait(10000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(10000)));
     }
 
     void warmupRunsBothPrograms()

@@ -1,6 +1,7 @@
 // Preview service with the real ffmpeg and ffprobe on generated clips.
 #include "TestSupport.h"
 #include "ffmpeg/MediaPreviewService.h"
+#include "ffmpeg/TimingProfile.h"
 
 #include <QDir>
 #include <QImage>
@@ -39,7 +40,7 @@ class PreviewRealTest : public QObject
                 }
                 return false;
             },
-            60000);
+            120000);
         for (const QList<QVariant> &args : ready) {
             if (args.at(0).toString() == key)
                 return args.at(1).toMap();
@@ -51,6 +52,14 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
+        // The real programs on a machine that may be busy: what is checked is what the service
+        // makes of their answers, so its own limits here only end a hang.
+        ffmpeg::TimingProfile timing;
+        timing.probeMs = tvxtest::generousMs(timing.probeMs);
+        timing.thumbnailMs = tvxtest::generousMs(timing.thumbnailMs);
+        timing.qualityTagMs = tvxtest::generousMs(timing.qualityTagMs);
+        timing.versionProbeMs = tvxtest::generousMs(timing.versionProbeMs);
+        ffmpeg::setTimingProfile(timing);
         QVERIFY(!MediaPreviewService::ffmpegExecutablePath().isEmpty());
         QVERIFY(!MediaPreviewService::ffprobeExecutablePath().isEmpty());
     }

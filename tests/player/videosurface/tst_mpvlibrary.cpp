@@ -62,7 +62,7 @@ private slots:
         loader.loadInBackground();
         loader.loadInBackground();
         QVERIFY(!loader.ready()); // announced through the event loop, never inside the call
-        QVERIFY(ready.wait(30000));
+        QVERIFY(ready.wait(tvxtest::scaledMs(30000)));
         QCOMPARE(ready.count(), 1);
         QVERIFY(mpvlib::openingDone());
 

@@ -17,6 +17,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <mpv/client.h>
+
 #include <atomic>
 #include <memory>
 
@@ -205,6 +207,8 @@ private slots:
     // Under a software rasteriser every pass of the window costs the whole window: progress that
     // moves between two video frames must ride on the next frame's pass, not add a pass of its own.
     // Nor may a frame go without its pass: mpv, finding itself late, would show a third of them.
+    // The second is checked a frame at a time while paused, where the machine's speed says
+    // nothing; the first while playing (a loaded machine only lowers the count of passes).
     void onePassPerVideoFrame()
     {
         QFETCH(QByteArray, scene);
@@ -218,13 +222,38 @@ private slots:
 
         QSignalSpy passes(m_view.get(), &QQuickWindow::frameSwapped);
         QSignalSpy moves(engine, &MpvEngine::positionChanged);
+
+        // Paused, then a frame at a time: each step brings its frame, its pass and its position.
+        QVERIFY(engine->setPause(true));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->paused(); }, 5000));
+        for (int step = 0; step < 10; ++step) {
+            const int passesBefore = passes.count();
+            const int movesBefore = moves.count();
+            const double at = engine->position();
+            const char *frameStep[] = {"frame-step", nullptr};
+            QCOMPARE(mpv_command(engine->handle(), frameStep), 0);
+            QVERIFY2(tvxtest::waitUntil(
+                         [&] {
+                             return passes.count() > passesBefore && moves.count() > movesBefore &&
+                                    engine->position() > at + 0.02;
+                         },
+                         10000),
+                     qPrintable(QStringLiteral("step %1 at %2: %3 passes, %4 moves")
+                                    .arg(step)
+                                    .arg(engine->position())
+                                    .arg(passes.count() - passesBefore)
+                                    .arg(moves.count() - movesBefore)));
+        }
+
+        // Playing again: no more passes than frames.
+        QVERIFY(engine->setPause(false));
+        QVERIFY(tvxtest::waitUntil([&] { return !engine->paused(); }, 5000));
+        passes.clear();
         const double start = engine->position();
-        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 2.2; }, 10000));
+        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > start + 1.2; }, 10000));
         const double frames = (engine->position() - start) * 25; // the clip's rate
-        QVERIFY2(moves.count() >= frames / 3, qPrintable(QString::number(moves.count())));
         const QString counts = QStringLiteral("%1 passes for %2 frames").arg(passes.count()).arg(frames);
         QVERIFY2(passes.count() <= frames * 1.25 + 2, qPrintable(counts));
-        QVERIFY2(passes.count() >= frames * 0.7, qPrintable(counts));
         delete root;
     }
 

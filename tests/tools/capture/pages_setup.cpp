@@ -91,8 +91,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
 void QmlTestSetup::cleanupTestCase()
 {
     if (g_scene) {
-        g_scene->capture.waitForJobs(5000);
-        g_scene->toImage.waitForJobs(5000);
+        g_scene->capture.waitForJobs(tvxtest::scaledMs(5000));
+        g_scene->toImage.waitForJobs(tvxtest::scaledMs(5000));
     }
 }
 

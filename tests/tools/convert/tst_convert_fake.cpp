@@ -210,7 +210,7 @@ private slots:
         QVERIFY(qAbs(task->progress() - 61.0 / 120.0) < 1e-9);
 
         rig.release();
-        QVERIFY(finished.wait(20000) || finished.count() == 1);
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)) || finished.count() == 1);
         const QString output = rig.outDir + QLatin1Char('/') + tool.finalName;
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         QCOMPARE(task->progress(), 1.0);
@@ -263,7 +263,7 @@ private slots:
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
         BackgroundTask *task = makeTask(tool, rig, rig.source, rig.outDir);
         manager.submitTask(task);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Failed));
         QCOMPARE(task->errorCode(), code);
         if (text.isEmpty())
@@ -354,7 +354,7 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return rig.has(QStringLiteral("started")); }, 20000));
         const QString taken = tvxtest::writeFile(rig.outDir + QLatin1Char('/') + tool.finalName, "precious");
         rig.release();
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
 
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         const QString output = rig.outDir + QLatin1Char('/') + tool.nextName;
@@ -400,7 +400,7 @@ private slots:
 
         task->cancel();
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QCOMPARE(task->message(), tool.cancelledText);
         QCOMPARE(task->errorCode(), QString());
@@ -424,7 +424,7 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return rig.has(QStringLiteral("probing")); }, 20000));
 
         task->cancel();
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QVERIFY2(!rig.has(QStringLiteral("pid")), "ffmpeg was started for a cancelled job");
         QCOMPARE(rig.outputs(), QStringList());
@@ -445,7 +445,7 @@ private slots:
         other.outputFormat = QStringLiteral("AVI");
         task->applyPreset(other);
         rig.release();
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         QCOMPARE(rig.outputs(), QStringList{tool.finalName});
         QVERIFY(!QFileInfo::exists(other.outputDirectory));
@@ -465,7 +465,7 @@ private slots:
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QCOMPARE(task->message(), tool.cancelledText);
         manager.submitTask(task);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QVERIFY(!rig.has(QStringLiteral("pid")));
         QCOMPARE(rig.outputs(), QStringList());
@@ -484,7 +484,7 @@ private slots:
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
         BackgroundTask *task = makeTask(tool, rig, rig.source, rig.outDir);
         QVERIFY(manager.submitTask(task));
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         QVERIFY(QDir(rig.outDir).removeRecursively());
 
@@ -493,7 +493,7 @@ private slots:
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QCOMPARE(task->message(), tool.cancelledText);
         QVERIFY(manager.submitTask(task));
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Cancelled));
         QVERIFY(!QFileInfo::exists(rig.outDir));
     }
@@ -512,7 +512,7 @@ private slots:
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
         BackgroundTask *task = makeTask(toolFor(true), rig, rig.source, rig.outDir);
         QVERIFY(manager.submitTask(task));
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         ffmpeg::setTimingProfile(ffmpeg::TimingProfile());
         QCOMPARE(task->status(), int(BackgroundTask::Failed));
         QCOMPARE(task->errorCode(), QStringLiteral("source_probe_failed"));
@@ -528,7 +528,7 @@ private slots:
         QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
         BackgroundTask *task = makeTask(tool, rig, rig.source, rig.outDir);
         manager.submitTask(task);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->errorCode(), QStringLiteral("ffmpeg_failed"));
 
         tvxtest::writeFile(rig.root + QStringLiteral("/mode"), "hold");
@@ -536,7 +536,7 @@ private slots:
         tvxtest::writeFile(rig.outDir + QLatin1Char('/') + tool.finalName, "earlier result");
         QVERIFY(task->resetToPending(QString()));
         manager.submitTask(task);
-        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.wait(tvxtest::scaledMs(20000)));
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
         QCOMPARE(task->errorCode(), QString());
         QCOMPARE(task->message(), tool.completedText(rig.outDir + QLatin1Char('/') + tool.nextName));

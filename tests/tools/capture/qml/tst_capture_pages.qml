@@ -61,9 +61,9 @@ Item {
             var page = root.openPage("qrc:/qml/app/tools/video_capture/VideoCaptureWindow.qml")
             verify(page)
             page.startupSourcePath = "file://" + encodeURI(testClipPath)
-            tryVerify(function () { return vm.canCapture }, 20000)
+            tryVerify(function () { return vm.canCapture }, 20000 * tvxTestTimeScale)
             compare(vm.sourceFileName, "preview clip.mp4")
-            tryVerify(function () { return page.previewPlayer.hasMedia }, 20000)
+            tryVerify(function () { return page.previewPlayer.hasMedia }, 20000 * tvxTestTimeScale)
             wait(600)
             root.saveScreenshot("video_capture_page.png")
 
@@ -72,7 +72,7 @@ Item {
             vm.setCaptureTimeSeconds(1)
             mouseClick(root.findByName(page, "stepForwardButton"))
             compare(page.frameStepCount, 10)
-            tryVerify(function () { return page.previewPlayer.paused })
+            tryVerify(function () { return page.previewPlayer.paused }, 5000 * tvxTestTimeScale)
             // The player may have moved the time on before it paused; one step is 10 frames at 25 fps.
             var before = vm.captureTimeSeconds
             mouseClick(root.findByName(page, "stepBackButton"))
@@ -80,7 +80,7 @@ Item {
 
             mouseClick(root.findByName(page, "saveButton"))
             var dialog = root.findByName(page, "captureResultDialog")
-            tryVerify(function () { return dialog.visible }, 20000)
+            tryVerify(function () { return dialog.visible }, 20000 * tvxTestTimeScale)
             verify(page.resultDialogIsSuccess, dialog.messageText)
             verify(fileChecks.exists(vm.lastOutputPath))
             compare(page.capturedOutputPath, vm.lastOutputPath)
@@ -91,24 +91,24 @@ Item {
             var page = root.openPage("qrc:/qml/app/tools/video_to_image/VideoToImageWindow.qml")
             verify(page)
             page.consumeStartupSourcePath(testClipPath)
-            tryVerify(function () { return vm.canAddToList }, 20000)
+            tryVerify(function () { return vm.canAddToList }, 20000 * tvxTestTimeScale)
             mouseClick(root.findByName(page, "mode_continuous"))
             compare(vm.captureMode, "continuous")
             compare(vm.continuousEndSeconds, vm.durationSeconds)
             mouseClick(root.findByName(page, "addButton"))
-            tryVerify(function () { return vm.previewCount === 3 && !vm.addingToListBusy }, 30000)
+            tryVerify(function () { return vm.previewCount === 3 && !vm.addingToListBusy }, 30000 * tvxTestTimeScale)
 
             var box = root.findByName(page, "longImageCheckBox")
             mouseClick(box)
             verify(vm.outputLongImage)
             verify(box.checked)
-            tryVerify(function () { return page.previewPlayer.hasMedia }, 20000)
+            tryVerify(function () { return page.previewPlayer.hasMedia }, 20000 * tvxTestTimeScale)
             wait(400)
             root.saveScreenshot("video_to_image_page.png")
 
             mouseClick(root.findByName(page, "exportButton"))
             var dialog = root.findByName(page, "toImageResultDialog")
-            tryVerify(function () { return dialog.visible }, 30000)
+            tryVerify(function () { return dialog.visible }, 30000 * tvxTestTimeScale)
             verify(page.resultDialogIsSuccess, dialog.messageText)
             verify(fileChecks.exists(vm.outputDirectory + "/export_long.png"))
             compare(vm.previewCount, 0)
@@ -157,12 +157,12 @@ Item {
             var vm = videoToImageViewModel
             var page = root.openPage("qrc:/qml/app/tools/video_to_image/VideoToImageWindow.qml")
             page.consumeStartupSourcePath(fileChecks.scratchPath("media/not_there.mp4"))
-            tryVerify(function () { return !vm.probingSource })
+            tryVerify(function () { return !vm.probingSource }, 5000 * tvxTestTimeScale)
             page.addToQueue()
             var toast = root.findByName(page, "toImageToast")
             // The refusal sets only the status text; the page shows it once adding is not running.
             vm.addingToListBusyChanged()
-            tryCompare(toast, "text", vm.statusMessage)
+            tryCompare(toast, "text", vm.statusMessage, 5000 * tvxTestTimeScale)
             verify(toast.text.length > 0)
         }
 
@@ -172,7 +172,7 @@ Item {
             var page = root.openPage("qrc:/qml/app/tools/video_capture/VideoCaptureWindow.qml")
             vm.setSourceFromUrl(fileChecks.scratchPath("media/not_there.mp4"))
             page.consumeStartupSourcePath(testClipPath)
-            tryVerify(function () { return page.previewPlayer.hasMedia && !page.previewPlayer.paused }, 20000)
+            tryVerify(function () { return page.previewPlayer.hasMedia && !page.previewPlayer.paused }, 20000 * tvxTestTimeScale)
             wait(300)
             page.destroy()
             root.page = null

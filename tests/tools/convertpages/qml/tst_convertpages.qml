@@ -48,7 +48,7 @@ TestCase {
         toolWindow = createTemporaryObject(windowComponent, null, { toolId: toolId })
         verify(toolWindow)
         toolWindow.show()
-        tryVerify(function () { return toolWindow.toolPage !== null && toolWindow.toolPage.viewModel !== null }, 5000)
+        tryVerify(function () { return toolWindow.toolPage !== null && toolWindow.toolPage.viewModel !== null }, 5000 * tvxTestTimeScale)
         var vm = toolWindow.toolPage.viewModel
         vm.clearTasks()
         vm.setOutputDirectory(outFolder)
@@ -59,7 +59,7 @@ TestCase {
     function clickStart(page) {
         var button = findChild(page, "startButton")
         verify(button)
-        tryVerify(function () { return button.canStart }, 10000)
+        tryVerify(function () { return button.canStart }, 10000 * tvxTestTimeScale)
         mouseClick(button)
     }
 
@@ -70,21 +70,21 @@ TestCase {
         var page = openTool("format-convert", outFolder)
         var vm = page.viewModel
         var button = findChild(page, "startButton")
-        tryCompare(button, "shownText", Tr.t("tool.format_convert.start.idle"), 2000)
+        tryCompare(button, "shownText", Tr.t("tool.format_convert.start.idle"), 2000 * tvxTestTimeScale)
         verify(findChild(page, "emptyHint").visible)
 
         page.consumeStartupSourcePath(clip)
-        tryCompare(page.listView, "count", 1)
-        tryVerify(function () { return page.listView.itemAtIndex(0) && page.listView.itemAtIndex(0).sourceResolution === "320x240" }, 10000)
+        tryCompare(page.listView, "count", 1, 5000 * tvxTestTimeScale)
+        tryVerify(function () { return page.listView.itemAtIndex(0) && page.listView.itemAtIndex(0).sourceResolution === "320x240" }, 10000 * tvxTestTimeScale)
         findChild(page, "outputFormatField").optionSelected("MKV")
         compare(vm.outputFormat, "MKV")
 
         var dialog = findChild(page, "resultDialog")
         clickStart(page)
-        tryCompare(dialog, "visible", true, 60000)
+        tryCompare(dialog, "visible", true, 60000 * tvxTestTimeScale)
         compare(page.resultDialogIsSuccess, true)
         compare(dialog.messageText, Tr.t("tool.result.dialog.success_summary", { count: 1 }))
-        tryCompare(button, "shownText", Tr.t("tool.format_convert.start.idle"), 2000)
+        tryCompare(button, "shownText", Tr.t("tool.format_convert.start.idle"), 2000 * tvxTestTimeScale)
 
         var files = testHelper.filesIn(outFolder)
         compare(files.length, 1)
@@ -104,20 +104,20 @@ TestCase {
         var page = openTool("video-compress", outFolder)
         var vm = page.viewModel
         vm.addFiles([clips[0], clips[1], testHelper.scratch("clips/broken.mp4")])
-        tryCompare(page.listView, "count", 3)
-        tryVerify(function () { return page.listView.itemAtIndex(2) && page.listView.itemAtIndex(2).sourceResolution.indexOf(Tr.t("ui.text.file.damaged")) === 0 }, 10000)
+        tryCompare(page.listView, "count", 3, 5000 * tvxTestTimeScale)
+        tryVerify(function () { return page.listView.itemAtIndex(2) && page.listView.itemAtIndex(2).sourceResolution.indexOf(Tr.t("ui.text.file.damaged")) === 0 }, 10000 * tvxTestTimeScale)
         var button = findChild(page, "startButton")
         clickStart(page)
-        tryVerify(function () { return vm.exporting }, 10000)
-        tryCompare(button, "shownText", Tr.t("tool.video_compress.start.running"), 2000)
-        tryVerify(function () { return page.listView.itemAtIndex(0).progress > 0.3 }, 60000)
+        tryVerify(function () { return vm.exporting }, 10000 * tvxTestTimeScale)
+        tryCompare(button, "shownText", Tr.t("tool.video_compress.start.running"), 2000 * tvxTestTimeScale)
+        tryVerify(function () { return page.listView.itemAtIndex(0).progress > 0.3 }, 60000 * tvxTestTimeScale)
         testHelper.saveScreenshot(toolWindow, "video_compress_batch.png")
 
         var dialog = findChild(page, "resultDialog")
-        tryCompare(dialog, "visible", true, 120000)
+        tryCompare(dialog, "visible", true, 120000 * tvxTestTimeScale)
         compare(dialog.messageText, Tr.t("tool.result.dialog.success_summary", { count: 2 }))
         compare(testHelper.filesIn(outFolder).length, 2)
-        tryCompare(button, "shownText", Tr.t("tool.video_compress.start.idle"), 2000)
+        tryCompare(button, "shownText", Tr.t("tool.video_compress.start.idle"), 2000 * tvxTestTimeScale)
     }
 
     function test_3_convertBatchScreenshot() {
@@ -130,13 +130,13 @@ TestCase {
         vm.setOutputFormat("MKV")
         vm.setVideoCodec("H.265")
         vm.addFiles(clips)
-        tryCompare(page.listView, "count", 3)
-        tryVerify(function () { return page.listView.itemAtIndex(0) && page.listView.itemAtIndex(0).sourceResolution === "1280x720" }, 10000)
+        tryCompare(page.listView, "count", 3, 5000 * tvxTestTimeScale)
+        tryVerify(function () { return page.listView.itemAtIndex(0) && page.listView.itemAtIndex(0).sourceResolution === "1280x720" }, 10000 * tvxTestTimeScale)
         clickStart(page)
-        tryVerify(function () { return page.listView.itemAtIndex(0).progress > 0.3 }, 60000)
+        tryVerify(function () { return page.listView.itemAtIndex(0).progress > 0.3 }, 60000 * tvxTestTimeScale)
         testHelper.saveScreenshot(toolWindow, "format_convert_batch.png")
         vm.clearTasks()
-        tryVerify(function () { return !vm.exporting }, 10000)
+        tryVerify(function () { return !vm.exporting }, 10000 * tvxTestTimeScale)
     }
 
     function test_4_refusedFolderToast() {
@@ -147,7 +147,7 @@ TestCase {
         compare(page.outputDirectoryToastText, Tr.t("cpp.msg.create_output_directory_failed"))
         verify(findChild(page, "outputDirectoryToast").visible)
         compare(page.viewModel.outputDirectory, before)
-        tryCompare(page, "outputDirectoryToastText", "", 5000)
+        tryCompare(page, "outputDirectoryToastText", "", 5000 * tvxTestTimeScale)
     }
 
     function test_5_resultDialogForms_data() {
@@ -223,7 +223,7 @@ TestCase {
         var page = openTool("video-compress", testHelper.scratch("ratio-out/x").replace(/\/x$/, ""))
         page.viewModel.setCompressionRatio(page.recommendedRatio)
         var slider = findChild(page, "ratioSlider")
-        tryCompare(slider, "value", page.recommendedRatio)
+        tryCompare(slider, "value", page.recommendedRatio, 5000 * tvxTestTimeScale)
         var boxOf = function (item) {
             var at = item.mapToItem(page, 0, 0)
             return { x: at.x, y: at.y, w: item.width, h: item.height }
