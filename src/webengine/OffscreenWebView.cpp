@@ -126,6 +126,21 @@ protected:
         return false;
     }
 
+    // The views show the sign-in hosts' pages: the top frame goes to web pages and nowhere
+    // else (not to data: pages, nor to the program's own qrc: resources, files or Chromium's
+    // internal pages), whoever asks.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame)
+            return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            return true;
+        TVX_LOG_WARN << "[WebEngine] navigation of the page to a" << (scheme.isEmpty() ? "relative" : scheme)
+                     << "address refused: only http and https pages are shown";
+        return false;
+    }
+
     // Chromium knows the system's authorities only; the one the build configuration names for
     // the account hosts is trusted here too, for a chain that verifies up to it, and nothing
     // else is let through.

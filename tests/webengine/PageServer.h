@@ -2,7 +2,7 @@
 // button that recolours it and a text field that reports its value, a second page, a cookie
 // that is set and one that is echoed, a block that changes colour by itself and reports each
 // change, a page taller than the view, a page of JavaScript dialogs, one that writes to the
-// console, and an address that never answers.
+// console, one that sends its top frame elsewhere, and an address that never answers.
 #pragma once
 
 #include <QByteArray>
@@ -109,9 +109,18 @@ private:
         } else if (path == QLatin1String("/dialog-answers")) {
             dialogAnswers << target.query();
             body = "ok";
+        } else if (path == QLatin1String("/leave")) {
+            // Sends the top frame to the address in "to", and to the second page a while later.
+            body = page(blockColour(), true);
+            body.replace("</body>", "<script>setTimeout(function(){location.href=decodeURIComponent('" +
+                                        target.query(QUrl::FullyEncoded).mid(3).toLatin1() +
+                                        "')},0);setTimeout(function(){location.href='/second'},1500)"
+                                        "</script></body>");
         } else if (path == QLatin1String("/console")) {
             body = page(blockColour(), true);
             body.replace("</body>", "<script>console.log('one');console.log('two')</script></body>");
+        } else if (path == QLatin1String("/elsewhere")) {
+            body = page(clickedColour(), true);
         } else if (path == QLatin1String("/never")) {
             return; // the socket stays open and unanswered
         } else {

@@ -511,6 +511,44 @@ private slots:
         QCOMPARE(values.value("shown"), QString("1"));
     }
 
+    // The top frame goes to web pages only, wherever a page sends it: the page that tried
+    // stays until it moves on to its second page.
+    void topFrameGoesToWebPagesOnly_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("followed");
+        const QString elsewhere =
+            QStringLiteral("<!DOCTYPE html><body style=\"margin:0\"><div style=\"width:200px;"
+                           "height:100px;background:rgb(255,64,0)\"></div></body>");
+        QTest::newRow("web page") << m_server.url("/elsewhere").toString() << true;
+        QTest::newRow("data page") << "data:text/html," + elsewhere << false;
+        QTest::newRow("program resource") << "qrc:/engine-test/elsewhere.html" << false;
+        QTest::newRow("local file") << QUrl::fromLocalFile(
+                                           tvxtest::writeFile(tvxtest::scratchPath("elsewhere.html"),
+                                                              elsewhere.toUtf8()))
+                                           .toString()
+                                    << false;
+        QTest::newRow("page source") << "view-source:" + m_server.url("/elsewhere").toString() << false;
+    }
+    void topFrameGoesToWebPagesOnly()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, followed);
+        QVERIFY(QFile::exists(QStringLiteral(":/engine-test/elsewhere.html")));
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        QUrl leave = m_server.url("/leave");
+        leave.setQuery("to=" + QString::fromLatin1(QUrl::toPercentEncoding(target)));
+        item->setUrl(leave.toString());
+        const auto colour = [&] { return colourAt(item.get(), kInBlock); };
+        QVERIFY(tvxtest::waitUntil(
+            [&] {
+                return sameColour(colour(), PageServer::clickedColour()) ||
+                       sameColour(colour(), PageServer::secondColour());
+            },
+            30000));
+        QVERIFY(sameColour(colour(), followed ? PageServer::clickedColour() : PageServer::secondColour()));
+    }
+
     void navigationSignalsComeInOrder()
     {
         std::unique_ptr<MiniBlinkWrapper> item(showItem());
