@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 #include <openssl/crypto.h>
+#include <openssl/ssl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +23,74 @@ struct Transfer
     uint64_t received = 0;
     bool tooLarge = false;
     bool writeFailed = false;
+    // Framing of the last answer's head (a redirect's head is replaced by the next one's).
+    bool chunked = false;
+    // The server ended its TLS stream with the close alert, not by dropping the connection.
+    bool closeNotify = false;
 };
+
+bool containsNoCase(const std::string &text, const char *word)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return lower.find(word) != std::string::npos;
+}
+
+size_t receiveHeader(char *data, size_t size, size_t count, void *target)
+{
+    auto *transfer = static_cast<Transfer *>(target);
+    const size_t total = size * count;
+    const std::string line(data, total);
+    if (line.compare(0, 5, "HTTP/") == 0) {
+        // A new answer: what a redirect or an interim answer said is over.
+        transfer->chunked = false;
+        transfer->closeNotify = false;
+    } else if (line.size() > 18 && containsNoCase(line.substr(0, 18), "transfer-encoding:")) {
+        transfer->chunked = transfer->chunked || containsNoCase(line.substr(18), "chunked");
+    }
+    return total;
+}
+
+// Which transfer an OpenSSL context belongs to, for the alert callback.
+int transferIndex()
+{
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+void watchAlerts(const SSL *ssl, int where, int value)
+{
+    if ((where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT || (value & 0xff) != SSL_AD_CLOSE_NOTIFY)
+        return;
+    if (auto *transfer = static_cast<Transfer *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), transferIndex())))
+        transfer->closeNotify = true;
+}
+
+CURLcode prepareTls(CURL *, void *context, void *target)
+{
+    auto *ctx = static_cast<SSL_CTX *>(context);
+    SSL_CTX_set_ex_data(ctx, transferIndex(), target);
+    SSL_CTX_set_info_callback(ctx, &watchAlerts);
+    return CURLE_OK;
+}
+
+// Whether the whole answer arrived. libcurl fails a body shorter than its Content-Length and a
+// chunked body without its last chunk, but takes the connection's end as the end of any other
+// answer, also when a TLS stream is dropped without its close alert: a body cut short there
+// would pass as whole.
+bool answerEndIsKnown(CURL *easy, const Transfer &transfer, long status)
+{
+    if (status < 200 || status == 204 || status == 304)
+        return true; // answers without a body
+    long version = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
+    if (version >= CURL_HTTP_VERSION_2_0)
+        return true; // every stream ends with a frame saying so
+    curl_off_t declared = -1;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+    return declared >= 0 || transfer.chunked || transfer.closeNotify;
+}
 
 size_t receive(char *data, size_t size, size_t count, void *target)
 {
@@ -118,6 +186,14 @@ BlockingResult transferOnce(const BlockingRequest &request)
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(request.maxBodyBytes));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &receive);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &receiveHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &prepareTls);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &transfer);
+    // Every coding libcurl can decode is asked for and decoded, so the sink and the cap see the
+    // body itself; an answer in a coding it cannot decode fails rather than pass as the body.
+    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 1L);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, limitMs);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
@@ -197,6 +273,12 @@ BlockingResult transferOnce(const BlockingRequest &request)
         result.outcome = BlockingOutcome::HttpError;
         result.curlCode = result.status;
         result.error = "server replied with HTTP status " + std::to_string(result.status);
+        return result;
+    }
+    if (!answerEndIsKnown(e, transfer, result.status)) {
+        result.outcome = BlockingOutcome::Failed;
+        result.curlCode = long(CURLE_PARTIAL_FILE);
+        result.error = "transfer closed without a known end of the answer";
         return result;
     }
     result.outcome = BlockingOutcome::Ok;

@@ -98,7 +98,9 @@ Qt::MouseButton buttonOf(unsigned message, unsigned flags)
 }
 
 // The page's console levels as the callers know them: 0 information, 1 warning, 2 error.
-// Certificates are trusted as by the program's other web calls.
+// Certificates are trusted as by the program's other web calls. Every call the page makes
+// into the view is counted while it runs, so that the view is never put to rest or freed
+// under it.
 class ConsolePage : public QWebEnginePage
 {
 public:
@@ -108,7 +110,35 @@ protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int,
                                   const QString &) override
     {
-        m_view->consoleMessage(int(level), message);
+        const OffscreenWebView::InsideCall inside(m_view);
+        if (m_view->shows(this))
+            m_view->consoleMessage(int(level), message);
+    }
+
+    // Qt's own boxes for these would open outside the caller's window, titled with the page's
+    // address, each running an event loop of its own under which the caller may stop this
+    // view; a page that loops on them would hold the whole program. They are answered at once:
+    // an alert as read, a confirmation and a prompt as refused.
+    void javaScriptAlert(const QUrl &, const QString &) override {}
+    bool javaScriptConfirm(const QUrl &, const QString &) override { return false; }
+    bool javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *) override
+    {
+        return false;
+    }
+
+    // The views show the sign-in hosts' pages: the top frame goes to web pages and nowhere
+    // else (not to data: pages, nor to the program's own qrc: resources, files or Chromium's
+    // internal pages), whoever asks.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame)
+            return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            return true;
+        TVX_LOG_WARN << "[WebEngine] navigation of the page to a" << (scheme.isEmpty() ? "relative" : scheme)
+                     << "address refused: only http and https pages are shown";
+        return false;
     }
 
     // Chromium knows the system's authorities only; the one the build configuration names for
@@ -116,6 +146,7 @@ protected:
     // else is let through.
     bool certificateError(const QWebEngineCertificateError &error) override
     {
+        const OffscreenWebView::InsideCall inside(m_view);
         const QUrl url = error.url();
         const bool accepted = error.error() == QWebEngineCertificateError::CertificateAuthorityInvalid &&
                               trustedByConfiguredAuthority(error.certificateChain(), url.host());
@@ -277,6 +308,28 @@ void OffscreenWebView::stop()
     m_released = true;
     if (!m_page || m_resting)
         return;
+    if (m_insideCalls > 0) {
+        // Asked from inside one of the page's own calls (a caller's console callback, say):
+        // the page is put to rest once that call has returned, never under it.
+        if (!m_restQueued) {
+            m_restQueued = true;
+            QMetaObject::invokeMethod(this, &OffscreenWebView::restIfReleased, Qt::QueuedConnection);
+        }
+        return;
+    }
+    rest();
+}
+
+void OffscreenWebView::restIfReleased()
+{
+    m_restQueued = false;
+    // Used again meanwhile, or already at rest: nothing to do.
+    if (m_released && m_page && !m_resting)
+        stop();
+}
+
+void OffscreenWebView::rest()
+{
     m_page->triggerAction(QWebEnginePage::Stop);
     // Views are never destroyed by their callers, so a view left behind must not go on
     // drawing, running its scripts or holding its renderer's memory.
@@ -292,7 +345,11 @@ void OffscreenWebView::reset()
     m_delegateFocused = false;
     if (m_page) {
         m_widget->setPage(nullptr);
-        delete m_page;
+        // Freed once the page's own call that led here has returned, never under it.
+        if (m_insideCalls > 0)
+            m_page->deleteLater();
+        else
+            delete m_page;
         m_page = nullptr;
     }
     m_widget->hide();

@@ -65,8 +65,26 @@ public:
 
     // Console output of the page, passed on to the caller's callback.
     void consoleMessage(int level, const QString &message);
+    // Whether page is the one the view shows (a page freed late no longer speaks for it).
+    bool shows(const QWebEnginePage *page) const { return page && page == m_page; }
+
+    // Held while the page runs a call of its own into the view (a console message, a
+    // certificate's check): a stop or reset asked meanwhile waits until the call has returned.
+    class InsideCall
+    {
+    public:
+        explicit InsideCall(OffscreenWebView *view) : m_view(view) { ++m_view->m_insideCalls; }
+        ~InsideCall() { --m_view->m_insideCalls; }
+        InsideCall(const InsideCall &) = delete;
+        InsideCall &operator=(const InsideCall &) = delete;
+
+    private:
+        OffscreenWebView *m_view;
+    };
 
 private:
+    void rest();
+    void restIfReleased();
     QWebEnginePage *ensurePage();
     void wake();
     void attachDelegate();
@@ -92,6 +110,8 @@ private:
     QString m_cookieJarPath;
     bool m_resting = false;
     bool m_released = false;
+    int m_insideCalls = 0;
+    bool m_restQueued = false;
 
     QImage m_frame;
     bool m_dirty = false;

@@ -39,6 +39,12 @@ Actions: "status" (HTTP status, body "body" or a short text), "body" (raw answer
 (members removed from it), "mode": "garbage" (non-HTTP bytes, close), "silent" (read, never answer),
 "close" (headers and half the answer, close), "drop" (read half the request body, close),
 "hold_until": a file path; the request waits until it exists, then is served normally.
+"result": a download answer, then the connection ends: {"text": body text, or "zeros": that many
+zero bytes; "gzip": true sends it gzip-coded (Content-Encoding, unasked for); "framing": "length"
+(Content-Length, the default), "chunked" (with its last chunk), "close" (no length, the body
+ends with the connection), "short" (a Content-Length beyond the body sent), "chunked_cut" (no
+last chunk); "cut": true sends half the body; "close_notify": over TLS, whether the stream ends
+with its close alert (the default) or is dropped without it}.
 A fault other than patch, remove and hold_until leaves the task untouched (a rejected slice is not
 stored).
 
@@ -53,9 +59,12 @@ import math
 import os
 import re
 import secrets
+import socket
+import ssl
 import threading
 import time
 import urllib.parse
+import zlib
 
 import loopback_http
 
@@ -269,7 +278,50 @@ def send(conn, status, payload):
     conn.sendall(head.encode("latin-1") + payload)
 
 
-def handle(conn, stream, _tls):
+def serve_result(conn, tls, spec):
+    """A download answer framed as the spec says; the connection ends after it."""
+    # Zeros are made a mebibyte at a time: a coded one of hundreds of mebibytes stays small.
+    pieces = []
+    if "zeros" in spec:
+        left = int(spec["zeros"])
+        while left > 0:
+            pieces.append(bytes(min(left, 1 << 20)))
+            left -= len(pieces[-1])
+    else:
+        pieces.append(spec.get("text", "").encode("utf-8"))
+    head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n"
+    if spec.get("gzip"):
+        packer = zlib.compressobj(9, zlib.DEFLATED, 31)
+        body = b"".join(packer.compress(piece) for piece in pieces) + packer.flush()
+        head += "Content-Encoding: gzip\r\n"
+    else:
+        body = b"".join(pieces)
+    if spec.get("cut"):
+        body = body[: len(body) // 2]
+    framing = spec.get("framing", "length")
+    if framing in ("length", "short"):
+        declared = len(body) * (2 if framing == "short" else 1)
+        conn.sendall((head + "Content-Length: %d\r\n\r\n" % declared).encode("latin-1") + body)
+    elif framing in ("chunked", "chunked_cut"):
+        conn.sendall((head + "Transfer-Encoding: chunked\r\n\r\n").encode("latin-1"))
+        for start in range(0, len(body), 65536):
+            piece = body[start:start + 65536]
+            conn.sendall(b"%x\r\n" % len(piece) + piece + b"\r\n")
+        if framing == "chunked":
+            conn.sendall(b"0\r\n\r\n")
+    else:
+        conn.sendall((head + "\r\n").encode("latin-1") + body)
+    if tls and spec.get("close_notify", True):
+        try:
+            conn.unwrap()
+        except (OSError, ssl.SSLError, ValueError):
+            pass
+    else:
+        # Dropped as is: an SSL object freed without SSL_shutdown sends no close alert.
+        conn.shutdown(socket.SHUT_RDWR)
+
+
+def handle(conn, stream, tls):
     head = loopback_http.read_head(stream)
     if head is None:
         return False
@@ -308,6 +360,9 @@ def handle(conn, stream, _tls):
     entry["problems"] = problems
     log(entry)
 
+    if "result" in fault:
+        serve_result(conn, tls, fault["result"])
+        return False
     if "hold_until" in fault:
         deadline = time.time() + 30
         while not os.path.exists(fault["hold_until"]) and time.time() < deadline:

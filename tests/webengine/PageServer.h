@@ -1,7 +1,8 @@
 // A loopback HTTP server with the few pages the engine tests show: a coloured block with a
 // button that recolours it and a text field that reports its value, a second page, a cookie
 // that is set and one that is echoed, a block that changes colour by itself and reports each
-// change, a page taller than the view, and an address that never answers.
+// change, a page taller than the view, a page of JavaScript dialogs, one that writes to the
+// console, one that sends its top frame elsewhere, and an address that never answers.
 #pragma once
 
 #include <QByteArray>
@@ -39,6 +40,8 @@ public:
     QStringList requested;
     // Colour changes the changing block reported.
     int ticks = 0;
+    // What the dialog page's confirm and prompt returned ("c=...&p=...").
+    QStringList dialogAnswers;
 
     PageServer()
     {
@@ -97,6 +100,27 @@ private:
         } else if (path == QLatin1String("/tall")) {
             body = page(blockColour(), true);
             body.replace("</body>", "<div style=\"height:4000px\"></div></body>");
+        } else if (path == QLatin1String("/dialogs")) {
+            // A page that loops on alerts, then asks to confirm and to fill in a prompt.
+            body = page(blockColour(), true);
+            body.replace("</body>", "<script>for(var i=0;i<20;i++)alert('alert '+i);var c=confirm('sure?');"
+                                    "var p=prompt('name','preset');fetch('/dialog-answers?c='+c+'&p='+p)"
+                                    "</script></body>");
+        } else if (path == QLatin1String("/dialog-answers")) {
+            dialogAnswers << target.query();
+            body = "ok";
+        } else if (path == QLatin1String("/leave")) {
+            // Sends the top frame to the address in "to", and to the second page a while later.
+            body = page(blockColour(), true);
+            body.replace("</body>", "<script>setTimeout(function(){location.href=decodeURIComponent('" +
+                                        target.query(QUrl::FullyEncoded).mid(3).toLatin1() +
+                                        "')},0);setTimeout(function(){location.href='/second'},1500)"
+                                        "</script></body>");
+        } else if (path == QLatin1String("/console")) {
+            body = page(blockColour(), true);
+            body.replace("</body>", "<script>console.log('one');console.log('two')</script></body>");
+        } else if (path == QLatin1String("/elsewhere")) {
+            body = page(clickedColour(), true);
         } else if (path == QLatin1String("/never")) {
             return; // the socket stays open and unanswered
         } else {

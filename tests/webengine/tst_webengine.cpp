@@ -10,6 +10,7 @@
 #include "webview/MiniBlinkWrapper.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -95,6 +96,116 @@ int showPageChild(int argc, char **argv, const QString &url)
         item->setUrl(url);
         const bool shown = QTest::qWaitForWindowExposed(&window, tvxtest::scaledMs(5000)) &&
                            waitForColour(&window, item, kInBlock, PageServer::blockColour());
+        out << "shown=" << int(shown) << "\n";
+        out.flush();
+        app.quit();
+    });
+    return app.exec();
+}
+
+// Child run: the sign-in answer arrives while the page shows one of its dialogs. Any box the
+// page opens has its item destroyed under it and is then acknowledged; prints how many boxes
+// opened.
+int dialogUnderCloseChild(int argc, char **argv, const QString &url)
+{
+    setProgramAttributes();
+    QApplication app(argc, argv);
+    tvxtest::initTestProcess();
+    QTextStream out(stdout);
+    QQuickView window;
+    window.resize(500, 400);
+    window.show();
+    QPointer<MiniBlinkWrapper> item = new MiniBlinkWrapper(window.contentItem());
+    item->setSize(QSizeF(400, 300));
+    int boxes = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box || boxes > 0)
+            return;
+        ++boxes;
+        delete item.data();
+        QTimer::singleShot(300, box, [box] {
+            if (auto *dialog = qobject_cast<QDialog *>(box))
+                dialog->accept();
+            else
+                box->close();
+        });
+    });
+    watcher.start(20);
+    QTimer::singleShot(0, &app, [&] {
+        if (!QTest::qWaitForWindowExposed(&window))
+            return app.exit(3);
+        item->setUrl(url);
+        tvxtest::waitUntil(
+            [&] {
+                return boxes > 0 ||
+                       (item && sameColour(colourAt(&window, item, kInBlock), PageServer::blockColour()));
+            },
+            30000);
+        delete item.data();
+        // Long enough for an acknowledged box to hand control back to the page's renderer.
+        QTest::qWait(1500);
+        out << "boxes=" << boxes << "\n";
+        out.flush();
+        app.quit();
+    });
+    return app.exec();
+}
+
+// Child run: a caller whose console callback stops its view and asks for a new one, which is
+// the same view handed on, from inside the view's own call; the view then shows the next page.
+int stopInConsoleChild(int argc, char **argv, const QString &url, const QString &nextUrl)
+{
+    setProgramAttributes();
+    QApplication app(argc, argv);
+    tvxtest::initTestProcess();
+    QTextStream out(stdout);
+    if (!webview::ensureMiniBlinkInitialized())
+        return 2;
+    struct State
+    {
+        const WkeFunctions *wke = nullptr;
+        wkeWebView view = nullptr;
+        wkeWebView next = nullptr;
+        int messages = 0;
+    } state;
+    state.wke = webview::miniblinkFunctions();
+    state.view = state.wke->createWebView();
+    state.wke->resize(state.view, 400, 300);
+    state.wke->onConsole(
+        state.view,
+        [](wkeWebView view, void *param, int, const char *) {
+            auto *s = static_cast<State *>(param);
+            ++s->messages;
+            if (s->next)
+                return;
+            s->wke->stopLoading(view);
+            s->next = s->wke->createWebView();
+        },
+        &state);
+    const QByteArray address = url.toUtf8();
+    state.wke->loadURL(state.view, address.constData());
+    QTimer::singleShot(0, &app, [&] {
+        tvxtest::waitUntil([&] { return state.next != nullptr; }, 30000);
+        bool shown = false;
+        if (state.next) {
+            state.wke->resize(state.next, 400, 300);
+            const QByteArray second = nextUrl.toUtf8();
+            state.wke->loadURL(state.next, second.constData());
+            QImage frame(400, 300, QImage::Format_ARGB32_Premultiplied);
+            shown = tvxtest::waitUntil(
+                [&] {
+                    if (!state.wke->isDirty(state.next))
+                        return false;
+                    state.wke->setDirty(state.next, false);
+                    state.wke->paint(state.next, frame.bits(), int(frame.bytesPerLine()));
+                    return sameColour(frame.pixelColor(60, 45), PageServer::secondColour());
+                },
+                30000);
+        }
+        out << "messages=" << state.messages << "\n";
+        out << "reused=" << int(state.next == state.view) << "\n";
         out << "shown=" << int(shown) << "\n";
         out.flush();
         app.quit();
@@ -354,6 +465,90 @@ private slots:
         QCOMPARE(signedByIt.requests().value(0).value("path").toString(), QString("/signin"));
     }
 
+    // A page's alerts are acknowledged and its confirm and prompt refused at once: no box of
+    // Qt's opens outside the caller's window, and a page that loops on alerts holds nothing.
+    void javaScriptDialogsAreAnsweredAtOnce()
+    {
+        int boxes = 0;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                ++boxes;
+                dialog->reject();
+            }
+        });
+        watcher.start(20);
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        item->setUrl(m_server.url("/dialogs").toString());
+        QVERIFY(tvxtest::waitUntil([&] { return !m_server.dialogAnswers.isEmpty(); }, 60000));
+        QCOMPARE(m_server.dialogAnswers, QStringList{"c=false&p=null"});
+        QCOMPARE(boxes, 0);
+        QVERIFY(waitForColour(item.get(), kInBlock, PageServer::blockColour()));
+    }
+
+    // The sign-in answer may close the dialog while the page is inside one of its own calls:
+    // neither a box left open under a destroyed item nor a caller that stops its view from
+    // its console callback ends the process, and the view handed on shows the next page.
+    void viewsOutliveTheirOwnCalls()
+    {
+        // Each child keeps its storage apart from this process's open one.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", tvxtest::scratchPath("child-dialog-data"));
+        auto run = runServedChild({"--dialog-under-close", m_server.url("/dialogs").toString()}, env);
+        QVERIFY2(!run.crashed && run.exitCode == 0,
+                 ("box under a closed item: " + run.err.right(3000)).constData());
+        QCOMPARE(parseChildOutput(run.out).value("boxes"), QString("0"));
+
+        env.insert("XDG_DATA_HOME", tvxtest::scratchPath("child-console-data"));
+        run = runServedChild(
+            {"--stop-in-console", m_server.url("/console").toString(), m_server.url("/second").toString()},
+            env);
+        QVERIFY2(!run.crashed && run.exitCode == 0,
+                 ("stop in the console call: " + run.err.right(3000)).constData());
+        const auto values = parseChildOutput(run.out);
+        QVERIFY(values.value("messages").toInt() >= 1);
+        QCOMPARE(values.value("reused"), QString("1"));
+        QCOMPARE(values.value("shown"), QString("1"));
+    }
+
+    // The top frame goes to web pages only, wherever a page sends it: the page that tried
+    // stays until it moves on to its second page.
+    void topFrameGoesToWebPagesOnly_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("followed");
+        const QString elsewhere =
+            QStringLiteral("<!DOCTYPE html><body style=\"margin:0\"><div style=\"width:200px;"
+                           "height:100px;background:rgb(255,64,0)\"></div></body>");
+        QTest::newRow("web page") << m_server.url("/elsewhere").toString() << true;
+        QTest::newRow("data page") << "data:text/html," + elsewhere << false;
+        QTest::newRow("program resource") << "qrc:/engine-test/elsewhere.html" << false;
+        QTest::newRow("local file") << QUrl::fromLocalFile(
+                                           tvxtest::writeFile(tvxtest::scratchPath("elsewhere.html"),
+                                                              elsewhere.toUtf8()))
+                                           .toString()
+                                    << false;
+        QTest::newRow("page source") << "view-source:" + m_server.url("/elsewhere").toString() << false;
+    }
+    void topFrameGoesToWebPagesOnly()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, followed);
+        QVERIFY(QFile::exists(QStringLiteral(":/engine-test/elsewhere.html")));
+        std::unique_ptr<MiniBlinkWrapper> item(showItem());
+        QUrl leave = m_server.url("/leave");
+        leave.setQuery("to=" + QString::fromLatin1(QUrl::toPercentEncoding(target)));
+        item->setUrl(leave.toString());
+        const auto colour = [&] { return colourAt(item.get(), kInBlock); };
+        QVERIFY(tvxtest::waitUntil(
+            [&] {
+                return sameColour(colour(), PageServer::clickedColour()) ||
+                       sameColour(colour(), PageServer::secondColour());
+            },
+            30000));
+        QVERIFY(sameColour(colour(), followed ? PageServer::clickedColour() : PageServer::secondColour()));
+    }
+
     void navigationSignalsComeInOrder()
     {
         std::unique_ptr<MiniBlinkWrapper> item(showItem());
@@ -563,6 +758,7 @@ int main(int argc, char **argv)
     // "--scale=F" runs the suite at device pixel ratio F; it must be set before the application.
     std::vector<char *> args;
     QString showUrl;
+    QStringList scenario; // its name and addresses
     bool probe = false;
     bool widgets = true;
     bool sharedContexts = true;
@@ -574,6 +770,10 @@ int main(int argc, char **argv)
             showUrl = QString::fromUtf8(argv[++i]);
         else if (arg == "--probe-engine")
             probe = true;
+        else if ((arg == "--dialog-under-close" || arg == "--stop-in-console") && i + 1 < argc)
+            scenario = QStringList{QString::fromUtf8(arg), QString::fromUtf8(argv[++i])};
+        else if (!scenario.isEmpty() && scenario.size() < 3 && !arg.startsWith("-"))
+            scenario << QString::fromUtf8(arg);
         else if (arg == "--gui-only")
             widgets = false;
         else if (arg == "--no-shared-gl")
@@ -586,6 +786,10 @@ int main(int argc, char **argv)
         return showPageChild(count, args.data(), showUrl);
     if (probe)
         return probeEngineChild(count, args.data(), widgets, sharedContexts);
+    if (scenario.value(0) == "--dialog-under-close")
+        return dialogUnderCloseChild(count, args.data(), scenario.value(1));
+    if (scenario.value(0) == "--stop-in-console")
+        return stopInConsoleChild(count, args.data(), scenario.value(1), scenario.value(2));
     setProgramAttributes();
     QApplication app(count, args.data());
     int result = 0;

@@ -190,10 +190,20 @@ void ResultServer::incomingConnection(qintptr handle)
         QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " Scripted\r\n";
         if (!route.location.isEmpty())
             head += "Location: " + route.location + "\r\n";
-        if (route.sendLength)
+        QByteArray body = route.body;
+        if (route.chunked) {
+            head += "Transfer-Encoding: chunked\r\n";
+            body.clear();
+            for (int at = 0; at < route.body.size(); at += 16384) {
+                const QByteArray piece = route.body.mid(at, 16384);
+                body += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+            }
+            body += "0\r\n\r\n";
+        } else if (route.sendLength) {
             head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
+        }
         head += "Connection: close\r\n\r\n";
-        socket->write(head + route.body);
+        socket->write(head + body);
         socket->disconnectFromHost();
     });
 }

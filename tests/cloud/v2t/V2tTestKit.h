@@ -79,6 +79,7 @@ public:
         bool sendLength = true; // false: no Content-Length, the body ends with the connection
         bool hold = false;      // read the request, never answer
         QByteArray location;    // a redirect target
+        bool chunked = false;   // without a length: sent in chunks, the last one ending it
     };
 
     ResultServer();

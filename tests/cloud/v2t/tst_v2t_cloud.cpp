@@ -258,6 +258,77 @@ private slots:
                  QStringList());
     }
 
+    // A result is saved only when its end is known: its length reached, its last chunk, or a
+    // TLS stream ended with its close alert. A coding the client never asked for is decoded,
+    // and the cap counts the decoded bytes.
+    void resultEndsAndCodings_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QJsonObject>("result");
+        QTest::addColumn<qint64>("savedSize"); // -1: the job fails and saves nothing
+        const QString text = kResultText;
+        const qint64 whole = kResultText.toUtf8().size();
+        const qint64 cap = tools::VideoToTextTiming().downloadMaxBytes;
+        QTest::newRow("length, https") << "https" << QJsonObject{{"text", text}} << whole;
+        QTest::newRow("length, http") << "http" << QJsonObject{{"text", text}} << whole;
+        QTest::newRow("chunked, https")
+            << "https" << QJsonObject{{"text", text}, {"framing", "chunked"}} << whole;
+        QTest::newRow("ends with the close alert, https")
+            << "https" << QJsonObject{{"text", text}, {"framing", "close"}} << whole;
+        QTest::newRow("ends with the connection, http, cut short")
+            << "http" << QJsonObject{{"text", text}, {"framing", "close"}, {"cut", true}} << qint64(-1);
+        QTest::newRow("ends with the connection, http")
+            << "http" << QJsonObject{{"text", text}, {"framing", "close"}} << qint64(-1);
+        QTest::newRow("dropped without the close alert, https, cut short")
+            << "https"
+            << QJsonObject{{"text", text}, {"framing", "close"}, {"cut", true}, {"close_notify", false}}
+            << qint64(-1);
+        QTest::newRow("shorter than its length, https")
+            << "https" << QJsonObject{{"text", text}, {"framing", "short"}} << qint64(-1);
+        QTest::newRow("chunked without the last chunk, https")
+            << "https" << QJsonObject{{"text", text}, {"framing", "chunked_cut"}, {"cut", true}}
+            << qint64(-1);
+        QTest::newRow("gzip unasked, https")
+            << "https" << QJsonObject{{"text", text}, {"gzip", true}} << whole;
+        QTest::newRow("gzip of zeros at the cap, https")
+            << "https" << QJsonObject{{"zeros", double(cap)}, {"gzip", true}} << cap;
+        QTest::newRow("gzip of zeros over the cap, https")
+            << "https" << QJsonObject{{"zeros", double(cap + 1)}, {"gzip", true}} << qint64(-1);
+    }
+    void resultEndsAndCodings()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QJsonObject, result);
+        QFETCH(qint64, savedSize);
+        const QString url = scheme + QStringLiteral("://") + m_server.host() + kResultPath;
+        m_server.addFault(
+            QJsonObject{{"path", "/api/v4/taskdown"}, {"patch", QJsonObject{{"downurl", url}}}});
+        m_server.addFault(QJsonObject{{"path", kResultPath}, {"result", result}});
+        VideoToTextTask *task = makeJob();
+        QVERIFY(runThroughQueue(task));
+        QCOMPARE(m_server.requests(kResultPath).size(), 1);
+        QVERIFY(!QFileInfo::exists(workingFolderOf(*task)));
+        const QString saved = m_out + "/small_320x240.txt";
+        if (savedSize < 0) {
+            QCOMPARE(task->status(), int(BackgroundTask::Failed));
+            QCOMPARE(task->errorCode(), QStringLiteral("download_result_failed"));
+            QVERIFY(!task->errorText().trimmed().isEmpty());
+            QCOMPARE(QDir(m_out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                     QStringList());
+            return;
+        }
+        QVERIFY2(task->status() == BackgroundTask::Completed, qPrintable(task->errorText()));
+        QCOMPARE(QDir(m_out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QFileInfo(saved).fileName()});
+        QCOMPARE(QFileInfo(saved).size(), savedSize);
+        if (result.contains("text")) {
+            QFile file(saved);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), kResultText.toUtf8());
+        }
+        QFile::remove(saved);
+    }
+
     // A cancel while the server holds the creation ends the job at once; the creation left
     // behind never makes the job report anything else.
     void cancelWhileCreating()

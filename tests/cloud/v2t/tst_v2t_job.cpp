@@ -334,6 +334,7 @@ private slots:
         ResultServer::Route route;
         route.body = QByteArray(300000, 'z');
         route.sendLength = false;
+        route.chunked = true;
         m_server->setRoute(QStringLiteral("/result/T1.txt"), route);
         VideoToTextTask *task = makeJob(m_source);
         const QueueRun run = runThroughQueue(task);
@@ -446,7 +447,7 @@ private slots:
     }
 
     // The answer streams to disk up to the cap: one byte more fails the job and leaves nothing,
-    // whether or not the server declared the length.
+    // whether the server declared the length or sent the body in chunks.
     void answerSizeIsCapped_data()
     {
         QTest::addColumn<int>("size");
@@ -468,6 +469,7 @@ private slots:
         ResultServer::Route route;
         route.body = QByteArray(size, 'z');
         route.sendLength = declared;
+        route.chunked = !declared;
         m_server->setRoute(QStringLiteral("/result/T1.txt"), route);
         VideoToTextTask *task = makeJob(m_source);
         QVERIFY(runThroughQueue(task).finished);
