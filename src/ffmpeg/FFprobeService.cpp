@@ -100,6 +100,8 @@ FFprobeService::MediaInfo FFprobeService::probeMedia(const QString &path,
     result.durationSeconds = read.durationSeconds;
     result.width = read.width;
     result.height = read.height;
+    result.displayWidth = read.displayWidth;
+    result.displayHeight = read.displayHeight;
     result.streams = read.streams;
     result.valid = errorText.isEmpty();
     result.transient = transient && !result.valid;
@@ -186,7 +188,8 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
     const ffmpeg::BoundedRunResult run = ffmpeg::runBoundedProcess(
         m_environment->ffprobeExecutablePath(),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-         QStringLiteral("format=duration:stream=index,codec_type,codec_name,width,height,duration:"
+         QStringLiteral("format=duration:stream=index,codec_type,codec_name,width,height,duration,"
+                        "sample_aspect_ratio,bit_rate:stream_tags=rotate:stream_side_data=rotation:"
                         "stream_disposition=default,attached_pic"),
          QStringLiteral("-of"), QStringLiteral("json"), QDir::toNativeSeparators(filePath)},
         options);
@@ -207,6 +210,8 @@ FFprobeService::MediaInfo FFprobeService::readMediaInfo(const QString &filePath,
     }
     info.width = summary.width;
     info.height = summary.height;
+    info.displayWidth = summary.displayWidth;
+    info.displayHeight = summary.displayHeight;
     info.streams = summary.streams;
     const double largest = summary.largestDuration;
 

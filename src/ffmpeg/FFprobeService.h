@@ -1,4 +1,5 @@
-// The toolbox's shared media prober: duration, first video size and streams, cached per file version.
+// The toolbox's shared media prober: duration, first video size (coded and displayed) and streams, cached per
+// file version.
 #pragma once
 
 #include "ffmpeg/ProbeParsing.h"
@@ -21,8 +22,12 @@ public:
     {
         QString filePath;
         qint64 durationSeconds = 0;
+        // The first video stream's coded size.
         int width = -1;
         int height = -1;
+        // Its size as shown, upright and with square pixels: what a frame taken from it measures.
+        int displayWidth = -1;
+        int displayHeight = -1;
         QVector<ffmpeg::StreamInfo> streams;
         bool valid = false;
         // The probe timed out, could not start or was cancelled: it says nothing about the file,

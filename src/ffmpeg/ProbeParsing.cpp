@@ -8,10 +8,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QTextCodec>
 #include <QTextDecoder>
 
 #include <cmath>
+#include <limits>
 
 namespace ffmpeg {
 
@@ -30,6 +32,71 @@ bool countedDuration(const QJsonValue &value, double *seconds)
     if (seconds)
         *seconds = v;
     return true;
+}
+
+namespace {
+
+// A number ffprobe writes as a string or a number; 0 when it is neither or out of range.
+qint64 integerValue(const QJsonValue &value)
+{
+    if (value.isDouble()) {
+        // Converting a double beyond the integer's range is undefined, so the bound comes first.
+        const double v = value.toDouble();
+        return std::isfinite(v) && std::abs(v) < 1e15 ? static_cast<qint64>(v) : 0;
+    }
+    bool ok = false;
+    const qint64 v = value.toString().trimmed().toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+// The turn of a video stream in degrees: the display matrix's, else the older "rotate" tag's.
+int streamRotation(const QJsonObject &stream)
+{
+    const QJsonArray sideData = stream.value(QStringLiteral("side_data_list")).toArray();
+    for (const QJsonValue &entry : sideData) {
+        const QJsonValue rotation = entry.toObject().value(QStringLiteral("rotation"));
+        if (!rotation.isUndefined() && !rotation.isNull())
+            return static_cast<int>(integerValue(rotation) % 360);
+    }
+    const QJsonValue tag = stream.value(QStringLiteral("tags")).toObject().value(QStringLiteral("rotate"));
+    return static_cast<int>(integerValue(tag) % 360);
+}
+
+// "64:45" as two positive numbers; false for "0:1", "N/A" and anything else.
+bool sampleAspect(const QJsonObject &stream, int *num, int *den)
+{
+    const QStringList parts =
+        stream.value(QStringLiteral("sample_aspect_ratio")).toString().split(QLatin1Char(':'));
+    if (parts.size() != 2)
+        return false;
+    bool numOk = false;
+    bool denOk = false;
+    *num = parts.at(0).toInt(&numOk);
+    *den = parts.at(1).toInt(&denOk);
+    return numOk && denOk && *num > 0 && *den > 0;
+}
+
+int clampedSide(qint64 value)
+{
+    return static_cast<int>(qBound<qint64>(1, value, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+void displayedSize(int width, int height, int sarNum, int sarDen, int rotationDegrees, int *displayWidth,
+                   int *displayHeight)
+{
+    qint64 w = width;
+    qint64 h = height;
+    if (width > 0 && height > 0 && sarNum > 0 && sarDen > 0) {
+        if (sarNum > sarDen)
+            w = clampedSide(w * sarNum / sarDen);
+        else if (sarDen > sarNum)
+            h = clampedSide(h * sarDen / sarNum);
+    }
+    const bool quarterTurn = ((rotationDegrees % 180) + 180) % 180 == 90;
+    *displayWidth = static_cast<int>(quarterTurn ? h : w);
+    *displayHeight = static_cast<int>(quarterTurn ? w : h);
 }
 
 ProbeSummary parseProbeJson(const QByteArray &json)
@@ -54,6 +121,7 @@ ProbeSummary parseProbeJson(const QByteArray &json)
         info.codecName = stream.value(QStringLiteral("codec_name")).toString();
         info.isDefault = disposition.value(QStringLiteral("default")).toInt(0) != 0;
         info.attachedPicture = disposition.value(QStringLiteral("attached_pic")).toInt(0) != 0;
+        info.bitRate = qMax<qint64>(0, integerValue(stream.value(QStringLiteral("bit_rate"))));
         if (info.index >= 0)
             summary.streams.append(info);
     }
@@ -68,6 +136,12 @@ ProbeSummary parseProbeJson(const QByteArray &json)
             if (width > 0 && height > 0) {
                 summary.width = width;
                 summary.height = height;
+                int sarNum = 0;
+                int sarDen = 0;
+                if (!sampleAspect(stream, &sarNum, &sarDen))
+                    sarNum = sarDen = 1;
+                displayedSize(width, height, sarNum, sarDen, streamRotation(stream), &summary.displayWidth,
+                              &summary.displayHeight);
                 break;
             }
         }

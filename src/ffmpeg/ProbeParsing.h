@@ -30,16 +30,27 @@ struct StreamInfo
     QString codecName; // empty when ffprobe does not know the codec
     bool isDefault = false;
     bool attachedPicture = false; // a cover image, not a moving picture
+    qint64 bitRate = 0;           // bits per second as the container states it; 0 when it does not
 };
 
+// The size a picture of width x height is shown at: the sample aspect ratio sarNum:sarDen
+// widens or heightens it (never shrinks it, as the player's own screenshot does), and a quarter
+// turn of rotationDegrees swaps the sides. An unknown ratio (a side 0 or less) counts as square.
+void displayedSize(int width, int height, int sarNum, int sarDen, int rotationDegrees, int *displayWidth,
+                   int *displayHeight);
+
 // What the prober takes from ffprobe's "-of json" output (format and stream durations, the
-// first video stream's size, every stream).
+// first video stream's coded and displayed size, every stream).
 struct ProbeSummary
 {
     bool parsed = false;        // the output was a JSON object
     double largestDuration = 0; // 0 when no counted duration was found
     int width = -1;
     int height = -1;
+    // The upright picture as players show it: the sample aspect ratio applied and the sides
+    // swapped for a display matrix (or "rotate" tag) that turns it by a quarter.
+    int displayWidth = -1;
+    int displayHeight = -1;
     QVector<StreamInfo> streams; // in the file's order; entries without an index are skipped
 };
 ProbeSummary parseProbeJson(const QByteArray &json);

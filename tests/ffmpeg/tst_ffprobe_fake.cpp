@@ -282,6 +282,64 @@ private slots:
         QVERIFY(processGone(fake.root + QStringLiteral("/pid")));
     }
 
+    // The displayed size of the first video stream: the sample aspect widens or heightens it, a
+    // quarter turn in the display matrix or the older "rotate" tag swaps its sides.
+    void displayedSizeFromJson_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QSize>("coded");
+        QTest::addColumn<QSize>("displayed");
+        QTest::addColumn<qint64>("bitRate");
+        QTest::newRow("square, no turn")
+            << QByteArray(R"("width":320,"height":240,"sample_aspect_ratio":"1:1")") << QSize(320, 240)
+            << QSize(320, 240) << qint64(0);
+        QTest::newRow("phone: display matrix -90")
+            << QByteArray(
+                   R"("width":640,"height":360,"bit_rate":"1500000","side_data_list":[{"rotation":-90}])")
+            << QSize(640, 360) << QSize(360, 640) << qint64(1500000);
+        QTest::newRow("display matrix 270")
+            << QByteArray(R"("width":640,"height":360,"side_data_list":[{"rotation":270}])")
+            << QSize(640, 360) << QSize(360, 640) << qint64(0);
+        QTest::newRow("upside down keeps its sides")
+            << QByteArray(R"("width":640,"height":360,"side_data_list":[{"rotation":180}])")
+            << QSize(640, 360) << QSize(640, 360) << qint64(0);
+        QTest::newRow("older rotate tag") << QByteArray(R"("width":640,"height":360,"tags":{"rotate":"90"})")
+                                          << QSize(640, 360) << QSize(360, 640) << qint64(0);
+        QTest::newRow("PAL 16:9") << QByteArray(R"("width":720,"height":576,"sample_aspect_ratio":"64:45")")
+                                  << QSize(720, 576) << QSize(1024, 576) << qint64(0);
+        QTest::newRow("NTSC 4:3 grows in height")
+            << QByteArray(R"("width":720,"height":480,"sample_aspect_ratio":"8:9")") << QSize(720, 480)
+            << QSize(720, 540) << qint64(0);
+        QTest::newRow("anamorphic and sideways")
+            << QByteArray(
+                   R"("width":720,"height":576,"sample_aspect_ratio":"64:45","side_data_list":[{"rotation":-90}])")
+            << QSize(720, 576) << QSize(576, 1024) << qint64(0);
+        QTest::newRow("absurd numbers read as none")
+            << QByteArray(
+                   R"("width":640,"height":360,"bit_rate":1e300,"side_data_list":[{"rotation":-1e300}])")
+            << QSize(640, 360) << QSize(640, 360) << qint64(0);
+        QTest::newRow("unknown aspect 0:1 is square")
+            << QByteArray(R"("width":720,"height":576,"sample_aspect_ratio":"0:1")") << QSize(720, 576)
+            << QSize(720, 576) << qint64(0);
+    }
+    void displayedSizeFromJson()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(QSize, coded);
+        QFETCH(QSize, displayed);
+        QFETCH(qint64, bitRate);
+        const QByteArray json =
+            R"({"streams":[{"index":0,"codec_type":"video",)" + stream +
+            R"(},{"index":1,"codec_type":"audio","bit_rate":"48000"}],"format":{"duration":"2.0"}})";
+        const ffmpeg::ProbeSummary summary = ffmpeg::parseProbeJson(json);
+        QVERIFY(summary.parsed);
+        QCOMPARE(QSize(summary.width, summary.height), coded);
+        QCOMPARE(QSize(summary.displayWidth, summary.displayHeight), displayed);
+        QCOMPARE(summary.streams.size(), 2);
+        QCOMPARE(summary.streams.at(0).bitRate, bitRate);
+        QCOMPARE(summary.streams.at(1).bitRate, qint64(48000));
+    }
+
     void warmupRunsVersion()
     {
         FakeProbe fake(QStringLiteral("warmup"));

@@ -44,6 +44,33 @@ private slots:
         QTEST(info.valid, "valid");
         QCOMPARE(info.errorText.isEmpty(), info.valid);
     }
+
+    // What ffmpeg 5.1 writes for a phone's sideways clip and for anamorphic PAL is read back as
+    // the size players show.
+    void displayedSize_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("coded");
+        QTest::addColumn<QSize>("displayed");
+        QTest::newRow("square pixels") << tvxtest::fixtures::smallMp4() << QSize(320, 240) << QSize(320, 240);
+        QTest::newRow("sideways phone clip")
+            << tvxtest::fixtures::sidewaysPhoneMp4() << QSize(640, 360) << QSize(360, 640);
+        QTest::newRow("PAL 16:9") << tvxtest::fixtures::anamorphicPalMp4() << QSize(720, 576)
+                                  << QSize(1024, 576);
+    }
+    void displayedSize()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, coded);
+        QFETCH(QSize, displayed);
+        QVERIFY(!path.isEmpty());
+        FFmpegEnvironment env;
+        FFprobeService prober(&env);
+        const FFprobeService::MediaInfo info = prober.probeMedia(path);
+        QVERIFY2(info.valid, qPrintable(info.errorText));
+        QCOMPARE(QSize(info.width, info.height), coded);
+        QCOMPARE(QSize(info.displayWidth, info.displayHeight), displayed);
+    }
 };
 
 QTEST_GUILESS_MAIN(FFprobeRealTest)

@@ -322,5 +322,43 @@ QString unicodeNamedMp4()
                   [&source](const QString &tmp) { return QFile::copy(source, tmp); });
 }
 
+QString sidewaysPhoneMp4()
+{
+    return ensure(QStringLiteral("sideways_640x360_rot-90.mp4"), [](const QString &tmp) {
+        // ffmpeg 5.1 has no -display_rotation; the "rotate" tag written on a stream copy becomes
+        // the display matrix a phone writes (ffprobe reads it back as rotation=-90).
+        const QString coded = tmp + QStringLiteral(".coded.mp4");
+        const bool made =
+            ffmpeg(lavfi(QStringLiteral("testsrc2=size=640x360:rate=25:duration=2")) +
+                       QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"},
+                   coded) &&
+            ffmpeg(QStringList{"-i", coded, "-c", "copy", "-metadata:s:v:0", "rotate=270"}, tmp);
+        QFile::remove(coded);
+        return made;
+    });
+}
+
+QString anamorphicPalMp4()
+{
+    return ensure(QStringLiteral("pal_720x576_sar64-45.mp4"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=720x576:rate=25:duration=2")) +
+                          QStringList{"-vf", "setsar=64/45", "-aspect", "16:9", "-c:v", "libx264", "-preset",
+                                      "ultrafast", "-pix_fmt", "yuv420p"},
+                      tmp);
+    });
+}
+
+QString lowRateHevcMp4()
+{
+    return ensure(QStringLiteral("hevc10_low_rate.mp4"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=320x240:rate=25:duration=4")) +
+                          lavfi(QStringLiteral("sine=frequency=440:sample_rate=44100:duration=4")) +
+                          QStringList{"-c:v", "libx265", "-preset", "fast", "-pix_fmt", "yuv420p10le",
+                                      "-x265-params", "log-level=error:crf=30", "-c:a", "aac", "-b:a", "48k",
+                                      "-shortest"},
+                      tmp);
+    });
+}
+
 } // namespace fixtures
 } // namespace tvxtest

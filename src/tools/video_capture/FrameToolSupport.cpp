@@ -178,11 +178,19 @@ void saveOutputDirectory(const QString &settingsPath, const QString &key, const 
     settings.sync();
 }
 
+QString sizeFilter(int width, int height)
+{
+    // ffmpeg has turned the frame upright before this filter runs, and an image file's pixels are
+    // shown square: the picture is scaled to the size asked for (by default the displayed size)
+    // and marked square, so an anamorphic or sideways source is neither squeezed nor stretched.
+    if (width > 0 && height > 0)
+        return QStringLiteral("scale=%1:%2,setsar=1").arg(width).arg(height);
+    return QStringLiteral("scale=iw*max(1\\,sar):ih*max(1\\,1/sar),setsar=1");
+}
+
 static QStringList scaleArguments(const FrameGrabRequest &request)
 {
-    if (request.width > 0 && request.height > 0)
-        return {QStringLiteral("-vf"), QStringLiteral("scale=%1:%2").arg(request.width).arg(request.height)};
-    return {};
+    return {QStringLiteral("-vf"), sizeFilter(request.width, request.height)};
 }
 
 QStringList buildFrameGrabArguments(const FrameGrabRequest &request)
@@ -277,8 +285,10 @@ ProbedSource readProbedSource(const FFprobeService::MediaInfo &info)
     if (!info.valid || info.width < 0 || info.height < 0)
         return source;
     source.valid = true;
-    source.width = info.width;
-    source.height = info.height;
+    // Frames come out upright and with square pixels, so the displayed size is the one that counts.
+    const bool displayed = info.displayWidth > 0 && info.displayHeight > 0;
+    source.width = displayed ? info.displayWidth : info.width;
+    source.height = displayed ? info.displayHeight : info.height;
     source.durationSeconds = static_cast<int>(qBound<qint64>(0, info.durationSeconds, INT_MAX));
     return source;
 }

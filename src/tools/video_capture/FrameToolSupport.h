@@ -92,6 +92,9 @@ struct FrameGrabRequest
     QString qualityPreset;
 };
 
+// The "-vf" filter that gives frames of width x height with square pixels; with a side of 0 or
+// less, the source's displayed size (its sample aspect applied, as players show it).
+QString sizeFilter(int width, int height);
 QStringList buildFrameGrabArguments(const FrameGrabRequest &request);
 // Whether request's time may lie at or past the end of the video, where no frame decodes.
 bool atEndOfVideo(const FrameGrabRequest &request);
@@ -155,8 +158,8 @@ template <typename T> T takeWatcherResult(QFutureWatcher<T> *watcher)
 // A superseded watcher: it no longer reports to owner, and goes once it can.
 void dropWatcher(QObject *watcher, QObject *owner);
 
-// What a finished probe says about the source: valid with its size and whole seconds, or
-// nothing at all.
+// What a finished probe says about the source: valid with its displayed size (upright, square
+// pixels) and whole seconds, or nothing at all.
 struct ProbedSource
 {
     bool valid = false;

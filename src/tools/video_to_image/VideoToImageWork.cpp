@@ -150,8 +150,7 @@ SeriesPlan buildSeriesPlan(const AddRequest &request)
     else if (request.continuousMode != QLatin1String("all_frames"))
         filters << QStringLiteral("fps=1/%1")
                        .arg(QString::number(qMax(request.timeIntervalSeconds, 0.04), 'f', 6));
-    if (request.width > 0 && request.height > 0)
-        filters << QStringLiteral("scale=%1:%2").arg(request.width).arg(request.height);
+    filters << tools::frames::sizeFilter(request.width, request.height);
 
     QStringList &args = plan.arguments;
     // "-n": the batch prefix is new, so no frame of another run is ever replaced.
@@ -161,8 +160,7 @@ SeriesPlan buildSeriesPlan(const AddRequest &request)
     args << QStringLiteral("-i") << QDir::toNativeSeparators(request.sourcePath);
     if (length > 0)
         args << QStringLiteral("-t") << tools::frames::secondsArgument(length);
-    if (!filters.isEmpty())
-        args << QStringLiteral("-vf") << filters.join(QLatin1Char(','));
+    args << QStringLiteral("-vf") << filters.join(QLatin1Char(','));
     if (request.continuousMode == QLatin1String("frame_interval"))
         args << QStringLiteral("-vsync") << QStringLiteral("vfr");
     else if (request.continuousMode == QLatin1String("all_frames"))

@@ -69,6 +69,41 @@ char dominantChannel(const QImage &image)
     return '?';
 }
 
+// ffmpeg's own upright frame at seconds ("ffmpeg -ss T -i clip -frames:v 1 ref.png"), brought to
+// the displayed size: a picture stored with a sample aspect is decoded at its coded size.
+QImage referenceFrame(const QString &clip, double seconds, const QSize &displayed)
+{
+    const QString path = tvxtest::scratchPath("reference/" + QFileInfo(clip).completeBaseName() + "_" +
+                                              QString::number(seconds) + ".png");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const auto r = tvxtest::runProcess("ffmpeg", {"-v", "error", "-y", "-ss", QString::number(seconds), "-i",
+                                                  clip, "-frames:v", "1", "-update", "1", path});
+    const QImage frame(path);
+    if (r.exitCode != 0 || frame.isNull())
+        return QImage();
+    return frame.scaled(displayed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The mean difference of the channels of two pictures (0..255) brought to one small size: a
+// few units for the same picture encoded twice, far more for one turned or stretched.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QSize grid(48, 48);
+    const QImage x =
+        a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    const QImage y =
+        b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < grid.height(); ++row) {
+        for (int column = 0; column < grid.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * grid.width() * grid.height());
+}
+
 // While it lives, the process's writes beyond bytes into any file fail, as they do on a disk
 // that is full after bytes (the error is "file too large", the effect the same).
 class FileSizeLimit
@@ -400,6 +435,74 @@ private slots:
         QFile mine(bystander);
         QVERIFY(mine.open(QIODevice::ReadOnly));
         QCOMPARE(mine.readAll(), QByteArray("mine"));
+    }
+
+    // A phone's sideways clip and anamorphic PAL: the default size is the displayed one, the lock
+    // keeps the displayed aspect, and the saved frame, the queued frames and the long image all
+    // show ffmpeg's own upright picture, neither turned nor squeezed.
+    void framesAsShown_data()
+    {
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<QSize>("displayed");
+        QTest::newRow("sideways phone clip") << tvxtest::fixtures::sidewaysPhoneMp4() << QSize(360, 640);
+        QTest::newRow("PAL 16:9") << tvxtest::fixtures::anamorphicPalMp4() << QSize(1024, 576);
+    }
+    void framesAsShown()
+    {
+        QFETCH(QString, clip);
+        QFETCH(QSize, displayed);
+        QVERIFY(!clip.isEmpty());
+        const QImage reference = referenceFrame(clip, 1.0, displayed);
+        QVERIFY(!reference.isNull());
+        const QString tag = QString(QTest::currentDataTag()).replace(' ', '_');
+
+        VideoCaptureViewModel capture(&m_environment, m_prober.get());
+        capture.setOutputDirectory(tvxtest::scratchPath("shown/" + tag));
+        QVERIFY(loadSource(capture, clip));
+        QCOMPARE(QSize(capture.outputWidth(), capture.outputHeight()), displayed);
+        capture.setCaptureTimeSeconds(1.0);
+        QSignalSpy captured(&capture, &VideoCaptureViewModel::captureFinished);
+        capture.captureFrame();
+        QVERIFY(captured.wait(20000));
+        QVERIFY2(captured.at(0).at(0).toBool(), qPrintable(captured.at(0).at(1).toString()));
+        const QImage saved(captured.at(0).at(2).toString());
+        QCOMPARE(saved.size(), displayed);
+        QVERIFY2(meanDifference(saved, reference) < 8,
+                 qPrintable(QString::number(meanDifference(saved, reference))));
+        // The lock halves both sides of the displayed size, not of the stored one.
+        capture.setOutputWidth(displayed.width() / 2);
+        QCOMPARE(capture.outputHeight(), displayed.height() / 2);
+
+        VideoToImageViewModel toImage(&m_environment, m_prober.get());
+        const QString out = tvxtest::scratchPath("shown_long/" + tag);
+        toImage.setOutputDirectory(out);
+        QVERIFY(loadSource(toImage, clip));
+        QCOMPARE(QSize(toImage.outputWidth(), toImage.outputHeight()), displayed);
+        toImage.setSingleCaptureTimeSeconds(1.0);
+        toImage.addToExportList();
+        QVERIFY(tvxtest::waitUntil([&] { return !toImage.addingToListBusy(); }, 20000));
+        toImage.setCaptureMode("continuous");
+        toImage.setContinuousMode("time_interval");
+        toImage.setTimeIntervalSeconds(1);
+        toImage.addToExportList();
+        QVERIFY(tvxtest::waitUntil([&] { return !toImage.addingToListBusy(); }, 20000));
+        QCOMPARE(toImage.previewCount(), 3);
+        for (const QVariant &item : toImage.previewItems())
+            QCOMPARE(QImage(item.toMap().value("path").toString()).size(), displayed);
+        const QImage queued(toImage.previewItems().first().toMap().value("path").toString());
+        QVERIFY2(meanDifference(queued, reference) < 8,
+                 qPrintable(QString::number(meanDifference(queued, reference))));
+
+        toImage.setOutputLongImage(true);
+        QSignalSpy exported(&toImage, &VideoToImageViewModel::exportBatchFinished);
+        toImage.exportList();
+        QVERIFY(exported.wait(20000));
+        QVERIFY2(exported.at(0).at(0).toBool(), qPrintable(exported.at(0).at(1).toString()));
+        const QImage stitched(out + "/export_long.png");
+        QCOMPARE(stitched.size(), QSize(displayed.width(), 3 * displayed.height()));
+        const QImage top = stitched.copy(QRect(QPoint(0, 0), displayed));
+        QVERIFY2(meanDifference(top, reference) < 8,
+                 qPrintable(QString::number(meanDifference(top, reference))));
     }
 
     // The preview folder starts empty: frames of an earlier run are never listed again.

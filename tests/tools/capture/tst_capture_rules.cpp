@@ -35,20 +35,24 @@ private slots:
         QTest::addColumn<int>("height");
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QStringList>("tail");
+        // Without a size the frame comes out at the displayed size, square pixels.
+        const QStringList displayed{"-vf", "scale=iw*max(1\\,sar):ih*max(1\\,1/sar),setsar=1"};
         QTest::newRow("png medium, source size")
             << "PNG"
-            << "medium" << 0 << 0 << 65.7 << QStringList{"-compression_level", "6"};
-        QTest::newRow("jpg low scaled") << "JPG"
-                                        << "low" << 640 << 0 << 1.0 << QStringList{"-q:v", "12"};
+            << "medium" << 0 << 0 << 65.7 << displayed + QStringList{"-compression_level", "6"};
+        QTest::newRow("jpg low, one side only")
+            << "JPG"
+            << "low" << 640 << 0 << 1.0 << displayed + QStringList{"-q:v", "12"};
         QTest::newRow("jpg high scaled")
             << "jpg"
-            << "high" << 640 << 360 << 1.0 << QStringList{"-vf", "scale=640:360", "-q:v", "2"};
+            << "high" << 640 << 360 << 1.0 << QStringList{"-vf", "scale=640:360,setsar=1", "-q:v", "2"};
         QTest::newRow("webp medium") << "WEBP"
-                                     << "medium" << 0 << 0 << 0.0 << QStringList{"-q:v", "75"};
+                                     << "medium" << 0 << 0 << 0.0 << displayed + QStringList{"-q:v", "75"};
         QTest::newRow("bmp has no quality") << "BMP"
-                                            << "low" << 0 << 0 << -3.0 << QStringList{};
-        QTest::newRow("unknown preset is high") << "WEBP"
-                                                << "best" << 0 << 0 << 0.0 << QStringList{"-q:v", "90"};
+                                            << "low" << 0 << 0 << -3.0 << displayed;
+        QTest::newRow("unknown preset is high")
+            << "WEBP"
+            << "best" << 0 << 0 << 0.0 << displayed + QStringList{"-q:v", "90"};
     }
     void frameGrabArguments()
     {
@@ -112,19 +116,23 @@ private slots:
         QTest::addColumn<double>("end");
         QTest::addColumn<int>("width");
         QTest::addColumn<QStringList>("middle");
+        const QString displayed = "scale=iw*max(1\\,sar):ih*max(1\\,1/sar),setsar=1";
         QTest::newRow("time interval 2 s over 10-20")
             << "time_interval" << 10.0 << 20.0 << 0
-            << QStringList{"-ss", "10.000", "-i", "/v/in.mp4", "-t", "10.000", "-vf", "fps=1/2.000000"};
-        QTest::newRow("frame interval 1") << "frame_interval" << 0.0 << 3.0 << 0
-                                          << QStringList{"-ss",    "0.000", "-i",  "/v/in.mp4",
-                                                         "-t",     "3.000", "-vf", "select='not(mod(n\\,1))'",
-                                                         "-vsync", "vfr"};
+            << QStringList{"-ss", "10.000", "-i",  "/v/in.mp4",
+                           "-t",  "10.000", "-vf", "fps=1/2.000000," + displayed};
+        QTest::newRow("frame interval 1")
+            << "frame_interval" << 0.0 << 3.0 << 0
+            << QStringList{"-ss",    "0.000", "-i",  "/v/in.mp4",
+                           "-t",     "3.000", "-vf", "select='not(mod(n\\,1))'," + displayed,
+                           "-vsync", "vfr"};
         QTest::newRow("all frames scaled, whole video")
             << "all_frames" << 0.0 << 0.0 << 1280
-            << QStringList{"-ss", "0.000", "-i", "/v/in.mp4", "-vf", "scale=1280:720", "-vsync", "0"};
+            << QStringList{"-ss",    "0.000", "-i", "/v/in.mp4", "-vf", "scale=1280:720,setsar=1",
+                           "-vsync", "0"};
         QTest::newRow("reversed range")
             << "all_frames" << 5.0 << 2.0 << 0
-            << QStringList{"-ss", "2.000", "-i", "/v/in.mp4", "-t", "3.000", "-vsync", "0"};
+            << QStringList{"-ss", "2.000", "-i", "/v/in.mp4", "-t", "3.000", "-vf", displayed, "-vsync", "0"};
     }
     void seriesArguments()
     {
