@@ -2,7 +2,8 @@
 # Builds everything and runs every test (GUI tests get their own Xvfb display).
 # Extra arguments go to ctest, e.g. scripts/test.sh -L unit
 set -euo pipefail
-# The tree builds without warnings: here a new one fails the build (scripts/run.sh stays lenient).
+# The tree builds without warnings: a new one fails the build (scripts/run.sh builds the same way
+# in the same build/, so switching between them recompiles nothing).
 CMAKE_ARGS="${CMAKE_ARGS:-} -DTVX_WERROR=ON"
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 bash "$ROOT/scripts/check-format.sh"
