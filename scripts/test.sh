@@ -2,7 +2,8 @@
 # Builds everything and runs every test (GUI tests get their own Xvfb display).
 # Extra arguments go to ctest, e.g. scripts/test.sh -L unit
 set -euo pipefail
-# The tree builds without warnings: here a new one fails the build (scripts/run.sh stays lenient).
+# The tree builds without warnings: a new one fails the build (scripts/run.sh builds the same way
+# in the same build/, so switching between them recompiles nothing).
 CMAKE_ARGS="${CMAKE_ARGS:-} -DTVX_WERROR=ON"
 # Deadlines that only catch hangs (the tests' waits, the loopback servers' start, the suites'
 # TIMEOUTs, which CMake reads at configure time) stretch by TVX_TEST_TIME_SCALE. Unless it is set,

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace media {
 
@@ -12,6 +13,18 @@ const QStringList &subtitleExtensions();
 const QStringList &transcodeInputExtensions();
 const QStringList &videoToolInputExtensions();
 const QStringList &defaultAssociationExtensions();
+
+// A MIME type the program claims on a desktop, with the file-name extensions that
+// shared-mime-info gives it; every one of them is playable.
+struct MimeTypeNames
+{
+    QString mimeType;
+    QStringList extensions;
+};
+// The one table of claimed types: the desktop entry and "mimeapps.list" list these types.
+const QVector<MimeTypeNames> &claimedMimeTypes();
+// Its types alone, in table order.
+const QStringList &claimedMimeTypeNames();
 
 const QStringList &formatConvertOutputFormats();
 const QStringList &videoCompressOutputFormats();

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMimeDatabase>
 #include <QStandardPaths>
 
 namespace desktop_assoc {
@@ -32,19 +31,7 @@ QString iconName()
 
 QStringList programMimeTypes()
 {
-    const QMimeDatabase database;
-    QStringList out;
-    for (const QString &extension : media::defaultAssociationExtensions()) {
-        const QString ext = extension.trimmed().toLower();
-        if (ext.isEmpty())
-            continue;
-        // ".ts" is also a translation source: a player claims no text type.
-        for (const QMimeType &type : database.mimeTypesForFileName(QStringLiteral("file.") + ext)) {
-            if (!type.name().startsWith(QLatin1String("text/")) && !out.contains(type.name()))
-                out << type.name();
-        }
-    }
-    return out;
+    return media::claimedMimeTypeNames();
 }
 
 QString desktopEntry(const QString &applicationName, const QString &exec, const QStringList &mimeTypes)

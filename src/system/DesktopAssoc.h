@@ -10,8 +10,7 @@ namespace desktop_assoc {
 QString desktopFileId();
 // The icon's name in the hicolor theme.
 QString iconName();
-// The MIME types of the extensions the program is registered for, in order, without
-// duplicates; extensions the MIME database does not know are left out.
+// The MIME types the program claims (media's table, whose names it all opens), in order.
 QStringList programMimeTypes();
 // The desktop entry's text; exec is the program path, or its bare name when it is on the path.
 QString desktopEntry(const QString &applicationName, const QString &exec, const QStringList &mimeTypes);

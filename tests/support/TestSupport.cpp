@@ -169,7 +169,8 @@ QString appExecutable()
 
 QString sourceDir()
 {
-    return qEnvironmentVariable("TVX_SOURCE_DIR");
+    const QString dir = qEnvironmentVariable("TVX_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(TVX_SOURCE_TREE) : dir;
 }
 
 namespace fixtures {

@@ -62,6 +62,7 @@ QString copyTestProgramInto(const QString &folder);
 
 // The built player executable (set by CTest).
 QString appExecutable();
+// The source tree: TVX_SOURCE_DIR when set (CTest sets it), else the tree this was built from.
 QString sourceDir();
 
 // Media fixtures, generated with ffmpeg on first use and shared by all tests of a build.

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/AppPaths.h"
 #include "i18n/I18n.h"
+#include "media/MediaFormats.h"
 #include "player/MpvEngine.h"
 #include "player/mpv/MpvCore.h"
 
@@ -383,11 +384,36 @@ private slots:
                  i18n::t(QStringLiteral("player.audio_device.system_default")));
     }
 
+    // The names a desktop resolves to the claimed audio types (audio/ogg for .oga and .opus,
+    // audio/x-aiff) open and play as well as MP3 does.
+    void audioOnlyMediaInfo_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("mp3") << tvxtest::fixtures::audioMp3();
+        const struct
+        {
+            const char *name;
+            const char *codec;
+        } made[] = {{"tone.oga", "libvorbis"}, {"tone.opus", "libopus"}, {"tone.aiff", "pcm_s16be"}};
+        for (const auto &file : made) {
+            const QString path = tvxtest::scratchPath(QStringLiteral("audio/") + QLatin1String(file.name));
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            const tvxtest::ProcessResult r = tvxtest::runProcess(
+                QStringLiteral("ffmpeg"),
+                {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 "sine=frequency=660:sample_rate=48000:duration=3", "-c:a", QLatin1String(file.codec), path});
+            QTest::newRow(file.name) << (r.exitCode == 0 ? path : QString());
+        }
+    }
+
     void audioOnlyMediaInfo()
     {
+        QFETCH(QString, path);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(media::isSupportedPlayablePath(path));
         MpvEngine engine;
         QVERIFY(engine.mediaInfo().isEmpty());
-        QVERIFY(engine.playFile(QUrl::fromLocalFile(tvxtest::fixtures::audioMp3())));
+        QVERIFY(engine.playFile(QUrl::fromLocalFile(path)));
         QVERIFY(waitLoaded(engine));
         const QVariantMap info = engine.mediaInfo();
         QCOMPARE(info.value("width").toInt(), 0);
