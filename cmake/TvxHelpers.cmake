@@ -11,6 +11,8 @@ function(tvx_add_library sub)
   add_library(tvx_${sub} STATIC ${_srcs})
   target_include_directories(tvx_${sub} PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
   target_compile_options(tvx_${sub} PRIVATE ${TVX_WARNINGS})
+  # The library's log category (core/Log.h).
+  target_compile_definitions(tvx_${sub} PRIVATE TVX_LOG_CATEGORY="tvx.${sub}")
   target_link_libraries(tvx_${sub} PUBLIC ${ARG_DEPS})
 endfunction()
 

@@ -2,6 +2,7 @@
 // format-convert view model while its page is open in the tool window, beside the same ffmpeg
 // commands run bare one after another in the same run. A 5 ms heartbeat timer on the GUI
 // thread records the longest gap between its ticks while the batch runs.
+#include "app/QmlContextObjects.h"
 #include "core/AppPaths.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
@@ -107,13 +108,14 @@ int main(int argc, char **argv)
     viewModel.setOutputFormat(QStringLiteral("MKV"));
 
     QQmlApplicationEngine engine;
-    QQmlContext *context = engine.rootContext();
-    context->setContextProperty(QStringLiteral("mediaPreviewService"), &previews);
-    context->setContextProperty(QStringLiteral("systemActions"), &actions);
-    context->setContextProperty(QStringLiteral("fileDialogService"), &dialogs);
-    context->setContextProperty(QStringLiteral("taskManager"), &tasks);
-    context->setContextProperty(QStringLiteral("i18n"), &i18nService);
-    context->setContextProperty(QStringLiteral("formatConvertViewModel"), &viewModel);
+    app::QmlContextObjects objects;
+    objects.mediaPreviewService = &previews;
+    objects.systemActions = &actions;
+    objects.fileDialogService = &dialogs;
+    objects.taskManager = &tasks;
+    objects.i18n = &i18nService;
+    objects.formatConvertViewModel = &viewModel;
+    app::publishToQml(engine.rootContext(), objects);
     QQmlComponent component(&engine);
     component.setData("import QtQuick 2.14\nimport \"qrc:/qml/app/tools\"\n"
                       "ToolWindow { toolId: \"format-convert\"; visible: true }\n",

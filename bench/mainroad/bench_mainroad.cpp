@@ -1,6 +1,8 @@
 // Measures the main road beside the mpv command-line player on one X display: play-list change to
 // the first frame on screen and CPU per second of 1080p playback in a 1280x720 window, and the
 // play list's add, save and load of long lists.
+#include "app/QmlContextObjects.h"
+#include "app/QmlTypes.h"
 #include "player/MpvEngine.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
@@ -197,7 +199,9 @@ PlayerFigures benchOurs(ScreenWatcher &screen, const Clips &clips, int runs)
     playlist.addFile(QUrl::fromLocalFile(clips.bright), QString(), false);
     playlist.setPlaybackMode(PlaylistModel::SinglePlayback);
     QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty(QStringLiteral("playlistStore"), &playlist);
+    app::QmlContextObjects objects;
+    objects.playlistStore = &playlist;
+    app::publishToQml(engine.rootContext(), objects);
     engine.loadData(tvxtest::mainRoadSceneQml("    x: 0; y: 0; width: 1280; height: 720\n"
                                               "    flags: Qt.FramelessWindowHint"),
                     QUrl(QStringLiteral("qrc:/mainroad/BenchScene.qml")));
@@ -426,9 +430,7 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
     setlocale(LC_NUMERIC, "C");
-    qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-    qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-    qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+    app::registerQmlTypes();
     std::printf("cores: %d  runs: %d\n", QThread::idealThreadCount(), runs);
 
     benchPlaylist(work.path(), 1000, runs);

@@ -2,6 +2,7 @@
 #include "analytics/QxSensorsService.h"
 #include "app/FramelessWindowMaximizeFilter.h"
 #include "app/QmlContextObjects.h"
+#include "app/QmlTypes.h"
 #include "app/QuitSignals.h"
 #include "app/StartupArguments.h"
 #include "app/StartupDialogs.h"
@@ -152,10 +153,7 @@ int main(int argc, char *argv[])
     FramelessWindowMaximizeFilter maximizeFilter;
     app.installNativeEventFilter(&maximizeFilter);
 
-    qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-    qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-    qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
-    qmlRegisterType<MiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
+    app::registerQmlTypes();
 
     // Read before the events are sent: the page keys its first-start behaviour on it even
     // when this start's activity event is the one that gets delivered.

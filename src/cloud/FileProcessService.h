@@ -3,6 +3,7 @@
 #pragma once
 
 #include "user_pay/UserPayResult.h"
+#include "webapi/ServiceCodes.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -68,7 +69,7 @@ struct QueryTaskDownRequest
     QString taskTag;
     QString account;
     QString userToken;
-    int downType = 2;
+    int downType = webapi::downtype::Default;
     int multiUrl = 0;
     QString bandName;
     QString clientIp;

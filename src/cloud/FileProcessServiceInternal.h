@@ -13,7 +13,7 @@ namespace detail {
 
 inline UserPayResult ok()
 {
-    return UserPayResult{UserPayResult::Ok, QString(), kServiceCodeSuccess};
+    return UserPayResult{UserPayResult::Ok, QString(), webapi::servicecode::Success};
 }
 
 inline UserPayResult failure(int code, const QString &message, int serviceCode = 0)

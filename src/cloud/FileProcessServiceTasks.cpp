@@ -255,7 +255,7 @@ CreateConvertTaskResult FileProcessService::createConvertTask(const CreateConver
         return fail(merged);
 
     result.success = true;
-    result.serviceCode = kServiceCodeSuccess;
+    result.serviceCode = webapi::servicecode::Success;
     result.message = QStringLiteral("Create convert task success.");
     return result;
 }
@@ -292,14 +292,14 @@ QueryTaskStateResult FileProcessService::readTaskStateAnswer(const QJsonObject &
     QueryTaskStateResult result;
     takeAnswer(answer, &result);
     switch (result.code) {
-    case kServiceCodeSuccess:
+    case webapi::servicecode::Success:
         result.finished = true;
         break;
-    case 20000:
+    case webapi::servicecode::TaskRunning:
         result.shouldPoll = true;
         break;
-    case 18000:
-    case 19000:
+    case webapi::servicecode::TaskFailed1:
+    case webapi::servicecode::TaskFailed2:
         break;
     default:
         if (blank(result.message))
@@ -314,7 +314,7 @@ QueryTaskDownResult FileProcessService::queryTaskDown(const QueryTaskDownRequest
     if (!passed(validateQueryTaskDownRequest(request, nullptr), &result))
         return result;
     QJsonObject body = taskQueryBody(request.taskTag, request.account, request.userToken);
-    if (request.downType != 2)
+    if (request.downType != webapi::downtype::Default)
         body.insert(QStringLiteral("downtype"), request.downType);
     if (request.multiUrl != 0)
         body.insert(QStringLiteral("multiurl"), request.multiUrl);
@@ -331,7 +331,7 @@ QueryTaskDownResult FileProcessService::readTaskDownAnswer(const QJsonObject &an
 {
     QueryTaskDownResult result;
     takeAnswer(answer, &result);
-    if (result.code == kServiceCodeSuccess) {
+    if (result.code == webapi::servicecode::Success) {
         result.downUrl = answer.value(QStringLiteral("downurl")).toString().trimmed();
         result.success = !result.downUrl.isEmpty();
         if (!result.success)
@@ -362,7 +362,7 @@ DeleteTaskResult FileProcessService::readDeleteTaskAnswer(const QJsonObject &ans
 {
     DeleteTaskResult result;
     takeAnswer(answer, &result);
-    result.success = result.code == kServiceCodeSuccess;
+    result.success = result.code == webapi::servicecode::Success;
     if (!result.success && blank(result.message))
         result.message = QStringLiteral("deltask failed.");
     return result;

@@ -150,7 +150,7 @@ UserPayResult FileProcessService::parseCommonResponse(const QJsonObject &respons
                                                       QJsonObject *data) const
 {
     const int code = response.value(QStringLiteral("code")).toInt(0);
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         if (data)
             *data = response;
         return ok();

@@ -66,7 +66,8 @@ UserPayResult FileProcessService::validateQueryTaskDownRequest(const QueryTaskDo
 {
     return firstFailure(isInitialized(),
                         {{blank(r.taskTag), "taskTag is empty."},
-                         {r.downType != 1 && r.downType != 2, "downType must be 1 or 2."},
+                         {r.downType != webapi::downtype::Other && r.downType != webapi::downtype::Default,
+                          "downType must be 1 or 2."},
                          {r.multiUrl != 0 && r.multiUrl != 1, "multiUrl must be 0 or 1."},
                          {r.bandName.trimmed().size() > 30, "bandName length must be in range [1,30]."},
                          {r.requestTimeoutMs < 1, "requestTimeoutMs must be greater than 0."}},

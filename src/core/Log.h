@@ -2,8 +2,15 @@
 #pragma once
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMessageLogger>
 #include <QString>
+
+// Each library logs under a category of its own ("tvx.player", "tvx.webapi", ...), set by the
+// build, so QT_LOGGING_RULES can switch one subsystem off or on as in any Qt program.
+#ifndef TVX_LOG_CATEGORY
+#define TVX_LOG_CATEGORY "tvx"
+#endif
 
 // Current local time of day as "hh:mm:ss.zzz", the head of every log line.
 QString getCurrectTime();
@@ -56,12 +63,22 @@ private:
 };
 } // namespace app
 
+namespace {
+// Internal to every translation unit, as each library's files name their own category.
+inline const QLoggingCategory &tvxLogCategory()
+{
+    static const QLoggingCategory category(TVX_LOG_CATEGORY);
+    return category;
+}
+} // namespace
+
 // The message context deliberately carries no file, line or function: the function name is
-// part of the text instead, and the category stays "default".
-#define TVX_LOG_LINE(level, marker)                                                                          \
-    app::LogLine(QMessageLogger(nullptr, 0, nullptr, "default").level())                                     \
+// part of the text instead. A line its category switches off is not even rendered.
+#define TVX_LOG_LINE(level, enabled, marker)                                                                 \
+    for (bool tvxLogOn = tvxLogCategory().enabled(); tvxLogOn; tvxLogOn = false)                             \
+    app::LogLine(QMessageLogger(nullptr, 0, nullptr).level(tvxLogCategory()))                                \
         << app::logHead(__func__, Q_FUNC_INFO) << marker
 
-#define TVX_LOG_INFO TVX_LOG_LINE(info, ":")
-#define TVX_LOG_WARN TVX_LOG_LINE(warning, ": [WARN]")
-#define TVX_LOG_ERROR TVX_LOG_LINE(critical, ": [ERROR]")
+#define TVX_LOG_INFO TVX_LOG_LINE(info, isInfoEnabled, ":")
+#define TVX_LOG_WARN TVX_LOG_LINE(warning, isWarningEnabled, ": [WARN]")
+#define TVX_LOG_ERROR TVX_LOG_LINE(critical, isCriticalEnabled, ": [ERROR]")

@@ -178,7 +178,7 @@ void AccountManager::initialize()
     // Only the service saying the token is invalid costs the user the stored account. A time-out,
     // a refused connection, a busy channel, an answer that cannot be read and every other code
     // (maintenance, overload) say nothing about the token.
-    if (check.code != UserPayResult::Ok && check.serviceCode == kServiceCodeTokenInvalid) {
+    if (check.code != UserPayResult::Ok && check.serviceCode == webapi::servicecode::TokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login token validation failed:" << check.message
                      << " serviceCode=" << check.serviceCode;
         clearAccountInfo();
@@ -201,7 +201,7 @@ void AccountManager::initialize()
     const UserPayResult refresh = webApiService->refreshAccount(&copy);
     if (refresh.code == UserPayResult::Ok) {
         applyAccountInfo(copy);
-    } else if (refresh.serviceCode == kServiceCodeTokenInvalid) {
+    } else if (refresh.serviceCode == webapi::servicecode::TokenInvalid) {
         TVX_LOG_WARN << "[AccountManager] auto login refresh hit invalid token, clear local login state.";
         clearAccountInfo();
     } else {
@@ -222,7 +222,7 @@ void AccountManager::refreshAccountInfoInfo()
         applyAccountInfo(copy);
         return;
     }
-    if (result.serviceCode == kServiceCodeTokenInvalid)
+    if (result.serviceCode == webapi::servicecode::TokenInvalid)
         clearAccountInfo();
     emit operationFailed(result.serviceCode != 0 ? result.serviceCode : result.code, result.message);
 }

@@ -11,8 +11,8 @@ namespace user_pay {
 namespace {
 int reportedCode(const UserPayResult &result)
 {
-    return result.serviceCode != 0 && result.serviceCode != kServiceCodeSuccess ? result.serviceCode
-                                                                                : result.code;
+    return result.serviceCode != 0 && result.serviceCode != webapi::servicecode::Success ? result.serviceCode
+                                                                                         : result.code;
 }
 } // namespace
 

@@ -2,13 +2,11 @@
 // the cloud conversion service.
 #pragma once
 
+#include "webapi/ServiceCodes.h"
+
 #include <QString>
 
 namespace user_pay {
-
-// The server's codes that decide an outcome; every other code is a failure of its own.
-constexpr int kServiceCodeSuccess = 10000;
-constexpr int kServiceCodeTokenInvalid = 10060;
 
 struct UserPayResult
 {
@@ -30,7 +28,7 @@ struct UserPayResult
     QString message;
     // The server's code when an answer decided the outcome; 0 when the outcome was decided
     // locally (bad input, busy, refused, time-out).
-    int serviceCode = kServiceCodeSuccess;
+    int serviceCode = webapi::servicecode::Success;
 };
 
 } // namespace user_pay

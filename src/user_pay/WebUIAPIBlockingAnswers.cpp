@@ -31,7 +31,7 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
         return;
     }
     UserPayResult result;
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         QString token =
             json::stringOf(
                 root.value(QStringLiteral("userinfo")).toObject().value(QStringLiteral("usertoken")))
@@ -62,7 +62,7 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
         return;
     }
     UserPayResult result;
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         if (isUsableAccount(account)) {
             refreshState.account = account;
         } else {
@@ -71,7 +71,8 @@ void WebUIAPIService::handleRefresh(int callType, int code, const QString &messa
             result.serviceCode = 0;
         }
     } else {
-        result.code = code == kServiceCodeTokenInvalid ? UserPayResult::Refused : UserPayResult::Failed;
+        result.code =
+            code == webapi::servicecode::TokenInvalid ? UserPayResult::Refused : UserPayResult::Failed;
         result.message = resolveWebApiErrorMessage(
             callType, code, message, catalogText("user_pay.login.error.refresh_account_failed"));
         result.serviceCode = code;
@@ -86,9 +87,10 @@ void WebUIAPIService::handleCheckToken(int callType, int code, const QString &me
         return;
     }
     UserPayResult result;
-    if (code == kServiceCodeSuccess || code == 0 || code == 11120) {
+    if (code == webapi::servicecode::Success || code == webapi::servicecode::TokenCheckNoCode ||
+        code == webapi::servicecode::TokenCheckValid) {
         // The service also answers a valid token with these codes.
-    } else if (code == kServiceCodeTokenInvalid) {
+    } else if (code == webapi::servicecode::TokenInvalid) {
         result.code = UserPayResult::Refused;
         result.message = resolveWebApiErrorMessage(callType, code, message,
                                                    catalogText("user_pay.login.error.token_invalid"));
@@ -109,7 +111,7 @@ void WebUIAPIService::handleLogout(int callType, int code, const QString &messag
         return;
     }
     UserPayResult result;
-    if (code != kServiceCodeSuccess) {
+    if (code != webapi::servicecode::Success) {
         result.code = UserPayResult::Failed;
         result.message = resolveWebApiErrorMessage(callType, code, message,
                                                    catalogText("user_pay.login.error.logout_failed"));

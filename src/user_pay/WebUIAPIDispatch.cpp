@@ -126,7 +126,7 @@ bool WebUIAPIService::parseResponse(const QString &text, int *code, QString *mes
 
 bool WebUIAPIService::isSafeChallengeCode(int code)
 {
-    return code == 28001 || code == 28002;
+    return code == webapi::servicecode::SafeChallenge1 || code == webapi::servicecode::SafeChallenge2;
 }
 
 AccountInfo WebUIAPIService::buildAccountInfoFromResponse(const QJsonObject &root)

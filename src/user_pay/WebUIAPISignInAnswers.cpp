@@ -21,8 +21,6 @@ using detail::catalogText;
 
 namespace {
 
-constexpr int kLoginNotFinished = 11000;
-
 // A member read at the top level when it is a string there, else from "data".
 QString topOrDataString(const QJsonObject &root, const QString &key)
 {
@@ -94,7 +92,7 @@ bool WebUIAPIService::takeFailure(const Callback &slot, bool *pending, ErrorLook
 void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QString &message,
                                    const QJsonObject &root, const QString &text)
 {
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         const QString tag = topOrDataString(root, QStringLiteral("logintag"));
         QString address;
         if (weChat) {
@@ -142,7 +140,7 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
 
 void WebUIAPIService::handleServerTime(int code, const QString &message, const QJsonObject &root)
 {
-    if (code != kServiceCodeSuccess) {
+    if (code != webapi::servicecode::Success) {
         TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << calltype::V4GetServerTime
                      << " code =" << code << " message =" << message;
         // Requests that waited for the clock are ended with a failure instead of waiting for
@@ -236,11 +234,11 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
 {
     TVX_LOG_INFO << (weChat ? "[WeChatLoginStatus] code=" : "[QQLoginStatus] code=") << code
                  << "message=" << message;
-    if (code == kLoginNotFinished) {
+    if (code == webapi::servicecode::LoginNotFinished) {
         return;
     }
     bool *pending = weChat ? &weChatQrPending : &qqLoginPending;
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         deliverAnswer(weChat ? weChatLoginSucceededCallback : qqLoginSucceededCallback, pending,
                       buildAccountInfoFromResponse(root));
         return;
@@ -265,7 +263,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
 void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &message,
                                         const QJsonObject &root)
 {
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         deliverAnswer(lenovoLoginSucceededCallback, &lenovoLoginPending, buildAccountInfoFromResponse(root));
         return;
     }
@@ -283,7 +281,7 @@ void WebUIAPIService::handleLenovoLogin(int callType, int code, const QString &m
 
 void WebUIAPIService::handleImageCode(int callType, int code, const QString &message, const QJsonObject &root)
 {
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         QString image = message;
         const int comma = image.indexOf(QLatin1Char(','));
         if (comma >= 0) {
@@ -312,7 +310,7 @@ void WebUIAPIService::handleImageCode(int callType, int code, const QString &mes
 
 void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &message)
 {
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         deliverAnswer(phoneCodeSentCallback, nullptr);
         return;
     }
@@ -335,7 +333,7 @@ void WebUIAPIService::handlePhoneCode(int callType, int code, const QString &mes
 void WebUIAPIService::handlePhoneLogin(int callType, int code, const QString &message,
                                        const QJsonObject &root)
 {
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         deliverAnswer(phoneLoginSucceededCallback, nullptr, buildAccountInfoFromResponse(root));
         return;
     }
@@ -363,7 +361,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
 {
     TVX_LOG_INFO << "[VirtualAccountLogin] callback objectId =" << objectId << " code =" << code
                  << " message =" << message;
-    if (code == kServiceCodeSuccess) {
+    if (code == webapi::servicecode::Success) {
         const AccountInfo account = buildAccountInfoFromResponse(root);
         TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << app::maskPhone(account.accountId)
                      << " tokenEmpty =" << boolText(account.token.trimmed().isEmpty());

@@ -1,6 +1,7 @@
 // The function named in a log line's head: the compiler's own name, except inside a lambda,
 // where the line names the function the lambda is written in.
 #include "core/Log.h"
+#include "core/StateFile.h"
 
 #include <QtTest>
 
@@ -144,6 +145,43 @@ private slots:
 
         QCOMPARE(app::logHead("operator()", "<lambda()>").section(QLatin1Char(' '), 2),
                  QStringLiteral("operator()"));
+    }
+
+    // A library's lines carry its category, so the logging rules switch one library alone; the
+    // text and the level stay the same.
+    void linesCarryTheirLibrarysCategory()
+    {
+        static QList<QPair<QString, QString>> lines;
+        lines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (type == QtWarningMsg && text.contains(QLatin1String("[StateFile]")))
+                    lines.append({QString::fromLatin1(context.category), text});
+                else if (text.contains(QLatin1String("[CategoryTest]")))
+                    lines.append({QString::fromLatin1(context.category), text});
+            });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("state.ini"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[a]\nb=1\n");
+        file.close();
+
+        const auto logBoth = [&] {
+            app::keepStateFileCopy(path); // a warning of the core library
+            TVX_LOG_INFO << "[CategoryTest]";
+        };
+        logBoth();
+        QLoggingCategory::setFilterRules(QStringLiteral("tvx.core.warning=false"));
+        logBoth();
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0).first, QStringLiteral("tvx.core"));
+        QVERIFY(lines.at(0).second.contains(QLatin1String(": [WARN] [StateFile]")));
+        QCOMPARE(lines.at(1).first, QStringLiteral("tvx"));
+        QCOMPARE(lines.at(2).first, QStringLiteral("tvx"));
     }
 };
 

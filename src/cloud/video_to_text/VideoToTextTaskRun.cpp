@@ -127,7 +127,7 @@ bool VideoToTextTask::fetchTaskDownloadUrl(const user_pay::CreateConvertTaskRequ
     query.taskTag = taskTag;
     query.account = request.account;
     query.userToken = request.userToken;
-    query.downType = 2;
+    query.downType = webapi::downtype::Default;
     query.multiUrl = 0;
     query.requestTimeoutMs = tools::videoToTextTiming().cloudRequestTimeoutMs;
     const user_pay::QueryTaskDownResult result = m_cloud->queryTaskDown(query);

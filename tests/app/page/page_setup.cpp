@@ -5,6 +5,7 @@
 #include "QmlTestSetup.h"
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
+#include "app/QmlTypes.h"
 #include "i18n/I18nService.h"
 #include "player/PlaybackCoordinator.h"
 #include "player/PlaylistModel.h"
@@ -259,10 +260,7 @@ QmlTestSetup::~QmlTestSetup() = default;
 void QmlTestSetup::applicationAvailable()
 {
     tvxtest::initTestProcess();
-    qmlRegisterType<FakeMpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-    qmlRegisterType<FakeVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-    qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
-    qmlRegisterType<FakeMiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
+    app::registerQmlTypes<FakeMpvEngine, FakeVideoItem, FakeMiniBlinkWrapper>();
 }
 
 void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)

@@ -2,6 +2,7 @@
 // behind the player page in the real main window, playing generated clips under Xvfb.
 #include "TestSupport.h"
 #include "app/QmlContextObjects.h"
+#include "app/QmlTypes.h"
 #include "ffmpeg/MediaPreviewService.h"
 #include "i18n/I18n.h"
 #include "i18n/I18nService.h"
@@ -103,9 +104,7 @@ private slots:
         tvxtest::initTestProcess();
         QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         qputenv("TVX_MPV_AO", "null");
-        qmlRegisterType<MpvEngine>("Tavrixo", 1, 0, "MpvEngine");
-        qmlRegisterType<MpvVideoItem>("Tavrixo", 1, 0, "MpvVideoItem");
-        qmlRegisterType<PlaybackCoordinator>("Tavrixo", 1, 0, "PlaybackCoordinator");
+        app::registerQmlTypes();
         m_clipA = tvxtest::fixtures::smallMp4();
         m_clipB = tvxtest::fixtures::mkvTwoAudio();
         QVERIFY(!m_clipA.isEmpty());

@@ -188,7 +188,6 @@ private slots:
         tvxtest::initTestProcess();
         QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         tvxtest::registerRealPlayerTypes();
-        qmlRegisterType<MiniBlinkWrapper>("com.myapp.miniblink", 1, 0, "MiniBlinkWrapper");
         QVERIFY(i18n::initialize(QStringLiteral(":/i18n/zh-CN.properties")));
         QVERIFY(m_server.start());
         tvxtest::writeConfigOverride(
