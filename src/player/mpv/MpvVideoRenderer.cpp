@@ -238,6 +238,14 @@ bool MpvWindowVideoNode::placement(QRectF &rect) const
     return !rect.isEmpty();
 }
 
+QRect MpvWindowVideoNode::pixelRect(const QRectF &rect) const
+{
+    const QRect window(QPoint(0, 0), m_windowPixels);
+    return QRect(QPoint(qRound(rect.left()), qRound(rect.top())),
+                 QPoint(qRound(rect.right()) - 1, qRound(rect.bottom()) - 1))
+        .intersected(window);
+}
+
 void MpvWindowVideoNode::placePicture(const QRectF &rect)
 {
     mpv_handle *handle = m_renderer->handle();
@@ -249,21 +257,25 @@ void MpvWindowVideoNode::placePicture(const QRectF &rect)
         return;
     // mpv truncates each margin to whole pixels: half a pixel more keeps the count exact.
     const auto ratio = [](double pixels, double whole) { return qBound(0.0, (pixels + 0.5) / whole, 1.0); };
+    const QRect picture = pixelRect(rect);
     const std::array<double, 4> margins{{
-        ratio(qRound(rect.left()), width),
-        ratio(width - qRound(rect.right()), width),
-        ratio(qRound(rect.top()), height),
-        ratio(height - qRound(rect.bottom()), height),
+        ratio(picture.left(), width),
+        ratio(width - picture.right() - 1, width),
+        ratio(picture.top(), height),
+        ratio(height - picture.bottom() - 1, height),
     }};
     static const char *const kMarginNames[] = {mpvname::kVideoMarginLeft, mpvname::kVideoMarginRight,
                                                mpvname::kVideoMarginTop, mpvname::kVideoMarginBottom};
     const bool newCore = handle != m_placedHandle;
     // Asynchronous: mpv's video thread may be waiting on this thread, and the place a changed
     // margin gives the picture shows from the next pass on.
+    // A request mpv refuses (its queue full under load) is asked again at the next pass.
     for (size_t i = 0; i < margins.size(); ++i) {
         if (newCore || !qFuzzyCompare(1.0 + margins[i], 1.0 + m_margins[i])) {
             double value = margins[i];
-            mpv_set_property_async(handle, kPlacementReply, kMarginNames[i], MPV_FORMAT_DOUBLE, &value);
+            const bool sent = mpv_set_property_async(handle, kPlacementReply, kMarginNames[i],
+                                                     MPV_FORMAT_DOUBLE, &value) >= 0;
+            m_margins[i] = sent ? margins[i] : -1;
         }
     }
     if (newCore) {
@@ -278,7 +290,6 @@ void MpvWindowVideoNode::placePicture(const QRectF &rect)
         mpv_set_property_async(handle, kPlacementReply, mpvname::kBackground, MPV_FORMAT_STRING, &data);
         m_placedBackground = m_background;
     }
-    m_margins = margins;
     m_placedHandle = handle;
 }
 
@@ -294,13 +305,38 @@ void MpvWindowVideoNode::render()
         placePicture(rect);
     // Hidden, the picture is still taken from mpv, undrawn: mpv's video thread waits for every
     // picture it hands over.
-    if (m_renderer->renderInto(fbo, m_windowPixels.width(), m_windowPixels.height(), true, !shown) && shown)
-        return;
-    // Nothing of mpv's shows: the window's own clear, which stays off while this node lives.
+    const bool drawn =
+        m_renderer->renderInto(fbo, m_windowPixels.width(), m_windowPixels.height(), true, !shown) && shown;
+    // The window's own clear stays off while this node lives, so this pass clears what lies
+    // outside the picture's place itself: mpv learns of a new place only after this pass and
+    // draws it where the picture was, and a pixel no pass writes would keep that picture.
     m_window->resetOpenGLState();
     QOpenGLFunctions *f = gl->functions();
     f->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(fbo));
     f->glClearColor(float(m_background.redF()), float(m_background.greenF()), float(m_background.blueF()),
                     float(m_background.alphaF()));
-    f->glClear(GL_COLOR_BUFFER_BIT);
+    if (!drawn) {
+        // Nothing of mpv's shows.
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+    const QRect picture = pixelRect(rect);
+    const int width = m_windowPixels.width();
+    const int height = m_windowPixels.height();
+    // In the framebuffer's rows, which run bottom up.
+    const int bottomRow = height - picture.bottom() - 1;
+    const QRect around[] = {
+        QRect(0, 0, width, bottomRow),                          // below the picture
+        QRect(0, height - picture.top(), width, picture.top()), // above it
+        QRect(0, bottomRow, picture.left(), picture.height()),  // left of it
+        QRect(picture.right() + 1, bottomRow, width - picture.right() - 1, picture.height()), // right
+    };
+    f->glEnable(GL_SCISSOR_TEST);
+    for (const QRect &strip : around) {
+        if (strip.width() <= 0 || strip.height() <= 0)
+            continue;
+        f->glScissor(strip.x(), strip.y(), strip.width(), strip.height());
+        f->glClear(GL_COLOR_BUFFER_BIT);
+    }
+    f->glDisable(GL_SCISSOR_TEST);
 }

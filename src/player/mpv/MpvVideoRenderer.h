@@ -76,6 +76,8 @@ private:
     // this pass; false when the item is hidden or not in the scene.
     bool placement(QRectF &rect) const;
     void placePicture(const QRectF &rect);
+    // The picture's place in whole pixels of the window, as mpv is told it.
+    QRect pixelRect(const QRectF &rect) const;
 
     QQuickWindow *m_window;
     std::unique_ptr<MpvVideoRenderer> m_renderer;

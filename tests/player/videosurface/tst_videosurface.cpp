@@ -7,6 +7,8 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -19,6 +21,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -90,6 +93,88 @@ QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &ba
         return QStringLiteral("square %1").arg(frame.pixelColor(230, 180).name());
     return {};
 }
+
+// The colours at `points` in the framebuffer of the window's first pass whose synchronisation
+// comes after arm(): what that pass drew, before any later pass could mend it. The state is shared
+// with the connections, so a pass still running on the render thread outlives the probe safely.
+class FirstPassProbe
+{
+public:
+    FirstPassProbe(QQuickWindow *window, QVector<QPoint> points) : m_state(std::make_shared<State>())
+    {
+        m_state->window = window;
+        m_state->points = std::move(points);
+        const std::shared_ptr<State> state = m_state;
+        m_sync = QObject::connect(
+            window, &QQuickWindow::beforeSynchronizing, window,
+            [state] {
+                if (state->armed.exchange(false))
+                    state->thisPass = true;
+            },
+            Qt::DirectConnection);
+        m_render = QObject::connect(
+            window, &QQuickWindow::afterRendering, window, [state] { state->read(); }, Qt::DirectConnection);
+    }
+    ~FirstPassProbe()
+    {
+        QObject::disconnect(m_sync);
+        QObject::disconnect(m_render);
+    }
+    FirstPassProbe(const FirstPassProbe &) = delete;
+    FirstPassProbe &operator=(const FirstPassProbe &) = delete;
+
+    // GUI thread, in the same turn as the change, so the next synchronisation carries it.
+    void arm() { m_state->armed = true; }
+    bool done() const { return m_state->done; }
+    QVector<QColor> colours() const
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->colours;
+    }
+
+private:
+    struct State
+    {
+        // Render thread (the GUI thread under the basic loop), the window's context current.
+        void read()
+        {
+            if (!thisPass)
+                return;
+            thisPass = false;
+            QOpenGLContext *gl = QOpenGLContext::currentContext();
+            if (!gl)
+                return;
+            QOpenGLFunctions *f = gl->functions();
+            f->glBindFramebuffer(GL_FRAMEBUFFER, gl->defaultFramebufferObject());
+            const qreal ratio = window->effectiveDevicePixelRatio();
+            const int height = qRound(window->height() * ratio);
+            QVector<QColor> read;
+            for (const QPoint &p : points) {
+                uchar rgba[4] = {0, 0, 0, 0};
+                f->glReadPixels(qRound(p.x() * ratio), height - 1 - qRound(p.y() * ratio), 1, 1, GL_RGBA,
+                                GL_UNSIGNED_BYTE, rgba);
+                read << QColor(rgba[0], rgba[1], rgba[2]);
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                colours = read;
+            }
+            done = true;
+        }
+
+        QQuickWindow *window = nullptr;
+        QVector<QPoint> points;
+        std::atomic<bool> armed{false};
+        bool thisPass = false; // render thread only
+        std::atomic<bool> done{false};
+        std::mutex mutex;
+        QVector<QColor> colours;
+    };
+
+    std::shared_ptr<State> m_state;
+    QMetaObject::Connection m_sync;
+    QMetaObject::Connection m_render;
+};
 
 // Red over blue, so a picture upside down is told apart from an upright one.
 QString twoBandClip()
@@ -259,14 +344,18 @@ private slots:
     void drawsStraightIntoTheWindow_data()
     {
         QTest::addColumn<QString>("change");
-        QTest::newRow("in place") << "";
-        QTest::newRow("frame moved") << "moved";
-        QTest::newRow("frame grown to the window") << "grown";
-        QTest::newRow("window resized") << "window";
+        // Points the picture covered before the change and must leave at once: mpv learns of
+        // a new place only after the pass that found it.
+        QTest::addColumn<QVector<QPoint>>("vacated");
+        QTest::newRow("in place") << "" << QVector<QPoint>{};
+        QTest::newRow("frame moved") << "moved" << QVector<QPoint>{{200, 100}, {170, 150}};
+        QTest::newRow("frame grown to the window") << "grown" << QVector<QPoint>{};
+        // The picture's old place in proportion to the larger window.
+        QTest::newRow("window resized") << "window" << QVector<QPoint>{{300, 200}};
         // What full screen does to the page: Xvfb has no window manager to make it so.
-        QTest::newRow("window as big as a screen, frame filling it") << "fullscreen";
-        QTest::newRow("hidden and shown") << "hidden";
-        QTest::newRow("stretched to fill a wider frame") << "fill";
+        QTest::newRow("window as big as a screen, frame filling it") << "fullscreen" << QVector<QPoint>{};
+        QTest::newRow("hidden and shown") << "hidden" << QVector<QPoint>{};
+        QTest::newRow("stretched to fill a wider frame") << "fill" << QVector<QPoint>{{160, 64}, {160, 176}};
     }
 
     // mpv draws into the window's own framebuffer before the scene: the picture upright at the
@@ -275,6 +364,7 @@ private slots:
     void drawsStraightIntoTheWindow()
     {
         QFETCH(QString, change);
+        QFETCH(QVector<QPoint>, vacated);
         m_view->setColor(kWindowColour);
         QQuickItem *scene = loadScene(kDirectScene);
         QVERIFY(scene);
@@ -297,15 +387,22 @@ private slots:
         };
         QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(40, 120)), qPrintable(problem));
 
+        FirstPassProbe firstPass(m_view.get(), vacated);
         if (change == QLatin1String("moved")) {
             frameItem->setPosition(QPointF(0, 0));
+            firstPass.arm();
             QVERIFY2(showsPicture(QRect(0, 0, 160, 120), QPoint(200, 100)), qPrintable(problem));
         } else if (change == QLatin1String("grown")) {
             frameItem->setPosition(QPointF(0, 0));
             frameItem->setSize(QSizeF(320, 240));
             QVERIFY2(showsPicture(QRect(0, 0, 320, 240), QPoint(-1, -1)), qPrintable(problem));
         } else if (change == QLatin1String("window")) {
+            // The window takes its new size when the display answers: the pass after that counts.
+            const auto resized =
+                connect(m_view.get(), &QWindow::heightChanged, this, [&] { firstPass.arm(); });
             m_view->resize(480, 360);
+            QVERIFY(tvxtest::waitUntil([&] { return firstPass.done(); }, 5000));
+            disconnect(resized);
             QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(400, 300)), qPrintable(problem));
         } else if (change == QLatin1String("fullscreen")) {
             m_view->resize(1280, 720);
@@ -318,6 +415,7 @@ private slots:
             QVERIFY(engine->setAspectMode(QStringLiteral("fill")));
             frameItem->setPosition(QPointF(40, 70));
             frameItem->setSize(QSizeF(240, 100));
+            firstPass.arm();
             QVERIFY2(showsPicture(QRect(40, 70, 240, 100), QPoint(20, 120)), qPrintable(problem));
             // The picture's own shape would leave the frame's left end bare.
             QVERIFY(tvxtest::waitUntil(
@@ -332,6 +430,18 @@ private slots:
                 [&] { return near(m_view->grabWindow().pixelColor(120, 90), kWindowColour); }, 5000));
             video->setVisible(true);
             QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(40, 120)), qPrintable(problem));
+        }
+        // The first pass after the change already shows the window's colour where the picture was.
+        if (!vacated.isEmpty()) {
+            QVERIFY(tvxtest::waitUntil([&] { return firstPass.done(); }, 5000));
+            const QVector<QColor> colours = firstPass.colours();
+            for (int i = 0; i < vacated.size(); ++i) {
+                QVERIFY2(near(colours.value(i), kWindowColour),
+                         qPrintable(QStringLiteral("(%1, %2) in the first pass: %3")
+                                        .arg(vacated[i].x())
+                                        .arg(vacated[i].y())
+                                        .arg(colours.value(i).name())));
+            }
         }
         delete scene;
         // With the surface gone the window clears itself again.
