@@ -8,6 +8,7 @@
 #include "player/mpv/MpvVideoItem.h"
 
 #include <QMatrix4x4>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
@@ -15,6 +16,7 @@
 #include <QSGClipNode>
 #include <QSGOpacityNode>
 #include <QSGTransformNode>
+#include <QWindow>
 
 #include <vector>
 
@@ -32,10 +34,35 @@ MpvVideoRenderer::MpvVideoRenderer(const MpvVideoItem *item, std::shared_ptr<Mpv
 MpvVideoRenderer::~MpvVideoRenderer()
 {
     if (m_renderContext)
-        destroyRenderContext();
-    // Last owner of a core whose engine is gone: mpv shuts down here, after its render context.
-    m_retiredCore.reset();
-    m_core.reset();
+        retireRenderContext();
+    if (!m_retired.empty()) {
+        // Qt may tear the nodes of a closed window down on a fallback surface it could not make
+        // current, or with the context bound to a window that is gone: mpv frees its textures
+        // and buffers in the context it was made in, on a surface of this renderer's own.
+        QOpenGLContext *const previous = QOpenGLContext::currentContext();
+        QSurface *const previousSurface = previous ? previous->surface() : nullptr;
+        const auto *previousWindow = previousSurface && previousSurface->surfaceClass() == QSurface::Window
+                                         ? static_cast<QWindow *>(previousSurface)
+                                         : nullptr;
+        std::unique_ptr<QOffscreenSurface> fallback;
+        if (m_gl && (previous != m_gl || !previousSurface || (previousWindow && !previousWindow->handle()))) {
+            fallback = std::make_unique<QOffscreenSurface>();
+            fallback->setFormat(m_gl->format());
+            fallback->create();
+            if (!m_gl->makeCurrent(fallback.get()))
+                TVX_LOG_WARN << "[render] no OpenGL context for freeing the render context";
+        }
+        freeRetired();
+        if (fallback) {
+            if (previous && previousSurface && previous == m_gl && !previousWindow)
+                m_gl->makeCurrent(previousSurface);
+            else if (QOpenGLContext::currentContext() == m_gl)
+                m_gl->doneCurrent();
+        }
+    }
+    // Last owner of a core whose engine is gone: mpv shuts down on a worker thread, after its
+    // render context.
+    MpvCore::release(std::move(m_core));
 }
 
 void MpvVideoRenderer::synchronize(QQuickFramebufferObject *item)
@@ -49,19 +76,32 @@ void MpvVideoRenderer::synchronize(QQuickFramebufferObject *item)
         return;
     TVX_LOG_INFO << "[render] mpv handle changed:" << static_cast<void *>(oldHandle) << "->"
                  << static_cast<void *>(newHandle);
+    // Freed at the next render: mpv's free waits for its video thread, which must not hold up
+    // the blocked GUI thread.
     if (m_renderContext)
-        destroyRenderContext();
-    m_retiredCore = std::move(m_core);
+        retireRenderContext();
+    else
+        MpvCore::release(std::move(m_core));
     m_core = std::move(core);
 }
 
-void MpvVideoRenderer::destroyRenderContext()
+void MpvVideoRenderer::retireRenderContext()
 {
     TVX_LOG_INFO << "[render] destroy render context";
+    // No update may reach the bridge from here on; the core stays with its render context.
     mpv_render_context_set_update_callback(m_renderContext, nullptr, nullptr);
-    mpv_render_context_free(m_renderContext);
+    m_retired.push_back({m_renderContext, std::move(m_core)});
     m_renderContext = nullptr;
     m_bridge->post("notifyRenderContextLost");
+}
+
+void MpvVideoRenderer::freeRetired()
+{
+    for (Retired &retired : m_retired) {
+        mpv_render_context_free(retired.context);
+        MpvCore::release(std::move(retired.core));
+    }
+    m_retired.clear();
 }
 
 bool MpvVideoRenderer::createRenderContext()
@@ -88,6 +128,7 @@ bool MpvVideoRenderer::createRenderContext()
         return false;
     }
     m_renderContext = context;
+    m_gl = gl;
     // The bridge lives as long as this renderer, and the callback is removed before the
     // render context is freed, so the context pointer never dangles.
     mpv_render_context_set_update_callback(m_renderContext, &MpvVideoRenderer::onMpvUpdate, m_bridge.get());
@@ -135,7 +176,7 @@ mpv_handle *MpvVideoRenderer::handle() const
 
 bool MpvVideoRenderer::renderInto(int fbo, int width, int height, bool flipY, bool skip)
 {
-    m_retiredCore.reset();
+    freeRetired();
     bool drawn = false;
     if (!m_core) {
         if (!m_warned) {

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <QColor>
+#include <QOpenGLContext>
+#include <QPointer>
 #include <QQuickFramebufferObject>
 #include <QSGNode>
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include <mpv/render_gl.h>
 
@@ -32,19 +35,30 @@ public:
     void synchronize(QQuickFramebufferObject *item) override;
 
     bool createRenderContext();
-    void destroyRenderContext();
 
     static void onMpvUpdate(void *context);
     static void *getProcAddress(void *context, const char *name);
 
 private:
+    // A render context let go, with the core it was made for, which must outlive it.
+    struct Retired
+    {
+        mpv_render_context *context;
+        std::shared_ptr<MpvCore> core;
+    };
+
+    // Detaches the render context from mpv's updates and keeps it, with its core, for freeRetired().
+    void retireRenderContext();
+    // Render thread, the render context's OpenGL context current, the GUI thread not waiting.
+    void freeRetired();
+
     std::shared_ptr<MpvRenderBridge> m_bridge;
     // Held while cached so the handle outlives the render context made for it.
     std::shared_ptr<MpvCore> m_core;
-    // A core let go during synchronisation is destroyed at the next render, so mpv's shutdown
-    // never holds up the blocked GUI thread.
-    std::shared_ptr<MpvCore> m_retiredCore;
+    std::vector<Retired> m_retired;
     mpv_render_context *m_renderContext = nullptr;
+    // The OpenGL context the render context was made in (the window's; it outlives its nodes).
+    QPointer<QOpenGLContext> m_gl;
     bool m_warned = false;
     // Cached at synchronisation: render() must not touch the item, which the GUI thread may
     // be destroying meanwhile; the window outlives its renderers.

@@ -537,6 +537,79 @@ private slots:
         QVERIFY(m_view->clearBeforeRendering());
     }
 
+    // The tool windows beside the playing page, as a busy session has them: each opens with its
+    // own player, changes its video, takes another engine, and is closed (hidden first, as the
+    // close button does, or destroyed outright) while the other still draws. Every render
+    // context is freed with an OpenGL context current and never while a GUI thread waits
+    // (AddressSanitizer and ThreadSanitizer check the rest).
+    void toolWindowsComeAndGoWhilePagePlays()
+    {
+        m_view->setColor(kWindowColour);
+        QQuickItem *page = loadScene(kDirectScene);
+        QVERIFY(page);
+        auto *pageVideo = page->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *pageEngine = page->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return pageVideo->renderContextReady(); }, 10000));
+        const QStringList clips{twoBandClip(), tvxtest::fixtures::smallMp4()};
+
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(pageEngine->playFile(QUrl::fromLocalFile(twoBandClip())));
+            std::vector<std::unique_ptr<QQuickView>> tools;
+            for (int i = 0; i < 2; ++i) {
+                auto tool = std::make_unique<QQuickView>();
+                tool->setResizeMode(QQuickView::SizeRootObjectToView);
+                tool->resize(320, 240);
+                QQmlComponent component(tool->engine());
+                component.setData(i == 0 ? kScene : drawnIntoWindow(kScene).constData(),
+                                  QUrl(QStringLiteral("qrc:/test/Tool.qml")));
+                tool->setContent(QUrl(), &component, component.create());
+                QVERIFY(tool->rootObject());
+                tool->show();
+                tools.push_back(std::move(tool));
+            }
+            for (int i = 0; i < 2; ++i) {
+                QQuickItem *root = tools[size_t(i)]->rootObject();
+                auto *video = root->findChild<MpvVideoItem *>(QStringLiteral("video"));
+                auto *engine = root->findChild<MpvEngine *>(QStringLiteral("engine"));
+                QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+                QVERIFY(engine->playFile(QUrl::fromLocalFile(clips[i])));
+            }
+            for (int i = 0; i < 2; ++i) {
+                QQuickItem *root = tools[size_t(i)]->rootObject();
+                auto *video = root->findChild<MpvVideoItem *>(QStringLiteral("video"));
+                auto *engine = root->findChild<MpvEngine *>(QStringLiteral("engine"));
+                QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0; }, 10000));
+                // Another video in the same player, then another player for the item.
+                QVERIFY(engine->stopPlayback());
+                QVERIFY(engine->playFile(QUrl::fromLocalFile(clips[1 - i])));
+                auto *other = new MpvEngine(root);
+                video->setEngine(other);
+                QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+                QVERIFY(other->playFile(QUrl::fromLocalFile(clips[i])));
+                if (round == 1)
+                    delete engine; // the item's earlier engine is gone already; this one goes too
+            }
+            QTest::qWait(round * 100);
+            // The first closed and hidden before it goes, the second destroyed outright; the
+            // order turns with each round.
+            const size_t first = size_t(round % 2);
+            tools[first]->hide();
+            QTest::qWait(50);
+            tools[first].reset();
+            tools[1 - first].reset();
+        }
+        QString problem;
+        QVERIFY2(tvxtest::waitUntil(
+                     [&] {
+                         problem =
+                             pictureProblem(m_view->grabWindow(), QRect(80, 60, 160, 120), QPoint(40, 120));
+                         return problem.isEmpty();
+                     },
+                     5000),
+                 qPrintable(problem));
+        delete page;
+    }
+
     void windowClosedWhilePlaying_data()
     {
         QTest::addColumn<bool>("intoWindow");
