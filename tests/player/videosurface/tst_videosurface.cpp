@@ -78,8 +78,8 @@ bool near(const QColor &a, const QColor &b)
 }
 
 // The two-band picture fills `place` upright, the window's colour shows at `bare` (when inside
-// the window), and the square in front of the picture still covers it.
-QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &bare)
+// the window), and the square in front of the picture (when the scene has one) still covers it.
+QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &bare, bool square = true)
 {
     const QColor top =
         frame.pixelColor(place.center().x() - place.width() / 4, place.top() + place.height() / 4);
@@ -89,7 +89,7 @@ QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &ba
         return QStringLiteral("picture top %1 bottom %2").arg(top.name(), bottom.name());
     if (frame.rect().contains(bare) && !near(frame.pixelColor(bare), kWindowColour))
         return QStringLiteral("bare window %1").arg(frame.pixelColor(bare).name());
-    if (!near(frame.pixelColor(230, 180), Qt::white))
+    if (square && !near(frame.pixelColor(230, 180), Qt::white))
         return QStringLiteral("square %1").arg(frame.pixelColor(230, 180).name());
     return {};
 }
@@ -356,6 +356,9 @@ private slots:
         QTest::newRow("window as big as a screen, frame filling it") << "fullscreen" << QVector<QPoint>{};
         QTest::newRow("hidden and shown") << "hidden" << QVector<QPoint>{};
         QTest::newRow("stretched to fill a wider frame") << "fill" << QVector<QPoint>{{160, 64}, {160, 176}};
+        // mpv keeps the picture in its margins only while it keeps the picture's aspect.
+        QTest::newRow("stretched to fill a frame above the middle")
+            << "fill high" << QVector<QPoint>{{160, 150}, {100, 170}};
     }
 
     // mpv draws into the window's own framebuffer before the scene: the picture upright at the
@@ -411,16 +414,17 @@ private slots:
             frameItem->setSize(m_view->size());
             const QRect whole(QPoint(0, 0), m_view->size());
             QVERIFY2(showsPicture(whole, QPoint(-1, -1)), qPrintable(problem));
-        } else if (change == QLatin1String("fill")) {
+        } else if (change.startsWith(QLatin1String("fill"))) {
             QVERIFY(engine->setAspectMode(QStringLiteral("fill")));
-            frameItem->setPosition(QPointF(40, 70));
-            frameItem->setSize(QSizeF(240, 100));
+            const QRect place(40, change == QLatin1String("fill") ? 70 : 20, 240, 100);
+            frameItem->setPosition(place.topLeft());
+            frameItem->setSize(place.size());
             firstPass.arm();
-            QVERIFY2(showsPicture(QRect(40, 70, 240, 100), QPoint(20, 120)), qPrintable(problem));
+            QVERIFY2(showsPicture(place, QPoint(20, 120)), qPrintable(problem));
             // The picture's own shape would leave the frame's left end bare.
             QVERIFY(tvxtest::waitUntil(
                 [&] {
-                    const QColor c = m_view->grabWindow().pixelColor(45, 80);
+                    const QColor c = m_view->grabWindow().pixelColor(place.left() + 5, place.top() + 10);
                     return c.red() > 150 && c.blue() < 100;
                 },
                 5000));
@@ -448,6 +452,84 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return m_view->clearBeforeRendering(); }, 5000));
         QVERIFY(tvxtest::waitUntil(
             [&] { return near(m_view->grabWindow().pixelColor(120, 90), kWindowColour); }, 5000));
+    }
+
+    // The window's clear is one per window: a second surface that asks to draw into the same
+    // window draws into a texture instead, and the window's clear stays off until the surface
+    // that turned it off goes, whichever goes first.
+    void oneSurfaceDrawsIntoAWindow_data()
+    {
+        QTest::addColumn<bool>("firstGoesFirst");
+        QTest::newRow("the first surface goes first") << true;
+        QTest::newRow("the second surface goes first") << false;
+    }
+
+    void oneSurfaceDrawsIntoAWindow()
+    {
+        QFETCH(bool, firstGoesFirst);
+        m_view->setColor(kWindowColour);
+        QQuickItem *scene = loadScene(R"(
+import QtQuick 2.15
+import Tavrixo 1.0
+Item {
+    width: 320; height: 240
+    MpvEngine { id: one; objectName: "one" }
+    MpvEngine { id: two; objectName: "two" }
+    MpvVideoItem { objectName: "first"; x: 0; y: 0; width: 160; height: 120; engine: one; drawsIntoWindow: true }
+    MpvVideoItem { objectName: "second"; x: 160; y: 120; width: 160; height: 120; engine: two; drawsIntoWindow: true }
+}
+)");
+        QVERIFY(scene);
+        QPointer<MpvVideoItem> first = scene->findChild<MpvVideoItem *>(QStringLiteral("first"));
+        QPointer<MpvVideoItem> second = scene->findChild<MpvVideoItem *>(QStringLiteral("second"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("another surface already draws")));
+        QVERIFY(tvxtest::waitUntil(
+            [&] { return first->renderContextReady() && second->renderContextReady(); }, 10000));
+        for (const QString &name : {QStringLiteral("one"), QStringLiteral("two")}) {
+            auto *engine = scene->findChild<MpvEngine *>(name);
+            QVERIFY(engine);
+            QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+            QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        }
+
+        QPointer<MpvVideoItem> stays = firstGoesFirst ? second : first;
+        delete (firstGoesFirst ? first : second).data();
+        const QRect place = stays->mapRectToScene(stays->boundingRect()).toRect();
+        QString problem;
+        QVERIFY2(tvxtest::waitUntil(
+                     [&] {
+                         problem = pictureProblem(m_view->grabWindow(), place, QPoint(-1, -1), false);
+                         return problem.isEmpty();
+                     },
+                     5000),
+                 qPrintable(problem));
+        delete stays.data();
+        QVERIFY(tvxtest::waitUntil([&] { return m_view->clearBeforeRendering(); }, 5000));
+        delete scene;
+    }
+
+    // The way a surface draws is chosen when its node is made: a later change is refused aloud
+    // rather than left unapplied in silence.
+    void drawingWayKeptOnceShown()
+    {
+        QQuickItem *scene = loadScene();
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QSignalSpy changed(video, &MpvVideoItem::drawsIntoWindowChanged);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("drawsIntoWindow cannot change")));
+        video->setDrawsIntoWindow(true);
+        QVERIFY(!video->drawsIntoWindow());
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(m_view->clearBeforeRendering());
+        // Out of the window the item has no node, and the way may change.
+        video->setParentItem(nullptr);
+        video->setDrawsIntoWindow(true);
+        QVERIFY(video->drawsIntoWindow());
+        video->setParentItem(scene);
+        QVERIFY(tvxtest::waitUntil([&] { return !m_view->clearBeforeRendering(); }, 5000));
+        delete scene;
     }
 
     void rebindingTheSameEngineDoesNothing()
