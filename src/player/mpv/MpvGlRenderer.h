@@ -40,7 +40,8 @@ public:
 
 private:
     // A render context let go, with the core it was made for, which must outlive it.
-    struct Retired {
+    struct Retired
+    {
         mpv_render_context *context;
         std::shared_ptr<MpvCore> core;
     };

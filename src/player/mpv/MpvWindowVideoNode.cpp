@@ -47,7 +47,8 @@ MpvWindowVideoNode *MpvWindowVideoNode::create(MpvVideoItem *item)
     {
         std::lock_guard<std::mutex> lock(claimsMutex());
         if (claimedWindows().contains(window)) {
-            TVX_LOG_WARN << "[render] another surface already draws into this window: this one draws into a texture";
+            TVX_LOG_WARN
+                << "[render] another surface already draws into this window: this one draws into a texture";
             return nullptr;
         }
         claimedWindows().insert(window);
@@ -185,14 +186,16 @@ void MpvWindowVideoNode::placePicture(const QRectF &rect)
     if (newCore) {
         // Subtitles stay on the picture: mpv would otherwise place them in the whole window.
         const char *no = mpvname::kNo;
-        placed = mpv_set_property_async(handle, kPlacementReply, mpvname::kSubtitleUseMargins, MPV_FORMAT_STRING,
-                                        &no) >= 0;
+        placed = mpv_set_property_async(handle, kPlacementReply, mpvname::kSubtitleUseMargins,
+                                        MPV_FORMAT_STRING, &no) >= 0;
     }
     if (newCore || m_background != m_placedBackground) {
         // What mpv fills around the picture is the page's own background.
         QByteArray name = m_background.name(QColor::HexArgb).toLatin1();
         char *data = name.data();
-        if (mpv_set_property_async(handle, kPlacementReply, mpvname::kBackground, MPV_FORMAT_STRING, &data) >= 0)
+        const int sent =
+            mpv_set_property_async(handle, kPlacementReply, mpvname::kBackground, MPV_FORMAT_STRING, &data);
+        if (sent >= 0)
             m_placedBackground = m_background;
         else
             placed = false;
@@ -206,9 +209,10 @@ void MpvWindowVideoNode::placePicture(const QRectF &rect)
             const char *yes = "yes";
             QByteArray value = QByteArray::number(aspect, 'f', 6);
             char *data = value.data();
-            if (mpv_set_property_async(handle, kPlacementReply, mpvname::kKeepAspect, MPV_FORMAT_STRING, &yes) >= 0 &&
-                mpv_set_property_async(handle, kPlacementReply, mpvname::kVideoAspectOverride, MPV_FORMAT_STRING,
-                                       &data) >= 0) {
+            if (mpv_set_property_async(handle, kPlacementReply, mpvname::kKeepAspect, MPV_FORMAT_STRING,
+                                       &yes) >= 0 &&
+                mpv_set_property_async(handle, kPlacementReply, mpvname::kVideoAspectOverride,
+                                       MPV_FORMAT_STRING, &data) >= 0) {
                 m_placedAspectWrites = m_aspectWrites;
                 m_placedAspect = aspect;
             } else {

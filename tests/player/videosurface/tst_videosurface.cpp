@@ -108,8 +108,12 @@ public:
         m_sync = QObject::connect(
             window, &QQuickWindow::beforeSynchronizing, window,
             [state] {
-                if (state->armed.exchange(false))
+                // The GUI thread waits here: the window's size is read while it holds still.
+                if (state->armed.exchange(false)) {
                     state->thisPass = true;
+                    state->ratio = state->window->effectiveDevicePixelRatio();
+                    state->height = qRound(state->window->height() * state->ratio);
+                }
             },
             Qt::DirectConnection);
         m_render = QObject::connect(
@@ -146,8 +150,6 @@ private:
                 return;
             QOpenGLFunctions *f = gl->functions();
             f->glBindFramebuffer(GL_FRAMEBUFFER, gl->defaultFramebufferObject());
-            const qreal ratio = window->effectiveDevicePixelRatio();
-            const int height = qRound(window->height() * ratio);
             QVector<QColor> read;
             for (const QPoint &p : points) {
                 uchar rgba[4] = {0, 0, 0, 0};
@@ -165,7 +167,10 @@ private:
         QQuickWindow *window = nullptr;
         QVector<QPoint> points;
         std::atomic<bool> armed{false};
-        bool thisPass = false; // render thread only
+        // Render thread only (written while the GUI thread waits in synchronisation).
+        bool thisPass = false;
+        qreal ratio = 1;
+        int height = 0;
         std::atomic<bool> done{false};
         std::mutex mutex;
         QVector<QColor> colours;
@@ -174,6 +179,23 @@ private:
     std::shared_ptr<State> m_state;
     QMetaObject::Connection m_sync;
     QMetaObject::Connection m_render;
+};
+
+// Counts the window's passes on the GUI thread: frameSwapped comes on the render thread, where a
+// signal spy would count while the test reads.
+class SwapCounter
+{
+public:
+    explicit SwapCounter(QQuickWindow *window)
+    {
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, &m_receiver, [this] { ++m_count; }, Qt::QueuedConnection);
+    }
+    int count() const { return m_count; }
+
+private:
+    QObject m_receiver;
+    int m_count = 0;
 };
 
 // Red over blue, so a picture upside down is told apart from an upright one.
@@ -301,7 +323,7 @@ private slots:
         QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.4; }, 10000));
 
-        QSignalSpy passes(m_view.get(), &QQuickWindow::frameSwapped);
+        SwapCounter passes(m_view.get());
         QSignalSpy moves(engine, &MpvEngine::positionChanged);
         const double start = engine->position();
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 2.2; }, 10000));
