@@ -92,6 +92,9 @@ public:
     bool alwaysApplyPreferredPlaybackSpeed() const { return m_settings.alwaysApplyPreferredPlaybackSpeed; }
     QString aspectMode() const { return m_settings.aspectMode; }
     int videoRotation() const { return m_settings.videoRotation; }
+    // Counts the engine's writes of the picture's shape to mpv, so a surface that reshapes it
+    // (drawing into the window) knows when to do so again.
+    quint64 aspectWrites() const { return m_aspectWrites; }
     bool cropBlackBars() const { return m_settings.cropBlackBars; }
     int videoBrightness() const { return m_settings.videoBrightness; }
     int videoSaturation() const { return m_settings.videoSaturation; }
@@ -257,6 +260,7 @@ private:
     bool m_positionHeld = false;
 
     std::shared_ptr<MpvCore> m_core;
+    quint64 m_aspectWrites = 0;
     QTimer *m_eventTimer = nullptr;
     QTimer *m_saveTimer = nullptr;
     PlayerSettings m_settings;

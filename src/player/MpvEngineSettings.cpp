@@ -144,6 +144,7 @@ bool MpvEngine::setAspectMode(const QString &mode)
     return updateSetting(
         m_settings.aspectMode, v,
         [&] {
+            ++m_aspectWrites;
             const QString keep = v == QLatin1String("fill") ? QStringLiteral("no") : QStringLiteral("yes");
             return setMpvStringProperty(mpvname::kKeepAspect, keep) &&
                    setMpvStringProperty(mpvname::kVideoAspectOverride,

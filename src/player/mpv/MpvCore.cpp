@@ -3,7 +3,13 @@
 
 #include "player/mpv/MpvNames.h"
 
+#include <QThreadPool>
+
 namespace {
+
+// mpv's shutdowns, apart from the pool that runs the program's long jobs so none waits behind
+// them; waited for when the program ends.
+Q_GLOBAL_STATIC(QThreadPool, shutdownPool)
 
 // The property list of the latest probe in this process; GUI thread only, like the engines.
 QSet<QByteArray> &processProperties()
@@ -23,6 +29,13 @@ std::shared_ptr<MpvCore> MpvCore::create()
 }
 
 MpvCore::MpvCore(mpv_handle *handle) : m_handle(handle) {}
+
+void MpvCore::release(std::shared_ptr<MpvCore> core)
+{
+    if (!core)
+        return;
+    shutdownPool()->start(std::function<void()>([core = std::move(core)]() mutable { core.reset(); }));
+}
 
 MpvCore::~MpvCore()
 {

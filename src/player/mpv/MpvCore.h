@@ -20,6 +20,11 @@ public:
     static std::shared_ptr<MpvCore> create();
     ~MpvCore();
 
+    // Lets go of one reference on a worker thread: when it is the last, mpv's shutdown (which
+    // waits for mpv's own threads) runs there, never in a render call or while the GUI thread
+    // waits for the render thread. The core's render context must already be freed.
+    static void release(std::shared_ptr<MpvCore> core);
+
     MpvCore(const MpvCore &) = delete;
     MpvCore &operator=(const MpvCore &) = delete;
 

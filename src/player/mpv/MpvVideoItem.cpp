@@ -3,8 +3,10 @@
 
 #include "core/Log.h"
 #include "player/MpvEngine.h"
+#include "player/mpv/MpvGlRenderer.h"
 #include "player/mpv/MpvRenderBridge.h"
 #include "player/mpv/MpvVideoRenderer.h"
+#include "player/mpv/MpvWindowVideoNode.h"
 
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
@@ -22,8 +24,13 @@ MpvVideoItem::~MpvVideoItem()
 
 QQuickFramebufferObject::Renderer *MpvVideoItem::createRenderer() const
 {
+    return new MpvVideoRenderer(makeGlRenderer());
+}
+
+std::unique_ptr<MpvGlRenderer> MpvVideoItem::makeGlRenderer() const
+{
     TVX_LOG_INFO << "[render] createRenderer";
-    return new MpvVideoRenderer(this, m_bridge);
+    return std::make_unique<MpvGlRenderer>(window(), m_bridge);
 }
 
 MpvEngine *MpvVideoItem::mpvEngine() const
@@ -68,6 +75,12 @@ void MpvVideoItem::setDrawsIntoWindow(bool draws)
 {
     if (draws == m_drawsIntoWindow)
         return;
+    // The node of either way is Qt's to keep and drop: the way is chosen once per node.
+    if (m_hasNode && window()) {
+        TVX_LOG_WARN << "[render] drawsIntoWindow cannot change while the item is shown in a window; kept"
+                     << m_drawsIntoWindow;
+        return;
+    }
     m_drawsIntoWindow = draws;
     emit drawsIntoWindowChanged();
 }
@@ -97,14 +110,28 @@ void MpvVideoItem::notifyVideoFrame()
     update();
 }
 
+void MpvVideoItem::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    // Qt drops the node of an item that leaves its window.
+    if (change == ItemSceneChange)
+        m_hasNode = false;
+    QQuickFramebufferObject::itemChange(change, value);
+}
+
 QSGNode *MpvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *data)
 {
-    if (!node)
+    MpvWindowVideoNode *direct = nullptr;
+    if (!node) {
         m_nodeDrawsIntoWindow = m_drawsIntoWindow;
+        if (m_nodeDrawsIntoWindow) {
+            direct = MpvWindowVideoNode::create(this);
+            m_nodeDrawsIntoWindow = direct != nullptr;
+        }
+    }
+    m_hasNode = true;
     if (m_nodeDrawsIntoWindow) {
-        auto *direct = static_cast<MpvWindowVideoNode *>(node);
         if (!direct)
-            direct = new MpvWindowVideoNode(this, static_cast<MpvVideoRenderer *>(createRenderer()));
+            direct = static_cast<MpvWindowVideoNode *>(node);
         direct->synchronize(this);
         return direct;
     }

@@ -8,6 +8,7 @@
 
 class MpvCore;
 class MpvEngine;
+class MpvGlRenderer;
 class MpvRenderBridge;
 
 class MpvVideoItem : public QQuickFramebufferObject
@@ -16,8 +17,9 @@ class MpvVideoItem : public QQuickFramebufferObject
     Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
     Q_PROPERTY(bool renderContextReady READ renderContextReady NOTIFY renderContextReadyChanged)
     // mpv draws straight into the window's framebuffer beneath the scene instead of into a
-    // texture the scene then copies: one such item per window, with nothing of the scene drawn
-    // behind it. Read when the item's node is made (first shown in a window).
+    // texture the scene then copies: one such item per window (a second draws into a texture,
+    // with a warning), with nothing of the scene drawn behind it. Read when the item's node is
+    // made (first shown in a window); a change while the node lives is refused with a warning.
     Q_PROPERTY(
         bool drawsIntoWindow READ drawsIntoWindow WRITE setDrawsIntoWindow NOTIFY drawsIntoWindowChanged)
 
@@ -26,6 +28,8 @@ public:
     ~MpvVideoItem() override;
 
     Renderer *createRenderer() const override;
+    // Render thread, GUI thread blocked: mpv's renderer for either adapter.
+    std::unique_ptr<MpvGlRenderer> makeGlRenderer() const;
     // Render thread, GUI thread blocked.
     QSGNode *updatePaintNode(QSGNode *node, UpdatePaintNodeData *data) override;
 
@@ -44,6 +48,9 @@ public:
     // GUI thread, posted from mpv's update callback: a new picture to draw.
     Q_INVOKABLE void notifyVideoFrame();
 
+protected:
+    void itemChange(ItemChange change, const ItemChangeData &value) override;
+
 signals:
     void engineChanged();
     void renderContextReadyChanged();
@@ -57,6 +64,9 @@ private:
     // The way the current node draws (render thread, GUI thread blocked): kept until the scene
     // graph drops the node.
     bool m_nodeDrawsIntoWindow = false;
+    // Whether the item has a node in its window (written while the GUI thread is blocked in
+    // synchronisation; cleared on the GUI thread when the item leaves the window).
+    bool m_hasNode = false;
     std::shared_ptr<MpvRenderBridge> m_bridge;
     QMetaObject::Connection m_engineDestroyed;
 };

@@ -1,115 +1,25 @@
-// Render-thread half of the video item: owns mpv's OpenGL render context and draws each frame.
+// The video item's renderer when mpv draws into the texture of the item's framebuffer object.
 #include "player/mpv/MpvVideoRenderer.h"
 
 #include "core/Log.h"
-#include "player/mpv/MpvCore.h"
-#include "player/mpv/MpvNames.h"
-#include "player/mpv/MpvRenderBridge.h"
+#include "player/mpv/MpvGlRenderer.h"
 #include "player/mpv/MpvVideoItem.h"
 
-#include <QMatrix4x4>
-#include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
-#include <QQuickWindow>
-#include <QSGClipNode>
-#include <QSGOpacityNode>
-#include <QSGTransformNode>
-
-#include <vector>
 
 namespace {
 constexpr int kInternalFormatRgba8 = 0x8058; // GL_RGBA8
-// Beyond the engine's own names for its asynchronous writes, so their answers pass unlogged.
-constexpr quint64 kPlacementReply = 1000;
 } // namespace
 
-MpvVideoRenderer::MpvVideoRenderer(const MpvVideoItem *item, std::shared_ptr<MpvRenderBridge> bridge)
-    : m_bridge(std::move(bridge)), m_window(item ? item->window() : nullptr)
+MpvVideoRenderer::MpvVideoRenderer(std::unique_ptr<MpvGlRenderer> renderer) : m_renderer(std::move(renderer))
 {
 }
 
-MpvVideoRenderer::~MpvVideoRenderer()
-{
-    if (m_renderContext)
-        destroyRenderContext();
-    // Last owner of a core whose engine is gone: mpv shuts down here, after its render context.
-    m_retiredCore.reset();
-    m_core.reset();
-}
+MpvVideoRenderer::~MpvVideoRenderer() = default;
 
 void MpvVideoRenderer::synchronize(QQuickFramebufferObject *item)
 {
-    auto *videoItem = static_cast<MpvVideoItem *>(item);
-    m_window = item->window();
-    std::shared_ptr<MpvCore> core = videoItem->engineCore();
-    mpv_handle *oldHandle = m_core ? m_core->handle() : nullptr;
-    mpv_handle *newHandle = core ? core->handle() : nullptr;
-    if (newHandle == oldHandle)
-        return;
-    TVX_LOG_INFO << "[render] mpv handle changed:" << static_cast<void *>(oldHandle) << "->"
-                 << static_cast<void *>(newHandle);
-    if (m_renderContext)
-        destroyRenderContext();
-    m_retiredCore = std::move(m_core);
-    m_core = std::move(core);
-}
-
-void MpvVideoRenderer::destroyRenderContext()
-{
-    TVX_LOG_INFO << "[render] destroy render context";
-    mpv_render_context_set_update_callback(m_renderContext, nullptr, nullptr);
-    mpv_render_context_free(m_renderContext);
-    m_renderContext = nullptr;
-    m_bridge->post("notifyRenderContextLost");
-}
-
-bool MpvVideoRenderer::createRenderContext()
-{
-    if (!m_core) {
-        TVX_LOG_WARN << "[render] createRenderContext failed: mpv handle is null";
-        return false;
-    }
-    QOpenGLContext *gl = QOpenGLContext::currentContext();
-    if (!gl) {
-        TVX_LOG_WARN << "[render] createRenderContext failed: current OpenGL context is null";
-        return false;
-    }
-    mpv_opengl_init_params glInit{&MpvVideoRenderer::getProcAddress, gl};
-    char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, apiType},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context *context = nullptr;
-    if (mpv_render_context_create(&context, m_core->handle(), params) < 0 || !context) {
-        m_renderContext = nullptr;
-        return false;
-    }
-    m_renderContext = context;
-    // The bridge lives as long as this renderer, and the callback is removed before the
-    // render context is freed, so the context pointer never dangles.
-    mpv_render_context_set_update_callback(m_renderContext, &MpvVideoRenderer::onMpvUpdate, m_bridge.get());
-    TVX_LOG_INFO << "[render] update callback registered";
-    m_bridge->post("notifyRenderContextReady");
-    return true;
-}
-
-void *MpvVideoRenderer::getProcAddress(void *context, const char *name)
-{
-    auto *gl = static_cast<QOpenGLContext *>(context);
-    if (!gl)
-        return nullptr;
-    return reinterpret_cast<void *>(gl->getProcAddress(QByteArray(name)));
-}
-
-void MpvVideoRenderer::onMpvUpdate(void *context)
-{
-    // mpv's own thread: nothing here may call into mpv or OpenGL.
-    auto *bridge = static_cast<MpvRenderBridge *>(context);
-    if (bridge)
-        bridge->post("notifyVideoFrame");
+    m_renderer->synchronize(static_cast<const MpvVideoItem *>(item));
 }
 
 QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize &size)
@@ -125,182 +35,5 @@ QOpenGLFramebufferObject *MpvVideoRenderer::createFramebufferObject(const QSize 
 void MpvVideoRenderer::render()
 {
     QOpenGLFramebufferObject *fbo = framebufferObject();
-    renderInto(static_cast<int>(fbo->handle()), fbo->width(), fbo->height(), false, false);
-}
-
-mpv_handle *MpvVideoRenderer::handle() const
-{
-    return m_core ? m_core->handle() : nullptr;
-}
-
-bool MpvVideoRenderer::renderInto(int fbo, int width, int height, bool flipY, bool skip)
-{
-    m_retiredCore.reset();
-    bool drawn = false;
-    if (!m_core) {
-        if (!m_warned) {
-            TVX_LOG_WARN << "[render] no mpv handle, skip render";
-            m_warned = true;
-        }
-    } else if (m_renderContext || createRenderContext()) {
-        if (m_window)
-            m_window->resetOpenGLState();
-        mpv_opengl_fbo target{fbo, width, height, kInternalFormatRgba8};
-        int flip = flipY ? 1 : 0;
-        int skipRendering = skip ? 1 : 0;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-            {MPV_RENDER_PARAM_FLIP_Y, &flip},
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skipRendering},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_renderContext, params);
-        drawn = true;
-    }
-    if (m_window)
-        m_window->resetOpenGLState();
-    return drawn;
-}
-
-MpvWindowVideoNode::MpvWindowVideoNode(MpvVideoItem *item, MpvVideoRenderer *renderer)
-    : m_window(item->window()), m_renderer(renderer)
-{
-    TVX_LOG_INFO << "[render] picture drawn straight into the window";
-    // Both signals come on the render thread (the GUI thread under the basic loop), where this
-    // node is also destroyed, so the connections never outlive it.
-    m_beforeSynchronizing = QObject::connect(
-        m_window, &QQuickWindow::beforeSynchronizing, m_window, [this]() { captureWindow(); },
-        Qt::DirectConnection);
-    m_beforeRendering = QObject::connect(
-        m_window, &QQuickWindow::beforeRendering, m_window, [this]() { render(); }, Qt::DirectConnection);
-    // Nodes are made and destroyed while the GUI thread is blocked, and the window hands its
-    // clear setting to the renderer at the end of that same synchronisation.
-    m_window->setClearBeforeRendering(false);
-    captureWindow();
-}
-
-MpvWindowVideoNode::~MpvWindowVideoNode()
-{
-    QObject::disconnect(m_beforeSynchronizing);
-    QObject::disconnect(m_beforeRendering);
-    m_window->setClearBeforeRendering(true);
-}
-
-void MpvWindowVideoNode::synchronize(MpvVideoItem *item)
-{
-    m_renderer->synchronize(item);
-    m_itemSize = item->size();
-    // The item asks for a pass when mpv has a new picture, and a synchronisation that changed
-    // no node of the scene would have the render loop skip that pass.
-    markDirty(QSGNode::DirtyMaterial);
-}
-
-void MpvWindowVideoNode::captureWindow()
-{
-    m_pixelRatio = m_window->effectiveDevicePixelRatio();
-    m_windowPixels = m_window->size() * m_pixelRatio;
-    m_background = m_window->color();
-}
-
-bool MpvWindowVideoNode::placement(QRectF &rect) const
-{
-    std::vector<const QSGNode *> chain;
-    const QSGNode *node = parent();
-    for (; node && node->type() != QSGNode::RootNodeType; node = node->parent())
-        chain.push_back(node);
-    // One taken out of the scene has a chain that never reaches the root.
-    if (!node)
-        return false;
-    QMatrix4x4 toScene;
-    qreal opacity = 1;
-    QRectF visible(QPointF(0, 0), QSizeF(m_windowPixels) / m_pixelRatio);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        switch ((*it)->type()) {
-        case QSGNode::TransformNodeType:
-            toScene = toScene * static_cast<const QSGTransformNode *>(*it)->matrix();
-            break;
-        case QSGNode::OpacityNodeType:
-            opacity *= static_cast<const QSGOpacityNode *>(*it)->opacity();
-            break;
-        case QSGNode::ClipNodeType:
-            // mpv cannot crop to a clipping ancestor: the picture is fitted into what shows.
-            visible &= toScene.mapRect(static_cast<const QSGClipNode *>(*it)->clipRect());
-            break;
-        default:
-            break;
-        }
-    }
-    // A hidden item keeps its nodes under a fully transparent one.
-    if (opacity < 0.001)
-        return false;
-    const QRectF scene = toScene.mapRect(QRectF(QPointF(0, 0), m_itemSize)) & visible;
-    rect = QRectF(scene.topLeft() * m_pixelRatio, scene.size() * m_pixelRatio);
-    return !rect.isEmpty();
-}
-
-void MpvWindowVideoNode::placePicture(const QRectF &rect)
-{
-    mpv_handle *handle = m_renderer->handle();
-    if (!handle)
-        return;
-    const double width = m_windowPixels.width();
-    const double height = m_windowPixels.height();
-    if (width <= 0 || height <= 0)
-        return;
-    // mpv truncates each margin to whole pixels: half a pixel more keeps the count exact.
-    const auto ratio = [](double pixels, double whole) { return qBound(0.0, (pixels + 0.5) / whole, 1.0); };
-    const std::array<double, 4> margins{{
-        ratio(qRound(rect.left()), width),
-        ratio(width - qRound(rect.right()), width),
-        ratio(qRound(rect.top()), height),
-        ratio(height - qRound(rect.bottom()), height),
-    }};
-    static const char *const kMarginNames[] = {mpvname::kVideoMarginLeft, mpvname::kVideoMarginRight,
-                                               mpvname::kVideoMarginTop, mpvname::kVideoMarginBottom};
-    const bool newCore = handle != m_placedHandle;
-    // Asynchronous: mpv's video thread may be waiting on this thread, and the place a changed
-    // margin gives the picture shows from the next pass on.
-    for (size_t i = 0; i < margins.size(); ++i) {
-        if (newCore || !qFuzzyCompare(1.0 + margins[i], 1.0 + m_margins[i])) {
-            double value = margins[i];
-            mpv_set_property_async(handle, kPlacementReply, kMarginNames[i], MPV_FORMAT_DOUBLE, &value);
-        }
-    }
-    if (newCore) {
-        // Subtitles stay on the picture: mpv would otherwise place them in the whole window.
-        const char *no = mpvname::kNo;
-        mpv_set_property_async(handle, kPlacementReply, mpvname::kSubtitleUseMargins, MPV_FORMAT_STRING, &no);
-    }
-    if (newCore || m_background != m_placedBackground) {
-        // What mpv fills around the picture is the page's own background.
-        QByteArray name = m_background.name(QColor::HexArgb).toLatin1();
-        char *data = name.data();
-        mpv_set_property_async(handle, kPlacementReply, mpvname::kBackground, MPV_FORMAT_STRING, &data);
-        m_placedBackground = m_background;
-    }
-    m_margins = margins;
-    m_placedHandle = handle;
-}
-
-void MpvWindowVideoNode::render()
-{
-    QOpenGLContext *gl = QOpenGLContext::currentContext();
-    if (!gl)
-        return;
-    const int fbo = static_cast<int>(gl->defaultFramebufferObject());
-    QRectF rect;
-    const bool shown = placement(rect);
-    if (shown)
-        placePicture(rect);
-    // Hidden, the picture is still taken from mpv, undrawn: mpv's video thread waits for every
-    // picture it hands over.
-    if (m_renderer->renderInto(fbo, m_windowPixels.width(), m_windowPixels.height(), true, !shown) && shown)
-        return;
-    // Nothing of mpv's shows: the window's own clear, which stays off while this node lives.
-    m_window->resetOpenGLState();
-    QOpenGLFunctions *f = gl->functions();
-    f->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(fbo));
-    f->glClearColor(float(m_background.redF()), float(m_background.greenF()), float(m_background.blueF()),
-                    float(m_background.alphaF()));
-    f->glClear(GL_COLOR_BUFFER_BIT);
+    m_renderer->renderInto(static_cast<int>(fbo->handle()), fbo->width(), fbo->height(), false, false);
 }

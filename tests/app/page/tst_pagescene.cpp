@@ -59,9 +59,13 @@ void saveShot(const QImage &image, const char *variable)
 // is the scene's current state (and the render thread has let go of deleted items).
 bool waitForFrame(QQuickWindow *window)
 {
-    QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
+    // frameSwapped comes on the render thread: a spy would count there while this thread reads.
+    int swapped = 0;
+    QObject receiver;
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, &receiver, [&swapped] { ++swapped; }, Qt::QueuedConnection);
     window->update();
-    return swapped.wait(5000) || swapped.count() > 0;
+    return tvxtest::waitUntil([&swapped] { return swapped > 0; }, 5000);
 }
 
 // The items that draw something over any of `cover`, painted before `stop`.

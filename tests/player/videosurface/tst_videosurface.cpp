@@ -7,6 +7,8 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -21,6 +23,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -77,8 +80,8 @@ bool near(const QColor &a, const QColor &b)
 }
 
 // The two-band picture fills `place` upright, the window's colour shows at `bare` (when inside
-// the window), and the square in front of the picture still covers it.
-QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &bare)
+// the window), and the square in front of the picture (when the scene has one) still covers it.
+QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &bare, bool square = true)
 {
     const QColor top =
         frame.pixelColor(place.center().x() - place.width() / 4, place.top() + place.height() / 4);
@@ -88,10 +91,114 @@ QString pictureProblem(const QImage &frame, const QRect &place, const QPoint &ba
         return QStringLiteral("picture top %1 bottom %2").arg(top.name(), bottom.name());
     if (frame.rect().contains(bare) && !near(frame.pixelColor(bare), kWindowColour))
         return QStringLiteral("bare window %1").arg(frame.pixelColor(bare).name());
-    if (!near(frame.pixelColor(230, 180), Qt::white))
+    if (square && !near(frame.pixelColor(230, 180), Qt::white))
         return QStringLiteral("square %1").arg(frame.pixelColor(230, 180).name());
     return {};
 }
+
+// The colours at `points` in the framebuffer of the window's first pass whose synchronisation
+// comes after arm(): what that pass drew, before any later pass could mend it. The state is shared
+// with the connections, so a pass still running on the render thread outlives the probe safely.
+class FirstPassProbe
+{
+public:
+    FirstPassProbe(QQuickWindow *window, QVector<QPoint> points) : m_state(std::make_shared<State>())
+    {
+        m_state->window = window;
+        m_state->points = std::move(points);
+        const std::shared_ptr<State> state = m_state;
+        m_sync = QObject::connect(
+            window, &QQuickWindow::beforeSynchronizing, window,
+            [state] {
+                // The GUI thread waits here: the window's size is read while it holds still.
+                if (state->armed.exchange(false)) {
+                    state->thisPass = true;
+                    state->ratio = state->window->effectiveDevicePixelRatio();
+                    state->height = qRound(state->window->height() * state->ratio);
+                }
+            },
+            Qt::DirectConnection);
+        m_render = QObject::connect(
+            window, &QQuickWindow::afterRendering, window, [state] { state->read(); }, Qt::DirectConnection);
+    }
+    ~FirstPassProbe()
+    {
+        QObject::disconnect(m_sync);
+        QObject::disconnect(m_render);
+    }
+    FirstPassProbe(const FirstPassProbe &) = delete;
+    FirstPassProbe &operator=(const FirstPassProbe &) = delete;
+
+    // GUI thread, in the same turn as the change, so the next synchronisation carries it.
+    void arm() { m_state->armed = true; }
+    bool done() const { return m_state->done; }
+    QVector<QColor> colours() const
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->colours;
+    }
+
+private:
+    struct State
+    {
+        // Render thread (the GUI thread under the basic loop), the window's context current.
+        void read()
+        {
+            if (!thisPass)
+                return;
+            thisPass = false;
+            QOpenGLContext *gl = QOpenGLContext::currentContext();
+            if (!gl)
+                return;
+            QOpenGLFunctions *f = gl->functions();
+            f->glBindFramebuffer(GL_FRAMEBUFFER, gl->defaultFramebufferObject());
+            QVector<QColor> read;
+            for (const QPoint &p : points) {
+                uchar rgba[4] = {0, 0, 0, 0};
+                f->glReadPixels(qRound(p.x() * ratio), height - 1 - qRound(p.y() * ratio), 1, 1, GL_RGBA,
+                                GL_UNSIGNED_BYTE, rgba);
+                read << QColor(rgba[0], rgba[1], rgba[2]);
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                colours = read;
+            }
+            done = true;
+        }
+
+        QQuickWindow *window = nullptr;
+        QVector<QPoint> points;
+        std::atomic<bool> armed{false};
+        // Render thread only (written while the GUI thread waits in synchronisation).
+        bool thisPass = false;
+        qreal ratio = 1;
+        int height = 0;
+        std::atomic<bool> done{false};
+        std::mutex mutex;
+        QVector<QColor> colours;
+    };
+
+    std::shared_ptr<State> m_state;
+    QMetaObject::Connection m_sync;
+    QMetaObject::Connection m_render;
+};
+
+// Counts the window's passes on the GUI thread: frameSwapped comes on the render thread, where a
+// signal spy would count while the test reads.
+class SwapCounter
+{
+public:
+    explicit SwapCounter(QQuickWindow *window)
+    {
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, &m_receiver, [this] { ++m_count; }, Qt::QueuedConnection);
+    }
+    int count() const { return m_count; }
+
+private:
+    QObject m_receiver;
+    int m_count = 0;
+};
 
 // Red over blue, so a picture upside down is told apart from an upright one.
 QString twoBandClip()
@@ -220,7 +327,7 @@ private slots:
         QVERIFY(engine->playFile(QUrl::fromLocalFile(tvxtest::fixtures::smallMp4())));
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.4; }, 10000));
 
-        QSignalSpy passes(m_view.get(), &QQuickWindow::frameSwapped);
+        SwapCounter passes(m_view.get());
         QSignalSpy moves(engine, &MpvEngine::positionChanged);
 
         // Paused, then a frame at a time: each step brings its frame, its pass and its position.
@@ -288,14 +395,21 @@ private slots:
     void drawsStraightIntoTheWindow_data()
     {
         QTest::addColumn<QString>("change");
-        QTest::newRow("in place") << "";
-        QTest::newRow("frame moved") << "moved";
-        QTest::newRow("frame grown to the window") << "grown";
-        QTest::newRow("window resized") << "window";
+        // Points the picture covered before the change and must leave at once: mpv learns of
+        // a new place only after the pass that found it.
+        QTest::addColumn<QVector<QPoint>>("vacated");
+        QTest::newRow("in place") << "" << QVector<QPoint>{};
+        QTest::newRow("frame moved") << "moved" << QVector<QPoint>{{200, 100}, {170, 150}};
+        QTest::newRow("frame grown to the window") << "grown" << QVector<QPoint>{};
+        // The picture's old place in proportion to the larger window.
+        QTest::newRow("window resized") << "window" << QVector<QPoint>{{300, 200}};
         // What full screen does to the page: Xvfb has no window manager to make it so.
-        QTest::newRow("window as big as a screen, frame filling it") << "fullscreen";
-        QTest::newRow("hidden and shown") << "hidden";
-        QTest::newRow("stretched to fill a wider frame") << "fill";
+        QTest::newRow("window as big as a screen, frame filling it") << "fullscreen" << QVector<QPoint>{};
+        QTest::newRow("hidden and shown") << "hidden" << QVector<QPoint>{};
+        QTest::newRow("stretched to fill a wider frame") << "fill" << QVector<QPoint>{{160, 64}, {160, 176}};
+        // mpv keeps the picture in its margins only while it keeps the picture's aspect.
+        QTest::newRow("stretched to fill a frame above the middle")
+            << "fill high" << QVector<QPoint>{{160, 150}, {100, 170}};
     }
 
     // mpv draws into the window's own framebuffer before the scene: the picture upright at the
@@ -304,6 +418,7 @@ private slots:
     void drawsStraightIntoTheWindow()
     {
         QFETCH(QString, change);
+        QFETCH(QVector<QPoint>, vacated);
         m_view->setColor(kWindowColour);
         QQuickItem *scene = loadScene(kDirectScene);
         QVERIFY(scene);
@@ -326,15 +441,22 @@ private slots:
         };
         QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(40, 120)), qPrintable(problem));
 
+        FirstPassProbe firstPass(m_view.get(), vacated);
         if (change == QLatin1String("moved")) {
             frameItem->setPosition(QPointF(0, 0));
+            firstPass.arm();
             QVERIFY2(showsPicture(QRect(0, 0, 160, 120), QPoint(200, 100)), qPrintable(problem));
         } else if (change == QLatin1String("grown")) {
             frameItem->setPosition(QPointF(0, 0));
             frameItem->setSize(QSizeF(320, 240));
             QVERIFY2(showsPicture(QRect(0, 0, 320, 240), QPoint(-1, -1)), qPrintable(problem));
         } else if (change == QLatin1String("window")) {
+            // The window takes its new size when the display answers: the pass after that counts.
+            const auto resized =
+                connect(m_view.get(), &QWindow::heightChanged, this, [&] { firstPass.arm(); });
             m_view->resize(480, 360);
+            QVERIFY(tvxtest::waitUntil([&] { return firstPass.done(); }, 5000));
+            disconnect(resized);
             QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(400, 300)), qPrintable(problem));
         } else if (change == QLatin1String("fullscreen")) {
             m_view->resize(1280, 720);
@@ -343,15 +465,17 @@ private slots:
             frameItem->setSize(m_view->size());
             const QRect whole(QPoint(0, 0), m_view->size());
             QVERIFY2(showsPicture(whole, QPoint(-1, -1)), qPrintable(problem));
-        } else if (change == QLatin1String("fill")) {
+        } else if (change.startsWith(QLatin1String("fill"))) {
             QVERIFY(engine->setAspectMode(QStringLiteral("fill")));
-            frameItem->setPosition(QPointF(40, 70));
-            frameItem->setSize(QSizeF(240, 100));
-            QVERIFY2(showsPicture(QRect(40, 70, 240, 100), QPoint(20, 120)), qPrintable(problem));
+            const QRect place(40, change == QLatin1String("fill") ? 70 : 20, 240, 100);
+            frameItem->setPosition(place.topLeft());
+            frameItem->setSize(place.size());
+            firstPass.arm();
+            QVERIFY2(showsPicture(place, QPoint(20, 120)), qPrintable(problem));
             // The picture's own shape would leave the frame's left end bare.
             QVERIFY(tvxtest::waitUntil(
                 [&] {
-                    const QColor c = m_view->grabWindow().pixelColor(45, 80);
+                    const QColor c = m_view->grabWindow().pixelColor(place.left() + 5, place.top() + 10);
                     return c.red() > 150 && c.blue() < 100;
                 },
                 5000));
@@ -362,11 +486,101 @@ private slots:
             video->setVisible(true);
             QVERIFY2(showsPicture(QRect(80, 60, 160, 120), QPoint(40, 120)), qPrintable(problem));
         }
+        // The first pass after the change already shows the window's colour where the picture was.
+        if (!vacated.isEmpty()) {
+            QVERIFY(tvxtest::waitUntil([&] { return firstPass.done(); }, 5000));
+            const QVector<QColor> colours = firstPass.colours();
+            for (int i = 0; i < vacated.size(); ++i) {
+                QVERIFY2(near(colours.value(i), kWindowColour),
+                         qPrintable(QStringLiteral("(%1, %2) in the first pass: %3")
+                                        .arg(vacated[i].x())
+                                        .arg(vacated[i].y())
+                                        .arg(colours.value(i).name())));
+            }
+        }
         delete scene;
         // With the surface gone the window clears itself again.
         QVERIFY(tvxtest::waitUntil([&] { return m_view->clearBeforeRendering(); }, 5000));
         QVERIFY(tvxtest::waitUntil(
             [&] { return near(m_view->grabWindow().pixelColor(120, 90), kWindowColour); }, 5000));
+    }
+
+    // The window's clear is one per window: a second surface that asks to draw into the same
+    // window draws into a texture instead, and the window's clear stays off until the surface
+    // that turned it off goes, whichever goes first.
+    void oneSurfaceDrawsIntoAWindow_data()
+    {
+        QTest::addColumn<bool>("firstGoesFirst");
+        QTest::newRow("the first surface goes first") << true;
+        QTest::newRow("the second surface goes first") << false;
+    }
+
+    void oneSurfaceDrawsIntoAWindow()
+    {
+        QFETCH(bool, firstGoesFirst);
+        m_view->setColor(kWindowColour);
+        QQuickItem *scene = loadScene(R"(
+import QtQuick 2.15
+import Tavrixo 1.0
+Item {
+    width: 320; height: 240
+    MpvEngine { id: one; objectName: "one" }
+    MpvEngine { id: two; objectName: "two" }
+    MpvVideoItem { objectName: "first"; x: 0; y: 0; width: 160; height: 120; engine: one; drawsIntoWindow: true }
+    MpvVideoItem { objectName: "second"; x: 160; y: 120; width: 160; height: 120; engine: two; drawsIntoWindow: true }
+}
+)");
+        QVERIFY(scene);
+        QPointer<MpvVideoItem> first = scene->findChild<MpvVideoItem *>(QStringLiteral("first"));
+        QPointer<MpvVideoItem> second = scene->findChild<MpvVideoItem *>(QStringLiteral("second"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("another surface already draws")));
+        QVERIFY(tvxtest::waitUntil(
+            [&] { return first->renderContextReady() && second->renderContextReady(); }, 10000));
+        for (const QString &name : {QStringLiteral("one"), QStringLiteral("two")}) {
+            auto *engine = scene->findChild<MpvEngine *>(name);
+            QVERIFY(engine);
+            QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
+            QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
+        }
+
+        QPointer<MpvVideoItem> stays = firstGoesFirst ? second : first;
+        delete (firstGoesFirst ? first : second).data();
+        const QRect place = stays->mapRectToScene(stays->boundingRect()).toRect();
+        QString problem;
+        QVERIFY2(tvxtest::waitUntil(
+                     [&] {
+                         problem = pictureProblem(m_view->grabWindow(), place, QPoint(-1, -1), false);
+                         return problem.isEmpty();
+                     },
+                     5000),
+                 qPrintable(problem));
+        delete stays.data();
+        QVERIFY(tvxtest::waitUntil([&] { return m_view->clearBeforeRendering(); }, 5000));
+        delete scene;
+    }
+
+    // The way a surface draws is chosen when its node is made: a later change is refused aloud
+    // rather than left unapplied in silence.
+    void drawingWayKeptOnceShown()
+    {
+        QQuickItem *scene = loadScene();
+        auto *video = scene->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+        QSignalSpy changed(video, &MpvVideoItem::drawsIntoWindowChanged);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("drawsIntoWindow cannot change")));
+        video->setDrawsIntoWindow(true);
+        QVERIFY(!video->drawsIntoWindow());
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(m_view->clearBeforeRendering());
+        // Out of the window the item has no node, and the way may change.
+        video->setParentItem(nullptr);
+        video->setDrawsIntoWindow(true);
+        QVERIFY(video->drawsIntoWindow());
+        video->setParentItem(scene);
+        QVERIFY(tvxtest::waitUntil([&] { return !m_view->clearBeforeRendering(); }, 5000));
+        delete scene;
     }
 
     void rebindingTheSameEngineDoesNothing()
@@ -454,6 +668,79 @@ private slots:
         // The window keeps drawing after every teardown, and clears itself again.
         QVERIFY(tvxtest::waitUntil([&] { return !m_view->grabWindow().isNull(); }, 5000));
         QVERIFY(m_view->clearBeforeRendering());
+    }
+
+    // The tool windows beside the playing page, as a busy session has them: each opens with its
+    // own player, changes its video, takes another engine, and is closed (hidden first, as the
+    // close button does, or destroyed outright) while the other still draws. Every render
+    // context is freed with an OpenGL context current and never while a GUI thread waits
+    // (AddressSanitizer and ThreadSanitizer check the rest).
+    void toolWindowsComeAndGoWhilePagePlays()
+    {
+        m_view->setColor(kWindowColour);
+        QQuickItem *page = loadScene(kDirectScene);
+        QVERIFY(page);
+        auto *pageVideo = page->findChild<MpvVideoItem *>(QStringLiteral("video"));
+        auto *pageEngine = page->findChild<MpvEngine *>(QStringLiteral("engine"));
+        QVERIFY(tvxtest::waitUntil([&] { return pageVideo->renderContextReady(); }, 10000));
+        const QStringList clips{twoBandClip(), tvxtest::fixtures::smallMp4()};
+
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(pageEngine->playFile(QUrl::fromLocalFile(twoBandClip())));
+            std::vector<std::unique_ptr<QQuickView>> tools;
+            for (int i = 0; i < 2; ++i) {
+                auto tool = std::make_unique<QQuickView>();
+                tool->setResizeMode(QQuickView::SizeRootObjectToView);
+                tool->resize(320, 240);
+                QQmlComponent component(tool->engine());
+                component.setData(i == 0 ? kScene : drawnIntoWindow(kScene).constData(),
+                                  QUrl(QStringLiteral("qrc:/test/Tool.qml")));
+                tool->setContent(QUrl(), &component, component.create());
+                QVERIFY(tool->rootObject());
+                tool->show();
+                tools.push_back(std::move(tool));
+            }
+            for (int i = 0; i < 2; ++i) {
+                QQuickItem *root = tools[size_t(i)]->rootObject();
+                auto *video = root->findChild<MpvVideoItem *>(QStringLiteral("video"));
+                auto *engine = root->findChild<MpvEngine *>(QStringLiteral("engine"));
+                QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+                QVERIFY(engine->playFile(QUrl::fromLocalFile(clips[i])));
+            }
+            for (int i = 0; i < 2; ++i) {
+                QQuickItem *root = tools[size_t(i)]->rootObject();
+                auto *video = root->findChild<MpvVideoItem *>(QStringLiteral("video"));
+                auto *engine = root->findChild<MpvEngine *>(QStringLiteral("engine"));
+                QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0; }, 10000));
+                // Another video in the same player, then another player for the item.
+                QVERIFY(engine->stopPlayback());
+                QVERIFY(engine->playFile(QUrl::fromLocalFile(clips[1 - i])));
+                auto *other = new MpvEngine(root);
+                video->setEngine(other);
+                QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
+                QVERIFY(other->playFile(QUrl::fromLocalFile(clips[i])));
+                if (round == 1)
+                    delete engine; // the item's earlier engine is gone already; this one goes too
+            }
+            QTest::qWait(round * 100);
+            // The first closed and hidden before it goes, the second destroyed outright; the
+            // order turns with each round.
+            const size_t first = size_t(round % 2);
+            tools[first]->hide();
+            QTest::qWait(50);
+            tools[first].reset();
+            tools[1 - first].reset();
+        }
+        QString problem;
+        QVERIFY2(tvxtest::waitUntil(
+                     [&] {
+                         problem =
+                             pictureProblem(m_view->grabWindow(), QRect(80, 60, 160, 120), QPoint(40, 120));
+                         return problem.isEmpty();
+                     },
+                     5000),
+                 qPrintable(problem));
+        delete page;
     }
 
     void windowClosedWhilePlaying_data()
