@@ -324,5 +324,17 @@ QString anamorphicPalMp4()
     });
 }
 
+QString lowRateHevcMp4()
+{
+    return ensure(QStringLiteral("hevc10_low_rate.mp4"), [](const QString &tmp) {
+        return ffmpeg(lavfi(QStringLiteral("testsrc2=size=320x240:rate=25:duration=4")) +
+                          lavfi(QStringLiteral("sine=frequency=440:sample_rate=44100:duration=4")) +
+                          QStringList{"-c:v", "libx265", "-preset", "fast", "-pix_fmt", "yuv420p10le",
+                                      "-x265-params", "log-level=error:crf=30", "-c:a", "aac", "-b:a", "48k",
+                                      "-shortest"},
+                      tmp);
+    });
+}
+
 } // namespace fixtures
 } // namespace tvxtest

@@ -70,6 +70,9 @@ QString unicodeNamedMp4(); // copy of smallMp4 named with blanks and Chinese cha
 // and 720x576 with a 64:45 sample aspect (16:9, shown 1024x576).
 QString sidewaysPhoneMp4();
 QString anamorphicPalMp4();
+// 4 s, 320x240 10-bit HEVC near 145 kbit/s + AAC at 48 kbit/s: below any rate the compressor
+// would otherwise pick.
+QString lowRateHevcMp4();
 } // namespace fixtures
 
 } // namespace tvxtest

@@ -241,6 +241,10 @@ void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
         finishFailed(QStringLiteral("ffmpeg_failed"), errorText);
         return;
     }
+    if (spec.acceptOutput && !spec.acceptOutput(temporaryOutputPath())) {
+        finishFailed(spec.rejectedCode, texts.rejected);
+        return;
+    }
 
     QString committedPath;
     {

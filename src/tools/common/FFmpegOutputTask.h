@@ -69,6 +69,8 @@ protected:
         QString startFailed;
         QString failedFallback;
         QString commitFailed;
+        // Why ffmpeg's finished file was refused by RunSpec::acceptOutput.
+        QString rejected;
         std::function<QString(int percent)> progressMessage;
         // Called once the file sits under its final name, before the task is marked completed.
         std::function<QString(const QString &committedPath)> completedMessage;
@@ -83,6 +85,10 @@ protected:
         RunTexts texts;
         // Called right after ffmpeg started.
         std::function<void()> onStarted;
+        // Judges ffmpeg's finished file before it takes its final name; a refused file is removed
+        // and the task fails with rejectedCode and texts.rejected. Unset, every file is taken.
+        std::function<bool(const QString &temporaryPath)> acceptOutput;
+        QString rejectedCode;
     };
 
     // Clears the state of a previous run; call first in executeStart. Returns false, with the task

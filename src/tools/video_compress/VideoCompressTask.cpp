@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -66,6 +67,35 @@ QString outputBaseName(const VideoCompressParams &params)
 QString outputDirectoryOf(const VideoCompressParams &params)
 {
     return QDir::fromNativeSeparators(params.outputDirectory.trimmed());
+}
+
+// What the source itself spends, in kbit/s: its picture (0 when the container does not say)
+// and each audio track in the file's order (0 for a track whose rate is not stated).
+struct SourceRates
+{
+    double videoKbps = 0;
+    QVector<double> audioKbps;
+};
+
+SourceRates sourceRates(const FFprobeService::MediaInfo &info, double sourceKbps)
+{
+    SourceRates rates;
+    bool videoTaken = false;
+    bool coverOnly = true;
+    for (const ffmpeg::StreamInfo &stream : info.streams)
+        coverOnly = coverOnly && !(stream.codecType == QLatin1String("video") && !stream.attachedPicture);
+    for (const ffmpeg::StreamInfo &stream : info.streams) {
+        const double kbps = stream.bitRate > 0 ? qMin(stream.bitRate / 1000.0, sourceKbps) : 0.0;
+        if (stream.codecType == QLatin1String("audio")) {
+            rates.audioKbps << kbps;
+        } else if (stream.codecType == QLatin1String("video") && !videoTaken &&
+                   (coverOnly || !stream.attachedPicture)) {
+            // The picture the output keeps: the first moving one (a cover only when it is all).
+            rates.videoKbps = kbps;
+            videoTaken = true;
+        }
+    }
+    return rates;
 }
 
 } // namespace
@@ -216,11 +246,34 @@ VideoCompressTask::compressionPlanFor(const VideoCompressParams &params, qint64 
     }
 
     const double seconds = static_cast<double>(qMax<qint64>(info.durationSeconds, 1));
-    const double total = static_cast<double>(qMax<qint64>(sourceSizeBytes, 0)) * 8.0 / seconds / 1000.0 *
-                         compressionFactorFor(params);
-    int audioKbps = plan.audioBitrate.left(plan.audioBitrate.size() - 1).toInt();
-    if (audioKbps < kMinAudioBitrateKbps)
-        audioKbps = kMinAudioBitrateKbps;
+    const double sourceKbps = static_cast<double>(qMax<qint64>(sourceSizeBytes, 0)) * 8.0 / seconds / 1000.0;
+    const double total = sourceKbps * compressionFactorFor(params);
+
+    // A file made at rates above the source's own is bigger than the source: every audio track
+    // gets at most its own rate (or, unstated, the whole file's), the picture at most what the
+    // source's picture takes.
+    const SourceRates source = sourceRates(info, sourceKbps);
+    const int modeAudioKbps = plan.audioBitrate.left(plan.audioBitrate.size() - 1).toInt();
+    QVector<int> trackKbps;
+    for (const double rate : source.audioKbps)
+        trackKbps << qMax(1, static_cast<int>(qMin<double>(modeAudioKbps, rate > 0 ? rate : sourceKbps)));
+    int commonAudioKbps = qMax(1, static_cast<int>(qMin<double>(modeAudioKbps, sourceKbps)));
+    if (!trackKbps.isEmpty())
+        commonAudioKbps = *std::max_element(trackKbps.cbegin(), trackKbps.cend());
+    plan.audioBitrate = bitrateArgumentFromKbps(commonAudioKbps);
+    for (int i = 0; i < trackKbps.size(); ++i) {
+        if (trackKbps.at(i) < commonAudioKbps)
+            plan.audioTrackBitrates << QStringLiteral("-b:a:%1").arg(i)
+                                    << bitrateArgumentFromKbps(trackKbps.at(i));
+    }
+    double sourceAudioKbps = 0;
+    for (int i = 0; i < trackKbps.size(); ++i)
+        sourceAudioKbps += source.audioKbps.at(i) > 0 ? source.audioKbps.at(i) : trackKbps.at(i);
+    if (info.streams.isEmpty())
+        sourceAudioKbps = commonAudioKbps; // nothing listed: one track, as ffmpeg would pick
+    const double sourceVideoKbps = source.videoKbps > 0 ? source.videoKbps : sourceKbps - sourceAudioKbps;
+
+    const int audioKbps = qMax(kMinAudioBitrateKbps, commonAudioKbps);
     if (total <= kFloorThresholdKbps) {
         plan.videoBitrateKbps = kMinVideoBitrateKbps;
     } else {
@@ -230,6 +283,12 @@ VideoCompressTask::compressionPlanFor(const VideoCompressParams &params, qint64 
         else
             plan.videoBitrateKbps = qMax(kMinVideoBitrateKbps, static_cast<int>(video));
     }
+    const int videoCeiling = sourceVideoKbps >= kMaxVideoBitrateKbps
+                                 ? kMaxVideoBitrateKbps
+                                 : static_cast<int>(qMax(0.0, sourceVideoKbps));
+    plan.videoBitrateKbps = qMin(plan.videoBitrateKbps, videoCeiling);
+    plan.videoMaxRateKbps = qMin(static_cast<int>(plan.videoBitrateKbps * 1.15), videoCeiling);
+    plan.belowSource = plan.videoBitrateKbps > 0;
     return plan;
 }
 
@@ -255,13 +314,13 @@ QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &p
     const int v = plan.videoBitrateKbps;
     if (v > 0) {
         args << QStringLiteral("-b:v") << bitrateArgumentFromKbps(v) << QStringLiteral("-maxrate")
-             << bitrateArgumentFromKbps(static_cast<int>(v * 1.15)) << QStringLiteral("-bufsize")
-             << bitrateArgumentFromKbps(2 * v);
+             << bitrateArgumentFromKbps(plan.videoMaxRateKbps > 0 ? plan.videoMaxRateKbps : v)
+             << QStringLiteral("-bufsize") << bitrateArgumentFromKbps(2 * v);
     }
     if (!plan.audioCodec.isEmpty())
         args << QStringLiteral("-c:a") << plan.audioCodec;
     if (!plan.audioBitrate.isEmpty())
-        args << QStringLiteral("-b:a") << plan.audioBitrate;
+        args << QStringLiteral("-b:a") << plan.audioBitrate << plan.audioTrackBitrates;
     if (plan.videoCodec == QLatin1String("libx264")) {
         args << QStringLiteral("-movflags") << QStringLiteral("+faststart");
         if (normalizedModeName(params.compressionMode) == QLatin1String("Speed"))
@@ -324,7 +383,10 @@ void VideoCompressTask::executeStart()
     if (temporaryPath.isEmpty())
         return;
 
-    const CompressionPlan plan = compressionPlanFor(job, QFileInfo(job.sourcePath).size(), info);
+    const qint64 sourceBytes = QFileInfo(job.sourcePath).size();
+    const CompressionPlan plan = compressionPlanFor(job, sourceBytes, info);
+    if (!plan.belowSource)
+        return finishFailedWithKey("output_not_smaller", "tool.video_compress.error.cannot_shrink");
     for (const QString &line : plan.streams.leftOut)
         TVX_LOG_INFO << "[VideoCompress][Task]" << job.sourcePath << line;
     RunSpec spec;
@@ -345,6 +407,18 @@ void VideoCompressTask::executeStart()
         return i18n::t(QStringLiteral("tool.video_compress.task.completed_with_path"),
                        {{QStringLiteral("path"), QDir::toNativeSeparators(committedPath)}});
     };
+    // Even at rates below the source's an encoder can spend more than the source did; a file
+    // that is not smaller is no compression, so it never takes the output's name.
+    spec.acceptOutput = [this, sourceBytes](const QString &temporary) {
+        const qint64 outputBytes = QFileInfo(temporary).size();
+        if (outputBytes < sourceBytes)
+            return true;
+        TVX_LOG_INFO << "[VideoCompress][Task]" << params().sourcePath << "output not smaller:" << outputBytes
+                     << "bytes from" << sourceBytes;
+        return false;
+    };
+    spec.rejectedCode = QStringLiteral("output_not_smaller");
+    spec.texts.rejected = i18n::t(QStringLiteral("tool.video_compress.error.cannot_shrink"));
     spec.onStarted = [this]() {
         setProgress(0.15);
         setMessage(i18n::t(QStringLiteral("tool.video_compress.task.compressing")));

@@ -22,8 +22,15 @@ public:
         QString videoCodec;
         QString audioCodec;
         QString preset;
+        // The rate of every audio track, and the lower rates of single tracks ("-b:a:N"), so no
+        // track is given more than the source's own.
         QString audioBitrate;
+        QStringList audioTrackBitrates;
         int videoBitrateKbps = 0;
+        // The ceiling of the video rate: at most the source's own video rate.
+        int videoMaxRateKbps = 0;
+        // False when the source's own rates leave no room for a smaller file.
+        bool belowSource = true;
         int crf = 23;
         // Every audio track and the subtitles the container holds.
         tools::StreamSelection streams;

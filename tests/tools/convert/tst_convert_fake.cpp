@@ -23,6 +23,9 @@
 
 namespace {
 
+// The source's size: 400 kbit/s over the fake probe's 120 s, room for a smaller file.
+constexpr qint64 kSourceBytes = 6000000;
+
 // Fake ffmpeg: behaviour from the file "mode" beside it; the last argument is the output.
 // It records its pid, and "started" once it runs; "release" lets a waiting run finish.
 const char *kFakeFFmpeg = R"SH(PATH=/usr/bin:/bin
@@ -45,6 +48,8 @@ no_output)
   exit 0 ;;
 folder_gone)
   printf 'converted' > "$out"; rm -rf "$(dirname "$out")"; exit 0 ;;
+bigger)
+  truncate -s 7000000 "$out"; exit 0 ;;
 hold)
   printf 'partial' > "$out"; touch "$D/started"
   while [ ! -f "$D/release" ]; do sleep 0.02; done
@@ -85,6 +90,7 @@ struct Rig
         tvxtest::writeScript(root + QStringLiteral("/ffprobe.exe"), QString::fromLatin1(kFakeProbe));
         tvxtest::writeFile(root + QStringLiteral("/mode"), mode.toLatin1());
         source = tvxtest::writeFile(base + QStringLiteral("/in/clip.mp4"), QByteArray(6000, 'x'));
+        QFile(source).resize(kSourceBytes); // sparse: the size is what counts
         environment = std::make_unique<FFmpegEnvironment>(root);
         prober = std::make_unique<FFprobeService>(environment.get());
     }
@@ -249,6 +255,10 @@ private slots:
                                                              << "output_commit_failed"
                                                              << "";
         }
+        // A compression that ends bigger than its source is no compression.
+        QTest::addRow("compress: output not smaller")
+            << true << "bigger"
+            << "output_not_smaller" << i18n::t(QStringLiteral("tool.video_compress.error.cannot_shrink"));
     }
 
     void failures()
@@ -270,6 +280,7 @@ private slots:
             text = code == QLatin1String("ffmpeg_failed") ? tool.failedFallback : tool.commitFailed;
         QCOMPARE(task->errorText(), text);
         QCOMPARE(rig.outputs(), QStringList());
+        QCOMPARE(QFileInfo(rig.source).size(), kSourceBytes);
     }
 
     void earlyFailures_data()

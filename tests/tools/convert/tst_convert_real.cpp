@@ -211,6 +211,42 @@ private slots:
         QCOMPARE(probe(outDir + "/" + outputs.first()).tracks, tracks);
     }
 
+    // A low-rate 10-bit HEVC clip: x264 at the tool's usual floor (220 + 128 kbit/s) made it
+    // bigger and reported success. Now it is either smaller or the task fails saying it cannot be,
+    // without an output, and the source stays as it was.
+    void compressNeverGrows()
+    {
+        const QString base = freshDir(QStringLiteral("never-grows"));
+        const QString source = base + QStringLiteral("/in/hevc.mp4");
+        QDir().mkpath(base + QStringLiteral("/in"));
+        QVERIFY(QFile::copy(tvxtest::fixtures::lowRateHevcMp4(), source));
+        QFile sourceFile(source);
+        QVERIFY(sourceFile.open(QIODevice::ReadOnly));
+        const QByteArray sourceBytes = sourceFile.readAll();
+        sourceFile.close();
+        const QString outDir = base + QStringLiteral("/out");
+        VideoCompressParams params;
+        params.sourcePath = source;
+        params.outputDirectory = outDir;
+        std::unique_ptr<VideoCompressTask> task(VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        QVERIFY(runThroughQueue(task.get(), 120000));
+        const QStringList outputs = filesIn(outDir);
+        if (task->status() == BackgroundTask::Completed) {
+            QCOMPARE(outputs, QStringList{"hevc_compressed.mp4"});
+            const qint64 outputSize = QFileInfo(outDir + QStringLiteral("/hevc_compressed.mp4")).size();
+            QVERIFY2(outputSize < sourceBytes.size(),
+                     qPrintable(QStringLiteral("%1 from %2 bytes").arg(outputSize).arg(sourceBytes.size())));
+        } else {
+            QCOMPARE(task->status(), int(BackgroundTask::Failed));
+            QCOMPARE(task->errorCode(), QStringLiteral("output_not_smaller"));
+            QCOMPARE(task->errorText(), i18n::t("tool.video_compress.error.cannot_shrink"));
+            QCOMPARE(outputs, QStringList());
+        }
+        QVERIFY(sourceFile.open(QIODevice::ReadOnly));
+        QVERIFY(sourceFile.readAll() == sourceBytes);
+        QCOMPARE(filesIn(base + QStringLiteral("/in")), QStringList{"hevc.mp4"});
+    }
+
     void compressRefusesAudio()
     {
         const QString outDir = freshDir(QStringLiteral("refuse"));

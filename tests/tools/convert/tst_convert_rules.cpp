@@ -370,13 +370,17 @@ private slots:
                                   << "96k" << QStringList{"385k", "442k", "770k"} << true;
         QTest::newRow("quality 70") << "Quality" << 70 << qint64(6000000) << qint64(60) << "slow" << 22
                                     << "160k" << QStringList{"467k", "537k", "934k"} << false;
-        QTest::newRow("floor: small file") << "Balanced" << 70 << qint64(100000) << qint64(60) << "medium"
-                                           << 25 << "128k" << QStringList{"220k", "252k", "440k"} << false;
+        // 500000 bytes over 15 s is 266 kbit/s, 138 of them left for the picture beside 128 for
+        // the sound: the floor would exceed the source's own picture rate, so that rate holds.
+        QTest::newRow("floor held under the source's rate")
+            << "Balanced" << 70 << qint64(500000) << qint64(15) << "medium" << 25 << "128k"
+            << QStringList{"138k", "138k", "276k"} << false;
         // 65250 bytes in 1 s at 50 % is exactly 261 kbit/s: above the threshold, below the floor.
         QTest::newRow("floor: total 261") << "Balanced" << 50 << qint64(65250) << qint64(1) << "medium" << 25
                                           << "128k" << QStringList{"220k", "252k", "440k"} << false;
+        // The ceiling stops at the 672 kbit/s the source's picture takes beside 128 for the sound.
         QTest::newRow("ratio 150 as 100") << "Balanced" << 150 << qint64(6000000) << qint64(60) << "medium"
-                                          << 25 << "128k" << QStringList{"656k", "754k", "1312k"} << false;
+                                          << 25 << "128k" << QStringList{"656k", "672k", "1312k"} << false;
         QTest::newRow("ratio 10 as 20") << "Balanced" << 10 << qint64(60000000) << qint64(60) << "medium"
                                         << 25 << "128k" << QStringList{"1472k", "1692k", "2944k"} << false;
         QTest::newRow("'speed ' with a blank")
@@ -434,6 +438,81 @@ private slots:
                      << "fastdecode";
         expected << temporary;
         QCOMPARE(VideoCompressTask::buildFFmpegArguments(p, plan, temporary), expected);
+    }
+
+    // The rates ffprobe states per stream bound the plan: no audio track above its own rate, the
+    // picture never above the source's picture, and no plan at all when nothing would be left.
+    void compressPlanBelowSourceRates_data()
+    {
+        QTest::addColumn<qint64>("sizeBytes");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<qint64>("videoRate"); // bit/s; 0 when unstated
+        QTest::addColumn<QList<qint64>>("audioRates");
+        QTest::addColumn<QStringList>("rateArgs");
+        QTest::addColumn<QStringList>("audioArgs");
+        QTest::addColumn<bool>("belowSource");
+        // 10-bit HEVC at 143 kbit/s with 48 kbit/s AAC: 220 + 128 would make it bigger.
+        QTest::newRow("low-rate HEVC")
+            << qint64(102941) << qint64(4) << qint64(142956) << QList<qint64>{48430}
+            << QStringList{"142k", "142k", "284k"} << QStringList{"-b:a", "48k"} << true;
+        QTest::newRow("one track below the mode's rate")
+            << qint64(6000000) << qint64(60) << qint64(0) << QList<qint64>{192000, 32000}
+            << QStringList{"432k", "496k", "864k"} << QStringList{"-b:a", "128k", "-b:a:1", "32k"} << true;
+        QTest::newRow("stated picture rate below the budget")
+            << qint64(6000000) << qint64(60) << qint64(300000) << QList<qint64>{128000}
+            << QStringList{"300k", "300k", "600k"} << QStringList{"-b:a", "128k"} << true;
+        QTest::newRow("unstated rates of a plentiful source")
+            << qint64(6000000) << qint64(60) << qint64(0) << QList<qint64>{0}
+            << QStringList{"432k", "496k", "864k"} << QStringList{"-b:a", "128k"} << true;
+        // 100000 bytes over 60 s is 13 kbit/s: the sound alone takes it all.
+        QTest::newRow("no room left") << qint64(100000) << qint64(60) << qint64(0) << QList<qint64>{}
+                                      << QStringList{} << QStringList{"-b:a", "13k"} << false;
+    }
+    void compressPlanBelowSourceRates()
+    {
+        QFETCH(qint64, sizeBytes);
+        QFETCH(qint64, seconds);
+        QFETCH(qint64, videoRate);
+        QFETCH(QList<qint64>, audioRates);
+        QFETCH(QStringList, rateArgs);
+        QFETCH(QStringList, audioArgs);
+        QFETCH(bool, belowSource);
+        FFprobeService::MediaInfo info;
+        info.durationSeconds = seconds;
+        info.width = 320;
+        info.height = 240;
+        if (videoRate > 0 || !audioRates.isEmpty()) {
+            ffmpeg::StreamInfo video;
+            video.index = 0;
+            video.codecType = QStringLiteral("video");
+            video.codecName = QStringLiteral("hevc");
+            video.bitRate = videoRate;
+            info.streams << video;
+            for (const qint64 rate : audioRates) {
+                ffmpeg::StreamInfo audio;
+                audio.index = info.streams.size();
+                audio.codecType = QStringLiteral("audio");
+                audio.codecName = QStringLiteral("aac");
+                audio.bitRate = rate;
+                info.streams << audio;
+            }
+        }
+        VideoCompressParams p;
+        p.sourcePath = QStringLiteral("/in/clip.mp4");
+        const VideoCompressTask::CompressionPlan plan =
+            VideoCompressTask::compressionPlanFor(p, sizeBytes, info);
+        QCOMPARE(plan.belowSource, belowSource);
+        const QStringList args =
+            VideoCompressTask::buildFFmpegArguments(p, plan, QStringLiteral("/out/t.mp4"));
+        const int audioAt = args.indexOf(QStringLiteral("-b:a"));
+        QVERIFY(audioAt > 0);
+        QCOMPARE(args.mid(audioAt, audioArgs.size()), audioArgs);
+        if (!belowSource)
+            return;
+        const int videoAt = args.indexOf(QStringLiteral("-b:v"));
+        QVERIFY(videoAt > 0);
+        QCOMPARE((QStringList{args.value(videoAt + 1), args.value(videoAt + 3), args.value(videoAt + 5)}),
+                 rateArgs);
     }
 
     void compressFactorAndTexts_data()

@@ -123,9 +123,12 @@ struct Rig
         return m->data(m->index(row, 0), m->roleNames().key(name));
     }
     int status(int row) const { return role(row, "status").toInt(); }
+    // 6 MB (sparse) over the fake probe's 120 s: a source with room for a smaller file.
     QString source(const QString &name) const
     {
-        return tvxtest::writeFile(root + QStringLiteral("/in/") + name, QByteArray(4000, 'x'));
+        const QString path = tvxtest::writeFile(root + QStringLiteral("/in/") + name, QByteArray(4000, 'x'));
+        QFile(path).resize(6000000);
+        return path;
     }
     void addFiles(const QStringList &names) const
     {
