@@ -106,7 +106,13 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i)
         TVX_LOG_INFO << "[Startup][Args]" << i << "=" << args.at(i);
 
-    const QString startupFileUrl = app::startupFileUrl(args);
+    // The bytes as given: QCoreApplication::arguments() decodes them, and a file name that is
+    // not valid text in the system's encoding would be lost there. QApplication has taken its
+    // own options out of argv already.
+    QByteArrayList rawArgs;
+    for (int i = 0; i < argc; ++i)
+        rawArgs.append(QByteArray(argv[i]));
+    const QString startupFileUrl = app::startupFileUrl(rawArgs);
 
     SingleInstanceService singleInstance(QString::fromUtf8(TVX_ENTRY_SCOPE));
     TVX_LOG_INFO << "[Startup][SingleInstance] entry_scope =" << QStringLiteral("main");

@@ -82,8 +82,9 @@ public:
     Q_INVOKABLE bool advanceForPlaybackCompletionFromFile(const QUrl &fileUrl);
     Q_INVOKABLE bool containsFile(const QUrl &fileUrl) const;
     Q_INVOKABLE bool isSupportedFileUrl(const QUrl &fileUrl) const;
-    // Why an opened file cannot be played: "missing", "folder", "subtitle" or "unsupported";
-    // empty when the list takes it. The user is told, so a refusal is never silent.
+    // Why an opened file cannot be played: "missing", "encoding" (it exists, but its name is not
+    // valid in the system's encoding, so no file API of Qt reaches it), "folder", "subtitle" or
+    // "unsupported"; empty when the list takes it. The user is told, so a refusal is never silent.
     Q_INVOKABLE QString refusalReason(const QUrl &fileUrl) const;
 
     // Every listed path in list order; the preview cache keeps exactly these files at quit.
