@@ -80,6 +80,10 @@ void setupScopedQmlDiskCachePath()
 int main(int argc, char *argv[])
 {
     TVX_LOG_INFO << "[Startup] Start Official Server APP!";
+    // Before anything reads them: the folders of this start and of every program it starts.
+    const QStringList ignoredXdg = app::dropRelativeXdgVariables();
+    if (!ignoredXdg.isEmpty())
+        TVX_LOG_WARN << "[Startup][Paths] relative values ignored:" << ignoredXdg.join(QLatin1Char(' '));
 
     QCoreApplication::setAttribute(Qt::AA_UseDesktopOpenGL, true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);

@@ -180,6 +180,34 @@ private slots:
         QVERIFY2(!primary.log().contains(QStringLiteral("reason missing")), qPrintable(primary.log()));
     }
 
+    // Relative XDG folders are ignored, as the base-directory rules say: the program keeps its
+    // files under the home folder's defaults and makes nothing in the folder it was started in,
+    // nor does any program it starts.
+    void relativeXdgFoldersAreIgnored()
+    {
+        const QString cwd =
+            tvxtest::scratchPath(QStringLiteral("xdg-cwd/.keep")).section(QLatin1Char('/'), 0, -2);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral("reldata"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("relconfig"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("relcache"));
+        PlayerProcess player;
+        player.setWorkingDirectory(cwd);
+        player.start({tvxtest::fixtures::smallMp4()}, env);
+        // By then the window has drawn (its graphics libraries keep caches), the ffmpeg programs'
+        // warm-ups have been started and mpv has opened the file.
+        QVERIFY2(player.waitForLog(QStringLiteral("[mpv][event] FILE_LOADED"), 60000),
+                 qPrintable(player.log()));
+        const QString home = QDir::homePath();
+        QVERIFY(QFileInfo(home + QStringLiteral("/.local/share/Kestrane/Tavrixo")).isDir());
+        QVERIFY(QFileInfo(home + QStringLiteral("/.cache/Tavrixo")).isDir());
+        QCOMPARE(QDir(cwd).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QVERIFY2(
+            player.log().contains(QStringLiteral("relative values ignored: XDG_DATA_HOME XDG_CONFIG_HOME "
+                                                 "XDG_CACHE_HOME")),
+            qPrintable(player.log()));
+    }
+
     void staleLockIsTakenOver()
     {
         // A primary killed without clean-up leaves its lock file; the next start must not be blocked.
