@@ -81,6 +81,10 @@ void setupScopedQmlDiskCachePath()
 int main(int argc, char *argv[])
 {
     TVX_LOG_INFO << "[Startup] Start Official Server APP!";
+    // Before anything reads them: the folders of this start and of every program it starts.
+    const QStringList ignoredXdg = app::dropRelativeXdgVariables();
+    if (!ignoredXdg.isEmpty())
+        TVX_LOG_WARN << "[Startup][Paths] relative values ignored:" << ignoredXdg.join(QLatin1Char(' '));
 
     QCoreApplication::setAttribute(Qt::AA_UseDesktopOpenGL, true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
@@ -107,7 +111,13 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i)
         TVX_LOG_INFO << "[Startup][Args]" << i << "=" << args.at(i);
 
-    const QString startupFileUrl = app::startupFileUrl(args);
+    // The bytes as given: QCoreApplication::arguments() decodes them, and a file name that is
+    // not valid text in the system's encoding would be lost there. QApplication has taken its
+    // own options out of argv already.
+    QByteArrayList rawArgs;
+    for (int i = 0; i < argc; ++i)
+        rawArgs.append(QByteArray(argv[i]));
+    const QString startupFileUrl = app::startupFileUrl(rawArgs);
 
     SingleInstanceService singleInstance(QString::fromUtf8(TVX_ENTRY_SCOPE));
     TVX_LOG_INFO << "[Startup][SingleInstance] entry_scope =" << QStringLiteral("main");

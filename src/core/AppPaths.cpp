@@ -142,14 +142,15 @@ QString sessionFallbackRoot()
 
 QString xdgRuntimeDir()
 {
-    return clean(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")));
+    const QString dir = clean(QFile::decodeName(qgetenv("XDG_RUNTIME_DIR")));
+    return QDir::isAbsolutePath(dir) ? dir : QString();
 }
 
 // The first result of tryRoot over the roots a private folder may live under, best first,
 // each checked afresh; the last-resort folder is only made when nothing else would do.
 template <typename TryRoot> QString firstPrivateRoot(TryRoot tryRoot)
 {
-    const QString cache = clean(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    const QString cache = standardLocation(QStandardPaths::GenericCacheLocation);
     if (usableRoot(cache, true)) {
         const QString result = tryRoot(cache);
         if (!result.isEmpty())
@@ -182,7 +183,92 @@ QString makePrivatePath(const QString &root, const QString &relative)
 
 #endif
 
+#ifndef Q_OS_WIN
+
+struct XdgHome
+{
+    const char *variable;
+    const char *defaultUnderHome;
+};
+
+// The variable a standard location is read from, with the default under the home folder.
+XdgHome xdgHomeOf(QStandardPaths::StandardLocation type)
+{
+    switch (type) {
+    case QStandardPaths::GenericDataLocation:
+    case QStandardPaths::AppDataLocation:
+    case QStandardPaths::AppLocalDataLocation:
+    case QStandardPaths::FontsLocation:
+    case QStandardPaths::ApplicationsLocation:
+        return {"XDG_DATA_HOME", ".local/share"};
+    case QStandardPaths::GenericCacheLocation:
+    case QStandardPaths::CacheLocation:
+        return {"XDG_CACHE_HOME", ".cache"};
+    case QStandardPaths::GenericConfigLocation:
+    case QStandardPaths::ConfigLocation:
+    case QStandardPaths::AppConfigLocation:
+        return {"XDG_CONFIG_HOME", ".config"};
+    default:
+        return {nullptr, nullptr};
+    }
+}
+
+#endif
+
 } // namespace
+
+QStringList dropRelativeXdgVariables()
+{
+    QStringList dropped;
+#ifndef Q_OS_WIN
+    for (const char *name :
+         {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty() && !value.startsWith('/')) {
+            qunsetenv(name);
+            dropped << QString::fromLatin1(name);
+        }
+    }
+    for (const char *name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
+        const QByteArray value = qgetenv(name);
+        if (value.isEmpty())
+            continue;
+        QByteArrayList kept;
+        for (const QByteArray &entry : value.split(':')) {
+            if (entry.startsWith('/'))
+                kept << entry;
+        }
+        if (kept.size() == value.split(':').size())
+            continue;
+        // Without an absolute entry the variable is as good as unset: its defaults apply.
+        if (kept.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, kept.join(':'));
+        dropped << QString::fromLatin1(name);
+    }
+#endif
+    return dropped;
+}
+
+QString standardLocation(QStandardPaths::StandardLocation type)
+{
+    const QString located = clean(QStandardPaths::writableLocation(type));
+#ifndef Q_OS_WIN
+    if (located.isEmpty() || QDir::isAbsolutePath(located))
+        return located;
+    const XdgHome home = xdgHomeOf(type);
+    if (!home.variable)
+        return located;
+    // Qt put the relative value first and the application's own levels after it.
+    const QString value = clean(QFile::decodeName(qgetenv(home.variable)));
+    const QString levels =
+        !value.isEmpty() && located.startsWith(value) ? located.mid(value.size()) : QString();
+    return clean(QDir::homePath() + QLatin1Char('/') + QLatin1String(home.defaultUnderHome) + levels);
+#else
+    return located;
+#endif
+}
 
 QString privateFolderProblem(const QString &path)
 {
@@ -270,7 +356,7 @@ QString homePath()
 
 QString desktopPath()
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).trimmed();
+    const QString desktop = standardLocation(QStandardPaths::DesktopLocation);
     if (desktop.isEmpty())
         return homePath();
     return clean(desktop);
@@ -278,7 +364,7 @@ QString desktopPath()
 
 QString appDataRootPath()
 {
-    const QString base = clean(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    const QString base = standardLocation(QStandardPaths::AppLocalDataLocation);
     return applyChannelSuffixForAppDataPath(base);
 }
 

@@ -1,9 +1,24 @@
 // Every folder and file path the program uses outside the resource bundle.
 #pragma once
 
+#include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 
 namespace app {
+
+// The XDG base-directory rules hold a relative XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME,
+// XDG_STATE_HOME or XDG_RUNTIME_DIR invalid, to be ignored, and so are relative entries of
+// XDG_DATA_DIRS and XDG_CONFIG_DIRS; Qt's standard paths use them as given, relative to the
+// working folder. This takes them out of the process's environment, so that Qt, the libraries
+// in the process and every program it starts use the defaults (~/.local/share, ~/.config,
+// ~/.cache). Returns the names of the variables it changed. Called first thing in main, before
+// any thread or library reads the environment.
+QStringList dropRelativeXdgVariables();
+
+// QStandardPaths::writableLocation with the same rule, also where the environment still holds
+// a relative value: every folder the program finds for the user goes through this.
+QString standardLocation(QStandardPaths::StandardLocation type);
 
 // The build-wide entry scope, trimmed and lower-cased ("main" in this build).
 QString packageEntryScope();

@@ -1,5 +1,6 @@
 #include "platform/MimeAppsList.h"
 
+#include "core/AppPaths.h"
 #include "core/AtomicFile.h"
 
 #include <QDir>
@@ -37,7 +38,7 @@ bool isBlank(const QString &line)
 
 QString MimeAppsList::userFilePath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+    return QDir(app::standardLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("mimeapps.list"));
 }
 

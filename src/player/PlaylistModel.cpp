@@ -2,6 +2,7 @@
 #include "player/PlaylistModel.h"
 
 #include "core/AppPaths.h"
+#include "core/FileUrl.h"
 #include "core/Log.h"
 #include "core/StateFile.h"
 #include "media/MediaFormats.h"
@@ -520,7 +521,8 @@ QString PlaylistModel::refusalReason(const QUrl &fileUrl) const
     const QString path = normalizedSourcePath(fileUrl);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
-        return QStringLiteral("missing");
+        return app::urlNamesUnreadableExistingFile(fileUrl) ? QStringLiteral("encoding")
+                                                            : QStringLiteral("missing");
     if (info.isDir())
         return QStringLiteral("folder");
     if (media::isSupportedSubtitlePath(path))

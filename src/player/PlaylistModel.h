@@ -82,8 +82,10 @@ public:
     Q_INVOKABLE bool advanceForPlaybackCompletionFromFile(const QUrl &fileUrl);
     Q_INVOKABLE bool containsFile(const QUrl &fileUrl) const;
     Q_INVOKABLE bool isSupportedFileUrl(const QUrl &fileUrl) const;
-    // Why an opened file cannot be played: "missing", "folder", "subtitle", "unsupported" or
-    // "full"; empty when the list takes it. The user is told, so a refusal is never silent.
+    // Why an opened file cannot be played: "missing", "encoding" (it exists, but its name is not
+    // valid in the system's encoding, so no file API of Qt reaches it), "folder", "subtitle",
+    // "unsupported" or "full"; empty when the list takes it. The user is told, so a refusal is
+    // never silent.
     Q_INVOKABLE QString refusalReason(const QUrl &fileUrl) const;
 
     // The list takes at most this many entries, and no more than what keeps "playlist.ini"

@@ -1,5 +1,6 @@
 #include "system/DesktopAssoc.h"
 
+#include "core/AppPaths.h"
 #include "core/AtomicFile.h"
 #include "media/MediaFormats.h"
 #include "platform/ShellLink.h"
@@ -55,7 +56,7 @@ QString desktopEntry(const QString &applicationName, const QString &exec, const 
 
 QString userDesktopEntryPath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+    return QDir(app::standardLocation(QStandardPaths::GenericDataLocation))
         .filePath(QStringLiteral("applications/") + desktopFileId());
 }
 
@@ -79,7 +80,7 @@ bool installUserIcon()
     if (!source.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = source.readAll();
-    const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+    const QString path = QDir(app::standardLocation(QStandardPaths::GenericDataLocation))
                              .filePath(QStringLiteral("icons/hicolor/256x256/apps/%1.png").arg(iconName()));
     QFile existing(path);
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)

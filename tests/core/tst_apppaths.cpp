@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -95,6 +96,104 @@ private slots:
             QVERIFY(QFileInfo(app::appDataRootPath()).isDir());
         if (which == "deskOut")
             QVERIFY(!QFileInfo::exists(app::desktopOutputRootPath() + "/video_to_image  "));
+    }
+
+    // A relative XDG value is ignored, as the base-directory rules say: the folders are the
+    // defaults under the home folder wherever the program was started, and nothing is made in
+    // the working folder.
+    void relativeXdgValuesAreIgnored_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("expected"); // under the home folder
+        QTest::newRow("data: application data") << QByteArray("XDG_DATA_HOME") << "appData"
+                                                << "/.local/share/Kestrane/Tavrixo";
+        QTest::newRow("data: shared data") << QByteArray("XDG_DATA_HOME") << "genericData"
+                                           << "/.local/share";
+        QTest::newRow("config") << QByteArray("XDG_CONFIG_HOME") << "genericConfig"
+                                << "/.config";
+        QTest::newRow("cache: temporary root") << QByteArray("XDG_CACHE_HOME") << "tempRoot"
+                                               << "/.cache";
+        QTest::newRow("cache: private folder") << QByteArray("XDG_CACHE_HOME") << "tempDir"
+                                               << "/.cache/Tavrixo/qmlcache/main";
+    }
+    void relativeXdgValuesAreIgnored()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, which);
+        QFETCH(QString, expected);
+        const QString cwd =
+            tvxtest::scratchPath(QStringLiteral("cwd/.keep")).section(QLatin1Char('/'), 0, -2);
+        QDir(cwd).removeRecursively();
+        QDir().mkpath(cwd);
+        const QString savedCwd = QDir::currentPath();
+        const QByteArray saved = qgetenv(variable.constData());
+        QDir::setCurrent(cwd);
+        qputenv(variable.constData(), "relative/dir");
+        QString got;
+        if (which == "appData")
+            got = app::appDataDirPath(QString());
+        else if (which == "genericData")
+            got = app::standardLocation(QStandardPaths::GenericDataLocation);
+        else if (which == "genericConfig")
+            got = app::standardLocation(QStandardPaths::GenericConfigLocation);
+        else if (which == "tempRoot")
+            got = app::tempRootPath();
+        else if (which == "tempDir")
+            got = app::tempDirPath(QStringLiteral("Tavrixo/qmlcache/main"));
+        const QStringList madeInCwd =
+            QDir(cwd).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        qputenv(variable.constData(), saved);
+        QDir::setCurrent(savedCwd);
+        QCOMPARE(got, QDir::homePath() + expected);
+        QCOMPARE(madeInCwd, QStringList());
+    }
+
+    void relativeRuntimeFolderIsIgnored()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", "runtime");
+        const QString runtime = app::runtimeDirPath();
+        qputenv("XDG_RUNTIME_DIR", saved);
+        QVERIFY2(QDir::isAbsolutePath(runtime), qPrintable(runtime));
+        QCOMPARE(runtime, app::tempDirPath(QStringLiteral("Tavrixo/runtime")));
+    }
+
+    // What main does first: the environment that Qt, the libraries and every child program read.
+    void relativeXdgVariablesLeaveTheEnvironment()
+    {
+        const QList<QByteArray> names{"XDG_DATA_HOME",  "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                      "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "XDG_DATA_DIRS",
+                                      "XDG_CONFIG_DIRS"};
+        QHash<QByteArray, QByteArray> saved;
+        for (const QByteArray &name : names)
+            saved.insert(name, qgetenv(name.constData()));
+        qputenv("XDG_DATA_HOME", "reldata");
+        qputenv("XDG_CONFIG_HOME", "/abs/config");
+        qputenv("XDG_CACHE_HOME", "./relcache");
+        qputenv("XDG_STATE_HOME", "relstate");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_DATA_DIRS", "share:/usr/local/share:/usr/share");
+        qputenv("XDG_CONFIG_DIRS", "etc/xdg");
+        const QStringList dropped = app::dropRelativeXdgVariables();
+        QHash<QByteArray, QByteArray> after;
+        QSet<QByteArray> present;
+        for (const QByteArray &name : names) {
+            after.insert(name, qgetenv(name.constData()));
+            if (qEnvironmentVariableIsSet(name.constData()))
+                present.insert(name);
+        }
+        for (const QByteArray &name : names) {
+            if (saved.value(name).isNull())
+                qunsetenv(name.constData());
+            else
+                qputenv(name.constData(), saved.value(name));
+        }
+        QCOMPARE(dropped, (QStringList{"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_DIRS",
+                                       "XDG_CONFIG_DIRS"}));
+        QCOMPARE(present, (QSet<QByteArray>{"XDG_CONFIG_HOME", "XDG_DATA_DIRS"}));
+        QCOMPARE(after.value("XDG_CONFIG_HOME"), QByteArray("/abs/config"));
+        QCOMPARE(after.value("XDG_DATA_DIRS"), QByteArray("/usr/local/share:/usr/share"));
     }
 
     void desktopOutputRootFallsBackToApplicationName()

@@ -361,5 +361,42 @@ QString lowRateHevcMp4()
     });
 }
 
+QString longNamedMp4()
+{
+    const QString source = smallMp4();
+    if (source.isEmpty())
+        return {};
+    return ensure(longCjkFileName(250, QStringLiteral("mp4")),
+                  [&source](const QString &tmp) { return QFile::copy(source, tmp); });
+}
+
 } // namespace fixtures
+
+QString shortenedNameProblem(const QString &path, const QString &sourceBase, const QString &tail)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QByteArray bytes = QFile::encodeName(name);
+    if (bytes.size() > 255)
+        return QStringLiteral("%1 bytes: %2").arg(bytes.size()).arg(name);
+    if (QFile::decodeName(bytes) != name)
+        return QStringLiteral("a character is cut in two: ") + name;
+    if (!name.endsWith(tail))
+        return QStringLiteral("does not end in %1: %2").arg(tail, name);
+    const QString kept = name.chopped(tail.size());
+    if (kept.isEmpty() || !sourceBase.startsWith(kept))
+        return QStringLiteral("does not start with the source's name: ") + name;
+    return QString();
+}
+
+QString longCjkFileName(int bytes, const QString &extension)
+{
+    static const QString kText = QStringLiteral("一段很长的会议录像第");
+    const int room = bytes - 1 - extension.toUtf8().size();
+    QString base;
+    for (int i = 0; i < room / 3; ++i)
+        base += kText.at(i % kText.size());
+    for (int i = 0; i < room % 3; ++i)
+        base += QLatin1Char('0' + i);
+    return base + QLatin1Char('.') + extension;
+}
 } // namespace tvxtest

@@ -85,6 +85,15 @@ QString anamorphicPalMp4();
 // 4 s, 320x240 10-bit HEVC near 145 kbit/s + AAC at 48 kbit/s: below any rate the compressor
 // would otherwise pick.
 QString lowRateHevcMp4();
+QString longNamedMp4();    // copy of smallMp4 whose name is longCjkFileName(250, "mp4")
 } // namespace fixtures
+
+// A file name of Chinese characters (three bytes each in UTF-8) and "." + extension that takes
+// exactly bytes bytes, padded with ASCII digits: names of the length users reach.
+QString longCjkFileName(int bytes, const QString &extension);
+// What is wrong with the file name of path made from a source whose base name is sourceBase:
+// longer than NAME_MAX (255 bytes), a character cut in two, not ending in tail, or not
+// starting with a non-empty start of sourceBase. Empty when nothing is.
+QString shortenedNameProblem(const QString &path, const QString &sourceBase, const QString &tail);
 
 } // namespace tvxtest

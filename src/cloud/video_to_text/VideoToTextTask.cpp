@@ -173,7 +173,8 @@ QString VideoToTextTask::resultFilePathFor(const VideoToTextParams &params)
     QString name = source.completeBaseName();
     if (name.isEmpty())
         name = source.fileName();
-    const QString fileName = QStringLiteral("%1.%2").arg(name, resolveOutputExtension(params.outputFormat));
+    const QString fileName =
+        tools::fittedFileName(name, QLatin1Char('.') + resolveOutputExtension(params.outputFormat));
     return QDir(resultOutputDirectoryFor(params)).filePath(fileName);
 }
 
@@ -186,8 +187,9 @@ QString VideoToTextTask::ensureUniqueFilePath(const QString &path)
     const QString base = info.completeBaseName();
     const QString suffix = info.suffix();
     for (int n = 1; n <= 9999; ++n) {
-        const QString name = suffix.isEmpty() ? QStringLiteral("%1_%2").arg(base).arg(n)
-                                              : QStringLiteral("%1_%2.%3").arg(base).arg(n).arg(suffix);
+        const QString name =
+            tools::fittedFileName(base, suffix.isEmpty() ? QStringLiteral("_%1").arg(n)
+                                                         : QStringLiteral("_%1.%2").arg(n).arg(suffix));
         const QString candidate = folder.filePath(name);
         if (!tools::pathIsTaken(candidate))
             return candidate;

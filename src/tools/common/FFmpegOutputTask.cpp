@@ -266,8 +266,9 @@ void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
             }
             if (!pathIsTaken(temporary) || !pathIsTaken(candidate))
                 break;
-            const QString next = freeOutputFilePath(spec.target.directory, spec.target.baseName,
-                                                    spec.target.extension, spec.target.sourcePath);
+            const QString next =
+                freeOutputFilePath(spec.target.directory, spec.target.baseName, spec.target.extension,
+                                   spec.target.sourcePath, spec.target.baseTail);
             if (next == candidate)
                 break;
             candidate = next;

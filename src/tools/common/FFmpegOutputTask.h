@@ -60,6 +60,7 @@ protected:
         QString extension;
         QString sourcePath;
         QString finalPath;
+        QString baseTail; // kept whole after the base name when a long name is shortened
     };
 
     // Each tool's own texts.

@@ -2,9 +2,40 @@
 #include "tools/common/OutputNaming.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace tools {
+
+int fileNameBytes(const QString &text)
+{
+    return QFile::encodeName(text).size();
+}
+
+QString truncatedToFileNameBytes(const QString &text, int maxBytes)
+{
+    if (fileNameBytes(text) <= maxBytes)
+        return text;
+    int used = 0;
+    int end = 0;
+    while (end < text.size()) {
+        // A character outside the basic plane is two UTF-16 units: it is kept or cut whole.
+        const int units =
+            text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate() ? 2
+                                                                                                         : 1;
+        const int bytes = fileNameBytes(text.mid(end, units));
+        if (used + bytes > maxBytes)
+            break;
+        used += bytes;
+        end += units;
+    }
+    return text.left(end);
+}
+
+QString fittedFileName(const QString &base, const QString &tail)
+{
+    return truncatedToFileNameBytes(base, kMaxFileNameBytes - fileNameBytes(tail)) + tail;
+}
 
 bool pathIsTaken(const QString &path)
 {
@@ -13,7 +44,7 @@ bool pathIsTaken(const QString &path)
 }
 
 QString freeOutputFilePath(const QString &directory, const QString &baseName, const QString &extension,
-                           const QString &sourcePath)
+                           const QString &sourcePath, const QString &tail)
 {
     if (directory.isEmpty() || extension.isEmpty())
         return QString();
@@ -21,13 +52,14 @@ QString freeOutputFilePath(const QString &directory, const QString &baseName, co
     const QString sourceAbsolute = sourcePath.trimmed().isEmpty()
                                        ? QString()
                                        : QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
-    QString candidate = dir.filePath(baseName + QLatin1Char('.') + extension);
+    QString candidate = dir.filePath(fittedFileName(baseName, tail + QLatin1Char('.') + extension));
     for (qint64 counter = 1;; ++counter) {
         const bool isSource = !sourceAbsolute.isEmpty() &&
                               QDir::cleanPath(QFileInfo(candidate).absoluteFilePath()) == sourceAbsolute;
         if (!isSource && !pathIsTaken(candidate))
             return candidate;
-        candidate = dir.filePath(QStringLiteral("%1(%2).%3").arg(baseName).arg(counter).arg(extension));
+        candidate = dir.filePath(
+            fittedFileName(baseName, tail + QStringLiteral("(%1).%2").arg(counter).arg(extension)));
     }
 }
 
@@ -42,8 +74,8 @@ QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId)
     // in the target's own extension, which is what ffmpeg reads to choose the container.
     const QString suffix = info.suffix();
     const QString tail = suffix.isEmpty() ? QStringLiteral(".part") : QStringLiteral(".part.") + suffix;
-    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
-           QStringLiteral(".__tvx_tmp__.") + taskId + tail;
+    return info.absolutePath() + QLatin1Char('/') +
+           fittedFileName(info.completeBaseName(), QStringLiteral(".__tvx_tmp__.") + taskId + tail);
 }
 
 bool ensureOutputDirectory(const QString &outputDirectory, const QString &emptyText,

@@ -6,16 +6,34 @@
 
 namespace tools {
 
+// The longest file name (one path component) the file systems in use take: NAME_MAX, counted
+// in the bytes the name is stored as.
+inline constexpr int kMaxFileNameBytes = 255;
+
+// The bytes text takes in a file name on this system.
+int fileNameBytes(const QString &text);
+
+// The longest start of text, cut between characters (never inside one), that takes at most
+// maxBytes in a file name.
+QString truncatedToFileNameBytes(const QString &text, int maxBytes);
+
+// base + tail, with base shortened so that the whole fits kMaxFileNameBytes: the tail (a
+// counter, a stamp, the extension) is what makes the name, so it is the part that is kept.
+QString fittedFileName(const QString &base, const QString &tail);
+
 // True when something (a file, a folder or even a dangling link) already holds the path.
 bool pathIsTaken(const QString &path);
 
-// The first of "<base>.<ext>", "<base>(1).<ext>", "<base>(2).<ext>", ... in directory that is
-// not taken and is not the source itself. Empty when directory or extension is empty.
+// The first of "<base><tail>.<ext>", "<base><tail>(1).<ext>", ... in directory that is not taken
+// and is not the source itself, each with base shortened where the name would not fit
+// kMaxFileNameBytes (the tail, such as "_compressed", is kept whole). Empty when directory or
+// extension is empty.
 QString freeOutputFilePath(const QString &directory, const QString &baseName, const QString &extension,
-                           const QString &sourcePath);
+                           const QString &sourcePath, const QString &tail = QString());
 
-// "<folder>/<complete base>.__tvx_tmp__.<taskId>.part.<suffix>" (".part" without a suffix); empty when
-// finalPath is empty.
+// "<folder>/<complete base>.__tvx_tmp__.<taskId>.part.<suffix>" (".part" without a suffix), the
+// complete base shortened where the name would not fit kMaxFileNameBytes; empty when finalPath
+// is empty.
 QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId);
 
 // True when the folder exists or could be created; otherwise errorText (when given) receives

@@ -262,8 +262,8 @@ void FormatConvertTask::executeStart()
     spec.program = environment->ffmpegExecutablePath();
     spec.arguments = buildFFmpegArguments(job, temporaryPath, streams);
     spec.durationSeconds = duration;
-    spec.target = {outputDirectoryOf(job), outputBaseName(job), outputExtensionOf(job), job.sourcePath,
-                   outputPath};
+    spec.target = {outputDirectoryOf(job), outputBaseName(job), outputExtensionOf(job),
+                   job.sourcePath,         outputPath,          QString()};
     spec.texts.cancelled = cancelledText();
     spec.texts.startFailed = i18n::t(QStringLiteral("cpp.msg.start_ffmpeg_failed"));
     spec.texts.failedFallback = i18n::t(QStringLiteral("cpp.msg.conversion_failed"));

@@ -134,15 +134,16 @@ QString sourceBaseName(const QString &sourcePath)
     return base.trimmed().isEmpty() ? QStringLiteral("capture") : base;
 }
 
-QString freeNumberedPath(const QString &folder, const QString &name, const QString &extension)
+QString freeNumberedPath(const QString &folder, const QString &base, const QString &extension,
+                         const QString &tail)
 {
     const QDir dir(folder);
-    const QString plain = dir.filePath(QStringLiteral("%1.%2").arg(name, extension));
+    const QString plain = dir.filePath(tools::fittedFileName(base, tail + QLatin1Char('.') + extension));
     if (!tools::pathIsTaken(plain))
         return plain;
     for (int counter = 1; counter <= kMaxNameCounter; ++counter) {
-        const QString candidate =
-            dir.filePath(QStringLiteral("%1(%2).%3").arg(name).arg(counter).arg(extension));
+        const QString candidate = dir.filePath(
+            tools::fittedFileName(base, tail + QStringLiteral("(%1).%2").arg(counter).arg(extension)));
         if (!tools::pathIsTaken(candidate))
             return candidate;
     }

@@ -65,9 +65,12 @@ QStringList qualityArguments(const QString &format, const QString &preset);
 QString secondsArgument(double seconds);
 // The source's complete base name, or "capture" when it is blank.
 QString sourceBaseName(const QString &sourcePath);
-// The first of "<name>.<ext>", "<name>(1).<ext>" ... "<name>(99999).<ext>" in folder that is not
-// taken; empty when every one is taken, so a caller can never replace a file.
-QString freeNumberedPath(const QString &folder, const QString &name, const QString &extension);
+// The first of "<base><tail>.<ext>", "<base><tail>(1).<ext>" ... "<base><tail>(99999).<ext>" in
+// folder that is not taken, base shortened where a name would not fit a file name's bytes (the
+// tail, a time stamp, is kept whole); empty when every one is taken, so a caller can never
+// replace a file.
+QString freeNumberedPath(const QString &folder, const QString &base, const QString &extension,
+                         const QString &tail = QString());
 // The damaged-file text the tools announce when a source cannot be probed.
 QString sourceLoadFailedMessage();
 // Escapes "%" for ffmpeg's image-sequence pattern, where "%d" and friends are counters.

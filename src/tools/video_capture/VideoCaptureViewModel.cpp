@@ -112,9 +112,9 @@ QString VideoCaptureViewModel::buildOutputPath(const QString &sourcePath, const 
         return QString();
     const double whole = captureSeconds > 0 ? std::floor(captureSeconds) : 0.0;
     const QString stamp = formatDurationText(whole).replace(QLatin1Char(':'), QLatin1Char('-'));
-    const QString name = QStringLiteral("%1_%2").arg(tools::frames::sourceBaseName(sourcePath), stamp);
-    return tools::frames::freeNumberedPath(outputDirectory, name,
-                                           tools::frames::extensionForFormat(outputFormat));
+    return tools::frames::freeNumberedPath(outputDirectory, tools::frames::sourceBaseName(sourcePath),
+                                           tools::frames::extensionForFormat(outputFormat),
+                                           QLatin1Char('_') + stamp);
 }
 
 VideoCaptureViewModel::CaptureResult VideoCaptureViewModel::runCapture(const CaptureRequest &request,

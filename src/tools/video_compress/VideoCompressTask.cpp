@@ -61,7 +61,15 @@ int clampedRatio(int ratio)
 QString outputBaseName(const VideoCompressParams &params)
 {
     const QString base = QFileInfo(params.sourcePath).completeBaseName().trimmed();
-    return base.isEmpty() ? QStringLiteral("compressed_video") : base + QStringLiteral("_compressed");
+    return base.isEmpty() ? QStringLiteral("compressed_video") : base;
+}
+
+// Said after the source's name even when a long name has to be shortened.
+QString outputBaseTail(const VideoCompressParams &params)
+{
+    return QFileInfo(params.sourcePath).completeBaseName().trimmed().isEmpty()
+               ? QString()
+               : QStringLiteral("_compressed");
 }
 
 QString outputDirectoryOf(const VideoCompressParams &params)
@@ -334,7 +342,7 @@ QStringList VideoCompressTask::buildFFmpegArguments(const VideoCompressParams &p
 QString VideoCompressTask::outputFilePathFor(const VideoCompressParams &params)
 {
     return tools::freeOutputFilePath(outputDirectoryOf(params), outputBaseName(params),
-                                     outputExtensionFor(params), params.sourcePath);
+                                     outputExtensionFor(params), params.sourcePath, outputBaseTail(params));
 }
 
 QString VideoCompressTask::buildOutputFilePath() const
@@ -393,7 +401,8 @@ void VideoCompressTask::executeStart()
     spec.program = environment->ffmpegExecutablePath();
     spec.arguments = buildFFmpegArguments(job, plan, temporaryPath);
     spec.durationSeconds = qMax<qint64>(0, info.durationSeconds);
-    spec.target = {outputDirectoryOf(job), outputBaseName(job), plan.extension, job.sourcePath, outputPath};
+    spec.target = {outputDirectoryOf(job), outputBaseName(job), plan.extension,
+                   job.sourcePath,         outputPath,          outputBaseTail(job)};
     spec.texts.cancelled = cancelledText();
     spec.texts.startFailed = i18n::t(QStringLiteral("tool.video_compress.error.ffmpeg_start_failed"));
     spec.texts.failedFallback = i18n::t(QStringLiteral("tool.video_compress.error.compress_failed"));

@@ -3,6 +3,7 @@
 
 #include "ffmpeg/BoundedProcess.h"
 #include "i18n/I18n.h"
+#include "tools/common/OutputNaming.h"
 #include "tools/video_capture/FrameToolSupport.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QVector>
 
 #include <cmath>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -122,10 +124,9 @@ QString singleFramePath(const AddRequest &request)
                               .arg(whole / 3600, 2, 10, QLatin1Char('0'))
                               .arg((whole / 60) % 60, 2, 10, QLatin1Char('0'))
                               .arg(whole % 60, 2, 10, QLatin1Char('0'));
-    const QString name =
-        QStringLiteral("%1_%2").arg(tools::frames::sourceBaseName(request.sourcePath), stamp);
-    return tools::frames::freeNumberedPath(request.previewFolder, name,
-                                           tools::frames::extensionForFormat(request.format));
+    return tools::frames::freeNumberedPath(
+        request.previewFolder, tools::frames::sourceBaseName(request.sourcePath),
+        tools::frames::extensionForFormat(request.format), QLatin1Char('_') + stamp);
 }
 
 SeriesPlan buildSeriesPlan(const AddRequest &request)
@@ -135,9 +136,15 @@ SeriesPlan buildSeriesPlan(const AddRequest &request)
     const double lower = qMax(qMin(request.rangeStart, request.rangeEnd), 0.0);
     const double upper = qMax(qMax(request.rangeStart, request.rangeEnd), 0.0);
     const double length = upper - lower;
-    plan.prefix = QStringLiteral("%1_batch_%2")
-                      .arg(tools::frames::sourceBaseName(request.sourcePath),
-                           request.now.toString(QStringLiteral("yyyyMMdd_HHmmsszzz")));
+    // Room is kept for the frame counter's widest value and the extension, so every frame's
+    // name fits a file name's bytes.
+    const QString stamp =
+        QStringLiteral("_batch_") + request.now.toString(QStringLiteral("yyyyMMdd_HHmmsszzz"));
+    const QString widestFrameTail =
+        QStringLiteral("_%1.%2").arg(std::numeric_limits<int>::max()).arg(extension);
+    plan.prefix =
+        tools::fittedFileName(tools::frames::sourceBaseName(request.sourcePath), stamp + widestFrameTail);
+    plan.prefix.chop(widestFrameTail.size());
     // "%06d" is ffmpeg's frame counter; a "%" of the file name itself must stay literal.
     const QString pattern =
         QDir(request.previewFolder)

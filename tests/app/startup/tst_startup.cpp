@@ -8,6 +8,9 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // A running player whose stderr (where Qt's log lines go) is collected as it arrives.
@@ -32,6 +35,19 @@ public:
         m_process.start(m_exe, args);
         QVERIFY(m_process.waitForStarted(tvxtest::scaledMs(10000)));
     }
+    // One argument given as bytes, which QProcess would encode as text: a shell's printf makes
+    // them from octal escapes.
+    void startWithBytes(const QByteArray &argument)
+    {
+        QByteArray escaped;
+        for (const char c : argument)
+            escaped += (c & 0x80) ? QByteArray("\\") + QByteArray::number(uchar(c), 8) : QByteArray(1, c);
+        m_process.start(QStringLiteral("/bin/sh"),
+                        {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf \"$1\")\""), m_exe,
+                         QString::fromLatin1(escaped)});
+        QVERIFY(m_process.waitForStarted(10000));
+    }
+    void setWorkingDirectory(const QString &dir) { m_process.setWorkingDirectory(dir); }
     QString log()
     {
         m_log += QString::fromUtf8(m_process.readAllStandardError());
@@ -103,6 +119,93 @@ private slots:
         const QString expectedUrl = QUrl::fromLocalFile(file).toString();
         QVERIFY2(primary.waitForLog(QStringLiteral("mediaOpenRequested ") + expectedUrl),
                  qPrintable(primary.log()));
+    }
+
+    // Names users have, given relative to the working folder: one that reads as a URL of the
+    // scheme "Talk" is the file of that name, and a Latin-1 name (not valid UTF-8) is said to be
+    // unreadable in this system's encoding, not missing; on the first start and handed on by a
+    // second one.
+    void namesGivenOnTheCommandLine_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("handedOn");
+        QTest::addColumn<QString>("expected"); // a log line; "%1" is the working folder's URL
+        const QString opened = QStringLiteral("[mpv] loadfile result: 0 path: ");
+        const QString unreadable =
+            QStringLiteral("[MediaPlayerPage] not opened %1/caf%E9.mp4 reason encoding");
+        QTest::newRow("colon, first start") << QByteArray("Talk: part1.mp4") << false << opened;
+        QTest::newRow("colon, handed on") << QByteArray("Talk: part1.mp4") << true << opened;
+        QTest::newRow("Latin-1, first start") << QByteArray("caf\xe9.mp4") << false << unreadable;
+        QTest::newRow("Latin-1, handed on") << QByteArray("caf\xe9.mp4") << true << unreadable;
+    }
+    void namesGivenOnTheCommandLine()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, handedOn);
+        QFETCH(QString, expected);
+        const QString dir =
+            tvxtest::scratchPath(QStringLiteral("names/.keep")).section(QLatin1Char('/'), 0, -2);
+        const QByteArray path = QFile::encodeName(dir) + '/' + name;
+        if (QFile::encodeName(QFile::decodeName(path)) == path) {
+            QFile::remove(QFile::decodeName(path));
+            QVERIFY(QFile::copy(tvxtest::fixtures::smallMp4(), QFile::decodeName(path)));
+        } else {
+            // No QFile reaches this name: it is made from its bytes (empty; it is not played).
+            const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        const QString dirUrl = QUrl::fromLocalFile(dir).toString();
+        if (expected.contains(QLatin1String("loadfile")))
+            expected += QDir(dir).filePath(QFile::decodeName(name));
+        else
+            expected = expected.arg(dirUrl);
+
+        PlayerProcess primary;
+        PlayerProcess second;
+        primary.setWorkingDirectory(dir);
+        second.setWorkingDirectory(dir);
+        if (handedOn) {
+            primary.start({});
+            QVERIFY2(primary.waitForLog(QStringLiteral("SSL build =")), qPrintable(primary.log()));
+            second.startWithBytes(name);
+            QVERIFY(second.waitForExit());
+            QVERIFY2(second.log().contains(QStringLiteral("Existing process activated.")),
+                     qPrintable(second.log()));
+        } else {
+            primary.startWithBytes(name);
+        }
+        QVERIFY2(primary.waitForLog(expected, 60000),
+                 qPrintable(expected + QLatin1Char('\n') + primary.log()));
+        QVERIFY2(!primary.log().contains(QStringLiteral("reason missing")), qPrintable(primary.log()));
+    }
+
+    // Relative XDG folders are ignored, as the base-directory rules say: the program keeps its
+    // files under the home folder's defaults and makes nothing in the folder it was started in,
+    // nor does any program it starts.
+    void relativeXdgFoldersAreIgnored()
+    {
+        const QString cwd =
+            tvxtest::scratchPath(QStringLiteral("xdg-cwd/.keep")).section(QLatin1Char('/'), 0, -2);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral("reldata"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("relconfig"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("relcache"));
+        PlayerProcess player;
+        player.setWorkingDirectory(cwd);
+        player.start({tvxtest::fixtures::smallMp4()}, env);
+        // By then the window has drawn (its graphics libraries keep caches), the ffmpeg programs'
+        // warm-ups have been started and mpv has opened the file.
+        QVERIFY2(player.waitForLog(QStringLiteral("[mpv][event] FILE_LOADED"), 60000),
+                 qPrintable(player.log()));
+        const QString home = QDir::homePath();
+        QVERIFY(QFileInfo(home + QStringLiteral("/.local/share/Kestrane/Tavrixo")).isDir());
+        QVERIFY(QFileInfo(home + QStringLiteral("/.cache/Tavrixo")).isDir());
+        QCOMPARE(QDir(cwd).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QVERIFY2(
+            player.log().contains(QStringLiteral("relative values ignored: XDG_DATA_HOME XDG_CONFIG_HOME "
+                                                 "XDG_CACHE_HOME")),
+            qPrintable(player.log()));
     }
 
     void staleLockIsTakenOver()

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "cloud/video_to_text/VideoToTextTask.h"
 #include "i18n/I18n.h"
+#include "tools/common/OutputNaming.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,6 +231,30 @@ private slots:
         QCOMPARE(VideoToTextTask::ensureUniqueFilePath(target), dir + "/lecture_3.srt");
         tvxtest::writeFile(dir + "/notes", "x");
         QCOMPARE(VideoToTextTask::ensureUniqueFilePath(dir + "/notes"), dir + "/notes_1");
+    }
+
+    // A source named as long as a file name may be: the result, a numbered result and the
+    // temporary download beside it keep their endings and fit NAME_MAX.
+    void longNamesFit()
+    {
+        const QString dir = freshDir(QStringLiteral("long"));
+        const QString sourceName = tvxtest::longCjkFileName(255, "mp4");
+        const QString base = QFileInfo(sourceName).completeBaseName();
+        VideoToTextParams params;
+        params.sourcePath = tvxtest::writeFile(dir + "/" + sourceName, "x");
+        params.outputFormat = "word";
+        const QString result = VideoToTextTask::resultFilePathFor(params);
+        QString problem = tvxtest::shortenedNameProblem(result, base, ".docx");
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        tvxtest::writeFile(result, "1");
+        QCOMPARE(QFileInfo(result).size(), 1);
+        const QString numbered = VideoToTextTask::ensureUniqueFilePath(result);
+        problem = tvxtest::shortenedNameProblem(numbered, base, "_1.docx");
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const QString id = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        const QString temporary = tools::temporaryOutputFilePath(result, id);
+        problem = tvxtest::shortenedNameProblem(temporary, base, ".__tvx_tmp__." + id + ".part.docx");
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void uniquePathExhausted()

@@ -12,7 +12,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -785,6 +789,36 @@ private slots:
         auto model = makeModel();
         QCOMPARE(model->refusalReason(mediaUrl(name)), reason);
         QCOMPARE(model->refusalReason(QUrl(mediaPath(name))), reason); // a plain path handed over
+    }
+
+    // A Latin-1 name under UTF-8 is a file Qt cannot open: it is said so, not called missing.
+    // Its URL carries the name's bytes as escapes, as start-up and file managers hand it on.
+    void refusalOfNamesQtCannotHold_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("Latin-1 name of a file") << QByteArray("caf\xe9.mp4") << true << "encoding";
+        QTest::newRow("Latin-1 name of a folder") << QByteArray("alb\xfcm.mp4") << true << "encoding";
+        QTest::newRow("missing Latin-1 name") << QByteArray("gon\xe9.mp4") << false << "missing";
+        QTest::newRow("escaped UTF-8 name of a file") << QByteArray("caf\xc3\xa9.mp4") << true << "";
+    }
+    void refusalOfNamesQtCannotHold()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, exists);
+        QFETCH(QString, reason);
+        const QByteArray path = QFile::encodeName(mediaDir()) + '/' + name;
+        if (exists && name.startsWith("alb")) {
+            QVERIFY(::mkdir(path.constData(), 0755) == 0 || errno == EEXIST);
+        } else if (exists) {
+            const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        const QUrl url(QStringLiteral("file://") + QString::fromLatin1(path.toPercentEncoding("/")));
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(makeModel()->refusalReason(url), reason);
     }
 };
 

@@ -250,6 +250,71 @@ private slots:
         QCOMPARE(result.message, i18n::t("tool.video_capture.error.output_path_invalid"));
     }
 
+    // A source named as long as a file name may be: the capture, the single frame, each frame of
+    // a series and each exported copy keep their stamp and extension and fit NAME_MAX.
+    void longNamesFit_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("capture") << "capture" << false << "_00-01-05.000.jpg";
+        QTest::newRow("capture, name taken") << "capture" << true << "_00-01-05.000(1).jpg";
+        QTest::newRow("single frame") << "single" << false << "_00-01-05.png";
+        QTest::newRow("single frame, name taken") << "single" << true << "_00-01-05(1).png";
+        QTest::newRow("series frame") << "series" << false << "_batch_20260102_030405006_000001.png";
+        QTest::newRow("series frame, widest counter")
+            << "series" << true << "_batch_20260102_030405006_2147483647.png";
+        QTest::newRow("exported copy of a series frame")
+            << "export" << true << "_batch_20260102_030405006_000001(1).png";
+    }
+
+    void longNamesFit()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, taken);
+        QFETCH(QString, tail);
+        const QString dir = tvxtest::scratchPath("long_names/" + QString(QTest::currentDataTag()));
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        const QString sourceName = tvxtest::longCjkFileName(255, "mp4");
+        const QString source = "/v/" + sourceName;
+        const QString base = QFileInfo(sourceName).completeBaseName();
+
+        toimage::AddRequest request;
+        request.sourcePath = source;
+        request.previewFolder = dir;
+        request.format = "PNG";
+        request.singleSeconds = 65.7;
+        request.now = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6));
+        const auto name = [&]() -> QString {
+            if (kind == "capture")
+                return VideoCaptureViewModel::buildOutputPath(source, dir, 65.7, "JPG");
+            if (kind == "single")
+                return toimage::singleFramePath(request);
+            const toimage::SeriesPlan plan = toimage::buildSeriesPlan(request);
+            const QString frame =
+                plan.prefix + (taken && kind == "series" ? "_2147483647.png" : "_000001.png");
+            if (kind == "series")
+                return dir + "/" + frame;
+            // The export copies a frame to the output folder under its own name, numbered there.
+            const QString output = dir + "/out";
+            QDir().mkpath(output);
+            tvxtest::writeFile(output + "/" + frame, "taken");
+            return frames::freeNumberedPath(output, QFileInfo(frame).completeBaseName(), "png");
+        };
+        if (taken && kind != "series" && kind != "export")
+            tvxtest::writeFile(name(), "taken");
+        const QString path = name();
+        const QString problem = tvxtest::shortenedNameProblem(path, base, tail);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        if (kind == "series") {
+            // The pattern ffmpeg is given names the same frames.
+            const toimage::SeriesPlan plan = toimage::buildSeriesPlan(request);
+            QCOMPARE(QFileInfo(plan.arguments.last()).fileName(), plan.prefix + "_%06d.png");
+        }
+        QVERIFY2(tvxtest::writeFile(path, "x") == path && QFileInfo(path).size() == 1, qPrintable(path));
+    }
+
     void captureSetters()
     {
         VideoCaptureViewModel model(nullptr, nullptr);

@@ -161,6 +161,53 @@ private slots:
         QCOMPARE(filesIn(base + QStringLiteral("/in")), QStringList{"clip.mp4"});
     }
 
+    // A source whose name is 250 bytes of Chinese text: ffmpeg writes the temporary file and the
+    // result under names that fit, and only the result is left.
+    void longSourceName_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("convert") << "convert"
+                                 << ".mkv";
+        QTest::newRow("compress") << "compress"
+                                  << "_compressed.mp4";
+    }
+
+    void longSourceName()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, tail);
+        const QString source = tvxtest::fixtures::longNamedMp4();
+        QVERIFY(!source.isEmpty());
+        QCOMPARE(QFile::encodeName(QFileInfo(source).fileName()).size(), 250);
+        const QString outDir = freshDir(QStringLiteral("long-") + tool);
+        std::unique_ptr<BackgroundTask> task;
+        if (tool == QLatin1String("convert")) {
+            FormatConvertParams params;
+            params.sourcePath = source;
+            params.outputDirectory = outDir;
+            params.outputFormat = QStringLiteral("MKV");
+            task.reset(FormatConvertTaskFactory(m_prober.get()).createTask(params));
+        } else {
+            VideoCompressParams params;
+            params.sourcePath = source;
+            params.outputDirectory = outDir;
+            params.compressionMode = QStringLiteral("Speed");
+            params.compressionRatio = 50;
+            task.reset(VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        }
+        QVERIFY(runThroughQueue(task.get(), 120000));
+        QCOMPARE(task->errorText(), QString());
+        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        const QStringList files = filesIn(outDir);
+        QCOMPARE(files.size(), 1);
+        const QString problem =
+            tvxtest::shortenedNameProblem(files.first(), QFileInfo(source).completeBaseName(), tail);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const Probe p = probe(outDir + QLatin1Char('/') + files.first());
+        QCOMPARE(p.streams, (QStringList{"video:h264", "audio:aac"}));
+    }
+
     // Every audio track survives, and the subtitles wherever the container can hold them; what it
     // cannot hold is left out without failing the job.
     void tracksAndSubtitlesKept_data()

@@ -140,6 +140,85 @@ private slots:
         QCOMPARE(path, dir + QLatin1Char('/') + expected);
     }
 
+    // Sources named as long as a file name may be: every output and temporary name still fits
+    // NAME_MAX, the base is cut between characters, and what follows it is kept whole.
+    void longNamesFit_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("sourceName");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("tail");
+        const QString cjk250 = tvxtest::longCjkFileName(250, QStringLiteral("mp4"));
+        const QString cjk255 = tvxtest::longCjkFileName(255, QStringLiteral("mp4"));
+        // Four bytes a character: a cut inside one would leave a broken name.
+        QString astral;
+        for (int i = 0; i < 62; ++i)
+            astral += QString::fromUcs4(U"\U0001F3AC");
+        astral += QStringLiteral(".mp4");
+        QTest::newRow("convert, 250 bytes") << "convert" << cjk250 << "MKV" << QStringList{} << ".mkv";
+        QTest::newRow("convert, longer extension")
+            << "convert" << cjk255 << "WEBM" << QStringList{} << ".webm";
+        QTest::newRow("convert, name taken")
+            << "convert" << cjk255 << "MKV" << QStringList{QStringLiteral("*.mkv")} << "(1).mkv";
+        QTest::newRow("compress, 250 bytes")
+            << "compress" << cjk250 << "Source" << QStringList{} << "_compressed.mp4";
+        QTest::newRow("compress, name taken") << "compress" << cjk250 << "Source"
+                                              << QStringList{QStringLiteral("*.mp4")} << "_compressed(1).mp4";
+        QTest::newRow("convert, characters outside the basic plane")
+            << "convert" << astral << "MKV" << QStringList{} << ".mkv";
+    }
+
+    void longNamesFit()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, sourceName);
+        QFETCH(QString, format);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, tail);
+
+        const QString dir = freshDir(QStringLiteral("longnames"));
+        const QString source = tvxtest::writeFile(dir + QLatin1Char('/') + sourceName, "src");
+        const QString base = QFileInfo(source).completeBaseName();
+        const QString id = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        const auto outputPath = [&] {
+            if (tool == QLatin1String("convert")) {
+                FormatConvertParams p;
+                p.sourcePath = source;
+                p.outputDirectory = dir;
+                p.outputFormat = format;
+                return FormatConvertTask(id, p, nullptr).buildOutputFilePath();
+            }
+            VideoCompressParams p;
+            p.sourcePath = source;
+            p.outputDirectory = dir;
+            p.outputFormat = format;
+            return VideoCompressTask(id, p, nullptr).buildOutputFilePath();
+        };
+        // "*" stands for the name the tool chooses first: it is taken before the second look.
+        for (const QString &name : existing) {
+            const QString first = QFileInfo(outputPath()).completeBaseName();
+            tvxtest::writeFile(dir + QLatin1Char('/') + QString(name).replace(QLatin1Char('*'), first),
+                               "taken");
+        }
+
+        const QString output = outputPath();
+        const QString temporary = tools::temporaryOutputFilePath(output, id);
+        QCOMPARE(QFileInfo(output).absolutePath(), dir);
+        QCOMPARE(QFileInfo(temporary).absolutePath(), dir);
+        const QString problem = tvxtest::shortenedNameProblem(output, base, tail);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const QString temporaryTail =
+            QStringLiteral(".__tvx_tmp__.") + id + QStringLiteral(".part.") + QFileInfo(output).suffix();
+        const QString temporaryProblem = tvxtest::shortenedNameProblem(temporary, base, temporaryTail);
+        QVERIFY2(temporaryProblem.isEmpty(), qPrintable(temporaryProblem));
+
+        // The name can really be made, and ffmpeg's temporary beside it too.
+        QVERIFY2(tvxtest::writeFile(output, "out") == output && QFile::exists(output), qPrintable(output));
+        QFile temporaryFile(temporary);
+        QVERIFY2(temporaryFile.open(QIODevice::WriteOnly), qPrintable(temporaryFile.errorString()));
+    }
+
     void emptyFolderOrFormatGiveNoName()
     {
         FormatConvertParams p;

@@ -86,6 +86,7 @@ FocusScope {
         if (refused.length === 0)
             return
         var first = refused[0]
+        console.info("[MediaPlayerPage] not opened " + first.url + " reason " + first.reason)
         var args = { name: Logic.fileNameOf(first.url), reason: Tr.t(Logic.refusalReasonKey(first.reason)),
                      count: refused.length }
         showSettingsStatus(Tr.t(refused.length === 1 ? "ui.text.open.refused" : "ui.text.open.refused_many", args))

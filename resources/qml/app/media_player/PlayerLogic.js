@@ -86,6 +86,7 @@ function partitionByRefusal(urls, reasonOf) {
 // The catalog text of each refusal reason; a reason without one reads as an unsupported file.
 var refusalReasonKeys = {
     missing: "ui.text.open.reason.missing",
+    encoding: "ui.text.open.reason.encoding",
     folder: "ui.text.open.reason.folder",
     subtitle: "ui.text.open.reason.subtitle",
     unsupported: "ui.text.open.reason.unsupported",

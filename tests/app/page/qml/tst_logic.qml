@@ -126,6 +126,9 @@ TestCase {
         compare(Logic.fileNameOf("file:///m/My%20Album/"), "My Album")
         compare(Logic.fileNameOf("/m/notes.txt"), "notes.txt")
         compare(Logic.refusalReasonKey("folder"), "ui.text.open.reason.folder")
+        compare(Logic.refusalReasonKey("encoding"), "ui.text.open.reason.encoding")
+        // A name the system's encoding cannot read keeps its bytes as escapes in the toast.
+        compare(Logic.fileNameOf("file:///m/caf%E9.mp4"), "caf%E9.mp4")
         compare(Logic.refusalReasonKey("toString"), "ui.text.open.reason.unsupported")
     }
 
