@@ -18,13 +18,15 @@ private slots:
                                                       << "a b c d";
         QTest::newRow("controls go") << "a\x01\x1b[31mb\x7f\u009bc"
                                      << "a[31mbc";
-        QTest::newRow("marks, embeddings, isolates") << "\u200e\u200f\u202a\u202b\u202c\u202d\u2066\u2067\u2068\u2069\u061cx"
-                                                     << "x";
+        QTest::newRow("marks, embeddings, isolates")
+            << "\u200e\u200f\u202a\u202b\u202c\u202d\u2066\u2067\u2068\u2069\u061cx"
+            << "x";
         QTest::newRow("markup stays text") << "<b><font color=\"red\">ADMIN</font></b>"
                                            << "<b><font color=\"red\">ADMIN</font></b>";
         QTest::newRow("Chinese, emoji, joiners kept") << "\u5f20\u4e09 \U0001F600\u200d\u200b"
                                                       << "\u5f20\u4e09 \U0001F600\u200d\u200b";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void displayText()
     {
