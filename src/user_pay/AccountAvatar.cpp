@@ -78,17 +78,17 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         TVX_LOG_WARN << (fetched.outcome == webapi::BlockingOutcome::TooLarge
                              ? "[AccountManager][Avatar] avatar too large, url ="
                              : "[AccountManager][Avatar] download timeout, url =")
-                     << address;
+                     << app::maskAddress(address);
         return;
     }
     if (!fetched.ok()) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address
-                     << "error =" << QString::fromStdString(fetched.error);
+        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << app::maskAddress(address)
+                     << "error =" << app::logExcerpt(QString::fromStdString(fetched.error));
         return;
     }
     const QByteArray contentType = QByteArray::fromStdString(fetched.contentType).toLower();
     if (body.isEmpty() || !contentType.startsWith("image/")) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << address
+        TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << app::maskAddress(address)
                      << "content-type =" << contentType << "bytes =" << body.size();
         return;
     }
@@ -96,7 +96,8 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     QString refusal;
     const QImage image = decodeAvatarImage(body, &refusal);
     if (image.isNull()) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] picture refused, url =" << address << ":" << refusal;
+        TVX_LOG_WARN << "[AccountManager][Avatar] picture refused, url =" << app::maskAddress(address) << ":"
+                     << refusal;
         return;
     }
     QByteArray jpeg;
@@ -104,7 +105,7 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);
         if (!image.save(&buffer, "JPG", 92) || jpeg.isEmpty()) {
-            TVX_LOG_WARN << "[AccountManager][Avatar] encode jpg failed, url =" << address;
+            TVX_LOG_WARN << "[AccountManager][Avatar] encode jpg failed, url =" << app::maskAddress(address);
             return;
         }
     }

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 #include <QMutexLocker>
@@ -165,6 +166,60 @@ private slots:
             return;
         QVERIFY(capturedLog().contains("local account loaded, accountId = " + kMaskedPhone));
         QVERIFY(capturedLog().contains("phone = " + kMaskedPhone));
+    }
+
+    // The account's lines: a refresh refused with a message of megabytes and an avatar address
+    // that names a user and password are logged cut and masked.
+    void accountLines()
+    {
+        const QString avatar =
+            QStringLiteral("http://%1@%2/avatar.png?usertoken=%3").arg(kUserInfo, m_account.host(), kToken);
+        const QString message = QStringLiteral("Bob\u202eevil ") + QString(3 << 20, QLatin1Char('m'));
+        m_account.setPathRule(
+            "/api/v4/memprofile",
+            QJsonObject{
+                {"body", QString::fromUtf8(QJsonDocument(QJsonObject{{"code", 12345}, {"message", message}})
+                                               .toJson(QJsonDocument::Compact))}});
+        m_account.setPathRule("/avatar.png", QJsonObject{{"status", 404}});
+        user_pay::AccountInfo stored;
+        stored.accountId = kPhone;
+        stored.token = kToken;
+        stored.accountType = 1;
+        stored.avatarUrl = avatar;
+        QVERIFY(user_pay::AccountLocalStore().save(stored));
+        int first = 0;
+        {
+            QMutexLocker lock(&g_logMutex);
+            first = g_log.size();
+        }
+        {
+            user_pay::AccountManager manager(
+                std::make_shared<user_pay::WebUIAPIService>([] { return kDevice; }), nullptr);
+            manager.initialize();
+            QVERIFY(manager.isLoggedIn());
+        }
+        QStringList lines;
+        {
+            QMutexLocker lock(&g_logMutex);
+            lines = g_log.mid(first);
+        }
+        m_account.setPathRule("/api/v4/memprofile", QJsonObject());
+        m_account.setPathRule("/avatar.png", QJsonObject());
+        const QString joined = lines.join(QLatin1Char('\n'));
+        QVERIFY2(!joined.contains(kPassword) && !joined.contains(kToken), qPrintable(joined.left(2000)));
+        QVERIFY2(joined.contains("download failed, url = http://***@" + m_account.host() +
+                                 "/avatar.png?usertoken=***"),
+                 qPrintable(joined.left(4000)));
+        bool refused = false;
+        for (const QString &line : qAsConst(lines)) {
+            QVERIFY2(line.size() <= 2 * app::kLogExcerptBytes + 512, qPrintable(line.left(200)));
+            if (line.contains(QStringLiteral("silent refresh failed:"))) {
+                refused = true;
+                QVERIFY2(line.contains(QStringLiteral("Bob\\u202eevil mmm")), qPrintable(line.left(200)));
+                QVERIFY2(line.endsWith(QStringLiteral(" bytes)")), qPrintable(line.right(200)));
+            }
+        }
+        QVERIFY(refused);
     }
 
     // A job with the stored account: its bodies, answers and addresses are logged masked.
