@@ -29,10 +29,8 @@ QString AccountManager::avatarCacheFilePath()
 
 QString AccountManager::normalizeAvatarDownloadUrl(const QString &address)
 {
-    QString url = address.trimmed();
-    if (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
-        url.replace(0, 8, QStringLiteral("http://"));
-    return url;
+    // An https address stays https: the picture and the request never travel in clear.
+    return address.trimmed();
 }
 
 void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)

@@ -463,8 +463,8 @@ private slots:
         QVERIFY(!signedIn.isLoggedIn());
     }
 
-    // The avatar: fetched over plain http, kept as a JPEG, refused when it is not a picture or
-    // when its address, or one it is sent on to, is not a web address.
+    // The avatar: fetched as its address says (https over TLS), kept as a JPEG, refused when it
+    // is not a picture or when its address, or one it is sent on to, is not a web address.
     void avatar_data()
     {
         QTest::addColumn<QString>("address"); // %1: the server, %2: a file on this machine
@@ -534,10 +534,13 @@ private slots:
         QCOMPARE(QFile::exists(AccountManager::avatarCacheFilePath()), cached);
         QVERIFY(!read);
         if (address.startsWith("HTTPS")) {
-            bool plain = false;
-            for (const QJsonObject &r : m_server.requests())
-                plain = plain || (r["path"].toString() == "/avatar.png" && !r["tls"].toBool());
-            QVERIFY(plain);
+            int secure = 0, plain = 0;
+            for (const QJsonObject &r : m_server.requests()) {
+                if (r["path"].toString() == "/avatar.png")
+                    (r["tls"].toBool() ? secure : plain) += 1;
+            }
+            QVERIFY(secure > 0);
+            QCOMPARE(plain, 0);
         }
         if (cached) {
             QFile file(AccountManager::avatarCacheFilePath());
@@ -556,7 +559,9 @@ private slots:
     void normalizedAvatarAddress()
     {
         QCOMPARE(AccountManager::normalizeAvatarDownloadUrl(" HTTPS://a.example/x.png "),
-                 QString("http://a.example/x.png"));
+                 QString("HTTPS://a.example/x.png"));
+        QCOMPARE(AccountManager::normalizeAvatarDownloadUrl("https://a.example/x.png"),
+                 QString("https://a.example/x.png"));
         QCOMPARE(AccountManager::normalizeAvatarDownloadUrl("   "), QString());
     }
 
