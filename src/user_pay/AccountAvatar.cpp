@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QUrl>
 
 #include <atomic>
@@ -20,6 +21,8 @@ namespace {
 // An avatar is a few hundred kilobytes at most; anything far larger is not a picture for us.
 constexpr qint64 kMaxAvatarBytes = 8 * 1024 * 1024;
 constexpr int kAvatarTimeoutMs = 5000;
+// How soon an abandoned transfer notices it.
+constexpr long kAvatarCancelCheckMs = 20;
 } // namespace
 
 QString AccountManager::avatarCacheFilePath()
@@ -37,7 +40,7 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
 {
     const QString address = normalizeAvatarDownloadUrl(avatarAddress);
     avatarLocalPath.clear();
-    if (address.isEmpty())
+    if (address.isEmpty() || quitting)
         return;
 
     // Fetched with libcurl rather than Qt's network manager, which also reads file: and data:
@@ -55,21 +58,34 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         body.append(data, int(size));
         return true;
     };
+    std::atomic<bool> abandon{false};
+    request.cancelled = [&abandon] { return abandon.load(); };
+    request.checkMs = kAvatarCancelCheckMs;
 
     // The transfer runs on a thread of its own while the GUI thread keeps serving its events,
     // as it did while the network manager's reply was on its way. The thread fills only the body
-    // and the result and then wakes the GUI thread, which reads them once it has joined it.
+    // and the result and then ends the local loop, and the GUI thread reads them once it has
+    // joined it. A quit of the program (a quit signal, the window closed) ends every running
+    // event loop, this one too: the transfer is then abandoned at once rather than waited out.
     webapi::BlockingResult fetched;
     std::atomic<bool> done{false};
     QEventLoop loop;
     std::thread transfer([&] {
         fetched = webapi::blockingTransfer(request);
         done = true;
-        loop.wakeUp();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    while (!done)
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    loop.exec();
+    if (!done) {
+        quitting = true;
+        abandon = true;
+    }
     transfer.join();
+    if (quitting) {
+        TVX_LOG_INFO << "[AccountManager][Avatar] download abandoned, the program quits, url ="
+                     << app::maskAddress(address);
+        return;
+    }
 
     if (fetched.outcome == webapi::BlockingOutcome::TimedOut ||
         fetched.outcome == webapi::BlockingOutcome::TooLarge) {

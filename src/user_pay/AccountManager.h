@@ -160,6 +160,8 @@ private:
     // The avatar download spins a local event loop; a second apply from inside it waits its turn.
     bool applyingAccount = false;
     bool avatarOutdated = false;
+    // The program quit while a picture was on its way: no further picture is fetched.
+    bool quitting = false;
     quint64 clearCount = 0;
     // A sign-in answer that arrives while another is being applied (from inside the avatar
     // download's event loop) waits here for it to finish; only the latest is kept.
