@@ -463,6 +463,31 @@ private slots:
         QVERIFY(!signedIn.isLoggedIn());
     }
 
+    // A nickname and a message from the server reach the interface on one line and in
+    // the order they were written: line breaks become blanks, controls and bidirectional
+    // formatting go. The stored account keeps what the server sent.
+    void serverTextForTheInterface()
+    {
+        m_server.clearRules(accountRule({{"nickname", "Bob\u202eevil\nFAKE"}}));
+        QVERIFY(AccountLocalStore().save(storedAccount("tok-1")));
+        AccountManager manager(bridge(), nullptr);
+        manager.initialize();
+        QVERIFY(manager.isLoggedIn());
+        QCOMPARE(manager.nickname(), QString("Bobevil FAKE"));
+        QCOMPARE(manager.property("nickname").toString(), QString("Bobevil FAKE"));
+        AccountInfo saved;
+        QVERIFY(AccountLocalStore().load(&saved));
+        QCOMPARE(saved.nickname, QString("Bob\u202eevil\nFAKE"));
+
+        m_server.setPathRule(
+            "/api/v4/memprofile",
+            QJsonObject{{"body", "{\"code\":12345,\"message\":\"Try\\u2066 again\\r\\nlater\\u0007\"}"}});
+        QSignalSpy failed(&manager, &AccountManager::operationFailed);
+        manager.refreshAccountInfoInfo();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.last().at(1).toString(), QString("Try again later"));
+    }
+
     // The avatar: fetched as its address says (https over TLS), kept as a JPEG, refused when it
     // is not a picture or when its address, or one it is sent on to, is not a web address.
     void avatar_data()
