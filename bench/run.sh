@@ -42,7 +42,8 @@ for g in "${groups[@]}"; do
       command -v curl >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo";
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends curl; }
       TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud" 3
-      "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud_download" 3 ;;
+      "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud_download" 3
+      TVX_SOURCE_DIR="$ROOT" "$run" -- "$BUILD_DIR/bench/cloud/bench_cloud_message" 5 ;;
     *) echo "unknown benchmark group: $g" >&2; exit 2 ;;
   esac
 done

@@ -89,6 +89,7 @@ void QuitSignals::drain()
     if (last == 0)
         return;
     TVX_LOG_INFO << "[Shutdown][Signals] signal" << last << "received, quitting";
+    m_quitRequested = true;
     emit received(last);
     QCoreApplication::quit();
 }

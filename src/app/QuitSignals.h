@@ -17,6 +17,10 @@ public:
 
     // False when the pipe or a handler could not be set up (the signals then act as before).
     bool installed() const { return m_installed; }
+    // A signal has asked the program to quit. A quit asked before the main event loop runs
+    // (inside a local loop during start-up) ends no loop that is still to come: the caller
+    // quits once it starts.
+    bool quitRequested() const { return m_quitRequested; }
 
 signals:
     void received(int signalNumber);
@@ -26,6 +30,7 @@ private:
 
     QSocketNotifier *m_notifier = nullptr;
     bool m_installed = false;
+    bool m_quitRequested = false;
 };
 
 } // namespace app

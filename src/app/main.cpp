@@ -303,6 +303,10 @@ int main(int argc, char *argv[])
             mpvLibrary.loadInBackground();
             startWarmups();
         }
+        // A quit signal that came while the stored account was settled ended only the local loop
+        // it arrived in (the avatar's download): the program still quits the normal way.
+        if (quitSignals.quitRequested())
+            QTimer::singleShot(0, &app, &QCoreApplication::quit);
         exitCode = app.exec();
     }
     // The capture tools' probes and ffmpeg runs call the prober: they end before it is destroyed.

@@ -97,15 +97,15 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
     // Built by concatenation: a URL's percent escapes must never be read as placeholders.
     const QString head = QLatin1String(kind);
     // The slice address carries the task's token, bodies and answers the user's token and account.
-    const QString logUrl = app::maskSecrets(url);
+    // Each is cut to the log's bound before it is masked: an answer can be megabytes long.
+    const QString logUrl = app::maskAddress(url);
     if (binary)
         TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
                             QString::number(timeoutMs) + QLatin1String(" bytes=") +
                             QString::number(body.size());
     else
         TVX_LOG_INFO << head + QLatin1String(" url=") + logUrl + QLatin1String(" timeoutMs=") +
-                            QString::number(timeoutMs) + QLatin1String(" body=") +
-                            app::maskSecrets(QString::fromUtf8(logBody));
+                            QString::number(timeoutMs) + QLatin1String(" body=") + app::logExcerpt(logBody);
 
     QByteArray answer;
     request.url = url.toStdString();
@@ -122,7 +122,7 @@ UserPayResult FileProcessService::post(const char *kind, const QString &url, con
     if (sent.outcome == webapi::BlockingOutcome::TimedOut)
         return failure(UserPayResult::Failed, QStringLiteral("Request timeout: %1").arg(url));
 
-    const QString answerText = app::maskSecrets(QString::fromUtf8(answer));
+    const QString answerText = app::logExcerpt(answer);
     if (!sent.ok()) {
         const QString errorText = QString::fromStdString(sent.error).trimmed();
         TVX_LOG_ERROR << head + QLatin1String(" network failed, url=") + logUrl + QLatin1String(" code=") +

@@ -211,54 +211,130 @@ QString maskPhone(const QString &phone)
     return phone.left(3) + QString(hidden, QLatin1Char('*')) + phone.right(4);
 }
 
-QString maskSecrets(const QString &text)
+} // namespace app
+
+namespace {
+
+// Masks the secrets of text; cut says that text is the head of a longer one, whose secrets may
+// go on past its end: a value that runs to the end is then masked whole, whatever its kind, and
+// so is an address head that the cut ends before its host.
+QString maskSecretsIn(const QString &text, bool cut)
 {
+    // The user-info of an address, also with the escaped slashes a JSON writer may use.
+    static const QRegularExpression kUserInfo(
+        QStringLiteral(R"re(\b([A-Za-z][A-Za-z0-9+.\-]*:(?:\\?/){2})([^/\\?#@\s"]+)@)re"));
+    static const QRegularExpression kAuthorityAtEnd(
+        QStringLiteral(R"re(\b([A-Za-z][A-Za-z0-9+.\-]*:(?:\\?/){2})([^/\\?#@\s"]+)$)re"));
     // A JSON member with a string or number value, or a query or form item at the start, after
-    // white space (a form body behind a line's label) or after "?" or "&".
-    static const QRegularExpression kItem(
-        QStringLiteral(R"re("(\w+)"\s*:\s*(?:"((?:[^"\\]|\\.)*)"|(-?\d+))|(?<![^?&\s])(\w+)=([^&#\s"]*))re"));
+    // white space (a form body behind a line's label) or after "?" or "&". A string that the
+    // text ends before its closing quote still counts.
+    static const QRegularExpression kItem(QStringLiteral(
+        R"re("(\w+)"\s*:\s*(?:"((?:[^"\\]|\\.)*\\?)(?:"|$)|(-?\d+))|(?<![^?&\s])(\w+)=([^&#\s"]*))re"));
     static const QRegularExpression kSecretNames(QStringLiteral("token|password|pwd|^loginkey$"),
                                                  QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression kPhoneNames(
         QStringLiteral("^(account|accountid|username|bindaccount|phone|phonenumber|mobile)$"),
         QRegularExpression::CaseInsensitiveOption);
+
+    QString source = text;
+    if (source.contains(QLatin1Char('@')))
+        source.replace(kUserInfo, QStringLiteral("\\1***@"));
+    if (cut)
+        source.replace(kAuthorityAtEnd, QStringLiteral("\\1***"));
+
     QString out;
     int copied = 0;
-    QRegularExpressionMatchIterator it = kItem.globalMatch(text);
+    QRegularExpressionMatchIterator it = kItem.globalMatch(source);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
         const bool query = m.capturedStart(4) >= 0;
         const QString name = m.captured(query ? 4 : 1);
         const int valueGroup = query ? 5 : (m.capturedStart(2) >= 0 ? 2 : 3);
         const QString value = m.captured(valueGroup);
+        const bool runsToCut = cut && m.capturedEnd(valueGroup) >= source.size() - 1;
         QString masked;
         if (kSecretNames.match(name).hasMatch())
-            masked = maskToken(value);
+            masked = app::maskToken(value);
         else if (kPhoneNames.match(name).hasMatch())
-            masked = maskPhone(value);
+            masked = runsToCut ? app::maskToken(value) : app::maskPhone(value);
         else if (valueGroup == 2 && value.contains(QLatin1Char('=')))
-            masked = maskSecrets(value); // an address with its own query inside a JSON string
+            masked = maskSecretsIn(value, runsToCut); // an address with its own query inside a JSON string
         else
             continue;
         if (masked == value)
             continue;
-        out += text.midRef(copied, m.capturedStart(valueGroup) - copied);
+        out += source.midRef(copied, m.capturedStart(valueGroup) - copied);
         // A number masked in JSON becomes a string, so the body stays well formed.
         const bool quote = valueGroup == 3;
         out += quote ? QLatin1Char('"') + masked + QLatin1Char('"') : masked;
         copied = m.capturedEnd(valueGroup);
     }
     if (copied == 0)
-        return text;
-    out += text.midRef(copied);
+        return source;
+    out += source.midRef(copied);
     return out;
+}
+
+QString cutNote(qint64 wholeBytes)
+{
+    return QStringLiteral("\u2026 (%1 bytes)").arg(wholeBytes);
+}
+
+} // namespace
+
+namespace app {
+
+QString maskSecrets(const QString &text)
+{
+    return maskSecretsIn(text, false);
+}
+
+QString logExcerpt(const QString &text, int maxBytes)
+{
+    // The UTF-8 length without making the UTF-8: a message can be megabytes long.
+    qint64 bytes = 0;
+    int cutAt = -1;
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const ushort c = text.at(i).unicode();
+        int width = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < size && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            width = 4;
+        if (cutAt < 0 && bytes + width > maxBytes)
+            cutAt = i;
+        bytes += width;
+        if (pair)
+            ++i;
+    }
+    if (cutAt < 0)
+        return maskSecretsIn(text, false);
+    return maskSecretsIn(text.left(cutAt), true) + cutNote(bytes);
+}
+
+QString logExcerpt(const QByteArray &utf8, int maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return maskSecretsIn(QString::fromUtf8(utf8), false);
+    // Never half a character: the cut steps back over continuation bytes.
+    int cut = qMax(0, maxBytes);
+    while (cut > 0 && (static_cast<unsigned char>(utf8.at(cut)) & 0xC0) == 0x80)
+        --cut;
+    return maskSecretsIn(QString::fromUtf8(utf8.constData(), cut), true) + cutNote(utf8.size());
+}
+
+QString maskAddress(const QString &address)
+{
+    return logExcerpt(address);
 }
 
 QString escapeLogText(const QString &text)
 {
     const auto needsEscape = [](ushort c) {
-        // C0 controls, DEL, C1 controls, and the Unicode line and paragraph separators.
-        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+        // C0 controls, DEL, C1 controls, the Unicode line and paragraph separators, and the
+        // marks, embeddings, overrides and isolates of bidirectional text.
+        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e ||
+               c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
     };
     bool clean = true;
     for (const QChar c : text) {

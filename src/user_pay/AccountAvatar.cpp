@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QUrl>
 
 #include <atomic>
@@ -20,6 +21,8 @@ namespace {
 // An avatar is a few hundred kilobytes at most; anything far larger is not a picture for us.
 constexpr qint64 kMaxAvatarBytes = 8 * 1024 * 1024;
 constexpr int kAvatarTimeoutMs = 5000;
+// How soon an abandoned transfer notices it.
+constexpr long kAvatarCancelCheckMs = 20;
 } // namespace
 
 QString AccountManager::avatarCacheFilePath()
@@ -29,17 +32,15 @@ QString AccountManager::avatarCacheFilePath()
 
 QString AccountManager::normalizeAvatarDownloadUrl(const QString &address)
 {
-    QString url = address.trimmed();
-    if (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
-        url.replace(0, 8, QStringLiteral("http://"));
-    return url;
+    // An https address stays https: the picture and the request never travel in clear.
+    return address.trimmed();
 }
 
 void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
 {
     const QString address = normalizeAvatarDownloadUrl(avatarAddress);
     avatarLocalPath.clear();
-    if (address.isEmpty())
+    if (address.isEmpty() || quitting)
         return;
 
     // Fetched with libcurl rather than Qt's network manager, which also reads file: and data:
@@ -57,38 +58,51 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         body.append(data, int(size));
         return true;
     };
+    std::atomic<bool> abandon{false};
+    request.cancelled = [&abandon] { return abandon.load(); };
+    request.checkMs = kAvatarCancelCheckMs;
 
     // The transfer runs on a thread of its own while the GUI thread keeps serving its events,
     // as it did while the network manager's reply was on its way. The thread fills only the body
-    // and the result and then wakes the GUI thread, which reads them once it has joined it.
+    // and the result and then ends the local loop, and the GUI thread reads them once it has
+    // joined it. A quit of the program (a quit signal, the window closed) ends every running
+    // event loop, this one too: the transfer is then abandoned at once rather than waited out.
     webapi::BlockingResult fetched;
     std::atomic<bool> done{false};
     QEventLoop loop;
     std::thread transfer([&] {
         fetched = webapi::blockingTransfer(request);
         done = true;
-        loop.wakeUp();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    while (!done)
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    loop.exec();
+    if (!done) {
+        quitting = true;
+        abandon = true;
+    }
     transfer.join();
+    if (quitting) {
+        TVX_LOG_INFO << "[AccountManager][Avatar] download abandoned, the program quits, url ="
+                     << app::maskAddress(address);
+        return;
+    }
 
     if (fetched.outcome == webapi::BlockingOutcome::TimedOut ||
         fetched.outcome == webapi::BlockingOutcome::TooLarge) {
         TVX_LOG_WARN << (fetched.outcome == webapi::BlockingOutcome::TooLarge
                              ? "[AccountManager][Avatar] avatar too large, url ="
                              : "[AccountManager][Avatar] download timeout, url =")
-                     << address;
+                     << app::maskAddress(address);
         return;
     }
     if (!fetched.ok()) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << address
-                     << "error =" << QString::fromStdString(fetched.error);
+        TVX_LOG_WARN << "[AccountManager][Avatar] download failed, url =" << app::maskAddress(address)
+                     << "error =" << app::logExcerpt(QString::fromStdString(fetched.error));
         return;
     }
     const QByteArray contentType = QByteArray::fromStdString(fetched.contentType).toLower();
     if (body.isEmpty() || !contentType.startsWith("image/")) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << address
+        TVX_LOG_WARN << "[AccountManager][Avatar] invalid avatar payload, url =" << app::maskAddress(address)
                      << "content-type =" << contentType << "bytes =" << body.size();
         return;
     }
@@ -96,7 +110,8 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
     QString refusal;
     const QImage image = decodeAvatarImage(body, &refusal);
     if (image.isNull()) {
-        TVX_LOG_WARN << "[AccountManager][Avatar] picture refused, url =" << address << ":" << refusal;
+        TVX_LOG_WARN << "[AccountManager][Avatar] picture refused, url =" << app::maskAddress(address) << ":"
+                     << refusal;
         return;
     }
     QByteArray jpeg;
@@ -104,7 +119,7 @@ void AccountManager::updateAvatarLocalPath(const QString &avatarAddress)
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);
         if (!image.save(&buffer, "JPG", 92) || jpeg.isEmpty()) {
-            TVX_LOG_WARN << "[AccountManager][Avatar] encode jpg failed, url =" << address;
+            TVX_LOG_WARN << "[AccountManager][Avatar] encode jpg failed, url =" << app::maskAddress(address);
             return;
         }
     }

@@ -55,7 +55,8 @@ void AccountManager::registerCallbacks()
     bridge.setWeChatLoginUrlChangedCallback([g](const QString &url) {
         g->post([m = g->manager, url] {
             m->weChatLoginUrl = m->resolveWeChatLoginUrlForDisplay(url);
-            TVX_LOG_INFO << "[AccountManager] weChatLoginUrl updated =" << m->weChatLoginUrl;
+            TVX_LOG_INFO << "[AccountManager] weChatLoginUrl updated ="
+                         << app::maskAddress(m->weChatLoginUrl);
             emit m->weChatLoginUrlChanged();
         });
     });
@@ -82,7 +83,7 @@ void AccountManager::registerCallbacks()
     bridge.setQQLoginUrlChangedCallback([g](const QString &url) {
         g->post([m = g->manager, url] {
             m->qqLoginUrl = url;
-            TVX_LOG_INFO << "[AccountManager] qqLoginUrl updated =" << url;
+            TVX_LOG_INFO << "[AccountManager] qqLoginUrl updated =" << app::maskAddress(url);
             emit m->qqLoginUrlChanged();
         });
     });
@@ -147,7 +148,7 @@ void AccountManager::registerCallbacks()
     bridge.setVirtualAccountLoginFailedCallback([g](int code, const QString &message) {
         g->post([code, message] {
             TVX_LOG_WARN << "[AccountManager] virtual account login failed, code=" << code
-                         << " message=" << message;
+                         << " message=" << app::logExcerpt(message);
         });
     });
 }
@@ -179,8 +180,8 @@ void AccountManager::initialize()
     // a refused connection, a busy channel, an answer that cannot be read and every other code
     // (maintenance, overload) say nothing about the token.
     if (check.code != UserPayResult::Ok && check.serviceCode == webapi::servicecode::TokenInvalid) {
-        TVX_LOG_WARN << "[AccountManager] auto login token validation failed:" << check.message
-                     << " serviceCode=" << check.serviceCode;
+        TVX_LOG_WARN << "[AccountManager] auto login token validation failed:"
+                     << app::logExcerpt(check.message) << " serviceCode=" << check.serviceCode;
         clearAccountInfo();
         requestVirtualAccountLoginIfNeeded();
         return;
@@ -189,7 +190,7 @@ void AccountManager::initialize()
     const bool verified = check.code == UserPayResult::Ok;
     if (!verified)
         TVX_LOG_WARN << "[AccountManager] auto login token check not answered, keep local account:"
-                     << check.message;
+                     << app::logExcerpt(check.message);
     applyAccountInfo(stored);
     if (!loggedIn) {
         loggedIn = true;
@@ -205,7 +206,7 @@ void AccountManager::initialize()
         TVX_LOG_WARN << "[AccountManager] auto login refresh hit invalid token, clear local login state.";
         clearAccountInfo();
     } else {
-        TVX_LOG_WARN << "[AccountManager] silent refresh failed:" << refresh.message;
+        TVX_LOG_WARN << "[AccountManager] silent refresh failed:" << app::logExcerpt(refresh.message);
     }
 }
 
@@ -349,7 +350,7 @@ void AccountManager::signOutRemotely(const AccountInfo &account, const char *fai
     QThreadPool::globalInstance()->start([bridge, account, failureText] {
         const UserPayResult result = bridge->logout(account);
         if (result.code != UserPayResult::Ok)
-            TVX_LOG_WARN << failureText << result.message;
+            TVX_LOG_WARN << failureText << app::logExcerpt(result.message);
     });
 }
 

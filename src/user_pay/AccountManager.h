@@ -2,6 +2,7 @@
 // flows, the device-bound virtual account and its binding, the avatar, the stored account.
 #pragma once
 
+#include "core/DisplayText.h"
 #include "user_pay/AccountInfo.h"
 #include "user_pay/AccountLocalStore.h"
 #include "user_pay/UserPayResult.h"
@@ -48,9 +49,11 @@ public:
     ~AccountManager() override;
 
     bool isLoggedIn() const { return loggedIn; }
-    QString accountId() const { return accountInfo.accountId; }
-    QString uid() const { return accountInfo.uid; }
-    QString nickname() const { return accountInfo.nickname; }
+    // What the interface shows of the account: the server's text without controls or
+    // bidirectional formatting, so it reads on one line in the order it was written.
+    QString accountId() const { return app::displayText(accountInfo.accountId); }
+    QString uid() const { return app::displayText(accountInfo.uid); }
+    QString nickname() const { return app::displayText(accountInfo.nickname); }
     bool isVirtualAccount() const { return accountInfo.isVirtualAccount; }
     QString avatarUrl() const { return accountInfo.avatarUrl; }
     QString avatarLocalPathValue() const { return avatarLocalPath; }
@@ -160,6 +163,8 @@ private:
     // The avatar download spins a local event loop; a second apply from inside it waits its turn.
     bool applyingAccount = false;
     bool avatarOutdated = false;
+    // The program quit while a picture was on its way: no further picture is fetched.
+    bool quitting = false;
     quint64 clearCount = 0;
     // A sign-in answer that arrives while another is being applied (from inside the avatar
     // download's event loop) waits here for it to finish; only the latest is kept.

@@ -43,8 +43,8 @@ void AccountManager::completeVirtualAccountLogin(AccountInfo account)
                          << app::maskPhone(account.accountId) << " accountType =" << account.accountType
                          << " isVirtualAccount =" << account.isVirtualAccount;
         } else {
-            TVX_LOG_WARN << "[AccountManager] virtual auto login refresh failed:" << refresh.message
-                         << " serviceCode =" << refresh.serviceCode;
+            TVX_LOG_WARN << "[AccountManager] virtual auto login refresh failed:"
+                         << app::logExcerpt(refresh.message) << " serviceCode =" << refresh.serviceCode;
         }
     }
     // The refresh waited on this thread; a real sign-in may have landed meanwhile.
@@ -121,7 +121,8 @@ void AccountManager::completeThirdLogin(const AccountInfo &thirdAccount, ThirdLo
         const UserPayResult result = bindVirtualAccountAfterLogin(thirdAccount, type, snapshot);
         if (result.code != UserPayResult::Ok) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] bind failed, code =" << result.code
-                         << " serviceCode =" << result.serviceCode << " message =" << result.message;
+                         << " serviceCode =" << result.serviceCode
+                         << " message =" << app::logExcerpt(result.message);
             rollbackToVirtualAccountAfterBindFailure(thirdAccount, snapshot, result, type);
             return;
         }
@@ -169,7 +170,7 @@ UserPayResult AccountManager::bindVirtualAccountAfterLogin(const AccountInfo &th
         const UserPayResult check = webApiService->checkToken(accountId, virtualToken);
         if (check.code != UserPayResult::Ok) {
             TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
-                         << check.message << " serviceCode =" << check.serviceCode;
+                         << app::logExcerpt(check.message) << " serviceCode =" << check.serviceCode;
             return check;
         }
         QString phone = pendingPhoneNumber.trimmed();
@@ -201,7 +202,7 @@ void AccountManager::rollbackToVirtualAccountAfterBindFailure(const AccountInfo 
                                 ? QStringLiteral("Bind failed, please try again.")
                                 : bindResult.message;
     TVX_LOG_WARN << "[AccountManager][VirtualBind] rollback after bind failure, loginType =" << int(type)
-                 << " bindErrorCode =" << code << " bindErrorMessage =" << message
+                 << " bindErrorCode =" << code << " bindErrorMessage =" << app::logExcerpt(message)
                  << " thirdAccount =" << app::maskPhone(thirdAccount.accountId)
                  << " virtualAccount =" << app::maskPhone(virtualAccount.accountId);
     if (!thirdAccount.accountId.trimmed().isEmpty() && !thirdAccount.token.trimmed().isEmpty())
@@ -255,13 +256,13 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
     const UserPayResult check = webApiService->checkToken(accountId, token);
     if (check.code != UserPayResult::Ok) {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] check virtual token before phone bind failed:"
-                     << check.message << " serviceCode =" << check.serviceCode;
+                     << app::logExcerpt(check.message) << " serviceCode =" << check.serviceCode;
         return fail(check);
     }
     const UserPayResult bound = webApiService->bindVirtualAccountWithPhone(phone, token, smsCode, imageCode);
     if (bound.code != UserPayResult::Ok) {
-        TVX_LOG_WARN << "[AccountManager][VirtualBind] direct phone bind failed:" << bound.message
-                     << " serviceCode =" << bound.serviceCode;
+        TVX_LOG_WARN << "[AccountManager][VirtualBind] direct phone bind failed:"
+                     << app::logExcerpt(bound.message) << " serviceCode =" << bound.serviceCode;
         return fail(bound);
     }
     AccountInfo copy = accountInfo;
@@ -275,7 +276,7 @@ void AccountManager::bindPhoneDirectly(const QString &phone, const QString &smsC
         applyAccountInfo(copy);
     } else {
         TVX_LOG_WARN << "[AccountManager][VirtualBind] refresh account after direct phone bind failed:"
-                     << refresh.message << " serviceCode =" << refresh.serviceCode;
+                     << app::logExcerpt(refresh.message) << " serviceCode =" << refresh.serviceCode;
         // The bind made the old token worthless: keep the one it issued, or the next start
         // would find a stored account that can no longer sign in.
         if (!issued.isEmpty()) {

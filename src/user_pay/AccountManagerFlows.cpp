@@ -136,7 +136,8 @@ QString AccountManager::resolveWeChatLoginUrlForDisplay(const QString &url) cons
     if (!previewEnabled())
         return url;
     const QString page = previewPage();
-    TVX_LOG_INFO << "[AccountManager][Debug] TVX_WEB_DEBUG_PREVIEW=1, use web preview url =" << page;
+    TVX_LOG_INFO << "[AccountManager][Debug] TVX_WEB_DEBUG_PREVIEW=1, use web preview url ="
+                 << app::maskAddress(page);
     return page;
 }
 
@@ -147,7 +148,7 @@ void AccountManager::requestWeChatQrLogin()
     if (previewEnabled()) {
         weChatLoginUrl = previewPage();
         TVX_LOG_INFO << "[AccountManager][Debug] skip wechat QR request, direct preview url ="
-                     << weChatLoginUrl;
+                     << app::maskAddress(weChatLoginUrl);
         emit weChatLoginUrlChanged();
         return;
     }

@@ -180,8 +180,8 @@ UserPayResult LenovoSDKService::initialize()
     refreshDeviceIdLocked();
     const UserPayResult refreshed = refreshLoginStateLocked();
     if (refreshed.code != UserPayResult::Ok)
-        TVX_LOG_WARN << "[LenovoSDK] refresh login state after initialize failed:" << refreshed.message
-                     << " serviceCode =" << refreshed.serviceCode;
+        TVX_LOG_WARN << "[LenovoSDK] refresh login state after initialize failed:"
+                     << app::logExcerpt(refreshed.message) << " serviceCode =" << refreshed.serviceCode;
     return UserPayResult();
 }
 

@@ -21,7 +21,8 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
                                  const QJsonObject &root)
 {
     TVX_LOG_INFO << "[VirtualBind] callback received, interfaceType =" << callType
-                 << " objectId =" << objectId << " code =" << code << " message =" << message;
+                 << " objectId =" << objectId << " code =" << code
+                 << " message =" << app::logExcerpt(message);
     QMutexLocker lock(&mutex);
     if (closing) {
         return;
@@ -46,7 +47,8 @@ void WebUIAPIService::handleBind(int callType, int objectId, int code, const QSt
         lastVirtualBindUserToken.clear();
         const QString error = resolveWebApiErrorMessage(
             callType, code, message, catalogText("user_pay.login.error.login_request_failed"));
-        TVX_LOG_WARN << "[VirtualBind] callback failed, code =" << code << " errorMessage =" << error;
+        TVX_LOG_WARN << "[VirtualBind] callback failed, code =" << code
+                     << " errorMessage =" << app::logExcerpt(error);
         result.code = UserPayResult::Failed;
         result.message = error;
         result.serviceCode = code;

@@ -1,6 +1,7 @@
 // The bridge's dispatch of every answer of the account web API, on the client's worker threads:
 // reading an answer, routing it to its handling by call type and object id, and the bookkeeping
 // of the blocking calls' answers.
+#include "core/DisplayText.h"
 #include "i18n/I18n.h"
 #include "user_pay/JsonValues.h"
 #include "user_pay/WebUIAPIService.h"
@@ -162,7 +163,8 @@ QString WebUIAPIService::resolveWebApiErrorMessage(int callType, int code, const
         return text;
     }
     if (!serverMessage.trimmed().isEmpty()) {
-        return serverMessage;
+        // Shown to the user in toasts and dialogs: one line, in the order it was written.
+        return app::displayText(serverMessage);
     }
     if (webInterface) {
         const QString known = QString::fromStdString(webInterface->CodeMessage(callType, code)).trimmed();

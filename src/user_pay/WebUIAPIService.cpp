@@ -590,7 +590,8 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithPhone(const QString &phone,
     call.complete = [](const UserPayResult &result) {
         TVX_LOG_INFO << "[VirtualBind] phone bind finished, ok ="
                      << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
-                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
+                     << " serviceCode =" << result.serviceCode
+                     << " message =" << app::logExcerpt(result.message);
     };
     return runBlockingCall(call);
 }
@@ -634,7 +635,8 @@ UserPayResult WebUIAPIService::bindVirtualAccountWithOpenId(const QString &openI
     call.complete = [](const UserPayResult &result) {
         TVX_LOG_INFO << "[VirtualBind] openId bind finished, ok ="
                      << boolText(result.code == UserPayResult::Ok) << " code =" << result.code
-                     << " serviceCode =" << result.serviceCode << " message =" << result.message;
+                     << " serviceCode =" << result.serviceCode
+                     << " message =" << app::logExcerpt(result.message);
     };
     return runBlockingCall(call);
 }

@@ -99,10 +99,11 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
             const QString appId = topOrDataString(root, QStringLiteral("appid"));
             address = buildWeChatQrUrl(appId, tag);
             TVX_LOG_INFO << "[WeChatLogin] code=" << code << "logintag=" << tag << "appid=" << appId
-                         << "qrUrl=" << address;
+                         << "qrUrl=" << app::maskAddress(address);
         } else {
             address = buildQQLoginUrl(resolveWebsite(), tag);
-            TVX_LOG_INFO << "[QQLogin] code=" << code << "logintag=" << tag << "url=" << address;
+            TVX_LOG_INFO << "[QQLogin] code=" << code << "logintag=" << tag
+                         << "url=" << app::maskAddress(address);
         }
         UrlCallback callback;
         {
@@ -120,7 +121,7 @@ void WebUIAPIService::handleTicket(bool weChat, int callType, int code, const QS
         return;
     }
     TVX_LOG_WARN << (weChat ? "[WeChatLogin] request failed, code=" : "[QQLogin] request failed, code=")
-                 << code << "message=" << message << "payload=" << text;
+                 << code << "message=" << app::logExcerpt(message) << "payload=" << app::logExcerpt(text);
     FailureCallback callback;
     QString error;
     if (!takeFailure(
@@ -142,7 +143,7 @@ void WebUIAPIService::handleServerTime(int code, const QString &message, const Q
 {
     if (code != webapi::servicecode::Success) {
         TVX_LOG_WARN << "[ServerTime] callback failed, interfaceType =" << calltype::V4GetServerTime
-                     << " code =" << code << " message =" << message;
+                     << " code =" << code << " message =" << app::logExcerpt(message);
         // Requests that waited for the clock are ended with a failure instead of waiting for
         // ever; their next attempt asks for the server time again.
         FailureCallback weChatFailed;
@@ -233,7 +234,7 @@ void WebUIAPIService::handleLoginState(bool weChat, int callType, int code, cons
                                        const QJsonObject &root)
 {
     TVX_LOG_INFO << (weChat ? "[WeChatLoginStatus] code=" : "[QQLoginStatus] code=") << code
-                 << "message=" << message;
+                 << "message=" << app::logExcerpt(message);
     if (code == webapi::servicecode::LoginNotFinished) {
         return;
     }
@@ -360,7 +361,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
                                          const QJsonObject &root)
 {
     TVX_LOG_INFO << "[VirtualAccountLogin] callback objectId =" << objectId << " code =" << code
-                 << " message =" << message;
+                 << " message =" << app::logExcerpt(message);
     if (code == webapi::servicecode::Success) {
         const AccountInfo account = buildAccountInfoFromResponse(root);
         TVX_LOG_INFO << "[VirtualAccountLogin] success accountId =" << app::maskPhone(account.accountId)
@@ -376,7 +377,7 @@ void WebUIAPIService::handleVirtualLogin(int callType, int objectId, int code, c
             &error)) {
         return;
     }
-    TVX_LOG_WARN << "[VirtualAccountLogin] failed code =" << code << " message =" << error;
+    TVX_LOG_WARN << "[VirtualAccountLogin] failed code =" << code << " message =" << app::logExcerpt(error);
     if (callback) {
         callback(code, error);
     }

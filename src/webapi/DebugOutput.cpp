@@ -21,11 +21,20 @@ std::mutex g_writeMutex;
 
 void debugOutput(const std::string &line)
 {
-    // Bodies, addresses and answers carry tokens and phone numbers: masked here, so no line of
-    // the client writes one whole. A line with nothing to mask keeps its bytes as they came.
-    const QString text = QString::fromStdString(line);
-    const QString masked = app::maskSecrets(text);
-    const std::string shown = masked == text ? line : masked.toStdString();
+    // Bodies, addresses and answers carry tokens and phone numbers, and an answer can be
+    // megabytes long: a line is cut to the log's bound and masked in what is kept, so no line of
+    // the client writes a secret whole. A line with nothing to cut or mask keeps its bytes.
+    const bool feed = !line.empty() && line.back() == '\n';
+    const QByteArray content = QByteArray::fromRawData(line.data(), int(line.size()) - (feed ? 1 : 0));
+    std::string shown = line;
+    if (content.size() > app::kLogExcerptBytes) {
+        shown = app::logExcerpt(content).toStdString() + (feed ? "\n" : "");
+    } else {
+        const QString text = QString::fromUtf8(content);
+        const QString masked = app::maskSecrets(text);
+        if (masked != text)
+            shown = masked.toStdString() + (feed ? "\n" : "");
+    }
     // One mutex keeps lines of different channel threads from interleaving.
     std::lock_guard<std::mutex> lock(g_writeMutex);
     if (const DebugSink sink = g_sink.load()) {

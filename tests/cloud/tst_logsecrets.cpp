@@ -8,6 +8,7 @@
 #include "cloud/video_to_text/VideoToTextTask.h"
 #include "cloud/video_to_text/VideoToTextTaskFactory.h"
 #include "cloud/video_to_text/VideoToTextTiming.h"
+#include "core/Log.h"
 #include "i18n/I18n.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 #include <QMutexLocker>
@@ -34,6 +36,8 @@ const QString kMaskedPhone = QStringLiteral("139****5678");
 const QString kToken = QStringLiteral("tok-secret-4711");
 const QString kDevice = QStringLiteral("0123456789abcdef0123456789abcdef");
 const QString kResultPath = QStringLiteral("/result/converted.txt");
+const QString kPassword = QStringLiteral("s3cretpw");
+const QString kUserInfo = QStringLiteral("user:") + kPassword;
 
 QMutex g_logMutex;
 QStringList g_log;
@@ -72,6 +76,33 @@ class LogSecretsTest : public QObject
         const QString log = capturedLog();
         for (const QString &secret : secrets)
             QVERIFY2(!log.contains(secret), qPrintable(secret + " in the log"));
+    }
+
+    // One speech-to-text job of the small fixture with the stored account, run to its end.
+    int runJob()
+    {
+        tools::VideoToTextTiming t;
+        t.creationEaseMs = 100;
+        t.creationCheckMs = 5;
+        t.animationStepMs = 2;
+        t.creationDoneAnimationMs = 5;
+        t.pollAnimationMs = 5;
+        t.pollSleepMs = 2;
+        t.finishedAnimationMs = 5;
+        t.downloadCreepMs = 5;
+        tools::setVideoToTextTiming(t);
+        VideoToTextParams params;
+        params.sourcePath = tvxtest::fixtures::smallMp4();
+        params.outputDirectory = tvxtest::scratchPath("out/x").section('/', 0, -2);
+        params.outputFormat = QStringLiteral("TXT");
+        params.recognitionLanguage = QStringLiteral("English");
+        std::unique_ptr<VideoToTextTask> task(VideoToTextTaskFactory().createTask(params));
+        TaskManager manager;
+        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
+        manager.submitTask(task.get());
+        if (!tvxtest::waitUntil([&] { return finished.count() > 0; }, 60000))
+            return -1;
+        return task->status();
     }
 
 private slots:
@@ -137,6 +168,61 @@ private slots:
         QVERIFY(capturedLog().contains("phone = " + kMaskedPhone));
     }
 
+    // The account's lines: a refresh refused with a message of megabytes and an avatar address
+    // that names a user and password are logged cut and masked.
+    void accountLines()
+    {
+        const QString avatar =
+            QStringLiteral("http://%1@%2/avatar.png?usertoken=%3").arg(kUserInfo, m_account.host(), kToken);
+        const QString message = QStringLiteral("Bob\u202eevil ") + QString(3 << 20, QLatin1Char('m'));
+        m_account.setPathRule(
+            "/api/v4/memprofile",
+            QJsonObject{
+                {"body", QString::fromUtf8(QJsonDocument(QJsonObject{{"code", 12345}, {"message", message}})
+                                               .toJson(QJsonDocument::Compact))}});
+        m_account.setPathRule("/avatar.png", QJsonObject{{"status", 404}});
+        user_pay::AccountInfo stored;
+        stored.accountId = kPhone;
+        stored.token = kToken;
+        stored.accountType = 1;
+        stored.avatarUrl = avatar;
+        QVERIFY(user_pay::AccountLocalStore().save(stored));
+        int first = 0;
+        {
+            QMutexLocker lock(&g_logMutex);
+            first = g_log.size();
+        }
+        {
+            user_pay::AccountManager manager(
+                std::make_shared<user_pay::WebUIAPIService>([] { return kDevice; }), nullptr);
+            manager.initialize();
+            QVERIFY(manager.isLoggedIn());
+        }
+        QStringList lines;
+        {
+            QMutexLocker lock(&g_logMutex);
+            lines = g_log.mid(first);
+        }
+        m_account.setPathRule("/api/v4/memprofile", QJsonObject());
+        m_account.setPathRule("/avatar.png", QJsonObject());
+        const QString joined = lines.join(QLatin1Char('\n'));
+        QVERIFY2(!joined.contains(kPassword) && !joined.contains(kToken), qPrintable(joined.left(2000)));
+        QVERIFY2(joined.contains("download failed, url = http://***@" + m_account.host() +
+                                 "/avatar.png?usertoken=***"),
+                 qPrintable(joined.left(4000)));
+        bool refused = false;
+        for (const QString &line : qAsConst(lines)) {
+            QVERIFY2(line.size() <= 2 * app::kLogExcerptBytes + 512, qPrintable(line.left(200)));
+            if (line.contains(QStringLiteral("silent refresh failed:"))) {
+                refused = true;
+                // The message is the one the user is shown: already without the override.
+                QVERIFY2(line.contains(QStringLiteral("failed: Bobevil mmm")), qPrintable(line.left(200)));
+                QVERIFY2(line.endsWith(QStringLiteral(" bytes)")), qPrintable(line.right(200)));
+            }
+        }
+        QVERIFY(refused);
+    }
+
     // A job with the stored account: its bodies, answers and addresses are logged masked.
     void cloudJob()
     {
@@ -144,31 +230,12 @@ private slots:
         stored.accountId = kPhone;
         stored.token = kToken;
         QVERIFY(user_pay::AccountLocalStore().save(stored));
-        const QString result = QStringLiteral("https://%1%2").arg(m_cloud.host(), kResultPath);
+        // The result address names a user and password of its own.
+        const QString result = QStringLiteral("https://%1@%2%3").arg(kUserInfo, m_cloud.host(), kResultPath);
         m_cloud.addFault(QJsonObject{{"path", "/api/v4/taskdown"},
                                      {"patch", QJsonObject{{"downurl", result + "?usertoken=" + kToken}}}});
         m_cloud.addFault(QJsonObject{{"path", kResultPath}, {"body", "text"}});
-        tools::VideoToTextTiming t;
-        t.creationEaseMs = 100;
-        t.creationCheckMs = 5;
-        t.animationStepMs = 2;
-        t.creationDoneAnimationMs = 5;
-        t.pollAnimationMs = 5;
-        t.pollSleepMs = 2;
-        t.finishedAnimationMs = 5;
-        t.downloadCreepMs = 5;
-        tools::setVideoToTextTiming(t);
-        VideoToTextParams params;
-        params.sourcePath = tvxtest::fixtures::smallMp4();
-        params.outputDirectory = tvxtest::scratchPath("out/x").section('/', 0, -2);
-        params.outputFormat = QStringLiteral("TXT");
-        params.recognitionLanguage = QStringLiteral("English");
-        std::unique_ptr<VideoToTextTask> task(VideoToTextTaskFactory().createTask(params));
-        TaskManager manager;
-        QSignalSpy finished(manager.scheduler(), &TaskScheduler::taskFinished);
-        manager.submitTask(task.get());
-        QVERIFY(tvxtest::waitUntil([&] { return finished.count() > 0; }, 60000));
-        QCOMPARE(task->status(), int(BackgroundTask::Completed));
+        QCOMPARE(runJob(), int(BackgroundTask::Completed));
 
         const QList<QJsonObject> opened = m_cloud.requests("/api/v4/uploadpointpar");
         QCOMPARE(opened.size(), 1);
@@ -177,12 +244,58 @@ private slots:
         QVERIFY(!slices.isEmpty());
         const QString taskToken = slices.first().value("query").toObject().value("tasktoken").toString();
         QVERIFY(!taskToken.isEmpty());
-        verifyNothingWhole({kPhone, kToken, taskToken, QUrl::toPercentEncoding(taskToken)});
+        verifyNothingWhole({kPhone, kToken, taskToken, QUrl::toPercentEncoding(taskToken), kPassword});
         if (QTest::currentTestFailed())
             return;
         QVERIFY(capturedLog().contains(QStringLiteral("\"usertoken\":\"***\"")));
+        QVERIFY(capturedLog().contains("url=https://***@" + m_cloud.host() + kResultPath));
         QVERIFY(capturedLog().contains("\"account\":\"" + kMaskedPhone));
         QThreadPool::globalInstance()->waitForDone(30000);
+    }
+
+    // The state query answered with a 3 MB message that would also start a line of its own and
+    // reverse the rest of it: every line stays within the bound and says how long the text was,
+    // and the line that reports the failure shows the override and the line break as escapes.
+    void longServerMessage()
+    {
+        m_cloud.reset();
+        user_pay::AccountInfo stored;
+        stored.accountId = kPhone;
+        stored.token = kToken;
+        QVERIFY(user_pay::AccountLocalStore().save(stored));
+        const QString message = QStringLiteral("Bob\u202eevil\nFAKE ") + QString(3 << 20, QLatin1Char('m'));
+        m_cloud.setTaskStates("*", QJsonArray{QJsonObject{{"code", 20000}, {"message", message}},
+                                              QJsonObject{{"code", 19000}, {"message", message}}});
+        int first = 0;
+        {
+            QMutexLocker lock(&g_logMutex);
+            first = g_log.size();
+        }
+        QCOMPARE(runJob(), int(BackgroundTask::Failed));
+        QThreadPool::globalInstance()->waitForDone(30000);
+        QStringList lines;
+        {
+            QMutexLocker lock(&g_logMutex);
+            lines = g_log.mid(first);
+        }
+        const QString whole = QStringLiteral("\u2026 (%1 bytes)").arg(message.toUtf8().size());
+        bool reported = false;
+        int cut = 0;
+        for (const QString &line : qAsConst(lines)) {
+            // An address and a body at most, each within the bound, and the line's head.
+            QVERIFY2(line.size() <= 2 * app::kLogExcerptBytes + 512, qPrintable(line.left(200)));
+            QVERIFY2(!line.contains(QChar(0x202e)) && !line.contains(QLatin1Char('\n')),
+                     qPrintable(line.left(200)));
+            cut += line.contains(QStringLiteral(" bytes)")) ? 1 : 0;
+            if (line.contains(QStringLiteral("query task failed"))) {
+                reported = true;
+                QVERIFY2(line.contains(QStringLiteral("err=Bob\\u202eevil\\nFAKE mmm")),
+                         qPrintable(line.left(200)));
+                QVERIFY2(line.endsWith(whole), qPrintable(line.right(200)));
+            }
+        }
+        QVERIFY(reported);
+        QVERIFY(cut >= 4); // two answers, two poll lines, the failure
     }
 };
 

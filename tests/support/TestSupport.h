@@ -85,7 +85,7 @@ QString anamorphicPalMp4();
 // 4 s, 320x240 10-bit HEVC near 145 kbit/s + AAC at 48 kbit/s: below any rate the compressor
 // would otherwise pick.
 QString lowRateHevcMp4();
-QString longNamedMp4();    // copy of smallMp4 whose name is longCjkFileName(250, "mp4")
+QString longNamedMp4(); // copy of smallMp4 whose name is longCjkFileName(250, "mp4")
 } // namespace fixtures
 
 // A file name of Chinese characters (three bytes each in UTF-8) and "." + extension that takes

@@ -463,8 +463,33 @@ private slots:
         QVERIFY(!signedIn.isLoggedIn());
     }
 
-    // The avatar: fetched over plain http, kept as a JPEG, refused when it is not a picture or
-    // when its address, or one it is sent on to, is not a web address.
+    // A nickname and a message from the server reach the interface on one line and in
+    // the order they were written: line breaks become blanks, controls and bidirectional
+    // formatting go. The stored account keeps what the server sent.
+    void serverTextForTheInterface()
+    {
+        m_server.clearRules(accountRule({{"nickname", "Bob\u202eevil\nFAKE"}}));
+        QVERIFY(AccountLocalStore().save(storedAccount("tok-1")));
+        AccountManager manager(bridge(), nullptr);
+        manager.initialize();
+        QVERIFY(manager.isLoggedIn());
+        QCOMPARE(manager.nickname(), QString("Bobevil FAKE"));
+        QCOMPARE(manager.property("nickname").toString(), QString("Bobevil FAKE"));
+        AccountInfo saved;
+        QVERIFY(AccountLocalStore().load(&saved));
+        QCOMPARE(saved.nickname, QString("Bob\u202eevil\nFAKE"));
+
+        m_server.setPathRule(
+            "/api/v4/memprofile",
+            QJsonObject{{"body", "{\"code\":12345,\"message\":\"Try\\u2066 again\\r\\nlater\\u0007\"}"}});
+        QSignalSpy failed(&manager, &AccountManager::operationFailed);
+        manager.refreshAccountInfoInfo();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.last().at(1).toString(), QString("Try again later"));
+    }
+
+    // The avatar: fetched as its address says (https over TLS), kept as a JPEG, refused when it
+    // is not a picture or when its address, or one it is sent on to, is not a web address.
     void avatar_data()
     {
         QTest::addColumn<QString>("address"); // %1: the server, %2: a file on this machine
@@ -534,10 +559,13 @@ private slots:
         QCOMPARE(QFile::exists(AccountManager::avatarCacheFilePath()), cached);
         QVERIFY(!read);
         if (address.startsWith("HTTPS")) {
-            bool plain = false;
-            for (const QJsonObject &r : m_server.requests())
-                plain = plain || (r["path"].toString() == "/avatar.png" && !r["tls"].toBool());
-            QVERIFY(plain);
+            int secure = 0, plain = 0;
+            for (const QJsonObject &r : m_server.requests()) {
+                if (r["path"].toString() == "/avatar.png")
+                    (r["tls"].toBool() ? secure : plain) += 1;
+            }
+            QVERIFY(secure > 0);
+            QCOMPARE(plain, 0);
         }
         if (cached) {
             QFile file(AccountManager::avatarCacheFilePath());
@@ -556,7 +584,9 @@ private slots:
     void normalizedAvatarAddress()
     {
         QCOMPARE(AccountManager::normalizeAvatarDownloadUrl(" HTTPS://a.example/x.png "),
-                 QString("http://a.example/x.png"));
+                 QString("HTTPS://a.example/x.png"));
+        QCOMPARE(AccountManager::normalizeAvatarDownloadUrl("https://a.example/x.png"),
+                 QString("https://a.example/x.png"));
         QCOMPARE(AccountManager::normalizeAvatarDownloadUrl("   "), QString());
     }
 

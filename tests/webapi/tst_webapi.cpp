@@ -3,6 +3,7 @@
 #include "CallbackRecorder.h"
 #include "TestSupport.h"
 #include "WebApiTestServer.h"
+#include "core/Log.h"
 #include "webapi/DebugOutput.h"
 #include "webapi/Md5.h"
 #include "webapi/WebInterface.h"
@@ -546,6 +547,46 @@ private slots:
         for (const char *secret : {"13812345678", "13912345678", "13712345678", "tok-secret-1", "tok-1",
                                    "tt-secret-2", "lk-secret-3"})
             QVERIFY2(!text.contains(QLatin1String(secret)), qPrintable(secret + ("\n" + text)));
+    }
+
+    // An answer of megabytes in the detailed log: its line keeps the bound, says how long the
+    // answer was, and a token that the cut ends is masked whole.
+    void detailedLogCutsLongAnswers()
+    {
+        static std::mutex linesMutex;
+        static std::vector<std::string> lines;
+        lines.clear();
+        webapi::setDebugSink([](const char *line) {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            lines.emplace_back(line);
+        });
+        const QByteArray head =
+            "{\"code\":10000,\"message\":\"" + QByteArray(3990, 'm') + "\",\"usertoken\":\"";
+        const QByteArray answer = head + "tok-secret-4711" + QByteArray(3 << 20, 'z') + "\"}";
+        m_server.setPathRule("/api/v4/checktoken",
+                             QJsonObject{{"body_hex", QString::fromLatin1(answer.toHex())}});
+        auto client = makeClient();
+        client->SetDetailedLogOut(true);
+        auto restore = qScopeGuard([&] {
+            client->SetDetailedLogOut(false);
+            webapi::setDebugSink(nullptr);
+        });
+        QCOMPARE(client->V4CheckToken("86-13812345678", "tok-1", 8), 0);
+        QVERIFY(CallbackRecorder::instance().waitFor(1));
+        std::lock_guard<std::mutex> lock(linesMutex);
+        bool answerLine = false;
+        for (const std::string &line : lines) {
+            QVERIFY2(line.size() <= size_t(app::kLogExcerptBytes) + 64, line.substr(0, 200).c_str());
+            QVERIFY2(line.find("tok-") == std::string::npos, line.c_str());
+            if (line.find("CallBack Data:") != std::string::npos) {
+                answerLine = true;
+                // The whole length counts the line's prefix, less its line feed.
+                const QString whole = QString::number(answer.size() + line.find("{\"code\"")) + " bytes)\n";
+                const QString shown = QString::fromStdString(line);
+                QVERIFY2(shown.endsWith("\"usertoken\":\"***\u2026 (" + whole), qPrintable(shown.right(100)));
+            }
+        }
+        QVERIFY(answerLine);
     }
 
     void codeMessages_data()

@@ -133,7 +133,10 @@ Item {
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - 34 - 12
+                    objectName: "resultDialogMessage"
+                    // The failure reason may be the server's: shown as text, never as markup.
                     text: root.messageText
+                    textFormat: Text.PlainText
                     color: Theme.textBody
                     font.pixelSize: Theme.fontBody
                     wrapMode: Text.Wrap

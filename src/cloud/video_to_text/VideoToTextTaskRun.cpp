@@ -95,7 +95,7 @@ bool VideoToTextTask::queryTaskUntilFinished(const user_pay::CreateConvertTaskRe
         TVX_LOG_INFO << QStringLiteral(
                             "[VideoToText] poll status, taskId=%1 poll=%2 code=%3 shouldPoll=%4 message=%5")
                             .arg(taskId(), QString::number(i), QString::number(state.code),
-                                 boolText(state.shouldPoll), state.message);
+                                 boolText(state.shouldPoll), app::logExcerpt(state.message));
         if (state.finished) {
             animateProgressSegment(currentProgressFloor(), 0.8, timing.finishedAnimationMs);
             return true;
@@ -134,8 +134,8 @@ bool VideoToTextTask::fetchTaskDownloadUrl(const user_pay::CreateConvertTaskRequ
     TVX_LOG_INFO
         << QStringLiteral(
                "[VideoToText] query down url result, taskId=%1 code=%2 success=%3 message=%4 downUrl=%5")
-               .arg(taskId(), QString::number(result.code), boolText(result.success), result.message,
-                    app::maskSecrets(result.downUrl));
+               .arg(taskId(), QString::number(result.code), boolText(result.success),
+                    app::logExcerpt(result.message), app::maskAddress(result.downUrl));
     const QString address = result.downUrl.trimmed();
     if (result.success && !address.isEmpty()) {
         *downUrl = address;
@@ -261,7 +261,8 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
                         "[VideoToText] create task result, taskId=%1 success=%2 code=%3 message=%4 "
                         "taskTag=%5 uploadedChunkCount=%6 totalChunkCount=%7")
                         .arg(id, boolText(created.success), QString::number(created.serviceCode),
-                             created.message, created.taskTag, QString::number(created.uploadedChunkCount),
+                             app::logExcerpt(created.message), created.taskTag,
+                             QString::number(created.uploadedChunkCount),
                              QString::number(created.totalChunkCount));
     if (!created.success) {
         markFailed(QStringLiteral("create_task_failed"), created.message.trimmed().isEmpty()
@@ -274,8 +275,8 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
     setMessage(msg("waiting_conversion_result"));
     if (!queryTaskUntilFinished(request, created, &errorText)) {
         if (status() != Cancelled && !cancelRequested()) {
-            TVX_LOG_ERROR
-                << QStringLiteral("[VideoToText] query task failed, taskId=%1 err=%2").arg(id, errorText);
+            TVX_LOG_ERROR << QStringLiteral("[VideoToText] query task failed, taskId=%1 err=%2")
+                                 .arg(id, app::logExcerpt(errorText));
             markFailed(QStringLiteral("query_task_failed"), errorText);
         } else {
             markCancelled(msg("task_cancelled"));
@@ -288,8 +289,8 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
     QString downUrl;
     if (!fetchTaskDownloadUrl(request, created.taskTag, &downUrl, &errorText) || cancelRequested()) {
         if (status() != Cancelled && !cancelRequested()) {
-            TVX_LOG_ERROR
-                << QStringLiteral("[VideoToText] query down url failed, taskId=%1 err=%2").arg(id, errorText);
+            TVX_LOG_ERROR << QStringLiteral("[VideoToText] query down url failed, taskId=%1 err=%2")
+                                 .arg(id, app::logExcerpt(errorText));
             markFailed(QStringLiteral("query_download_url_failed"), errorText);
         } else {
             markCancelled(msg("task_cancelled"));
@@ -297,7 +298,7 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
         return;
     }
     TVX_LOG_INFO << QStringLiteral("[VideoToText] down url ready, taskId=%1 url=%2")
-                        .arg(id, app::maskSecrets(downUrl));
+                        .arg(id, app::maskAddress(downUrl));
     if (cancelRequested()) {
         TVX_LOG_INFO << QStringLiteral("[VideoToText] cancelled before download, taskId=%1").arg(id);
         markCancelled(msg("task_cancelled"));
@@ -323,7 +324,7 @@ void VideoToTextTask::runPipeline(const VideoToTextParams &params, const QString
         markCancelled(msg("task_cancelled"));
     } else if (status() != Cancelled) {
         TVX_LOG_ERROR << QStringLiteral("[VideoToText] download file failed, taskId=%1 target=%2 err=%3")
-                             .arg(id, targetPath, errorText);
+                             .arg(id, targetPath, app::logExcerpt(errorText));
         markFailed(QStringLiteral("download_result_failed"), errorText);
     }
 }

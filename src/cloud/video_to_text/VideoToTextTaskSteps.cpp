@@ -143,7 +143,7 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
         return false;
     const tools::VideoToTextTiming timing = tools::videoToTextTiming();
     TVX_LOG_INFO << QStringLiteral("[VideoToText] start download, taskId=%1 url=%2 target=%3")
-                        .arg(taskId(), app::maskSecrets(url), targetPath);
+                        .arg(taskId(), app::maskAddress(url), targetPath);
 
     // The body goes to a name of this job's own first, so no reader ever sees half a result and
     // the final name is chosen only once the whole file is on disk. The file is made when the
@@ -219,7 +219,7 @@ bool VideoToTextTask::downloadResultFile(const QString &url, const QString &targ
         return fail(storeError.isEmpty() ? msg("save_output_file_failed") : storeError);
     if (!fetched.ok() || fetched.bodyBytes == 0) {
         TVX_LOG_WARN << QStringLiteral("[VideoToText] download failed, taskId=%1 reason=%2")
-                            .arg(taskId(), QString::fromStdString(fetched.error));
+                            .arg(taskId(), app::logExcerpt(QString::fromStdString(fetched.error)));
         // A refused address or an oversized answer is the server's doing: the plain download
         // failure. A transport error keeps libcurl's own words.
         const bool transport = fetched.outcome == webapi::BlockingOutcome::HttpError ||

@@ -5,6 +5,7 @@
 #include "cloud/video_to_text/VideoToTextTaskFactory.h"
 #include "cloud/video_to_text/VideoToTextTaskModel.h"
 #include "core/AppPaths.h"
+#include "core/DisplayText.h"
 #include "core/FileUrl.h"
 #include "core/Log.h"
 #include "ffmpeg/FFprobeService.h"
@@ -342,7 +343,8 @@ void VideoToTextViewModel::maybeEmitBatchExecutionFinished()
         QString reason;
         for (const VideoToTextTask *task : m_taskModel->tasks()) {
             if (task && m_run.inBatch(task) && task->status() == BackgroundTask::Failed) {
-                reason = task->errorText().trimmed();
+                // Often the server's message: shown in the result dialog as one line of text.
+                reason = app::displayText(task->errorText()).trimmed();
                 if (!reason.isEmpty())
                     break;
             }

@@ -1,14 +1,18 @@
-// The real program on a desktop session: quit signals end it the normal way, the page gets
-// its context objects, the interface font has Chinese glyphs.
+// The real program on a desktop session: quit signals end it the normal way (also while the
+// account's picture is on its way), the page gets its context objects, the interface font has
+// Chinese glyphs.
 #include "AppProcess.h"
 #include "TestSupport.h"
+#include "WebApiTestServer.h"
 #include "app/StartupState.h"
 #include "media/MediaFormats.h"
 #include "platform/LocalSocketEndpoint.h"
 #include "system/SingleInstanceService.h"
+#include "user_pay/AccountLocalStore.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QLocalSocket>
 #include <QtTest>
 
@@ -78,6 +82,56 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("[QxSensors] shutdown.")), qPrintable(log));
         QVERIFY(!QFileInfo::exists(lockPath));
         QVERIFY(!serverAnswers(service));
+    }
+
+    // A quit signal while the stored account's picture downloads from a server that never
+    // answers: the download is abandoned at once, not waited out to its time limit, and the
+    // program ends the normal way.
+    void quitSignalDuringTheAvatarDownload()
+    {
+        tvxtest::WebApiTestServer server(QStringLiteral("desktop-webapi"));
+        QVERIFY(server.start());
+        const QString avatar = QStringLiteral("http://%1/avatar.png").arg(server.host());
+        server.clearRules(
+            QJsonObject{{"account", QJsonObject{{"valid_tokens", QJsonArray{"tok-1"}}, {"avatar", avatar}}}});
+        server.setPathRule("/avatar.png", QJsonObject{{"mode", "silent"}, {"hold_s", 60}});
+        const QString config = tvxtest::writeConfigOverride({{"webapi/app_host", server.host()},
+                                                             {"webapi/app_host_backup", server.host()},
+                                                             {"webapi/ca_file", server.caFile()}});
+        user_pay::AccountInfo stored;
+        stored.accountId = QStringLiteral("13800138000");
+        stored.token = QStringLiteral("tok-1");
+        stored.accountType = 1;
+        stored.avatarUrl = avatar;
+        QVERIFY(user_pay::AccountLocalStore().save(stored));
+        const auto restore = qScopeGuard([] {
+            user_pay::AccountLocalStore().clear();
+            qunsetenv("TVX_CONFIG");
+        });
+        const auto avatarRequests = [&] {
+            int n = 0;
+            for (const QJsonObject &r : server.requests())
+                n += r.value("path").toString() == "/avatar.png" ? 1 : 0;
+            return n;
+        };
+
+        tvxtest::AppProcess player;
+        QVERIFY(player.start());
+        QVERIFY2(tvxtest::waitUntil([&] { return avatarRequests() > 0; }, 30000), qPrintable(player.log()));
+        QVERIFY(player.signal(SIGTERM));
+        QVERIFY2(player.waitForExit(30000), qPrintable(player.log()));
+        QVERIFY2(!player.crashed(), qPrintable(player.log()));
+        QCOMPARE(player.exitCode(), 0);
+        const QString log = player.log();
+        QVERIFY2(log.contains(QStringLiteral("[Shutdown][Signals] signal %1 received").arg(SIGTERM)),
+                 qPrintable(log));
+        QVERIFY2(
+            log.contains(QStringLiteral("[AccountManager][Avatar] download abandoned, the program quits")),
+            qPrintable(log));
+        QVERIFY2(!log.contains(QStringLiteral("[AccountManager][Avatar] download timeout")), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("[QxSensors] shutdown.")), qPrintable(log));
+        QCOMPARE(avatarRequests(), 1); // the refreshed account's picture is not fetched on the way out
+        Q_UNUSED(config);
     }
 
     void pageContextAndFont()

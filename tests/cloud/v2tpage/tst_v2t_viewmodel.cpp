@@ -490,12 +490,21 @@ private slots:
         QTest::addColumn<QVector<int>>("outcomes"); // per row, in the order the jobs end
         QTest::addColumn<int>("successes");         // -1: no result
         QTest::addColumn<int>("failures");
-        QTest::newRow("two complete") << QVector<int>{Complete, Complete} << 2 << 0;
-        QTest::newRow("one each") << QVector<int>{Complete, Fail} << 1 << 1;
-        QTest::newRow("all fail") << QVector<int>{Fail, Fail, Fail} << 0 << 3;
-        QTest::newRow("all removed") << QVector<int>{Remove, Remove} << -1 << -1;
-        QTest::newRow("one removed, one complete") << QVector<int>{Remove, Complete} << 1 << 0;
-        QTest::newRow("complete, then the last removed") << QVector<int>{Complete, Remove} << 1 << 0;
+        QTest::addColumn<QString>("reason"); // a failed job's error text, %1 its row
+        QTest::addColumn<QString>("shown");  // the failure text the dialog is given
+        const QString network = QStringLiteral("Network error: %1");
+        QTest::newRow("two complete") << QVector<int>{Complete, Complete} << 2 << 0 << network << network;
+        QTest::newRow("one each") << QVector<int>{Complete, Fail} << 1 << 1 << network << network;
+        QTest::newRow("all fail") << QVector<int>{Fail, Fail, Fail} << 0 << 3 << network << network;
+        QTest::newRow("all removed") << QVector<int>{Remove, Remove} << -1 << -1 << network << network;
+        QTest::newRow("one removed, one complete")
+            << QVector<int>{Remove, Complete} << 1 << 0 << network << network;
+        QTest::newRow("complete, then the last removed")
+            << QVector<int>{Complete, Remove} << 1 << 0 << network << network;
+        // The server's message: one line, in the order it was written.
+        QTest::newRow("server's message with a line break and an override")
+            << QVector<int>{Fail} << 0 << 1 << QStringLiteral("Bob\u202eevil\nFAKE %1")
+            << QStringLiteral("Bobevil FAKE %1");
     }
 
     void batchOutcome()
@@ -503,6 +512,8 @@ private slots:
         QFETCH(QVector<int>, outcomes);
         QFETCH(int, successes);
         QFETCH(int, failures);
+        QFETCH(QString, reason);
+        QFETCH(QString, shown);
         Rig rig(QStringLiteral("batch"));
         QStringList files;
         for (int i = 0; i < outcomes.size(); ++i)
@@ -533,8 +544,7 @@ private slots:
                 if (outcomes.at(i) == Complete)
                     QVERIFY(job->markCompleted(QStringLiteral("done")));
                 else
-                    QVERIFY(job->markFailed(QStringLiteral("create_task_failed"),
-                                            QStringLiteral("Network error: %1").arg(i)));
+                    QVERIFY(job->markFailed(QStringLiteral("create_task_failed"), reason.arg(i)));
             }
             rig.reportFinished(job);
             QCOMPARE(finished.count(), (i + 1 == outcomes.size() && successes >= 0) ? 1 : 0);
@@ -543,8 +553,7 @@ private slots:
             QCOMPARE(finished.at(0).at(0).toInt(), successes);
             QCOMPARE(finished.at(0).at(1).toInt(), failures);
         }
-        QCOMPARE(rig.vm->lastFailureText(),
-                 failures > 0 ? QStringLiteral("Network error: %1").arg(outcomes.indexOf(Fail)) : QString());
+        QCOMPARE(rig.vm->lastFailureText(), failures > 0 ? shown.arg(outcomes.indexOf(Fail)) : QString());
         // The batch is over: later reports of its jobs say nothing more.
         rig.reportFinished(jobs.first());
         QVERIFY(finished.count() <= 1);

@@ -208,11 +208,13 @@ Item {
             color: Theme.toastError
             Text {
                 id: toastText
+                objectName: "outputDirectoryToastText"
                 anchors.centerIn: parent
                 width: parent.width - 36
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 text: page.outputDirectoryToastText
+                textFormat: Text.PlainText
                 color: Theme.textPrimary
                 font.pixelSize: Theme.fontBody
             }

@@ -44,7 +44,9 @@ Rectangle {
         anchors.centerIn: parent
         width: Math.min(implicitWidth, toast.maximumWidth - 40)
         elide: Text.ElideRight
+        // Messages may be the server's: shown as text, never as markup.
         text: toast.text
+        textFormat: Text.PlainText
         color: Theme.textStrong
         font.pixelSize: Theme.fontBody
     }

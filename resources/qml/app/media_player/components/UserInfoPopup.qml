@@ -92,7 +92,9 @@ Rectangle {
                     Text {
                         objectName: "popupUserName"
                         width: parent.width
+                        // Nickname and id are the server's: shown as text, never as markup.
                         text: popup.userName
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: Theme.textPrimary
                         font.pixelSize: Theme.fontLarge
@@ -108,6 +110,7 @@ Rectangle {
                             width: Math.min(implicitWidth, parent.width - copyButton.width - parent.spacing)
                             anchors.verticalCenter: parent.verticalCenter
                             text: Tr.t("user.info.account_id", {"id": popup.accountId})
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: Theme.textDim
                             font.pixelSize: Theme.fontSmall

@@ -211,7 +211,9 @@ Rectangle {
             anchors.right: parent.right
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
+            // The nickname is the server's: shown as text, never as markup.
             text: titleBar.userName
+            textFormat: Text.PlainText
             color: Theme.textNormal
             font.pixelSize: Theme.fontSmall
             elide: Text.ElideRight

@@ -105,7 +105,9 @@ Item {
         x: 4
         width: parent.width - 8
         visible: field.errorText.length > 0
+        // Failures carry the server's message: shown as text, never as markup.
         text: field.errorText
+        textFormat: Text.PlainText
         color: Theme.loginError
         elide: Text.ElideRight
         font.family: Theme.loginFontFamily
