@@ -6,26 +6,20 @@
 #include "cloud/video_to_text/VideoToTextTaskModel.h"
 #include "core/AppPaths.h"
 #include "core/DisplayText.h"
-#include "core/FileUrl.h"
 #include "core/Log.h"
 #include "ffmpeg/FFprobeService.h"
-#include "ffmpeg/PoolJob.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "tasks/TaskManager.h"
 #include "tasks/TaskScheduler.h"
+#include "tools/common/BatchIntake.h"
 #include "tools/common/ToolBatch.h"
 
 #include <QFileInfo>
-#include <QFutureWatcher>
 
 namespace {
 
 constexpr int kRefreshIntervalMs = 200;
-// A probe that timed out or was cut short is asked again, a little later each time: it says
-// nothing about the file, and marking the file damaged for it would lock the row for good.
-constexpr int kMaxProbeAttempts = 3;
-constexpr int kProbeRetryDelayMs = 1000;
 
 const char kOutputDirectoryKey[] = "video_to_text/output_directory";
 
@@ -41,6 +35,48 @@ bool isDamaged(const VideoToTextTask *task)
 
 } // namespace
 
+// The shared intake's view of the job list.
+class VideoToTextViewModel::ListRows : public tools::BatchIntake::Rows
+{
+public:
+    explicit ListRows(VideoToTextViewModel *owner) : m_owner(owner) {}
+
+    bool hasList() const override { return m_owner->m_taskModel != nullptr; }
+    bool canAppend() const override { return m_owner->m_taskFactory && m_owner->m_taskModel; }
+    bool containsSourcePath(const QString &path) const override
+    {
+        return m_owner->m_taskModel->containsSourcePath(path);
+    }
+    bool containsTask(BackgroundTask *task) const override
+    {
+        return m_owner->m_taskModel->tasks().contains(own(task));
+    }
+    int rowCount() const override { return m_owner->m_taskModel->rowCount(); }
+    BackgroundTask *appendTask(const QString &path) override
+    {
+        VideoToTextParams params = m_owner->buildParams();
+        params.sourcePath = path;
+        VideoToTextTask *task = m_owner->m_taskFactory->createTask(params);
+        m_owner->m_taskModel->addTask(task);
+        return task;
+    }
+    QString sourcePathOf(BackgroundTask *task) const override { return own(task)->sourcePath(); }
+    void setSourceResolution(BackgroundTask *task, const QString &text) override
+    {
+        own(task)->setSourceResolution(text);
+    }
+    void notifyTaskChanged(BackgroundTask *task) override
+    {
+        m_owner->m_taskModel->notifyTaskChanged(own(task));
+    }
+
+private:
+    // Every task of the list was made by appendTask.
+    static VideoToTextTask *own(BackgroundTask *task) { return static_cast<VideoToTextTask *>(task); }
+
+    VideoToTextViewModel *const m_owner;
+};
+
 VideoToTextViewModel::VideoToTextViewModel(FFprobeService *ffprobeService, TaskManager *taskManager,
                                            VideoToTextTaskFactory *taskFactory, QObject *parent)
     : QObject(parent), m_ffprobeService(ffprobeService), m_taskManager(taskManager),
@@ -50,6 +86,21 @@ VideoToTextViewModel::VideoToTextViewModel(FFprobeService *ffprobeService, TaskM
             [this](VideoToTextTask *task) { m_taskModel->notifyTaskChanged(task); }, &isDamaged,
             [this]() { refreshRunningTasks(); }, kRefreshIntervalMs)
 {
+    m_rows = std::make_unique<ListRows>(this);
+    m_intake = new tools::BatchIntake(
+        ffprobeService, m_rows.get(),
+        {QString(), [](const QString &path) { return media::isSupportedVideoToolInputPath(path); },
+         [](const QString &) { return true; }},
+        this);
+    connect(m_intake, &tools::BatchIntake::startActionChanged, this,
+            &VideoToTextViewModel::startActionChanged);
+    connect(m_intake, &tools::BatchIntake::probeInconclusive, this,
+            [](const QString &path, int attempt, const QString &errorText) {
+                TVX_LOG_WARN << QStringLiteral("[VideoToText] probe inconclusive, path=%1 attempt=%2 err=%3")
+                                    .arg(path)
+                                    .arg(attempt)
+                                    .arg(errorText);
+            });
     m_outputDirectory = app::ensureDesktopOutputRootPath();
     loadPersistedOutputDirectory();
     if (m_taskManager && m_taskManager->scheduler())
@@ -62,12 +113,12 @@ VideoToTextViewModel::~VideoToTextViewModel() = default;
 
 QString VideoToTextViewModel::damagedFileUnparseableText()
 {
-    return tools::ToolBatch::damagedFileUnparseableText();
+    return tools::BatchIntake::damagedFileUnparseableText();
 }
 
 QString VideoToTextViewModel::normalizeLocalPath(const QString &text)
 {
-    return tools::ToolBatch::normalizeLocalPath(text);
+    return tools::BatchIntake::normalizeLocalPath(text);
 }
 
 bool VideoToTextViewModel::validateWritableDirectory(const QString &directory, QString *errorMessage)
@@ -110,84 +161,14 @@ QObject *VideoToTextViewModel::taskModelObject() const
     return m_taskModel;
 }
 
-bool VideoToTextViewModel::isSupportedVideoFile(const QString &path) const
-{
-    return media::isSupportedVideoToolInputPath(path);
-}
-
 void VideoToTextViewModel::addFiles(const QStringList &fileUrls)
 {
-    for (const QString &entry : fileUrls)
-        addSourceFile(app::localPathFromUrlOrPath(entry));
+    m_intake->addFiles(fileUrls);
 }
 
 void VideoToTextViewModel::addFolder(const QString &folderUrl)
 {
-    const QStringList files = collectVideoFiles(app::localPathFromUrlOrPath(folderUrl));
-    for (const QString &file : files)
-        addSourceFile(file);
-}
-
-bool VideoToTextViewModel::addSourceFile(const QString &path)
-{
-    if (!m_taskFactory || !m_taskModel)
-        return false;
-    const QString normalized = normalizeLocalPath(path);
-    if (normalized.isEmpty() || !QFileInfo::exists(normalized) || !isSupportedVideoFile(normalized) ||
-        m_taskModel->containsSourcePath(normalized))
-        return false;
-    VideoToTextParams params = buildParams();
-    params.sourcePath = normalized;
-    VideoToTextTask *task = m_taskFactory->createTask(params);
-    m_taskModel->addTask(task);
-    resolveTaskMetadataAsync(task);
-    emit startActionChanged();
-    return true;
-}
-
-QStringList VideoToTextViewModel::collectVideoFiles(const QString &folder) const
-{
-    return tools::ToolBatch::collectFiles(folder,
-                                          [this](const QString &path) { return isSupportedVideoFile(path); });
-}
-
-void VideoToTextViewModel::resolveTaskMetadataAsync(VideoToTextTask *task, int attempt)
-{
-    if (!task || !m_ffprobeService)
-        return;
-    const QString path = task->sourcePath();
-    auto *watcher = new QFutureWatcher<FFprobeService::MediaInfo>(this);
-    connect(watcher, &QFutureWatcher<FFprobeService::MediaInfo>::finished, this,
-            [this, task, watcher, attempt, path]() {
-                const FFprobeService::MediaInfo info = watcher->result();
-                watcher->deleteLater();
-                if (!m_taskModel)
-                    return;
-                if (info.transient) {
-                    TVX_LOG_WARN << QStringLiteral(
-                                        "[VideoToText] probe inconclusive, path=%1 attempt=%2 err=%3")
-                                        .arg(path)
-                                        .arg(attempt)
-                                        .arg(info.errorText);
-                    if (attempt < kMaxProbeAttempts && m_taskModel->tasks().contains(task))
-                        QTimer::singleShot(kProbeRetryDelayMs * attempt, this, [this, task, attempt]() {
-                            resolveTaskMetadataAsync(task, attempt + 1);
-                        });
-                    return;
-                }
-                if (info.valid && info.durationSeconds > 0) {
-                    if (info.width >= 0 && info.height >= 0)
-                        task->setSourceResolution(QStringLiteral("%1x%2").arg(info.width).arg(info.height));
-                    m_taskModel->notifyTaskChanged(task);
-                    return;
-                }
-                task->setSourceResolution(damagedFileUnparseableText());
-                m_taskModel->notifyTaskChanged(task);
-                // A damaged file no longer counts towards the start button.
-                emit startActionChanged();
-            });
-    FFprobeService *prober = m_ffprobeService;
-    watcher->setFuture(ffmpeg::startPoolJob([prober, path]() { return prober->probeMedia(path); }));
+    m_intake->addFolder(folderUrl);
 }
 
 void VideoToTextViewModel::setOutputFormat(const QString &outputFormat)

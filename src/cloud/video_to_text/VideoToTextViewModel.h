@@ -1,6 +1,6 @@
-// Controller of the video-to-text tool window: the job list fed from files and folders, the
-// background probe that marks damaged files, the three options with the remembered output
-// folder, the batch start through the job queue and the batch's outcome.
+// Controller of the video-to-text tool window: the job list fed from files and folders through
+// the batch tools' shared intake (with the background probe that marks damaged files), the three options with
+// the remembered output folder, the batch start through the job queue and the batch's outcome.
 #pragma once
 
 #include "cloud/video_to_text/VideoToTextParams.h"
@@ -11,11 +11,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class BackgroundTask;
 class FFprobeService;
 class TaskManager;
 class VideoToTextTaskFactory;
 class VideoToTextTaskModel;
+
+namespace tools {
+class BatchIntake;
+}
 
 class VideoToTextViewModel : public QObject
 {
@@ -88,10 +94,8 @@ signals:
     void lastFailureTextChanged();
 
 private:
-    bool isSupportedVideoFile(const QString &path) const;
-    bool addSourceFile(const QString &path);
-    QStringList collectVideoFiles(const QString &folder) const;
-    void resolveTaskMetadataAsync(VideoToTextTask *task, int attempt = 1);
+    class ListRows;
+
     void applyPresetToTasks();
     void loadPersistedOutputDirectory();
     void savePersistedOutputDirectory() const;
@@ -108,4 +112,6 @@ private:
     QString m_outputDirectory;
     QString m_lastFailureText;
     tools::TaskBatchRun<VideoToTextTask> m_run;
+    std::unique_ptr<ListRows> m_rows;
+    tools::BatchIntake *m_intake = nullptr;
 };

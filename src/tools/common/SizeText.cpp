@@ -1,4 +1,4 @@
-// The short size text of the task lists.
+// The byte-size texts of the tools.
 #include "tools/common/SizeText.h"
 
 namespace tools {
@@ -16,6 +16,29 @@ QString shortFileSizeText(qint64 bytes)
         unit = QLatin1Char(larger);
     }
     return QString::number(x, 'f', x < 100.0 ? 1 : 0) + unit;
+}
+
+QString twoDecimalFileSizeText(qint64 bytes)
+{
+    if (bytes <= 0)
+        return QStringLiteral("%1KB").arg(QString::number(0.0, 'f', 2));
+    double x = static_cast<double>(bytes) / 1024.0;
+    QString unit = QStringLiteral("KB");
+    for (const char *larger : {"MB", "GB"}) {
+        if (x < 1024.0)
+            break;
+        x /= 1024.0;
+        unit = QString::fromLatin1(larger);
+    }
+    return QString::number(x, 'f', 2) + unit;
+}
+
+QString megabyteSizeText(qint64 bytes)
+{
+    const double megabytes = static_cast<double>(bytes) / 1048576.0;
+    if (megabytes < 1024)
+        return QStringLiteral("%1 MB").arg(QString::number(megabytes, 'f', 1));
+    return QStringLiteral("%1 GB").arg(QString::number(megabytes / 1024.0, 'f', 2));
 }
 
 } // namespace tools

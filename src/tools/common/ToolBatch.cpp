@@ -3,12 +3,10 @@
 
 #include "core/AppPaths.h"
 #include "core/AtomicFile.h"
-#include "core/FileUrl.h"
 #include "core/Log.h"
 #include "core/StateFile.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
-#include "ffmpeg/PoolJob.h"
 #include "i18n/I18n.h"
 #include "media/MediaFormats.h"
 #include "system/SystemActions.h"
@@ -19,10 +17,7 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QSettings>
 
 #include <algorithm>
@@ -31,9 +26,6 @@ namespace tools {
 namespace {
 
 constexpr int kRefreshIntervalMs = 200;
-// A probe that timed out or was cut short is tried again this often, a little later each time.
-constexpr int kMaxProbeAttempts = 3;
-constexpr int kProbeRetryDelayMs = 1000;
 
 bool isUnfinished(const FFmpegOutputTask *task)
 {
@@ -42,14 +34,50 @@ bool isUnfinished(const FFmpegOutputTask *task)
 
 } // namespace
 
+// The intake's view of this tool's list.
+class ToolBatch::ListRows : public BatchIntake::Rows
+{
+public:
+    ListRows(FFmpegTaskListModel *model,
+             std::function<FFmpegOutputTask *(const QString &path)> createAndAppendTask)
+        : m_model(model), m_createAndAppendTask(std::move(createAndAppendTask))
+    {
+    }
+
+    bool hasList() const override { return m_model != nullptr; }
+    bool canAppend() const override { return m_model && bool(m_createAndAppendTask); }
+    bool containsSourcePath(const QString &path) const override { return m_model->containsSourcePath(path); }
+    bool containsTask(BackgroundTask *task) const override { return m_model->containsTask(own(task)); }
+    int rowCount() const override { return m_model->rowCount(); }
+    BackgroundTask *appendTask(const QString &path) override { return m_createAndAppendTask(path); }
+    QString sourcePathOf(BackgroundTask *task) const override { return own(task)->sourcePath(); }
+    void setSourceResolution(BackgroundTask *task, const QString &text) override
+    {
+        own(task)->setSourceResolution(text);
+    }
+    void notifyTaskChanged(BackgroundTask *task) override { m_model->notifyTaskChanged(own(task)); }
+
+private:
+    // Every task of the list was made by createAndAppendTask.
+    static FFmpegOutputTask *own(BackgroundTask *task) { return static_cast<FFmpegOutputTask *>(task); }
+
+    FFmpegTaskListModel *const m_model;
+    const std::function<FFmpegOutputTask *(const QString &path)> m_createAndAppendTask;
+};
+
 ToolBatch::ToolBatch(FFmpegEnvironment *environment, FFprobeService *prober, TaskManager *taskManager,
                      SystemActions *systemActions, FFmpegTaskListModel *model, Config config, QObject *parent)
-    : QObject(parent), m_environment(environment), m_prober(prober), m_taskManager(taskManager),
-      m_systemActions(systemActions), m_model(model), m_config(std::move(config)),
+    : QObject(parent), m_environment(environment), m_taskManager(taskManager), m_systemActions(systemActions),
+      m_model(model), m_config(std::move(config)),
       m_run([this]() { return m_model ? m_model->outputTasks() : QList<FFmpegOutputTask *>(); },
             [this](FFmpegOutputTask *task) { m_model->notifyTaskChanged(task); }, &ToolBatch::isDamaged,
             [this]() { refreshRunningTasks(); }, kRefreshIntervalMs)
 {
+    m_rows = std::make_unique<ListRows>(m_model, m_config.createAndAppendTask);
+    m_intake = new BatchIntake(prober, m_rows.get(),
+                               {m_config.logTag, m_config.acceptsPath, &media::isVideoPath}, this);
+    connect(m_intake, &BatchIntake::startActionChanged, this, &ToolBatch::startActionChanged);
+    connect(m_intake, &BatchIntake::listChanged, this, &ToolBatch::listChanged);
     m_outputDirectory = app::ensureDesktopOutputRootPath();
     loadPersistedOutputDirectory();
     if (m_taskManager && m_taskManager->scheduler())
@@ -57,9 +85,11 @@ ToolBatch::ToolBatch(FFmpegEnvironment *environment, FFprobeService *prober, Tas
                 &ToolBatch::handleTaskFinished);
 }
 
+ToolBatch::~ToolBatch() = default;
+
 QString ToolBatch::damagedFileUnparseableText()
 {
-    return i18n::t(QStringLiteral("ui.text.file.damaged")) + QStringLiteral("，无法解析");
+    return BatchIntake::damagedFileUnparseableText();
 }
 
 bool ToolBatch::isDamaged(const FFmpegOutputTask *task)
@@ -69,9 +99,7 @@ bool ToolBatch::isDamaged(const FFmpegOutputTask *task)
 
 QString ToolBatch::normalizeLocalPath(const QString &path)
 {
-    if (path.trimmed().isEmpty())
-        return QString();
-    return QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return BatchIntake::normalizeLocalPath(path);
 }
 
 bool ToolBatch::validateWritableDirectory(const QString &directory, QString *errorText)
@@ -106,19 +134,7 @@ bool ToolBatch::validateWritableDirectory(const QString &directory, QString *err
 QStringList ToolBatch::collectFiles(const QString &folder,
                                     const std::function<bool(const QString &)> &accepts)
 {
-    QStringList files;
-    const QString root = normalizeLocalPath(folder);
-    if (root.isEmpty())
-        return files;
-    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = normalizeLocalPath(it.next());
-        if (accepts && accepts(path))
-            files << path;
-    }
-    std::sort(files.begin(), files.end(),
-              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    return files;
+    return BatchIntake::collectFiles(folder, accepts);
 }
 
 bool ToolBatch::ffmpegReady() const
@@ -189,178 +205,17 @@ void ToolBatch::savePersistedOutputDirectory() const
 
 int ToolBatch::addFiles(const QStringList &fileUrls)
 {
-    QElapsedTimer timer;
-    timer.start();
-    const bool log = !m_config.logTag.isEmpty();
-    if (log)
-        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFiles] begin count=") << fileUrls.size();
-    int accepted = 0;
-    for (const QString &entry : fileUrls) {
-        if (addSourceFile(app::localPathFromUrlOrPath(entry)))
-            ++accepted;
-    }
-    if (log)
-        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFiles] end count=") << fileUrls.size()
-                     << " accepted=" << accepted << " elapsedMs=" << timer.elapsed();
-    return accepted;
+    return m_intake->addFiles(fileUrls);
 }
 
 int ToolBatch::addFolder(const QString &folderUrl)
 {
-    QElapsedTimer timer;
-    timer.start();
-    const bool log = !m_config.logTag.isEmpty();
-    const QString folder = app::localPathFromUrlOrPath(folderUrl);
-    if (log)
-        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] begin folder=") << folder;
-    const QStringList files = collectFiles(folder, m_config.acceptsPath);
-    if (log)
-        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] collected files=") << files.size()
-                     << " collectElapsedMs=" << timer.elapsed();
-    int accepted = 0;
-    for (const QString &file : files) {
-        if (addSourceFile(file))
-            ++accepted;
-    }
-    if (log)
-        TVX_LOG_INFO << m_config.logTag + QStringLiteral("[AddFolder] end folder=") << folder
-                     << " accepted=" << accepted << " totalElapsedMs=" << timer.elapsed();
-    return accepted;
+    return m_intake->addFolder(folderUrl);
 }
 
-bool ToolBatch::addSourceFile(const QString &sourcePath)
+bool ToolBatch::addSourceFile(const QString &path)
 {
-    QElapsedTimer timer;
-    timer.start();
-    const bool log = !m_config.logTag.isEmpty();
-    const QString tag = m_config.logTag + QStringLiteral("[AddSourceFile] ");
-    if (!m_model || !m_config.createAndAppendTask) {
-        if (log)
-            TVX_LOG_WARN << tag + QStringLiteral("missing dependencies sourcePath=") << sourcePath;
-        return false;
-    }
-    const QString path = normalizeLocalPath(sourcePath);
-    if (path.isEmpty()) {
-        if (log)
-            TVX_LOG_WARN << tag + QStringLiteral("normalized path empty sourcePath=") << sourcePath
-                         << " elapsedMs=" << timer.elapsed();
-        return false;
-    }
-    if (!QFileInfo::exists(path)) {
-        if (log)
-            TVX_LOG_WARN << tag + QStringLiteral("file missing path=") << path
-                         << " elapsedMs=" << timer.elapsed();
-        return false;
-    }
-    if (!m_config.acceptsPath || !m_config.acceptsPath(path)) {
-        if (log)
-            TVX_LOG_WARN << tag + QStringLiteral("unsupported file path=") << path
-                         << " elapsedMs=" << timer.elapsed();
-        return false;
-    }
-    if (m_model->containsSourcePath(path)) {
-        if (log)
-            TVX_LOG_INFO << tag + QStringLiteral("duplicate skipped path=") << path
-                         << " elapsedMs=" << timer.elapsed();
-        return false;
-    }
-    if (log)
-        TVX_LOG_INFO << tag + QStringLiteral("creating task path=") << path
-                     << " size=" << QFileInfo(path).size();
-    FFmpegOutputTask *task = m_config.createAndAppendTask(path);
-    if (!task)
-        return false;
-    resolveTaskMetadataAsync(task, 1);
-    emit startActionChanged();
-    emit listChanged();
-    if (log)
-        TVX_LOG_INFO << tag + QStringLiteral("task visible path=") << path
-                     << " rowCount=" << m_model->rowCount() << " elapsedMs=" << timer.elapsed();
-    return true;
-}
-
-void ToolBatch::resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt)
-{
-    const bool log = !m_config.logTag.isEmpty();
-    const QString tag = m_config.logTag + QStringLiteral("[ResolveMetadata] ");
-    if (!task || !m_prober) {
-        if (log)
-            TVX_LOG_WARN << tag + QStringLiteral("skip task or service unavailable");
-        return;
-    }
-    const QString path = task->sourcePath();
-    if (log)
-        TVX_LOG_INFO << tag + QStringLiteral("queued path=") << path;
-    auto *watcher = new QFutureWatcher<FFprobeService::MediaInfo>(this);
-    QElapsedTimer clock;
-    clock.start();
-    connect(watcher, &QFutureWatcher<FFprobeService::MediaInfo>::finished, this,
-            [this, task, watcher, attempt, path, log, tag, clock]() {
-                const FFprobeService::MediaInfo info = watcher->result();
-                watcher->deleteLater();
-                if (!m_model) {
-                    if (log)
-                        TVX_LOG_WARN << tag + QStringLiteral("finished but task/model missing path=") << path;
-                    return;
-                }
-                if (info.transient) {
-                    // A busy machine or a stalled drive says nothing about the file: leave the row
-                    // as it is and ask again a little later.
-                    if (log)
-                        TVX_LOG_WARN << tag + QStringLiteral("probe inconclusive path=") << path
-                                     << " attempt=" << attempt << " error=" << info.errorText;
-                    if (attempt < kMaxProbeAttempts && m_model->containsTask(task))
-                        QTimer::singleShot(kProbeRetryDelayMs * attempt, this, [this, task, attempt]() {
-                            resolveTaskMetadataAsync(task, attempt + 1);
-                        });
-                    return;
-                }
-                if (!info.valid || (media::isVideoPath(path) && info.durationSeconds <= 0)) {
-                    task->setSourceResolution(damagedFileUnparseableText());
-                    m_model->notifyTaskChanged(task);
-                    emit listChanged();
-                    // A damaged file no longer counts towards the start button.
-                    emit startActionChanged();
-                    if (log)
-                        TVX_LOG_WARN << tag + QStringLiteral("invalid media path=") << path
-                                     << " durationSeconds=" << info.durationSeconds
-                                     << " error=" << info.errorText
-                                     << " callbackElapsedMs=" << clock.elapsed();
-                    return;
-                }
-                if (info.width >= 0 && info.height >= 0) {
-                    task->setSourceResolution(QStringLiteral("%1x%2").arg(info.width).arg(info.height));
-                    m_model->notifyTaskChanged(task);
-                    emit listChanged();
-                    if (log)
-                        TVX_LOG_INFO << tag + QStringLiteral("finished path=") << path
-                                     << " resolution=" << task->sourceResolution()
-                                     << " valid=true error=" << info.errorText
-                                     << " callbackElapsedMs=" << clock.elapsed();
-                    return;
-                }
-                m_model->notifyTaskChanged(task);
-                if (log)
-                    TVX_LOG_INFO << tag + QStringLiteral("finished without resolution path=") << path
-                                 << " valid=true durationSeconds=" << info.durationSeconds
-                                 << " error=" << info.errorText << " callbackElapsedMs=" << clock.elapsed();
-            });
-    FFprobeService *prober = m_prober;
-    watcher->setFuture(ffmpeg::startPoolJob([prober, path, log, tag]() {
-        QElapsedTimer timer;
-        timer.start();
-        if (log)
-            TVX_LOG_INFO << tag + QStringLiteral("probe start path=") << path;
-        const FFprobeService::MediaInfo info = prober->probeMedia(path);
-        if (log)
-            TVX_LOG_INFO << tag + QStringLiteral("probe end path=") << path
-                         << " valid=" << (info.valid ? "true" : "false") << " resolution="
-                         << (info.width < 0 || info.height < 0
-                                 ? QStringLiteral("invalid")
-                                 : QStringLiteral("%1x%2").arg(info.width).arg(info.height))
-                         << " error=" << info.errorText << " elapsedMs=" << timer.elapsed();
-        return info;
-    }));
+    return m_intake->addSourceFile(path);
 }
 
 void ToolBatch::applyPreset(const PresetWriter &writer)

@@ -1,9 +1,11 @@
 // The batch machinery shared by the format-convert and video-compress view models: the task list
-// fed from files and folders, the background probe with the damaged-file marker, the output
-// folder with its write test and remembered value, the batch start through the job queue, the
-// polling of running jobs, the batch accounting and the shutdown after a finished batch.
+// fed from files and folders through the shared intake (BatchIntake: the background probe with
+// the damaged-file marker), the output folder with its write test and remembered value, the batch start
+// through the job queue, the polling of running jobs, the batch accounting and the shutdown after a finished
+// batch.
 #pragma once
 
+#include "tools/common/BatchIntake.h"
 #include "tools/common/FFmpegOutputTask.h"
 #include "tools/common/TaskBatchRun.h"
 
@@ -12,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class BackgroundTask;
 class FFmpegEnvironment;
@@ -53,6 +56,7 @@ public:
     ToolBatch(FFmpegEnvironment *environment, FFprobeService *prober, TaskManager *taskManager,
               SystemActions *systemActions, FFmpegTaskListModel *model, Config config,
               QObject *parent = nullptr);
+    ~ToolBatch() override;
 
     FFmpegTaskListModel *model() const { return m_model; }
 
@@ -117,7 +121,8 @@ signals:
     void batchExecutionFinished(int successCount, int failedCount);
 
 private:
-    void resolveTaskMetadataAsync(FFmpegOutputTask *task, int attempt);
+    class ListRows;
+
     void refreshRunningTasks();
     void handleTaskFinished(BackgroundTask *task);
     void maybeShutdownWhenBatchFinished();
@@ -127,7 +132,6 @@ private:
     void savePersistedOutputDirectory() const;
 
     FFmpegEnvironment *m_environment = nullptr;
-    FFprobeService *m_prober = nullptr;
     TaskManager *m_taskManager = nullptr;
     SystemActions *m_systemActions = nullptr;
     FFmpegTaskListModel *m_model = nullptr;
@@ -139,6 +143,8 @@ private:
     // Our tasks are done but another tool's jobs still run or wait.
     bool m_shutdownWaitingForQueue = false;
     TaskBatchRun<FFmpegOutputTask> m_run;
+    std::unique_ptr<ListRows> m_rows;
+    BatchIntake *m_intake = nullptr;
 };
 
 } // namespace tools

@@ -6,6 +6,7 @@
 #include "i18n/I18n.h"
 #include "tools/ToolIds.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/SizeText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -214,19 +215,7 @@ QString VideoCompressTask::targetSizeLabel() const
 
 QString VideoCompressTask::formatFileSize(qint64 bytes)
 {
-    if (bytes <= 0)
-        return QStringLiteral("%1KB").arg(QString::number(0.0, 'f', 2));
-    double x = static_cast<double>(bytes) / 1024.0;
-    QString unit = QStringLiteral("KB");
-    if (x >= 1024.0) {
-        x /= 1024.0;
-        unit = QStringLiteral("MB");
-        if (x >= 1024.0) {
-            x /= 1024.0;
-            unit = QStringLiteral("GB");
-        }
-    }
-    return QString::number(x, 'f', 2) + unit;
+    return tools::twoDecimalFileSizeText(bytes);
 }
 
 VideoCompressTask::CompressionPlan

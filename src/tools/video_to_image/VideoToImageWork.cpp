@@ -4,6 +4,7 @@
 #include "ffmpeg/BoundedProcess.h"
 #include "i18n/I18n.h"
 #include "tools/common/OutputNaming.h"
+#include "tools/common/SizeText.h"
 #include "tools/video_capture/FrameToolSupport.h"
 
 #include <QDir>
@@ -247,10 +248,7 @@ bool longImageOverLimit(const LongImageEstimate &estimate, const QString &format
 
 QString formatBytesText(qint64 bytes)
 {
-    const double megabytes = static_cast<double>(bytes) / 1048576.0;
-    if (megabytes < 1024)
-        return QStringLiteral("%1 MB").arg(QString::number(megabytes, 'f', 1));
-    return QStringLiteral("%1 GB").arg(QString::number(megabytes / 1024.0, 'f', 2));
+    return megabyteSizeText(bytes);
 }
 
 QString longImageOverLimitMessage(const LongImageEstimate &estimate, const QString &format)
