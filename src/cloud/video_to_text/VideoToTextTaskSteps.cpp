@@ -28,8 +28,6 @@ namespace {
 
 // ffmpeg may repeat a complaint per frame; the end of its output holds the reason for a failure.
 constexpr int kMaxStderrBytes = 256 * 1024;
-// Renames to try when each free name is taken again before the result reaches it.
-constexpr int kMaxCommitAttempts = 100;
 
 bool sameProgress(double a, double b)
 {
@@ -241,20 +239,14 @@ bool VideoToTextTask::commitResultFile(const QString &temporaryPath, const QStri
         *errorText = msg("task_cancelled");
         return false;
     }
-    for (int attempt = 0; attempt < kMaxCommitAttempts; ++attempt) {
-        // Chosen now rather than before the download: a file that appeared meanwhile is not
-        // replaced, and Qt's rename refuses an existing target should one appear even later.
-        const QString candidate = ensureUniqueFilePath(targetPath);
-        if (candidate.isEmpty())
-            break;
-        if (QFile::rename(temporaryPath, candidate)) {
-            m_committed = true;
-            if (savedPath)
-                *savedPath = QDir::fromNativeSeparators(candidate);
-            return true;
-        }
-        if (!tools::pathIsTaken(temporaryPath) || !tools::pathIsTaken(candidate))
-            break;
+    // Chosen now rather than before the download: a file that appeared meanwhile is not replaced.
+    const QString committed = tools::renameToFreeName(
+        temporaryPath, [&targetPath](const QString &) { return ensureUniqueFilePath(targetPath); });
+    if (!committed.isEmpty()) {
+        m_committed = true;
+        if (savedPath)
+            *savedPath = QDir::fromNativeSeparators(committed);
+        return true;
     }
     QFile::remove(temporaryPath);
     *errorText = msg("save_output_file_failed");

@@ -19,8 +19,6 @@ constexpr int kStartTimeoutMs = 5000;
 constexpr int kReadIntervalMs = 200;
 // ffmpeg's complaints can repeat per frame; the end of the text holds the reason for a failure.
 constexpr int kMaxStderrBytes = 256 * 1024;
-// Free names to try when each chosen one is taken by the time the file is renamed.
-constexpr int kMaxCommitAttempts = 100;
 
 } // namespace
 
@@ -255,24 +253,12 @@ void FFmpegOutputTask::runAndCommit(const RunSpec &spec)
             markCancelled(texts.cancelled);
             return;
         }
-        const QString temporary = m_temporaryOutputPath;
-        QString candidate = spec.target.finalPath;
-        for (int attempt = 0; attempt < kMaxCommitAttempts && !candidate.isEmpty(); ++attempt) {
-            // Qt's rename never replaces an existing file: a name taken meanwhile fails here and
-            // the file that took it is left alone.
-            if (QFile::rename(temporary, candidate)) {
-                committedPath = candidate;
-                break;
-            }
-            if (!pathIsTaken(temporary) || !pathIsTaken(candidate))
-                break;
-            const QString next =
-                freeOutputFilePath(spec.target.directory, spec.target.baseName, spec.target.extension,
-                                   spec.target.sourcePath, spec.target.baseTail);
-            if (next == candidate)
-                break;
-            candidate = next;
-        }
+        committedPath = renameToFreeName(m_temporaryOutputPath, [&spec](const QString &last) {
+            return last.isEmpty() ? spec.target.finalPath
+                                  : freeOutputFilePath(spec.target.directory, spec.target.baseName,
+                                                       spec.target.extension, spec.target.sourcePath,
+                                                       spec.target.baseTail);
+        });
         if (committedPath.isEmpty()) {
             removeTemporaryLocked();
             lock.unlock();

@@ -63,6 +63,24 @@ QString freeOutputFilePath(const QString &directory, const QString &baseName, co
     }
 }
 
+QString renameToFreeName(const QString &temporary,
+                         const std::function<QString(const QString &last)> &nextName)
+{
+    constexpr int kMaxAttempts = 100;
+    QString last;
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        const QString candidate = nextName(last);
+        if (candidate.isEmpty() || candidate == last)
+            break;
+        if (QFile::rename(temporary, candidate))
+            return candidate;
+        if (!pathIsTaken(temporary) || !pathIsTaken(candidate))
+            break;
+        last = candidate;
+    }
+    return QString();
+}
+
 QString temporaryOutputFilePath(const QString &finalPath, const QString &taskId)
 {
     if (finalPath.trimmed().isEmpty())

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tools {
 
 // The longest file name (one path component) the file systems in use take: NAME_MAX, counted
@@ -30,6 +32,14 @@ bool pathIsTaken(const QString &path);
 // extension is empty.
 QString freeOutputFilePath(const QString &directory, const QString &baseName, const QString &extension,
                            const QString &sourcePath, const QString &tail = QString());
+
+// Moves the finished temporary file to the name nextName gives (it is handed the name tried last,
+// empty at first), and to a fresh one whenever the name was taken meanwhile: Qt's rename never
+// replaces a file, so one that appeared after the name was chosen is left alone. Gives up when
+// nextName gives nothing new, when the failure is not a taken name, or after 100 tries. Returns
+// the name the file got; empty when it kept its temporary name.
+QString renameToFreeName(const QString &temporary,
+                         const std::function<QString(const QString &last)> &nextName);
 
 // "<folder>/<complete base>.__tvx_tmp__.<taskId>.part.<suffix>" (".part" without a suffix), the
 // complete base shortened where the name would not fit kMaxFileNameBytes; empty when finalPath

@@ -54,6 +54,12 @@ QString sparseFile(const QString &path, qint64 size)
 class ConvertRulesTest : public QObject
 {
     Q_OBJECT
+    static QByteArray readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
 private slots:
     void initTestCase() { tvxtest::initTestProcess(); }
 
@@ -256,6 +262,44 @@ private slots:
         QCOMPARE(VideoCompressTask(kTaskId, VideoCompressParams(), nullptr)
                      .buildTemporaryOutputFilePath(finalPath),
                  expected);
+    }
+
+    // The finished file takes a free name and never replaces one that appeared meanwhile; a
+    // failure that no fresh name can mend ends the attempts.
+    void renameToFreeName()
+    {
+        const QString dir = tvxtest::scratchPath(QStringLiteral("commit"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString temporary = dir + QStringLiteral("/a.part.mkv");
+        const QString first = dir + QStringLiteral("/a.mkv");
+        const QString second = dir + QStringLiteral("/a(1).mkv");
+        tvxtest::writeFile(temporary, "new");
+        tvxtest::writeFile(first, "someone else's");
+        QStringList asked;
+        const auto names = [&](const QString &last) {
+            asked << last;
+            return last.isEmpty() ? first : second;
+        };
+        QCOMPARE(tools::renameToFreeName(temporary, names), second);
+        QCOMPARE(asked, (QStringList{QString(), first}));
+        QCOMPARE(readAll(first), QByteArray("someone else's"));
+        QCOMPARE(readAll(second), QByteArray("new"));
+
+        // No temporary file: nothing to retry. The same taken name again: no endless loop.
+        int calls = 0;
+        QVERIFY(tools::renameToFreeName(temporary, [&](const QString &) {
+                    ++calls;
+                    return dir + QStringLiteral("/b.mkv");
+                }).isEmpty());
+        QCOMPARE(calls, 1);
+        tvxtest::writeFile(temporary, "again");
+        calls = 0;
+        QVERIFY(tools::renameToFreeName(temporary, [&](const QString &) {
+                    ++calls;
+                    return first;
+                }).isEmpty());
+        QCOMPARE(calls, 2);
+        QCOMPARE(readAll(temporary), QByteArray("again"));
     }
 
     void outputFolder()
