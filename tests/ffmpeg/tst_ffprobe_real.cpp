@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "ffmpeg/FFmpegEnvironment.h"
 #include "ffmpeg/FFprobeService.h"
+#include "ffmpeg/TimingProfile.h"
 
 #include <QtTest>
 
@@ -12,6 +13,13 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
+        // The real ffprobe on a machine that may be busy: what is checked is what the prober
+        // makes of its answers, so the prober's own limits here only end a hang.
+        ffmpeg::TimingProfile timing;
+        timing.probeMs = tvxtest::generousMs(timing.probeMs);
+        timing.packetScanStartMs = tvxtest::generousMs(timing.packetScanStartMs);
+        timing.packetScanMs = tvxtest::generousMs(timing.packetScanMs);
+        ffmpeg::setTimingProfile(timing);
         QVERIFY(FFmpegEnvironment().hasFFprobeExecutable());
     }
 

@@ -357,7 +357,10 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return !engine->paused(); }, 5000));
         passes.clear();
         const double start = engine->position();
-        QVERIFY(tvxtest::waitUntil([&] { return engine->position() > start + 1.2; }, 10000));
+        // The pause may land late on a loaded machine: measure up to shortly before the clip's end.
+        const double until = qMin(start + 1.2, 2.6);
+        QVERIFY2(tvxtest::waitUntil([&] { return engine->position() >= until; }, 10000),
+                 qPrintable(QStringLiteral("from %1 at %2").arg(start).arg(engine->position())));
         const double frames = (engine->position() - start) * 25; // the clip's rate
         const QString counts = QStringLiteral("%1 passes for %2 frames").arg(passes.count()).arg(frames);
         QVERIFY2(passes.count() <= frames * 1.25 + 2, qPrintable(counts));
