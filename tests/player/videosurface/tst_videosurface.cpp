@@ -194,6 +194,7 @@ public:
             window, &QQuickWindow::frameSwapped, &m_receiver, [this] { ++m_count; }, Qt::QueuedConnection);
     }
     int count() const { return m_count; }
+    void clear() { m_count = 0; }
 
 private:
     QObject m_receiver;
