@@ -191,7 +191,8 @@ void BatchIntake::resolveTaskMetadataAsync(BackgroundTask *task, int attempt)
                         });
                     return;
                 }
-                if (!info.valid || (m_config.durationRequired && m_config.durationRequired(path) && info.durationSeconds <= 0)) {
+                if (!info.valid || (m_config.durationRequired && m_config.durationRequired(path) &&
+                                    info.durationSeconds <= 0)) {
                     m_rows->setSourceResolution(task, damagedFileUnparseableText());
                     m_rows->notifyTaskChanged(task);
                     emit listChanged();
@@ -211,8 +212,7 @@ void BatchIntake::resolveTaskMetadataAsync(BackgroundTask *task, int attempt)
                     emit listChanged();
                     if (log)
                         TVX_LOG_INFO << tag + QStringLiteral("finished path=") << path
-                                     << " resolution=" << resolution
-                                     << " valid=true error=" << info.errorText
+                                     << " resolution=" << resolution << " valid=true error=" << info.errorText
                                      << " callbackElapsedMs=" << clock.elapsed();
                     return;
                 }
