@@ -379,19 +379,26 @@ private slots:
         QVERIFY(tvxtest::waitUntil([&] { return video->renderContextReady(); }, 10000));
         QVERIFY(engine->playFile(QUrl::fromLocalFile(twoBandClip())));
         QVERIFY(tvxtest::waitUntil([&] { return engine->position() > 0.3; }, 10000));
-        // The texture provider may be read on the render thread only.
-        std::atomic<int> alpha{-1};
+        // The texture provider may be read on the render thread only. The slot captures nothing:
+        // what it reads is published through atomics, not through the connection's own copy,
+        // which the render thread may call before the race checker sees it handed over.
+        static std::atomic<MpvVideoItem *> probed{nullptr};
+        static std::atomic<int> alpha{-1};
+        alpha.store(-1);
+        probed.store(video);
         const auto connection = connect(
             m_view.get(), &QQuickWindow::afterRendering, video,
-            [&] {
-                QSGTextureProvider *provider = video->textureProvider();
+            [] {
+                MpvVideoItem *item = probed.load();
+                QSGTextureProvider *provider = item ? item->textureProvider() : nullptr;
                 if (provider && provider->texture())
-                    alpha = provider->texture()->hasAlphaChannel() ? 1 : 0;
+                    alpha.store(provider->texture()->hasAlphaChannel() ? 1 : 0);
             },
             Qt::DirectConnection);
         video->update();
-        QVERIFY(tvxtest::waitUntil([&] { return alpha >= 0; }, 5000));
+        QVERIFY(tvxtest::waitUntil([&] { return alpha.load() >= 0; }, 5000));
         disconnect(connection);
+        probed.store(nullptr);
         QCOMPARE(alpha.load(), 0);
         delete scene;
     }
