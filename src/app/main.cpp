@@ -80,6 +80,7 @@ void setupScopedQmlDiskCachePath()
 
 int main(int argc, char *argv[])
 {
+    app::installLogLineOutput();
     TVX_LOG_INFO << "[Startup] Start Official Server APP!";
     // Before anything reads them: the folders of this start and of every program it starts.
     const QStringList ignoredXdg = app::dropRelativeXdgVariables();

@@ -175,7 +175,36 @@ string_view unqualifiedFunctionName(string_view signature)
 
 } // namespace
 
+namespace {
+QtMessageHandler g_qtOutput = nullptr;
+
+bool ownCategory(const char *category)
+{
+    return category && std::strncmp(category, "tvx", 3) == 0 && (category[3] == '\0' || category[3] == '.');
+}
+
+void writeLogLine(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (!ownCategory(context.category)) {
+        g_qtOutput(type, context, text);
+        return;
+    }
+    // Qt's own output names a category other than "default" in front of the line; ours carry
+    // the function instead, so the line stays what the log's readers expect.
+    const QMessageLogContext plain(context.file, context.line, context.function, "default");
+    g_qtOutput(type, plain, text);
+}
+} // namespace
+
 namespace app {
+
+void installLogLineOutput()
+{
+    // Qt hands back its own output when no handler was installed before, never null.
+    if (!g_qtOutput)
+        g_qtOutput = qInstallMessageHandler(writeLogLine);
+}
+
 QString enclosingFunctionName(const char *prettyFunction)
 {
     string_view text = withoutTemplateClause(prettyFunction ? string_view(prettyFunction) : string_view());

@@ -25,6 +25,11 @@ QString logHead(const char *functionName, const char *prettyFunction = nullptr);
 // is written outside any function.
 QString enclosingFunctionName(const char *prettyFunction);
 
+// Writes the program's own lines (categories "tvx" and "tvx.*") as the bare line, as they were
+// written before they had categories; every other category keeps Qt's own form. The program
+// installs it first thing, before any line is written.
+void installLogLineOutput();
+
 // Control characters (line breaks above all) and the marks, embeddings, overrides and isolates
 // that reorder bidirectional text written as visible escapes, so a file name or a peer's text
 // can never start a forged line of its own nor show the rest of its line reversed.
