@@ -16,12 +16,7 @@ class AppPathsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void appDataRootIsOrganisationThenApplication()
     {

@@ -278,27 +278,27 @@ def send(conn, status, payload):
     conn.sendall(head.encode("latin-1") + payload)
 
 
-def serve_result(conn, tls, spec):
-    """A download answer framed as the spec says; the connection ends after it."""
+def serve_result(conn, tls, shape):
+    """A download answer built and framed as the scripted shape asks; the connection ends after it."""
     # Zeros are made a mebibyte at a time: a coded one of hundreds of mebibytes stays small.
     pieces = []
-    if "zeros" in spec:
-        left = int(spec["zeros"])
+    if "zeros" in shape:
+        left = int(shape["zeros"])
         while left > 0:
             pieces.append(bytes(min(left, 1 << 20)))
             left -= len(pieces[-1])
     else:
-        pieces.append(spec.get("text", "").encode("utf-8"))
+        pieces.append(shape.get("text", "").encode("utf-8"))
     head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n"
-    if spec.get("gzip"):
+    if shape.get("gzip"):
         packer = zlib.compressobj(9, zlib.DEFLATED, 31)
         body = b"".join(packer.compress(piece) for piece in pieces) + packer.flush()
         head += "Content-Encoding: gzip\r\n"
     else:
         body = b"".join(pieces)
-    if spec.get("cut"):
+    if shape.get("cut"):
         body = body[: len(body) // 2]
-    framing = spec.get("framing", "length")
+    framing = shape.get("framing", "length")
     if framing in ("length", "short"):
         declared = len(body) * (2 if framing == "short" else 1)
         conn.sendall((head + "Content-Length: %d\r\n\r\n" % declared).encode("latin-1") + body)
@@ -311,7 +311,7 @@ def serve_result(conn, tls, spec):
             conn.sendall(b"0\r\n\r\n")
     else:
         conn.sendall((head + "\r\n").encode("latin-1") + body)
-    if tls and spec.get("close_notify", True):
+    if tls and shape.get("close_notify", True):
         try:
             conn.unwrap()
         except (OSError, ssl.SSLError, ValueError):

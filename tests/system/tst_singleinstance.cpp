@@ -92,12 +92,7 @@ class SingleInstanceTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void serverNameIsIdentityHashAndUser()
     {

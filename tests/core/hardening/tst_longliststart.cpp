@@ -21,8 +21,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         QVERIFY(!tvxtest::appExecutable().isEmpty());
         QVERIFY(!tvxtest::fixtures::smallMp4().isEmpty());
     }

@@ -65,12 +65,7 @@ class PrivateFoldersTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void init() { s_messages.clear(); }
 

@@ -267,12 +267,7 @@ class StateFileRoundTripTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void everyStateFileComesBackWhole_data()
     {

@@ -149,12 +149,7 @@ class StateFilesTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void typedValuesAreFoundHoweverSpelt_data()
     {

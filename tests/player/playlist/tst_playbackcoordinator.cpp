@@ -68,8 +68,6 @@ private slots:
     void initTestCase()
     {
         tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
         for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
             tvxtest::writeFile(mediaPath(QLatin1String(name)), "x");
         QDir::setCurrent(QFileInfo(mediaPath(QStringLiteral("a.mp4"))).absolutePath());

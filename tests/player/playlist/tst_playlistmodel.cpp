@@ -85,12 +85,7 @@ class PlaylistModelTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        tvxtest::initTestProcess();
-        QCoreApplication::setOrganizationName(QStringLiteral("Kestrane"));
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrixo"));
-    }
+    void initTestCase() { tvxtest::initTestProcess(); }
 
     void init()
     {

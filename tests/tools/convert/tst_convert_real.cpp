@@ -181,21 +181,9 @@ private slots:
         QVERIFY(!source.isEmpty());
         QCOMPARE(QFile::encodeName(QFileInfo(source).fileName()).size(), 250);
         const QString outDir = freshDir(QStringLiteral("long-") + tool);
-        std::unique_ptr<BackgroundTask> task;
-        if (tool == QLatin1String("convert")) {
-            FormatConvertParams params;
-            params.sourcePath = source;
-            params.outputDirectory = outDir;
-            params.outputFormat = QStringLiteral("MKV");
-            task.reset(FormatConvertTaskFactory(m_prober.get()).createTask(params));
-        } else {
-            VideoCompressParams params;
-            params.sourcePath = source;
-            params.outputDirectory = outDir;
-            params.compressionMode = QStringLiteral("Speed");
-            params.compressionRatio = 50;
-            task.reset(VideoCompressTaskFactory(m_prober.get()).createTask(params));
-        }
+        const bool compress = tool == QLatin1String("compress");
+        const std::unique_ptr<tools::FFmpegOutputTask> task = outputTask(
+            compress, source, outDir, compress ? QStringLiteral("Source") : QStringLiteral("MKV"), 50);
         QVERIFY(runThroughQueue(task.get(), 120000));
         QCOMPARE(task->errorText(), QString());
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
@@ -235,21 +223,7 @@ private slots:
         QVERIFY(!source.isEmpty());
         const QString outDir =
             freshDir(QStringLiteral("tracks-") + QString(QTest::currentDataTag()).replace(' ', '_'));
-        std::unique_ptr<tools::FFmpegOutputTask> task;
-        if (compress) {
-            VideoCompressParams params;
-            params.sourcePath = source;
-            params.outputDirectory = outDir;
-            params.outputFormat = format;
-            params.compressionMode = QStringLiteral("Speed");
-            task.reset(VideoCompressTaskFactory(m_prober.get()).createTask(params));
-        } else {
-            FormatConvertParams params;
-            params.sourcePath = source;
-            params.outputDirectory = outDir;
-            params.outputFormat = format;
-            task.reset(FormatConvertTaskFactory(m_prober.get()).createTask(params));
-        }
+        const std::unique_ptr<tools::FFmpegOutputTask> task = outputTask(compress, source, outDir, format);
         QVERIFY(runThroughQueue(task.get(), 120000));
         QCOMPARE(task->errorText(), QString());
         QCOMPARE(task->status(), int(BackgroundTask::Completed));
@@ -309,6 +283,29 @@ private slots:
     }
 
 private:
+    // A convert job, or a compress job at "Speed" with the given ratio.
+    std::unique_ptr<tools::FFmpegOutputTask> outputTask(bool compress, const QString &source,
+                                                        const QString &outDir, const QString &format,
+                                                        int ratio = 70) const
+    {
+        if (compress) {
+            VideoCompressParams params;
+            params.sourcePath = source;
+            params.outputDirectory = outDir;
+            params.outputFormat = format;
+            params.compressionMode = QStringLiteral("Speed");
+            params.compressionRatio = ratio;
+            return std::unique_ptr<tools::FFmpegOutputTask>(
+                VideoCompressTaskFactory(m_prober.get()).createTask(params));
+        }
+        FormatConvertParams params;
+        params.sourcePath = source;
+        params.outputDirectory = outDir;
+        params.outputFormat = format;
+        return std::unique_ptr<tools::FFmpegOutputTask>(
+            FormatConvertTaskFactory(m_prober.get()).createTask(params));
+    }
+
     std::unique_ptr<FFmpegEnvironment> m_environment;
     std::unique_ptr<FFprobeService> m_prober;
 };
