@@ -13,8 +13,7 @@ bool breaksLine(ushort c)
 
 bool isHidden(ushort c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f ||
-           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    return isControlCharacter(c) || c == 0x061c || isBidiFormatting(c);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Time stamp, head and escaping of the log line.
 #include "core/Log.h"
 
+#include "core/DisplayText.h"
+
 #include <QRegularExpression>
 #include <QTime>
 
@@ -360,10 +362,9 @@ QString maskAddress(const QString &address)
 QString escapeLogText(const QString &text)
 {
     const auto needsEscape = [](ushort c) {
-        // C0 controls, DEL, C1 controls, the Unicode line and paragraph separators, and the
-        // marks, embeddings, overrides and isolates of bidirectional text.
-        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e ||
-               c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+        // What could break a line or reorder it: controls, the Unicode line and paragraph
+        // separators, and bidirectional formatting.
+        return isControlCharacter(c) || c == 0x2028 || c == 0x2029 || isBidiFormatting(c);
     };
     bool clean = true;
     for (const QChar c : text) {
