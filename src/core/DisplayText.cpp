@@ -1,6 +1,8 @@
 // Control and bidirectional formatting characters taken out of text from a server.
 #include "core/DisplayText.h"
 
+#include "core/Log.h"
+
 namespace app {
 
 namespace {

@@ -1,8 +1,6 @@
 // Time stamp, head and escaping of the log line.
 #include "core/Log.h"
 
-#include "core/DisplayText.h"
-
 #include <QRegularExpression>
 #include <QTime>
 

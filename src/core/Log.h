@@ -30,6 +30,19 @@ QString enclosingFunctionName(const char *prettyFunction);
 // installs it first thing, before any line is written.
 void installLogLineOutput();
 
+// C0 controls, DEL and C1 controls: never meant to be seen. The log's escapes and the display
+// text of a server's text share this reading and the one below.
+constexpr bool isControlCharacter(ushort c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+}
+
+// The marks, embeddings, overrides and isolates that reorder bidirectional text around them.
+constexpr bool isBidiFormatting(ushort c)
+{
+    return c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // Control characters (line breaks above all) and the marks, embeddings, overrides and isolates
 // that reorder bidirectional text written as visible escapes, so a file name or a peer's text
 // can never start a forged line of its own nor show the rest of its line reversed.
